@@ -1,0 +1,137 @@
+// The connection of one reader library: transport, receive and monitor threads, callbacks,
+// the response slot, the reader serial number, the status byte and the tag buffer.
+// Each library holds exactly one Link for the life of the process.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <span>
+#include <vector>
+
+#include "QnReaderTypes.h"
+#include "command_table.h"
+#include "frame.h"
+#include "transport.h"
+#include "worker.h"
+
+namespace qn {
+
+using SerialNumber = std::array<uint8_t, 7>;
+
+// A copy of the answer to one request, taken from the response slot.
+class Response {
+public:
+    uint16_t lengthField() const { return lengthField_; }
+    // Response data bytes the frame really carries.
+    size_t dataSize() const { return dataSize_; }
+    // Copies `count` data bytes from data byte `offset` to `out`; bytes the frame did not
+    // carry are written as 0, so a short answer never leaks older bytes.
+    void copyData(size_t offset, size_t count, uint8_t *out) const;
+    uint8_t dataByte(size_t index) const;
+    uint16_t dataWord(size_t index) const {  // big-endian
+        return static_cast<uint16_t>(dataByte(index) << 8 | dataByte(index + 1));
+    }
+
+private:
+    friend class Link;
+    void assign(const uint8_t *frame, size_t frameSize);
+
+    uint8_t frame_[kResponseSlotSize] = {};
+    size_t frameSize_ = 0;
+    uint16_t lengthField_ = 0;
+    size_t dataSize_ = 0;
+};
+
+class Link {
+public:
+    static constexpr size_t kTagBufferSize = 65536;
+    static constexpr size_t kTagBufferFillLimit = 0xB800;  // 47104
+    static constexpr size_t kReportHeaderSize = 8;         // serial number and tag count
+
+    explicit Link(Transport &transport);
+    ~Link();
+    Link(const Link &) = delete;
+    Link &operator=(const Link &) = delete;
+
+    // Opens the transport at its current target (closing an open one first) and starts the
+    // threads. Returns false and keeps nothing open when the transport fails.
+    bool open();
+    void close();
+    bool connected() const { return connected_.load(); }
+    Transport &transport() { return transport_; }
+
+    void setCallback(QnCallback callback) { appCallback_.store(callback); }
+    void setTrafficCallback(QnCallback callback) { trafficCallback_.store(callback); }
+
+    uint8_t readerAddress() const { return readerAddress_.load(); }
+    void setReaderAddress(uint8_t address) { readerAddress_.store(address); }
+
+    // One request and its answer: stores the address (serial), sends the frame, waits the
+    // command's poll count, checks status, echo and address. `pauseAfterSend` delays the
+    // wait (firmware block 0 needs it).
+    bool transact(uint8_t address, Command command, std::span<const uint8_t> data,
+                  Response &response,
+                  std::chrono::milliseconds pauseAfterSend = std::chrono::milliseconds(0));
+
+    SerialNumber serialNumber() const;
+    void setSerialNumber(const uint8_t *serial7);
+    uint32_t lastReportCount() const { return lastReportCount_.load(); }
+
+    // Tag buffer (transports with hasTagBuffer).
+    uint8_t drainTagBuffer(uint8_t *records, int32_t *byteCount, int32_t *tagCount);
+    bool clearTagBuffer();
+
+private:
+    bool sendRequest(Command command, std::span<const uint8_t> data);
+    bool waitForResponse(Command command, std::chrono::milliseconds timeout, Response &response);
+    bool openLocked();
+    void receiveLoop(std::stop_token stop);
+    void monitorLoop(std::stop_token stop);
+    void deliverFrame();
+    void handleReport(const uint8_t *frame);
+    void notifyLinkEvent(int32_t event);
+    void notifyTraffic(int32_t value, const uint8_t *frame, size_t size, const uint8_t *serial);
+
+    Transport &transport_;
+    const TransportProfile &profile_;
+
+    std::mutex openMutex_;       // open, close and the monitor's reopen
+    std::mutex transportMutex_;  // request preparation and writes against close
+    std::mutex commandMutex_;    // one command in flight
+    std::atomic<bool> connected_{false};
+    Worker receiveThread_;
+    Worker monitorThread_;
+    std::mutex monitorWakeMutex_;
+    std::condition_variable_any monitorWake_;
+
+    std::atomic<QnCallback> appCallback_{nullptr};
+    std::atomic<QnCallback> trafficCallback_{nullptr};
+    std::atomic<uint8_t> readerAddress_{0xFF};
+
+    mutable std::mutex serialMutex_;
+    SerialNumber serial_{};
+    std::atomic<uint32_t> lastReportCount_{0};
+
+    // Receive side: used by the receive thread only, reset while it is stopped.
+    ReceiveParser parser_;
+    PendingInput pending_;
+    std::array<uint8_t, kResponseSlotSize> callbackBuffer_{};
+
+    std::mutex slotMutex_;
+    std::condition_variable slotArrived_;
+    std::array<uint8_t, kResponseSlotSize> slot_{};
+    size_t slotSize_ = 0;
+    bool responseArrived_ = false;
+
+    std::mutex tagMutex_;
+    std::vector<uint8_t> tagBuffer_;
+    size_t tagFill_ = 0;
+    uint32_t tagTotal_ = 0;
+    std::atomic<uint8_t> status_{1};
+};
+
+}  // namespace qn

@@ -1,0 +1,52 @@
+/*
+ * Types shared by the three reader libraries (QnComApi, QnHidApi, QnNetApi).
+ *
+ * Return codes and error handling
+ *   Every function returns 1 for success and 0 for failure unless its comment says
+ *   otherwise. A command fails when no connection is open, when the frame could not be
+ *   written, when no answer arrived within the command's wait, or when the answer carried a
+ *   status other than 1 or another command's echo (serial library: or another reader's
+ *   address). Out-buffers are written only on success; nothing is retried.
+ *
+ * Thread safety
+ *   Each library serves one reader at a time; its state is process-wide. Commands may be
+ *   called from any thread; concurrent callers are served one command after the other.
+ *
+ * Callbacks
+ *   Both callbacks share one signature. Events:
+ *     event 0, value 0           link restored by the monitor thread        (monitor thread)
+ *     event 1, value 0           link lost, repeated every monitor period   (monitor thread)
+ *     event 2, value 1           traffic callback: a request frame was sent (caller's thread;
+ *                                serial7 is NULL)
+ *     event 2, value 0           traffic callback: a frame was received     (receive thread)
+ *     event 2, value tag count   application callback: active-mode report   (receive thread)
+ *   `data` and `serial7` are valid only during the call. A callback must return quickly: the
+ *   receive thread delivers nothing else meanwhile. A callback may close the connection.
+ *
+ * Debugging
+ *   With the environment variable QN_DEBUG set, the libraries write diagnostics (for
+ *   instance "sum error=N" for a frame dropped for a bad checksum) to stderr.
+ */
+#ifndef QN_READER_TYPES_H
+#define QN_READER_TYPES_H
+
+#include <stdint.h>
+
+#if defined(__GNUC__)
+#define QN_API __attribute__((visibility("default")))
+#else
+#define QN_API
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+typedef void (*QnCallback)(int32_t event, int32_t value, const uint8_t *data, int32_t length,
+                           const uint8_t *serial7);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* QN_READER_TYPES_H */

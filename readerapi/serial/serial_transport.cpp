@@ -1,0 +1,128 @@
+#include "serial_transport.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "line_settings.h"
+
+namespace qn {
+
+namespace {
+
+constexpr TransportProfile kSerialProfile{
+    .kind = TransportKind::Serial,
+    .settleDelay = std::chrono::milliseconds(10),
+    .monitorPeriod = std::chrono::milliseconds(200),
+    .readWait = std::chrono::milliseconds(1),
+    .pendingCapacity = 50176,
+    .readChunk = 256,
+    .hasTagBuffer = true,
+    .matchesAddress = true,
+};
+
+// A write that the port cannot take within this time fails the command.
+constexpr int kWriteTimeoutMs = 1000;
+
+}  // namespace
+
+const TransportProfile &SerialTransport::profile() const { return kSerialProfile; }
+
+void SerialTransport::setTarget(const std::string &devicePath, int32_t baudRate) {
+    std::lock_guard lock(targetMutex_);
+    requestedPath_ = devicePath;
+    requestedBaud_ = baudRate;
+}
+
+uint8_t SerialTransport::setParity(uint8_t parity) {
+    parity_ = parity;
+    return parity;
+}
+
+bool SerialTransport::open() {
+    std::string path;
+    int32_t baud;
+    {
+        std::lock_guard lock(targetMutex_);
+        path = requestedPath_;
+        baud = requestedBaud_;
+    }
+    if (!openPath(path, baud)) return false;
+    std::lock_guard lock(targetMutex_);
+    savedPath_ = path;
+    savedBaud_ = baud;
+    return true;
+}
+
+bool SerialTransport::reopen() {
+    std::string path;
+    int32_t baud;
+    {
+        std::lock_guard lock(targetMutex_);
+        path = savedPath_;
+        baud = savedBaud_;
+    }
+    return openPath(path, baud);
+}
+
+bool SerialTransport::openPath(const std::string &path, int32_t baudRate) {
+    if (path.empty()) return false;
+    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return false;
+    if (!applyLineSettings(fd, baudRate, parity_.load())) {
+        ::close(fd);
+        return false;
+    }
+    purgeQueues(fd);
+    fd_ = fd;
+    return true;
+}
+
+void SerialTransport::close() {
+    const int fd = fd_.exchange(-1);
+    if (fd >= 0) ::close(fd);
+}
+
+void SerialTransport::discardInput() {
+    const int fd = fd_.load();
+    if (fd >= 0) purgeQueues(fd);
+}
+
+bool SerialTransport::write(std::span<const uint8_t> frame) {
+    const int fd = fd_.load();
+    if (fd < 0) return false;
+    size_t written = 0;
+    while (written < frame.size()) {
+        const ssize_t n = ::write(fd, frame.data() + written, frame.size() - written);
+        if (n > 0) {
+            written += static_cast<size_t>(n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && errno != EAGAIN) return false;
+        pollfd pfd{fd, POLLOUT, 0};
+        if (::poll(&pfd, 1, kWriteTimeoutMs) <= 0 || (pfd.revents & (POLLERR | POLLHUP))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+ReadResult SerialTransport::read(std::span<uint8_t> buffer, std::chrono::milliseconds wait) {
+    const int fd = fd_.load();
+    if (fd < 0) return {ReadStatus::Lost, 0};
+    pollfd pfd{fd, POLLIN, 0};
+    const int ready = ::poll(&pfd, 1, static_cast<int>(wait.count()));
+    if (ready < 0) return {errno == EINTR ? ReadStatus::Timeout : ReadStatus::Lost, 0};
+    if (ready == 0) return {ReadStatus::Timeout, 0};
+    if (!(pfd.revents & POLLIN)) return {ReadStatus::Lost, 0};  // hang-up or error only
+    if (buffer.empty()) return {ReadStatus::Timeout, 0};
+    const ssize_t n = ::read(fd, buffer.data(), buffer.size());
+    if (n > 0) return {ReadStatus::Data, static_cast<size_t>(n)};
+    if (n < 0 && (errno == EAGAIN || errno == EINTR)) return {ReadStatus::Timeout, 0};
+    return {ReadStatus::Lost, 0};  // end of file or a read error: the device is gone
+}
+
+}  // namespace qn

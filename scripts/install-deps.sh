@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Installs every Debian package the build, the tests and the program need.
+# Idempotent: packages already present are left alone; nothing is fetched
+# from anywhere but the distribution's archive.
+set -euo pipefail
+
+packages=(
+  build-essential cmake ninja-build pkg-config
+  qt6-base-dev qt6-base-dev-tools
+  libhidapi-dev
+  libcurl4-openssl-dev
+  libxlsxwriter-dev
+  libasio-dev
+  libsimpleini-dev
+  libcli11-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
+  clang
+  fonts-noto-cjk
+  xvfb xauth
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  echo "install-deps: all packages present"
+  exit 0
+fi
+
+sudo_cmd=()
+[ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
+echo "install-deps: installing ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+"${sudo_cmd[@]}" apt-get update -q
+"${sudo_cmd[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
