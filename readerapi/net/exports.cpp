@@ -1,0 +1,36 @@
+// QnNetApi exports: the TCP client transport behind the shared command set.
+#include "QnNetApi.h"
+#include "link.h"
+#include "net_transport.h"
+
+namespace {
+
+qn::NetTransport &netTransport() {
+    static qn::NetTransport transport;
+    return transport;
+}
+
+qn::Link &libraryLink() {
+    static qn::Link link(netTransport());
+    return link;
+}
+
+}  // namespace
+
+extern "C" {
+
+QN_API int QnNet_OpenDevice(const char *ipAddress, uint16_t port) {
+    // Bad text or port 0 fails at once and leaves an open connection as it is.
+    const auto endpoint = qn::parseEndpoint(ipAddress, port);
+    if (!endpoint) return 0;
+    netTransport().setTarget(*endpoint);
+    return libraryLink().open() ? 1 : 0;
+}
+
+QN_API void QnNet_CloseDevice(void) { libraryLink().close(); }
+
+}  // extern "C"
+
+#define QN_FN(name) QnNet_##name
+#include "exports.inc"
+#undef QN_FN
