@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds with warnings as errors and runs every test; then runs the
+# library and unit tests again under AddressSanitizer + UndefinedBehaviorSanitizer and the
+# library tests under ThreadSanitizer. Set TAGBENCH_QUICK=1 to skip the sanitizer passes.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/install-deps.sh
+
+jobs=$(nproc)
+export QT_QPA_PLATFORM=offscreen
+export CTEST_OUTPUT_ON_FAILURE=1
+
+configure_and_build() {  # build-dir, extra cmake arguments...
+  local dir=$1; shift
+  cmake -S . -B "$dir" -G Ninja -DTAGBENCH_WERROR=ON "$@" >/dev/null
+  cmake --build "$dir" -j "$jobs"
+}
+
+echo "== build and test (all) =="
+configure_and_build build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+ctest --test-dir build -j "$jobs" --timeout 300
+
+if [ "${TAGBENCH_QUICK:-0}" = 1 ]; then exit 0; fi
+
+echo "== address + undefined behaviour sanitizers (libraries, virtual reader, unit tests) =="
+configure_and_build build-asan -DCMAKE_BUILD_TYPE=Debug -DTAGBENCH_SANITIZE=address,undefined \
+  -DTAGBENCH_BUILD_APP=OFF -DTAGBENCH_BUILD_BENCH=OFF
+ASAN_OPTIONS=detect_leaks=1 ctest --test-dir build-asan -j "$jobs" --timeout 600 -L 'unit|integration'
+
+echo "== thread sanitizer (library tests) =="
+configure_and_build build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAGBENCH_SANITIZE=thread \
+  -DTAGBENCH_BUILD_APP=OFF -DTAGBENCH_BUILD_BENCH=OFF
+TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
+  ctest --test-dir build-tsan -j "$jobs" --timeout 600 -L integration
