@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QString>
+
+// Where the program keeps its files. The configuration and the Log folder live in the program
+// directory (the executable's folder, or the --config-dir folder). When that folder is not
+// writable - an installed program in /usr/bin - they move to the XDG folders instead.
+class CAppPaths
+{
+public:
+    // configDirOverride empty: the executable's folder. Needs a QCoreApplication.
+    static CAppPaths forRunningProgram(const QString &configDirOverride);
+    // The folder decisions without touching the running application (tests).
+    static CAppPaths forProgramDirectory(const QString &programDirectory);
+
+    // Folder of SystemConfig.ini.
+    const QString &configDirectory() const { return m_configDirectory; }
+    // Folder of the log files; created by the log file object when it starts a file.
+    const QString &logFolder() const { return m_logFolder; }
+
+    static QString xdgConfigFolder();
+    static QString xdgLogFolder();
+
+private:
+    QString m_configDirectory;
+    QString m_logFolder;
+};
+
+// Read-only data files (Language/, skin/, logo/): looked up in the working directory first,
+// then next to the executable, then in the installed share/tagbench, so a program started from
+// another folder still finds its captions.
+class CDataFiles
+{
+public:
+    CDataFiles(QString executableDirectory, QString installedDataDirectory);
+    // Needs a QCoreApplication for the executable's folder.
+    static CDataFiles forRunningProgram();
+
+    // Full path of the first existing file; when none exists, the working-directory path
+    // (so callers can still name the place where the file was expected).
+    QString locate(const QString &relativePath) const;
+
+private:
+    QString m_executableDirectory;
+    QString m_installedDataDirectory;
+};

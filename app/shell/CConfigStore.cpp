@@ -1,0 +1,186 @@
+#include "shell/CConfigStore.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace {
+
+// The first-start file, in the order the keys are written.
+const std::pair<const char *, const char *> defaultKeys[] = {
+    {"Transport", "0"},
+    {"ComNum", "0"},
+    {"ComBaud", "4"},
+    {"UsbNum", "0"},
+    {"DevIP", "192.168.1.250"},
+    {"DevPort", "60000"},
+    {"SkinFile", "red.skin"},
+    {"FreqNum", "2"},
+    {"FreqType1", "US Freq,902.75,927.25"},
+    {"FreqType2", "EU Freq,865.1,867.9"},
+    {"ProtocolNum", "3"},
+    {"Protocol1", "1,0x02 Head HexID 0x03 0x0D 0x0A end"},
+    {"Protocol2", "2,test1"},
+    {"Protocol3", "3,test2"},
+    {"LanguageSelect", "0"},
+    {"LanguageNum", "2"},
+    {"Language1", "Chinese"},
+    {"Language2", "English"},
+};
+
+} // namespace
+
+CConfigStore::CConfigStore(const QString &configDirectory)
+    : m_file(configDirectory + u'/' + fileName)
+{
+    if (!m_file.exists())
+        writeDefaults();
+}
+
+void CConfigStore::writeDefaults()
+{
+    for (const auto &[key, value] : defaultKeys)
+        writeText(QString::fromLatin1(key), QString::fromLatin1(value));
+}
+
+int CConfigStore::readInt(const QString &key) const
+{
+    return m_file.readInt(section, key);
+}
+
+QString CConfigStore::readText(const QString &key) const
+{
+    return m_file.readText(section, key, maxTextLength);
+}
+
+bool CConfigStore::writeText(const QString &key, const QString &value)
+{
+    return m_file.writeText(section, key, value);
+}
+
+bool CConfigStore::writeInt(const QString &key, int value)
+{
+    return writeText(key, QString::number(value));
+}
+
+int CConfigStore::readCount(const QString &key) const
+{
+    return std::clamp(readInt(key), 0, listCapacity);
+}
+
+void CConfigStore::readList(const QString &keyPrefix, int count, Slots &entries) const
+{
+    for (int slot = 0; slot < listCapacity; ++slot)
+        entries[slot] = slot < count ? readText(keyPrefix + QString::number(slot + 1)) : QString();
+}
+
+void CConfigStore::load()
+{
+    m_transport = readInt(QStringLiteral("Transport"));
+    m_comNum = readInt(QStringLiteral("ComNum"));
+    m_comBaud = readInt(QStringLiteral("ComBaud"));
+    m_usbNum = readInt(QStringLiteral("UsbNum"));
+    m_languageCount = readCount(QStringLiteral("LanguageNum"));
+    m_devPort = readInt(QStringLiteral("DevPort"));
+    m_devIp = readText(QStringLiteral("DevIP"));
+    m_skinFile = readText(QStringLiteral("SkinFile"));
+    readList(QStringLiteral("Language"), m_languageCount, m_languageNames);
+    m_languagePosition = readInt(QStringLiteral("LanguageSelect"));
+    m_protocolCount = readCount(QStringLiteral("ProtocolNum"));
+    m_frequencyPresetCount = readCount(QStringLiteral("FreqNum"));
+    readList(QStringLiteral("Protocol"), m_protocolCount, m_protocols);
+    readList(QStringLiteral("FreqType"), m_frequencyPresetCount, m_frequencyPresets);
+}
+
+void CConfigStore::setTransport(int transport)
+{
+    m_transport = transport;
+    writeInt(QStringLiteral("Transport"), transport);
+}
+
+void CConfigStore::setComNum(int position)
+{
+    m_comNum = position;
+    writeInt(QStringLiteral("ComNum"), position);
+}
+
+void CConfigStore::setComBaud(int position)
+{
+    m_comBaud = position;
+    writeInt(QStringLiteral("ComBaud"), position);
+}
+
+void CConfigStore::setUsbNum(int position)
+{
+    m_usbNum = position;
+    writeInt(QStringLiteral("UsbNum"), position);
+}
+
+void CConfigStore::setDevIp(const QString &address)
+{
+    m_devIp = address;
+    writeText(QStringLiteral("DevIP"), address);
+}
+
+void CConfigStore::setDevPortText(const QString &portText)
+{
+    m_devPort = CIniFile::leadingDecimal(portText);
+    writeText(QStringLiteral("DevPort"), portText);
+}
+
+void CConfigStore::setSkinFile(const QString &fileName)
+{
+    m_skinFile = fileName;
+    writeText(QStringLiteral("SkinFile"), fileName);
+}
+
+void CConfigStore::rememberSerialOpen(int comNum, int comBaud)
+{
+    setComNum(comNum);
+    setComBaud(comBaud);
+    setTransport(0);
+}
+
+void CConfigStore::rememberUsbOpen(int usbNum)
+{
+    setUsbNum(usbNum);
+    setTransport(1);
+}
+
+void CConfigStore::rememberNetworkOpen(const QString &address, const QString &portText)
+{
+    setDevIp(address);
+    setDevPortText(portText);
+    setTransport(2);
+}
+
+void CConfigStore::saveLanguagePosition()
+{
+    writeInt(QStringLiteral("LanguageSelect"), m_languagePosition);
+}
+
+QString CConfigStore::currentLanguageName() const
+{
+    if (m_languagePosition >= 0 && m_languagePosition < m_languageCount)
+        return m_languageNames[m_languagePosition];
+    return m_languageNames.front();
+}
+
+QStringList CConfigStore::firstSlots(const Slots &entries, int count)
+{
+    return QStringList(entries.begin(), entries.begin() + count);
+}
+
+QStringList CConfigStore::languageNames() const
+{
+    return firstSlots(m_languageNames, m_languageCount);
+}
+
+QStringList CConfigStore::frequencyPresets() const
+{
+    return firstSlots(m_frequencyPresets, m_frequencyPresetCount);
+}
+
+QStringList CConfigStore::protocols() const
+{
+    return firstSlots(m_protocols, m_protocolCount);
+}

@@ -1,0 +1,58 @@
+#include "shell/CLanguageStore.h"
+
+#include "shell/CIniFile.h"
+
+#include <QFile>
+
+#include <algorithm>
+
+int CLanguageStore::load(const QString &languageFilePath)
+{
+    m_filePath = languageFilePath;
+    m_texts.fill(QString());
+    // One parse for the whole table instead of one file read per key.
+    QFile file(languageFilePath);
+    const CIniDocument document =
+        file.open(QIODevice::ReadOnly) ? CIniDocument::fromBytes(file.readAll()) : CIniDocument();
+    const auto count = document.value(section, countKey);
+    m_textCount = std::clamp(count ? CIniFile::leadingDecimal(*count) : 0, 0, capacity);
+    for (int slot = 0; slot < m_textCount; ++slot) {
+        const auto value = document.value(section, QString::number(firstKey + slot));
+        m_texts[slot] = value ? value->left(maxTextLength) : CIniFile::missingText;
+    }
+    return m_textCount;
+}
+
+QString CLanguageStore::text(int key) const
+{
+    const int slot = key - firstKey;
+    if (slot < 0 || slot >= capacity)
+        return QString();
+    return m_texts[slot];
+}
+
+QString CLanguageStore::format(int key, const QString &argument) const
+{
+    const QString pattern = text(key);
+    QString result;
+    bool argumentUsed = false;
+    for (qsizetype index = 0; index < pattern.size(); ++index) {
+        const QChar next = index + 1 < pattern.size() ? pattern[index + 1] : QChar();
+        if (pattern[index] == u'%' && next == u'%') {
+            result += u'%';
+            ++index;
+        } else if (pattern[index] == u'%' && next == u's' && !argumentUsed) {
+            result += argument;
+            argumentUsed = true;
+            ++index;
+        } else {
+            result += pattern[index];
+        }
+    }
+    return result;
+}
+
+QString CLanguageStore::relativeFilePath(const QString &languageName)
+{
+    return QStringLiteral("Language/") + languageName + QStringLiteral(".ini");
+}

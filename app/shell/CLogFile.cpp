@@ -1,0 +1,90 @@
+#include "shell/CLogFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QMutexLocker>
+
+namespace {
+
+QByteArray utf16LittleEndian(const QString &text)
+{
+    QByteArray bytes;
+    bytes.reserve(text.size() * 2);
+    for (const QChar character : text) {
+        bytes.append(static_cast<char>(character.unicode() & 0xFF));
+        bytes.append(static_cast<char>(character.unicode() >> 8));
+    }
+    return bytes;
+}
+
+QString linePrefix(const QDateTime &now)
+{
+    const QDate date = now.date();
+    const QTime time = now.time();
+    return QStringLiteral("[%1-%2-%3 %4:%5:%6] ")
+        .arg(date.year())
+        .arg(date.month(), 2, 10, QLatin1Char('0'))
+        .arg(date.day(), 2, 10, QLatin1Char('0'))
+        .arg(time.hour(), 2, 10, QLatin1Char('0'))
+        .arg(time.minute(), 2, 10, QLatin1Char('0'))
+        .arg(time.second(), 2, 10, QLatin1Char('0'));
+}
+
+} // namespace
+
+CLogFile::CLogFile(QString logFolder, Clock clock)
+    : m_logFolder(std::move(logFolder))
+    , m_clock(std::move(clock))
+{
+    startNewFileLocked();
+}
+
+void CLogFile::startNewFile()
+{
+    QMutexLocker locker(&m_mutex);
+    startNewFileLocked();
+}
+
+void CLogFile::startNewFileLocked()
+{
+    QDir().mkpath(m_logFolder);
+    m_filePath = m_logFolder + u'/' + m_clock().toString(QStringLiteral("yyyyMMddHHmmss"))
+        + QStringLiteral(".log");
+    m_sizeEstimate = 0;
+}
+
+bool CLogFile::appendLine(const QString &text)
+{
+    if (text.isNull())
+        return false;
+    if (text.isEmpty())
+        return true;
+    QMutexLocker locker(&m_mutex);
+    if (m_sizeEstimate >= rollOverSize)
+        startNewFileLocked();
+    QFile file(m_filePath);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
+        return false;
+    QByteArray bytes;
+    // The byte-order mark only heads an empty file: a file continued by a second start within
+    // the same second (same name) must not get a stray mark in the middle of its text.
+    if (file.size() == 0)
+        bytes.append("\xFF\xFE", 2);
+    bytes.append(utf16LittleEndian(linePrefix(m_clock()) + text + u'\n'));
+    if (file.write(bytes) != bytes.size() || !file.flush())
+        return false;
+    m_sizeEstimate += 2 * text.size() + 40;
+    return true;
+}
+
+QString CLogFile::currentFilePath() const
+{
+    QMutexLocker locker(&m_mutex);
+    return m_filePath;
+}
+
+qint64 CLogFile::sizeEstimate() const
+{
+    QMutexLocker locker(&m_mutex);
+    return m_sizeEstimate;
+}

@@ -1,0 +1,209 @@
+#include "shell/CMyFunc.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <algorithm>
+#include <cerrno>
+
+#include <arpa/inet.h>
+#include <ifaddrs.h>
+#include <netinet/in.h>
+#include <unistd.h>
+
+QByteArray CMyFunc::toNarrow(const QString &wide)
+{
+    return wide.toUtf8();
+}
+
+QString CMyFunc::toWide(const QByteArray &narrow)
+{
+    return QString::fromUtf8(narrow);
+}
+
+QString CMyFunc::toWide(const char *narrow)
+{
+    return narrow ? QString::fromUtf8(narrow) : QString();
+}
+
+int CMyFunc::hexDigitValue(QChar character)
+{
+    const char16_t code = character.unicode();
+    if (code >= u'0' && code <= u'9')
+        return code - u'0';
+    if (code >= u'A' && code <= u'F')
+        return code - u'A' + 10;
+    if (code >= u'a' && code <= u'f')
+        return code - u'a' + 10;
+    return -1;
+}
+
+std::uint8_t CMyFunc::hexPairToByte(QChar high, QChar low)
+{
+    const int lowValue = hexDigitValue(low);
+    if (lowValue < 0)
+        return 0;
+    return static_cast<std::uint8_t>(std::max(hexDigitValue(high), 0) * 16 + lowValue);
+}
+
+QByteArray CMyFunc::compactHexToBytes(QStringView text)
+{
+    QByteArray bytes(text.size() / 2, '\0');
+    for (qsizetype index = 0; index < bytes.size(); ++index)
+        bytes[index] = static_cast<char>(hexPairToByte(text[2 * index], text[2 * index + 1]));
+    return bytes;
+}
+
+QByteArray CMyFunc::spacedHexToBytes(QStringView text)
+{
+    QByteArray bytes(text.size() / 3, '\0');
+    for (qsizetype index = 0; index < bytes.size(); ++index)
+        bytes[index] = static_cast<char>(hexPairToByte(text[3 * index], text[3 * index + 1]));
+    return bytes;
+}
+
+int CMyFunc::shortHexToInt(QStringView text)
+{
+    if (text.size() == 1)
+        return std::max(hexDigitValue(text[0]), 0);
+    if (text.size() == 2)
+        return hexPairToByte(text[0], text[1]);
+    return 0;
+}
+
+namespace {
+
+QString bytesToHex(const std::uint8_t *bytes, std::uint16_t count, bool spaced)
+{
+    static constexpr char digits[] = "0123456789ABCDEF";
+    QString text;
+    if (!bytes)
+        return text;
+    text.reserve(count * (spaced ? 3 : 2));
+    for (std::uint16_t index = 0; index < count; ++index) {
+        text += QLatin1Char(digits[bytes[index] >> 4]);
+        text += QLatin1Char(digits[bytes[index] & 0x0F]);
+        if (spaced)
+            text += u' ';
+    }
+    return text;
+}
+
+std::uint16_t countOf(const QByteArray &bytes)
+{
+    return static_cast<std::uint16_t>(std::min<qsizetype>(bytes.size(), UINT16_MAX));
+}
+
+const std::uint8_t *dataOf(const QByteArray &bytes)
+{
+    return reinterpret_cast<const std::uint8_t *>(bytes.constData());
+}
+
+} // namespace
+
+QString CMyFunc::bytesToSpacedHex(const std::uint8_t *bytes, std::uint16_t count)
+{
+    return bytesToHex(bytes, count, true);
+}
+
+QString CMyFunc::bytesToSpacedHex(const QByteArray &bytes)
+{
+    return bytesToHex(dataOf(bytes), countOf(bytes), true);
+}
+
+QString CMyFunc::bytesToCompactHex(const std::uint8_t *bytes, std::uint16_t count)
+{
+    return bytesToHex(bytes, count, false);
+}
+
+QString CMyFunc::bytesToCompactHex(const QByteArray &bytes)
+{
+    return bytesToHex(dataOf(bytes), countOf(bytes), false);
+}
+
+QString CMyFunc::makePath(const QString &relativePath)
+{
+    return QDir::currentPath() + u'/' + relativePath;
+}
+
+bool CMyFunc::fileExists(const QString &relativePath)
+{
+    QFile file(makePath(relativePath));
+    return file.open(QIODevice::ReadOnly);
+}
+
+bool CMyFunc::lessByNaturalOrder(const QString &left, const QString &right)
+{
+    qsizetype l = 0;
+    qsizetype r = 0;
+    while (l < left.size() && r < right.size()) {
+        if (left[l].isDigit() && right[r].isDigit()) {
+            const qsizetype leftStart = l;
+            const qsizetype rightStart = r;
+            while (l < left.size() && left[l].isDigit())
+                ++l;
+            while (r < right.size() && right[r].isDigit())
+                ++r;
+            // Equal-length digit runs compare as text; a longer run (without leading zeros)
+            // is the larger number.
+            QStringView leftNumber = QStringView(left).sliced(leftStart, l - leftStart);
+            QStringView rightNumber = QStringView(right).sliced(rightStart, r - rightStart);
+            while (leftNumber.size() > 1 && leftNumber.front() == u'0')
+                leftNumber = leftNumber.sliced(1);
+            while (rightNumber.size() > 1 && rightNumber.front() == u'0')
+                rightNumber = rightNumber.sliced(1);
+            if (leftNumber.size() != rightNumber.size())
+                return leftNumber.size() < rightNumber.size();
+            if (const int order = leftNumber.compare(rightNumber); order != 0)
+                return order < 0;
+            continue;
+        }
+        if (left[l] != right[r])
+            return left[l] < right[r];
+        ++l;
+        ++r;
+    }
+    if (left.size() - l != right.size() - r)
+        return left.size() - l < right.size() - r;
+    return left < right;
+}
+
+bool CMyFunc::enumerateSerialPorts(QStringList &ports, const QString &sysfsClassTty)
+{
+    ports.clear();
+    const QStringList entries =
+        QDir(sysfsClassTty).entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::System);
+    for (const QString &name : entries) {
+        if (QFileInfo::exists(sysfsClassTty + u'/' + name + QStringLiteral("/device")))
+            ports.append(name);
+    }
+    std::sort(ports.begin(), ports.end(), lessByNaturalOrder);
+    return !ports.isEmpty();
+}
+
+int CMyFunc::hostName(QString &hostName)
+{
+    char buffer[256] = {};
+    if (gethostname(buffer, sizeof buffer - 1) != 0)
+        return errno;
+    hostName = QString::fromUtf8(buffer);
+    return 0;
+}
+
+void CMyFunc::localAddresses(QStringList &addresses)
+{
+    ifaddrs *list = nullptr;
+    if (getifaddrs(&list) != 0)
+        return;
+    for (const ifaddrs *entry = list; entry; entry = entry->ifa_next) {
+        if (!entry->ifa_addr || entry->ifa_addr->sa_family != AF_INET)
+            continue;
+        const auto *address = reinterpret_cast<const sockaddr_in *>(entry->ifa_addr);
+        char dotted[INET_ADDRSTRLEN] = {};
+        if (!inet_ntop(AF_INET, &address->sin_addr, dotted, sizeof dotted))
+            continue;
+        addresses.append(QString::fromLatin1(dotted) + u' ' + QString::fromUtf8(entry->ifa_name));
+    }
+    freeifaddrs(list);
+}

@@ -1,0 +1,39 @@
+#include "shell/CPreferenceActions.h"
+
+#include "shell/CShellPrompts.h"
+#include "shell/CShellServices.h"
+
+#include <QFileInfo>
+
+CPreferenceActions::CPreferenceActions(CShellServices &services, IShellPrompts &prompts)
+    : m_services(services)
+    , m_prompts(prompts)
+{
+}
+
+bool CPreferenceActions::changeLanguage(int position)
+{
+    CConfigStore &config = m_services.config();
+    config.setLanguagePosition(position);
+    const QStringList names = config.languageNames();
+    const QString name = position >= 0 && position < names.size() ? names[position] : QString();
+    const QString caption = m_services.text(messageCaptionText);
+    if (!m_prompts.confirm(caption, m_services.language().format(confirmLanguageText, name)))
+        return false;
+    config.saveLanguagePosition();
+    m_prompts.inform(caption, m_services.text(languageSavedText));
+    return true;
+}
+
+bool CPreferenceActions::chooseSkin()
+{
+    // Skins are only loaded from a "skin" folder, so the chooser starts in the one in use.
+    const QString skinFolder = m_services.dataFiles().locate(QStringLiteral("skin"));
+    const QString chosen = m_prompts.chooseFileToOpen(skinFolder + u'/',
+                                                      QStringLiteral("Skin files (*.skin)"));
+    if (chosen.isEmpty())
+        return false;
+    m_services.config().setSkinFile(QFileInfo(chosen).fileName());
+    m_prompts.inform(m_services.text(messageCaptionText), m_services.text(skinChosenText));
+    return true;
+}

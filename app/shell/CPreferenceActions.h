@@ -1,0 +1,30 @@
+#pragma once
+
+class CShellServices;
+class IShellPrompts;
+
+// The two preferences the main window's panel changes: the language (language list) and the
+// skin (skin button). Both are written to the configuration and take effect at the next start.
+class CPreferenceActions
+{
+public:
+    CPreferenceActions(CShellServices &services, IShellPrompts &prompts);
+
+    // The language list's selection changed to position. The in-memory position follows at
+    // once, even when the operator then cancels; only a confirmed change is written.
+    // Returns whether the change was saved.
+    bool changeLanguage(int position);
+    // Lets the operator pick a skin file and stores its file name (without folder). Returns
+    // whether a skin was chosen.
+    bool chooseSkin();
+
+    // Key texts of the prompts.
+    static constexpr int skinChosenText = 1018;
+    static constexpr int messageCaptionText = 1019;
+    static constexpr int confirmLanguageText = 1020;
+    static constexpr int languageSavedText = 1021;
+
+private:
+    CShellServices &m_services;
+    IShellPrompts &m_prompts;
+};

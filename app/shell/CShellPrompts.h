@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+// The message boxes and file chooser the shell's actions need, behind an interface so the
+// actions can be tested without modal dialogs.
+class IShellPrompts
+{
+public:
+    virtual ~IShellPrompts() = default;
+    // OK/Cancel question with a warning icon; true for OK.
+    virtual bool confirm(const QString &caption, const QString &body) = 0;
+    // Notice with a warning icon and an OK button.
+    virtual void inform(const QString &caption, const QString &body) = 0;
+    // File chooser for opening; empty when cancelled.
+    virtual QString chooseFileToOpen(const QString &initialPath, const QString &filter) = 0;
+};
+
+// Qt dialogs over a parent window.
+class CWidgetPrompts final : public IShellPrompts
+{
+public:
+    explicit CWidgetPrompts(QWidget *parent);
+
+    bool confirm(const QString &caption, const QString &body) override;
+    void inform(const QString &caption, const QString &body) override;
+    QString chooseFileToOpen(const QString &initialPath, const QString &filter) override;
+
+private:
+    QWidget *m_parent;
+};

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "shell/CAppPaths.h"
+#include "shell/CConfigStore.h"
+#include "shell/CLanguageStore.h"
+#include "shell/CLogFile.h"
+
+#include <QString>
+
+// The shell's services, owned by the main window for the life of the program: folders, data
+// file lookup, configuration, text table and log file. Construction creates the configuration
+// file when missing and starts the log file; the main window's initialisation then calls
+// loadConfiguration(), loadLanguage() and attachSkin() in that order.
+class CShellServices
+{
+public:
+    CShellServices(const CAppPaths &paths, const CDataFiles &dataFiles);
+
+    const CAppPaths &paths() const { return m_paths; }
+    const CDataFiles &dataFiles() const { return m_dataFiles; }
+    CConfigStore &config() { return m_config; }
+    const CConfigStore &config() const { return m_config; }
+    const CLanguageStore &language() const { return m_language; }
+    CLogFile &logFile() { return m_logFile; }
+
+    // Shorthand for language().text(key).
+    QString text(int key) const { return m_language.text(key); }
+
+    void loadConfiguration();
+    // Loads the language file of the configured language; returns the number of texts.
+    int loadLanguage();
+    // Applies the configured skin (a Qt style sheet) to the application; a missing or
+    // unreadable file leaves the default style. Returns whether a skin was applied.
+    bool attachSkin();
+    // Where the configured skin was looked for.
+    const QString &skinPath() const { return m_skinPath; }
+
+private:
+    CAppPaths m_paths;
+    CDataFiles m_dataFiles;
+    CConfigStore m_config;
+    CLanguageStore m_language;
+    CLogFile m_logFile;
+    QString m_skinPath;
+};

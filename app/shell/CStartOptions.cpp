@@ -1,0 +1,54 @@
+#include "shell/CStartOptions.h"
+
+#include "shell/CTagDeskApp.h"
+
+#include <QCommandLineParser>
+
+namespace {
+
+const QString configDirOption = QStringLiteral("config-dir");
+
+} // namespace
+
+void CStartOptions::declare(QCommandLineParser &parser)
+{
+    parser.setApplicationDescription(
+        QStringLiteral("Configure and exercise UHF RFID readers over serial, USB or TCP/IP."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.addOption({configDirOption,
+                      QStringLiteral("Keep SystemConfig.ini and the Log folder in <dir> instead "
+                                     "of the program's folder."),
+                      QStringLiteral("dir")});
+}
+
+CStartOptions CStartOptions::read(const QCommandLineParser &parser)
+{
+    CStartOptions options;
+    options.configDir = parser.value(configDirOption);
+    return options;
+}
+
+CParsedCommandLine CStartOptions::parse(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    declare(parser);
+    const bool parsedCleanly = parser.parse(arguments);
+    // Without an application object the parser cannot name the program in its usage line.
+    const QString helpText =
+        parser.helpText().replace(QStringLiteral("<executable_name>"), CTagDeskApp::programName);
+    CParsedCommandLine parsed;
+    if (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all"))) {
+        parsed.exitCode = 0;
+        parsed.message = helpText;
+    } else if (parser.isSet(QStringLiteral("version"))) {
+        parsed.exitCode = 0;
+        parsed.message = CTagDeskApp::programName + u' ' + CTagDeskApp::versionText() + u'\n';
+    } else if (!parsedCleanly) {
+        parsed.exitCode = 2;
+        parsed.message = parser.errorText() + QStringLiteral("\n\n") + helpText;
+    } else {
+        parsed.options = read(parser);
+    }
+    return parsed;
+}
