@@ -1,0 +1,188 @@
+#include "hid_transport.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <thread>
+
+namespace qn::hid {
+
+namespace {
+
+constexpr TransportProfile kHidProfile{
+    .kind = TransportKind::Hid,
+    .settleDelay = std::chrono::milliseconds(10),
+    .monitorPeriod = std::chrono::milliseconds(200),
+    .readWait = std::chrono::milliseconds(5),
+    .pendingCapacity = 66560,
+    .readChunk = kMaxPayload,
+    .hasTagBuffer = true,
+    .matchesAddress = false,
+};
+
+// Sets up the bridge's serial side; sent after every open.
+constexpr std::array<uint8_t, 6> kConfigurationPrefix = {0x00, 0xFF, 0xC7, 0x83, 0xCC, 0x30};
+
+// The bridge needs a moment between the reports of one frame.
+constexpr auto kReportGap = std::chrono::milliseconds(1);
+
+// A flush drains what is queued now; a device streaming faster than it drains must not
+// hold the command forever.
+constexpr int kMaxFlushedReports = 1024;
+
+using Report = std::array<uint8_t, kMaxReportLength>;
+
+bool fitsReports(const ReportLengths &lengths) {
+    return lengths.input >= kReportLength && lengths.input <= kMaxReportLength &&
+           lengths.output >= kReportLength && lengths.output <= kMaxReportLength;
+}
+
+bool sendConfiguration(HidDevice &device, const ReportLengths &lengths) {
+    Report report{};
+    std::copy(kConfigurationPrefix.begin(), kConfigurationPrefix.end(), report.begin());
+    return device.writeReport({report.data(), lengths.output});
+}
+
+}  // namespace
+
+HidTransport::HidTransport(HidBus &realDevices, HidBus &simulatedDevices)
+    : list_(realDevices, simulatedDevices) {}
+
+const TransportProfile &HidTransport::profile() const { return kHidProfile; }
+
+uint16_t HidTransport::enumerate() {
+    std::string livePath;
+    {
+        std::lock_guard lock(deviceMutex_);
+        livePath = devicePath_;
+    }
+    return list_.refresh(livePath);
+}
+
+std::optional<std::string> HidTransport::listedText(uint16_t position) const {
+    const std::optional<ListedDevice> listed = list_.at(position);
+    if (!listed) return std::nullopt;
+    return listed->text;
+}
+
+bool HidTransport::open() { return openPosition(requestedPosition_); }
+
+bool HidTransport::reopen() {
+    const uint16_t count = enumerate();
+    if (count == 0) return false;
+    if (savedPosition_ >= count) savedPosition_ = 0;
+    return openPosition(savedPosition_);
+}
+
+// The configuration report goes out here; the link's settle pause follows before the
+// receive thread starts.
+bool HidTransport::openPosition(uint16_t position) {
+    const std::optional<ListedDevice> listed = list_.at(position);
+    if (!listed) return false;
+    std::unique_ptr<HidDevice> device = listed->bus->open(listed->path);
+    if (!device) return false;
+    const ReportLengths lengths = device->capabilities();
+    if (!fitsReports(lengths) || !sendConfiguration(*device, lengths)) return false;
+    {
+        std::lock_guard lock(deviceMutex_);
+        device_ = std::move(device);
+        lengths_ = lengths;
+        devicePath_ = listed->path;
+    }
+    savedPosition_ = position;
+    return true;
+}
+
+void HidTransport::close() {
+    std::shared_ptr<HidDevice> closing;
+    {
+        std::lock_guard lock(deviceMutex_);
+        closing.swap(device_);
+        devicePath_.clear();
+    }
+}
+
+bool HidTransport::isOpen() const {
+    std::lock_guard lock(deviceMutex_);
+    return device_ != nullptr;
+}
+
+HidTransport::OpenDevice HidTransport::current() const {
+    std::lock_guard lock(deviceMutex_);
+    return {device_, lengths_};
+}
+
+void HidTransport::discardInput() {
+    const OpenDevice open = current();
+    if (!open.device) return;
+    ++flushesWaiting_;
+    {
+        std::lock_guard lock(readMutex_);
+        Report report;
+        for (int i = 0; i < kMaxFlushedReports; ++i) {
+            const std::span<uint8_t> into{report.data(), open.lengths.input};
+            if (open.device->readReport(into, std::chrono::milliseconds(0)).status !=
+                ReadStatus::Data) {
+                break;
+            }
+        }
+        --flushesWaiting_;
+    }
+    readTurn_.notify_all();
+}
+
+bool HidTransport::write(std::span<const uint8_t> frame) {
+    const OpenDevice open = current();
+    if (!open.device || frame.empty()) return false;
+    std::lock_guard lock(writeMutex_);
+    for (size_t offset = 0; offset < frame.size(); offset += kMaxPayload) {
+        if (offset > 0) std::this_thread::sleep_for(kReportGap);
+        const size_t size = std::min(kMaxPayload, frame.size() - offset);
+        if (!sendReport(open, frame.subspan(offset, size))) return false;
+    }
+    return true;
+}
+
+bool HidTransport::writeReport(std::span<const uint8_t> payload) {
+    const OpenDevice open = current();
+    if (!open.device || payload.empty() || payload.size() > kMaxPayload) return false;
+    std::lock_guard lock(writeMutex_);
+    return sendReport(open, payload);
+}
+
+bool HidTransport::sendReport(const OpenDevice &open, std::span<const uint8_t> payload) {
+    Report report{};
+    report[1] = static_cast<uint8_t>(payload.size());
+    std::copy(payload.begin(), payload.end(), report.begin() + kReportHeaderSize);
+    return open.device->writeReport({report.data(), open.lengths.output});
+}
+
+ReadResult HidTransport::read(std::span<uint8_t> buffer, std::chrono::milliseconds wait) {
+    const OpenDevice open = current();
+    if (!open.device) return {ReadStatus::Lost, 0};
+    // A report's payload must fit whole; the report stays queued until it does.
+    if (buffer.size() < kMaxPayload) return {ReadStatus::Timeout, 0};
+    Report report{};
+    ReadResult result;
+    {
+        std::unique_lock lock(readMutex_);
+        readTurn_.wait(lock, [this] { return flushesWaiting_.load() == 0; });
+        result = open.device->readReport({report.data(), open.lengths.input}, wait);
+    }
+    if (result.status != ReadStatus::Data) return {result.status, 0};
+    const size_t carried = result.bytes > kReportHeaderSize ? result.bytes - kReportHeaderSize : 0;
+    const size_t count = std::min({size_t{report[1]}, carried, kMaxPayload});
+    std::memcpy(buffer.data(), report.data() + kReportHeaderSize, count);
+    return {ReadStatus::Data, count};
+}
+
+bool HidTransport::reloadCapabilities() {
+    std::lock_guard lock(deviceMutex_);
+    if (!device_) return false;
+    const ReportLengths lengths = device_->capabilities();
+    if (!fitsReports(lengths)) return false;
+    lengths_ = lengths;
+    return true;
+}
+
+}  // namespace qn::hid

@@ -1,0 +1,172 @@
+#include "sim_bus.h"
+
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <sstream>
+
+namespace qn::hid {
+
+namespace {
+
+constexpr int kProbeTimeoutMs = 250;
+constexpr int kConnectTimeoutMs = 1000;
+// A report the peer cannot take within this time fails the write.
+constexpr int kWriteTimeoutMs = 1000;
+
+bool finishConnect(int fd, int timeoutMs) {
+    pollfd pfd{fd, POLLOUT, 0};
+    if (::poll(&pfd, 1, timeoutMs) <= 0) return false;
+    int error = 0;
+    socklen_t size = sizeof error;
+    return ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size) == 0 && error == 0;
+}
+
+int connectOne(const addrinfo &address, int timeoutMs) {
+    const int fd = ::socket(address.ai_family, address.ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC,
+                            address.ai_protocol);
+    if (fd < 0) return -1;
+    if (::connect(fd, address.ai_addr, address.ai_addrlen) == 0) return fd;
+    if (errno == EINPROGRESS && finishConnect(fd, timeoutMs)) return fd;
+    ::close(fd);
+    return -1;
+}
+
+// A connected non-blocking socket, or -1.
+int connectTo(const Endpoint &endpoint, int timeoutMs) {
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = AI_NUMERICSERV;
+    addrinfo *addresses = nullptr;
+    if (::getaddrinfo(endpoint.host.c_str(), endpoint.port.c_str(), &hints, &addresses) != 0) {
+        return -1;
+    }
+    int fd = -1;
+    for (const addrinfo *a = addresses; a && fd < 0; a = a->ai_next) fd = connectOne(*a, timeoutMs);
+    ::freeaddrinfo(addresses);
+    return fd;
+}
+
+// The simulator serves one client and replaces it on every new connection, so a probe is
+// closed at once and never touches the endpoint this library is connected to.
+bool acceptsConnection(const Endpoint &endpoint) {
+    const int fd = connectTo(endpoint, kProbeTimeoutMs);
+    if (fd < 0) return false;
+    ::close(fd);
+    return true;
+}
+
+std::vector<std::string> configuredEntries() {
+    std::vector<std::string> entries;
+    const char *value = std::getenv(kSimEnvironment);
+    if (!value) return entries;
+    std::istringstream list(value);
+    std::string entry;
+    while (std::getline(list, entry, ',')) {
+        if (parseEndpoint(entry)) entries.push_back(entry);
+    }
+    return entries;
+}
+
+class SimDevice final : public HidDevice {
+public:
+    explicit SimDevice(int fd) : fd_(fd) {}
+    ~SimDevice() override { ::close(fd_); }
+    SimDevice(const SimDevice &) = delete;
+    SimDevice &operator=(const SimDevice &) = delete;
+
+    ReportLengths capabilities() override { return {kReportLength, kReportLength}; }
+
+    bool writeReport(std::span<const uint8_t> report) override {
+        size_t sent = 0;
+        while (sent < report.size()) {
+            const ssize_t n =
+                ::send(fd_, report.data() + sent, report.size() - sent, MSG_NOSIGNAL);
+            if (n > 0) {
+                sent += static_cast<size_t>(n);
+            } else if (n < 0 && errno == EINTR) {
+                continue;
+            } else if (n < 0 && errno == EAGAIN) {
+                pollfd pfd{fd_, POLLOUT, 0};
+                if (::poll(&pfd, 1, kWriteTimeoutMs) <= 0) return false;
+            } else {
+                return false;
+            }
+        }
+        return true;
+    }
+
+    // Records may arrive in pieces; a piece is kept until its record is complete, and no
+    // more than one record is taken from the stream per read.
+    ReadResult readReport(std::span<uint8_t> report, std::chrono::milliseconds wait) override {
+        pollfd pfd{fd_, POLLIN, 0};
+        const int ready = ::poll(&pfd, 1, static_cast<int>(wait.count()));
+        if (ready < 0) return {errno == EINTR ? ReadStatus::Timeout : ReadStatus::Lost, 0};
+        if (ready == 0) return {ReadStatus::Timeout, 0};
+        const ssize_t n = ::recv(fd_, record_.data() + held_, record_.size() - held_, 0);
+        if (n == 0) return {ReadStatus::Lost, 0};  // the simulator closed the stream: unplug
+        if (n < 0) {
+            return {errno == EAGAIN || errno == EINTR ? ReadStatus::Timeout : ReadStatus::Lost, 0};
+        }
+        held_ += static_cast<size_t>(n);
+        if (held_ < record_.size()) return {ReadStatus::Timeout, 0};
+        held_ = 0;
+        const size_t size = std::min(report.size(), record_.size());
+        std::memcpy(report.data(), record_.data(), size);
+        return {ReadStatus::Data, size};
+    }
+
+private:
+    int fd_;
+    std::array<uint8_t, kReportLength> record_{};
+    size_t held_ = 0;
+};
+
+}  // namespace
+
+std::optional<Endpoint> parseEndpoint(const std::string &text) {
+    const size_t colon = text.rfind(':');
+    if (colon == std::string::npos) return std::nullopt;
+    Endpoint endpoint{text.substr(0, colon), text.substr(colon + 1)};
+    const std::string &host = endpoint.host;
+    if (host.size() >= 2 && host.front() == '[' && host.back() == ']') {
+        endpoint.host = host.substr(1, host.size() - 2);
+    }
+    if (endpoint.host.empty() || endpoint.port.empty()) return std::nullopt;
+    if (endpoint.port.find_first_not_of("0123456789") != std::string::npos) return std::nullopt;
+    return endpoint;
+}
+
+std::vector<std::string> SimBus::enumerate(size_t limit, const std::string &livePath) {
+    std::vector<std::string> paths;
+    for (const std::string &entry : configuredEntries()) {
+        if (paths.size() >= limit) break;
+        const std::string path = kSimPathPrefix + entry;
+        if (path == livePath || acceptsConnection(*parseEndpoint(entry))) paths.push_back(path);
+    }
+    return paths;
+}
+
+std::unique_ptr<HidDevice> SimBus::open(const std::string &path) {
+    const std::string prefix = kSimPathPrefix;
+    if (path.compare(0, prefix.size(), prefix) != 0) return nullptr;
+    const std::optional<Endpoint> endpoint = parseEndpoint(path.substr(prefix.size()));
+    if (!endpoint) return nullptr;
+    const int fd = connectTo(*endpoint, kConnectTimeoutMs);
+    if (fd < 0) return nullptr;
+    // Reports are small and 1 ms apart; Nagle's delay would hold them back.
+    const int on = 1;
+    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    return std::make_unique<SimDevice>(fd);
+}
+
+}  // namespace qn::hid
