@@ -88,6 +88,10 @@ public:
     void stopActive();
     uint64_t reportsSent() const;
 
+    // HID configuration reports received on the tunnel (recognised, never parsed as
+    // payload); hosts send one after every open.
+    uint64_t hidConfigReports() const;
+
 private:
     struct Impl;
     std::unique_ptr<Impl> impl_;

@@ -1,0 +1,165 @@
+// tagbench-sim: a virtual UHF reader served over TCP, a pseudo-terminal and the HID report
+// tunnel, with optional fault injection. Runs until SIGINT or SIGTERM.
+#include <signal.h>
+
+#include <CLI/CLI.hpp>
+#include <chrono>
+#include <cstdio>
+#include <exception>
+#include <string>
+
+#include "families.h"
+#include "reader_model.h"
+#include "virtual_reader.h"
+
+namespace {
+
+struct Options {
+    readersim::ReaderOptions reader;
+    int tcpPort = -1;
+    bool pty = false;
+    std::string link;
+    int hidPort = -1;
+    int delayMs = 0;
+    int dropEvery = 0;
+    bool badChecksum = false;
+    bool failStatus = false;
+    bool wrongEcho = false;
+    int wrongAddress = -1;
+    int split = 0;
+    bool merge = false;
+    int dropForMs = 0;
+    int dropPeriodS = 10;
+    bool active = false;
+    int activePeriodMs = 200;
+    int activeBatch = 0;
+};
+
+void addOptions(CLI::App &app, Options &o) {
+    app.add_option("--family", o.reader.family,
+                   "Reader family (" + readersim::familyNames() + ") or a type byte as 0x..")
+        ->default_val("fir");
+    app.add_option("--tags", o.reader.tagCount, "Virtual tags in the field at start")
+        ->default_val(5)
+        ->check(CLI::Range(0, 10000));
+    app.add_flag("--verbose,-v", o.reader.verbose, "Log every request and answer on one line");
+
+    app.add_option("--tcp", o.tcpPort, "Serve the reader on 127.0.0.1:PORT (0 picks one)")
+        ->check(CLI::Range(0, 65535));
+    app.add_flag("--pty", o.pty, "Serve the reader on a pseudo-terminal (prints its path)");
+    app.add_option("--link", o.link,
+                   "With --pty: keep a symlink at PATH pointing at the current terminal. Name "
+                   "it with a trailing digit (e.g. /tmp/tagbench-tty0): the serial library "
+                   "drops a trailing non-digit from port names")
+        ->needs("--pty");
+    app.add_option("--hid", o.hidPort,
+                   "Serve the HID report tunnel on 127.0.0.1:PORT (for QNHID_SIM=127.0.0.1:PORT)")
+        ->check(CLI::Range(0, 65535));
+
+    auto *faults = "Fault injection";
+    app.add_option("--delay", o.delayMs, "Delay every answer by MS milliseconds")
+        ->group(faults)->check(CLI::Range(0, 60000));
+    app.add_option("--drop-every", o.dropEvery, "Do not send every Nth answer")
+        ->group(faults)->check(CLI::Range(0, 1000000));
+    app.add_flag("--bad-checksum", o.badChecksum, "Send answers with a wrong checksum")
+        ->group(faults);
+    app.add_flag("--fail-status", o.failStatus, "Answer with status 0 (failure)")
+        ->group(faults);
+    app.add_flag("--wrong-echo", o.wrongEcho, "Echo the command code + 1")->group(faults);
+    app.add_option("--wrong-address", o.wrongAddress, "Answer from this reader address")
+        ->group(faults)->check(CLI::Range(0, 255));
+    app.add_option("--split", o.split, "Write answers in pieces of N bytes")
+        ->group(faults)->check(CLI::Range(0, 4096));
+    app.add_flag("--merge", o.merge, "Hold each answer and send it with the next one")
+        ->group(faults);
+    app.add_option("--drop-for", o.dropForMs,
+                   "Unplug every --drop-period seconds and come back after MS milliseconds")
+        ->group(faults)->check(CLI::Range(0, 600000));
+    app.add_option("--drop-period", o.dropPeriodS, "Seconds between unplugs of --drop-for")
+        ->group(faults)->default_val(10)->check(CLI::Range(1, 86400));
+
+    auto *active = "Active mode";
+    app.add_flag("--active", o.active, "Push 0x45 reports from the start")->group(active);
+    app.add_option("--active-period", o.activePeriodMs,
+                   "Milliseconds between reports (0: as fast as possible); also used by "
+                   "StartRead")
+        ->group(active)->default_val(200)->check(CLI::Range(0, 600000));
+    app.add_option("--active-batch", o.activeBatch, "Tags per report (0: as many as fit)")
+        ->group(active)->default_val(0)->check(CLI::Range(0, 255));
+}
+
+readersim::Faults faultsOf(const Options &o) {
+    readersim::Faults faults;
+    faults.answerDelay = std::chrono::milliseconds(o.delayMs);
+    faults.dropEveryNth = o.dropEvery;
+    faults.badChecksum = o.badChecksum;
+    faults.failureStatus = o.failStatus;
+    faults.wrongEcho = o.wrongEcho;
+    if (o.wrongAddress >= 0) faults.wrongAddress = static_cast<uint8_t>(o.wrongAddress);
+    faults.splitChunk = o.split;
+    faults.mergeFrames = o.merge;
+    return faults;
+}
+
+// Blocks SIGINT and SIGTERM in every thread, then waits for one of them (or the next
+// unplug period when --drop-for is given).
+int serveUntilSignal(readersim::VirtualReader &reader, const Options &o, sigset_t &signals) {
+    const bool dropping = o.dropForMs > 0;
+    const timespec period{dropping ? o.dropPeriodS : 3600, 0};
+    for (;;) {
+        const int signal = sigtimedwait(&signals, nullptr, &period);
+        if (signal == SIGINT || signal == SIGTERM) return 0;
+        if (signal < 0 && dropping) {
+            std::fprintf(stderr, "unplugged for %d ms\n", o.dropForMs);
+            reader.dropFor(std::chrono::milliseconds(o.dropForMs));
+        }
+    }
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+    CLI::App app{
+        "tagbench-sim: a virtual UHF RFID reader (EPC Gen-2) for TagBench and its libraries.\n"
+        "Serves the reader protocol over TCP, a pseudo-terminal and/or the HID report tunnel\n"
+        "until SIGINT or SIGTERM. Example: tagbench-sim --tcp 60000 --family fir --tags 20"};
+    Options options;
+    addOptions(app, options);
+    CLI11_PARSE(app, argc, argv);
+    if (options.tcpPort < 0 && !options.pty && options.hidPort < 0) {
+        std::fprintf(stderr, "nothing to serve: give --tcp, --pty and/or --hid (see --help)\n");
+        return 2;
+    }
+
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &signals, nullptr);  // before any thread starts
+    ::signal(SIGPIPE, SIG_IGN);
+
+    try {
+        readersim::VirtualReader reader(options.reader);
+        reader.setFaults(faultsOf(options));
+        if (options.tcpPort >= 0)
+            std::printf("tcp 127.0.0.1:%u\n",
+                        reader.serveTcp(static_cast<uint16_t>(options.tcpPort)));
+        if (options.pty) {
+            std::printf("pty %s\n", reader.servePty(options.link).c_str());
+            if (!options.link.empty()) std::printf("link %s\n", options.link.c_str());
+        }
+        if (options.hidPort >= 0)
+            std::printf("hid 127.0.0.1:%u\n",
+                        reader.serveHid(static_cast<uint16_t>(options.hidPort)));
+        reader.withModel([&](readersim::ReaderModel &model) {
+            model.active.period = std::chrono::milliseconds(options.activePeriodMs);
+            model.active.batch = options.activeBatch;
+            model.activeRunning = options.active;
+        });
+        std::fflush(stdout);
+        return serveUntilSignal(reader, options, signals);
+    } catch (const std::exception &error) {
+        std::fprintf(stderr, "tagbench-sim: %s\n", error.what());
+        return 1;
+    }
+}

@@ -1,0 +1,595 @@
+#include "reader_model.h"
+
+#include <algorithm>
+#include <cstring>
+#include <ctime>
+
+#include "command_table.h"
+#include "frame.h"
+
+namespace readersim {
+
+namespace {
+
+using qn::Command;
+
+constexpr uint8_t kWriteMarker = 0x55;
+constexpr int kWorkModeByte = 1;
+constexpr int kAntennaMaskByte = 19;
+constexpr uint8_t kWorkModeActive = 1;
+constexpr size_t kPasswordSize = 4;
+constexpr int kUsChannels = 50;
+constexpr int kEuChannels = 15;
+constexpr size_t kUpgradeBlockLimit = 1536;
+
+void putText(Bytes &body, size_t offset, const char *text, size_t field) {
+    const size_t length = std::min(std::strlen(text), field - 1);
+    std::memcpy(body.data() + offset, text, length);
+}
+
+void putLittleEndian16(Bytes &body, size_t offset, uint16_t value) {
+    body[offset] = static_cast<uint8_t>(value);
+    body[offset + 1] = static_cast<uint8_t>(value >> 8);
+}
+
+Password passwordAt(std::span<const uint8_t> data, size_t offset) {
+    return {data[offset], data[offset + 1], data[offset + 2], data[offset + 3]};
+}
+
+bool validBank(uint8_t bank) { return bank <= static_cast<uint8_t>(Bank::User); }
+
+// The channel pair of the frequency bytes: region bits 00/10 select the US plan and 01/00
+// the European one; both channel numbers must exist in the plan.
+bool validChannelPair(uint8_t upper, uint8_t lower) {
+    const int region = (upper >> 6) << 2 | (lower >> 6);
+    const int channels = region == 2 ? kUsChannels : region == 4 ? kEuChannels : 0;
+    return (upper & 0x3F) < channels && (lower & 0x3F) < channels;
+}
+
+}  // namespace
+
+ReaderModel::ReaderModel(uint8_t type, int tagCount) {
+    serial = {type, 0x20, 0x26, 0x12, 0x08, 0x00, 0x01};
+    setType(type);
+    for (int i = 0; i < tagCount; ++i) addGeneratedTag();
+}
+
+void ReaderModel::setType(uint8_t newType) {
+    serial[0] = newType;
+    connectedAntennas = static_cast<uint8_t>((1u << antennaCount()) - 1);
+    restoreDeviceDefaults();
+    restoreNetDefaults();
+    restoreSpecialDefaults();
+}
+
+void ReaderModel::restoreDeviceDefaults() {
+    const Family fam = family();
+    const FamilyTraits &t = traits();
+    const uint8_t previousMode = deviceRecord.body.empty() ? 0 : deviceRecord.body[kWorkModeByte];
+    ParamRecord record{0x01, Bytes(kRecordCapacity, 0)};
+    Bytes &b = record.body;
+    b[0] = 0;                                        // USB
+    b[1] = 0;                                        // answer mode
+    b[2] = fam == Family::Birch2 ? 0 : 0x01;         // bus address
+    b[3] = 1;                                        // filter time, s
+    b[4] = static_cast<uint8_t>(t.maxPowerDbm - 4);  // RF power, dBm
+    b[5] = 1;                                        // beeper on
+    b[6] = fam == Family::Birch2 ? 0 : 4;            // 115200 baud, or output format 0
+    b[7] = 49;                                       // US plan, channels 0..49
+    b[8] = 0x80;
+    b[9] = 0;     // EPC area
+    b[10] = 0x02;  // start word
+    b[11] = 0x0C;  // byte length
+    const bool desktop = fam == Family::Alder || fam == Family::Birch || fam == Family::Birch2;
+    b[12] = desktop ? 10 : 2;  // inventory time x10 ms, or trigger time s
+    if (fam == Family::Cedar || fam == Family::Cedar2 || fam == Family::Elm ||
+        fam == Family::Hazel) {
+        b[13] = 0;   // WG26
+        b[14] = 0;   // high byte first
+        b[15] = 10;  // output interval
+        b[16] = 10;  // pulse width
+        b[17] = 15;  // pulse interval
+    }
+    if (fam == Family::Fir || fam == Family::Hazel || fam == Family::Cedar ||
+        fam == Family::Cedar2 || fam == Family::Unknown) {
+        b[kAntennaMaskByte] = static_cast<uint8_t>((1u << antennaCount()) - 1);
+        b[20] = 4;                                                    // Q
+        b[21] = (fam == Family::Fir || fam == Family::Hazel) ? 4 : 0;  // session (Auto)
+        b[22] = 10;                                                   // x100 ms
+    }
+    if (fam == Family::Alder) {
+        putText(b, 13, "192.168.1.100", 32);
+        putText(b, 45, "TagBench", 32);
+        putLittleEndian16(b, 109, 60000);
+    }
+    if (fam == Family::Birch2) b[13] = 1;  // Enter after each tag
+    deviceRecord = std::move(record);
+    followWorkMode(previousMode);
+}
+
+void ReaderModel::restoreNetDefaults() {
+    ParamRecord record{0x02, Bytes(kRecordCapacity, 0)};
+    Bytes &b = record.body;
+    // A locally administered address derived from the serial number.
+    const uint8_t mac[6] = {0x02, 0x1A, 0x86, serial[4], serial[5], serial[6]};
+    std::copy(mac, mac + 6, b.begin());
+    const uint8_t addresses[16] = {192, 168, 1, 250, 255, 255, 255, 0,
+                                   192, 168, 1, 1,   192, 168, 1,   100};
+    std::copy(addresses, addresses + 16, b.begin() + 6);
+    putLittleEndian16(b, 22, 60000);  // local port
+    putLittleEndian16(b, 24, 60001);  // remote port
+    b[28] = 6;                        // heartbeat, x10 s
+    putText(b, 29, "reader.example.com", 32);
+    putText(b, 61, "TagBench", 32);
+    b[126] = 6;  // GPS upload interval
+    b[127] = 1;  // automatic APN
+    netRecord = std::move(record);
+}
+
+void ReaderModel::restoreSpecialDefaults() {
+    ParamRecord record{0x03, Bytes(kRecordCapacity, 0)};
+    record.body[21] = 1;  // relay valid time, s
+    specialRecord = std::move(record);
+}
+
+std::array<uint8_t, 6> ReaderModel::clock() const {
+    const auto now = std::chrono::system_clock::now() + clockOffset_;
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
+    std::tm parts{};
+    gmtime_r(&seconds, &parts);
+    return {static_cast<uint8_t>(parts.tm_year % 100), static_cast<uint8_t>(parts.tm_mon + 1),
+            static_cast<uint8_t>(parts.tm_mday),       static_cast<uint8_t>(parts.tm_hour),
+            static_cast<uint8_t>(parts.tm_min),        static_cast<uint8_t>(parts.tm_sec)};
+}
+
+bool ReaderModel::setClock(std::span<const uint8_t> b) {
+    if (b.size() != 6) return false;
+    if (b[0] > 99 || b[1] < 1 || b[1] > 12 || b[2] < 1 || b[2] > 31 || b[3] > 23 ||
+        b[4] > 59 || b[5] > 59)
+        return false;
+    std::tm parts{};
+    parts.tm_year = 100 + b[0];
+    parts.tm_mon = b[1] - 1;
+    parts.tm_mday = b[2];
+    parts.tm_hour = b[3];
+    parts.tm_min = b[4];
+    parts.tm_sec = b[5];
+    const std::time_t wanted = timegm(&parts);
+    const std::time_t now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
+    clockOffset_ = std::chrono::seconds(wanted - now);
+    return true;
+}
+
+size_t ReaderModel::addGeneratedTag() {
+    const uint32_t n = ++generatedTags_;
+    const uint8_t epc[12] = {0xE2, 0x00, 0x00, 0x17, 0x22, 0x0A, 0x01, 0x00,
+                             static_cast<uint8_t>(n >> 24), static_cast<uint8_t>(n >> 16),
+                             static_cast<uint8_t>(n >> 8), static_cast<uint8_t>(n)};
+    const uint8_t tid[12] = {0xE2, 0x80, 0x11, 0x05, 0x20, 0x00, 0x7A, 0x3C,
+                             static_cast<uint8_t>(n >> 24), static_cast<uint8_t>(n >> 16),
+                             static_cast<uint8_t>(n >> 8), static_cast<uint8_t>(n)};
+    VirtualTag tag(epc, tid);
+    tag.antenna = static_cast<int>((n - 1) % static_cast<uint32_t>(antennaCount())) + 1;
+    tag.rssi = static_cast<uint8_t>(0xB0 + (n * 7) % 0x30);
+    tags.push_back(std::move(tag));
+    return tags.size() - 1;
+}
+
+bool ReaderModel::tagVisible(const VirtualTag &tag) const {
+    if (tag.antenna < 1 || tag.antenna > antennaCount()) return false;
+    const uint8_t mask = deviceRecord.body[kAntennaMaskByte];
+    const bool hasMask = family() == Family::Fir || family() == Family::Hazel;
+    return !hasMask || (mask >> (tag.antenna - 1) & 1) != 0;
+}
+
+VirtualTag *ReaderModel::firstVisibleTag() {
+    for (VirtualTag &tag : tags)
+        if (tagVisible(tag)) return &tag;
+    return nullptr;
+}
+
+Bytes ReaderModel::tagRecord(const VirtualTag &tag) {
+    const Bytes body = tag.recordBody();
+    Bytes record;
+    record.reserve(body.size() + 1);
+    record.push_back(static_cast<uint8_t>(body.size()));
+    record.insert(record.end(), body.begin(), body.end());
+    return record;
+}
+
+std::optional<Bytes> ReaderModel::answer(const Request &request) {
+    if (killed) return std::nullopt;
+    const Reply reply = dispatch(request);
+    const uint8_t from = request.address == 0xFF ? address() : request.address;
+    Bytes frame(reply.data.size() + 8);
+    if (qn::buildResponse(from, request.command, reply.status, reply.data, frame) == 0)
+        return std::nullopt;
+    return frame;
+}
+
+ReaderModel::Reply ReaderModel::dispatch(const Request &request) {
+    const std::span<const uint8_t> data = request.data;
+    const bool network = traits().hasNetwork;
+    switch (static_cast<Command>(request.command)) {
+    case Command::InventoryG2: return inventory();
+    case Command::ReadCardG2: return readTag(data);
+    case Command::WriteCardG2: return writeTag(data);
+    case Command::WriteEPCG2: return writeEpc(data);
+    case Command::LockCardG2: return lockTag(data);
+    case Command::SetFreq: return setFrequency(data);
+    case Command::GetDeviceSystemInfo: return systemInfo();
+    case Command::SetDeviceSystemInfo: return setSystemInfo(data);
+    case Command::ReadDeviceID: return readDeviceId(data);
+    case Command::SetDeviceID: return setDeviceId(data);
+    case Command::ReadDeviceParam: return readRecord(deviceRecord, deviceRecordSize(), 1);
+    case Command::SetDeviceParam: {
+        const uint8_t previousMode = deviceRecord.body[kWorkModeByte];
+        Reply reply = writeRecord(deviceRecord, data, 1);
+        followWorkMode(previousMode);
+        return reply;
+    }
+    case Command::DefaultDeviceParam: restoreDeviceDefaults(); return {};
+    case Command::ReadDeviceOneParam: return readOneParam(data);
+    case Command::SetDeviceOneParam: return setOneParam(data);
+    case Command::ReadDeviceNetParam:
+        return network ? readRecord(netRecord, kNetRecordSize, 2) : failure();
+    case Command::SetDeviceNetParam:
+        return network ? writeRecord(netRecord, data, 2) : failure();
+    case Command::DefaultDeviceNetParam:
+        if (!network) return failure();
+        restoreNetDefaults();
+        return {};
+    case Command::ReadDeviceTime: {
+        const auto now = clock();
+        return {1, Bytes(now.begin(), now.end())};
+    }
+    case Command::SetDeviceTime: return setClock(data) ? Reply{} : failure();
+    case Command::ReadTransState: return {1, {transState()}};
+    case Command::ReadDeviceSpecialParam:
+        return network ? readRecord(specialRecord, kSpecialRecordSize, 1) : failure();
+    case Command::SetDeviceSpecialParam:
+        return network ? writeRecord(specialRecord, data, 1) : failure();
+    case Command::RebootDevice: reboot(); return {};
+    case Command::UpgradeDevData: return upgradeBlock(data, false);
+    case Command::UpgradeDevEnd: return upgradeEnd(data, false);
+    case Command::DeviceSelfKill: return selfKill(data);
+    case Command::UpgradeDevDataIn: return upgradeBlock(data, true);
+    case Command::UpgradeDevEndIn: return upgradeEnd(data, true);
+    case Command::StopRead: activeRunning = false; return {};
+    case Command::StartRead: activeRunning = true; return {};
+    case Command::GetDevCache: return cache();
+    case Command::DelDevCache: cacheRecords.clear(); return {};
+    case Command::ReadWhiteList: return readWhiteList(data);
+    case Command::WriteWhiteList: return writeWhiteList(data);
+    case Command::DeleteAllWhiteList: whiteList.clear(); return {};
+    case Command::DeleteOneWhiteList: return deleteOneWhiteListEntry(data);
+    case Command::RelayOn:
+    case Command::RelayOff:
+        if (!traits().hasRelay) return failure();
+        relayClosed = request.command == static_cast<uint8_t>(Command::RelayOn);
+        return {};
+    case Command::CheckModule: return {1, {moduleStatus}};
+    case Command::CheckAnt: return checkAntennas();
+    case Command::GPRSGetSIMState: return traits().hasGprs ? Reply{1, {simState}} : failure();
+    case Command::GPRSGetSignal: return fixedText(signalText, kSignalTextSize);
+    case Command::GPRSGetLBS: return fixedText(lbsText, kLbsTextSize);
+    case Command::GetGPS: return fixedText(gpsText, kGpsTextSize);
+    case Command::ActiveReport: break;
+    }
+    return failure();  // not a command this reader knows
+}
+
+// --- tags ---
+
+ReaderModel::Reply ReaderModel::inventory() const {
+    Reply reply{1, {0, 0}};
+    uint16_t count = 0;
+    for (const VirtualTag &tag : tags) {
+        if (!tagVisible(tag)) continue;
+        const Bytes record = tagRecord(tag);
+        if (reply.data.size() + record.size() > kMaxAnswerData) break;
+        reply.data.insert(reply.data.end(), record.begin(), record.end());
+        ++count;
+    }
+    reply.data[0] = static_cast<uint8_t>(count >> 8);
+    reply.data[1] = static_cast<uint8_t>(count);
+    if (count == 0) reply.status = 0;  // no tag answered the inventory
+    return reply;
+}
+
+ReaderModel::Reply ReaderModel::readTag(std::span<const uint8_t> data) {
+    if (data.size() != 7 || !validBank(data[0])) return failure();
+    VirtualTag *tag = firstVisibleTag();
+    if (tag == nullptr) return failure();
+    Reply reply;
+    if (tag->read(static_cast<Bank>(data[0]), data[1], data[2], passwordAt(data, 3),
+                  reply.data) != AccessResult::Ok)
+        return failure();
+    return reply;
+}
+
+ReaderModel::Reply ReaderModel::writeTag(std::span<const uint8_t> data) {
+    if (data.size() < 7 || !validBank(data[0])) return failure();
+    const size_t wordCount = data[2];
+    if (data.size() != 7 + 2 * wordCount) return failure();
+    VirtualTag *tag = firstVisibleTag();
+    if (tag == nullptr) return failure();
+    const AccessResult result = tag->write(static_cast<Bank>(data[0]), data[1],
+                                           data.subspan(7), passwordAt(data, 3));
+    return result == AccessResult::Ok ? Reply{} : failure();
+}
+
+ReaderModel::Reply ReaderModel::writeEpc(std::span<const uint8_t> data) {
+    if (data.size() < 5) return failure();
+    const size_t wordCount = data[0];
+    if (data.size() != 5 + 2 * wordCount) return failure();
+    VirtualTag *tag = firstVisibleTag();
+    if (tag == nullptr) return failure();
+    return tag->writeEpc(data.subspan(5), passwordAt(data, 1)) == AccessResult::Ok ? Reply{}
+                                                                                  : failure();
+}
+
+ReaderModel::Reply ReaderModel::lockTag(std::span<const uint8_t> data) {
+    if (data.size() != 5) return failure();
+    VirtualTag *tag = firstVisibleTag();
+    if (tag == nullptr) return failure();
+    return tag->lock(data[0], passwordAt(data, 1)) == AccessResult::Ok ? Reply{} : failure();
+}
+
+ReaderModel::Reply ReaderModel::setFrequency(std::span<const uint8_t> data) {
+    if (data.size() != 2 || !validChannelPair(data[0], data[1])) return failure();
+    deviceRecord.body[7] = data[0];
+    deviceRecord.body[8] = data[1];
+    return {};
+}
+
+// --- identity ---
+
+ReaderModel::Reply ReaderModel::systemInfo() const {
+    Reply reply{1, {firmwareVersion, hardwareVersion}};
+    reply.data.insert(reply.data.end(), serial.begin(), serial.end());
+    reply.data.push_back(infoExtra);
+    return reply;
+}
+
+bool ReaderModel::devicePasswordMatches(std::span<const uint8_t> data) const {
+    return data.size() >= kPasswordSize && std::equal(devicePassword.begin(),
+                                                      devicePassword.end(), data.begin());
+}
+
+ReaderModel::Reply ReaderModel::setSystemInfo(std::span<const uint8_t> data) {
+    if (data.size() != 13 || !devicePasswordMatches(data)) return failure();
+    firmwareVersion = data[4];
+    hardwareVersion = data[5];
+    const uint8_t newType = data[6];
+    std::copy(data.begin() + 6, data.end(), serial.begin());
+    if (familyOfType(newType) != family()) setType(newType);
+    return {};
+}
+
+ReaderModel::Reply ReaderModel::readDeviceId(std::span<const uint8_t> data) const {
+    if (data.size() != 4 || !devicePasswordMatches(data)) return failure();
+    Reply reply{1, Bytes(deviceId.begin(), deviceId.end())};
+    reply.data.push_back(type());
+    return reply;
+}
+
+ReaderModel::Reply ReaderModel::setDeviceId(std::span<const uint8_t> data) {
+    if (data.size() != 8 || !devicePasswordMatches(data)) return failure();
+    std::copy(data.begin() + 4, data.end(), deviceId.begin());
+    return {};
+}
+
+// --- records ---
+
+ReaderModel::Reply ReaderModel::readRecord(const ParamRecord &record, int size,
+                                           int ignoredBytes) const {
+    Reply reply{1, {record.lead}};
+    reply.data.insert(reply.data.end(), static_cast<size_t>(ignoredBytes), 0);
+    reply.data.insert(reply.data.end(), record.body.begin(), record.body.begin() + size);
+    return reply;
+}
+
+// Writes carry the leading byte, the 0x55 marker (the network record one more zero byte),
+// then the body.
+ReaderModel::Reply ReaderModel::writeRecord(ParamRecord &record, std::span<const uint8_t> data,
+                                            int markerBytes) {
+    const size_t headerSize = 1 + static_cast<size_t>(markerBytes);
+    if (data.size() <= headerSize || data[1] != kWriteMarker) return failure();
+    if (markerBytes == 2 && data[2] != 0x00) return failure();
+    const auto body = data.subspan(headerSize);
+    if (body.size() > kRecordCapacity) return failure();
+    record.lead = data[0];
+    std::copy(body.begin(), body.end(), record.body.begin());
+    return {};
+}
+
+ReaderModel::Reply ReaderModel::readOneParam(std::span<const uint8_t> data) const {
+    if (data.size() != 1 || data[0] >= deviceRecordSize()) return failure();
+    return {1, {data[0], deviceRecord.body[data[0]]}};
+}
+
+ReaderModel::Reply ReaderModel::setOneParam(std::span<const uint8_t> data) {
+    if (data.size() != 2 || data[0] >= deviceRecordSize()) return failure();
+    const uint8_t previousMode = deviceRecord.body[kWorkModeByte];
+    deviceRecord.body[data[0]] = data[1];
+    followWorkMode(previousMode);
+    return {};
+}
+
+// Switching the work mode to active starts the reports, switching away stops them.
+void ReaderModel::followWorkMode(uint8_t previousMode) {
+    const uint8_t mode = deviceRecord.body[kWorkModeByte];
+    if (mode == previousMode) return;
+    if (mode == kWorkModeActive) activeRunning = true;
+    if (previousMode == kWorkModeActive) activeRunning = false;
+}
+
+void ReaderModel::reboot() {
+    activeRunning = deviceRecord.body[kWorkModeByte] == kWorkModeActive;
+    restartUpgrade();
+}
+
+// Drops a partial upload but keeps the record of the last completed one.
+void ReaderModel::restartUpgrade() {
+    UpgradeState fresh;
+    fresh.completed = upgrade.completed;
+    fresh.completedBytes = upgrade.completedBytes;
+    upgrade = std::move(fresh);
+}
+
+// --- hardware ---
+
+ReaderModel::Reply ReaderModel::checkAntennas() const {
+    const uint8_t present = static_cast<uint8_t>((1u << antennaCount()) - 1);
+    return {1, {static_cast<uint8_t>(antennaCount()),
+                static_cast<uint8_t>(connectedAntennas & present)}};
+}
+
+ReaderModel::Reply ReaderModel::fixedText(const std::string &text, size_t size) const {
+    if (!traits().hasGprs) return failure();
+    Reply reply{1, Bytes(size, 0)};
+    std::copy_n(text.begin(), std::min(text.size(), size - 1), reply.data.begin());
+    return reply;
+}
+
+// --- white list and cache ---
+
+// The selector is the index of the first entry wanted; the answer holds as many entries
+// from there as fit in one frame.
+ReaderModel::Reply ReaderModel::readWhiteList(std::span<const uint8_t> data) const {
+    if (data.size() != 2) return failure();
+    const size_t start = static_cast<size_t>(data[0] << 8 | data[1]);
+    const size_t fitting = (kMaxAnswerData - 2) / 4;
+    const size_t available = start < whiteList.size() ? whiteList.size() - start : 0;
+    const size_t count = std::min(available, fitting);
+    Reply reply{1, {static_cast<uint8_t>(count >> 8), static_cast<uint8_t>(count)}};
+    for (size_t i = 0; i < count; ++i) {
+        const WhiteListEntry &entry = whiteList[start + i];
+        reply.data.insert(reply.data.end(), entry.begin(), entry.end());
+    }
+    return reply;
+}
+
+ReaderModel::Reply ReaderModel::writeWhiteList(std::span<const uint8_t> data) {
+    if (data.size() < 2) return failure();
+    const size_t count = static_cast<size_t>(data[0] << 8 | data[1]);
+    if (data.size() != 2 + 4 * count) return failure();
+    std::vector<WhiteListEntry> added;
+    for (size_t i = 0; i < count; ++i) {
+        WhiteListEntry entry;
+        std::copy_n(data.begin() + 2 + 4 * static_cast<std::ptrdiff_t>(i), 4, entry.begin());
+        const bool known = std::find(whiteList.begin(), whiteList.end(), entry) !=
+                               whiteList.end() ||
+                           std::find(added.begin(), added.end(), entry) != added.end();
+        if (!known) added.push_back(entry);
+    }
+    if (whiteList.size() + added.size() > kWhiteListCapacity) return failure();
+    whiteList.insert(whiteList.end(), added.begin(), added.end());
+    return {};
+}
+
+ReaderModel::Reply ReaderModel::deleteOneWhiteListEntry(std::span<const uint8_t> data) {
+    if (data.size() != 4) return failure();
+    WhiteListEntry entry;
+    std::copy_n(data.begin(), 4, entry.begin());
+    const auto found = std::find(whiteList.begin(), whiteList.end(), entry);
+    if (found == whiteList.end()) return failure();
+    whiteList.erase(found);
+    return {};
+}
+
+ReaderModel::Reply ReaderModel::cache() const {
+    Reply reply{1, {0, 0}};
+    uint16_t count = 0;
+    for (const Bytes &record : cacheRecords) {
+        if (reply.data.size() + record.size() > kMaxAnswerData) break;
+        reply.data.insert(reply.data.end(), record.begin(), record.end());
+        ++count;
+    }
+    reply.data[0] = static_cast<uint8_t>(count >> 8);
+    reply.data[1] = static_cast<uint8_t>(count);
+    return reply;
+}
+
+// --- firmware upgrade and self-kill ---
+
+ReaderModel::Reply ReaderModel::upgradeBlock(std::span<const uint8_t> data,
+                                             bool passwordVariant) {
+    const size_t passwordBytes = passwordVariant ? kPasswordSize : 0;
+    if (data.size() < passwordBytes + 3) return failure();
+    if (passwordVariant && !devicePasswordMatches(data)) return failure();
+    const auto header = data.subspan(passwordBytes);
+    const size_t length = static_cast<size_t>(header[0]) * 16;
+    const int number = header[1] << 8 | header[2];
+    const auto block = header.subspan(3);
+    if (length == 0 || length > kUpgradeBlockLimit || block.size() != length) return failure();
+    if (number == 0) {
+        // Block 0 always starts a new upload.
+        restartUpgrade();
+        upgrade.passwordVariant = passwordVariant;
+    }
+    if (isResentLastBlock(number, block)) return {};
+    if (number != upgrade.nextBlock || passwordVariant != upgrade.passwordVariant) {
+        upgrade.broken = true;
+        return failure();
+    }
+    upgrade.image.insert(upgrade.image.end(), block.begin(), block.end());
+    upgrade.lastBlockSize = block.size();
+    ++upgrade.nextBlock;
+    return {};
+}
+
+bool ReaderModel::isResentLastBlock(int number, std::span<const uint8_t> block) const {
+    if (upgrade.broken || number + 1 != upgrade.nextBlock || block.size() != upgrade.lastBlockSize)
+        return false;
+    return std::equal(block.begin(), block.end(), upgrade.image.end() - static_cast<std::ptrdiff_t>(block.size()));
+}
+
+ReaderModel::Reply ReaderModel::upgradeEnd(std::span<const uint8_t> data, bool passwordVariant) {
+    if (data.size() != (passwordVariant ? kPasswordSize : 0)) return failure();
+    if (passwordVariant && !devicePasswordMatches(data)) return failure();
+    const bool complete = upgrade.nextBlock > 0 && !upgrade.broken &&
+                          upgrade.passwordVariant == passwordVariant;
+    if (!complete) return failure();
+    upgrade.completed = true;
+    upgrade.completedBytes = upgrade.image.size();
+    upgrade.nextBlock = 0;
+    upgrade.image.clear();
+    return {};
+}
+
+ReaderModel::Reply ReaderModel::selfKill(std::span<const uint8_t> data) {
+    if (data.size() != kPasswordSize || !devicePasswordMatches(data)) return failure();
+    killed = true;  // answers this command, then never again
+    return {};
+}
+
+// --- active mode ---
+
+Bytes ReaderModel::nextActiveReport(int batch) {
+    // Serial number and count byte precede the records; the whole answer must stay
+    // deliverable.
+    constexpr size_t kHeaderBytes = 8;
+    const size_t limit = batch > 0 ? std::min(batch, 255) : 255;
+    Bytes data(serial.begin(), serial.end());
+    data.push_back(0);
+    size_t count = 0;
+    for (size_t scanned = 0; scanned < tags.size() && count < limit; ++scanned) {
+        const VirtualTag &tag = tags[nextReportTag_ % tags.size()];
+        if (tagVisible(tag)) {
+            const Bytes record = tagRecord(tag);
+            if (data.size() + record.size() > kMaxAnswerData) break;
+            data.insert(data.end(), record.begin(), record.end());
+            ++count;
+        }
+        nextReportTag_ = (nextReportTag_ + 1) % tags.size();
+    }
+    if (count == 0) return {};
+    data[kHeaderBytes - 1] = static_cast<uint8_t>(count);
+    Bytes frame(data.size() + 8);
+    qn::buildResponse(address(), static_cast<uint8_t>(Command::ActiveReport), 1, data, frame);
+    return frame;
+}
+
+}  // namespace readersim

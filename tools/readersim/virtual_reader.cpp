@@ -1,0 +1,390 @@
+#include "virtual_reader.h"
+
+#include <condition_variable>
+#include <cstdio>
+#include <mutex>
+#include <stdexcept>
+#include <thread>
+
+#include "frame.h"
+#include "pty_port.h"
+#include "reader_model.h"
+#include "socket_server.h"
+
+namespace readersim {
+
+namespace {
+
+// Pause between the pieces of a split answer, so they arrive as separate reads.
+constexpr std::chrono::milliseconds kSplitPause{2};
+// Active mode with no host to send to: look again after this long.
+constexpr std::chrono::milliseconds kNoPeerPause{10};
+
+uint8_t parseTypeOrThrow(const std::string &family) {
+    const std::optional<uint8_t> type = parseFamilyOrType(family);
+    if (!type) throw std::invalid_argument("unknown reader family: " + family);
+    return *type;
+}
+
+std::string hex(std::span<const uint8_t> bytes) {
+    static const char digits[] = "0123456789ABCDEF";
+    std::string text;
+    text.reserve(bytes.size() * 3);
+    for (uint8_t b : bytes) {
+        if (!text.empty()) text += ' ';
+        text += digits[b >> 4];
+        text += digits[b & 0x0F];
+    }
+    return text;
+}
+
+// Content faults: the answer arrives but says something else than the model meant.
+void corruptAnswer(Bytes &frame, const Faults &faults) {
+    if (frame.size() < qn::kResponseDataOffset + 1) return;
+    if (faults.failureStatus) frame[qn::kResponseStatusOffset] = 0;
+    if (faults.wrongEcho) ++frame[qn::kResponseCommandOffset];
+    if (faults.wrongAddress) frame[qn::kResponseAddressOffset] = *faults.wrongAddress;
+    uint8_t &check = frame.back();
+    check = qn::checksum(std::span(frame).first(frame.size() - 1));
+    if (faults.badChecksum) check = static_cast<uint8_t>(check ^ 0x5A);
+}
+
+}  // namespace
+
+struct VirtualReader::Impl {
+    explicit Impl(ReaderOptions opts)
+        : options(std::move(opts)), model(parseTypeOrThrow(options.family), options.tagCount) {}
+
+    void handleFrame(const Bytes &frame, Link &link);
+    void deliver(Link &link, Bytes answer, bool fromModel);
+    bool pause(std::chrono::milliseconds delay);
+    std::vector<Link *> links();
+    void runActive();
+    void wakeActive();
+    void replugAfter(std::chrono::milliseconds delay, uint64_t ticket);
+
+    ReaderOptions options;
+
+    mutable std::mutex modelMutex;
+    ReaderModel model;
+
+    mutable std::mutex faultMutex;
+    Faults faults;
+    uint64_t answersCounted = 0;
+
+    mutable std::mutex logMutex;
+    mutable std::condition_variable logChanged;
+    std::vector<Bytes> requestLog;
+
+    std::mutex overrideMutex;
+    AnswerOverride answerOverride;
+
+    mutable std::mutex transportMutex;
+    std::unique_ptr<SocketServer> tcp;
+    std::unique_ptr<SocketServer> hid;
+    std::unique_ptr<PtyPort> pty;
+
+    // Stop flag, active-mode wake-ups and the reconnect timer share one lock.
+    std::mutex controlMutex;
+    std::condition_variable controlChanged;
+    bool stopping = false;
+    uint64_t activeWakeups = 0;
+    uint64_t dropTicket = 0;
+    std::thread dropThread;
+    std::thread activeThread;
+    std::atomic<uint64_t> reportsSent{0};
+};
+
+void VirtualReader::Impl::handleFrame(const Bytes &frame, Link &link) {
+    {
+        std::lock_guard lock(logMutex);
+        requestLog.push_back(frame);
+    }
+    logChanged.notify_all();
+
+    std::optional<Bytes> answer;
+    bool fromModel = false;
+    {
+        std::lock_guard lock(overrideMutex);
+        if (answerOverride) answer = answerOverride(frame);
+    }
+    if (!answer) {
+        const std::optional<Request> request = decodeRequest(frame);
+        if (request) {
+            std::lock_guard lock(modelMutex);
+            answer = model.answer(*request);
+            fromModel = true;
+        }
+        wakeActive();  // the command may have started or stopped active mode
+    }
+    if (options.verbose)
+        std::fprintf(stderr, "request %s -> answer %s\n", hex(frame).c_str(),
+                     answer ? hex(*answer).c_str() : "(none)");
+    if (answer && !answer->empty()) deliver(link, std::move(*answer), fromModel);
+}
+
+void VirtualReader::Impl::deliver(Link &link, Bytes answer, bool fromModel) {
+    Faults active;
+    bool drop = false;
+    {
+        std::lock_guard lock(faultMutex);
+        active = faults;
+        ++answersCounted;
+        drop = active.dropEveryNth > 0 &&
+               answersCounted % static_cast<uint64_t>(active.dropEveryNth) == 0;
+    }
+    if (active.answerDelay.count() > 0 && !pause(active.answerDelay)) return;
+    if (drop) return;
+    if (fromModel) corruptAnswer(answer, active);
+    if (active.mergeFrames && link.heldAnswer.empty()) {
+        link.heldAnswer = std::move(answer);
+        return;
+    }
+    Bytes wire = std::move(link.heldAnswer);
+    link.heldAnswer.clear();
+    wire.insert(wire.end(), answer.begin(), answer.end());
+    if (active.splitChunk <= 0) {
+        link.send(wire);
+        return;
+    }
+    const size_t chunk = static_cast<size_t>(active.splitChunk);
+    for (size_t offset = 0; offset < wire.size(); offset += chunk) {
+        if (offset > 0 && !pause(kSplitPause)) return;
+        if (!link.send(std::span(wire).subspan(offset, std::min(chunk, wire.size() - offset))))
+            return;
+    }
+}
+
+// Sleeps unless the reader is being destroyed; false when it is.
+bool VirtualReader::Impl::pause(std::chrono::milliseconds delay) {
+    std::unique_lock lock(controlMutex);
+    return !controlChanged.wait_for(lock, delay, [this] { return stopping; });
+}
+
+std::vector<Link *> VirtualReader::Impl::links() {
+    std::lock_guard lock(transportMutex);
+    std::vector<Link *> all;
+    if (tcp) all.push_back(tcp.get());
+    if (hid) all.push_back(hid.get());
+    if (pty) all.push_back(pty.get());
+    return all;
+}
+
+void VirtualReader::Impl::wakeActive() {
+    {
+        std::lock_guard lock(controlMutex);
+        ++activeWakeups;
+    }
+    controlChanged.notify_all();
+}
+
+// Pushes reports while the model says active mode runs, paced by the model's period.
+void VirtualReader::Impl::runActive() {
+    auto nextReport = std::chrono::steady_clock::now();
+    std::unique_lock control(controlMutex);
+    while (!stopping) {
+        const uint64_t seenWakeups = activeWakeups;
+        control.unlock();
+        bool running = false;
+        ActiveSettings settings;
+        Bytes report;
+        {
+            std::lock_guard lock(modelMutex);
+            running = model.activeRunning && !model.killed;
+            settings = model.active;
+            if (running) report = model.nextActiveReport(settings.batch);
+        }
+        bool sent = false;
+        for (Link *link : links())
+            if (!report.empty() && link->send(report)) sent = true;
+        if (sent) ++reportsSent;
+        control.lock();
+        if (!running) {
+            controlChanged.wait(control, [&] { return stopping || activeWakeups != seenWakeups; });
+            nextReport = std::chrono::steady_clock::now();
+            continue;
+        }
+        const auto now = std::chrono::steady_clock::now();
+        nextReport = sent ? nextReport + settings.period : now + kNoPeerPause;
+        if (nextReport < now - settings.period) nextReport = now;  // no burst after a stall
+        if (nextReport > now)
+            controlChanged.wait_until(control, nextReport, [&] {
+                return stopping || activeWakeups != seenWakeups;
+            });
+    }
+}
+
+void VirtualReader::Impl::replugAfter(std::chrono::milliseconds delay, uint64_t ticket) {
+    {
+        std::unique_lock lock(controlMutex);
+        controlChanged.wait_for(lock, delay, [&] { return stopping || dropTicket != ticket; });
+        if (stopping || dropTicket != ticket) return;  // destroyed or superseded
+    }
+    std::lock_guard lock(transportMutex);
+    if (tcp) tcp->replug();
+    if (hid) hid->replug();
+    if (pty) pty->replug();
+}
+
+// --- public interface ---
+
+VirtualReader::VirtualReader(ReaderOptions options)
+    : impl_(std::make_unique<Impl>(std::move(options))) {
+    impl_->activeThread = std::thread([impl = impl_.get()] { impl->runActive(); });
+}
+
+VirtualReader::~VirtualReader() {
+    {
+        std::lock_guard lock(impl_->controlMutex);
+        impl_->stopping = true;
+    }
+    impl_->controlChanged.notify_all();
+    if (impl_->dropThread.joinable()) impl_->dropThread.join();
+    if (impl_->activeThread.joinable()) impl_->activeThread.join();
+    // Transports stop their threads before the state they call into goes away.
+    std::lock_guard lock(impl_->transportMutex);
+    impl_->tcp.reset();
+    impl_->hid.reset();
+    impl_->pty.reset();
+}
+
+uint16_t VirtualReader::serveTcp(uint16_t port) {
+    auto server = std::make_unique<SocketServer>(
+        Framing::Stream, [impl = impl_.get()](const Bytes &frame, Link &link) {
+            impl->handleFrame(frame, link);
+        });
+    const uint16_t bound = server->start(port);
+    std::lock_guard lock(impl_->transportMutex);
+    if (impl_->tcp) throw std::logic_error("serveTcp called twice");
+    impl_->tcp = std::move(server);
+    return bound;
+}
+
+uint16_t VirtualReader::serveHid(uint16_t port) {
+    auto server = std::make_unique<SocketServer>(
+        Framing::HidReports, [impl = impl_.get()](const Bytes &frame, Link &link) {
+            impl->handleFrame(frame, link);
+        });
+    const uint16_t bound = server->start(port);
+    std::lock_guard lock(impl_->transportMutex);
+    if (impl_->hid) throw std::logic_error("serveHid called twice");
+    impl_->hid = std::move(server);
+    return bound;
+}
+
+std::string VirtualReader::servePty(const std::string &symlink) {
+    auto port = std::make_unique<PtyPort>([impl = impl_.get()](const Bytes &frame, Link &link) {
+        impl->handleFrame(frame, link);
+    });
+    const std::string path = port->start(symlink);
+    std::lock_guard lock(impl_->transportMutex);
+    if (impl_->pty) throw std::logic_error("servePty called twice");
+    impl_->pty = std::move(port);
+    return path;
+}
+
+void VirtualReader::unplug() {
+    {
+        std::lock_guard lock(impl_->controlMutex);
+        ++impl_->dropTicket;  // a pending replug of dropFor no longer applies
+    }
+    impl_->controlChanged.notify_all();
+    std::lock_guard lock(impl_->transportMutex);
+    if (impl_->tcp) impl_->tcp->unplug();
+    if (impl_->hid) impl_->hid->unplug();
+    if (impl_->pty) impl_->pty->unplug();
+}
+
+void VirtualReader::replug() {
+    {
+        std::lock_guard lock(impl_->controlMutex);
+        ++impl_->dropTicket;
+    }
+    impl_->controlChanged.notify_all();
+    std::lock_guard lock(impl_->transportMutex);
+    if (impl_->tcp) impl_->tcp->replug();
+    if (impl_->hid) impl_->hid->replug();
+    if (impl_->pty) impl_->pty->replug();
+}
+
+void VirtualReader::dropFor(std::chrono::milliseconds delay) {
+    unplug();
+    if (impl_->dropThread.joinable()) impl_->dropThread.join();  // superseded: ends at once
+    uint64_t ticket = 0;
+    {
+        std::lock_guard lock(impl_->controlMutex);
+        ticket = ++impl_->dropTicket;
+    }
+    impl_->dropThread = std::thread(
+        [impl = impl_.get(), delay, ticket] { impl->replugAfter(delay, ticket); });
+}
+
+std::string VirtualReader::ptyPath() const {
+    std::lock_guard lock(impl_->transportMutex);
+    return impl_->pty ? impl_->pty->slavePath() : std::string{};
+}
+
+void VirtualReader::setFaults(const Faults &faults) {
+    std::lock_guard lock(impl_->faultMutex);
+    impl_->faults = faults;
+    impl_->answersCounted = 0;
+}
+
+Faults VirtualReader::faults() const {
+    std::lock_guard lock(impl_->faultMutex);
+    return impl_->faults;
+}
+
+void VirtualReader::withModel(const std::function<void(ReaderModel &)> &action) {
+    {
+        std::lock_guard lock(impl_->modelMutex);
+        action(impl_->model);
+    }
+    impl_->wakeActive();
+}
+
+std::vector<Bytes> VirtualReader::requests() const {
+    std::lock_guard lock(impl_->logMutex);
+    return impl_->requestLog;
+}
+
+void VirtualReader::clearRequests() {
+    std::lock_guard lock(impl_->logMutex);
+    impl_->requestLog.clear();
+}
+
+bool VirtualReader::waitForRequests(size_t count, std::chrono::milliseconds deadline) const {
+    std::unique_lock lock(impl_->logMutex);
+    return impl_->logChanged.wait_for(lock, deadline,
+                                      [&] { return impl_->requestLog.size() >= count; });
+}
+
+void VirtualReader::setAnswerOverride(AnswerOverride override) {
+    std::lock_guard lock(impl_->overrideMutex);
+    impl_->answerOverride = std::move(override);
+}
+
+void VirtualReader::sendRaw(const Bytes &bytes) {
+    for (Link *link : impl_->links()) link->send(bytes);
+}
+
+void VirtualReader::startActive(std::chrono::microseconds period, int batch) {
+    withModel([&](ReaderModel &model) {
+        model.active.period = period;
+        model.active.batch = batch;
+        model.activeRunning = true;
+    });
+}
+
+void VirtualReader::stopActive() {
+    withModel([](ReaderModel &model) { model.activeRunning = false; });
+}
+
+uint64_t VirtualReader::reportsSent() const { return impl_->reportsSent.load(); }
+
+uint64_t VirtualReader::hidConfigReports() const {
+    std::lock_guard lock(impl_->transportMutex);
+    return impl_->hid ? impl_->hid->configReports() : 0;
+}
+
+}  // namespace readersim
