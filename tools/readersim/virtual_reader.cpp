@@ -6,7 +6,7 @@
 #include <stdexcept>
 #include <thread>
 
-#include "frame.h"
+#include "answer_shaper.h"
 #include "pty_port.h"
 #include "reader_model.h"
 #include "socket_server.h"
@@ -38,17 +38,6 @@ std::string hex(std::span<const uint8_t> bytes) {
     return text;
 }
 
-// Content faults: the answer arrives but says something else than the model meant.
-void corruptAnswer(Bytes &frame, const Faults &faults) {
-    if (frame.size() < qn::kResponseDataOffset + 1) return;
-    if (faults.failureStatus) frame[qn::kResponseStatusOffset] = 0;
-    if (faults.wrongEcho) ++frame[qn::kResponseCommandOffset];
-    if (faults.wrongAddress) frame[qn::kResponseAddressOffset] = *faults.wrongAddress;
-    uint8_t &check = frame.back();
-    check = qn::checksum(std::span(frame).first(frame.size() - 1));
-    if (faults.badChecksum) check = static_cast<uint8_t>(check ^ 0x5A);
-}
-
 }  // namespace
 
 struct VirtualReader::Impl {
@@ -70,7 +59,7 @@ struct VirtualReader::Impl {
 
     mutable std::mutex faultMutex;
     Faults faults;
-    uint64_t answersCounted = 0;
+    AnswerShaper shaper;
 
     mutable std::mutex logMutex;
     mutable std::condition_variable logChanged;
@@ -125,33 +114,19 @@ void VirtualReader::Impl::handleFrame(const Bytes &frame, Link &link) {
 
 void VirtualReader::Impl::deliver(Link &link, Bytes answer, bool fromModel) {
     Faults active;
-    bool drop = false;
     {
         std::lock_guard lock(faultMutex);
         active = faults;
-        ++answersCounted;
-        drop = active.dropEveryNth > 0 &&
-               answersCounted % static_cast<uint64_t>(active.dropEveryNth) == 0;
     }
     if (active.answerDelay.count() > 0 && !pause(active.answerDelay)) return;
-    if (drop) return;
-    if (fromModel) corruptAnswer(answer, active);
-    if (active.mergeFrames && link.heldAnswer.empty()) {
-        link.heldAnswer = std::move(answer);
-        return;
+    std::vector<Bytes> writes;
+    {
+        std::lock_guard lock(faultMutex);
+        writes = shaper.shape(std::move(answer), fromModel, active, link.heldAnswer);
     }
-    Bytes wire = std::move(link.heldAnswer);
-    link.heldAnswer.clear();
-    wire.insert(wire.end(), answer.begin(), answer.end());
-    if (active.splitChunk <= 0) {
-        link.send(wire);
-        return;
-    }
-    const size_t chunk = static_cast<size_t>(active.splitChunk);
-    for (size_t offset = 0; offset < wire.size(); offset += chunk) {
-        if (offset > 0 && !pause(kSplitPause)) return;
-        if (!link.send(std::span(wire).subspan(offset, std::min(chunk, wire.size() - offset))))
-            return;
+    for (size_t i = 0; i < writes.size(); ++i) {
+        if (i > 0 && !pause(kSplitPause)) return;
+        if (!link.send(writes[i])) return;
     }
 }
 
@@ -327,7 +302,7 @@ std::string VirtualReader::ptyPath() const {
 void VirtualReader::setFaults(const Faults &faults) {
     std::lock_guard lock(impl_->faultMutex);
     impl_->faults = faults;
-    impl_->answersCounted = 0;
+    impl_->shaper.resetCount();
 }
 
 Faults VirtualReader::faults() const {
