@@ -65,44 +65,52 @@ bool sameName(QStringView a, QStringView b)
 CIniDocument CIniDocument::fromBytes(const QByteArray &bytes)
 {
     CIniDocument document;
-    QString text;
-    if (bytes.startsWith(utf16LittleEndianMark)) {
-        document.m_encoding = Encoding::Utf16LittleEndian;
-        text = QStringDecoder(QStringConverter::Utf16LE)(bytes.sliced(2));
-    } else if (bytes.startsWith(utf16BigEndianMark)) {
-        document.m_encoding = Encoding::Utf16BigEndian;
-        text = QStringDecoder(QStringConverter::Utf16BE)(bytes.sliced(2));
-    } else if (bytes.startsWith(utf8Mark)) {
-        document.m_encoding = Encoding::Utf8WithMark;
-        text = QString::fromUtf8(bytes.sliced(3));
+    if (bytes.startsWith(utf16LittleEndianMark) || bytes.startsWith(utf16BigEndianMark)) {
+        const bool littleEndian = bytes.startsWith(utf16LittleEndianMark);
+        document.m_encoding =
+            littleEndian ? Encoding::Utf16LittleEndian : Encoding::Utf16BigEndian;
+        const QString text = QStringDecoder(littleEndian ? QStringConverter::Utf16LE
+                                                         : QStringConverter::Utf16BE)(
+            bytes.sliced(2));
+        document.m_crLf = text.contains(QLatin1String("\r\n"));
+        document.m_lines.clear();
+        for (const QString &line : text.split(u'\n'))
+            document.m_lines.append(Line{line, {}});
     } else {
-        text = QString::fromUtf8(bytes);
+        const bool marked = bytes.startsWith(utf8Mark);
+        document.m_encoding = marked ? Encoding::Utf8WithMark : Encoding::Utf8;
+        document.m_crLf = bytes.contains("\r\n");
+        document.m_lines.clear();
+        for (const QByteArray &line : (marked ? bytes.sliced(3) : bytes).split('\n'))
+            document.m_lines.append(Line{QString::fromUtf8(line), line});
     }
-    document.m_crLf = text.contains(QLatin1String("\r\n"));
-    document.m_lines = text.split(u'\n');
     return document;
 }
 
 QByteArray CIniDocument::toBytes() const
 {
-    const QString text = m_lines.join(u'\n');
-    switch (m_encoding) {
-    case Encoding::Utf16LittleEndian:
-        return utf16LittleEndianMark + QByteArray(QStringEncoder(QStringConverter::Utf16LE)(text));
-    case Encoding::Utf16BigEndian:
-        return utf16BigEndianMark + QByteArray(QStringEncoder(QStringConverter::Utf16BE)(text));
-    case Encoding::Utf8WithMark:
-        return utf8Mark + text.toUtf8();
-    case Encoding::Utf8:
-        break;
+    if (m_encoding == Encoding::Utf8 || m_encoding == Encoding::Utf8WithMark) {
+        QByteArray bytes = m_encoding == Encoding::Utf8WithMark ? utf8Mark : QByteArray();
+        for (qsizetype index = 0; index < m_lines.size(); ++index) {
+            if (index > 0)
+                bytes.append('\n');
+            const Line &line = m_lines[index];
+            bytes.append(line.originalUtf8.isNull() ? line.text.toUtf8() : line.originalUtf8);
+        }
+        return bytes;
     }
-    return text.toUtf8();
+    QString text;
+    for (qsizetype index = 0; index < m_lines.size(); ++index)
+        text += (index > 0 ? QStringLiteral("\n") : QString()) + m_lines[index].text;
+    const bool littleEndian = m_encoding == Encoding::Utf16LittleEndian;
+    QStringEncoder encoder(littleEndian ? QStringConverter::Utf16LE : QStringConverter::Utf16BE);
+    return (littleEndian ? utf16LittleEndianMark : utf16BigEndianMark) + QByteArray(encoder(text));
 }
 
 qsizetype CIniDocument::findSectionHeader(QStringView section) const
 {
     for (qsizetype line = 0; line < m_lines.size(); ++line) {
-        const auto name = sectionName(m_lines[line]);
+        const auto name = sectionName(m_lines[line].text);
         if (name && sameName(*name, section))
             return line;
     }
@@ -112,7 +120,7 @@ qsizetype CIniDocument::findSectionHeader(QStringView section) const
 qsizetype CIniDocument::sectionEnd(qsizetype headerLine) const
 {
     qsizetype line = headerLine + 1;
-    while (line < m_lines.size() && !sectionName(m_lines[line]))
+    while (line < m_lines.size() && !sectionName(m_lines[line].text))
         ++line;
     return line;
 }
@@ -121,7 +129,7 @@ qsizetype CIniDocument::findKey(qsizetype headerLine, QStringView key) const
 {
     const qsizetype end = sectionEnd(headerLine);
     for (qsizetype line = headerLine + 1; line < end; ++line) {
-        const auto entry = keyLine(m_lines[line]);
+        const auto entry = keyLine(m_lines[line].text);
         if (entry && sameName(entry->key, key))
             return line;
     }
@@ -136,7 +144,7 @@ std::optional<QString> CIniDocument::value(QStringView section, QStringView key)
     const qsizetype line = findKey(header, key);
     if (line < 0)
         return std::nullopt;
-    return withoutQuotes(keyLine(m_lines[line])->value).toString();
+    return withoutQuotes(keyLine(m_lines[line].text)->value).toString();
 }
 
 QString CIniDocument::lineWithEnding(const QString &content) const
@@ -149,9 +157,9 @@ void CIniDocument::insertLines(qsizetype at, const QStringList &lines)
     // Appending after a last line without a line break: end the document with one again.
     const bool appendingAfterOpenLine = at == m_lines.size();
     for (qsizetype index = 0; index < lines.size(); ++index)
-        m_lines.insert(at + index, lines[index]);
+        m_lines.insert(at + index, Line{lines[index], {}});
     if (appendingAfterOpenLine)
-        m_lines.append(QString());
+        m_lines.append(Line{});
 }
 
 void CIniDocument::setValue(const QString &section, const QString &key, const QString &value)
@@ -163,13 +171,13 @@ void CIniDocument::setValue(const QString &section, const QString &key, const QS
     const qsizetype header = findSectionHeader(section);
     if (header < 0) {
         // A document that ends with a line break has an empty last element; keep it last.
-        const qsizetype at = m_lines.back().isEmpty() ? m_lines.size() - 1 : m_lines.size();
+        const qsizetype at = m_lines.back().text.isEmpty() ? m_lines.size() - 1 : m_lines.size();
         insertLines(at, {lineWithEnding(u'[' + section + u']'), entry});
         return;
     }
     const qsizetype existing = findKey(header, key);
     if (existing >= 0) {
-        m_lines[existing] = entry;
+        m_lines[existing] = Line{entry, {}};
         return;
     }
     // New keys go after the section's last key, so blank lines and comments that separate it
@@ -177,7 +185,7 @@ void CIniDocument::setValue(const QString &section, const QString &key, const QS
     qsizetype insertAfter = header;
     const qsizetype end = sectionEnd(header);
     for (qsizetype line = header + 1; line < end; ++line) {
-        if (keyLine(m_lines[line]))
+        if (keyLine(m_lines[line].text))
             insertAfter = line;
     }
     insertLines(insertAfter + 1, {entry});

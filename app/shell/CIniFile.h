@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QList>
 #include <QStringList>
 
 #include <optional>
@@ -38,8 +39,16 @@ private:
     QString lineWithEnding(const QString &content) const;
     void insertLines(qsizetype at, const QStringList &lines);
 
+    struct Line
+    {
+        QString text;
+        // The line's bytes as read from a UTF-8 file, so that an untouched line is written back
+        // byte for byte even when it holds invalid UTF-8; empty for new or changed lines.
+        QByteArray originalUtf8;
+    };
+
     // Lines split at '\n'; a '\r' before the '\n' stays part of the line.
-    QStringList m_lines{QString()};
+    QList<Line> m_lines{Line()};
     bool m_crLf = false;
     Encoding m_encoding = Encoding::Utf8;
 };

@@ -1,0 +1,88 @@
+#include "shell/CAppPaths.h"
+#include "test_files.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(CAppPaths, WritableProgramDirectoryHoldsConfigurationAndLog)
+{
+    QTemporaryDir base;
+    const QString program = base.filePath(QStringLiteral("new/program"));
+    const CAppPaths paths = CAppPaths::forProgramDirectory(program);
+    EXPECT_EQ(paths.configDirectory(), program);
+    EXPECT_EQ(paths.logFolder(), program + QStringLiteral("/Log"));
+    EXPECT_TRUE(QDir(program).exists()) << "a --config-dir folder is created";
+}
+
+TEST(CAppPaths, UnusableProgramDirectoryFallsBackToXdgFolders)
+{
+    QTemporaryDir base;
+    const QByteArray savedConfig = qgetenv("XDG_CONFIG_HOME");
+    const QByteArray savedState = qgetenv("XDG_STATE_HOME");
+    qputenv("XDG_CONFIG_HOME", base.filePath(QStringLiteral("config")).toUtf8());
+    qputenv("XDG_STATE_HOME", base.filePath(QStringLiteral("state")).toUtf8());
+    // A path below a plain file can never become a folder, whoever runs the test.
+    const QString plainFile = base.filePath(QStringLiteral("file"));
+    writeFile(plainFile, "x");
+
+    const CAppPaths paths = CAppPaths::forProgramDirectory(plainFile + QStringLiteral("/program"));
+    EXPECT_EQ(paths.configDirectory(), base.filePath(QStringLiteral("config/tagbench")));
+    EXPECT_EQ(paths.logFolder(), base.filePath(QStringLiteral("state/tagbench/Log")));
+    EXPECT_TRUE(QDir(paths.configDirectory()).exists());
+
+    qputenv("XDG_CONFIG_HOME", savedConfig);
+    qputenv("XDG_STATE_HOME", savedState);
+}
+
+TEST(CAppPaths, RelativeXdgValuesAreIgnored)
+{
+    const QByteArray saved = qgetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", "relative/config");
+    EXPECT_EQ(CAppPaths::xdgConfigFolder(), QDir::homePath() + QStringLiteral("/.config/tagbench"));
+    qputenv("XDG_CONFIG_HOME", saved);
+}
+
+class DataFilesTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        m_previous = QDir::currentPath();
+        for (const char *folder : {"work/skin", "exe/skin", "exe/Language", "share/Language", "share/logo"})
+            QDir(m_base.path()).mkpath(QString::fromLatin1(folder));
+        QDir::setCurrent(m_base.filePath(QStringLiteral("work")));
+    }
+    void TearDown() override { QDir::setCurrent(m_previous); }
+
+    QString at(const char *relative) const { return m_base.filePath(QString::fromLatin1(relative)); }
+
+    QTemporaryDir m_base;
+    QString m_previous;
+};
+
+TEST_F(DataFilesTest, LooksInWorkingDirectoryThenExecutableThenInstalledData)
+{
+    writeFile(at("work/skin/red.skin"), "w");
+    writeFile(at("exe/skin/red.skin"), "e");
+    writeFile(at("exe/Language/English.ini"), "e");
+    writeFile(at("share/Language/English.ini"), "s");
+    writeFile(at("share/logo/hello.bmp"), "s");
+    const CDataFiles files(at("exe"), at("share"));
+    const QString work = QDir::currentPath();
+    EXPECT_EQ(files.locate(QStringLiteral("skin/red.skin")), work + QStringLiteral("/skin/red.skin"));
+    EXPECT_EQ(files.locate(QStringLiteral("Language/English.ini")), at("exe/Language/English.ini"));
+    EXPECT_EQ(files.locate(QStringLiteral("logo/hello.bmp")), at("share/logo/hello.bmp"));
+}
+
+TEST_F(DataFilesTest, MissingEverywhereNamesTheWorkingDirectoryPath)
+{
+    const CDataFiles files(at("exe"), at("share"));
+    EXPECT_EQ(files.locate(QStringLiteral("skin/none.skin")),
+              QDir::currentPath() + QStringLiteral("/skin/none.skin"));
+}
+
+} // namespace

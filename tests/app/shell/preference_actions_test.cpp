@@ -1,0 +1,118 @@
+#include "shell/CPreferenceActions.h"
+#include "shell/CShellPrompts.h"
+#include "shell/CShellServices.h"
+
+#include <QApplication>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct Prompt
+{
+    QString caption;
+    QString body;
+};
+
+class FakePrompts final : public IShellPrompts
+{
+public:
+    bool confirm(const QString &caption, const QString &body) override
+    {
+        confirmations.append({caption, body});
+        return confirmAnswer;
+    }
+    void inform(const QString &caption, const QString &body) override
+    {
+        notices.append({caption, body});
+    }
+    QString chooseFileToOpen(const QString &initialPath, const QString &filter) override
+    {
+        chooserPath = initialPath;
+        chooserFilter = filter;
+        return chosenFile;
+    }
+
+    bool confirmAnswer = true;
+    QString chosenFile;
+    QList<Prompt> confirmations;
+    QList<Prompt> notices;
+    QString chooserPath;
+    QString chooserFilter;
+};
+
+class PreferenceActionsTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        m_services.loadConfiguration();
+        m_services.loadLanguage();
+    }
+
+    int savedLanguagePosition() const
+    {
+        return m_services.config().readInt(QStringLiteral("LanguageSelect"));
+    }
+
+    QTemporaryDir m_configDirectory;
+    const QString m_data = QStringLiteral(TAGBENCH_SHIPPED_DATA_DIR);
+    CShellServices m_services{CAppPaths::forProgramDirectory(m_configDirectory.path()),
+                              CDataFiles(m_data, m_data)};
+    FakePrompts m_prompts;
+    CPreferenceActions m_actions{m_services, m_prompts};
+};
+
+TEST_F(PreferenceActionsTest, CancelledLanguageChangeMovesOnlyTheMemoryPosition)
+{
+    m_prompts.confirmAnswer = false;
+    EXPECT_FALSE(m_actions.changeLanguage(1));
+    EXPECT_EQ(m_services.config().languagePosition(), 1);
+    EXPECT_EQ(savedLanguagePosition(), 0);
+    ASSERT_EQ(m_prompts.confirmations.size(), 1);
+    EXPECT_EQ(m_prompts.confirmations[0].caption, m_services.text(1019));
+    EXPECT_EQ(m_prompts.confirmations[0].body,
+              m_services.language().format(1020, QStringLiteral("English")));
+    EXPECT_TRUE(m_prompts.confirmations[0].body.contains(QStringLiteral("English")));
+    EXPECT_TRUE(m_prompts.notices.isEmpty());
+}
+
+TEST_F(PreferenceActionsTest, ConfirmedLanguageChangeIsSavedAndAnnounced)
+{
+    EXPECT_TRUE(m_actions.changeLanguage(1));
+    EXPECT_EQ(savedLanguagePosition(), 1);
+    ASSERT_EQ(m_prompts.notices.size(), 1);
+    EXPECT_EQ(m_prompts.notices[0].body, m_services.text(1021));
+    EXPECT_EQ(m_services.language().text(1001),
+              m_services.text(1001)) << "nothing is reloaded before the next start";
+}
+
+TEST_F(PreferenceActionsTest, ChosenSkinIsStoredByFileName)
+{
+    m_prompts.chosenFile = QStringLiteral("/elsewhere/themes/blue.skin");
+    EXPECT_TRUE(m_actions.chooseSkin());
+    EXPECT_EQ(m_services.config().readText(QStringLiteral("SkinFile")), QStringLiteral("blue.skin"));
+    EXPECT_EQ(m_prompts.chooserPath, m_data + QStringLiteral("/skin/"));
+    EXPECT_TRUE(m_prompts.chooserFilter.contains(QStringLiteral("*.skin")));
+    ASSERT_EQ(m_prompts.notices.size(), 1);
+    EXPECT_EQ(m_prompts.notices[0].caption, m_services.text(1019));
+    EXPECT_EQ(m_prompts.notices[0].body, m_services.text(1018));
+}
+
+TEST_F(PreferenceActionsTest, CancelledSkinChoiceChangesNothing)
+{
+    EXPECT_FALSE(m_actions.chooseSkin());
+    EXPECT_EQ(m_services.config().readText(QStringLiteral("SkinFile")), QStringLiteral("red.skin"));
+    EXPECT_TRUE(m_prompts.notices.isEmpty());
+}
+
+TEST_F(PreferenceActionsTest, AttachSkinAppliesTheStyleSheet)
+{
+    qApp->setStyleSheet(QString());
+    EXPECT_TRUE(m_services.attachSkin());
+    EXPECT_FALSE(qApp->styleSheet().isEmpty());
+    qApp->setStyleSheet(QString());
+}
+
+} // namespace

@@ -1,0 +1,132 @@
+#include "shell/CButtonST.h"
+#include "shell/CLanguageStore.h"
+#include "shell/CTagDeskDlg.h"
+#include "test_files.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTabWidget>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const QString shippedData = QStringLiteral(TAGBENCH_SHIPPED_DATA_DIR);
+
+// The tab control, whatever class the main window uses for it.
+QTabWidget *tabsOf(const CTagDeskDlg &window)
+{
+    return window.findChild<QTabWidget *>();
+}
+
+CLanguageStore shippedLanguage(const QString &name)
+{
+    CLanguageStore language;
+    language.load(shippedData + u'/' + CLanguageStore::relativeFilePath(name));
+    return language;
+}
+
+// Every start runs in an empty working directory, so captions can only come from the data
+// folder found next to the "executable" (here the source tree's data folder).
+class StartupTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        m_previousDirectory = QDir::currentPath();
+        QDir::setCurrent(m_workingDirectory.path());
+        qApp->setStyleSheet(QString());
+    }
+    void TearDown() override
+    {
+        QDir::setCurrent(m_previousDirectory);
+        qApp->setStyleSheet(QString());
+    }
+
+    CAppPaths paths() const { return CAppPaths::forProgramDirectory(m_configDirectory.path()); }
+    CDataFiles dataNextToExecutable() const
+    {
+        return CDataFiles(shippedData, m_workingDirectory.filePath(QStringLiteral("no-share")));
+    }
+    void writeConfig(const QByteArray &content) const
+    {
+        writeFile(m_configDirectory.filePath(QStringLiteral("SystemConfig.ini")), content);
+    }
+
+    QTemporaryDir m_configDirectory;
+    QTemporaryDir m_workingDirectory;
+    QString m_previousDirectory;
+};
+
+TEST_F(StartupTest, FirstStartComesUpInChineseWithTheDefaultSkin)
+{
+    CTagDeskDlg window(paths(), dataNextToExecutable());
+    window.show();
+    const CLanguageStore chinese = shippedLanguage(QStringLiteral("Chinese"));
+
+    EXPECT_EQ(window.windowTitle(), chinese.text(1000) + QStringLiteral(" 2.9"));
+    ASSERT_EQ(tabsOf(window)->count(), 1);
+    EXPECT_EQ(tabsOf(window)->tabText(0), chinese.text(1001));
+    EXPECT_FALSE(tabsOf(window)->tabText(0).isEmpty());
+    EXPECT_EQ(window.skinButton()->toolTip(), chinese.text(1004));
+    EXPECT_EQ(window.languageList()->count(), 2);
+    EXPECT_EQ(window.languageList()->currentText(), QStringLiteral("Chinese"));
+    EXPECT_EQ(window.services().language().textCount(), 254);
+
+    EXPECT_TRUE(QFileInfo::exists(m_configDirectory.filePath(QStringLiteral("SystemConfig.ini"))));
+    EXPECT_TRUE(QFileInfo(m_configDirectory.filePath(QStringLiteral("Log"))).isDir());
+    EXPECT_EQ(window.services().skinPath(), shippedData + QStringLiteral("/skin/red.skin"));
+    EXPECT_EQ(qApp->styleSheet(),
+              QString::fromUtf8(readFile(shippedData + QStringLiteral("/skin/red.skin"))));
+}
+
+TEST_F(StartupTest, ConfiguredLanguageGivesItsCaptions)
+{
+    writeConfig("[SystemConfig]\nLanguageSelect=1\nLanguageNum=2\nLanguage1=Chinese\n"
+                "Language2=English\nSkinFile=missing.skin\n");
+    CTagDeskDlg window(paths(), dataNextToExecutable());
+    const CLanguageStore english = shippedLanguage(QStringLiteral("English"));
+    EXPECT_EQ(window.windowTitle(), english.text(1000) + QStringLiteral(" 2.9"));
+    EXPECT_EQ(tabsOf(window)->tabText(0), english.text(1001));
+    EXPECT_EQ(window.languageList()->currentIndex(), 1);
+    EXPECT_TRUE(qApp->styleSheet().isEmpty()) << "a missing skin keeps the default style";
+}
+
+TEST_F(StartupTest, LanguagePositionOutOfRangeStillHasCaptions)
+{
+    writeConfig("[SystemConfig]\nLanguageSelect=7\nLanguageNum=2\nLanguage1=English\n"
+                "Language2=Chinese\n");
+    CTagDeskDlg window(paths(), dataNextToExecutable());
+    EXPECT_EQ(tabsOf(window)->tabText(0), shippedLanguage(QStringLiteral("English")).text(1001));
+    EXPECT_EQ(window.languageList()->currentIndex(), -1);
+}
+
+TEST_F(StartupTest, MissingDataFilesLeaveAUsableWindow)
+{
+    const QString nowhere = m_workingDirectory.filePath(QStringLiteral("nowhere"));
+    CTagDeskDlg window(paths(), CDataFiles(nowhere, nowhere));
+    window.show();
+    EXPECT_EQ(window.windowTitle(), QStringLiteral(" 2.9"));
+    EXPECT_EQ(tabsOf(window)->count(), 1);
+    EXPECT_TRUE(tabsOf(window)->tabText(0).isEmpty());
+    EXPECT_TRUE(qApp->styleSheet().isEmpty());
+}
+
+TEST(TagBenchProgram, AnswersVersionWithoutADisplay)
+{
+    QProcess program;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    environment.remove(QStringLiteral("DISPLAY"));
+    program.setProcessEnvironment(environment);
+    program.start(QStringLiteral(TAGBENCH_PROGRAM), {QStringLiteral("--version")});
+    ASSERT_TRUE(program.waitForFinished(60000));
+    EXPECT_EQ(program.exitCode(), 0);
+    EXPECT_EQ(program.readAllStandardOutput(), QByteArray("tagbench 2.9\n"));
+}
+
+} // namespace
