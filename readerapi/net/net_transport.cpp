@@ -41,8 +41,9 @@ constexpr size_t kDiscardChunk = 1024;
 short waitFor(int fd, short events, milliseconds wait) {
     const auto deadline = std::chrono::steady_clock::now() + wait;
     for (;;) {
-        const auto left = std::chrono::duration_cast<milliseconds>(
-            deadline - std::chrono::steady_clock::now());
+        // Rounded up: a wait cut short by rounding would only wake the thread early.
+        const auto left =
+            std::chrono::ceil<milliseconds>(deadline - std::chrono::steady_clock::now());
         pollfd pfd{fd, events, 0};
         const int ready = ::poll(&pfd, 1, static_cast<int>(std::max<int64_t>(left.count(), 0)));
         if (ready > 0) return pfd.revents;
