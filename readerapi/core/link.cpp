@@ -91,22 +91,19 @@ bool Link::sendRequest(Command command, std::span<const uint8_t> data) {
     uint8_t frame[kRequestBufferSize];
     const uint8_t address = profile_.matchesAddress ? readerAddress_.load() : kAnyReader;
     const size_t size = buildRequest(address, static_cast<uint8_t>(command), data, frame);
-    if (size == 0) return false;
-    bool written;
-    {
-        std::lock_guard lock(transportMutex_);
-        if (!transport_.isOpen()) return false;
-        {
-            std::lock_guard slotLock(slotMutex_);
-            responseArrived_ = false;
-            slot_.fill(0);
-            slotSize_ = 0;
-        }
-        transport_.discardInput();
-        written = transport_.write({frame, size});
-    }
+    if (size == 0 || !transport_.isOpen()) return false;
+    // Reported as the attempt starts: a quick reader's answer must not be logged before it.
     notifyTraffic(1, frame, size, nullptr);
-    return written;
+    std::lock_guard lock(transportMutex_);
+    if (!transport_.isOpen()) return false;
+    {
+        std::lock_guard slotLock(slotMutex_);
+        responseArrived_ = false;
+        slot_.fill(0);
+        slotSize_ = 0;
+    }
+    transport_.discardInput();
+    return transport_.write({frame, size});
 }
 
 bool Link::waitForResponse(Command command, std::chrono::milliseconds timeout,
@@ -145,19 +142,21 @@ void Link::deliverFrame() {
     parser_.clearFrameReady();
     if (count > kMaxDeliverableCount) return;
     const size_t size = static_cast<size_t>(count) + 1;
-    const bool report = frame[kResponseCommandOffset] == static_cast<uint8_t>(Command::ActiveReport);
-    if (!report) {
-        {
-            std::lock_guard lock(slotMutex_);
-            std::memcpy(slot_.data(), frame, size);
-            slotSize_ = size;
-            responseArrived_ = true;
-        }
-        slotArrived_.notify_all();
-    }
+    // The traffic callback runs before the waiting command wakes, so a log shows the frame
+    // received ahead of the command's outcome.
     const SerialNumber serial = serialNumber();
     notifyTraffic(0, frame, size, serial.data());
-    if (report) handleReport(frame);
+    if (frame[kResponseCommandOffset] == static_cast<uint8_t>(Command::ActiveReport)) {
+        handleReport(frame);
+        return;
+    }
+    {
+        std::lock_guard lock(slotMutex_);
+        std::memcpy(slot_.data(), frame, size);
+        slotSize_ = size;
+        responseArrived_ = true;
+    }
+    slotArrived_.notify_all();
 }
 
 void Link::handleReport(const uint8_t *frame) {

@@ -79,18 +79,27 @@ bool HidTransport::reopen() {
 bool HidTransport::openPosition(uint16_t position) {
     const std::optional<ListedDevice> listed = list_.at(position);
     if (!listed) return false;
+    // A listing on another thread meanwhile must not probe the endpoint being connected:
+    // the simulator would take the probe for its new client.
+    setDevicePath(listed->path);
     std::unique_ptr<HidDevice> device = listed->bus->open(listed->path);
-    if (!device) return false;
-    const ReportLengths lengths = device->capabilities();
-    if (!fitsReports(lengths) || !sendConfiguration(*device, lengths)) return false;
+    const ReportLengths lengths = device ? device->capabilities() : ReportLengths{};
+    if (!device || !fitsReports(lengths) || !sendConfiguration(*device, lengths)) {
+        setDevicePath({});
+        return false;
+    }
     {
         std::lock_guard lock(deviceMutex_);
         device_ = std::move(device);
         lengths_ = lengths;
-        devicePath_ = listed->path;
     }
     savedPosition_ = position;
     return true;
+}
+
+void HidTransport::setDevicePath(const std::string &path) {
+    std::lock_guard lock(deviceMutex_);
+    devicePath_ = path;
 }
 
 void HidTransport::close() {

@@ -49,6 +49,7 @@ private:
     };
 
     bool openPosition(uint16_t position);
+    void setDevicePath(const std::string &path);
     OpenDevice current() const;
     bool sendReport(const OpenDevice &open, std::span<const uint8_t> payload);
 
@@ -61,7 +62,7 @@ private:
     mutable std::mutex deviceMutex_;
     std::shared_ptr<HidDevice> device_;
     ReportLengths lengths_;
-    std::string devicePath_;
+    std::string devicePath_;  // also while connecting
 
     std::mutex writeMutex_;  // the reports of one frame stay together
     // Reads and the input flush take turns; a waiting flush goes first, so the receive

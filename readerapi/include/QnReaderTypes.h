@@ -16,7 +16,8 @@
  *   Both callbacks share one signature. Events:
  *     event 0, value 0           link restored by the monitor thread        (monitor thread)
  *     event 1, value 0           link lost, repeated every monitor period   (monitor thread)
- *     event 2, value 1           traffic callback: a request frame was sent (caller's thread;
+ *     event 2, value 1           traffic callback: a request frame is sent   (caller's thread,
+ *                                reported as the write starts;
  *                                serial7 is NULL)
  *     event 2, value 0           traffic callback: a frame was received     (receive thread)
  *     event 2, value tag count   application callback: active-mode report   (receive thread)

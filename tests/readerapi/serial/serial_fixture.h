@@ -28,6 +28,11 @@ protected:
     static Bytes requestData(const Bytes &frame);
     // Answers the next request of `command` with exactly these data bytes and status.
     void answerOnce(uint8_t command, const Bytes &data, uint8_t status = 1);
+    // Places exactly these tags (EPCs) in the reader's field.
+    void setField(const std::vector<Bytes> &epcs);
+    // An active-mode report frame as a reader pushes it.
+    static Bytes reportFrame(const Bytes &serial7, const std::vector<Bytes> &records);
+    static Bytes responseFrame(uint8_t command, const Bytes &data, uint8_t status = 1);
 
     std::filesystem::path tempDir_;
     std::string link_;  // stable symlink to the pty; ends in a digit like a port name
