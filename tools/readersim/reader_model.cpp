@@ -499,6 +499,20 @@ ReaderModel::Reply ReaderModel::deleteOneWhiteListEntry(std::span<const uint8_t>
     return {};
 }
 
+void ReaderModel::cacheUndelivered(std::span<const uint8_t> reportFrame) {
+    // Records follow the serial number and count byte of the report's data.
+    constexpr size_t kFirstRecord = qn::kResponseDataOffset + 8;
+    if (!cacheEnabled() || reportFrame.size() <= kFirstRecord) return;
+    const size_t end = reportFrame.size() - 1;  // checksum
+    for (size_t offset = kFirstRecord; offset < end && cacheRecords.size() < kCacheCapacity;) {
+        const size_t size = 1 + static_cast<size_t>(reportFrame[offset]);
+        if (offset + size > end) break;
+        cacheRecords.emplace_back(reportFrame.begin() + static_cast<std::ptrdiff_t>(offset),
+                                  reportFrame.begin() + static_cast<std::ptrdiff_t>(offset + size));
+        offset += size;
+    }
+}
+
 ReaderModel::Reply ReaderModel::cache() const {
     Reply reply{1, {0, 0}};
     uint16_t count = 0;

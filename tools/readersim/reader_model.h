@@ -107,6 +107,10 @@ public:
     // --- lists kept by the reader ---
     std::vector<WhiteListEntry> whiteList;
     std::vector<Bytes> cacheRecords;  // tag records (length byte + body)
+    static constexpr size_t kCacheCapacity = 2000;
+    bool cacheEnabled() const { return specialRecord.body[22] != 0; }
+    // With the cache enabled, the records of a report no host took are kept for 0x43.
+    void cacheUndelivered(std::span<const uint8_t> reportFrame);
     UpgradeState upgrade;
 
     // --- active mode ---

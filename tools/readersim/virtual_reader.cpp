@@ -1,5 +1,6 @@
 #include "virtual_reader.h"
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdio>
 #include <mutex>
@@ -45,8 +46,9 @@ struct VirtualReader::Impl {
         : options(std::move(opts)), model(parseTypeOrThrow(options.family), options.tagCount) {}
 
     void handleFrame(const Bytes &frame, Link &link);
-    void deliver(Link &link, Bytes answer, bool fromModel);
-    bool pause(std::chrono::milliseconds delay);
+    void deliver(Link &link, Bytes answer, bool fromModel, uint64_t ticket);
+    bool pause(std::chrono::milliseconds delay, uint64_t ticket);
+    uint64_t currentPlugTicket();
     std::vector<Link *> links();
     void runActive();
     void wakeActive();
@@ -78,13 +80,16 @@ struct VirtualReader::Impl {
     std::condition_variable controlChanged;
     bool stopping = false;
     uint64_t activeWakeups = 0;
-    uint64_t dropTicket = 0;
+    uint64_t plugTicket = 0;  // bumped by every unplug and replug
     std::thread dropThread;
     std::thread activeThread;
     std::atomic<uint64_t> reportsSent{0};
 };
 
 void VirtualReader::Impl::handleFrame(const Bytes &frame, Link &link) {
+    // Taken before the request is logged: an unplug after a test saw the request voids the
+    // answer.
+    const uint64_t ticket = currentPlugTicket();
     {
         std::lock_guard lock(logMutex);
         requestLog.push_back(frame);
@@ -109,31 +114,39 @@ void VirtualReader::Impl::handleFrame(const Bytes &frame, Link &link) {
     if (options.verbose)
         std::fprintf(stderr, "request %s -> answer %s\n", hex(frame).c_str(),
                      answer ? hex(*answer).c_str() : "(none)");
-    if (answer && !answer->empty()) deliver(link, std::move(*answer), fromModel);
+    if (answer && !answer->empty()) deliver(link, std::move(*answer), fromModel, ticket);
 }
 
-void VirtualReader::Impl::deliver(Link &link, Bytes answer, bool fromModel) {
+void VirtualReader::Impl::deliver(Link &link, Bytes answer, bool fromModel, uint64_t ticket) {
     Faults active;
     {
         std::lock_guard lock(faultMutex);
         active = faults;
     }
-    if (active.answerDelay.count() > 0 && !pause(active.answerDelay)) return;
+    if (active.answerDelay.count() > 0 && !pause(active.answerDelay, ticket)) return;
     std::vector<Bytes> writes;
     {
         std::lock_guard lock(faultMutex);
         writes = shaper.shape(std::move(answer), fromModel, active, link.heldAnswer);
     }
+    if (currentPlugTicket() != ticket) return;  // the asking connection is gone
     for (size_t i = 0; i < writes.size(); ++i) {
-        if (i > 0 && !pause(kSplitPause)) return;
+        if (i > 0 && !pause(kSplitPause, ticket)) return;
         if (!link.send(writes[i])) return;
     }
 }
 
-// Sleeps unless the reader is being destroyed; false when it is.
-bool VirtualReader::Impl::pause(std::chrono::milliseconds delay) {
+// Sleeps; false when the reader is being destroyed or was unplugged or replugged meanwhile
+// (the answer belongs to a connection that is gone).
+bool VirtualReader::Impl::pause(std::chrono::milliseconds delay, uint64_t ticket) {
     std::unique_lock lock(controlMutex);
-    return !controlChanged.wait_for(lock, delay, [this] { return stopping; });
+    return !controlChanged.wait_for(lock, delay,
+                                    [&] { return stopping || plugTicket != ticket; });
+}
+
+uint64_t VirtualReader::Impl::currentPlugTicket() {
+    std::lock_guard lock(controlMutex);
+    return plugTicket;
 }
 
 std::vector<Link *> VirtualReader::Impl::links() {
@@ -172,7 +185,12 @@ void VirtualReader::Impl::runActive() {
         bool sent = false;
         for (Link *link : links())
             if (!report.empty() && link->send(report)) sent = true;
-        if (sent) ++reportsSent;
+        if (sent) {
+            ++reportsSent;
+        } else if (!report.empty()) {
+            std::lock_guard lock(modelMutex);
+            model.cacheUndelivered(report);
+        }
         control.lock();
         if (!running) {
             controlChanged.wait(control, [&] { return stopping || activeWakeups != seenWakeups; });
@@ -192,8 +210,8 @@ void VirtualReader::Impl::runActive() {
 void VirtualReader::Impl::replugAfter(std::chrono::milliseconds delay, uint64_t ticket) {
     {
         std::unique_lock lock(controlMutex);
-        controlChanged.wait_for(lock, delay, [&] { return stopping || dropTicket != ticket; });
-        if (stopping || dropTicket != ticket) return;  // destroyed or superseded
+        controlChanged.wait_for(lock, delay, [&] { return stopping || plugTicket != ticket; });
+        if (stopping || plugTicket != ticket) return;  // destroyed or superseded
     }
     std::lock_guard lock(transportMutex);
     if (tcp) tcp->replug();
@@ -261,7 +279,7 @@ std::string VirtualReader::servePty(const std::string &symlink) {
 void VirtualReader::unplug() {
     {
         std::lock_guard lock(impl_->controlMutex);
-        ++impl_->dropTicket;  // a pending replug of dropFor no longer applies
+        ++impl_->plugTicket;  // a pending replug of dropFor or a delayed answer is void
     }
     impl_->controlChanged.notify_all();
     std::lock_guard lock(impl_->transportMutex);
@@ -273,7 +291,7 @@ void VirtualReader::unplug() {
 void VirtualReader::replug() {
     {
         std::lock_guard lock(impl_->controlMutex);
-        ++impl_->dropTicket;
+        ++impl_->plugTicket;
     }
     impl_->controlChanged.notify_all();
     std::lock_guard lock(impl_->transportMutex);
@@ -288,7 +306,7 @@ void VirtualReader::dropFor(std::chrono::milliseconds delay) {
     uint64_t ticket = 0;
     {
         std::lock_guard lock(impl_->controlMutex);
-        ticket = ++impl_->dropTicket;
+        ticket = ++impl_->plugTicket;
     }
     impl_->dropThread = std::thread(
         [impl = impl_.get(), delay, ticket] { impl->replugAfter(delay, ticket); });

@@ -87,7 +87,7 @@ TEST_F(ActiveMode, PeriodZeroPushesAsFastAsTheLinkTakes) {
         ++received;
     }
     reader_.stopActive();
-    EXPECT_GE(reader_.reportsSent(), 2000u);
+    EXPECT_TRUE(eventually([&] { return reader_.reportsSent() >= 2000u; }));
 }
 
 TEST_F(ActiveMode, NoVisibleTagNoReport) {
@@ -98,6 +98,46 @@ TEST_F(ActiveMode, NoVisibleTagNoReport) {
                             std::chrono::milliseconds(100)));
     reader_.withModel([](readersim::ReaderModel &model) { model.addGeneratedTag(); });
     EXPECT_TRUE(eventually([&] { return reader_.reportsSent() > 0; }));
+}
+
+}  // namespace
+
+namespace {
+
+TEST(ActiveModeCache, ReportsWithoutAHostAreCachedAndReadLater) {
+    VirtualReader reader;
+    const uint16_t port = reader.serveTcp();
+    reader.withModel([](readersim::ReaderModel &model) { model.specialRecord.body[22] = 1; });
+    reader.startActive(std::chrono::milliseconds(1), 1);
+    size_t cached = 0;
+    ASSERT_TRUE(eventually([&] {
+        reader.withModel([&](readersim::ReaderModel &model) { cached = model.cacheRecords.size(); });
+        return cached >= 3;
+    }));
+    reader.stopActive();
+    FrameClient client;
+    ASSERT_TRUE(client.connect(port));
+    const auto answer = client.ask(0x43);
+    ASSERT_TRUE(answer);
+    const Bytes data = dataOf(*answer);
+    EXPECT_GE((data.at(0) << 8 | data.at(1)), 3);
+    EXPECT_EQ(data.at(2), 15);  // first record's length byte
+}
+
+TEST(DelayedAnswer, UnplugVoidsItWithoutWaitingForTheDelay) {
+    VirtualReader reader;
+    const uint16_t port = reader.serveTcp();
+    readersim::Faults slow;
+    slow.answerDelay = std::chrono::milliseconds(60000);
+    reader.setFaults(slow);
+    FrameClient client;
+    ASSERT_TRUE(client.connect(port));
+    ASSERT_TRUE(client.send(requestFrame(0x10)));
+    ASSERT_TRUE(reader.waitForRequests(1, kDeadline));
+    const auto start = std::chrono::steady_clock::now();
+    reader.unplug();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
+    EXPECT_TRUE(client.waitForClose());
 }
 
 }  // namespace

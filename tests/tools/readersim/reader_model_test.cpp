@@ -398,3 +398,26 @@ TEST(ModelActive, ReportsRotateThroughTheFieldInBatches) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(ModelLists, UndeliveredReportsGoToTheCacheWhenEnabled) {
+    ReaderModel model(0x50, 3);
+    const Bytes report = model.nextActiveReport(2);
+    model.cacheUndelivered(report);
+    EXPECT_TRUE(model.cacheRecords.empty());  // cache off by default
+    model.specialRecord.body[22] = 1;
+    model.cacheUndelivered(report);
+    ASSERT_EQ(model.cacheRecords.size(), 2u);
+    Bytes expected{15};
+    const Bytes body = model.tags[0].recordBody();
+    expected.insert(expected.end(), body.begin(), body.end());
+    EXPECT_EQ(model.cacheRecords[0], expected);
+    Bytes truncated(report.begin(), report.end() - 5);
+    truncated.push_back(0);
+    model.cacheRecords.clear();
+    model.cacheUndelivered(truncated);
+    EXPECT_EQ(model.cacheRecords.size(), 1u);  // the cut record is not kept
+}
+
+}  // namespace
