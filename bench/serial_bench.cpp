@@ -5,15 +5,21 @@
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <poll.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <csignal>
 #include <sys/resource.h>
 #include <unistd.h>
 
 #include <filesystem>
+#include <string>
 #include <thread>
 
 #include "QnComApi.h"
 #include "frame.h"
 #include "virtual_reader.h"
+
+extern char **environ;
 
 namespace {
 
@@ -86,24 +92,40 @@ double processCpuSeconds() {
            double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
-// CPU of the whole process (library threads and the idle virtual reader) while connected.
+// Path of a program built next to this benchmark.
+std::string siblingProgram(const char *name) {
+    return (std::filesystem::read_symlink("/proc/self/exe").parent_path() / name).string();
+}
+
+// CPU of this process while a connection is open and idle. The virtual reader runs as its
+// own process so that only the library's threads are counted.
 void BM_IdleConnectionCpu(benchmark::State &state) {
-    readersim::VirtualReader reader;
     const std::string link = linkPath();
-    reader.servePty(link);
-    if (!QnCom_OpenDevice(link.c_str(), 115200)) {
-        state.SkipWithError("open failed");
+    const std::string sim = siblingProgram("tagbench-sim");
+    char *argv[] = {const_cast<char *>(sim.c_str()), const_cast<char *>("--pty"),
+                    const_cast<char *>("--link"), const_cast<char *>(link.c_str()), nullptr};
+    pid_t child = 0;
+    if (posix_spawn(&child, sim.c_str(), nullptr, nullptr, argv, environ) != 0) {
+        state.SkipWithError("cannot start tagbench-sim");
         return;
     }
-    const auto window = std::chrono::seconds(3);
-    for (auto _ : state) {
-        const double before = processCpuSeconds();
-        std::this_thread::sleep_for(window);
-        const double used = processCpuSeconds() - before;
-        state.counters["cpu_percent_of_core"] = 100.0 * used / 3.0;
+    bool opened = false;
+    for (int attempt = 0; attempt < 500 && !opened; ++attempt) {
+        opened = QnCom_OpenDevice(link.c_str(), 115200) == 1;
+        if (!opened) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    if (opened) {
+        for (auto _ : state) {
+            const double before = processCpuSeconds();
+            std::this_thread::sleep_for(std::chrono::seconds(3));
+            state.counters["cpu_percent_of_core"] = 100.0 * (processCpuSeconds() - before) / 3.0;
+        }
+    } else {
+        state.SkipWithError("open failed");
     }
     QnCom_CloseDevice();
-    std::filesystem::remove(link);
+    kill(child, SIGTERM);
+    waitpid(child, nullptr, 0);
 }
 BENCHMARK(BM_IdleConnectionCpu)->Iterations(1)->Unit(benchmark::kSecond);
 

@@ -1,5 +1,9 @@
 #include "link.h"
 
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstring>
 #include <thread>
@@ -11,6 +15,8 @@ constexpr uint8_t kAnyReader = 0xFF;
 constexpr uint8_t kStatusSuccess = 1;
 constexpr uint8_t kStatusNoReport = 1;
 constexpr uint8_t kStatusReportStored = 2;
+// Longest sleep of an idle receive thread on a pollable transport; a stop wakes it at once.
+constexpr int kIdlePollMs = 1000;
 }  // namespace
 
 void Response::assign(const uint8_t *frame, size_t frameSize) {
@@ -38,9 +44,14 @@ Link::Link(Transport &transport)
     : transport_(transport),
       profile_(transport.profile()),
       pending_(transport.profile().pendingCapacity),
-      tagBuffer_(kTagBufferSize) {}
+      tagBuffer_(kTagBufferSize) {
+    receiveWakeFd_ = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+}
 
-Link::~Link() { close(); }
+Link::~Link() {
+    close();
+    if (receiveWakeFd_ >= 0) ::close(receiveWakeFd_);
+}
 
 bool Link::open() {
     std::lock_guard lock(openMutex_);
@@ -121,10 +132,28 @@ bool Link::waitForResponse(Command command, std::chrono::milliseconds timeout,
     return configured == kAnyReader || configured == frame[kResponseAddressOffset];
 }
 
+std::chrono::milliseconds Link::waitForInput(const std::stop_token &stop) {
+    // Bytes left behind a delivered frame are parsed at once, without waiting for more.
+    if (pending_.size()) return std::chrono::milliseconds(0);
+    const int fd = transport_.pollFd();
+    if (fd < 0 || receiveWakeFd_ < 0) return profile_.readWait;
+    pollfd fds[2] = {{fd, POLLIN, 0}, {receiveWakeFd_, POLLIN, 0}};
+    while (!stop.stop_requested() && ::poll(fds, 2, kIdlePollMs) == 0) {
+    }
+    return std::chrono::milliseconds(0);  // input, hang-up or stop: the read tells which
+}
+
 void Link::receiveLoop(std::stop_token stop) {
+    uint64_t stale;
+    while (receiveWakeFd_ >= 0 && ::read(receiveWakeFd_, &stale, sizeof stale) > 0) {
+    }
+    std::stop_callback wakeOnStop(stop, [this] {
+        const uint64_t one = 1;
+        if (receiveWakeFd_ >= 0) (void)!::write(receiveWakeFd_, &one, sizeof one);
+    });
     while (!stop.stop_requested()) {
-        // Bytes left behind a delivered frame are parsed at once, without waiting for more.
-        const auto wait = pending_.size() ? std::chrono::milliseconds(0) : profile_.readWait;
+        const auto wait = waitForInput(stop);
+        if (stop.stop_requested()) break;
         const size_t room = std::min(pending_.room(), profile_.readChunk);
         const ReadResult result = transport_.read({pending_.writePosition(), room}, wait);
         if (result.status == ReadStatus::Lost) {

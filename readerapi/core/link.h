@@ -90,6 +90,7 @@ private:
     bool waitForResponse(Command command, std::chrono::milliseconds timeout, Response &response);
     bool openLocked();
     void receiveLoop(std::stop_token stop);
+    std::chrono::milliseconds waitForInput(const std::stop_token &stop);
     void monitorLoop(std::stop_token stop);
     void deliverFrame();
     void handleReport(const uint8_t *frame);
@@ -104,6 +105,7 @@ private:
     std::mutex commandMutex_;    // one command in flight
     std::atomic<bool> connected_{false};
     Worker receiveThread_;
+    int receiveWakeFd_ = -1;  // eventfd: wakes the receive thread's poll on a stop
     Worker monitorThread_;
     std::mutex monitorWakeMutex_;
     std::condition_variable_any monitorWake_;

@@ -50,6 +50,10 @@ public:
     virtual bool write(std::span<const uint8_t> frame) = 0;
     // Waits at most `wait` for input, then reads at most `buffer.size()` bytes.
     virtual ReadResult read(std::span<uint8_t> buffer, std::chrono::milliseconds wait) = 0;
+    // A descriptor that becomes readable (or reports a hang-up) when input arrives, or -1.
+    // With one, the receive thread sleeps in poll until input or a stop instead of waking
+    // every read period, so an idle connection costs no processor time.
+    virtual int pollFd() const { return -1; }
 };
 
 }  // namespace qn

@@ -24,6 +24,7 @@ public:
     void discardInput() override;
     bool write(std::span<const uint8_t> frame) override;
     ReadResult read(std::span<uint8_t> buffer, std::chrono::milliseconds wait) override;
+    int pollFd() const override { return fd_.load(); }
 
 private:
     bool openPath(const std::string &path, int32_t baudRate);
