@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <random>
 
 #include "sim_test_support.h"
 
@@ -418,6 +419,31 @@ TEST(ModelLists, UndeliveredReportsGoToTheCacheWhenEnabled) {
     model.cacheRecords.clear();
     model.cacheUndelivered(truncated);
     EXPECT_EQ(model.cacheRecords.size(), 1u);  // the cut record is not kept
+}
+
+}  // namespace
+
+namespace {
+
+// Whatever a host sends, the model answers with a frame a host can parse, echoing the
+// command, or stays silent only after a self-kill.
+TEST(ModelRobustness, EveryCommandWithArbitraryDataGivesAWellFormedAnswer) {
+    std::mt19937 random(20261208);
+    ReaderModel model(0x50, 8);
+    for (int command = 0; command < 256; ++command) {
+        if (command == 0x35) continue;  // self-kill would end the run
+        for (size_t length : {0u, 1u, 2u, 4u, 5u, 7u, 9u, 13u, 40u, 253u, 1553u}) {
+            Bytes data(length);
+            for (uint8_t &b : data) b = static_cast<uint8_t>(random());
+            const std::optional<Bytes> frame =
+                model.answer(Request{0xFF, static_cast<uint8_t>(command), data});
+            ASSERT_TRUE(frame) << "command " << command << " length " << length;
+            ASSERT_EQ(qn::checksum(*frame), 0);
+            ASSERT_EQ(qn::lengthField(frame->data()) + 4u, frame->size());
+            ASSERT_LE(frame->size(), 1461u);  // within what a host delivers
+            ASSERT_EQ(simtest::commandOf(*frame), command);
+        }
+    }
 }
 
 }  // namespace
