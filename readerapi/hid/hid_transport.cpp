@@ -20,10 +20,10 @@ constexpr TransportProfile kHidProfile{
     .matchesAddress = false,
 };
 
-// Sets up the bridge's serial side; sent after every open.
+// The bridge's configuration report (its serial-side settings), sent after every open.
 constexpr std::array<uint8_t, 6> kConfigurationPrefix = {0x00, 0xFF, 0xC7, 0x83, 0xCC, 0x30};
 
-// The bridge needs a moment between the reports of one frame.
+// Lets the bridge pass one report's bytes on to the reader before the next report comes.
 constexpr auto kReportGap = std::chrono::milliseconds(1);
 
 // A flush drains what is queued now; a device streaming faster than it drains must not
@@ -103,12 +103,9 @@ void HidTransport::setDevicePath(const std::string &path) {
 }
 
 void HidTransport::close() {
-    std::shared_ptr<HidDevice> closing;
-    {
-        std::lock_guard lock(deviceMutex_);
-        closing.swap(device_);
-        devicePath_.clear();
-    }
+    std::lock_guard lock(deviceMutex_);
+    device_.reset();  // a call still holding the device ends before it closes
+    devicePath_.clear();
 }
 
 bool HidTransport::isOpen() const {

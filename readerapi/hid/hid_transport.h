@@ -6,6 +6,8 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <optional>
+#include <string>
 
 #include "device_list.h"
 #include "hid_bus.h"

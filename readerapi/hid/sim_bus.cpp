@@ -65,14 +65,29 @@ bool acceptsConnection(const Endpoint &endpoint) {
     return true;
 }
 
-std::vector<std::string> configuredEntries() {
-    std::vector<std::string> entries;
+struct SimEntry {
+    std::string text;  // "host:port" as configured
+    Endpoint endpoint;
+};
+
+std::string trimmed(const std::string &text) {
+    const size_t first = text.find_first_not_of(" \t");
+    if (first == std::string::npos) return {};
+    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+// Read at every listing, so a test or a user can change it while the program runs.
+std::vector<SimEntry> configuredEntries() {
+    std::vector<SimEntry> entries;
     const char *value = std::getenv(kSimEnvironment);
     if (!value) return entries;
     std::istringstream list(value);
-    std::string entry;
-    while (std::getline(list, entry, ',')) {
-        if (parseEndpoint(entry)) entries.push_back(entry);
+    std::string item;
+    while (std::getline(list, item, ',')) {
+        const std::string text = trimmed(item);
+        if (const std::optional<Endpoint> endpoint = parseEndpoint(text)) {
+            entries.push_back({text, *endpoint});
+        }
     }
     return entries;
 }
@@ -148,10 +163,10 @@ std::optional<Endpoint> parseEndpoint(const std::string &text) {
 
 std::vector<std::string> SimBus::enumerate(size_t limit, const std::string &livePath) {
     std::vector<std::string> paths;
-    for (const std::string &entry : configuredEntries()) {
+    for (const SimEntry &entry : configuredEntries()) {
         if (paths.size() >= limit) break;
-        const std::string path = kSimPathPrefix + entry;
-        if (path == livePath || acceptsConnection(*parseEndpoint(entry))) paths.push_back(path);
+        const std::string path = kSimPathPrefix + entry.text;
+        if (path == livePath || acceptsConnection(entry.endpoint)) paths.push_back(path);
     }
     return paths;
 }

@@ -10,7 +10,9 @@
  * hidraw node ("/dev/hidraw3"); the logged-in user needs access to that node (see
  * packaging/udev). After them come the simulated bridges named in the environment variable
  * QNHID_SIM ("host:port,host:port"), listed as "sim:host:port" while their endpoint accepts
- * a TCP connection. The variable is read at every listing. At most 64 devices are listed.
+ * a TCP connection. The variable is read at every listing; each listing tries every named
+ * endpoint except the open one with a connection it closes at once (at most 250 ms for an
+ * endpoint that does not answer). At most 64 devices are listed.
  *
  * Reports: every report is 33 bytes, report ID 0 first, then the payload count (1 to 31),
  * the payload and zero padding. A frame of m bytes goes out as ceil(m / 31) reports, 1 ms
@@ -20,6 +22,10 @@
  * Frames carry the reader address 0xFF and answers are not matched by address: the addr
  * argument of every command is accepted and not used. There are no parity or reader-address
  * functions. Each command waits its poll count times 1 ms for the answer.
+ *
+ * Threads: the library runs a receive thread and a monitor thread while a device is open;
+ * callbacks come from them as QnReaderTypes.h says. Listing may block (see above), so it
+ * does not belong in a callback.
  *
  * While a callback is registered, a lost device (unplugged, or its node can no longer be
  * read) is reported every 200 ms (event 1). Each period the library lists the devices

@@ -86,8 +86,9 @@ TEST_F(HidReportPeer, EndpointThatRefusesConnectionsIsNotListed) {
     EXPECT_EQ(QnHid_OpenDevice(0), 0);
 }
 
-TEST_F(HidReportPeer, MalformedEntriesAreSkipped) {
-    const SimulatedDevices devices("nonsense, :1234,127.0.0.1:,127.0.0.1:x1," + peer_.endpoint());
+TEST_F(HidReportPeer, MalformedEntriesAreSkippedAndSpacesIgnored) {
+    const SimulatedDevices devices("nonsense, :1234,127.0.0.1:,127.0.0.1:x1,, " +
+                                   peer_.endpoint() + " ");
     ASSERT_EQ(QnHid_GetUsbCount(), 1);
     EXPECT_EQ(usbInfo(0), "sim:" + peer_.endpoint());
 }
