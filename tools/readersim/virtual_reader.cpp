@@ -109,12 +109,13 @@ void VirtualReader::Impl::handleFrame(const Bytes &frame, Link &link) {
             answer = model.answer(*request);
             fromModel = true;
         }
-        wakeActive();  // the command may have started or stopped active mode
     }
     if (options.verbose)
         std::fprintf(stderr, "request %s -> answer %s\n", hex(frame).c_str(),
                      answer ? hex(*answer).c_str() : "(none)");
     if (answer && !answer->empty()) deliver(link, std::move(*answer), fromModel, ticket);
+    // The command may have started active mode: the first report follows its answer.
+    if (fromModel) wakeActive();
 }
 
 void VirtualReader::Impl::deliver(Link &link, Bytes answer, bool fromModel, uint64_t ticket) {
