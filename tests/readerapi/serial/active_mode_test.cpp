@@ -121,7 +121,8 @@ TEST_F(ActiveMode, StatusFallsBackToOneAfterTheLinkWasLost) {
 
 TEST_F(ActiveMode, AReportNeverAnswersAWaitingCommand) {
     const Bytes report = reportFrame(kSerial, {record(0x01, 4)});
-    reader_->setAnswerOverride([&](const Bytes &request) -> std::optional<Bytes> {
+    // Captured by value: the reader runs these on its own thread.
+    reader_->setAnswerOverride([report](const Bytes &request) -> std::optional<Bytes> {
         if (request[5] != 0x2D) return std::nullopt;
         return report;  // a report instead of the answer
     });
@@ -129,7 +130,7 @@ TEST_F(ActiveMode, AReportNeverAnswersAWaitingCommand) {
     EXPECT_EQ(QnCom_ReadTransState(0xFF, &state), 0);
     EXPECT_EQ(state, 0xCC);
 
-    reader_->setAnswerOverride([&](const Bytes &request) -> std::optional<Bytes> {
+    reader_->setAnswerOverride([report](const Bytes &request) -> std::optional<Bytes> {
         if (request[5] != 0x2D) return std::nullopt;
         Bytes both = report;  // a report, then the answer, in one write
         const Bytes answer = responseFrame(0x2D, {0x01});
