@@ -62,48 +62,58 @@ void ReaderModel::setType(uint8_t newType) {
     restoreSpecialDefaults();
 }
 
-void ReaderModel::restoreDeviceDefaults() {
+// Factory values of the device record, family by family.
+Bytes ReaderModel::defaultDeviceBody() const {
     const Family fam = family();
-    const FamilyTraits &t = traits();
-    const uint8_t previousMode = deviceRecord.body.empty() ? 0 : deviceRecord.body[kWorkModeByte];
-    ParamRecord record{0x01, Bytes(kRecordCapacity, 0)};
-    Bytes &b = record.body;
-    b[0] = 0;                                        // USB
-    b[1] = 0;                                        // answer mode
-    b[2] = fam == Family::Birch2 ? 0 : 0x01;         // bus address
-    b[3] = 1;                                        // filter time, s
-    b[4] = static_cast<uint8_t>(t.maxPowerDbm - 4);  // RF power, dBm
-    b[5] = 1;                                        // beeper on
-    b[6] = fam == Family::Birch2 ? 0 : 4;            // 115200 baud, or output format 0
-    b[7] = 49;                                       // US plan, channels 0..49
+    Bytes b(kRecordCapacity, 0);
+    b[0] = 0;                                                // USB interface
+    b[1] = 0;                                                // answer mode
+    b[2] = fam == Family::Birch2 ? 0 : 0x01;                 // bus address
+    b[3] = 1;                                                // filter time, s
+    b[4] = static_cast<uint8_t>(traits().maxPowerDbm - 4);   // RF power, dBm
+    b[5] = 1;                                                // beeper on
+    b[6] = fam == Family::Birch2 ? 0 : 4;                    // 115200 baud / output format
+    b[7] = 49;                                               // US plan, channels 0..49
     b[8] = 0x80;
-    b[9] = 0;     // EPC area
-    b[10] = 0x02;  // start word
-    b[11] = 0x0C;  // byte length
+    b[9] = 0;                                                // EPC area
+    b[10] = 0x02;                                            // start word
+    b[11] = 0x0C;                                            // byte length
     const bool desktop = fam == Family::Alder || fam == Family::Birch || fam == Family::Birch2;
     b[12] = desktop ? 10 : 2;  // inventory time x10 ms, or trigger time s
     if (fam == Family::Cedar || fam == Family::Cedar2 || fam == Family::Elm ||
-        fam == Family::Hazel) {
-        b[13] = 0;   // WG26
-        b[14] = 0;   // high byte first
-        b[15] = 10;  // output interval
-        b[16] = 10;  // pulse width
-        b[17] = 15;  // pulse interval
-    }
+        fam == Family::Hazel)
+        putWiegandDefaults(b);
     if (fam == Family::Fir || fam == Family::Hazel || fam == Family::Cedar ||
-        fam == Family::Cedar2 || fam == Family::Unknown) {
-        b[kAntennaMaskByte] = static_cast<uint8_t>((1u << antennaCount()) - 1);
-        b[20] = 4;                                                    // Q
-        b[21] = (fam == Family::Fir || fam == Family::Hazel) ? 4 : 0;  // session (Auto)
-        b[22] = 10;                                                   // x100 ms
-    }
+        fam == Family::Cedar2 || fam == Family::Unknown)
+        putInventoryDefaults(b);
     if (fam == Family::Alder) {
         putText(b, 13, "192.168.1.100", 32);
         putText(b, 45, "TagBench", 32);
         putLittleEndian16(b, 109, 60000);
     }
     if (fam == Family::Birch2) b[13] = 1;  // Enter after each tag
-    deviceRecord = std::move(record);
+    return b;
+}
+
+void ReaderModel::putWiegandDefaults(Bytes &b) {
+    b[13] = 0;   // WG26
+    b[14] = 0;   // high byte first
+    b[15] = 10;  // output interval, x10 ms
+    b[16] = 10;  // pulse width, x10 us
+    b[17] = 15;  // pulse interval, x100 us
+}
+
+void ReaderModel::putInventoryDefaults(Bytes &b) const {
+    const Family fam = family();
+    b[kAntennaMaskByte] = static_cast<uint8_t>((1u << antennaCount()) - 1);
+    b[20] = 4;                                                     // Q
+    b[21] = (fam == Family::Fir || fam == Family::Hazel) ? 4 : 0;  // session: Auto / S0
+    b[22] = 10;                                                    // x100 ms
+}
+
+void ReaderModel::restoreDeviceDefaults() {
+    const uint8_t previousMode = deviceRecord.body.empty() ? 0 : deviceRecord.body[kWorkModeByte];
+    deviceRecord = ParamRecord{0x01, defaultDeviceBody()};
     followWorkMode(previousMode);
 }
 

@@ -131,6 +131,9 @@ private:
     };
     static Reply failure() { return Reply{0, {}}; }
 
+    Bytes defaultDeviceBody() const;
+    static void putWiegandDefaults(Bytes &body);
+    void putInventoryDefaults(Bytes &body) const;
     Reply dispatch(const Request &request);
     Reply inventory() const;
     Reply readTag(std::span<const uint8_t> data);
