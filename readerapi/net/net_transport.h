@@ -33,6 +33,8 @@ public:
     void discardInput() override;
     bool write(std::span<const uint8_t> frame) override;
     ReadResult read(std::span<uint8_t> buffer, std::chrono::milliseconds wait) override;
+    // The socket itself: an idle receive thread sleeps on it until the reader sends.
+    int pollFd() const override { return fd_.load(); }
 
 private:
     bool connectTo(const Endpoint &endpoint);
