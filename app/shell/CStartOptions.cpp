@@ -7,6 +7,7 @@
 namespace {
 
 const QString configDirOption = QStringLiteral("config-dir");
+const QString demoOption = QStringLiteral("demo");
 
 } // namespace
 
@@ -20,12 +21,16 @@ void CStartOptions::declare(QCommandLineParser &parser)
                       QStringLiteral("Keep SystemConfig.ini and the Log folder in <dir> instead "
                                      "of the program's folder."),
                       QStringLiteral("dir")});
+    parser.addOption({demoOption,
+                      QStringLiteral("Start with a virtual reader on a free local port, chosen "
+                                     "on the network transport (press Open to connect).")});
 }
 
 CStartOptions CStartOptions::read(const QCommandLineParser &parser)
 {
     CStartOptions options;
     options.configDir = parser.value(configDirOption);
+    options.demo = parser.isSet(demoOption);
     return options;
 }
 

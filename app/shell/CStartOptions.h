@@ -14,6 +14,8 @@ struct CStartOptions
 {
     // Folder used instead of the program directory for SystemConfig.ini and Log/.
     QString configDir;
+    // Start a virtual reader in the process and pre-select it on the network transport.
+    bool demo = false;
 
     // arguments[0] is the program. Needs no application object, so --help and --version work
     // without a display.

@@ -1,6 +1,9 @@
 #include "shell/CTagDeskApp.h"
 
+#include "shell/CDemoReader.h"
 #include "shell/CTagDeskDlg.h"
+
+#include <optional>
 
 CTagDeskApp::CTagDeskApp(int &argc, char **argv)
     : QApplication(argc, argv)
@@ -21,8 +24,14 @@ QString CTagDeskApp::windowCaption(const QString &programNameText)
 
 int CTagDeskApp::run(const CStartOptions &options)
 {
+    // Made before the window, so it is still serving while the window closes the connection.
+    std::optional<CDemoReader> demoReader;
+    if (options.demo)
+        demoReader.emplace();
     CTagDeskDlg mainWindow(CAppPaths::forRunningProgram(options.configDir),
                            CDataFiles::forRunningProgram());
+    if (demoReader)
+        mainWindow.preselectNetwork(CDemoReader::address, demoReader->portText());
     mainWindow.exec();
     return 0;
 }

@@ -1,0 +1,357 @@
+#include "shell/CConnectionPanel.h"
+
+#include "shell/CButtonST.h"
+#include "shell/CConfigStore.h"
+
+#include <QButtonGroup>
+#include <QComboBox>
+#include <QFormLayout>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRegularExpressionValidator>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <optional>
+
+namespace {
+
+constexpr std::array<int, 5> baudRates{9600, 19200, 38400, 57600, 115200};
+constexpr int defaultBaudRate = 115200;
+constexpr int maxPortDigits = 5;
+
+// The four numbers of a dotted IPv4 address, or nothing for any other text.
+std::optional<std::array<int, 4>> parseDottedAddress(const QString &text)
+{
+    const QStringList parts = text.trimmed().split(u'.');
+    if (parts.size() != 4)
+        return std::nullopt;
+    std::array<int, 4> numbers{};
+    for (int index = 0; index < 4; ++index) {
+        bool isNumber = false;
+        numbers[static_cast<std::size_t>(index)] = parts[index].toInt(&isNumber);
+        if (!isNumber || numbers[static_cast<std::size_t>(index)] < 0
+            || numbers[static_cast<std::size_t>(index)] > 255)
+            return std::nullopt;
+    }
+    return numbers;
+}
+
+void selectPosition(QComboBox *list, int position)
+{
+    list->setCurrentIndex(position >= 0 && position < list->count() ? position : -1);
+}
+
+} // namespace
+
+CConnectionPanel::CConnectionPanel(QWidget *parent)
+    : QGroupBox(parent)
+{
+    setObjectName(QStringLiteral("connectionPanel"));
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(buildTransportSection());
+    layout->addWidget(buildButtonSection());
+    layout->addWidget(buildIdentitySection());
+    layout->addStretch(1);
+    layout->addWidget(buildPreferenceSection());
+    connectButtons();
+    showClosed();
+}
+
+QPushButton *CConnectionPanel::addButton(const char *objectName)
+{
+    auto *button = new QPushButton(this);
+    button->setObjectName(QString::fromLatin1(objectName));
+    return button;
+}
+
+QLabel *CConnectionPanel::addLabel(const char *objectName)
+{
+    auto *label = new QLabel(this);
+    label->setObjectName(QString::fromLatin1(objectName));
+    return label;
+}
+
+QLineEdit *CConnectionPanel::addReadOnlyField(const char *objectName)
+{
+    auto *field = new QLineEdit(this);
+    field->setObjectName(QString::fromLatin1(objectName));
+    field->setReadOnly(true);
+    return field;
+}
+
+QWidget *CConnectionPanel::buildTransportSection()
+{
+    auto *section = new QWidget(this);
+    auto *grid = new QGridLayout(section);
+    grid->setContentsMargins(0, 0, 0, 0);
+    m_transportGroup = new QButtonGroup(this);
+    const std::array<const char *, 3> names{"serialButton", "usbButton", "networkButton"};
+    for (int transport = 0; transport < 3; ++transport) {
+        auto *button = new QRadioButton(section);
+        button->setObjectName(QString::fromLatin1(names[static_cast<std::size_t>(transport)]));
+        m_transportGroup->addButton(button, transport);
+        m_transportButtons[static_cast<std::size_t>(transport)] = button;
+    }
+
+    // Editable, so a device path such as a pseudo-terminal can be typed.
+    m_serialList = new QComboBox(section);
+    m_serialList->setObjectName(QStringLiteral("serialList"));
+    m_serialList->setEditable(true);
+    m_serialList->setInsertPolicy(QComboBox::NoInsert);
+    m_baudLabel = addLabel("baudLabel");
+    m_baudList = new QComboBox(section);
+    m_baudList->setObjectName(QStringLiteral("baudList"));
+    for (const int rate : baudRates)
+        m_baudList->addItem(QStringLiteral("%1bps").arg(rate));
+    m_usbList = new QComboBox(section);
+    m_usbList->setObjectName(QStringLiteral("usbList"));
+    m_ipField = new QLineEdit(section);
+    m_ipField->setObjectName(QStringLiteral("ipField"));
+    const QString octet = QStringLiteral("(25[0-5]|2[0-4]\\d|1\\d\\d|[1-9]?\\d)");
+    m_ipField->setValidator(new QRegularExpressionValidator(
+        QRegularExpression(QStringLiteral("(%1\\.){3}%1").arg(octet)), m_ipField));
+    m_portLabel = addLabel("portLabel");
+    m_portField = new QLineEdit(section);
+    m_portField->setObjectName(QStringLiteral("portField"));
+    m_portField->setMaxLength(maxPortDigits);
+    m_portField->setValidator(new QRegularExpressionValidator(
+        QRegularExpression(QStringLiteral("\\d{0,5}")), m_portField));
+
+    grid->addWidget(m_transportButtons[0], 0, 0, 1, 2);
+    grid->addWidget(m_serialList, 1, 0, 1, 2);
+    grid->addWidget(m_baudLabel, 2, 0);
+    grid->addWidget(m_baudList, 2, 1);
+    grid->addWidget(m_transportButtons[1], 3, 0, 1, 2);
+    grid->addWidget(m_usbList, 4, 0, 1, 2);
+    grid->addWidget(m_transportButtons[2], 5, 0, 1, 2);
+    grid->addWidget(m_ipField, 6, 0, 1, 2);
+    grid->addWidget(m_portLabel, 7, 0);
+    grid->addWidget(m_portField, 7, 1);
+    return section;
+}
+
+QWidget *CConnectionPanel::buildButtonSection()
+{
+    auto *section = new QWidget(this);
+    auto *grid = new QGridLayout(section);
+    grid->setContentsMargins(0, 0, 0, 0);
+    m_openButton = addButton("openButton");
+    m_closeButton = addButton("closeButton");
+    m_portScanButton = addButton("portScanButton");
+    m_networkScanButton = addButton("networkScanButton");
+    grid->addWidget(m_openButton, 0, 0);
+    grid->addWidget(m_closeButton, 0, 1);
+    grid->addWidget(m_portScanButton, 1, 0);
+    grid->addWidget(m_networkScanButton, 1, 1);
+    return section;
+}
+
+QWidget *CConnectionPanel::buildIdentitySection()
+{
+    auto *section = new QWidget(this);
+    auto *form = new QFormLayout(section);
+    form->setContentsMargins(0, 0, 0, 0);
+    m_serialNumberLabel = addLabel("serialNumberLabel");
+    m_serialNumberField = addReadOnlyField("serialNumberField");
+    m_firmwareLabel = addLabel("firmwareLabel");
+    m_firmwareField = addReadOnlyField("firmwareField");
+    m_hardwareLabel = addLabel("hardwareLabel");
+    m_hardwareField = addReadOnlyField("hardwareField");
+    form->addRow(m_serialNumberLabel, m_serialNumberField);
+    form->addRow(m_firmwareLabel, m_firmwareField);
+    form->addRow(m_hardwareLabel, m_hardwareField);
+
+    m_exportButton = addButton("exportButton");
+    m_importButton = addButton("importButton");
+    m_relayCloseButton = addButton("relayCloseButton");
+    m_relayReleaseButton = addButton("relayReleaseButton");
+    auto *grid = new QGridLayout;
+    grid->addWidget(m_exportButton, 0, 0);
+    grid->addWidget(m_importButton, 0, 1);
+    grid->addWidget(m_relayCloseButton, 1, 0);
+    grid->addWidget(m_relayReleaseButton, 1, 1);
+    form->addRow(grid);
+    return section;
+}
+
+QWidget *CConnectionPanel::buildPreferenceSection()
+{
+    auto *section = new QWidget(this);
+    auto *row = new QHBoxLayout(section);
+    row->setContentsMargins(0, 0, 0, 0);
+    m_languageLabel = addLabel("languageLabel");
+    m_languageList = new QComboBox(section);
+    m_languageList->setObjectName(QStringLiteral("languageList"));
+    m_skinButton = CButtonST::createSkinButton(QString(), section);
+    row->addWidget(m_languageLabel);
+    row->addWidget(m_languageList, 1);
+    row->addWidget(m_skinButton);
+    return section;
+}
+
+void CConnectionPanel::connectButtons()
+{
+    connect(m_openButton, &QPushButton::clicked, this, &CConnectionPanel::openRequested);
+    connect(m_closeButton, &QPushButton::clicked, this, &CConnectionPanel::closeRequested);
+    connect(m_portScanButton, &QPushButton::clicked, this,
+            &CConnectionPanel::portScanRequested);
+    connect(m_networkScanButton, &QPushButton::clicked, this,
+            &CConnectionPanel::networkScanRequested);
+    connect(m_relayCloseButton, &QPushButton::clicked, this,
+            &CConnectionPanel::relayCloseRequested);
+    connect(m_relayReleaseButton, &QPushButton::clicked, this,
+            &CConnectionPanel::relayReleaseRequested);
+}
+
+void CConnectionPanel::applyTexts(const TextLookup &text)
+{
+    setTitle(text(groupText));
+    m_transportButtons[0]->setText(text(serialButtonText));
+    m_transportButtons[1]->setText(text(usbButtonText));
+    m_transportButtons[2]->setText(text(networkButtonText));
+    m_baudLabel->setText(text(baudLabelText));
+    m_portLabel->setText(text(portLabelText));
+    m_openButton->setText(text(openText));
+    m_closeButton->setText(text(closeText));
+    m_portScanButton->setText(text(portScanText));
+    m_networkScanButton->setText(text(networkScanText));
+    m_serialNumberLabel->setText(text(serialNumberLabelText));
+    m_firmwareLabel->setText(text(firmwareLabelText));
+    m_hardwareLabel->setText(text(hardwareLabelText));
+    m_exportButton->setText(text(exportText));
+    m_importButton->setText(text(importText));
+    m_relayCloseButton->setText(text(relayCloseText));
+    m_relayReleaseButton->setText(text(relayReleaseText));
+    m_languageLabel->setText(text(languageLabelText));
+    m_skinButton->setToolTip(text(skinTipText));
+    // No language key exists for this notice; the buttons work once profiles are built.
+    const QString notYet = tr("Device profiles are not available yet.");
+    m_exportButton->setToolTip(notYet);
+    m_importButton->setToolTip(notYet);
+}
+
+void CConnectionPanel::setDeviceLists(const QStringList &serialPorts,
+                                      const QStringList &usbDevices)
+{
+    m_serialList->clear();
+    m_serialList->addItems(serialPorts);
+    m_serialList->setCurrentIndex(serialPorts.isEmpty() ? -1 : 0);
+    m_usbList->clear();
+    m_usbList->addItems(usbDevices);
+    m_usbList->setCurrentIndex(usbDevices.isEmpty() ? -1 : 0);
+}
+
+void CConnectionPanel::putConfiguration(const CConfigStore &config)
+{
+    selectTransport(config.transport());
+    setNetworkFields(config.devIp(), QString::number(config.devPort()));
+    showClosed();
+    selectPosition(m_serialList, config.comNum());
+    selectPosition(m_usbList, config.usbNum());
+    selectPosition(m_baudList, config.comBaud());
+    m_languageList->clear();
+    m_languageList->addItems(config.languageNames());
+    selectPosition(m_languageList, config.languagePosition());
+}
+
+int CConnectionPanel::chosenTransport(int current) const
+{
+    const int checked = m_transportGroup->checkedId();
+    return checked >= 0 ? checked : current;
+}
+
+QString CConnectionPanel::serialPortName() const
+{
+    return m_serialList->currentText().trimmed();
+}
+
+int CConnectionPanel::serialPosition() const
+{
+    return std::max(m_serialList->currentIndex(), 0);
+}
+
+int CConnectionPanel::baudPosition() const
+{
+    return m_baudList->currentIndex();
+}
+
+int CConnectionPanel::baudRate() const
+{
+    const int position = baudPosition();
+    if (position >= 0 && position < static_cast<int>(baudRates.size()) - 1)
+        return baudRates[static_cast<std::size_t>(position)];
+    return defaultBaudRate;
+}
+
+int CConnectionPanel::usbPosition() const
+{
+    return m_usbList->currentIndex();
+}
+
+QString CConnectionPanel::ipAddressText() const
+{
+    const QStringList parts = m_ipField->text().split(u'.');
+    QStringList numbers;
+    for (int index = 0; index < 4; ++index)
+        numbers.append(QString::number(std::clamp(parts.value(index).toInt(), 0, 255)));
+    return numbers.join(u'.');
+}
+
+QString CConnectionPanel::portText() const
+{
+    return m_portField->text();
+}
+
+void CConnectionPanel::selectTransport(int transport)
+{
+    const int button = transport == 1 || transport == 2 ? transport : 0;
+    m_transportButtons[static_cast<std::size_t>(button)]->setChecked(true);
+}
+
+void CConnectionPanel::setNetworkFields(const QString &ipAddress, const QString &portText)
+{
+    const std::optional<std::array<int, 4>> address = parseDottedAddress(ipAddress);
+    m_ipField->setText(address ? QStringLiteral("%1.%2.%3.%4")
+                                     .arg((*address)[0])
+                                     .arg((*address)[1])
+                                     .arg((*address)[2])
+                                     .arg((*address)[3])
+                               : QString());
+    m_portField->setText(portText.left(maxPortDigits));
+}
+
+void CConnectionPanel::setBaudPosition(int position)
+{
+    selectPosition(m_baudList, position);
+}
+
+void CConnectionPanel::showClosed()
+{
+    m_openButton->setEnabled(true);
+    m_closeButton->setEnabled(false);
+    m_relayCloseButton->setEnabled(false);
+    m_relayReleaseButton->setEnabled(false);
+    m_exportButton->setEnabled(false);
+    m_importButton->setEnabled(false);
+}
+
+void CConnectionPanel::showOpen(bool relayAvailable)
+{
+    m_openButton->setEnabled(false);
+    m_closeButton->setEnabled(true);
+    m_relayCloseButton->setEnabled(relayAvailable);
+    m_relayReleaseButton->setEnabled(relayAvailable);
+}
+
+void CConnectionPanel::showIdentity(const QString &serialNumber, const QString &firmware,
+                                    const QString &hardware)
+{
+    m_serialNumberField->setText(serialNumber);
+    m_firmwareField->setText(firmware);
+    m_hardwareField->setText(hardware);
+}

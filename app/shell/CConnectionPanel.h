@@ -1,0 +1,130 @@
+#pragma once
+
+#include <QGroupBox>
+
+#include <array>
+#include <functional>
+
+class CButtonST;
+class CConfigStore;
+class QButtonGroup;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+
+// The left side of the main window: the transport choice with the settings of each transport,
+// Open and Close, the device scans, the reader's identity, profiles, the relay, the language
+// list and the skin button. It holds no connection state of its own; the main window reads
+// the operator's choices from it and tells it which state to show.
+class CConnectionPanel : public QGroupBox
+{
+    Q_OBJECT
+
+public:
+    using TextLookup = std::function<QString(int key)>;
+
+    explicit CConnectionPanel(QWidget *parent = nullptr);
+
+    void applyTexts(const TextLookup &text);
+    // Replaces both device lists and selects their first entries.
+    void setDeviceLists(const QStringList &serialPorts, const QStringList &usbDevices);
+    // Transport button, network fields, list positions and language list from the
+    // configuration; shows the closed state.
+    void putConfiguration(const CConfigStore &config);
+
+    // 0 serial, 1 USB, 2 network by the checked button; current when none is checked.
+    int chosenTransport(int current) const;
+    // The port name as shown (typed or chosen); empty when there is none.
+    QString serialPortName() const;
+    int serialPosition() const;
+    int baudPosition() const;
+    // 9600, 19200, 38400, 57600 for positions 0 to 3; 115200 otherwise.
+    int baudRate() const;
+    // -1 when nothing is selected.
+    int usbPosition() const;
+    // The address field as "a.b.c.d" (missing numbers are 0).
+    QString ipAddressText() const;
+    QString portText() const;
+
+    void selectTransport(int transport);
+    void setNetworkFields(const QString &ipAddress, const QString &portText);
+    void setBaudPosition(int position);
+
+    // Closed: Open enabled; Close and the relay buttons disabled.
+    void showClosed();
+    // Open: Open disabled; Close enabled; the relay buttons as given.
+    void showOpen(bool relayAvailable);
+    void showIdentity(const QString &serialNumber, const QString &firmware,
+                      const QString &hardware);
+
+    QComboBox *languageList() const { return m_languageList; }
+    CButtonST *skinButton() const { return m_skinButton; }
+
+    // Key texts of the panel.
+    static constexpr int groupText = 1037;
+    static constexpr int baudLabelText = 1050;
+    static constexpr int portLabelText = 1051;
+    static constexpr int serialNumberLabelText = 1052;
+    static constexpr int firmwareLabelText = 1053;
+    static constexpr int hardwareLabelText = 1054;
+    static constexpr int languageLabelText = 1055;
+    static constexpr int serialButtonText = 1056;
+    static constexpr int usbButtonText = 1057;
+    static constexpr int networkButtonText = 1058;
+    static constexpr int openText = 1059;
+    static constexpr int closeText = 1060;
+    static constexpr int portScanText = 1061;
+    static constexpr int networkScanText = 1062;
+    static constexpr int exportText = 1063;
+    static constexpr int importText = 1064;
+    static constexpr int relayCloseText = 1065;
+    static constexpr int relayReleaseText = 1066;
+    static constexpr int skinTipText = 1004;
+
+signals:
+    void openRequested();
+    void closeRequested();
+    void portScanRequested();
+    void networkScanRequested();
+    void relayCloseRequested();
+    void relayReleaseRequested();
+
+private:
+    QWidget *buildTransportSection();
+    QWidget *buildButtonSection();
+    QWidget *buildIdentitySection();
+    QWidget *buildPreferenceSection();
+    QPushButton *addButton(const char *objectName);
+    QLabel *addLabel(const char *objectName);
+    QLineEdit *addReadOnlyField(const char *objectName);
+    void connectButtons();
+
+    QButtonGroup *m_transportGroup = nullptr;
+    std::array<QRadioButton *, 3> m_transportButtons{};
+    QComboBox *m_serialList = nullptr;
+    QLabel *m_baudLabel = nullptr;
+    QComboBox *m_baudList = nullptr;
+    QComboBox *m_usbList = nullptr;
+    QLineEdit *m_ipField = nullptr;
+    QLabel *m_portLabel = nullptr;
+    QLineEdit *m_portField = nullptr;
+    QPushButton *m_openButton = nullptr;
+    QPushButton *m_closeButton = nullptr;
+    QPushButton *m_portScanButton = nullptr;
+    QPushButton *m_networkScanButton = nullptr;
+    QLabel *m_serialNumberLabel = nullptr;
+    QLineEdit *m_serialNumberField = nullptr;
+    QLabel *m_firmwareLabel = nullptr;
+    QLineEdit *m_firmwareField = nullptr;
+    QLabel *m_hardwareLabel = nullptr;
+    QLineEdit *m_hardwareField = nullptr;
+    QPushButton *m_exportButton = nullptr;
+    QPushButton *m_importButton = nullptr;
+    QPushButton *m_relayCloseButton = nullptr;
+    QPushButton *m_relayReleaseButton = nullptr;
+    QLabel *m_languageLabel = nullptr;
+    QComboBox *m_languageList = nullptr;
+    CButtonST *m_skinButton = nullptr;
+};

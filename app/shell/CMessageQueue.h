@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QString>
+
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <thread>
+
+// The program's log queue: any thread posts a line, one consumer thread moves the lines out
+// one at a time, in the order they were posted. Posting never waits for the consumer or the
+// user-interface thread, so library threads can post from inside their callbacks.
+class CMessageQueue
+{
+public:
+    // Runs on the consumer thread, once per line.
+    using Sink = std::function<void(const QString &line)>;
+
+    CMessageQueue() = default;
+    ~CMessageQueue();
+    CMessageQueue(const CMessageQueue &) = delete;
+    CMessageQueue &operator=(const CMessageQueue &) = delete;
+
+    // Empties the queue and starts the consumer. Does nothing while it runs.
+    void start(Sink sink);
+    // Appends a line; lines posted while the consumer is not running wait for the next start
+    // or are dropped by stop().
+    void post(const QString &line);
+    // Drops the lines still waiting, ends the consumer and waits for it. The line being
+    // delivered, if any, is finished first.
+    void stop();
+
+    bool isRunning() const;
+
+private:
+    void consume();
+    // Blocks until a line is waiting or stop() was called; false on stop.
+    bool takeLine(QString &line);
+
+    mutable std::mutex m_mutex;
+    std::condition_variable m_lineWaiting;
+    std::deque<QString> m_lines;
+    bool m_running = false;
+    Sink m_sink;
+    std::thread m_consumer;
+};

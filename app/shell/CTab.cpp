@@ -1,0 +1,96 @@
+#include "shell/CTab.h"
+
+#include "shell/CPage.h"
+#include "shell/CPageFactory.h"
+#include "shell/IMainWindowServices.h"
+
+CTab::CTab(QWidget *parent)
+    : QTabWidget(parent)
+{
+    connect(this, &QTabWidget::currentChanged, this, &CTab::onSelectionChanged);
+}
+
+void CTab::createPages(const CPageFactory &factory, IMainWindowServices &services)
+{
+    m_services = &services;
+    for (int id = 0; id < pageCount; ++id) {
+        CPage *created = factory.create(static_cast<PageId>(id), services, this);
+        created->hide();
+        m_pages[static_cast<std::size_t>(id)] = created;
+    }
+    rebuildTabs();
+    m_tabsBuilt = false;
+}
+
+CPage *CTab::page(PageId id) const
+{
+    return m_pages[static_cast<std::size_t>(id)];
+}
+
+void CTab::setUpFamily()
+{
+    if (!m_tabsBuilt) {
+        rebuildTabs();
+        m_tabsBuilt = true;
+    }
+    if (const std::optional<PageId> parameterPage = CFamilyTable::parameterPageOf(m_deviceType))
+        page(*parameterPage)->readParameters();
+}
+
+void CTab::selectTab(int position)
+{
+    m_rebuilding = true;
+    setCurrentIndex(position);
+    m_rebuilding = false;
+    handleSelection(position);
+}
+
+void CTab::stopAllWork()
+{
+    for (const PageId id : CFamilyTable::pagesStoppedAtClose())
+        page(id)->stopWork();
+}
+
+void CTab::onSelectionChanged(int position)
+{
+    if (!m_rebuilding)
+        handleSelection(position);
+}
+
+void CTab::handleSelection(int position)
+{
+    hideAllPages();
+    const std::optional<PageId> id = CFamilyTable::pageAt(m_deviceType, position);
+    if (!id)
+        return;
+    CPage *shown = page(*id);
+    shown->setEnabled(true);
+    shown->show();
+    for (const PageId running : CFamilyTable::pagesToStop(m_deviceType, position))
+        page(running)->stopWork();
+    if (CFamilyTable::readsOnSelection(m_deviceType, *id))
+        shown->readParameters();
+}
+
+void CTab::rebuildTabs()
+{
+    m_rebuilding = true;
+    hideAllPages();
+    clear();
+    for (const CFamilyTable::Tab &tab : CFamilyTable::tabsOf(m_deviceType))
+        addTab(page(tab.page), m_services->text(tab.captionText));
+    setCurrentIndex(0);
+    if (QWidget *shown = currentWidget()) {
+        shown->setEnabled(true);
+        shown->show();
+    }
+    m_rebuilding = false;
+}
+
+void CTab::hideAllPages()
+{
+    for (CPage *each : m_pages) {
+        each->setEnabled(false);
+        each->hide();
+    }
+}

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "shell/CFamilyTable.h"
+
+#include <QTabWidget>
+
+#include <array>
+#include <cstdint>
+
+class CPage;
+class CPageFactory;
+class IMainWindowServices;
+
+// The tab control of the main window. It owns one page object of every page id, created once
+// and hidden, and shows the tabs of the connected reader's family (the welcome tab alone
+// before the first Open). The tabs are rebuilt only when the family set-up finds them not
+// built; switching tabs shows the page, stops work that may be running and lets parameter
+// pages read the reader.
+class CTab : public QTabWidget
+{
+    Q_OBJECT
+
+public:
+    explicit CTab(QWidget *parent = nullptr);
+
+    // Creates every page as a hidden child, then offers the welcome tab alone.
+    void createPages(const CPageFactory &factory, IMainWindowServices &services);
+    CPage *page(PageId id) const;
+
+    std::uint8_t deviceType() const { return m_deviceType; }
+    void setDeviceType(std::uint8_t type) { m_deviceType = type; }
+
+    bool tabsBuilt() const { return m_tabsBuilt; }
+    // The next family set-up rebuilds the tabs.
+    void clearTabsBuilt() { m_tabsBuilt = false; }
+
+    // Puts the device type's tabs in place when they are not built, then lets the family's
+    // parameter page read the reader.
+    void setUpFamily();
+    // Selects the tab at position and handles the selection as if the operator had chosen it.
+    void selectTab(int position);
+    // Ends the work of every page that may be running (before the connection closes).
+    void stopAllWork();
+
+private:
+    void onSelectionChanged(int position);
+    void handleSelection(int position);
+    void rebuildTabs();
+    void hideAllPages();
+
+    std::array<CPage *, pageCount> m_pages{};
+    IMainWindowServices *m_services = nullptr;
+    std::uint8_t m_deviceType = 0;
+    bool m_tabsBuilt = false;
+    // Set while tabs are added or removed by the program, whose selection changes are not
+    // the operator's.
+    bool m_rebuilding = false;
+};

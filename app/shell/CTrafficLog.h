@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+#include <functional>
+
+// The traffic callback the main window registers with the reader library while a reader is
+// open: link events and every frame sent or received become log lines. The library calls it
+// on the sending thread and on its own receive and monitor threads, so it only formats and
+// posts; it never touches a widget or waits for another thread.
+class CTrafficLog
+{
+public:
+    static constexpr int chunkSize = 38;
+    static constexpr int receivedLabelText = 1048;
+    static constexpr int sentLabelText = 1049;
+    static constexpr int linkLostText = 1026;
+    static constexpr int linkRestoredText = 1206;
+
+    struct Texts
+    {
+        QString sentLabel;
+        QString receivedLabel;
+        QString linkLost;
+        QString linkRestored;
+    };
+    using Post = std::function<void(const QString &line)>;
+
+    CTrafficLog(Texts texts, Post post);
+    ~CTrafficLog();
+    CTrafficLog(const CTrafficLog &) = delete;
+    CTrafficLog &operator=(const CTrafficLog &) = delete;
+
+    // The log lines of one frame: 38-byte chunks in spaced hex, each after the label; the last
+    // chunk (also the only one of a short or empty frame) is set off by one more space.
+    static QStringList frameLines(const QString &label, const std::uint8_t *data,
+                                  std::int32_t length);
+
+    // Posts the lines of one library event.
+    void report(std::int32_t event, std::int32_t value, const std::uint8_t *data,
+                std::int32_t length) const;
+
+    // Makes this object the one the library callback reports to (null: none).
+    static void publish(CTrafficLog *log);
+    // The function handed to SetCallbackDebug.
+    static void callback(std::int32_t event, std::int32_t value, const std::uint8_t *data,
+                         std::int32_t length, const std::uint8_t *serial7);
+
+private:
+    Texts m_texts;
+    Post m_post;
+};

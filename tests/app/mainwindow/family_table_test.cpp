@@ -1,0 +1,135 @@
+#include "shell/CFamilyTable.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <vector>
+
+namespace {
+
+std::vector<int> captionsOf(std::uint8_t type)
+{
+    std::vector<int> captions;
+    for (const CFamilyTable::Tab &tab : CFamilyTable::tabsOf(type))
+        captions.push_back(tab.captionText);
+    return captions;
+}
+
+std::vector<PageId> pagesOf(std::uint8_t type)
+{
+    std::vector<PageId> pages;
+    for (const CFamilyTable::Tab &tab : CFamilyTable::tabsOf(type))
+        pages.push_back(tab.page);
+    return pages;
+}
+
+} // namespace
+
+TEST(FamilyTableTest, FirTypesOfferSixTabs)
+{
+    for (const std::uint8_t type : {0x50, 0x60}) {
+        EXPECT_EQ(captionsOf(type), (std::vector<int>{1005, 1006, 1096, 1223, 1008, 1009}));
+        EXPECT_EQ(pagesOf(type),
+                  (std::vector<PageId>{PageId::FirParam, PageId::SpecialParam,
+                                       PageId::IdentifyTab, PageId::ActiveRead,
+                                       PageId::NetParam, PageId::NetTest}));
+    }
+}
+
+TEST(FamilyTableTest, FamiliesLikeFirDifferInTheirParameterPage)
+{
+    const std::vector<std::pair<std::uint8_t, PageId>> expected{
+        {0xC1, PageId::HazelParam}, {0xC2, PageId::HazelParam}, {0xC4, PageId::HazelParam},
+        {0xC8, PageId::HazelParam}, {0xCC, PageId::HazelParam}, {0xC3, PageId::ElmParam},
+        {0xFF, PageId::ElmParam},   {0xD0, PageId::CedarParam}};
+    for (const auto &[type, parameterPage] : expected) {
+        std::vector<PageId> pages = pagesOf(0x50);
+        pages[0] = parameterPage;
+        EXPECT_EQ(pagesOf(type), pages) << int(type);
+        EXPECT_EQ(CFamilyTable::parameterPageOf(type), parameterPage);
+    }
+}
+
+TEST(FamilyTableTest, Cedar2UsesTheTemperaturePages)
+{
+    EXPECT_EQ(pagesOf(0xD1),
+              (std::vector<PageId>{PageId::Cedar2Param, PageId::SpecialParam,
+                                   PageId::IdentifyTemp, PageId::ActiveTemp, PageId::NetParam,
+                                   PageId::NetTest}));
+    EXPECT_EQ(captionsOf(0xD1), (std::vector<int>{1005, 1006, 1096, 1223, 1008, 1009}));
+}
+
+TEST(FamilyTableTest, BirchAndAlderFamilies)
+{
+    EXPECT_EQ(captionsOf(0xD2), (std::vector<int>{1005, 1007, 1097}));
+    EXPECT_EQ(pagesOf(0xD2),
+              (std::vector<PageId>{PageId::BirchParam, PageId::Writer, PageId::ActiveRead}));
+    EXPECT_EQ(pagesOf(0xD3),
+              (std::vector<PageId>{PageId::Birch2Param, PageId::Writer, PageId::ActiveRead}));
+    EXPECT_EQ(captionsOf(0xE0), (std::vector<int>{1005, 1007, 1097, 1009}));
+    EXPECT_EQ(pagesOf(0xE0), (std::vector<PageId>{PageId::AlderParam, PageId::Writer,
+                                                  PageId::ActiveRead, PageId::NetTest}));
+}
+
+TEST(FamilyTableTest, TypeZeroAndUnknownTypesOfferTheWelcomeTabAlone)
+{
+    for (const std::uint8_t type : {0x00, 0x11, 0x51, 0xE1}) {
+        EXPECT_EQ(captionsOf(type), std::vector<int>{1001});
+        EXPECT_EQ(CFamilyTable::pageAt(type, 0), PageId::Hello);
+        EXPECT_FALSE(CFamilyTable::parameterPageOf(type).has_value());
+        EXPECT_TRUE(CFamilyTable::pagesToStop(type, 0).empty());
+    }
+}
+
+TEST(FamilyTableTest, PageAtOutsideTheTabsIsNone)
+{
+    EXPECT_FALSE(CFamilyTable::pageAt(0x50, 6).has_value());
+    EXPECT_FALSE(CFamilyTable::pageAt(0x50, -1).has_value());
+    EXPECT_EQ(CFamilyTable::pageAt(0xE0, 3), PageId::NetTest);
+}
+
+TEST(FamilyTableTest, ParameterSpecialAndNetworkPagesReadWhenSelected)
+{
+    EXPECT_TRUE(CFamilyTable::readsOnSelection(0x50, PageId::FirParam));
+    EXPECT_TRUE(CFamilyTable::readsOnSelection(0x50, PageId::SpecialParam));
+    EXPECT_TRUE(CFamilyTable::readsOnSelection(0x50, PageId::NetParam));
+    EXPECT_FALSE(CFamilyTable::readsOnSelection(0x50, PageId::IdentifyTab));
+    EXPECT_FALSE(CFamilyTable::readsOnSelection(0x50, PageId::NetTest));
+    EXPECT_TRUE(CFamilyTable::readsOnSelection(0xE0, PageId::AlderParam));
+    EXPECT_FALSE(CFamilyTable::readsOnSelection(0x00, PageId::Hello));
+}
+
+TEST(FamilyTableTest, SelectionStopsTheFamilysRunningPages)
+{
+    const std::vector<PageId> inventory{PageId::IdentifyTab, PageId::ActiveRead};
+    const std::vector<PageId> temperature{PageId::IdentifyTemp, PageId::ActiveTemp};
+    const std::vector<PageId> writer{PageId::Writer, PageId::ActiveRead};
+    EXPECT_EQ(CFamilyTable::pagesToStop(0x50, 2), inventory);
+    EXPECT_EQ(CFamilyTable::pagesToStop(0xC1, 0), inventory);
+    EXPECT_EQ(CFamilyTable::pagesToStop(0xC3, 5), inventory);
+    EXPECT_EQ(CFamilyTable::pagesToStop(0xD0, 1), inventory);
+    for (int position = 0; position < 4; ++position)
+        EXPECT_EQ(CFamilyTable::pagesToStop(0xD1, position), temperature);
+    EXPECT_EQ(CFamilyTable::pagesToStop(0xD1, 4), inventory);
+    EXPECT_EQ(CFamilyTable::pagesToStop(0xD1, 5), inventory);
+    EXPECT_EQ(CFamilyTable::pagesToStop(0xD2, 0), writer);
+    EXPECT_EQ(CFamilyTable::pagesToStop(0xD3, 1), writer);
+    EXPECT_EQ(CFamilyTable::pagesToStop(0xE0, 2), writer);
+}
+
+TEST(FamilyTableTest, CloseStopsEveryPageThatMayRun)
+{
+    const auto pages = CFamilyTable::pagesStoppedAtClose();
+    const std::vector<PageId> stopped(pages.begin(), pages.end());
+    EXPECT_EQ(stopped, (std::vector<PageId>{PageId::IdentifyTab, PageId::IdentifyTemp,
+                                            PageId::ActiveRead, PageId::ActiveTemp,
+                                            PageId::Writer}));
+}
+
+TEST(FamilyTableTest, EveryPageHasItsClassName)
+{
+    EXPECT_STREQ(pageClassName(PageId::Hello), "CHello");
+    EXPECT_STREQ(pageClassName(PageId::FirParam), "CDlgFirParam");
+    EXPECT_STREQ(pageClassName(PageId::GprsTest), "CDlgGPRSTest");
+    EXPECT_STREQ(pageClassName(PageId::NetTest), "CDlgNetTest");
+}
