@@ -11,6 +11,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <filesystem>
 #include <string>
 #include <thread>
@@ -128,6 +129,48 @@ void BM_IdleConnectionCpu(benchmark::State &state) {
     waitpid(child, nullptr, 0);
 }
 BENCHMARK(BM_IdleConnectionCpu)->Iterations(1)->Unit(benchmark::kSecond);
+
+
+std::atomic<uint64_t> g_reportsReceived{0};
+
+void countReport(int32_t event, int32_t, const uint8_t *, int32_t, const uint8_t *) {
+    if (event == 2) ++g_reportsReceived;
+}
+
+// Active-mode ingest: the reader pushes reports as fast as it can; counts what reaches the
+// application callback and what was lost on the way.
+void BM_ActiveIngest(benchmark::State &state) {
+    readersim::VirtualReader reader;
+    const std::string link = linkPath();
+    reader.servePty(link);
+    QnCom_SetCallback(countReport);
+    if (!QnCom_OpenDevice(link.c_str(), 115200)) {
+        state.SkipWithError("open failed");
+        return;
+    }
+    const auto window = std::chrono::seconds(2);
+    for (auto _ : state) {
+        g_reportsReceived = 0;
+        const uint64_t sentBefore = reader.reportsSent();
+        reader.startActive(std::chrono::microseconds(0), int(state.range(0)));
+        std::this_thread::sleep_for(window);
+        reader.stopActive();
+        const uint64_t sent = reader.reportsSent() - sentBefore;
+        // Reports still on their way arrive shortly after the reader stops.
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (g_reportsReceived.load() < sent && std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        // Counted again: the reader counts a report just after writing it.
+        const uint64_t sentInTotal = reader.reportsSent() - sentBefore;
+        state.counters["reports_per_second"] = double(g_reportsReceived.load()) / 2.0;
+        state.counters["lost"] = double(sentInTotal) - double(g_reportsReceived.load());
+    }
+    QnCom_CloseDevice();
+    QnCom_SetCallback(nullptr);
+    std::filesystem::remove(link);
+}
+BENCHMARK(BM_ActiveIngest)->Arg(1)->Arg(10)->Iterations(1)->Unit(benchmark::kSecond);
 
 }  // namespace
 
