@@ -9,6 +9,7 @@
 
 #include <array>
 #include <cerrno>
+#include <charconv>
 #include <cstdlib>
 #include <cstring>
 #include <sstream>
@@ -157,7 +158,10 @@ std::optional<Endpoint> parseEndpoint(const std::string &text) {
         endpoint.host = host.substr(1, host.size() - 2);
     }
     if (endpoint.host.empty() || endpoint.port.empty()) return std::nullopt;
-    if (endpoint.port.find_first_not_of("0123456789") != std::string::npos) return std::nullopt;
+    unsigned port = 0;
+    const char *last = endpoint.port.data() + endpoint.port.size();
+    const auto [end, error] = std::from_chars(endpoint.port.data(), last, port);
+    if (error != std::errc() || end != last || port == 0 || port > 65535) return std::nullopt;
     return endpoint;
 }
 

@@ -37,6 +37,10 @@ TEST(SimEndpoint, IncompleteEntriesAreRejected) {
     EXPECT_FALSE(parseEndpoint(":7000"));
     EXPECT_FALSE(parseEndpoint("localhost:"));
     EXPECT_FALSE(parseEndpoint("localhost:70a0"));
+    EXPECT_FALSE(parseEndpoint("localhost:0"));
+    EXPECT_FALSE(parseEndpoint("localhost:65536"));
+    EXPECT_FALSE(parseEndpoint("localhost:+80"));
+    EXPECT_TRUE(parseEndpoint("localhost:65535"));
 }
 
 class FakeBus final : public HidBus {
