@@ -170,6 +170,11 @@ QWidget *CConnectionPanel::buildIdentitySection()
     m_importButton = addButton("importButton");
     m_relayCloseButton = addButton("relayCloseButton");
     m_relayReleaseButton = addButton("relayReleaseButton");
+    // Profiles come with their own work; until then the buttons stay off and say why (no
+    // language key exists for this notice).
+    const QString notYet = tr("Device profiles are not available yet.");
+    m_exportButton->setToolTip(notYet);
+    m_importButton->setToolTip(notYet);
     auto *grid = new QGridLayout;
     grid->addWidget(m_exportButton, 0, 0);
     grid->addWidget(m_importButton, 0, 1);
@@ -229,10 +234,6 @@ void CConnectionPanel::applyTexts(const TextLookup &text)
     m_relayReleaseButton->setText(text(relayReleaseText));
     m_languageLabel->setText(text(languageLabelText));
     m_skinButton->setToolTip(text(skinTipText));
-    // No language key exists for this notice; the buttons work once profiles are built.
-    const QString notYet = tr("Device profiles are not available yet.");
-    m_exportButton->setToolTip(notYet);
-    m_importButton->setToolTip(notYet);
 }
 
 void CConnectionPanel::setDeviceLists(const QStringList &serialPorts,

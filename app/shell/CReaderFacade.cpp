@@ -54,11 +54,6 @@ constexpr std::uint8_t address = CReaderFacade::readerAddress;
 
 } // namespace
 
-bool CReaderFacade::hasValidTransport() const
-{
-    return table() != nullptr;
-}
-
 const CReaderApiTable *CReaderFacade::table() const
 {
     const int transport = m_transport;

@@ -23,7 +23,6 @@ public:
     // Any value is kept as given; calls under a value other than 0, 1 and 2 fail (return 0).
     void setTransport(int transport) { m_transport = transport; }
     int transport() const { return m_transport; }
-    bool hasValidTransport() const;
 
     // Opening also makes that transport the one in use.
     int openSerial(const QByteArray &portName, std::int32_t baudRate);

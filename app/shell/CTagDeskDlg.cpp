@@ -90,8 +90,8 @@ void CTagDeskDlg::buildLayout()
     auto *splitter = new QSplitter(Qt::Vertical, this);
     splitter->addWidget(top);
     splitter->addWidget(m_messageList);
-    splitter->setStretchFactor(0, 3);
-    splitter->setStretchFactor(1, 1);
+    splitter->setStretchFactor(0, 1);
+    splitter->setSizes({560, 200});
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(splitter);
     resize(1200, 800);

@@ -44,7 +44,6 @@ public:
     QString text(int key) const override { return m_services.text(key); }
 
     CTab *tabs() const { return m_tabs; }
-    CConnectionPanel *panel() const { return m_panel; }
     CMyListCtrl *messageList() const { return m_messageList; }
     QComboBox *languageList() const;
     CButtonST *skinButton() const;

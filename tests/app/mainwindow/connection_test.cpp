@@ -6,6 +6,8 @@
 #include "shell/CTab.h"
 
 #include <QComboBox>
+#include <QDir>
+#include <QFile>
 #include <QPushButton>
 #include <QRadioButton>
 
@@ -238,6 +240,52 @@ TEST_F(MainWindowTest, RelayButtonsSwitchTheReadersRelay)
     reader->setFaults(faults);
     child<QPushButton>("relayCloseButton")->click();
     EXPECT_TRUE(waitForMessage(text(1022)));
+}
+
+TEST_F(MainWindowTest, PortScanRefillsTheUsbList)
+{
+    auto reader = makeReader("fir");
+    const std::uint16_t port = reader->serveHid(0);
+    qunsetenv("QNHID_SIM");
+    createWindow();
+    const QString device = QStringLiteral("sim:127.0.0.1:%1").arg(port);
+    EXPECT_EQ(child<QComboBox>("usbList")->findText(device), -1);
+    qputenv("QNHID_SIM", QByteArrayLiteral("127.0.0.1:") + QByteArray::number(port));
+    child<QPushButton>("portScanButton")->click();
+    qunsetenv("QNHID_SIM");
+    EXPECT_GE(child<QComboBox>("usbList")->findText(device), 0);
+    EXPECT_EQ(child<QComboBox>("usbList")->currentIndex(), 0);
+}
+
+TEST_F(MainWindowTest, NetworkScanStartsTheScanToolOfTheWorkingDirectory)
+{
+    createWindow();
+    const QString previous = QDir::currentPath();
+    ASSERT_TRUE(QDir(configDir_.path()).mkdir(QStringLiteral("Seeker")));
+    const QString tool = configDir_.filePath(QStringLiteral("Seeker/Locator"));
+    QFile script(tool);
+    ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+    script.write("#!/bin/sh\ntouch \"$(dirname \"$0\")/started\"\n");
+    script.close();
+    script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+
+    QDir::setCurrent(configDir_.path());
+    child<QPushButton>("networkScanButton")->click();
+    QDir::setCurrent(previous);
+    EXPECT_TRUE(waitUntil([&] {
+        return QFile::exists(configDir_.filePath(QStringLiteral("Seeker/started")));
+    }));
+}
+
+TEST_F(MainWindowTest, NetworkScanWithoutTheToolDoesNothing)
+{
+    createWindow();
+    const QString previous = QDir::currentPath();
+    QDir::setCurrent(configDir_.path());
+    child<QPushButton>("networkScanButton")->click();
+    QDir::setCurrent(previous);
+    flushMessages();
+    EXPECT_EQ(messages().size(), 1);
 }
 
 } // namespace mainwindowtest

@@ -11,14 +11,12 @@ TEST(ReaderFacadeTest, StartsOnTheSerialTransport)
 {
     const CReaderFacade reader;
     EXPECT_EQ(reader.transport(), CReaderFacade::Serial);
-    EXPECT_TRUE(reader.hasValidTransport());
 }
 
 TEST(ReaderFacadeTest, AnUnknownTransportFailsEveryCall)
 {
     CReaderFacade reader;
     reader.setTransport(7);
-    EXPECT_FALSE(reader.hasValidTransport());
     std::array<std::uint8_t, 10> info{};
     EXPECT_EQ(reader.getDeviceSystemInfo(info.data()), 0);
     EXPECT_EQ(reader.relayOn(), 0);

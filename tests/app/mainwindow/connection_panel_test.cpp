@@ -1,0 +1,120 @@
+// The connection panel on its own: what it reads from its fields and which buttons it enables.
+#include "shell/CConnectionPanel.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QValidator>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+template <typename Widget>
+Widget *childOf(const CConnectionPanel &panel, const char *name)
+{
+    return panel.findChild<Widget *>(QString::fromLatin1(name));
+}
+
+QValidator::State validate(QLineEdit *field, QString text)
+{
+    int position = 0;
+    return field->validator()->validate(text, position);
+}
+
+} // namespace
+
+TEST(ConnectionPanelTest, BaudPositionsGiveTheirRatesAndNoSelectionGives115200)
+{
+    CConnectionPanel panel;
+    const int rates[] = {9600, 19200, 38400, 57600, 115200};
+    for (int position = 0; position < 5; ++position) {
+        panel.setBaudPosition(position);
+        EXPECT_EQ(panel.baudPosition(), position);
+        EXPECT_EQ(panel.baudRate(), rates[position]);
+    }
+    panel.setBaudPosition(-1);
+    EXPECT_EQ(panel.baudPosition(), -1);
+    EXPECT_EQ(panel.baudRate(), 115200);
+    EXPECT_EQ(childOf<QComboBox>(panel, "baudList")->itemText(0), QStringLiteral("9600bps"));
+}
+
+TEST(ConnectionPanelTest, TheAddressIsFourNumbers)
+{
+    CConnectionPanel panel;
+    panel.setNetworkFields(QStringLiteral("10.0.0.7"), QStringLiteral("4001"));
+    EXPECT_EQ(panel.ipAddressText(), QStringLiteral("10.0.0.7"));
+    EXPECT_EQ(panel.portText(), QStringLiteral("4001"));
+    // A stored address that is no address leaves the field empty; Open then sends 0.0.0.0.
+    panel.setNetworkFields(QStringLiteral("default"), QStringLiteral("60000"));
+    EXPECT_TRUE(childOf<QLineEdit>(panel, "ipField")->text().isEmpty());
+    EXPECT_EQ(panel.ipAddressText(), QStringLiteral("0.0.0.0"));
+    childOf<QLineEdit>(panel, "ipField")->setText(QStringLiteral("192.168."));
+    EXPECT_EQ(panel.ipAddressText(), QStringLiteral("192.168.0.0"));
+}
+
+TEST(ConnectionPanelTest, FieldsAcceptOnlyWhatTheyHold)
+{
+    CConnectionPanel panel;
+    auto *port = childOf<QLineEdit>(panel, "portField");
+    EXPECT_EQ(port->maxLength(), 5);
+    EXPECT_EQ(validate(port, QStringLiteral("65000")), QValidator::Acceptable);
+    EXPECT_EQ(validate(port, QStringLiteral("6a")), QValidator::Invalid);
+    auto *address = childOf<QLineEdit>(panel, "ipField");
+    EXPECT_EQ(validate(address, QStringLiteral("192.168.1.250")), QValidator::Acceptable);
+    EXPECT_EQ(validate(address, QStringLiteral("192.168.1.")), QValidator::Intermediate);
+    EXPECT_EQ(validate(address, QStringLiteral("192.168.1.256")), QValidator::Invalid);
+}
+
+TEST(ConnectionPanelTest, TransportFollowsTheCheckedButton)
+{
+    CConnectionPanel panel;
+    for (const int transport : {0, 1, 2}) {
+        panel.selectTransport(transport);
+        EXPECT_EQ(panel.chosenTransport(-1), transport);
+    }
+    // Values outside the three choose the serial button, as the configuration is read.
+    panel.selectTransport(7);
+    EXPECT_EQ(panel.chosenTransport(-1), 0);
+}
+
+TEST(ConnectionPanelTest, OpenAndClosedStatesEnableTheirButtons)
+{
+    CConnectionPanel panel;
+    const auto enabled = [&](const char *name) {
+        return childOf<QPushButton>(panel, name)->isEnabled();
+    };
+    EXPECT_TRUE(enabled("openButton"));
+    EXPECT_FALSE(enabled("closeButton"));
+    panel.showOpen(true);
+    EXPECT_FALSE(enabled("openButton"));
+    EXPECT_TRUE(enabled("closeButton"));
+    EXPECT_TRUE(enabled("relayCloseButton"));
+    EXPECT_TRUE(enabled("relayReleaseButton"));
+    EXPECT_FALSE(enabled("exportButton"));
+    EXPECT_FALSE(childOf<QPushButton>(panel, "exportButton")->toolTip().isEmpty());
+    panel.showOpen(false);
+    EXPECT_FALSE(enabled("relayCloseButton"));
+    EXPECT_FALSE(enabled("relayReleaseButton"));
+    panel.showClosed();
+    EXPECT_TRUE(enabled("openButton"));
+    EXPECT_FALSE(enabled("closeButton"));
+    EXPECT_FALSE(enabled("relayCloseButton"));
+}
+
+TEST(ConnectionPanelTest, DeviceListsSelectTheirFirstEntries)
+{
+    CConnectionPanel panel;
+    panel.setDeviceLists({QStringLiteral("ttyS0"), QStringLiteral("ttyUSB0")},
+                         {QStringLiteral("sim:127.0.0.1:1")});
+    EXPECT_EQ(panel.serialPortName(), QStringLiteral("ttyS0"));
+    EXPECT_EQ(panel.serialPosition(), 0);
+    EXPECT_EQ(panel.usbPosition(), 0);
+    panel.setDeviceLists({}, {});
+    EXPECT_TRUE(panel.serialPortName().isEmpty());
+    EXPECT_EQ(panel.usbPosition(), -1);
+    // A typed device path is what Open uses.
+    childOf<QComboBox>(panel, "serialList")->setEditText(QStringLiteral("/dev/pts/7"));
+    EXPECT_EQ(panel.serialPortName(), QStringLiteral("/dev/pts/7"));
+}
