@@ -133,37 +133,53 @@ bool CMyFunc::fileExists(const QString &relativePath)
     return file.open(QIODevice::ReadOnly);
 }
 
+namespace {
+
+// The run of digits starting at position, without its leading zeros (one zero stays).
+QStringView numberAt(QStringView text, qsizetype position, qsizetype &runEnd)
+{
+    runEnd = position;
+    while (runEnd < text.size() && text[runEnd].isDigit())
+        ++runEnd;
+    QStringView number = text.sliced(position, runEnd - position);
+    while (number.size() > 1 && number.front() == u'0')
+        number = number.sliced(1);
+    return number;
+}
+
+// Negative, zero or positive; a longer number (without leading zeros) is the larger one.
+int compareNumbers(QStringView left, QStringView right)
+{
+    if (left.size() != right.size())
+        return left.size() < right.size() ? -1 : 1;
+    return left.compare(right);
+}
+
+} // namespace
+
 bool CMyFunc::lessByNaturalOrder(const QString &left, const QString &right)
 {
     qsizetype l = 0;
     qsizetype r = 0;
     while (l < left.size() && r < right.size()) {
         if (left[l].isDigit() && right[r].isDigit()) {
-            const qsizetype leftStart = l;
-            const qsizetype rightStart = r;
-            while (l < left.size() && left[l].isDigit())
-                ++l;
-            while (r < right.size() && right[r].isDigit())
-                ++r;
-            // Equal-length digit runs compare as text; a longer run (without leading zeros)
-            // is the larger number.
-            QStringView leftNumber = QStringView(left).sliced(leftStart, l - leftStart);
-            QStringView rightNumber = QStringView(right).sliced(rightStart, r - rightStart);
-            while (leftNumber.size() > 1 && leftNumber.front() == u'0')
-                leftNumber = leftNumber.sliced(1);
-            while (rightNumber.size() > 1 && rightNumber.front() == u'0')
-                rightNumber = rightNumber.sliced(1);
-            if (leftNumber.size() != rightNumber.size())
-                return leftNumber.size() < rightNumber.size();
-            if (const int order = leftNumber.compare(rightNumber); order != 0)
+            qsizetype leftEnd = 0;
+            qsizetype rightEnd = 0;
+            const int order =
+                compareNumbers(numberAt(left, l, leftEnd), numberAt(right, r, rightEnd));
+            if (order != 0)
                 return order < 0;
-            continue;
-        }
-        if (left[l] != right[r])
+            l = leftEnd;
+            r = rightEnd;
+        } else if (left[l] != right[r]) {
             return left[l] < right[r];
-        ++l;
-        ++r;
+        } else {
+            ++l;
+            ++r;
+        }
     }
+    // One is a prefix of the other, or they differ only in leading zeros: the plain text
+    // comparison keeps the order total.
     if (left.size() - l != right.size() - r)
         return left.size() - l < right.size() - r;
     return left < right;
