@@ -124,6 +124,7 @@ int main(int argc, char **argv) {
         "Serves the reader protocol over TCP, a pseudo-terminal and/or the HID report tunnel\n"
         "until SIGINT or SIGTERM. Example: tagbench-sim --tcp 60000 --family fir --tags 20"};
     Options options;
+    options.reader.requestLogLimit = 1000;  // runs for hours: keep the request log bounded
     addOptions(app, options);
     CLI11_PARSE(app, argc, argv);
     if (options.tcpPort < 0 && !options.pty && options.hidPort < 0) {

@@ -567,7 +567,8 @@ ReaderModel::Reply ReaderModel::upgradeBlock(std::span<const uint8_t> data,
 bool ReaderModel::isResentLastBlock(int number, std::span<const uint8_t> block) const {
     if (upgrade.broken || number + 1 != upgrade.nextBlock || block.size() != upgrade.lastBlockSize)
         return false;
-    return std::equal(block.begin(), block.end(), upgrade.image.end() - static_cast<std::ptrdiff_t>(block.size()));
+    const auto lastBlock = upgrade.image.end() - static_cast<std::ptrdiff_t>(block.size());
+    return std::equal(block.begin(), block.end(), lastBlock);
 }
 
 ReaderModel::Reply ReaderModel::upgradeEnd(std::span<const uint8_t> data, bool passwordVariant) {

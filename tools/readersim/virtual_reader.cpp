@@ -92,6 +92,11 @@ void VirtualReader::Impl::handleFrame(const Bytes &frame, Link &link) {
     const uint64_t ticket = currentPlugTicket();
     {
         std::lock_guard lock(logMutex);
+        const size_t limit = options.requestLogLimit;
+        if (limit > 0 && requestLog.size() >= limit) {
+            const auto excess = static_cast<std::ptrdiff_t>(requestLog.size() - limit + 1);
+            requestLog.erase(requestLog.begin(), requestLog.begin() + excess);
+        }
         requestLog.push_back(frame);
     }
     logChanged.notify_all();

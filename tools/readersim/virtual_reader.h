@@ -24,6 +24,8 @@ struct ReaderOptions {
                                  // unknown, or a type byte as "0x.."
     int tagCount = 5;            // virtual tags placed in the field at start
     bool verbose = false;        // one log line per request and answer on stderr
+    size_t requestLogLimit = 0;  // requests() keeps only this many newest frames (0: all);
+                                 // long-running readers (demo, tagbench-sim) set it
 };
 
 // Faults applied to answers. Zero / false means "behave".

@@ -19,7 +19,12 @@ enum class LockArea : uint8_t { Epc = 0, Tid = 1, User = 2, AccessPassword = 3, 
 inline constexpr int kLockAreaCount = 5;
 
 // Gen-2 lock states: the (password, permalock) bit pair.
-enum class LockState : uint8_t { Open = 0, PermanentlyOpen = 1, Secured = 2, PermanentlyLocked = 3 };
+enum class LockState : uint8_t {
+    Open = 0,
+    PermanentlyOpen = 1,
+    Secured = 2,
+    PermanentlyLocked = 3,
+};
 
 // Why an access failed; a reader answers each with a failure status.
 enum class AccessResult { Ok, OutOfBounds, WrongPassword, Locked, BadArgument };

@@ -111,7 +111,8 @@ TEST(ActiveModeCache, ReportsWithoutAHostAreCachedAndReadLater) {
     reader.startActive(std::chrono::milliseconds(1), 1);
     size_t cached = 0;
     ASSERT_TRUE(eventually([&] {
-        reader.withModel([&](readersim::ReaderModel &model) { cached = model.cacheRecords.size(); });
+        reader.withModel(
+            [&](readersim::ReaderModel &model) { cached = model.cacheRecords.size(); });
         return cached >= 3;
     }));
     reader.stopActive();

@@ -29,7 +29,8 @@ TEST(AnswerShaper, EveryNthAnswerIsDropped) {
     faults.dropEveryNth = 3;
     Bytes held;
     std::vector<size_t> writes;
-    for (int i = 0; i < 6; ++i) writes.push_back(shaper.shape(answerFrame(0x10), true, faults, held).size());
+    for (int i = 0; i < 6; ++i)
+        writes.push_back(shaper.shape(answerFrame(0x10), true, faults, held).size());
     EXPECT_EQ(writes, (std::vector<size_t>{1, 1, 0, 1, 1, 0}));
 }
 

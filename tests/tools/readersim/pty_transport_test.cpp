@@ -129,7 +129,8 @@ TEST(PtyRaw, SlaveIsRawSoNothingIsEchoedOrTranslated) {
     ASSERT_TRUE(reader.waitForRequests(1, kDeadline));
     EXPECT_EQ(reader.requests().at(0), request);
     uint8_t stored = 0;
-    reader.withModel([&](readersim::ReaderModel &model) { stored = model.deviceRecord.body[0x0D]; });
+    reader.withModel(
+        [&](readersim::ReaderModel &model) { stored = model.deviceRecord.body[0x0D]; });
     EXPECT_EQ(stored, 0x0A);
 }
 

@@ -225,9 +225,8 @@ TEST(ModelTags, InventoryListsVisibleTagsAsRecords) {
     for (const auto &tag : model.tags) {
         const Bytes body = tag.recordBody();
         ASSERT_EQ(answer.data[offset], body.size());
-        EXPECT_EQ(Bytes(answer.data.begin() + static_cast<std::ptrdiff_t>(offset) + 1,
-                        answer.data.begin() + static_cast<std::ptrdiff_t>(offset + 1 + body.size())),
-                  body);
+        const auto first = answer.data.begin() + static_cast<std::ptrdiff_t>(offset) + 1;
+        EXPECT_EQ(Bytes(first, first + static_cast<std::ptrdiff_t>(body.size())), body);
         offset += 1 + body.size();
     }
     EXPECT_EQ(offset, answer.data.size());
@@ -388,7 +387,8 @@ TEST(ModelActive, ReportsRotateThroughTheFieldInBatches) {
     const Bytes first = model.nextActiveReport(2);
     const Bytes data = simtest::dataOf(first);
     EXPECT_EQ(simtest::commandOf(first), 0x45);
-    EXPECT_EQ(Bytes(data.begin(), data.begin() + 7), Bytes(model.serial.begin(), model.serial.end()));
+    EXPECT_EQ(Bytes(data.begin(), data.begin() + 7),
+              Bytes(model.serial.begin(), model.serial.end()));
     EXPECT_EQ(data[7], 2);
     EXPECT_EQ(data.size(), 8u + 2 * 16u);
     const Bytes second = simtest::dataOf(model.nextActiveReport(2));

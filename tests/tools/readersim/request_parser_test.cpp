@@ -65,7 +65,9 @@ TEST(RequestParser, ImpossibleLengthsAreAbandonedAfterTheLengthField) {
     RequestParser parser;
     const Bytes next = requestFrame(0x10);
     // Length 2 cannot hold address, command and checksum; 0x0700 exceeds any request.
-    const auto frames = parseAll(parser, concat({{0x5A, 0x4B, 0x00, 0x02}, {0x5A, 0x4B, 0x07, 0x00}, next}));
+    const Bytes tooShort{0x5A, 0x4B, 0x00, 0x02};
+    const Bytes tooLong{0x5A, 0x4B, 0x07, 0x00};
+    const auto frames = parseAll(parser, concat({tooShort, tooLong, next}));
     ASSERT_EQ(frames.size(), 1u);
     EXPECT_EQ(frames[0], next);
 }

@@ -112,7 +112,8 @@ std::optional<Bytes> FrameClient::nextFrame(std::chrono::milliseconds deadline) 
             if (parser_.feed(pending_[used++])) {
                 Bytes frame(parser_.frame(), parser_.frame() + parser_.frameSize());
                 parser_.clearFrameReady();
-                pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(used));
+                pending_.erase(pending_.begin(),
+                               pending_.begin() + static_cast<std::ptrdiff_t>(used));
                 return frame;
             }
         }

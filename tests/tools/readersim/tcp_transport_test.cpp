@@ -153,3 +153,20 @@ TEST(TcpTransportLifetime, DestructionWithAConnectedClientAndPendingDelayDoesNot
 }
 
 }  // namespace
+
+namespace {
+
+TEST(RequestLog, LimitKeepsTheNewestFrames) {
+    readersim::ReaderOptions options;
+    options.requestLogLimit = 2;
+    VirtualReader reader(options);
+    FrameClient client;
+    ASSERT_TRUE(client.connect(reader.serveTcp()));
+    for (uint8_t command : {0x10, 0x20, 0x2D}) ASSERT_TRUE(client.ask(command));
+    const auto frames = reader.requests();
+    ASSERT_EQ(frames.size(), 2u);
+    EXPECT_EQ(frames[0], requestFrame(0x20));
+    EXPECT_EQ(frames[1], requestFrame(0x2D));
+}
+
+}  // namespace
