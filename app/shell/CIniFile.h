@@ -16,6 +16,8 @@
 // file. Here a write edits exactly one line and every other byte of the file stays as it was.
 
 // The text of one INI file, kept line by line so it can be written back unchanged.
+// Reading: the first section and the first key of a name count; lines starting with ';' or '#'
+// are comments; names and values are trimmed, and a value in matching quotes loses them.
 class CIniDocument
 {
 public:
