@@ -128,7 +128,11 @@ void PtyPort::run() {
         }
         pollfd fds[2] = {{wake_.fd(), POLLIN, 0}, {master, POLLIN, 0}};
         const nfds_t count = master >= 0 ? 2 : 1;
-        if (::poll(fds, count, -1) < 0 && errno != EINTR) break;
+        if (::poll(fds, count, -1) < 0) {
+            // Interrupted or out of resources: nothing is ready, look again shortly.
+            if (errno != EINTR) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            continue;
+        }
         if (fds[0].revents != 0) {
             wake_.drain();
             continue;
@@ -162,6 +166,10 @@ void PtyPort::readMaster() {
 bool PtyPort::send(std::span<const uint8_t> bytes) {
     std::lock_guard lock(mutex_);
     if (masterFd_ < 0) return false;
+    // Without a host on the slave side the bytes would only pile up in the terminal and
+    // reach whoever opens it next.
+    pollfd entry{masterFd_, POLLOUT, 0};
+    if (::poll(&entry, 1, 0) >= 0 && (entry.revents & POLLHUP) != 0) return false;
     return writeFully(masterFd_, bytes, kWriteLimit, stopping_, writeBytes);
 }
 

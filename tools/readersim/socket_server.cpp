@@ -113,8 +113,11 @@ void SocketServer::run() {
             std::lock_guard lock(stateMutex_);
             wantListener = wantPlugged_ && listenFd_ < 0;
         }
-        const int ready = ::poll(fds, count, wantListener ? kRetryListenMs : -1);
-        if (ready < 0 && errno != EINTR) break;
+        if (::poll(fds, count, wantListener ? kRetryListenMs : -1) < 0) {
+            // Interrupted or out of resources: nothing is ready, look again shortly.
+            if (errno != EINTR) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            continue;
+        }
         if (fds[0].revents != 0 || wantListener) {
             wake_.drain();
             applyPlugState();

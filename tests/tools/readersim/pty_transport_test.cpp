@@ -165,3 +165,21 @@ TEST(PtyRaw, UnplugAndReplugMoveTheSymlinkAndTheLibraryReconnects) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(PtyRaw, ReportsWithoutAHostOnTheTerminalGoToTheCache) {
+    VirtualReader reader;
+    reader.servePty();
+    reader.withModel([](readersim::ReaderModel &model) { model.specialRecord.body[22] = 1; });
+    reader.startActive(std::chrono::milliseconds(1), 1);
+    size_t cached = 0;
+    EXPECT_TRUE(eventually([&] {
+        reader.withModel(
+            [&](readersim::ReaderModel &model) { cached = model.cacheRecords.size(); });
+        return cached >= 3;
+    }));
+    EXPECT_EQ(reader.reportsSent(), 0u);
+}
+
+}  // namespace
