@@ -40,6 +40,8 @@ public:
     // Waits at most `wait` for one input report and stores it report ID first.
     // Data with the report's size, Timeout when none came, Lost when the device is gone.
     virtual ReadResult readReport(std::span<uint8_t> report, std::chrono::milliseconds wait) = 0;
+    // A descriptor that turns readable when input arrives, or -1 (hidapi offers none).
+    virtual int pollFd() const { return -1; }
 };
 
 class HidBus {

@@ -182,6 +182,11 @@ ReadResult HidTransport::read(std::span<uint8_t> buffer, std::chrono::millisecon
     return {ReadStatus::Data, count};
 }
 
+int HidTransport::pollFd() const {
+    std::lock_guard lock(deviceMutex_);
+    return device_ ? device_->pollFd() : -1;
+}
+
 bool HidTransport::reloadCapabilities() {
     std::lock_guard lock(deviceMutex_);
     if (!device_) return false;

@@ -38,6 +38,7 @@ public:
     bool write(std::span<const uint8_t> frame) override;
     // Takes one input report and returns its payload; `buffer` must hold kMaxPayload bytes.
     ReadResult read(std::span<uint8_t> buffer, std::chrono::milliseconds wait) override;
+    int pollFd() const override;
 
     // One output report carrying 1 to kMaxPayload bytes.
     bool writeReport(std::span<const uint8_t> payload);

@@ -141,6 +141,8 @@ public:
         return {ReadStatus::Data, size};
     }
 
+    int pollFd() const override { return fd_; }
+
 private:
     int fd_;
     std::array<uint8_t, kReportLength> record_{};
