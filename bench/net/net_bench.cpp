@@ -161,10 +161,10 @@ void BM_NetActiveIngest(benchmark::State &state) {
         reader.startActive(std::chrono::microseconds(0), int(state.range(0)));
         std::this_thread::sleep_for(std::chrono::seconds(2));
         reader.stopActive();
-        const uint64_t sent = reader.reportsSent();
-        const auto lastArrival = drain(sent);
+        const auto lastArrival = drain(reader.reportsSent());
         const double seconds = std::chrono::duration<double>(lastArrival - start).count();
         const uint64_t received = g_reportsReceived.load();
+        const uint64_t sent = reader.reportsSent();  // counted just after each write
         state.counters["reports_per_second"] = double(received) / seconds;
         state.counters["reports_sent"] = double(sent);
         state.counters["reports_lost"] = double(sent > received ? sent - received : 0);

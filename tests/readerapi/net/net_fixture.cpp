@@ -50,4 +50,13 @@ void NetReaderTest::answerOnce(uint8_t command, const Bytes &data, uint8_t statu
     });
 }
 
+void NetReaderTest::waitForEarlierFramesDelivered() {
+    // The receive thread delivers frames in order, so once a report sent now has reached
+    // the application callback, every frame before it has been handled completely.
+    QnNet_SetCallback(testsupport::CallbackRecorder::appCallback);
+    const size_t before = app_.count(2);
+    reader_->sendRaw(responseFrame(0x45, {1, 2, 3, 4, 5, 6, 7, 0}));
+    ASSERT_TRUE(app_.waitForCount(2, -1, before + 1));
+}
+
 }  // namespace nettest

@@ -29,6 +29,9 @@ protected:
     static Bytes responseFrame(uint8_t command, const Bytes &data, uint8_t status = 1);
     // Answers the next request of `command` with exactly these data bytes and status.
     void answerOnce(uint8_t command, const Bytes &data, uint8_t status = 1);
+    // Returns once every frame the library received so far has been fully delivered
+    // (registers the application callback).
+    void waitForEarlierFramesDelivered();
 
     std::unique_ptr<readersim::VirtualReader> reader_;
     uint16_t port_ = 0;
