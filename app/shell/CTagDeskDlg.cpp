@@ -99,14 +99,26 @@ void CTagDeskDlg::buildLayout()
 
 void CTagDeskDlg::setUpMessageList()
 {
-    // The widths follow from the list's size, which the layout decides.
-    layout()->activate();
-    const int half = m_messageList->viewport()->width() / 2;
-    m_messageList->setColumns(
-        {{text(timeColumnText), std::max(half - messageColumnShift, minimumTimeColumnWidth),
-          Qt::AlignHCenter},
-         {text(messageColumnText), half + messageColumnShift, Qt::AlignLeft}});
+    m_messageList->setColumns({{text(timeColumnText), minimumTimeColumnWidth, Qt::AlignHCenter},
+                               {text(messageColumnText), 0, Qt::AlignLeft}});
     m_messageList->horizontalHeader()->setStretchLastSection(true);
+}
+
+void CTagDeskDlg::sizeMessageColumns()
+{
+    const int half = m_messageList->viewport()->width() / 2;
+    m_messageList->setColumnWidth(0, std::max(half - messageColumnShift, minimumTimeColumnWidth));
+    m_messageList->setColumnWidth(1, half + messageColumnShift);
+}
+
+void CTagDeskDlg::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    // The list has its real size only once the window is shown.
+    if (!m_messageColumnsSized) {
+        sizeMessageColumns();
+        m_messageColumnsSized = true;
+    }
 }
 
 void CTagDeskDlg::startMessageLog()

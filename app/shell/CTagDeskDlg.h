@@ -92,12 +92,16 @@ public slots:
     // The window's close request: ends the message log, closes the connection, then the run.
     void done(int result) override;
 
+protected:
+    void showEvent(QShowEvent *event) override;
+
 private:
     using SystemInfo = std::array<std::uint8_t, 10>;
 
     void initialise(const CPageFactory &pages);
     void buildLayout();
     void setUpMessageList();
+    void sizeMessageColumns();
     void startMessageLog();
     void appendMessageRow(const QString &time, const QString &line);
     void fillDeviceLists();
@@ -130,4 +134,5 @@ private:
     std::atomic<bool> m_connected{false};
     std::uint8_t m_previousType = 0;
     bool m_shutDown = false;
+    bool m_messageColumnsSized = false;
 };

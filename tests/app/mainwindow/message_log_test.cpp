@@ -52,6 +52,19 @@ TEST_F(MainWindowTest, PostedLinesShowWithTheirTimeAndGoToTheLogFile)
     EXPECT_TRUE(waitUntil([this] { return logLines() == messages(); }));
 }
 
+TEST_F(MainWindowTest, TheTimeColumnTakesHalfTheListLess330)
+{
+    createWindow();
+    window_->resize(1600, 800);
+    window_->show();
+    const CMyListCtrl *list = window_->messageList();
+    const int half = list->viewport()->width() / 2;
+    ASSERT_GT(half, 330);
+    EXPECT_EQ(list->columnWidth(0), half - 330);
+    EXPECT_EQ(list->horizontalHeaderItem(0)->textAlignment() & Qt::AlignHorizontal_Mask,
+              Qt::AlignHCenter);
+}
+
 TEST_F(MainWindowTest, FramesOf38And39BytesBecomeTrafficLines)
 {
     auto reader = makeReader("fir");
