@@ -174,10 +174,11 @@ ReadResult NetTransport::read(std::span<uint8_t> buffer, std::chrono::millisecon
     const int fd = fd_.load();
     if (fd < 0) return {ReadStatus::Lost, 0};
     if (buffer.empty()) return {ReadStatus::Timeout, 0};  // pending input full: parse first
-    if (!waitFor(fd, POLLIN, wait)) return {ReadStatus::Timeout, 0};
+    // Without a wait the receive itself tells whether anything is there.
+    if (wait.count() > 0 && !waitFor(fd, POLLIN, wait)) return {ReadStatus::Timeout, 0};
     const ssize_t n = ::recv(fd, buffer.data(), buffer.size(), MSG_DONTWAIT);
     if (n > 0) return {ReadStatus::Data, static_cast<size_t>(n)};
-    // The caller's discard may have taken the bytes that woke us.
+    // Nothing there yet, or the caller's discard took the bytes that woke us.
     if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) {
         return {ReadStatus::Timeout, 0};
     }
