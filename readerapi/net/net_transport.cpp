@@ -55,9 +55,9 @@ short waitFor(int fd, short events, milliseconds wait) {
 // that would otherwise block if the mode were ever lost.
 bool setIoTimeouts(int fd) {
     const timeval oneMillisecond{0, 1000};
-    return ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &oneMillisecond, sizeof oneMillisecond) ==
-               0 &&
-           ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &oneMillisecond, sizeof oneMillisecond) == 0;
+    const socklen_t size = sizeof oneMillisecond;
+    return ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &oneMillisecond, size) == 0 &&
+           ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &oneMillisecond, size) == 0;
 }
 
 bool setNonBlocking(int fd) {
