@@ -10,6 +10,13 @@ CTab::CTab(QWidget *parent)
     connect(this, &QTabWidget::currentChanged, this, &CTab::onSelectionChanged);
 }
 
+CTab::~CTab()
+{
+    // Removing the pages while the base classes are destroyed changes the selection; that is
+    // no operator's choice and must not reach this object any more.
+    disconnect(this, &QTabWidget::currentChanged, this, &CTab::onSelectionChanged);
+}
+
 void CTab::createPages(const CPageFactory &factory, IMainWindowServices &services)
 {
     m_services = &services;

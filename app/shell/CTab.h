@@ -22,6 +22,7 @@ class CTab : public QTabWidget
 
 public:
     explicit CTab(QWidget *parent = nullptr);
+    ~CTab() override;
 
     // Creates every page as a hidden child, then offers the welcome tab alone.
     void createPages(const CPageFactory &factory, IMainWindowServices &services);

@@ -53,6 +53,9 @@ CTagDeskDlg::CTagDeskDlg(const CAppPaths &paths, const CDataFiles &dataFiles,
 CTagDeskDlg::~CTagDeskDlg()
 {
     shutDown();
+    // Pages may still post lines or call the reader while they end: they go first, while the
+    // services they were handed still exist.
+    delete m_tabs;
 }
 
 void CTagDeskDlg::initialise(const CPageFactory &pages)
