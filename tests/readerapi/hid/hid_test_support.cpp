@@ -5,7 +5,6 @@
 #include <iterator>
 
 #include "QnHidApi.h"
-#include "frame.h"
 
 namespace hidtest {
 
@@ -14,12 +13,6 @@ SimulatedDevices::SimulatedDevices(const std::string &endpoints) {
 }
 
 SimulatedDevices::~SimulatedDevices() { ::unsetenv("QNHID_SIM"); }
-
-Bytes responseFrame(uint8_t command, const Bytes &data, uint8_t status) {
-    Bytes frame(data.size() + 8);
-    frame.resize(qn::buildResponse(0xFF, command, status, data, frame));
-    return frame;
-}
 
 std::vector<Bytes> piecesOf(const Bytes &bytes, size_t size) {
     std::vector<Bytes> pieces;

@@ -5,9 +5,12 @@
 #include <string>
 #include <vector>
 
+#include "reader_frames.h"
+
 namespace hidtest {
 
 using Bytes = std::vector<uint8_t>;
+using testsupport::responseFrame;
 
 // Sets QNHID_SIM for the lifetime of the object and removes it afterwards.
 class SimulatedDevices {
@@ -18,8 +21,6 @@ public:
     SimulatedDevices &operator=(const SimulatedDevices &) = delete;
 };
 
-// A response frame from reader address 0xFF.
-Bytes responseFrame(uint8_t command, const Bytes &data, uint8_t status = 1);
 // `bytes` cut into pieces of at most `size` bytes.
 std::vector<Bytes> piecesOf(const Bytes &bytes, size_t size);
 // The text QnHid_GetUsbInfo gives for a position ("" when it fails).

@@ -21,13 +21,9 @@ constexpr auto kDeadline = 10s;
 
 std::string endpointOf(uint16_t port) { return "127.0.0.1:" + std::to_string(port); }
 
-// The last request frame the reader received with this command code.
+// The last request frame the reader received with this command code (empty when none).
 Bytes lastRequest(const VirtualReader &reader, uint8_t command) {
-    const std::vector<Bytes> requests = reader.requests();
-    for (auto it = requests.rbegin(); it != requests.rend(); ++it) {
-        if (it->size() >= 7 && (*it)[5] == command) return *it;
-    }
-    return {};
+    return testsupport::lastRequest(reader, command).value_or(Bytes{});
 }
 
 // Number of tag records in a run of records (length byte, then that many bytes).

@@ -1,6 +1,5 @@
 #include "net_fixture.h"
 
-#include "frame.h"
 
 namespace nettest {
 
@@ -20,34 +19,6 @@ void NetReaderTest::TearDown() {
     QnNet_SetCallback(nullptr);
     QnNet_SetCallbackDebug(nullptr);
     reader_.reset();
-}
-
-std::optional<Bytes> NetReaderTest::lastRequest(uint8_t command) const {
-    const std::vector<Bytes> requests = reader_->requests();
-    for (auto it = requests.rbegin(); it != requests.rend(); ++it) {
-        if (it->size() >= 7 && (*it)[5] == command) return *it;
-    }
-    return std::nullopt;
-}
-
-Bytes NetReaderTest::requestData(const Bytes &frame) {
-    if (frame.size() < 7) return {};
-    return Bytes(frame.begin() + 6, frame.end() - 1);
-}
-
-Bytes NetReaderTest::responseFrame(uint8_t command, const Bytes &data, uint8_t status) {
-    Bytes frame(data.size() + 8);
-    frame.resize(qn::buildResponse(0xFF, command, status, data, frame));
-    return frame;
-}
-
-void NetReaderTest::answerOnce(uint8_t command, const Bytes &data, uint8_t status) {
-    auto used = std::make_shared<bool>(false);
-    reader_->setAnswerOverride([=](const Bytes &request) -> std::optional<Bytes> {
-        if (*used || request.size() < 7 || request[5] != command) return std::nullopt;
-        *used = true;
-        return responseFrame(command, data, status);
-    });
 }
 
 void NetReaderTest::waitForEarlierFramesDelivered() {

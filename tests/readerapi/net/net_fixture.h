@@ -10,25 +10,26 @@
 
 #include "QnNetApi.h"
 #include "callback_recorder.h"
+#include "reader_frames.h"
 #include "virtual_reader.h"
 
 namespace nettest {
 
 using Bytes = std::vector<uint8_t>;
+using testsupport::requestData;
+using testsupport::responseFrame;
 
 class NetReaderTest : public ::testing::Test {
 protected:
     void SetUp() override;
     void TearDown() override;
 
-    // The last request frame the reader received with this command code.
-    std::optional<Bytes> lastRequest(uint8_t command) const;
-    // Data bytes of a request frame (between command and checksum).
-    static Bytes requestData(const Bytes &frame);
-    // A response frame from address 0xFF as a reader sends it.
-    static Bytes responseFrame(uint8_t command, const Bytes &data, uint8_t status = 1);
-    // Answers the next request of `command` with exactly these data bytes and status.
-    void answerOnce(uint8_t command, const Bytes &data, uint8_t status = 1);
+    std::optional<Bytes> lastRequest(uint8_t command) const {
+        return testsupport::lastRequest(*reader_, command);
+    }
+    void answerOnce(uint8_t command, const Bytes &data, uint8_t status = 1) {
+        testsupport::answerOnce(*reader_, command, data, status);
+    }
     // Returns once every frame the library received so far has been fully delivered
     // (registers the application callback).
     void waitForEarlierFramesDelivered();

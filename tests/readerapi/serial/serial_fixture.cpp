@@ -2,7 +2,6 @@
 
 #include <unistd.h>
 
-#include "frame.h"
 #include "reader_model.h"
 
 namespace serialtest {
@@ -33,46 +32,11 @@ void SerialReaderTest::TearDown() {
     std::filesystem::remove_all(tempDir_, ignored);
 }
 
-std::optional<Bytes> SerialReaderTest::lastRequest(uint8_t command) const {
-    const std::vector<Bytes> requests = reader_->requests();
-    for (auto it = requests.rbegin(); it != requests.rend(); ++it) {
-        if (it->size() >= 7 && (*it)[5] == command) return *it;
-    }
-    return std::nullopt;
-}
-
-Bytes SerialReaderTest::requestData(const Bytes &frame) {
-    if (frame.size() < 7) return {};
-    return Bytes(frame.begin() + 6, frame.end() - 1);
-}
-
-void SerialReaderTest::answerOnce(uint8_t command, const Bytes &data, uint8_t status) {
-    auto used = std::make_shared<bool>(false);
-    reader_->setAnswerOverride([=](const Bytes &request) -> std::optional<Bytes> {
-        if (*used || request.size() < 7 || request[5] != command) return std::nullopt;
-        *used = true;
-        return responseFrame(command, data, status);
-    });
-}
-
 void SerialReaderTest::setField(const std::vector<Bytes> &epcs) {
     reader_->withModel([&](readersim::ReaderModel &model) {
         model.tags.clear();
         for (const Bytes &epc : epcs) model.tags.emplace_back(epc);
     });
-}
-
-Bytes SerialReaderTest::responseFrame(uint8_t command, const Bytes &data, uint8_t status) {
-    Bytes frame(data.size() + 8);
-    frame.resize(qn::buildResponse(0xFF, command, status, data, frame));
-    return frame;
-}
-
-Bytes SerialReaderTest::reportFrame(const Bytes &serial7, const std::vector<Bytes> &records) {
-    Bytes data = serial7;
-    data.push_back(static_cast<uint8_t>(records.size()));
-    for (const Bytes &record : records) data.insert(data.end(), record.begin(), record.end());
-    return responseFrame(0x45, data);
 }
 
 }  // namespace serialtest
