@@ -1,5 +1,7 @@
 #include "shell/CReaderFacade.h"
 
+#include "shell/CMyFunc.h"
+
 #include "QnComApi.h"
 #include "QnHidApi.h"
 #include "QnNetApi.h"
@@ -102,7 +104,7 @@ QStringList CReaderFacade::usbDevices()
     for (std::uint16_t position = 0; position < count; ++position) {
         std::array<char, 256> path{};
         QnHid_GetUsbInfo(position, path.data());
-        devices.append(QString::fromUtf8(path.data()));
+        devices.append(CMyFunc::toWide(path.data()));
     }
     return devices;
 }

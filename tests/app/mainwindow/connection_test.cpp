@@ -3,6 +3,8 @@
 #include "main_window_fixture.h"
 
 #include "reader_model.h"
+#include "shell/CDemoReader.h"
+#include "shell/CStartOptions.h"
 #include "shell/CTab.h"
 
 #include <QComboBox>
@@ -286,6 +288,28 @@ TEST_F(MainWindowTest, NetworkScanWithoutTheToolDoesNothing)
     QDir::setCurrent(previous);
     flushMessages();
     EXPECT_EQ(messages().size(), 1);
+}
+
+TEST_F(MainWindowTest, TheDemoReaderIsPreselectedAndNothingIsWrittenUntilOpen)
+{
+    EXPECT_TRUE(CStartOptions::parse({QStringLiteral("tagbench"), QStringLiteral("--demo")})
+                    .options.demo);
+    EXPECT_FALSE(CStartOptions::parse({QStringLiteral("tagbench")}).options.demo);
+
+    const CDemoReader demo;
+    createWindow();
+    const QByteArray configBefore = configFile();
+    window_->preselectNetwork(CDemoReader::address, demo.portText());
+    EXPECT_TRUE(child<QRadioButton>("networkButton")->isChecked());
+    EXPECT_EQ(fieldText("ipField"), QStringLiteral("127.0.0.1"));
+    EXPECT_EQ(fieldText("portField"), demo.portText());
+    EXPECT_EQ(configFile(), configBefore);
+
+    pressOpen();
+    ASSERT_TRUE(window_->isConnected());
+    EXPECT_EQ(window_->tabs()->count(), 6);
+    EXPECT_EQ(configText(QStringLiteral("DevPort")), demo.portText());
+    window_.reset();
 }
 
 } // namespace mainwindowtest
