@@ -87,41 +87,14 @@ QLineEdit *CConnectionPanel::addReadOnlyField(const char *objectName)
 QWidget *CConnectionPanel::buildTransportSection()
 {
     auto *section = new QWidget(this);
-    auto *grid = new QGridLayout(section);
-    grid->setContentsMargins(0, 0, 0, 0);
-    m_transportGroup = new QButtonGroup(this);
-    const std::array<const char *, 3> names{"serialButton", "usbButton", "networkButton"};
-    for (int transport = 0; transport < 3; ++transport) {
-        auto *button = new QRadioButton(section);
-        button->setObjectName(QString::fromLatin1(names[static_cast<std::size_t>(transport)]));
-        m_transportGroup->addButton(button, transport);
-        m_transportButtons[static_cast<std::size_t>(transport)] = button;
-    }
-
-    // Editable, so a device path such as a pseudo-terminal can be typed.
-    m_serialList = new QComboBox(section);
-    m_serialList->setObjectName(QStringLiteral("serialList"));
-    m_serialList->setEditable(true);
-    m_serialList->setInsertPolicy(QComboBox::NoInsert);
-    m_baudLabel = addLabel("baudLabel");
-    m_baudList = new QComboBox(section);
-    m_baudList->setObjectName(QStringLiteral("baudList"));
-    for (const int rate : baudRates)
-        m_baudList->addItem(QStringLiteral("%1bps").arg(rate));
+    createTransportButtons(section);
+    createSerialControls(section);
+    createNetworkFields(section);
     m_usbList = new QComboBox(section);
     m_usbList->setObjectName(QStringLiteral("usbList"));
-    m_ipField = new QLineEdit(section);
-    m_ipField->setObjectName(QStringLiteral("ipField"));
-    const QString octet = QStringLiteral("(25[0-5]|2[0-4]\\d|1\\d\\d|[1-9]?\\d)");
-    m_ipField->setValidator(new QRegularExpressionValidator(
-        QRegularExpression(QStringLiteral("(%1\\.){3}%1").arg(octet)), m_ipField));
-    m_portLabel = addLabel("portLabel");
-    m_portField = new QLineEdit(section);
-    m_portField->setObjectName(QStringLiteral("portField"));
-    m_portField->setMaxLength(maxPortDigits);
-    m_portField->setValidator(new QRegularExpressionValidator(
-        QRegularExpression(QStringLiteral("\\d{0,5}")), m_portField));
 
+    auto *grid = new QGridLayout(section);
+    grid->setContentsMargins(0, 0, 0, 0);
     grid->addWidget(m_transportButtons[0], 0, 0, 1, 2);
     grid->addWidget(m_serialList, 1, 0, 1, 2);
     grid->addWidget(m_baudLabel, 2, 0);
@@ -133,6 +106,47 @@ QWidget *CConnectionPanel::buildTransportSection()
     grid->addWidget(m_portLabel, 7, 0);
     grid->addWidget(m_portField, 7, 1);
     return section;
+}
+
+void CConnectionPanel::createTransportButtons(QWidget *section)
+{
+    m_transportGroup = new QButtonGroup(this);
+    const std::array<const char *, 3> names{"serialButton", "usbButton", "networkButton"};
+    for (int transport = 0; transport < 3; ++transport) {
+        auto *button = new QRadioButton(section);
+        button->setObjectName(QString::fromLatin1(names[static_cast<std::size_t>(transport)]));
+        m_transportGroup->addButton(button, transport);
+        m_transportButtons[static_cast<std::size_t>(transport)] = button;
+    }
+}
+
+void CConnectionPanel::createSerialControls(QWidget *section)
+{
+    // Editable, so a device path such as a pseudo-terminal can be typed.
+    m_serialList = new QComboBox(section);
+    m_serialList->setObjectName(QStringLiteral("serialList"));
+    m_serialList->setEditable(true);
+    m_serialList->setInsertPolicy(QComboBox::NoInsert);
+    m_baudLabel = addLabel("baudLabel");
+    m_baudList = new QComboBox(section);
+    m_baudList->setObjectName(QStringLiteral("baudList"));
+    for (const int rate : baudRates)
+        m_baudList->addItem(QStringLiteral("%1bps").arg(rate));
+}
+
+void CConnectionPanel::createNetworkFields(QWidget *section)
+{
+    m_ipField = new QLineEdit(section);
+    m_ipField->setObjectName(QStringLiteral("ipField"));
+    const QString octet = QStringLiteral("(25[0-5]|2[0-4]\\d|1\\d\\d|[1-9]?\\d)");
+    m_ipField->setValidator(new QRegularExpressionValidator(
+        QRegularExpression(QStringLiteral("(%1\\.){3}%1").arg(octet)), m_ipField));
+    m_portLabel = addLabel("portLabel");
+    m_portField = new QLineEdit(section);
+    m_portField->setObjectName(QStringLiteral("portField"));
+    m_portField->setMaxLength(maxPortDigits);
+    m_portField->setValidator(new QRegularExpressionValidator(
+        QRegularExpression(QStringLiteral("\\d{0,5}")), m_portField));
 }
 
 QWidget *CConnectionPanel::buildButtonSection()

@@ -93,6 +93,9 @@ signals:
 
 private:
     QWidget *buildTransportSection();
+    void createTransportButtons(QWidget *section);
+    void createSerialControls(QWidget *section);
+    void createNetworkFields(QWidget *section);
     QWidget *buildButtonSection();
     QWidget *buildIdentitySection();
     QWidget *buildPreferenceSection();
