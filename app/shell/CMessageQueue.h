@@ -24,8 +24,8 @@ public:
 
     // Empties the queue and starts the consumer. Does nothing while it runs.
     void start(Sink sink);
-    // Appends a line; lines posted while the consumer is not running wait for the next start
-    // or are dropped by stop().
+    // Appends a line. Lines posted while the consumer is not running are never delivered:
+    // start() and stop() both empty the queue.
     void post(const QString &line);
     // Drops the lines still waiting, ends the consumer and waits for it. The line being
     // delivered, if any, is finished first.

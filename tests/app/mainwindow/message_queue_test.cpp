@@ -83,7 +83,7 @@ TEST(MessageQueueTest, KeepsEachThreadsOrderWhenManyThreadsPost)
     }
 }
 
-TEST(MessageQueueTest, LinesPostedBeforeStartWaitForIt)
+TEST(MessageQueueTest, StartEmptiesTheQueue)
 {
     Collector collector;
     CMessageQueue queue;
