@@ -14,6 +14,8 @@
 #include <cstring>
 #include <sstream>
 
+#include "posix_io.h"
+
 namespace qn::hid {
 
 namespace {
@@ -21,7 +23,7 @@ namespace {
 constexpr int kProbeTimeoutMs = 250;
 constexpr int kConnectTimeoutMs = 1000;
 // A report the peer cannot take within this time fails the write.
-constexpr int kWriteTimeoutMs = 1000;
+constexpr std::chrono::milliseconds kWriteTimeout(1000);
 
 bool finishConnect(int fd, int timeoutMs) {
     pollfd pfd{fd, POLLOUT, 0};
@@ -103,22 +105,7 @@ public:
     ReportLengths capabilities() override { return {kReportLength, kReportLength}; }
 
     bool writeReport(std::span<const uint8_t> report) override {
-        size_t sent = 0;
-        while (sent < report.size()) {
-            const ssize_t n =
-                ::send(fd_, report.data() + sent, report.size() - sent, MSG_NOSIGNAL);
-            if (n > 0) {
-                sent += static_cast<size_t>(n);
-            } else if (n < 0 && errno == EINTR) {
-                continue;
-            } else if (n < 0 && errno == EAGAIN) {
-                pollfd pfd{fd_, POLLOUT, 0};
-                if (::poll(&pfd, 1, kWriteTimeoutMs) <= 0) return false;
-            } else {
-                return false;
-            }
-        }
-        return true;
+        return writeAll(fd_, report, kWriteTimeout, sendNoSignal);
     }
 
     // Records may arrive in pieces; a piece is kept until its record is complete, and no

@@ -11,6 +11,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "posix_io.h"
+
 namespace qn {
 
 namespace {
@@ -97,30 +99,14 @@ std::optional<Endpoint> parseEndpoint(const char *ipAddress, uint16_t port) {
 
 const TransportProfile &NetTransport::profile() const { return kNetProfile; }
 
-void NetTransport::setTarget(const Endpoint &endpoint) {
-    std::lock_guard lock(targetMutex_);
-    requested_ = endpoint;
-}
+void NetTransport::setTarget(const Endpoint &endpoint) { target_.request(endpoint); }
 
 bool NetTransport::open() {
-    std::optional<Endpoint> target;
-    {
-        std::lock_guard lock(targetMutex_);
-        target = requested_;
-    }
-    if (!target || !connectTo(*target)) return false;
-    std::lock_guard lock(targetMutex_);
-    saved_ = target;
-    return true;
+    return target_.openRequested([this](const Endpoint &endpoint) { return connectTo(endpoint); });
 }
 
 bool NetTransport::reopen() {
-    std::optional<Endpoint> target;
-    {
-        std::lock_guard lock(targetMutex_);
-        target = saved_;
-    }
-    return target && connectTo(*target);
+    return target_.openSaved([this](const Endpoint &endpoint) { return connectTo(endpoint); });
 }
 
 bool NetTransport::connectTo(const Endpoint &endpoint) {
@@ -153,21 +139,7 @@ void NetTransport::discardInput() {
 
 bool NetTransport::write(std::span<const uint8_t> frame) {
     const int fd = fd_.load();
-    if (fd < 0) return false;
-    size_t sent = 0;
-    while (sent < frame.size()) {
-        // MSG_NOSIGNAL: a reader that closed the connection fails the send, never the process.
-        const ssize_t n = ::send(fd, frame.data() + sent, frame.size() - sent, MSG_NOSIGNAL);
-        if (n > 0) {
-            sent += static_cast<size_t>(n);
-            continue;
-        }
-        if (n == 0) return false;
-        if (errno == EINTR) continue;
-        if (errno != EAGAIN && errno != EWOULDBLOCK) return false;
-        if (!(waitFor(fd, POLLOUT, kSendWait) & POLLOUT)) return false;
-    }
-    return true;
+    return fd >= 0 && writeAll(fd, frame, kSendWait, sendNoSignal);
 }
 
 ReadResult NetTransport::read(std::span<uint8_t> buffer, std::chrono::milliseconds wait) {

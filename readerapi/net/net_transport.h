@@ -8,6 +8,7 @@
 #include <mutex>
 #include <optional>
 
+#include "reopen_target.h"
 #include "transport.h"
 
 namespace qn {
@@ -39,9 +40,7 @@ public:
 private:
     bool connectTo(const Endpoint &endpoint);
 
-    std::mutex targetMutex_;
-    std::optional<Endpoint> requested_;
-    std::optional<Endpoint> saved_;
+    ReopenTarget<Endpoint> target_;
     std::atomic<int> fd_{-1};
 };
 

@@ -7,6 +7,7 @@
 #include <cerrno>
 
 #include "line_settings.h"
+#include "posix_io.h"
 
 namespace qn {
 
@@ -24,16 +25,14 @@ constexpr TransportProfile kSerialProfile{
 };
 
 // A write that the port cannot take within this time fails the command.
-constexpr int kWriteTimeoutMs = 1000;
+constexpr std::chrono::milliseconds kWriteTimeout(1000);
 
 }  // namespace
 
 const TransportProfile &SerialTransport::profile() const { return kSerialProfile; }
 
 void SerialTransport::setTarget(const std::string &devicePath, int32_t baudRate) {
-    std::lock_guard lock(targetMutex_);
-    requestedPath_ = devicePath;
-    requestedBaud_ = baudRate;
+    target_.request({devicePath, baudRate});
 }
 
 uint8_t SerialTransport::setParity(uint8_t parity) {
@@ -42,36 +41,18 @@ uint8_t SerialTransport::setParity(uint8_t parity) {
 }
 
 bool SerialTransport::open() {
-    std::string path;
-    int32_t baud;
-    {
-        std::lock_guard lock(targetMutex_);
-        path = requestedPath_;
-        baud = requestedBaud_;
-    }
-    if (!openPath(path, baud)) return false;
-    std::lock_guard lock(targetMutex_);
-    savedPath_ = path;
-    savedBaud_ = baud;
-    return true;
+    return target_.openRequested([this](const Port &port) { return openPort(port); });
 }
 
 bool SerialTransport::reopen() {
-    std::string path;
-    int32_t baud;
-    {
-        std::lock_guard lock(targetMutex_);
-        path = savedPath_;
-        baud = savedBaud_;
-    }
-    return openPath(path, baud);
+    return target_.openSaved([this](const Port &port) { return openPort(port); });
 }
 
-bool SerialTransport::openPath(const std::string &path, int32_t baudRate) {
-    if (path.empty()) return false;
-    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+bool SerialTransport::openPort(const Port &port) {
+    if (port.path.empty()) return false;
+    const int fd = ::open(port.path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return false;
-    if (!applyLineSettings(fd, baudRate, parity_.load())) {
+    if (!applyLineSettings(fd, port.baudRate, parity_.load())) {
         ::close(fd);
         return false;
     }
@@ -92,22 +73,7 @@ void SerialTransport::discardInput() {
 
 bool SerialTransport::write(std::span<const uint8_t> frame) {
     const int fd = fd_.load();
-    if (fd < 0) return false;
-    size_t written = 0;
-    while (written < frame.size()) {
-        const ssize_t n = ::write(fd, frame.data() + written, frame.size() - written);
-        if (n > 0) {
-            written += static_cast<size_t>(n);
-            continue;
-        }
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0 && errno != EAGAIN) return false;
-        pollfd pfd{fd, POLLOUT, 0};
-        if (::poll(&pfd, 1, kWriteTimeoutMs) <= 0 || (pfd.revents & (POLLERR | POLLHUP))) {
-            return false;
-        }
-    }
-    return true;
+    return fd >= 0 && writeAll(fd, frame, kWriteTimeout, ::write);
 }
 
 ReadResult SerialTransport::read(std::span<uint8_t> buffer, std::chrono::milliseconds wait) {

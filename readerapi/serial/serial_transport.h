@@ -2,9 +2,9 @@
 #pragma once
 
 #include <atomic>
-#include <mutex>
 #include <string>
 
+#include "reopen_target.h"
 #include "transport.h"
 
 namespace qn {
@@ -27,13 +27,13 @@ public:
     int pollFd() const override { return fd_.load(); }
 
 private:
-    bool openPath(const std::string &path, int32_t baudRate);
+    struct Port {
+        std::string path;
+        int32_t baudRate;
+    };
+    bool openPort(const Port &port);
 
-    std::mutex targetMutex_;
-    std::string requestedPath_;
-    int32_t requestedBaud_ = 0;
-    std::string savedPath_;
-    int32_t savedBaud_ = 0;
+    ReopenTarget<Port> target_;
     std::atomic<uint8_t> parity_{0};
     std::atomic<int> fd_{-1};
 };

@@ -1,0 +1,34 @@
+#include "posix_io.h"
+
+#include <poll.h>
+#include <sys/socket.h>
+
+#include <cerrno>
+
+namespace qn {
+
+bool writeAll(int fd, std::span<const uint8_t> bytes, std::chrono::milliseconds roomWait,
+              WriteSome writeSome) {
+    size_t written = 0;
+    while (written < bytes.size()) {
+        const ssize_t n = writeSome(fd, bytes.data() + written, bytes.size() - written);
+        if (n > 0) {
+            written += static_cast<size_t>(n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR) continue;
+        if (n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) return false;
+        pollfd pfd{fd, POLLOUT, 0};
+        if (::poll(&pfd, 1, static_cast<int>(roomWait.count())) <= 0 ||
+            !(pfd.revents & POLLOUT)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+ssize_t sendNoSignal(int fd, const void *bytes, size_t count) {
+    return ::send(fd, bytes, count, MSG_NOSIGNAL);
+}
+
+}  // namespace qn
