@@ -7,21 +7,13 @@
 #include <arpa/inet.h>
 #include <benchmark/benchmark.h>
 #include <netinet/in.h>
-#include <poll.h>
-#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <atomic>
-#include <thread>
-
 #include "QnNetApi.h"
-#include "frame.h"
-#include "virtual_reader.h"
+#include "bench_support.h"
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
 
 void BM_NetLibraryRoundTrip(benchmark::State &state) {
     readersim::VirtualReader reader;
@@ -51,18 +43,6 @@ int connectLoopback(uint16_t port) {
     return -1;
 }
 
-bool receiveExactly(int fd, uint8_t *buffer, size_t size) {
-    size_t got = 0;
-    while (got < size) {
-        pollfd pfd{fd, POLLIN, 0};
-        if (::poll(&pfd, 1, 1000) <= 0) return false;
-        const ssize_t n = ::recv(fd, buffer + got, size - got, 0);
-        if (n <= 0) return false;
-        got += size_t(n);
-    }
-    return true;
-}
-
 void BM_NetRawRoundTrip(benchmark::State &state) {
     readersim::VirtualReader reader;
     const int fd = connectLoopback(reader.serveTcp());
@@ -70,37 +50,10 @@ void BM_NetRawRoundTrip(benchmark::State &state) {
         state.SkipWithError("connect failed");
         return;
     }
-    uint8_t request[qn::kRequestBufferSize];
-    const size_t size = qn::buildRequest(0xFF, 0x10, {}, request);
-    uint8_t answer[18];
-    int failures = 0;
-    for (auto _ : state) {
-        if (::send(fd, request, size, MSG_NOSIGNAL) != ssize_t(size) ||
-            !receiveExactly(fd, answer, sizeof answer)) {
-            ++failures;
-        }
-    }
-    state.counters["failures"] = failures;
+    benchsupport::measureRawRoundTrips(state, fd, qn::sendNoSignal);
     ::close(fd);
 }
 BENCHMARK(BM_NetRawRoundTrip)->UseRealTime()->Repetitions(5)->ReportAggregatesOnly(true);
-
-double processCpuSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-void measureIdleCpu(benchmark::State &state) {
-    constexpr double kWindowSeconds = 3.0;
-    for (auto _ : state) {
-        const double before = processCpuSeconds();
-        std::this_thread::sleep_for(std::chrono::duration<double>(kWindowSeconds));
-        state.counters["cpu_percent_of_core"] =
-            100.0 * (processCpuSeconds() - before) / kWindowSeconds;
-    }
-}
 
 // CPU of the whole process (library threads and the idle virtual reader) while connected.
 void BM_NetIdleConnectionCpu(benchmark::State &state) {
@@ -109,7 +62,7 @@ void BM_NetIdleConnectionCpu(benchmark::State &state) {
         state.SkipWithError("open failed");
         return;
     }
-    measureIdleCpu(state);
+    benchsupport::measureIdleCpu(state);
     QnNet_CloseDevice();
 }
 BENCHMARK(BM_NetIdleConnectionCpu)->Iterations(1)->Unit(benchmark::kSecond);
@@ -122,53 +75,20 @@ void BM_NetIdleRawConnectionCpu(benchmark::State &state) {
         state.SkipWithError("connect failed");
         return;
     }
-    measureIdleCpu(state);
+    benchsupport::measureIdleCpu(state);
     ::close(fd);
 }
 BENCHMARK(BM_NetIdleRawConnectionCpu)->Iterations(1)->Unit(benchmark::kSecond);
 
-std::atomic<uint64_t> g_reportsReceived{0};
-
-void countReport(int32_t event, int32_t, const uint8_t *, int32_t, const uint8_t *) {
-    if (event == 2) g_reportsReceived.fetch_add(1, std::memory_order_relaxed);
-}
-
-// Waits until every report sent has arrived or none came for a while; returns about when
-// the last one arrived.
-Clock::time_point drain(uint64_t sent) {
-    uint64_t seen = g_reportsReceived.load();
-    auto lastProgress = Clock::now();
-    while (seen < sent && Clock::now() - lastProgress < std::chrono::seconds(2)) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        const uint64_t now = g_reportsReceived.load();
-        if (now != seen) lastProgress = Clock::now();
-        seen = now;
-    }
-    return lastProgress;
-}
-
 // Argument: tags per report.
 void BM_NetActiveIngest(benchmark::State &state) {
     readersim::VirtualReader reader;
-    QnNet_SetCallback(countReport);
+    QnNet_SetCallback(benchsupport::countReport);
     if (!QnNet_OpenDevice("127.0.0.1", reader.serveTcp())) {
         state.SkipWithError("open failed");
         return;
     }
-    for (auto _ : state) {
-        g_reportsReceived = 0;
-        const auto start = Clock::now();
-        reader.startActive(std::chrono::microseconds(0), int(state.range(0)));
-        std::this_thread::sleep_for(std::chrono::seconds(2));
-        reader.stopActive();
-        const auto lastArrival = drain(reader.reportsSent());
-        const double seconds = std::chrono::duration<double>(lastArrival - start).count();
-        const uint64_t received = g_reportsReceived.load();
-        const uint64_t sent = reader.reportsSent();  // counted just after each write
-        state.counters["reports_per_second"] = double(received) / seconds;
-        state.counters["reports_sent"] = double(sent);
-        state.counters["reports_lost"] = double(sent > received ? sent - received : 0);
-    }
+    benchsupport::measureActiveIngest(state, reader);
     QnNet_CloseDevice();
     QnNet_SetCallback(nullptr);
 }
