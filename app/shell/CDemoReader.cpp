@@ -2,8 +2,15 @@
 
 #include "virtual_reader.h"
 
+namespace
+{
+// The demo runs as long as the program: keep only the newest requests, not every one.
+constexpr size_t requestsKept = 1000;
+}
+
 CDemoReader::CDemoReader()
-    : m_reader(std::make_unique<readersim::VirtualReader>(readersim::ReaderOptions{.family = "fir"}))
+    : m_reader(std::make_unique<readersim::VirtualReader>(
+          readersim::ReaderOptions{.family = "fir", .requestLogLimit = requestsKept}))
     , m_port(m_reader->serveTcp(0))
 {
 }
