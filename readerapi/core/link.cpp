@@ -223,6 +223,9 @@ void Link::monitorLoop(std::stop_token stop) {
         if (connected_) continue;
         notifyLinkEvent(1);
         status_ = kStatusNoReport;
+        // Closed from a callback: leave without the open lock, which a new open may hold
+        // while it waits for this thread to end.
+        if (stop.stop_requested()) break;
         if (!appCallback_.load() && !trafficCallback_.load()) continue;
         bool reopened;
         {

@@ -23,8 +23,9 @@ void Worker::stop() {
     if (!thread_.joinable()) return;
     thread_.request_stop();
     if (isCurrentThread()) {
+        // The next start waits for this thread to finish instead of taking it for running.
         detachedId_ = thread_.get_id();
-        detachedAlive_ = alive_;
+        detachedAlive_ = std::move(alive_);
         thread_.detach();
         return;
     }

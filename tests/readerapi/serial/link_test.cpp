@@ -96,6 +96,23 @@ TEST_F(SerialLink, ClosingFromACallbackDoesNotDeadlock) {
     EXPECT_EQ(QnCom_GetDeviceSystemInfo(0xFF, info), 1);
 }
 
+TEST_F(SerialLink, OpeningRightAfterACloseFromACallbackKeepsWatchingTheLink) {
+    g_closedFromCallback = 0;
+    QnCom_SetCallback(closeOnLinkLost);
+    reader_->unplug();
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (g_closedFromCallback.load() == 0 && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::yield();
+    }
+    ASSERT_EQ(g_closedFromCallback.load(), 1);
+    reader_->replug();
+    // At once, while the closing monitor thread may still be on its way out.
+    QnCom_SetCallback(testsupport::CallbackRecorder::appCallback);
+    ASSERT_EQ(QnCom_OpenDevice(link_.c_str(), 115200), 1);
+    reader_->unplug();
+    EXPECT_TRUE(app_.waitForCount(1, 0, 1));
+}
+
 TEST_F(SerialLink, SplitAndMergedAnswersAreReassembled) {
     readersim::Faults faults;
     faults.splitChunk = 3;
