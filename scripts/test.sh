@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds with warnings as errors and runs every test; then runs the
 # library and unit tests again under AddressSanitizer + UndefinedBehaviorSanitizer and the
-# library tests under ThreadSanitizer. Set TAGBENCH_QUICK=1 to skip the sanitizer passes.
+# library tests under ThreadSanitizer, and gives each parser fuzzer a short run.
+# Set TAGBENCH_QUICK=1 to skip the sanitizer and fuzz passes.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -22,6 +23,15 @@ configure_and_build build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 ctest --test-dir build -j "$jobs" --timeout 300
 
 if [ "${TAGBENCH_QUICK:-0}" = 1 ]; then exit 0; fi
+
+echo "== fuzz smoke run (parsers of outside input, 10 s each) =="
+fuzzers=(fuzz_receive_parser fuzz_request_parser fuzz_ini_document)
+CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DTAGBENCH_BUILD_FUZZ=ON \
+  -DTAGBENCH_BUILD_APP=OFF -DTAGBENCH_BUILD_BENCH=OFF >/dev/null
+cmake --build build-fuzz -j "$jobs" --target "${fuzzers[@]}"
+for fuzzer in "${fuzzers[@]}"; do
+  ./build-fuzz/bin/"$fuzzer" -max_total_time=10 -print_final_stats=0 2>&1 | tail -n 1
+done
 
 echo "== address + undefined behaviour sanitizers (libraries, virtual reader, unit tests) =="
 configure_and_build build-asan -DCMAKE_BUILD_TYPE=Debug -DTAGBENCH_SANITIZE=address,undefined \
