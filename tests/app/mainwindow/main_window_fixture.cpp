@@ -175,4 +175,16 @@ bool MainWindowTest::isEnabled(const char *name) const
     return widget && widget->isEnabled();
 }
 
+void MainWindowTest::expectOpenDoesNothing()
+{
+    flushMessages();
+    const qsizetype before = messages().size();
+    const QByteArray configBefore = configFile();
+    pressOpen();
+    flushMessages();
+    EXPECT_EQ(messages().size(), before + 1);
+    EXPECT_FALSE(window_->isConnected());
+    EXPECT_EQ(configFile(), configBefore);
+}
+
 } // namespace mainwindowtest

@@ -56,6 +56,8 @@ protected:
     void openNetwork(std::uint16_t port);
     void pressOpen();
     void pressClose();
+    // Presses Open with nothing to open: one line, still closed, configuration untouched.
+    void expectOpenDoesNothing();
 
     // Processes events until the condition holds or the deadline passes.
     static bool waitUntil(const std::function<bool()> &condition,

@@ -79,14 +79,7 @@ TEST_F(MainWindowTest, UsbOpenWithAnEmptyListDoesNothing)
     auto *usbList = child<QComboBox>("usbList");
     usbList->clear();
     child<QRadioButton>("usbButton")->setChecked(true);
-    flushMessages();
-    const qsizetype before = messages().size();
-    const QByteArray configBefore = configFile();
-    pressOpen();
-    flushMessages();
-    EXPECT_EQ(messages().size(), before + 1);
-    EXPECT_FALSE(window_->isConnected());
-    EXPECT_EQ(configFile(), configBefore);
+    expectOpenDoesNothing();
 }
 
 TEST_F(MainWindowTest, SerialOpenWithoutAPortNameDoesNothing)
@@ -96,14 +89,7 @@ TEST_F(MainWindowTest, SerialOpenWithoutAPortNameDoesNothing)
     serialList->clear();
     serialList->setEditText(QString());
     child<QRadioButton>("serialButton")->setChecked(true);
-    flushMessages();
-    const qsizetype before = messages().size();
-    const QByteArray configBefore = configFile();
-    pressOpen();
-    flushMessages();
-    EXPECT_EQ(messages().size(), before + 1);
-    EXPECT_FALSE(window_->isConnected());
-    EXPECT_EQ(configFile(), configBefore);
+    expectOpenDoesNothing();
 }
 
 TEST_F(MainWindowTest, SerialOpenOfAMissingPortLogsTheFailure)
