@@ -1,3 +1,5 @@
+#include "pages.h"
+#include "shell/CPageFactory.h"
 #include "shell/CStartOptions.h"
 #include "shell/CTagDeskApp.h"
 
@@ -29,5 +31,5 @@ int main(int argc, char **argv)
     const CParsedCommandLine parsed = CStartOptions::parse(app.arguments());
     if (parsed.exitCode)
         return printAndExit(parsed);
-    return app.run(parsed.options);
+    return app.run(parsed.options, registeredPages());
 }

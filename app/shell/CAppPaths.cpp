@@ -1,6 +1,6 @@
 #include "shell/CAppPaths.h"
 
-#include "shell/CMyFunc.h"
+#include "kit/CMyFunc.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,7 +1,8 @@
 #include "shell/CConnectionPanel.h"
 
-#include "shell/CButtonST.h"
-#include "shell/CConfigStore.h"
+#include "kit/CAccessible.h"
+#include "kit/CButtonST.h"
+#include "kit/CConfigStore.h"
 
 #include <QButtonGroup>
 #include <QComboBox>
@@ -248,6 +249,21 @@ void CConnectionPanel::applyTexts(const TextLookup &text)
     m_relayReleaseButton->setText(text(relayReleaseText));
     m_languageLabel->setText(text(languageLabelText));
     m_skinButton->setToolTip(text(skinTipText));
+    nameFields(text);
+}
+
+void CConnectionPanel::nameFields(const TextLookup &text)
+{
+    CAccessible::labelField(m_baudLabel, m_baudList);
+    CAccessible::labelField(m_portLabel, m_portField);
+    CAccessible::labelField(m_serialNumberLabel, m_serialNumberField);
+    CAccessible::labelField(m_firmwareLabel, m_firmwareField);
+    CAccessible::labelField(m_hardwareLabel, m_hardwareField);
+    CAccessible::labelField(m_languageLabel, m_languageList);
+    // These fields sit under their transport's button, which is their caption.
+    m_serialList->setAccessibleName(text(serialButtonText));
+    m_usbList->setAccessibleName(text(usbButtonText));
+    m_ipField->setAccessibleName(text(networkButtonText));
 }
 
 void CConnectionPanel::setDeviceLists(const QStringList &serialPorts,
@@ -347,6 +363,7 @@ void CConnectionPanel::setBaudPosition(int position)
 
 void CConnectionPanel::showClosed()
 {
+    unsetCursor();
     m_openButton->setEnabled(true);
     m_closeButton->setEnabled(false);
     m_relayCloseButton->setEnabled(false);
@@ -355,8 +372,16 @@ void CConnectionPanel::showClosed()
     m_importButton->setEnabled(false);
 }
 
+void CConnectionPanel::showBusy()
+{
+    m_openButton->setEnabled(false);
+    m_closeButton->setEnabled(false);
+    setCursor(Qt::BusyCursor);
+}
+
 void CConnectionPanel::showOpen(bool relayAvailable)
 {
+    unsetCursor();
     m_openButton->setEnabled(false);
     m_closeButton->setEnabled(true);
     m_relayCloseButton->setEnabled(relayAvailable);

@@ -54,6 +54,8 @@ public:
 
     // Closed: Open enabled; Close and the relay buttons disabled.
     void showClosed();
+    // Opening or closing: Open and Close disabled, busy cursor over the panel.
+    void showBusy();
     // Open: Open disabled; Close enabled; the relay buttons as given.
     void showOpen(bool relayAvailable);
     void showIdentity(const QString &serialNumber, const QString &firmware,
@@ -103,6 +105,7 @@ private:
     QLabel *addLabel(const char *objectName);
     QLineEdit *addReadOnlyField(const char *objectName);
     void connectButtons();
+    void nameFields(const TextLookup &text);
 
     QButtonGroup *m_transportGroup = nullptr;
     std::array<QRadioButton *, 3> m_transportButtons{};

@@ -57,24 +57,48 @@ bool CLogFile::appendLine(const QString &text)
 {
     if (text.isNull())
         return false;
-    if (text.isEmpty())
-        return true;
+    return appendLines({text});
+}
+
+bool CLogFile::appendLines(const QStringList &lines)
+{
     QMutexLocker locker(&m_mutex);
-    if (m_sizeEstimate >= rollOverSize)
-        startNewFileLocked();
+    QByteArray pending;
+    qint64 pendingEstimate = 0;
+    bool written = true;
+    for (const QString &text : lines) {
+        if (text.isEmpty())
+            continue;
+        if (m_sizeEstimate + pendingEstimate >= rollOverSize) {
+            written = writeLocked(pending) && written;
+            m_sizeEstimate += pendingEstimate;
+            pending.clear();
+            pendingEstimate = 0;
+            startNewFileLocked();
+        }
+        pending.append(utf16LittleEndian(linePrefix(m_clock()) + text + u'\n'));
+        pendingEstimate += 2 * text.size() + 40;
+    }
+    if (pending.isEmpty())
+        return written;
+    if (!writeLocked(pending))
+        return false;
+    m_sizeEstimate += pendingEstimate;
+    return written;
+}
+
+bool CLogFile::writeLocked(const QByteArray &lines)
+{
+    if (lines.isEmpty())
+        return true;
     QFile file(m_filePath);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
         return false;
-    QByteArray bytes;
     // The byte-order mark only heads an empty file: a file continued by a second start within
     // the same second (same name) must not get a stray mark in the middle of its text.
-    if (file.size() == 0)
-        bytes.append("\xFF\xFE", 2);
-    bytes.append(utf16LittleEndian(linePrefix(m_clock()) + text + u'\n'));
-    if (file.write(bytes) != bytes.size() || !file.flush())
+    if (file.size() == 0 && file.write("\xFF\xFE", 2) != 2)
         return false;
-    m_sizeEstimate += 2 * text.size() + 40;
-    return true;
+    return file.write(lines) == lines.size() && file.flush();
 }
 
 QString CLogFile::currentFilePath() const

@@ -3,13 +3,14 @@
 #include <QDateTime>
 #include <QMutex>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
 // The run's log file: one UTF-16LE file per run in the Log folder, named after the local time it
 // was started ("yyyyMMddhhmmss.log"), a new one once the size estimate reaches 4 MiB. Each line
-// is "[Y-MM-DD hh:mm:ss] text\n"; the file is opened and closed per line so a crash loses at
-// most the line being written. All functions are thread-safe.
+// is "[Y-MM-DD hh:mm:ss] text\n"; the file is opened and closed per batch of lines, so a crash
+// loses at most the batch being written. All functions are thread-safe.
 class CLogFile
 {
 public:
@@ -25,12 +26,16 @@ public:
     // A null text fails; an empty text succeeds without writing. Fails (line lost, estimate
     // unchanged) when the file cannot be opened or written.
     bool appendLine(const QString &text);
+    // Appends the lines in order with one open of the file (two across a roll-over); empty
+    // lines are skipped. Fails when a part could not be written (those lines are lost).
+    bool appendLines(const QStringList &lines);
 
     QString currentFilePath() const;
     qint64 sizeEstimate() const;
 
 private:
     void startNewFileLocked();
+    bool writeLocked(const QByteArray &lines);
 
     mutable QMutex m_mutex;
     const QString m_logFolder;

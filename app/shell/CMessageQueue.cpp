@@ -45,18 +45,18 @@ bool CMessageQueue::isRunning() const
 
 void CMessageQueue::consume()
 {
-    QString line;
-    while (takeLine(line))
-        m_sink(line);
+    QStringList lines;
+    while (takeLines(lines))
+        m_sink(lines);
 }
 
-bool CMessageQueue::takeLine(QString &line)
+bool CMessageQueue::takeLines(QStringList &lines)
 {
     std::unique_lock lock(m_mutex);
     m_lineWaiting.wait(lock, [this] { return !m_running || !m_lines.empty(); });
     if (!m_running)
         return false;
-    line = std::move(m_lines.front());
-    m_lines.pop_front();
+    lines.clear();
+    lines.swap(m_lines);
     return true;
 }

@@ -1,21 +1,21 @@
 #pragma once
 
-#include <QString>
+#include <QStringList>
 
 #include <condition_variable>
-#include <deque>
 #include <functional>
 #include <mutex>
 #include <thread>
 
-// The program's log queue: any thread posts a line, one consumer thread moves the lines out
-// one at a time, in the order they were posted. Posting never waits for the consumer or the
+// The program's log queue: any thread posts a line, one consumer thread moves out every line
+// waiting at each pass, in the order they were posted, so a burst of lines never builds up a
+// backlog. Posting never waits for the consumer or the
 // user-interface thread, so library threads can post from inside their callbacks.
 class CMessageQueue
 {
 public:
-    // Runs on the consumer thread, once per line.
-    using Sink = std::function<void(const QString &line)>;
+    // Runs on the consumer thread with the lines taken in one pass (never empty).
+    using Sink = std::function<void(const QStringList &lines)>;
 
     CMessageQueue() = default;
     ~CMessageQueue();
@@ -27,7 +27,7 @@ public:
     // Appends a line. Lines posted while the consumer is not running are never delivered:
     // start() and stop() both empty the queue.
     void post(const QString &line);
-    // Drops the lines still waiting, ends the consumer and waits for it. The line being
+    // Drops the lines still waiting, ends the consumer and waits for it. The batch being
     // delivered, if any, is finished first.
     void stop();
 
@@ -36,11 +36,11 @@ public:
 private:
     void consume();
     // Blocks until a line is waiting or stop() was called; false on stop.
-    bool takeLine(QString &line);
+    bool takeLines(QStringList &lines);
 
     mutable std::mutex m_mutex;
     std::condition_variable m_lineWaiting;
-    std::deque<QString> m_lines;
+    QStringList m_lines;
     bool m_running = false;
     Sink m_sink;
     std::thread m_consumer;

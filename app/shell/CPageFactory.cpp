@@ -1,23 +1,43 @@
 #include "shell/CPageFactory.h"
 
-#include "shell/CPage.h"
+#include "kit/CPage.h"
 
-CPageFactory CPageFactory::standard()
+#include <QLabel>
+#include <QVBoxLayout>
+
+namespace {
+
+// Stands in for a page that is not part of this build: says so, and does nothing else.
+class CPlaceholderPage final : public CPage
 {
-    // Each page registers here as it is built, e.g.
-    // factory.registerPage(PageId::FirParam, makerOf<CDlgFirParam>());
-    return CPageFactory();
-}
+public:
+    CPlaceholderPage(IMainWindowServices &services, const QString &pageName, QWidget *parent)
+        : CPage(services, parent)
+    {
+        setObjectName(pageName);
+        // No language key exists for this notice.
+        auto *notice = new QLabel(QStringLiteral("%1: this page is not available yet.").arg(pageName),
+                                  this);
+        notice->setAlignment(Qt::AlignCenter);
+        notice->setWordWrap(true);
+        auto *layout = new QVBoxLayout(this);
+        layout->addWidget(notice);
+    }
+};
 
-void CPageFactory::registerPage(PageId page, Maker maker)
+} // namespace
+
+void CPageFactory::registerPage(readerfamily::PageId page, Maker maker)
 {
     m_makers[static_cast<std::size_t>(page)] = std::move(maker);
 }
 
-CPage *CPageFactory::create(PageId page, IMainWindowServices &services, QWidget *parent) const
+CPage *CPageFactory::create(readerfamily::PageId page, IMainWindowServices &services,
+                            QWidget *parent) const
 {
     const Maker &maker = m_makers[static_cast<std::size_t>(page)];
     if (maker)
         return maker(services, parent);
-    return new CPlaceholderPage(services, QString::fromLatin1(pageClassName(page)), parent);
+    return new CPlaceholderPage(services, QString::fromLatin1(readerfamily::pageClassName(page)),
+                                parent);
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shell/CFamilyTable.h"
+#include "reader_family.h"
 
 #include <array>
 #include <functional>
@@ -9,18 +9,16 @@ class CPage;
 class IMainWindowServices;
 class QWidget;
 
-// Makes the page object of each page id. A page class attaches itself by one registration in
-// standard(); ids without a registration get a placeholder page that says so.
+// Makes the page object of each page id. Page classes are registered in one place of the
+// program (pages.cpp); ids without a registration get a placeholder page that says so.
 class CPageFactory
 {
 public:
     using Maker = std::function<CPage *(IMainWindowServices &services, QWidget *parent)>;
 
-    // The pages of the program.
-    static CPageFactory standard();
-
-    void registerPage(PageId page, Maker maker);
-    CPage *create(PageId page, IMainWindowServices &services, QWidget *parent) const;
+    void registerPage(readerfamily::PageId page, Maker maker);
+    CPage *create(readerfamily::PageId page, IMainWindowServices &services,
+                  QWidget *parent) const;
 
     // A maker for a page class constructed as PageClass(services, parent).
     template <typename PageClass>
@@ -32,5 +30,5 @@ public:
     }
 
 private:
-    std::array<Maker, pageCount> m_makers;
+    std::array<Maker, readerfamily::pageCount> m_makers;
 };

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "shell/CAppPaths.h"
-#include "shell/CConfigStore.h"
-#include "shell/CLanguageStore.h"
+#include "kit/CConfigStore.h"
+#include "kit/CLanguageStore.h"
 #include "shell/CLogFile.h"
 
 #include <QString>

@@ -1,8 +1,9 @@
 #include "shell/CTab.h"
 
-#include "shell/CPage.h"
+#include "kit/CAccessible.h"
+#include "kit/CPage.h"
 #include "shell/CPageFactory.h"
-#include "shell/IMainWindowServices.h"
+#include "kit/IMainWindowServices.h"
 
 CTab::CTab(QWidget *parent)
     : QTabWidget(parent)
@@ -20,8 +21,9 @@ CTab::~CTab()
 void CTab::createPages(const CPageFactory &factory, IMainWindowServices &services)
 {
     m_services = &services;
-    for (int id = 0; id < pageCount; ++id) {
-        CPage *created = factory.create(static_cast<PageId>(id), services, this);
+    for (int id = 0; id < readerfamily::pageCount; ++id) {
+        CPage *created = factory.create(static_cast<readerfamily::PageId>(id), services, this);
+        CAccessible::nameControls(created);
         created->hide();
         m_pages[static_cast<std::size_t>(id)] = created;
     }
@@ -29,7 +31,7 @@ void CTab::createPages(const CPageFactory &factory, IMainWindowServices &service
     m_tabsBuilt = false;
 }
 
-CPage *CTab::page(PageId id) const
+CPage *CTab::page(readerfamily::PageId id) const
 {
     return m_pages[static_cast<std::size_t>(id)];
 }
@@ -40,7 +42,7 @@ void CTab::setUpFamily()
         rebuildTabs();
         m_tabsBuilt = true;
     }
-    if (const std::optional<PageId> parameterPage = CFamilyTable::parameterPageOf(m_deviceType))
+    if (const std::optional<readerfamily::PageId> parameterPage = readerfamily::parameterPageOf(m_deviceType))
         page(*parameterPage)->readParameters();
 }
 
@@ -54,7 +56,7 @@ void CTab::selectTab(int position)
 
 void CTab::stopAllWork()
 {
-    for (const PageId id : CFamilyTable::pagesStoppedAtClose())
+    for (const readerfamily::PageId id : readerfamily::pagesStoppedAtClose())
         page(id)->stopWork();
 }
 
@@ -67,15 +69,15 @@ void CTab::onSelectionChanged(int position)
 void CTab::handleSelection(int position)
 {
     hideAllPages();
-    const std::optional<PageId> id = CFamilyTable::pageAt(m_deviceType, position);
+    const std::optional<readerfamily::PageId> id = readerfamily::pageAt(m_deviceType, position);
     if (!id)
         return;
     CPage *shown = page(*id);
     shown->setEnabled(true);
     shown->show();
-    for (const PageId running : CFamilyTable::pagesToStop(m_deviceType, position))
+    for (const readerfamily::PageId running : readerfamily::pagesToStop(m_deviceType, position))
         page(running)->stopWork();
-    if (CFamilyTable::readsOnSelection(m_deviceType, *id))
+    if (readerfamily::readsOnSelection(m_deviceType, *id))
         shown->readParameters();
 }
 
@@ -84,7 +86,7 @@ void CTab::rebuildTabs()
     m_rebuilding = true;
     hideAllPages();
     clear();
-    for (const CFamilyTable::Tab &tab : CFamilyTable::tabsOf(m_deviceType))
+    for (const readerfamily::Tab &tab : readerfamily::tabsOf(m_deviceType))
         addTab(page(tab.page), m_services->text(tab.captionText));
     setCurrentIndex(0);
     if (QWidget *shown = currentWidget()) {

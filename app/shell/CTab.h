@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shell/CFamilyTable.h"
+#include "reader_family.h"
 
 #include <QTabWidget>
 
@@ -26,7 +26,7 @@ public:
 
     // Creates every page as a hidden child, then offers the welcome tab alone.
     void createPages(const CPageFactory &factory, IMainWindowServices &services);
-    CPage *page(PageId id) const;
+    CPage *page(readerfamily::PageId id) const;
 
     std::uint8_t deviceType() const { return m_deviceType; }
     void setDeviceType(std::uint8_t type) { m_deviceType = type; }
@@ -49,7 +49,7 @@ private:
     void rebuildTabs();
     void hideAllPages();
 
-    std::array<CPage *, pageCount> m_pages{};
+    std::array<CPage *, readerfamily::pageCount> m_pages{};
     IMainWindowServices *m_services = nullptr;
     std::uint8_t m_deviceType = 0;
     bool m_tabsBuilt = false;

@@ -2,6 +2,7 @@
 
 #include "shell/CDemoReader.h"
 #include "shell/CTagDeskDlg.h"
+#include "kit/CVersion.h"
 
 #include <optional>
 
@@ -14,7 +15,7 @@ CTagDeskApp::CTagDeskApp(int &argc, char **argv)
 
 QString CTagDeskApp::versionText()
 {
-    return QString::number(softwareVersion, 'f', 1);
+    return QString::number(CVersion::software, 'f', 1);
 }
 
 QString CTagDeskApp::windowCaption(const QString &programNameText)
@@ -22,14 +23,14 @@ QString CTagDeskApp::windowCaption(const QString &programNameText)
     return programNameText + u' ' + versionText();
 }
 
-int CTagDeskApp::run(const CStartOptions &options)
+int CTagDeskApp::run(const CStartOptions &options, const CPageFactory &pages)
 {
     // Made before the window, so it is still serving while the window closes the connection.
     std::optional<CDemoReader> demoReader;
     if (options.demo)
         demoReader.emplace();
     CTagDeskDlg mainWindow(CAppPaths::forRunningProgram(options.configDir),
-                           CDataFiles::forRunningProgram());
+                           CDataFiles::forRunningProgram(), pages);
     if (demoReader)
         mainWindow.preselectNetwork(CDemoReader::address, demoReader->portText());
     mainWindow.exec();

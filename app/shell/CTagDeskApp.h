@@ -4,6 +4,8 @@
 
 #include <QApplication>
 
+class CPageFactory;
+
 // The application object: runs the main window and ends the program when that window closes.
 class CTagDeskApp : public QApplication
 {
@@ -12,12 +14,10 @@ class CTagDeskApp : public QApplication
 public:
     CTagDeskApp(int &argc, char **argv);
 
-    // Runs the main window until it closes; returns the process exit code.
-    int run(const CStartOptions &options);
+    // Runs the main window with these pages until it closes; returns the process exit code.
+    int run(const CStartOptions &options, const CPageFactory &pages);
 
     static inline const QString programName = QStringLiteral("tagbench");
-    // The version shown in the window caption.
-    static constexpr double softwareVersion = 2.9;
     static QString versionText();
     // "<program name text> 2.9".
     static QString windowCaption(const QString &programNameText);

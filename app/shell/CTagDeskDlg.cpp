@@ -1,18 +1,25 @@
 #include "shell/CTagDeskDlg.h"
 
-#include "shell/CButtonST.h"
+#include "kit/CAccessible.h"
+#include "kit/CButtonST.h"
+#include "kit/CMyFunc.h"
+#include "kit/CMyListCtrl.h"
+#include "kit/CReaderEvents.h"
+#include "kit/CTextListModel.h"
+#include "reader_family.h"
 #include "shell/CConnectionPanel.h"
-#include "shell/CMyFunc.h"
-#include "shell/CMyListCtrl.h"
 #include "shell/CPageFactory.h"
 #include "shell/CTab.h"
 #include "shell/CTagDeskApp.h"
 #include "shell/CTrafficLog.h"
 
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QMenu>
+#include <QMessageBox>
 #include <QProcess>
 #include <QSplitter>
 #include <QThread>
@@ -27,6 +34,7 @@ constexpr int minimumTimeColumnWidth = 80;
 // Pause before each system-information request after an open; readers need a moment.
 constexpr unsigned long systemInfoPauseMs = 5;
 const QString networkScanTool = QStringLiteral("Seeker/Locator");
+const QString logoFile = QStringLiteral("logo/hello.bmp");
 
 QString versionText(std::uint8_t version)
 {
@@ -35,17 +43,13 @@ QString versionText(std::uint8_t version)
 
 } // namespace
 
-CTagDeskDlg::CTagDeskDlg(const CAppPaths &paths, const CDataFiles &dataFiles, QWidget *parent)
-    : CTagDeskDlg(paths, dataFiles, CPageFactory::standard(), parent)
-{
-}
-
 CTagDeskDlg::CTagDeskDlg(const CAppPaths &paths, const CDataFiles &dataFiles,
                          const CPageFactory &pages, QWidget *parent)
     : QDialog(parent)
     , m_services(paths, dataFiles)
     , m_prompts(this)
     , m_preferences(m_services, m_prompts)
+    , m_events(std::make_unique<CReaderEvents>(m_facade))
 {
     initialise(pages);
 }
@@ -53,7 +57,7 @@ CTagDeskDlg::CTagDeskDlg(const CAppPaths &paths, const CDataFiles &dataFiles,
 CTagDeskDlg::~CTagDeskDlg()
 {
     shutDown();
-    // Pages may still post lines or call the reader while they end: they go first, while the
+    // Pages may still post lines or hold jobs while they end: they go first, while the
     // services they were handed still exist.
     delete m_tabs;
 }
@@ -67,13 +71,15 @@ void CTagDeskDlg::initialise(const CPageFactory &pages)
     m_services.loadLanguage();
     applyTexts();
     m_panel->putConfiguration(m_services.config());
-    m_reader.setTransport(m_services.config().transport());
+    m_facade.setTransport(m_services.config().transport());
     setWindowTitle(CTagDeskApp::windowCaption(text(titleText)));
+    setWindowIcon(QIcon::fromTheme(CTagDeskApp::programName, QIcon(dataFile(logoFile))));
     m_tabs->createPages(pages, *this);
     m_services.attachSkin();
     setUpMessageList();
+    CAccessible::nameControls(this);
     connectActions();
-    publishTrafficLog();
+    subscribeTrafficLog();
 }
 
 void CTagDeskDlg::buildLayout()
@@ -82,8 +88,11 @@ void CTagDeskDlg::buildLayout()
     m_panel = new CConnectionPanel(this);
     m_tabs = new CTab(this);
     m_tabs->setObjectName(QStringLiteral("tabs"));
+    m_messageModel = new CTextListModel({{QString(), Qt::AlignHCenter}, {QString(), Qt::AlignLeft}},
+                                        messageListCapacity, this);
     m_messageList = new CMyListCtrl(this);
     m_messageList->setObjectName(QStringLiteral("messageList"));
+    m_messageList->setModel(m_messageModel);
 
     auto *top = new QWidget(this);
     auto *topRow = new QHBoxLayout(top);
@@ -102,9 +111,10 @@ void CTagDeskDlg::buildLayout()
 
 void CTagDeskDlg::setUpMessageList()
 {
-    m_messageList->setColumns({{text(timeColumnText), minimumTimeColumnWidth, Qt::AlignHCenter},
-                               {text(messageColumnText), 0, Qt::AlignLeft}});
+    m_messageModel->setColumnTitles({text(timeColumnText), text(messageColumnText)});
+    m_messageList->setColumnWidth(0, minimumTimeColumnWidth);
     m_messageList->horizontalHeader()->setStretchLastSection(true);
+    m_messageList->setAccessibleName(text(messageColumnText));
 }
 
 void CTagDeskDlg::sizeMessageColumns()
@@ -124,23 +134,40 @@ void CTagDeskDlg::showEvent(QShowEvent *event)
     }
 }
 
-void CTagDeskDlg::startMessageLog()
+void CTagDeskDlg::contextMenuEvent(QContextMenuEvent *event)
 {
-    // Runs on the consumer thread: the row is handed to the user-interface thread, the log
-    // file is written here. Rows arrive in queue order because queued calls keep theirs.
-    m_messages.start([this](const QString &line) {
-        const QString time = QTime::currentTime().toString(QStringLiteral("HH:mm:ss"));
-        QMetaObject::invokeMethod(
-            m_messageList, [this, time, line] { appendMessageRow(time, line); },
-            Qt::QueuedConnection);
-        m_services.logFile().appendLine(line);
-    });
+    QMenu menu(this);
+    menu.addAction(tr("About (&A)"), this, &CTagDeskDlg::showAbout);
+    menu.exec(event->globalPos());
 }
 
-void CTagDeskDlg::appendMessageRow(const QString &time, const QString &line)
+void CTagDeskDlg::showAbout()
 {
-    const int row = m_messageList->appendRow({time, line});
-    m_messageList->scrollToItem(m_messageList->item(row, 0));
+    QMessageBox::about(this, windowTitle(),
+                       CTagDeskApp::windowCaption(text(titleText)) + QStringLiteral("\n")
+                           + CTagDeskApp::programName + u' ' + CTagDeskApp::versionText());
+}
+
+void CTagDeskDlg::startMessageLog()
+{
+    // Runs on the consumer thread with every line waiting: the rows go to the user-interface
+    // thread as one batch, the log file is written here once per batch. Batches arrive in
+    // queue order because queued calls keep theirs.
+    m_messages.start([this](const QStringList &lines) {
+        const QString time = QTime::currentTime().toString(QStringLiteral("HH:mm:ss"));
+        QList<QStringList> rows;
+        rows.reserve(lines.size());
+        for (const QString &line : lines)
+            rows.append({time, line});
+        QMetaObject::invokeMethod(
+            m_messageModel,
+            [this, rows = std::move(rows)] {
+                m_messageModel->appendRows(rows);
+                m_messageList->scrollToBottom();
+            },
+            Qt::QueuedConnection);
+        m_services.logFile().appendLines(lines);
+    });
 }
 
 void CTagDeskDlg::fillDeviceLists()
@@ -170,14 +197,14 @@ void CTagDeskDlg::connectActions()
     connect(skinButton(), &QToolButton::clicked, this, [this] { m_preferences.chooseSkin(); });
 }
 
-void CTagDeskDlg::publishTrafficLog()
+void CTagDeskDlg::subscribeTrafficLog()
 {
     m_trafficLog = std::make_unique<CTrafficLog>(
         CTrafficLog::Texts{text(CTrafficLog::sentLabelText),
                            text(CTrafficLog::receivedLabelText),
                            text(CTrafficLog::linkLostText), text(CTrafficLog::linkRestoredText)},
         [this](const QString &line) { postLog(line); });
-    CTrafficLog::publish(m_trafficLog.get());
+    m_trafficLog->subscribe(*m_events);
 }
 
 QComboBox *CTagDeskDlg::languageList() const
@@ -196,62 +223,82 @@ void CTagDeskDlg::preselectNetwork(const QString &ipAddress, const QString &port
     m_panel->setNetworkFields(ipAddress, portText);
 }
 
+std::optional<CTagDeskDlg::OpenRequest> CTagDeskDlg::openRequest() const
+{
+    OpenRequest request;
+    request.transport = m_panel->chosenTransport(m_facade.transport());
+    switch (request.transport) {
+    case CReaderFacade::Serial:
+        // With no port listed and none typed there is nothing to open.
+        request.portName = CMyFunc::toNarrow(m_panel->serialPortName());
+        request.baudRate = m_panel->baudRate();
+        if (request.portName.isEmpty())
+            return std::nullopt;
+        break;
+    case CReaderFacade::Usb:
+        request.usbPosition = m_panel->usbPosition();
+        if (request.usbPosition < 0)
+            return std::nullopt;
+        break;
+    case CReaderFacade::Network:
+        request.ipAddress = CMyFunc::toNarrow(m_panel->ipAddressText());
+        request.port = static_cast<std::uint16_t>(m_panel->portText().toInt() & 0xFFFF);
+        break;
+    default:
+        return std::nullopt;
+    }
+    return request;
+}
+
 void CTagDeskDlg::openConnection()
 {
-    m_reader.setTransport(m_panel->chosenTransport(m_reader.transport()));
-    if (!openTransport())
+    if (m_connectionPending)
         return;
-    SystemInfo info{};
-    if (!readSystemInfo(info)) {
+    m_facade.setTransport(m_panel->chosenTransport(m_facade.transport()));
+    const std::optional<OpenRequest> request = openRequest();
+    if (!request)
+        return;
+    m_connectionPending = true;
+    m_panel->showBusy();
+    m_worker.submit(
+        this, [this, request = *request](IReader &) { return runOpen(request); },
+        [this, request = *request](const OpenOutcome &outcome) { finishOpen(request, outcome); });
+}
+
+// On the reader worker: the library calls of an Open and their log lines.
+CTagDeskDlg::OpenOutcome CTagDeskDlg::runOpen(const OpenRequest &request)
+{
+    OpenOutcome outcome;
+    if (!openTransport(request))
+        return outcome;
+    if (!readSystemInfo(outcome.info)) {
         postLog(text(noSystemInfoText));
-        m_reader.closeDevice();
-        return;
+        m_facade.closeDevice();
+        return outcome;
     }
-    rememberSettings();
-    m_reader.setCallbackDebug(&CTrafficLog::callback);
-    showConnected(info);
+    outcome.opened = true;
+    return outcome;
 }
 
-bool CTagDeskDlg::openTransport()
+bool CTagDeskDlg::openTransport(const OpenRequest &request)
 {
-    switch (m_reader.transport()) {
+    bool opened = false;
+    switch (request.transport) {
     case CReaderFacade::Serial:
-        return openSerial();
+        opened = m_facade.openSerial(request.portName, request.baudRate) != 0;
+        postLog(text(opened ? serialOpenedText : serialOpenFailedText));
+        break;
     case CReaderFacade::Usb:
-        return openUsb();
+        opened = m_facade.openUsb(static_cast<std::uint16_t>(request.usbPosition)) != 0;
+        postLog(text(opened ? usbOpenedText : usbOpenFailedText));
+        break;
     case CReaderFacade::Network:
-        return openNetwork();
+        opened = m_facade.openNetwork(request.ipAddress, request.port) != 0;
+        postLog(text(opened ? networkOpenedText : networkOpenFailedText));
+        break;
     default:
-        return false;
+        break;
     }
-}
-
-bool CTagDeskDlg::openSerial()
-{
-    // With no port listed and none typed there is nothing to open.
-    const QString portName = m_panel->serialPortName();
-    if (portName.isEmpty())
-        return false;
-    const bool opened = m_reader.openSerial(CMyFunc::toNarrow(portName), m_panel->baudRate());
-    postLog(text(opened ? serialOpenedText : serialOpenFailedText));
-    return opened;
-}
-
-bool CTagDeskDlg::openUsb()
-{
-    const int position = m_panel->usbPosition();
-    if (position < 0)
-        return false;
-    const bool opened = m_reader.openUsb(static_cast<std::uint16_t>(position));
-    postLog(text(opened ? usbOpenedText : usbOpenFailedText));
-    return opened;
-}
-
-bool CTagDeskDlg::openNetwork()
-{
-    const auto port = static_cast<std::uint16_t>(m_panel->portText().toInt() & 0xFFFF);
-    const bool opened = m_reader.openNetwork(CMyFunc::toNarrow(m_panel->ipAddressText()), port);
-    postLog(text(opened ? networkOpenedText : networkOpenFailedText));
     return opened;
 }
 
@@ -259,16 +306,30 @@ bool CTagDeskDlg::readSystemInfo(SystemInfo &info)
 {
     for (int attempt = 0; attempt < 2; ++attempt) {
         QThread::msleep(systemInfoPauseMs);
-        if (m_reader.getDeviceSystemInfo(info.data()))
+        if (const std::optional<SystemInfo> answer = m_reader.systemInfo()) {
+            info = *answer;
             return true;
+        }
     }
     return false;
 }
 
-void CTagDeskDlg::rememberSettings()
+void CTagDeskDlg::finishOpen(const OpenRequest &request, const OpenOutcome &outcome)
+{
+    m_connectionPending = false;
+    if (!outcome.opened) {
+        m_panel->showClosed();
+        return;
+    }
+    rememberSettings(request.transport);
+    m_events->setTrafficEnabled(true);
+    showConnected(outcome.info);
+}
+
+void CTagDeskDlg::rememberSettings(int transport)
 {
     CConfigStore &config = m_services.config();
-    switch (m_reader.transport()) {
+    switch (transport) {
     case CReaderFacade::Serial:
         config.rememberSerialOpen(m_panel->serialPosition(), m_panel->baudPosition());
         break;
@@ -286,11 +347,14 @@ void CTagDeskDlg::rememberSettings()
 void CTagDeskDlg::showConnected(const SystemInfo &info)
 {
     const std::uint8_t type = info[2];
-    m_panel->showIdentity(CMyFunc::bytesToCompactHex(info.data() + 2, 7), versionText(info[0]),
-                          versionText(info[1]));
-    m_panel->showOpen(type != alderType);
+    std::copy(info.begin() + 2, info.begin() + 9, m_serialNumber.begin());
+    m_panel->showIdentity(CMyFunc::bytesToCompactHex(m_serialNumber.data(), 7),
+                          versionText(info[0]), versionText(info[1]));
+    m_panel->showOpen(readerfamily::familyOf(type) != readerfamily::Family::Alder);
+    m_deviceType = type;
     m_tabs->setDeviceType(type);
     m_connected = true;
+    m_events->notifyConnection(true);
     setUpPages(type);
 }
 
@@ -309,26 +373,37 @@ void CTagDeskDlg::setUpPages(std::uint8_t type)
 void CTagDeskDlg::closeConnection()
 {
     m_tabs->stopAllWork();
-    m_reader.setCallbackDebug(nullptr);
-    m_reader.closeDevice();
+    m_events->setTrafficEnabled(false);
     m_connected = false;
-    postLog(text(closedText));
-    m_panel->showClosed();
+    m_connectionPending = true;
+    m_panel->showBusy();
+    m_worker.submit(
+        this,
+        [this](IReader &) {
+            m_facade.closeDevice();
+            postLog(text(closedText));
+        },
+        [this] {
+            m_connectionPending = false;
+            m_panel->showClosed();
+            m_events->notifyConnection(false);
+        });
 }
 
 void CTagDeskDlg::relayClose()
 {
-    postRelayResult(m_reader.relayOn());
+    // The outcome is posted from the job, so it follows the command's traffic lines.
+    m_worker.post([this](IReader &reader) { postRelayResult(reader.relayOn()); });
 }
 
 void CTagDeskDlg::relayRelease()
 {
-    postRelayResult(m_reader.relayOff());
+    m_worker.post([this](IReader &reader) { postRelayResult(reader.relayOff()); });
 }
 
-void CTagDeskDlg::postRelayResult(int result)
+void CTagDeskDlg::postRelayResult(bool done)
 {
-    postLog(text(result == 0 ? failedText : doneText));
+    postLog(text(done ? doneText : failedText));
 }
 
 void CTagDeskDlg::scanPorts()
@@ -359,6 +434,16 @@ QStringList CTagDeskDlg::protocols() const
     return m_services.config().protocols();
 }
 
+QString CTagDeskDlg::dataFile(const QString &relativePath) const
+{
+    return m_services.dataFiles().locate(relativePath);
+}
+
+QString CTagDeskDlg::setting(const QString &key) const
+{
+    return m_services.config().readText(key);
+}
+
 void CTagDeskDlg::postLog(const QString &line)
 {
     m_messages.post(line);
@@ -386,8 +471,13 @@ void CTagDeskDlg::shutDown()
         return;
     m_shutDown = true;
     // The consumer goes first: lines posted from here on, Close's own included, are dropped,
-    // and no queued row can reach a list that is about to go.
+    // and no queued row can reach a list that is about to go. The worker finishes its job
+    // (an Open waits at most for its time-outs) before the connection closes here directly.
     m_messages.stop();
-    closeConnection();
-    CTrafficLog::publish(nullptr);
+    m_tabs->stopAllWork();
+    m_worker.stop();
+    m_events->setTrafficEnabled(false);
+    m_events->setReportsEnabled(false);
+    m_facade.closeDevice();
+    m_connected = false;
 }

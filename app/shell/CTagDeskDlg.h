@@ -1,11 +1,13 @@
 #pragma once
 
+#include "kit/CReader.h"
+#include "kit/CReaderFacade.h"
+#include "kit/CReaderWorker.h"
+#include "kit/IMainWindowServices.h"
 #include "shell/CMessageQueue.h"
 #include "shell/CPreferenceActions.h"
-#include "shell/CReaderFacade.h"
 #include "shell/CShellPrompts.h"
 #include "shell/CShellServices.h"
-#include "shell/IMainWindowServices.h"
 
 #include <QDialog>
 
@@ -18,24 +20,25 @@ class CButtonST;
 class CConnectionPanel;
 class CMyListCtrl;
 class CPageFactory;
+class CReaderEvents;
 class CTab;
+class CTextListModel;
 class CTrafficLog;
 class QComboBox;
 
 // The main window: the connection panel, the tab control with the pages of the connected
 // reader's family, and the message list that shows every log line of the program (each also
 // goes to the log file). It owns the connection: Open reads the reader's identity and picks
-// the family's pages, Close ends the pages' work and the connection.
+// the family's pages, Close ends the pages' work and the connection. Both run on the reader
+// worker, so a reader that does not answer never freezes the window.
 class CTagDeskDlg : public QDialog, public IMainWindowServices
 {
     Q_OBJECT
 
 public:
     // Constructs the shell services (creates SystemConfig.ini when missing, starts the log
-    // file), then initialises the window: message log, device lists, configuration,
-    // language, captions, pages, skin.
-    CTagDeskDlg(const CAppPaths &paths, const CDataFiles &dataFiles, QWidget *parent = nullptr);
-    // The same with the page classes of the given factory (tests use fake pages).
+    // file), then initialises the window with the factory's pages: message log, device lists,
+    // configuration, language, captions, pages, skin.
     CTagDeskDlg(const CAppPaths &paths, const CDataFiles &dataFiles, const CPageFactory &pages,
                 QWidget *parent = nullptr);
     ~CTagDeskDlg() override;
@@ -45,6 +48,7 @@ public:
 
     CTab *tabs() const { return m_tabs; }
     CMyListCtrl *messageList() const { return m_messageList; }
+    CTextListModel *messages() const { return m_messageModel; }
     QComboBox *languageList() const;
     CButtonST *skinButton() const;
 
@@ -52,20 +56,28 @@ public:
     // (the demo reader).
     void preselectNetwork(const QString &ipAddress, const QString &portText);
 
-    // The panel's buttons.
+    // The panel's buttons. Open, Close and the relay run on the reader worker.
     void openConnection();
     void relayClose();
     void relayRelease();
     void scanPorts();
     void scanNetwork();
+    // Whether an Open or Close is still on its way.
+    bool connectionPending() const { return m_connectionPending; }
 
     // IMainWindowServices
     bool isConnected() const override { return m_connected; }
-    int transport() const override { return m_reader.transport(); }
-    CReaderFacade &reader() override { return m_reader; }
+    int transport() const override { return m_facade.transport(); }
+    std::uint8_t deviceType() const override { return m_deviceType; }
+    std::array<std::uint8_t, 7> serialNumber() const override { return m_serialNumber; }
+    IReader &reader() override { return m_reader; }
+    CReaderWorker &worker() override { return m_worker; }
+    CReaderEvents &events() override { return *m_events; }
     QStringList languageNames() const override;
     QStringList frequencyPresets() const override;
     QStringList protocols() const override;
+    QString dataFile(const QString &relativePath) const override;
+    QString setting(const QString &key) const override;
     void postLog(const QString &line) override;
     void closeConnection() override;
     void setNetworkFields(const QString &ipAddress, const QString &portText) override;
@@ -85,8 +97,8 @@ public:
     static constexpr int closedText = 1017;
     static constexpr int failedText = 1022;
     static constexpr int doneText = 1023;
-    // Readers of this type byte have no relay.
-    static constexpr std::uint8_t alderType = 0xE0;
+    // The message list shows this many newest lines; the log file keeps all of them.
+    static constexpr int messageListCapacity = 100000;
 
 public slots:
     // The window's close request: ends the message log, closes the connection, then the run.
@@ -94,44 +106,67 @@ public slots:
 
 protected:
     void showEvent(QShowEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
 
 private:
-    using SystemInfo = std::array<std::uint8_t, 10>;
+    // What the operator chose to open, read from the panel on the user-interface thread.
+    struct OpenRequest
+    {
+        int transport = 0;
+        QByteArray portName;
+        int baudRate = 0;
+        int usbPosition = -1;
+        QByteArray ipAddress;
+        std::uint16_t port = 0;
+    };
+    struct OpenOutcome
+    {
+        bool opened = false;
+        SystemInfo info{};
+    };
 
     void initialise(const CPageFactory &pages);
     void buildLayout();
     void setUpMessageList();
     void sizeMessageColumns();
     void startMessageLog();
-    void appendMessageRow(const QString &time, const QString &line);
     void fillDeviceLists();
     void applyTexts();
     void connectActions();
-    void publishTrafficLog();
+    void subscribeTrafficLog();
+    void showAbout();
 
-    bool openTransport();
-    bool openSerial();
-    bool openUsb();
-    bool openNetwork();
+    std::optional<OpenRequest> openRequest() const;
+    OpenOutcome runOpen(const OpenRequest &request);
+    bool openTransport(const OpenRequest &request);
     bool readSystemInfo(SystemInfo &info);
-    void rememberSettings();
+    void finishOpen(const OpenRequest &request, const OpenOutcome &outcome);
+    void rememberSettings(int transport);
     void showConnected(const SystemInfo &info);
     void setUpPages(std::uint8_t type);
-    void postRelayResult(int result);
+    void postRelayResult(bool done);
     void shutDown();
 
     CShellServices m_services;
     CWidgetPrompts m_prompts;
     CPreferenceActions m_preferences;
-    CReaderFacade m_reader;
     CMessageQueue m_messages;
+    CReaderFacade m_facade;
+    CReader m_reader{m_facade};
+    std::unique_ptr<CReaderEvents> m_events;
     std::unique_ptr<CTrafficLog> m_trafficLog;
+    // Last of the reader members: its thread ends before the reader it calls goes.
+    CReaderWorker m_worker{m_reader};
 
     CConnectionPanel *m_panel = nullptr;
     CTab *m_tabs = nullptr;
     CMyListCtrl *m_messageList = nullptr;
+    CTextListModel *m_messageModel = nullptr;
 
     std::atomic<bool> m_connected{false};
+    bool m_connectionPending = false;
+    std::uint8_t m_deviceType = 0;
+    std::array<std::uint8_t, 7> m_serialNumber{};
     std::uint8_t m_previousType = 0;
     bool m_shutDown = false;
     bool m_messageColumnsSized = false;

@@ -1,14 +1,11 @@
 #include "shell/CTrafficLog.h"
 
-#include "shell/CMyFunc.h"
+#include "kit/CMyFunc.h"
+#include "kit/CReaderEvents.h"
 
 #include <algorithm>
-#include <atomic>
 
 namespace {
-
-// The library callback has no context argument, so it finds its log through this pointer.
-std::atomic<CTrafficLog *> publishedLog{nullptr};
 
 enum Event : std::int32_t { LinkRestored = 0, LinkLost = 1, Frame = 2 };
 enum Direction : std::int32_t { Received = 0, Sent = 1 };
@@ -23,8 +20,8 @@ CTrafficLog::CTrafficLog(Texts texts, Post post)
 
 CTrafficLog::~CTrafficLog()
 {
-    CTrafficLog *self = this;
-    publishedLog.compare_exchange_strong(self, nullptr);
+    for (const QMetaObject::Connection &connection : m_connections)
+        QObject::disconnect(connection);
 }
 
 QStringList CTrafficLog::frameLines(const QString &label, const std::uint8_t *data,
@@ -62,14 +59,21 @@ void CTrafficLog::report(std::int32_t event, std::int32_t value, const std::uint
     }
 }
 
-void CTrafficLog::publish(CTrafficLog *log)
+void CTrafficLog::subscribe(CReaderEvents &events)
 {
-    publishedLog = log;
-}
-
-void CTrafficLog::callback(std::int32_t event, std::int32_t value, const std::uint8_t *data,
-                           std::int32_t length, const std::uint8_t * /*serial7*/)
-{
-    if (const CTrafficLog *log = publishedLog.load())
-        log->report(event, value, data, length);
+    // Direct: the lines keep the order of the library's events, whatever the user-interface
+    // thread is doing.
+    m_connections.append(QObject::connect(
+        &events, &CReaderEvents::linkLost, &events, [this] { report(LinkLost, 0, nullptr, 0); },
+        Qt::DirectConnection));
+    m_connections.append(QObject::connect(
+        &events, &CReaderEvents::linkRestored, &events,
+        [this] { report(LinkRestored, 0, nullptr, 0); }, Qt::DirectConnection));
+    m_connections.append(QObject::connect(
+        &events, &CReaderEvents::trafficFrame, &events,
+        [this](int direction, const QByteArray &frame) {
+            report(Frame, direction, reinterpret_cast<const std::uint8_t *>(frame.constData()),
+                   static_cast<std::int32_t>(frame.size()));
+        },
+        Qt::DirectConnection));
 }

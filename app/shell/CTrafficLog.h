@@ -1,15 +1,19 @@
 #pragma once
 
 #include <QString>
+#include <QList>
+#include <QObject>
 #include <QStringList>
 
 #include <cstdint>
 #include <functional>
 
-// The traffic callback the main window registers with the reader library while a reader is
-// open: link events and every frame sent or received become log lines. The library calls it
-// on the sending thread and on its own receive and monitor threads, so it only formats and
-// posts; it never touches a widget or waits for another thread.
+class CReaderEvents;
+
+// The traffic of the open connection as log lines: link events and every frame sent or
+// received. It listens to the reader events on the library's own threads (the sending thread,
+// the receive and monitor threads), so it only formats and posts; it never touches a widget
+// or waits for another thread.
 class CTrafficLog
 {
 public:
@@ -42,13 +46,12 @@ public:
     void report(std::int32_t event, std::int32_t value, const std::uint8_t *data,
                 std::int32_t length) const;
 
-    // Makes this object the one the library callback reports to (null: none).
-    static void publish(CTrafficLog *log);
-    // The function handed to SetCallbackDebug.
-    static void callback(std::int32_t event, std::int32_t value, const std::uint8_t *data,
-                         std::int32_t length, const std::uint8_t *serial7);
+    // Posts the lines of every link event and frame the reader events report from now on,
+    // until this object is destroyed.
+    void subscribe(CReaderEvents &events);
 
 private:
     Texts m_texts;
     Post m_post;
+    QList<QMetaObject::Connection> m_connections;
 };

@@ -2,7 +2,7 @@
 // crash, and the written key must read back whatever surrounds it.
 #include <cassert>
 
-#include "shell/CIniFile.h"
+#include "kit/CIniFile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     const QByteArray bytes(reinterpret_cast<const char *>(data), qsizetype(size));

@@ -8,7 +8,7 @@
 #include <exception>
 #include <string>
 
-#include "families.h"
+#include "reader_family.h"
 #include "reader_model.h"
 #include "virtual_reader.h"
 
@@ -37,7 +37,7 @@ struct Options {
 
 void addOptions(CLI::App &app, Options &o) {
     app.add_option("--family", o.reader.family,
-                   "Reader family (" + readersim::familyNames() + ") or a type byte as 0x..")
+                   "Reader family (" + readerfamily::familyNames() + ") or a type byte as 0x..")
         ->default_val("fir");
     app.add_option("--tags", o.reader.tagCount, "Virtual tags in the field at start")
         ->default_val(5)

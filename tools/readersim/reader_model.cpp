@@ -373,7 +373,7 @@ ReaderModel::Reply ReaderModel::setSystemInfo(std::span<const uint8_t> data) {
     hardwareVersion = data[5];
     const uint8_t newType = data[6];
     std::copy(data.begin() + 6, data.end(), serial.begin());
-    if (familyOfType(newType) != family()) setType(newType);
+    if (readerfamily::familyOf(newType) != family()) setType(newType);
     return {};
 }
 

@@ -10,11 +10,14 @@
 #include <string>
 #include <vector>
 
-#include "families.h"
+#include "reader_family.h"
 #include "request_parser.h"
 #include "virtual_tag.h"
 
 namespace readersim {
+
+using readerfamily::Family;
+using readerfamily::FamilyTraits;
 
 using WhiteListEntry = std::array<uint8_t, 4>;
 
@@ -56,11 +59,11 @@ public:
 
     // --- identity ---
     uint8_t type() const { return serial[0]; }
-    Family family() const { return familyOfType(type()); }
-    const FamilyTraits &traits() const { return traitsOf(family()); }
+    Family family() const { return readerfamily::familyOf(type()); }
+    const FamilyTraits &traits() const { return readerfamily::traitsOf(family()); }
     // Changes the type byte (first serial byte) and restores that family's records.
     void setType(uint8_t type);
-    int antennaCount() const { return readersim::antennaCount(type()); }
+    int antennaCount() const { return readerfamily::antennaCount(type()); }
     // The reader's own bus address (device record byte 2).
     uint8_t address() const { return deviceRecord.body[2]; }
 
@@ -78,7 +81,7 @@ public:
     void restoreDeviceDefaults();
     void restoreNetDefaults();
     void restoreSpecialDefaults();
-    int deviceRecordSize() const { return traits().deviceRecordSize; }
+    int deviceRecordSize() const { return traits().deviceRecord.read; }
 
     // --- clock: runs from the moment it was set ---
     std::array<uint8_t, 6> clock() const;

@@ -22,7 +22,7 @@ constexpr std::chrono::milliseconds kSplitPause{2};
 constexpr std::chrono::milliseconds kNoPeerPause{10};
 
 uint8_t parseTypeOrThrow(const std::string &family) {
-    const std::optional<uint8_t> type = parseFamilyOrType(family);
+    const std::optional<uint8_t> type = readerfamily::parseFamilyOrType(family);
     if (!type) throw std::invalid_argument("unknown reader family: " + family);
     return *type;
 }

@@ -226,15 +226,16 @@ TEST_F(MainWindowTest, RelayButtonsSwitchTheReadersRelay)
     flushMessages();
     const qsizetype before = messages().size();
 
+    const auto relayClosed = [&] {
+        bool closed = false;
+        reader->withModel([&](readersim::ReaderModel &model) { closed = model.relayClosed; });
+        return closed;
+    };
     child<QPushButton>("relayCloseButton")->click();
-    bool closed = false;
-    reader->withModel([&](readersim::ReaderModel &model) { closed = model.relayClosed; });
-    EXPECT_TRUE(closed);
+    EXPECT_TRUE(waitUntil(relayClosed));
     child<QPushButton>("relayReleaseButton")->click();
-    reader->withModel([&](readersim::ReaderModel &model) { closed = model.relayClosed; });
-    EXPECT_FALSE(closed);
-    flushMessages();
-    EXPECT_EQ(messages().mid(before).count(text(1023)), 2);
+    EXPECT_TRUE(waitUntil([&] { return !relayClosed(); }));
+    EXPECT_TRUE(waitUntil([&] { return messages().mid(before).count(text(1023)) == 2; }));
 
     // A reader that refuses: the failure line.
     readersim::Faults faults;

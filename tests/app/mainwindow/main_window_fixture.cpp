@@ -1,13 +1,16 @@
 #include "main_window_fixture.h"
 
-#include "shell/CConfigStore.h"
+#include "kit/CConfigStore.h"
 #include "shell/CConnectionPanel.h"
-#include "shell/CMyListCtrl.h"
+#include "kit/CTextListModel.h"
+#include "page_test_kit.h"
 #include "shell/CPageFactory.h"
 #include "shell/CTab.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -22,7 +25,7 @@ const QString markerLine = QStringLiteral("--- test marker %1 ---");
 CPageFactory countingPages()
 {
     CPageFactory factory;
-    for (int id = 0; id < pageCount; ++id)
+    for (int id = 0; id < readerfamily::pageCount; ++id)
         factory.registerPage(static_cast<PageId>(id), CPageFactory::makerOf<CountingPage>());
     return factory;
 }
@@ -78,37 +81,32 @@ void MainWindowTest::openNetwork(std::uint16_t port)
 void MainWindowTest::pressOpen()
 {
     child<QPushButton>("openButton")->click();
+    ASSERT_TRUE(waitUntil([this] { return !window_->connectionPending(); }));
 }
 
 void MainWindowTest::pressClose()
 {
     child<QPushButton>("closeButton")->click();
+    ASSERT_TRUE(waitUntil([this] { return !window_->connectionPending(); }));
 }
 
 bool MainWindowTest::waitUntil(const std::function<bool()> &condition,
                                std::chrono::milliseconds deadline)
 {
-    const auto end = std::chrono::steady_clock::now() + deadline;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > end)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(2);
-    }
-    return true;
+    return pagetest::waitUntil(condition, deadline);
 }
 
 void MainWindowTest::flushMessages()
 {
     const QString marker = markerLine.arg(++markers_);
     window_->postLog(marker);
-    ASSERT_TRUE(waitUntil([&] { return messages().endsWith(marker); }));
+    ASSERT_TRUE(waitUntil([&] { return messages().contains(marker); }));
 }
 
 QStringList MainWindowTest::messages() const
 {
     QStringList lines;
-    const CMyListCtrl *list = window_->messageList();
+    const CTextListModel *list = window_->messages();
     for (int row = 0; row < list->rowCount(); ++row)
         lines.append(list->cellText(row, 1));
     return lines;
@@ -126,15 +124,20 @@ bool MainWindowTest::waitForMessage(const QString &line)
 
 QStringList MainWindowTest::logLines() const
 {
-    QFile file(window_->services().logFile().currentFilePath());
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
+    // Every file of the run, oldest first (their names are their start times).
+    const QDir folder = QFileInfo(window_->services().logFile().currentFilePath()).dir();
     QStringList lines;
-    // The byte-order mark opens the file; each line is "[date time] text".
-    for (const QString &line : decodeUtf16LittleEndian(file.readAll()).split(u'\n')) {
-        const qsizetype textStart = line.indexOf(QStringLiteral("] "));
-        if (textStart >= 0)
-            lines.append(line.mid(textStart + 2));
+    for (const QFileInfo &entry :
+         folder.entryInfoList({QStringLiteral("*.log")}, QDir::Files, QDir::Name)) {
+        QFile file(entry.filePath());
+        if (!file.open(QIODevice::ReadOnly))
+            continue;
+        // The byte-order mark opens the file; each line is "[date time] text".
+        for (const QString &line : decodeUtf16LittleEndian(file.readAll()).split(u'\n')) {
+            const qsizetype textStart = line.indexOf(QStringLiteral("] "));
+            if (textStart >= 0)
+                lines.append(line.mid(textStart + 2));
+        }
     }
     return lines;
 }

@@ -2,8 +2,8 @@
 // control calls, and helpers to wait for what the window shows.
 #pragma once
 
-#include "shell/CFamilyTable.h"
-#include "shell/CPage.h"
+#include "reader_family.h"
+#include "kit/CPage.h"
 #include "shell/CTagDeskDlg.h"
 #include "virtual_reader.h"
 
@@ -22,6 +22,8 @@ class QPushButton;
 class QRadioButton;
 
 namespace mainwindowtest {
+
+using readerfamily::PageId;
 
 // Stands for any page: counts the tab control's calls.
 class CountingPage final : public CPage
@@ -75,7 +77,7 @@ protected:
     QString configText(const QString &key) const;
 
     QStringList tabCaptions() const;
-    CountingPage *page(PageId id) const;
+    CountingPage *page(readerfamily::PageId id) const;
 
     template <typename Widget>
     Widget *child(const char *name) const

@@ -3,11 +3,13 @@
 #include "main_window_fixture.h"
 
 #include "frame.h"
-#include "shell/CMyListCtrl.h"
+#include "kit/CMyListCtrl.h"
+#include "kit/CTextListModel.h"
 #include "shell/CTrafficLog.h"
 
 #include <QRegularExpression>
 
+#include <array>
 #include <atomic>
 #include <thread>
 #include <vector>
@@ -29,27 +31,49 @@ std::vector<std::uint8_t> responseFrame(std::size_t size)
 
 } // namespace
 
-TEST_F(MainWindowTest, PostedLinesShowWithTheirTimeAndGoToTheLogFile)
+TEST_F(MainWindowTest, FiftyThousandLinesFromThreeThreadsShowAndReachTheLogFileInOrder)
 {
     createWindow();
+    constexpr int perThread = 16667;
     std::vector<std::thread> posters;
     for (int thread = 0; thread < 3; ++thread)
         posters.emplace_back([this, thread] {
-            for (int index = 0; index < 20; ++index)
+            for (int index = 0; index < perThread; ++index)
                 window_->postLog(QStringLiteral("line %1.%2").arg(thread).arg(index));
         });
     for (std::thread &poster : posters)
         poster.join();
     flushMessages();
 
-    const CMyListCtrl *list = window_->messageList();
-    ASSERT_EQ(list->rowCount(), 61);
+    const CTextListModel *list = window_->messages();
+    ASSERT_EQ(list->rowCount(), 3 * perThread + 1);
+    std::array<int, 3> next{};
+    for (int row = 0; row + 1 < list->rowCount(); ++row) {
+        const QStringList parts = list->cellText(row, 1).mid(5).split(u'.');
+        ASSERT_EQ(parts[1].toInt(), next[std::size_t(parts[0].toInt())]++) << row;
+    }
     const QRegularExpression time(QStringLiteral("^\\d\\d:\\d\\d:\\d\\d$"));
     for (int row = 0; row < list->rowCount(); ++row)
         EXPECT_TRUE(time.match(list->cellText(row, 0)).hasMatch()) << row;
-    EXPECT_EQ(list->horizontalHeaderItem(0)->text(), text(1002));
-    EXPECT_EQ(list->horizontalHeaderItem(1)->text(), text(1003));
+    EXPECT_EQ(list->headerData(0, Qt::Horizontal).toString(), text(1002));
+    EXPECT_EQ(list->headerData(1, Qt::Horizontal).toString(), text(1003));
     EXPECT_TRUE(waitUntil([this] { return logLines() == messages(); }));
+}
+
+TEST_F(MainWindowTest, TheListKeepsTheNewestHundredThousandLinesAndTheFileKeepsAll)
+{
+    createWindow();
+    constexpr int posted = CTagDeskDlg::messageListCapacity + 20;
+    for (int index = 0; index < posted; ++index)
+        window_->postLog(QString::number(index));
+    flushMessages();
+    const CTextListModel *list = window_->messages();
+    ASSERT_EQ(list->rowCount(), CTagDeskDlg::messageListCapacity);
+    EXPECT_EQ(list->cellText(0, 1), QString::number(posted - CTagDeskDlg::messageListCapacity + 1));
+    EXPECT_EQ(list->cellText(list->rowCount() - 2, 1), QString::number(posted - 1));
+    const QStringList file = logLines();
+    ASSERT_EQ(file.size(), posted + 1);
+    EXPECT_EQ(file.front(), QStringLiteral("0"));
 }
 
 TEST_F(MainWindowTest, TheTimeColumnTakesHalfTheListLess330)
@@ -61,7 +85,9 @@ TEST_F(MainWindowTest, TheTimeColumnTakesHalfTheListLess330)
     const int half = list->viewport()->width() / 2;
     ASSERT_GT(half, 330);
     EXPECT_EQ(list->columnWidth(0), half - 330);
-    EXPECT_EQ(list->horizontalHeaderItem(0)->textAlignment() & Qt::AlignHorizontal_Mask,
+    EXPECT_EQ(window_->messages()->headerData(0, Qt::Horizontal, Qt::TextAlignmentRole)
+                      .value<Qt::Alignment>()
+                  & Qt::AlignHorizontal_Mask,
               Qt::AlignHCenter);
 }
 
@@ -113,8 +139,9 @@ TEST_F(MainWindowTest, CommandsShowTheirSentAndReceivedFrames)
     pressClose();
     flushMessages();
     const qsizetype afterClose = messages().size();
-    // Without a connection nothing is sent, and the callback is gone.
+    // Without a connection nothing is sent, and the callback is gone: the failure alone.
     window_->relayClose();
+    ASSERT_TRUE(waitForMessage(text(1022)));
     flushMessages();
     EXPECT_EQ(messages().size(), afterClose + 2);
 }
@@ -147,9 +174,8 @@ TEST_F(MainWindowTest, ClosingTheWindowWhileTrafficFlowsEndsCleanly)
     reader->startActive(std::chrono::milliseconds(1), 1);
     std::atomic<bool> running{true};
     std::thread commands([&] {
-        std::uint8_t state = 0;
         while (running)
-            window_->reader().readTransState(&state);
+            window_->reader().checkModule();
     });
     std::thread poster([&] {
         while (running) {

@@ -18,9 +18,9 @@ class Collector
 public:
     CMessageQueue::Sink sink()
     {
-        return [this](const QString &line) {
+        return [this](const QStringList &lines) {
             std::lock_guard lock(m_mutex);
-            m_lines.append(line);
+            m_lines.append(lines);
             m_changed.notify_all();
         };
     }
@@ -100,10 +100,11 @@ TEST(MessageQueueTest, StopDropsWaitingLinesAndEndsTheConsumer)
     std::unique_lock held(gate);
     QStringList delivered;
     CMessageQueue queue;
-    // The sink blocks on the first line until the gate opens, so the others stay queued.
-    queue.start([&](const QString &line) {
+    // The sink blocks on the first batch until the gate opens; what was posted meanwhile
+    // stays queued and is dropped.
+    queue.start([&](const QStringList &lines) {
         std::lock_guard wait(gate);
-        delivered.append(line);
+        delivered.append(lines.join(u','));
     });
     queue.post(QStringLiteral("first"));
     queue.post(QStringLiteral("second"));
@@ -121,7 +122,7 @@ TEST(MessageQueueTest, StopWithoutStartAndTwiceIsHarmless)
 {
     CMessageQueue queue;
     queue.stop();
-    queue.start([](const QString &) {});
+    queue.start([](const QStringList &) {});
     queue.stop();
     queue.stop();
     EXPECT_FALSE(queue.isRunning());

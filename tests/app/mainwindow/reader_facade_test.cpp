@@ -1,4 +1,4 @@
-#include "shell/CReaderFacade.h"
+#include "kit/CReaderFacade.h"
 
 #include <gtest/gtest.h>
 

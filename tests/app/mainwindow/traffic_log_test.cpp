@@ -1,3 +1,5 @@
+#include "kit/CReaderEvents.h"
+#include "kit/CReaderFacade.h"
 #include "shell/CTrafficLog.h"
 
 #include <gtest/gtest.h>
@@ -80,26 +82,19 @@ TEST(TrafficLogTest, EventsPostTheirTexts)
                                    QStringLiteral("Recv: 5A 4B ")}));
 }
 
-TEST(TrafficLogTest, TheLibraryCallbackReachesThePublishedLogOnly)
+TEST(TrafficLogTest, ASubscribedLogPostsTheReaderEventsUntilItIsDestroyed)
 {
+    CReaderFacade facade;
+    CReaderEvents events(facade);
     QStringList posted;
-    CTrafficLog log(testTexts(), [&](const QString &line) { posted.append(line); });
-    CTrafficLog::callback(1, 0, nullptr, 0, nullptr);
-    EXPECT_TRUE(posted.isEmpty());
-    CTrafficLog::publish(&log);
-    CTrafficLog::callback(1, 0, nullptr, 0, nullptr);
-    CTrafficLog::publish(nullptr);
-    CTrafficLog::callback(1, 0, nullptr, 0, nullptr);
-    EXPECT_EQ(posted, QStringList{QStringLiteral("lost")});
-}
-
-TEST(TrafficLogTest, ADestroyedLogIsNoLongerPublished)
-{
+    const std::uint8_t frame[] = {0x4A, 0x51};
     {
-        CTrafficLog log(testTexts(), [](const QString &) {});
-        CTrafficLog::publish(&log);
+        CTrafficLog log(testTexts(), [&](const QString &line) { posted.append(line); });
+        log.subscribe(events);
+        events.onTrafficEvent(1, 0, nullptr, 0);
+        events.onTrafficEvent(2, 0, frame, 2);
     }
-    // Would touch freed memory if the pointer had stayed.
-    CTrafficLog::callback(1, 0, nullptr, 0, nullptr);
-    SUCCEED();
+    // Would touch freed memory if the subscription had stayed.
+    events.onTrafficEvent(0, 0, nullptr, 0);
+    EXPECT_EQ(posted, (QStringList{QStringLiteral("lost"), QStringLiteral("Recv: 4A 51 ")}));
 }

@@ -1,4 +1,4 @@
-#include "shell/CConfigStore.h"
+#include "kit/CConfigStore.h"
 #include "test_files.h"
 
 #include <QTemporaryDir>

@@ -1,4 +1,4 @@
-#include "shell/CIniFile.h"
+#include "kit/CIniFile.h"
 #include "test_files.h"
 
 #include <QTemporaryDir>

@@ -1,4 +1,4 @@
-#include "shell/CLanguageStore.h"
+#include "kit/CLanguageStore.h"
 #include "test_files.h"
 
 #include <QTemporaryDir>

@@ -1,4 +1,4 @@
-#include "shell/CMyFunc.h"
+#include "kit/CMyFunc.h"
 #include "test_files.h"
 
 #include <QDir>

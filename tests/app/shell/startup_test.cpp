@@ -1,5 +1,6 @@
-#include "shell/CButtonST.h"
-#include "shell/CLanguageStore.h"
+#include "kit/CButtonST.h"
+#include "kit/CLanguageStore.h"
+#include "shell/CPageFactory.h"
 #include "shell/CTagDeskDlg.h"
 #include "test_files.h"
 
@@ -64,7 +65,7 @@ protected:
 
 TEST_F(StartupTest, FirstStartComesUpInChineseWithTheDefaultSkin)
 {
-    CTagDeskDlg window(paths(), dataNextToExecutable());
+    CTagDeskDlg window(paths(), dataNextToExecutable(), CPageFactory());
     window.show();
     const CLanguageStore chinese = shippedLanguage(QStringLiteral("Chinese"));
 
@@ -88,7 +89,7 @@ TEST_F(StartupTest, ConfiguredLanguageGivesItsCaptions)
 {
     writeConfig("[SystemConfig]\nLanguageSelect=1\nLanguageNum=2\nLanguage1=Chinese\n"
                 "Language2=English\nSkinFile=missing.skin\n");
-    CTagDeskDlg window(paths(), dataNextToExecutable());
+    CTagDeskDlg window(paths(), dataNextToExecutable(), CPageFactory());
     const CLanguageStore english = shippedLanguage(QStringLiteral("English"));
     EXPECT_EQ(window.windowTitle(), english.text(1000) + QStringLiteral(" 2.9"));
     EXPECT_EQ(tabsOf(window)->tabText(0), english.text(1001));
@@ -100,7 +101,7 @@ TEST_F(StartupTest, LanguagePositionOutOfRangeStillHasCaptions)
 {
     writeConfig("[SystemConfig]\nLanguageSelect=7\nLanguageNum=2\nLanguage1=English\n"
                 "Language2=Chinese\n");
-    CTagDeskDlg window(paths(), dataNextToExecutable());
+    CTagDeskDlg window(paths(), dataNextToExecutable(), CPageFactory());
     EXPECT_EQ(tabsOf(window)->tabText(0), shippedLanguage(QStringLiteral("English")).text(1001));
     EXPECT_EQ(window.languageList()->currentIndex(), -1);
 }
@@ -108,7 +109,7 @@ TEST_F(StartupTest, LanguagePositionOutOfRangeStillHasCaptions)
 TEST_F(StartupTest, MissingDataFilesLeaveAUsableWindow)
 {
     const QString nowhere = m_workingDirectory.filePath(QStringLiteral("nowhere"));
-    CTagDeskDlg window(paths(), CDataFiles(nowhere, nowhere));
+    CTagDeskDlg window(paths(), CDataFiles(nowhere, nowhere), CPageFactory());
     window.show();
     EXPECT_EQ(window.windowTitle(), QStringLiteral(" 2.9"));
     EXPECT_EQ(tabsOf(window)->count(), 1);

@@ -1,5 +1,6 @@
-#include "shell/CButtonST.h"
-#include "shell/CMyListCtrl.h"
+#include "kit/CButtonST.h"
+#include "kit/CMyListCtrl.h"
+#include "kit/CTextListModel.h"
 
 #include <QApplication>
 #include <QEnterEvent>
@@ -8,33 +9,41 @@
 
 namespace {
 
-TEST(CMyListCtrl, RowsFollowTheColumns)
+TEST(CTextListModel, RowsFollowTheColumnsAndOnlyTheNewestAreKept)
 {
-    CMyListCtrl list;
-    list.setColumns({{QStringLiteral("Time"), 80, Qt::AlignHCenter},
-                     {QStringLiteral("Text"), 300, Qt::AlignLeft},
-                     {QStringLiteral("Count"), 60, Qt::AlignRight}});
-    EXPECT_EQ(list.columnCount(), 3);
-    EXPECT_EQ(list.horizontalHeaderItem(1)->text(), QStringLiteral("Text"));
-    EXPECT_EQ(list.columnWidth(1), 300);
-    EXPECT_TRUE(list.alternatingRowColors());
-    EXPECT_EQ(list.selectionBehavior(), QAbstractItemView::SelectRows);
+    CTextListModel model({{QStringLiteral("Time"), Qt::AlignHCenter},
+                          {QStringLiteral("Text"), Qt::AlignLeft},
+                          {QStringLiteral("Count"), Qt::AlignRight}},
+                         4);
+    CMyListCtrl view;
+    view.setModel(&model);
+    EXPECT_EQ(model.headerData(1, Qt::Horizontal).toString(), QStringLiteral("Text"));
+    EXPECT_TRUE(view.alternatingRowColors());
+    EXPECT_EQ(view.selectionBehavior(), QAbstractItemView::SelectRows);
 
-    EXPECT_EQ(list.appendRow({QStringLiteral("12:00:00"), QStringLiteral("a")}), 0);
-    EXPECT_EQ(list.appendRow({QStringLiteral("12:00:01"), QStringLiteral("b"), QStringLiteral("2"),
-                              QStringLiteral("dropped")}),
-              1);
-    EXPECT_EQ(list.rowCount(), 2);
-    EXPECT_EQ(list.cellText(0, 2), QString());
-    EXPECT_EQ(list.cellText(1, 2), QStringLiteral("2"));
-    EXPECT_EQ(list.item(1, 2)->textAlignment(), int(Qt::AlignRight | Qt::AlignVCenter));
-    EXPECT_EQ(list.item(1, 0)->textAlignment(), int(Qt::AlignHCenter | Qt::AlignVCenter));
+    model.appendRows({{QStringLiteral("t0"), QStringLiteral("a")},
+                      {QStringLiteral("t1"), QStringLiteral("b"), QStringLiteral("2"),
+                       QStringLiteral("dropped")}});
+    EXPECT_EQ(model.rowCount(), 2);
+    EXPECT_EQ(model.columnCount(), 3);
+    EXPECT_EQ(model.cellText(0, 2), QString());
+    EXPECT_EQ(model.cellText(1, 2), QStringLiteral("2"));
+    EXPECT_EQ(model.data(model.index(1, 2), Qt::TextAlignmentRole).value<Qt::Alignment>(),
+              Qt::AlignRight | Qt::AlignVCenter);
+    model.setCellText(0, 1, QStringLiteral("changed"));
+    model.setCellText(5, 1, QStringLiteral("outside"));
+    EXPECT_EQ(model.cellText(0, 1), QStringLiteral("changed"));
+    EXPECT_EQ(model.cellText(5, 1), QString());
 
-    list.setCellText(0, 1, QStringLiteral("changed"));
-    list.setCellText(5, 1, QStringLiteral("outside"));
-    EXPECT_EQ(list.cellText(0, 1), QStringLiteral("changed"));
-    EXPECT_EQ(list.cellText(5, 1), QString());
-    EXPECT_FALSE(list.item(0, 1)->flags() & Qt::ItemIsEditable && list.editTriggers());
+    // Three more than fit: the oldest go, in one batch or across batches alike.
+    model.appendRows({{QStringLiteral("t2")}, {QStringLiteral("t3")}, {QStringLiteral("t4")}});
+    model.appendRows({{QStringLiteral("t5")}, {QStringLiteral("t6")}, {QStringLiteral("t7")},
+                      {QStringLiteral("t8")}, {QStringLiteral("t9")}});
+    ASSERT_EQ(model.rowCount(), 4);
+    for (int row = 0; row < 4; ++row)
+        EXPECT_EQ(model.cellText(row, 0), QStringLiteral("t%1").arg(row + 6));
+    model.clear();
+    EXPECT_EQ(model.rowCount(), 0);
 }
 
 TEST(CButtonST, HoverSwitchesTheBitmap)

@@ -51,24 +51,12 @@ TEST(ModelIdentity, SystemInfoCarriesVersionsSerialAndTypeByte) {
               Bytes(model.serial.begin(), model.serial.end()));
 }
 
-TEST(ModelIdentity, FamiliesByNameAndTypeByte) {
-    EXPECT_EQ(readersim::parseFamilyOrType("Cedar2"), 0xD1);
-    EXPECT_EQ(readersim::parseFamilyOrType("0xcc"), 0xCC);
-    EXPECT_FALSE(readersim::parseFamilyOrType("0x100"));
-    EXPECT_FALSE(readersim::parseFamilyOrType("oak"));
-    EXPECT_EQ(readersim::familyOfType(0xFF), readersim::Family::Elm);
-    EXPECT_EQ(readersim::familyOfType(0x00), readersim::Family::Unknown);
-    EXPECT_EQ(readersim::antennaCount(0x50), 4);
-    EXPECT_EQ(readersim::antennaCount(0xC8), 8);
-    EXPECT_EQ(readersim::antennaCount(0xC2), 2);
-}
-
 TEST(ModelIdentity, SetSystemInfoNeedsThePasswordAndMayChangeTheFamily) {
     ReaderModel model(0x50, 0);
     const Bytes serial{0xD2, 1, 2, 3, 4, 5, 6};
     EXPECT_EQ(ask(model, 0x12, concat({{1, 2, 3, 4}, {0x31, 0x12}, serial})).status, 0);
     EXPECT_EQ(ask(model, 0x12, concat({kZeroPassword, {0x31, 0x12}, serial})).status, 1);
-    EXPECT_EQ(model.family(), readersim::Family::Birch);
+    EXPECT_EQ(model.family(), readerfamily::Family::Birch);
     EXPECT_EQ(model.firmwareVersion, 0x31);
     EXPECT_EQ(ask(model, 0x20).data.size(), 2u + 16u);  // Birch records are 16 bytes
 }
@@ -88,7 +76,7 @@ TEST(ModelRecords, DeviceRecordSizesFollowTheFamily) {
                                                      {"cedar", 100}, {"cedar2", 100},
                                                      {"birch", 16}, {"birch2", 16}, {"alder", 128}};
     for (const auto &[name, size] : sizes) {
-        ReaderModel model(*readersim::parseFamilyOrType(name), 0);
+        ReaderModel model(*readerfamily::parseFamilyOrType(name), 0);
         const Answer answer = ask(model, 0x20);
         EXPECT_EQ(answer.data.size(), 2 + size) << name;
         EXPECT_EQ(answer.data[2 + 6], std::string(name) == "birch2" ? 0 : 4)

@@ -1,6 +1,6 @@
-#include "shell/CLanguageStore.h"
+#include "kit/CLanguageStore.h"
 
-#include "shell/CIniFile.h"
+#include "kit/CIniFile.h"
 
 #include <QFile>
 

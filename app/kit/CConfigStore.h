@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shell/CIniFile.h"
+#include "kit/CIniFile.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,6 +1,6 @@
-#include "shell/CReaderFacade.h"
+#include "kit/CReaderFacade.h"
 
-#include "shell/CMyFunc.h"
+#include "kit/CMyFunc.h"
 
 #include "QnComApi.h"
 #include "QnHidApi.h"

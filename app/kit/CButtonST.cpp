@@ -1,4 +1,4 @@
-#include "shell/CButtonST.h"
+#include "kit/CButtonST.h"
 
 #include <QBitmap>
 #include <QDesktopServices>

@@ -9,6 +9,9 @@ class IMainWindowServices;
 // be running an inventory, a writer loop or an active read when the operator switches tabs or
 // the connection closes, and readParameters() on parameter pages when they come into view.
 // Pages without such work keep the empty defaults.
+//
+// Pages set their captions from the text table in their constructor; the tab control then
+// gives every control an accessible name from its caption or its label (see CAccessible).
 class CPage : public QWidget
 {
     Q_OBJECT
@@ -21,16 +24,8 @@ public:
 
 protected:
     IMainWindowServices &services() const { return m_services; }
+    QString text(int key) const;
 
 private:
     IMainWindowServices &m_services;
-};
-
-// Stands in for a page whose issue has not landed yet: says so, and does nothing else.
-class CPlaceholderPage final : public CPage
-{
-    Q_OBJECT
-
-public:
-    CPlaceholderPage(IMainWindowServices &services, const QString &pageName, QWidget *parent);
 };

@@ -1,4 +1,4 @@
-#include "shell/CIniFile.h"
+#include "kit/CIniFile.h"
 
 #include <QFile>
 #include <QSaveFile>

@@ -1,4 +1,4 @@
-#include "shell/CMyFunc.h"
+#include "kit/CMyFunc.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,0 +1,14 @@
+#include "kit/CPage.h"
+
+#include "kit/IMainWindowServices.h"
+
+CPage::CPage(IMainWindowServices &services, QWidget *parent)
+    : QWidget(parent)
+    , m_services(services)
+{
+}
+
+QString CPage::text(int key) const
+{
+    return m_services.text(key);
+}

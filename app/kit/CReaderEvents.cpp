@@ -1,0 +1,134 @@
+#include "kit/CReaderEvents.h"
+
+#include "kit/CReaderFacade.h"
+
+#include "QnReaderTypes.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+// The library callbacks carry no context, so they find their owner through this pointer.
+std::atomic<CReaderEvents *> owner{nullptr};
+
+enum Event : std::int32_t { LinkRestored = 0, LinkLost = 1, Data = 2 };
+
+// No report is longer than a frame; a larger length would be a library fault.
+constexpr std::int32_t maxReportLength = 1560;
+
+} // namespace
+
+CReaderEvents::CReaderEvents(CReaderFacade &reader, QObject *parent)
+    : QObject(parent)
+    , m_reader(reader)
+{
+    qRegisterMetaType<CActiveReport>();
+    qRegisterMetaType<QList<CActiveReport>>();
+    owner = this;
+}
+
+CReaderEvents::~CReaderEvents()
+{
+    CReaderEvents *self = this;
+    owner.compare_exchange_strong(self, nullptr);
+}
+
+void CReaderEvents::setTrafficEnabled(bool enabled)
+{
+    m_trafficEnabled = enabled;
+    m_reader.setCallbackDebug(enabled ? &CReaderEvents::trafficCallback : nullptr);
+}
+
+void CReaderEvents::setReportsEnabled(bool enabled)
+{
+    m_reportsEnabled = enabled;
+    m_reader.setCallback(enabled ? &CReaderEvents::applicationCallback : nullptr);
+}
+
+void CReaderEvents::notifyConnection(bool open)
+{
+    emit connectionChanged(open);
+}
+
+void CReaderEvents::onApplicationEvent(std::int32_t event, std::int32_t value,
+                                       const std::uint8_t *data, std::int32_t length,
+                                       const std::uint8_t *serial7)
+{
+    if (event != Data) {
+        // The library tells both callbacks of a link event; with both registered the traffic
+        // callback's report is the one passed on.
+        if (!m_trafficEnabled)
+            emitLinkEvent(event);
+        return;
+    }
+    CActiveReport report;
+    report.tagCount = value;
+    report.length = std::clamp(length, 0, maxReportLength);
+    if (data != nullptr)
+        report.records = QByteArray(reinterpret_cast<const char *>(data), report.length);
+    if (serial7 != nullptr)
+        std::memcpy(report.serial.data(), serial7, report.serial.size());
+    queueReport(std::move(report));
+}
+
+void CReaderEvents::onTrafficEvent(std::int32_t event, std::int32_t value,
+                                   const std::uint8_t *data, std::int32_t length)
+{
+    if (event != Data) {
+        emitLinkEvent(event);
+        return;
+    }
+    const int size = data != nullptr ? std::max(length, 0) : 0;
+    emit trafficFrame(value == Sent ? Sent : Received,
+                      QByteArray(reinterpret_cast<const char *>(data), size));
+}
+
+void CReaderEvents::emitLinkEvent(std::int32_t event)
+{
+    if (event == LinkLost)
+        emit linkLost();
+    else if (event == LinkRestored)
+        emit linkRestored();
+}
+
+void CReaderEvents::queueReport(CActiveReport report)
+{
+    bool queueDrain = false;
+    {
+        std::lock_guard lock(m_reportMutex);
+        m_pendingReports.append(std::move(report));
+        queueDrain = !m_drainQueued;
+        m_drainQueued = true;
+    }
+    if (queueDrain)
+        QMetaObject::invokeMethod(this, &CReaderEvents::drainReports, Qt::QueuedConnection);
+}
+
+void CReaderEvents::drainReports()
+{
+    QList<CActiveReport> batch;
+    {
+        std::lock_guard lock(m_reportMutex);
+        batch.swap(m_pendingReports);
+        m_drainQueued = false;
+    }
+    if (!batch.isEmpty())
+        emit reportsArrived(batch);
+}
+
+void CReaderEvents::applicationCallback(std::int32_t event, std::int32_t value,
+                                        const std::uint8_t *data, std::int32_t length,
+                                        const std::uint8_t *serial7)
+{
+    if (CReaderEvents *events = owner.load())
+        events->onApplicationEvent(event, value, data, length, serial7);
+}
+
+void CReaderEvents::trafficCallback(std::int32_t event, std::int32_t value,
+                                    const std::uint8_t *data, std::int32_t length,
+                                    const std::uint8_t * /*serial7*/)
+{
+    if (CReaderEvents *events = owner.load())
+        events->onTrafficEvent(event, value, data, length);
+}

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <array>
+#include <cstdint>
+
+class CReaderEvents;
+class CReaderWorker;
+class IReader;
+
+// What a page may use of the main window: the connection, the reader (through the reader
+// worker), the library events, the text table, the configuration lists, the log, Close, and
+// the panel fields that parameter pages update after changing the reader's own address or
+// baud rate. The main window implements it and hands it to each page it creates; tests hand
+// pages a fake.
+class IMainWindowServices
+{
+public:
+    virtual ~IMainWindowServices() = default;
+
+    virtual bool isConnected() const = 0;
+    // 0 serial, 1 USB, 2 network.
+    virtual int transport() const = 0;
+    // Type byte of the connected reader (the first byte of its serial number); 0 before the
+    // first Open. It keeps its value after Close.
+    virtual std::uint8_t deviceType() const = 0;
+    // The 7-byte serial number of the reader last opened (zeros before the first Open).
+    virtual std::array<std::uint8_t, 7> serialNumber() const = 0;
+
+    // The reader of the transport in use. Call it only from jobs of the reader worker (or
+    // from a page's own loop thread), never from the user-interface thread.
+    virtual IReader &reader() = 0;
+    // Runs page operations off the user-interface thread, one after the other.
+    virtual CReaderWorker &worker() = 0;
+    // Link events, traffic and active-mode reports; connectionChanged tells when a
+    // connection opened or closed.
+    virtual CReaderEvents &events() = 0;
+
+    // Language text of the key (1000..1499); empty when not loaded.
+    virtual QString text(int key) const = 0;
+    virtual QStringList languageNames() const = 0;
+    virtual QStringList frequencyPresets() const = 0;
+    virtual QStringList protocols() const = 0;
+    // Path of a data file (logo/hello.bmp, ...) where it was found: working directory, then
+    // next to the program, then the installed data folder; empty when nowhere.
+    virtual QString dataFile(const QString &relativePath) const = 0;
+    // A setting of SystemConfig.ini read as text ("default" when missing); never written.
+    virtual QString setting(const QString &key) const = 0;
+
+    // Appends a line to the message list and the log file; callable from any thread.
+    virtual void postLog(const QString &line) = 0;
+    // The Close button's operation.
+    virtual void closeConnection() = 0;
+    // The network fields used by the next network Open: dotted IPv4 address and port text.
+    virtual void setNetworkFields(const QString &ipAddress, const QString &portText) = 0;
+    // Moves the baud list's selection (0 9600 ... 4 115200).
+    virtual void setBaudPosition(int position) = 0;
+};

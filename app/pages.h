@@ -1,0 +1,6 @@
+#pragma once
+
+class CPageFactory;
+
+// Every page class of the program, registered for its page id.
+CPageFactory registeredPages();

@@ -1,0 +1,182 @@
+#include "shell/CHello.h"
+
+#include "kit/CAccessible.h"
+#include "kit/CButtonST.h"
+#include "kit/CVersion.h"
+#include "kit/IMainWindowServices.h"
+#include "shell/CHttpClient.h"
+
+#include <QGridLayout>
+#include <QLabel>
+#include <QPixmap>
+#include <QPointer>
+#include <QPushButton>
+#include <QApplication>
+#include <QVBoxLayout>
+
+#include <array>
+#include <vector>
+
+namespace {
+
+const QString logoFile = QStringLiteral("logo/hello.bmp");
+const QString updateHostKey = QStringLiteral("UpdateHost");
+const QString missingSetting = QStringLiteral("default");
+constexpr const char *versionPage = "/Upgrade/SoftVersion.htm";
+// Asked after the version page; their replies are not looked at.
+constexpr std::array<const char *, 2> followUpPages{"/", "/English/"};
+
+std::string addressOf(const QString &host, const char *path)
+{
+    const QString base = host.contains(QStringLiteral("://")) ? host : QStringLiteral("http://") + host;
+    return (base + QString::fromLatin1(path)).toStdString();
+}
+
+QString versionText(double version)
+{
+    return QString::asprintf("%.1f", version);
+}
+
+} // namespace
+
+CHello::CHello(IMainWindowServices &services, QWidget *parent)
+    : CPage(services, parent)
+{
+    setObjectName(QStringLiteral("CHello"));
+    buildLayout();
+    applyTexts();
+    m_logoPath = services.dataFile(logoFile);
+    startVersionCheck();
+}
+
+CHello::~CHello()
+{
+    m_leaving = true;
+    if (m_checkThread.joinable())
+        m_checkThread.join();
+}
+
+void CHello::buildLayout()
+{
+    m_logoButton = new CButtonST(this);
+    m_logoButton->setObjectName(QStringLiteral("logoButton"));
+    m_logoButton->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    m_welcomeLine = new QLabel(this);
+    m_welcomeLine->setObjectName(QStringLiteral("welcomeLine"));
+    m_welcomeLine->setAlignment(Qt::AlignCenter);
+    m_currentLabel = new QLabel(this);
+    m_currentValue = new QLabel(this);
+    m_currentValue->setObjectName(QStringLiteral("currentVersion"));
+    m_latestLabel = new QLabel(this);
+    m_latestValue = new QLabel(this);
+    m_latestValue->setObjectName(QStringLiteral("latestVersion"));
+    m_updateButton = new QPushButton(this);
+    m_updateButton->setObjectName(QStringLiteral("updateButton"));
+    // Nothing offers an update yet: the button stays hidden.
+    m_updateButton->hide();
+
+    auto *versions = new QGridLayout;
+    versions->addWidget(m_currentLabel, 0, 0, Qt::AlignRight);
+    versions->addWidget(m_currentValue, 0, 1);
+    versions->addWidget(m_latestLabel, 1, 0, Qt::AlignRight);
+    versions->addWidget(m_latestValue, 1, 1);
+    versions->addWidget(m_updateButton, 1, 2);
+    versions->setColumnStretch(1, 1);
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(m_logoButton, 3);
+    layout->addWidget(m_welcomeLine);
+    layout->addLayout(versions);
+    layout->addStretch(1);
+}
+
+void CHello::applyTexts()
+{
+    m_welcomeLine->setText(text(welcomeText));
+    m_currentLabel->setText(text(currentVersionText));
+    m_currentValue->setText(versionText(CVersion::software));
+    m_latestLabel->setText(text(latestVersionText));
+    m_updateButton->setText(text(updateText));
+    m_logoButton->setAccessibleName(text(welcomeText));
+    CAccessible::labelField(m_currentLabel, m_currentValue);
+    CAccessible::labelField(m_latestLabel, m_latestValue);
+}
+
+void CHello::resizeEvent(QResizeEvent *event)
+{
+    CPage::resizeEvent(event);
+    showLogo();
+}
+
+void CHello::showLogo()
+{
+    // A missing file leaves the button without a picture.
+    const QPixmap logo(m_logoPath);
+    if (logo.isNull())
+        return;
+    const QSize size = m_logoButton->contentsRect().size();
+    const QPixmap scaled = logo.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    m_logoButton->setIconSize(size);
+    m_logoButton->setBitmaps(scaled, scaled);
+}
+
+QString CHello::currentVersion() const
+{
+    return m_currentValue->text();
+}
+
+QString CHello::latestVersion() const
+{
+    return m_latestValue->text();
+}
+
+std::optional<float> CHello::parseLatestVersion(const std::uint8_t *reply, std::size_t length)
+{
+    if (length == 0 || (reply[0] != 'D' && reply[1] != 'e'))
+        return std::nullopt;
+    const double major = reply[12] - '0';
+    const double minor = (reply[14] - '0') / 10.0;
+    return static_cast<float>(major + minor);
+}
+
+void CHello::startVersionCheck()
+{
+    const QString host = services().setting(updateHostKey).trimmed();
+    if (host.isEmpty() || host == missingSetting) {
+        m_checkFinished = true;
+        return;
+    }
+    QPointer<CHello> page(this);
+    std::atomic<bool> *leaving = &m_leaving;
+    m_checkThread = std::thread([page, leaving, host]() mutable {
+        CHttpClient client;
+        std::vector<std::uint8_t> reply(versionPageSize, 0);
+        std::size_t length = 0;
+        client.get(addressOf(host, versionPage), reply.data(), reply.size(), length);
+        const std::optional<float> version = parseLatestVersion(reply.data(), length);
+        // The page is handed the outcome on its own thread, and only while it exists.
+        QMetaObject::invokeMethod(
+            qApp,
+            [page = std::move(page), version] {
+                if (!page)
+                    return;
+                page->m_checkFinished = true;
+                if (version)
+                    page->showLatestVersion(*version);
+            },
+            Qt::QueuedConnection);
+        if (!version)
+            return;
+        for (const char *path : followUpPages) {
+            if (leaving->load())
+                return;
+            std::vector<std::uint8_t> ignored(versionPageSize, 0);
+            client.get(addressOf(host, path), ignored.data(), ignored.size(), length);
+        }
+    });
+}
+
+void CHello::showLatestVersion(float version)
+{
+    m_latestVersion = version;
+    m_latestValue->setText(versionText(version));
+}

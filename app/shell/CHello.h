@@ -1,0 +1,69 @@
+#pragma once
+
+#include "kit/CPage.h"
+
+#include <QString>
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <thread>
+
+class CButtonST;
+class QLabel;
+class QPushButton;
+
+// The welcome page: the only tab until the first reader is opened. It shows the logo, a
+// welcome line, the program's version and the newest version published on the update host,
+// which a check thread fetches once when the page is created. The update host is the
+// "UpdateHost" setting of SystemConfig.ini (host[:port] or a full address); without it no
+// request is made.
+class CHello final : public CPage
+{
+    Q_OBJECT
+
+public:
+    CHello(IMainWindowServices &services, QWidget *parent);
+    ~CHello() override;
+
+    static constexpr int welcomeText = 1099;
+    static constexpr int currentVersionText = 1100;
+    static constexpr int updateText = 1101;
+    static constexpr int latestVersionText = 1253;
+    static constexpr std::size_t versionPageSize = 32768;
+
+    // The latest version in a reply held in a zero-filled buffer of versionPageSize bytes:
+    // nothing when the reply is empty or starts neither with 'D' nor has 'e' second;
+    // otherwise (byte 12 - '0') + (byte 14 - '0') / 10, whatever those bytes are.
+    static std::optional<float> parseLatestVersion(const std::uint8_t *reply, std::size_t length);
+
+    QString currentVersion() const;
+    QString latestVersion() const;
+    float latestVersionValue() const { return m_latestVersion; }
+    // Whether the check thread has finished (also when it never ran).
+    bool checkFinished() const { return m_checkFinished; }
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    void buildLayout();
+    void applyTexts();
+    void showLogo();
+    void startVersionCheck();
+    void showLatestVersion(float version);
+
+    CButtonST *m_logoButton = nullptr;
+    QLabel *m_welcomeLine = nullptr;
+    QLabel *m_currentLabel = nullptr;
+    QLabel *m_currentValue = nullptr;
+    QLabel *m_latestLabel = nullptr;
+    QLabel *m_latestValue = nullptr;
+    QPushButton *m_updateButton = nullptr;
+    QString m_logoPath;
+    float m_latestVersion = 0;
+    std::atomic<bool> m_leaving{false};
+    bool m_checkFinished = false;
+    std::thread m_checkThread;
+};

@@ -1,0 +1,165 @@
+// What page tests stand on: a scripted reader that answers by command and records every call,
+// a fake main window around any reader, a virtual reader served over TCP for end-to-end runs,
+// and a wait that keeps the event loop running.
+#pragma once
+
+#include "kit/CLanguageStore.h"
+#include "kit/CReader.h"
+#include "kit/CReaderEvents.h"
+#include "kit/CReaderFacade.h"
+#include "kit/CReaderWorker.h"
+#include "kit/IMainWindowServices.h"
+#include "virtual_reader.h"
+
+#include <QHash>
+#include <QStringList>
+
+#include <chrono>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace pagetest {
+
+// Processes events until the condition holds or the deadline passes.
+bool waitUntil(const std::function<bool()> &condition,
+               std::chrono::milliseconds deadline = std::chrono::seconds(30));
+
+// One call a page made: the command (IReader's method name), its small arguments in order
+// (kind, length, bank, word address, word count, lock code) and its byte arguments
+// (password first, then data or record; a record write starts with its leading byte).
+struct ReaderCall
+{
+    std::string command;
+    std::vector<int> arguments;
+    Bytes bytes;
+};
+
+// Answers every command from a script: a reply's bytes (nothing = the command fails). Typed
+// results are cut or zero-padded from the bytes: a record read is the leading byte then the
+// record; an inventory is the tag count then the records. Unscripted commands fail.
+class CScriptedReader final : public IReader
+{
+public:
+    using Answer = std::function<std::optional<Bytes>(const ReaderCall &call)>;
+
+    void answer(const std::string &command, std::optional<Bytes> reply);
+    void answerWith(const std::string &command, Answer answer);
+    std::vector<ReaderCall> calls() const;
+    std::vector<ReaderCall> callsOf(const std::string &command) const;
+    void clearCalls();
+
+    std::optional<SystemInfo> systemInfo() override;
+    std::optional<ParamRecord> readRecord(RecordKind kind, int length) override;
+    bool writeRecord(RecordKind kind, const ParamRecord &record) override;
+    bool defaultRecord(RecordKind kind) override;
+    std::optional<DeviceTime> readTime() override;
+    bool setTime(const DeviceTime &time) override;
+    std::optional<std::uint8_t> checkModule() override;
+    std::optional<std::array<std::uint8_t, 2>> checkAntennas() override;
+    std::optional<std::uint8_t> simState() override;
+    std::optional<std::array<std::uint8_t, 8>> gprsSignal() override;
+    std::optional<std::array<std::uint8_t, 64>> cellLocation() override;
+    std::optional<Bytes> gps() override;
+    std::optional<InventoryResult> inventory() override;
+    std::optional<Bytes> readTag(const AccessPassword &password, std::uint8_t bank,
+                                 std::uint8_t wordAddress, std::uint8_t wordCount) override;
+    bool writeTag(const AccessPassword &password, std::uint8_t bank, std::uint8_t wordAddress,
+                  std::uint8_t wordCount, std::span<const std::uint8_t> data) override;
+    bool writeEpc(const AccessPassword &password, std::span<const std::uint8_t> epc,
+                  std::uint8_t wordCount) override;
+    bool lockTag(const AccessPassword &password, std::uint8_t lockCode) override;
+    bool reboot() override;
+    bool relayOn() override;
+    bool relayOff() override;
+    bool startActiveMode() override;
+    bool stopActiveMode() override;
+
+private:
+    std::optional<Bytes> ask(ReaderCall call);
+    template <std::size_t Size>
+    std::optional<std::array<std::uint8_t, Size>> askFixed(ReaderCall call);
+
+    mutable std::mutex m_mutex;
+    std::map<std::string, Answer> m_answers;
+    std::vector<ReaderCall> m_calls;
+};
+
+// A main window for pages under test: any reader, a real reader worker and reader events, the
+// shipped language texts, settings from a map, and a record of what the page asked of the
+// window.
+class CFakeMainWindow final : public IMainWindowServices
+{
+public:
+    // language: "Chinese" or "English", loaded from the shipped data folder. The reader events
+    // register their callbacks through `facade` (the session's, for end-to-end runs).
+    explicit CFakeMainWindow(IReader &reader, CReaderFacade *facade = nullptr,
+                             const QString &language = QStringLiteral("English"));
+    ~CFakeMainWindow() override;
+
+    bool connected = true;
+    int transportInUse = 2;
+    std::uint8_t type = 0x50;
+    std::array<std::uint8_t, 7> serial{0x50, 0x20, 0x26, 0x12, 0x08, 0x00, 0x01};
+    QHash<QString, QString> settings;
+    int closeRequests = 0;
+    QString networkAddress;
+    QString networkPort;
+    int baudPosition = -1;
+
+    QStringList logLines() const;
+    bool waitForLog(const QString &line);
+
+    bool isConnected() const override { return connected; }
+    int transport() const override { return transportInUse; }
+    std::uint8_t deviceType() const override { return type; }
+    std::array<std::uint8_t, 7> serialNumber() const override { return serial; }
+    IReader &reader() override { return m_reader; }
+    CReaderWorker &worker() override { return *m_worker; }
+    CReaderEvents &events() override { return *m_events; }
+    QString text(int key) const override { return m_language.text(key); }
+    QStringList languageNames() const override;
+    QStringList frequencyPresets() const override;
+    QStringList protocols() const override;
+    QString dataFile(const QString &relativePath) const override;
+    QString setting(const QString &key) const override;
+    void postLog(const QString &line) override;
+    void closeConnection() override;
+    void setNetworkFields(const QString &ipAddress, const QString &portText) override;
+    void setBaudPosition(int position) override;
+
+private:
+    IReader &m_reader;
+    CLanguageStore m_language;
+    CReaderFacade m_ownFacade;
+    std::unique_ptr<CReaderEvents> m_events;
+    std::unique_ptr<CReaderWorker> m_worker;
+    mutable std::mutex m_logMutex;
+    QStringList m_log;
+};
+
+// A virtual reader of a family served over TCP on loopback, and the network library opened
+// to it: pages run against it end to end.
+class CVirtualReaderSession
+{
+public:
+    explicit CVirtualReaderSession(const std::string &family = "fir", int tagCount = 5);
+    ~CVirtualReaderSession();
+
+    readersim::VirtualReader &virtualReader() { return *m_virtual; }
+    IReader &reader() { return m_reader; }
+    CReaderFacade &facade() { return m_facade; }
+    bool isOpen() const { return m_open; }
+
+private:
+    std::unique_ptr<readersim::VirtualReader> m_virtual;
+    CReaderFacade m_facade;
+    CReader m_reader{m_facade};
+    bool m_open = false;
+};
+
+} // namespace pagetest
