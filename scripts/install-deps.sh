@@ -17,6 +17,7 @@ packages=(
   clang
   fonts-noto-cjk
   xvfb xauth
+  librsvg2-bin desktop-file-utils appstream
 )
 
 missing=()

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds with warnings as errors and runs every test; then runs the
 # library and unit tests again under AddressSanitizer + UndefinedBehaviorSanitizer and the
-# library tests under ThreadSanitizer, and gives each parser fuzzer a short run.
+# library tests under ThreadSanitizer, and gives each parser fuzzer a short run. After the
+# main tests, scripts/check-sdk.sh checks the installed SDK, the examples and the package.
 # Set TAGBENCH_QUICK=1 to skip the sanitizer and fuzz passes.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -19,8 +20,11 @@ configure_and_build() {  # build-dir, extra cmake arguments...
 }
 
 echo "== build and test (all) =="
-configure_and_build build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+configure_and_build build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX=/usr
 ctest --test-dir build -j "$jobs" --timeout 300
+
+echo "== SDK and package (install, consumer builds, examples, desktop files, .deb) =="
+bash scripts/check-sdk.sh build
 
 if [ "${TAGBENCH_QUICK:-0}" = 1 ]; then exit 0; fi
 

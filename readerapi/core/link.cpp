@@ -202,7 +202,7 @@ void Link::handleReport(const uint8_t *frame) {
     std::memcpy(callbackBuffer_.data(), data + kReportHeaderSize, recordBytes);
     std::memset(callbackBuffer_.data() + recordBytes, 0, length - recordBytes);
     if (QnCallback callback = appCallback_.load()) {
-        callback(2, tagCount, callbackBuffer_.data(), length, serial.data());
+        callback(QN_EVENT_DATA, tagCount, callbackBuffer_.data(), length, serial.data());
     }
     if (!profile_.hasTagBuffer) return;
     std::lock_guard lock(tagMutex_);
@@ -221,7 +221,7 @@ void Link::monitorLoop(std::stop_token stop) {
         }
         if (stop.stop_requested()) break;
         if (connected_) continue;
-        notifyLinkEvent(1);
+        notifyLinkEvent(QN_EVENT_LINK_LOST);
         status_ = kStatusNoReport;
         // Closed from a callback: leave without the open lock, which a new open may hold
         // while it waits for this thread to end.
@@ -233,7 +233,7 @@ void Link::monitorLoop(std::stop_token stop) {
             if (stop.stop_requested()) break;  // closed from a callback meanwhile
             reopened = openLocked();
         }
-        if (reopened) notifyLinkEvent(0);
+        if (reopened) notifyLinkEvent(QN_EVENT_LINK_RESTORED);
     }
 }
 
@@ -247,7 +247,7 @@ void Link::notifyLinkEvent(int32_t event) {
 
 void Link::notifyTraffic(int32_t value, const uint8_t *frame, size_t size, const uint8_t *serial) {
     if (QnCallback callback = trafficCallback_.load()) {
-        callback(2, value, frame, static_cast<int32_t>(size), serial);
+        callback(QN_EVENT_DATA, value, frame, static_cast<int32_t>(size), serial);
     }
 }
 

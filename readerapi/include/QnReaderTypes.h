@@ -13,14 +13,17 @@
  *   called from any thread; concurrent callers are served one command after the other.
  *
  * Callbacks
- *   Both callbacks share one signature. Events:
- *     event 0, value 0           link restored by the monitor thread        (monitor thread)
- *     event 1, value 0           link lost, repeated every monitor period   (monitor thread)
- *     event 2, value 1           traffic callback: a request frame is sent   (caller's thread,
+ *   Both callbacks share one signature. Events (the QnEvent names below):
+ *     QN_EVENT_LINK_RESTORED (0), value 0
+ *                                link restored by the monitor thread        (monitor thread)
+ *     QN_EVENT_LINK_LOST (1), value 0
+ *                                link lost, repeated every monitor period   (monitor thread)
+ *     QN_EVENT_DATA (2), value 1 traffic callback: a request frame is sent   (caller's thread,
  *                                reported as the write starts;
  *                                serial7 is NULL)
- *     event 2, value 0           traffic callback: a frame was received     (receive thread)
- *     event 2, value tag count   application callback: active-mode report   (receive thread)
+ *     QN_EVENT_DATA (2), value 0 traffic callback: a frame was received     (receive thread)
+ *     QN_EVENT_DATA (2), value tag count
+ *                                application callback: active-mode report   (receive thread)
  *   `data` and `serial7` are valid only during the call. A callback must return quickly: the
  *   receive thread delivers nothing else meanwhile. A callback may close the connection.
  *
@@ -42,6 +45,13 @@
 #ifdef __cplusplus
 extern "C" {
 #endif
+
+/* The `event` argument of a callback. */
+enum QnEvent {
+    QN_EVENT_LINK_RESTORED = 0,
+    QN_EVENT_LINK_LOST = 1,
+    QN_EVENT_DATA = 2
+};
 
 typedef void (*QnCallback)(int32_t event, int32_t value, const uint8_t *data, int32_t length,
                            const uint8_t *serial7);

@@ -1,0 +1,116 @@
+#!/usr/bin/env bash
+# Checks the SDK and the package as their users meet them, from an existing build folder
+# (default: build): installs into a temporary prefix, builds examples/reader_info.c against
+# it with find_package(TagBench) and with pkg-config, runs both builds and the Python
+# example against tagbench-sim over TCP, the HID tunnel and a pseudo-terminal, validates
+# the desktop entry and the AppStream metainfo, and packs a Debian package whose contents
+# must hold the libraries, headers, programs, data, desktop entry and udev rule.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=$(realpath "${1:-build}")
+[ -f "$build/CMakeCache.txt" ] || { echo "check-sdk: no build in $build" >&2; exit 1; }
+
+work=$(mktemp -d)
+sim_pid=
+cleanup() {
+  if [ -n "$sim_pid" ]; then kill "$sim_pid" 2>/dev/null || true; wait "$sim_pid" 2>/dev/null || true; fi
+  rm -rf "$work"
+}
+trap cleanup EXIT
+fail() { echo "check-sdk: $*" >&2; exit 1; }
+
+echo "-- install into a temporary prefix"
+prefix=$work/prefix
+cmake --install "$build" --prefix "$prefix" >/dev/null
+pc_dir=$(dirname "$(find "$prefix" -name qncomapi.pc)")
+lib_dir=$(dirname "$pc_dir")
+for f in "$lib_dir"/libQn{Com,Hid,Net}Api.so.2 "$prefix"/include/tagbench/Qn{Com,Hid,Net}Api.h \
+         "$lib_dir"/cmake/TagBench/TagBenchConfig{,Version}.cmake \
+         "$pc_dir"/qn{com,hid,net}api.pc "$prefix"/bin/tagbench-sim; do
+  [ -e "$f" ] || fail "not installed: ${f#"$prefix"/}"
+done
+app=0
+[ -x "$prefix/bin/tagbench" ] && app=1
+
+echo "-- consumer build with find_package(TagBench)"
+cmake -S examples -B "$work/find" -G Ninja -DCMAKE_PREFIX_PATH="$prefix" \
+  -DCMAKE_C_FLAGS="-Wall -Wextra -Werror" >/dev/null
+cmake --build "$work/find" >/dev/null
+
+echo "-- consumer build with pkg-config"
+export PKG_CONFIG_PATH=$pc_dir
+pkg-config --atleast-version=2.9 qncomapi qnhidapi qnnetapi || fail "pkg-config finds no SDK 2.9"
+# shellcheck disable=SC2046  # pkg-config prints several words on purpose
+cc -std=c11 -Wall -Wextra -pedantic -Werror examples/reader_info.c -o "$work/reader_info_pc" \
+  $(pkg-config --cflags --libs qncomapi qnhidapi qnnetapi) \
+  -Wl,-rpath,"$(pkg-config --variable=libdir qncomapi)"
+
+echo "-- examples against tagbench-sim (TCP, HID tunnel, pseudo-terminal)"
+"$prefix/bin/tagbench-sim" --tcp 0 --hid 0 --pty --link "$work/tty0" --tags 3 \
+  >"$work/sim.out" 2>"$work/sim.err" &
+sim_pid=$!
+for _ in $(seq 300); do  # up to 30 s on a loaded machine
+  grep -q '^link ' "$work/sim.out" && break
+  kill -0 "$sim_pid" 2>/dev/null || fail "tagbench-sim ended: $(cat "$work/sim.err")"
+  sleep 0.1
+done
+grep -q '^link ' "$work/sim.out" || fail "tagbench-sim did not get ready"
+tcp_port=$(sed -n 's/^tcp 127\.0\.0\.1:\([0-9]*\)$/\1/p' "$work/sim.out")
+hid_port=$(sed -n 's/^hid 127\.0\.0\.1:\([0-9]*\)$/\1/p' "$work/sim.out")
+
+expect_run() {  # name, command...: the run must print the identity and ten inventories
+  local name=$1; shift
+  local out=$work/run.out
+  timeout 60 "$@" >"$out" 2>&1 || { cat "$out" >&2; fail "$name failed"; }
+  grep -q '^firmware [0-9]*\.[0-9]*, hardware [0-9]*\.[0-9]*, serial number\( [0-9A-F]\{2\}\)\{7\}$' \
+    "$out" || { cat "$out" >&2; fail "$name printed no identity"; }
+  grep -qx 'inventories with tags: 10 of 10' "$out" || { cat "$out" >&2; fail "$name: inventories"; }
+  echo "   $name: ok"
+}
+expect_run "C (find_package), tcp" "$work/find/reader_info" tcp 127.0.0.1 "$tcp_port"
+expect_run "C (pkg-config), tcp" "$work/reader_info_pc" tcp 127.0.0.1 "$tcp_port"
+expect_run "C (pkg-config), usb" env QNHID_SIM="127.0.0.1:$hid_port" "$work/reader_info_pc" usb 0
+expect_run "C (pkg-config), serial" "$work/reader_info_pc" serial "$work/tty0"
+expect_run "Python, tcp" python3 examples/reader_info.py --lib-dir "$lib_dir" tcp 127.0.0.1 "$tcp_port"
+expect_run "Python, usb" env QNHID_SIM="127.0.0.1:$hid_port" \
+  python3 examples/reader_info.py --lib-dir "$lib_dir" usb 0
+kill "$sim_pid"; wait "$sim_pid" || true; sim_pid=
+
+echo "-- desktop entry and AppStream metainfo"
+desktop-file-validate packaging/desktop/org.tagbench.TagBench.desktop
+appstreamcli validate --no-net packaging/desktop/org.tagbench.TagBench.metainfo.xml >/dev/null
+if [ "$app" = 1 ]; then
+  for f in share/applications/org.tagbench.TagBench.desktop share/metainfo/org.tagbench.TagBench.metainfo.xml \
+           share/icons/hicolor/scalable/apps/org.tagbench.TagBench.svg \
+           share/icons/hicolor/48x48/apps/org.tagbench.TagBench.png share/man/man1/tagbench.1; do
+    [ -e "$prefix/$f" ] || fail "not installed: $f"
+  done
+  "$prefix/bin/tagbench" --version | grep -q '^.* 2\.9$' || fail "tagbench --version"
+fi
+
+echo "-- Debian package"
+(cd "$build" && cpack -G DEB -B "$work/deb" >"$work/cpack.log" 2>&1) || { cat "$work/cpack.log" >&2; fail "cpack"; }
+deb=$(ls "$work"/deb/*.deb)
+dpkg-deb --contents "$deb" | awk '{print $6}' >"$work/contents"
+pkg_prefix=$(sed -n 's/^CMAKE_INSTALL_PREFIX:PATH=//p' "$build/CMakeCache.txt")
+expected=(
+  "lib/.*/libQnComApi\.so\.2$" "lib/.*/libQnHidApi\.so\.2$" "lib/.*/libQnNetApi\.so\.2$"
+  "include/tagbench/QnComApi\.h$" "include/tagbench/QnReaderTypes\.h$"
+  "lib/.*/cmake/TagBench/TagBenchConfig\.cmake$" "lib/.*/pkgconfig/qnhidapi\.pc$"
+  "bin/tagbench-sim$" "share/tagbench/Language/English\.ini$" "share/tagbench/skin/blue\.skin$"
+  "share/tagbench/logo/hello\.bmp$" "lib/udev/rules\.d/70-tagbench-ch9326\.rules$"
+  "share/man/man1/tagbench-sim\.1$")
+if [ "$app" = 1 ]; then
+  expected+=("bin/tagbench$" "share/applications/org\.tagbench\.TagBench\.desktop$"
+             "share/metainfo/org\.tagbench\.TagBench\.metainfo\.xml$"
+             "share/icons/hicolor/256x256/apps/org\.tagbench\.TagBench\.png$")
+fi
+for pattern in "${expected[@]}"; do
+  grep -q "^\.${pkg_prefix%/}/$pattern" "$work/contents" || fail "package lacks ${pkg_prefix%/}/$pattern"
+done
+depends=$(dpkg-deb --field "$deb" Depends)
+[[ $depends == *libhidapi-hidraw0* ]] || fail "package does not depend on hidapi: $depends"
+if [ "$app" = 1 ]; then
+  [[ $depends == *libqt6widgets6* ]] || fail "package does not depend on Qt: $depends"
+fi
+echo "check-sdk: all good ($(basename "$deb"))"
