@@ -12,8 +12,6 @@ namespace {
 // The library callbacks carry no context, so they find their owner through this pointer.
 std::atomic<CReaderEvents *> owner{nullptr};
 
-enum Event : std::int32_t { LinkRestored = 0, LinkLost = 1, Data = 2 };
-
 // No report is longer than a frame; a larger length would be a library fault.
 constexpr std::int32_t maxReportLength = 1560;
 
@@ -55,7 +53,7 @@ void CReaderEvents::onApplicationEvent(std::int32_t event, std::int32_t value,
                                        const std::uint8_t *data, std::int32_t length,
                                        const std::uint8_t *serial7)
 {
-    if (event != Data) {
+    if (event != QN_EVENT_DATA) {
         // The library tells both callbacks of a link event; with both registered the traffic
         // callback's report is the one passed on.
         if (!m_trafficEnabled)
@@ -75,7 +73,7 @@ void CReaderEvents::onApplicationEvent(std::int32_t event, std::int32_t value,
 void CReaderEvents::onTrafficEvent(std::int32_t event, std::int32_t value,
                                    const std::uint8_t *data, std::int32_t length)
 {
-    if (event != Data) {
+    if (event != QN_EVENT_DATA) {
         emitLinkEvent(event);
         return;
     }
@@ -86,9 +84,9 @@ void CReaderEvents::onTrafficEvent(std::int32_t event, std::int32_t value,
 
 void CReaderEvents::emitLinkEvent(std::int32_t event)
 {
-    if (event == LinkLost)
+    if (event == QN_EVENT_LINK_LOST)
         emit linkLost();
-    else if (event == LinkRestored)
+    else if (event == QN_EVENT_LINK_RESTORED)
         emit linkRestored();
 }
 

@@ -3,11 +3,12 @@
 #include "kit/CMyFunc.h"
 #include "kit/CReaderEvents.h"
 
+#include "QnReaderTypes.h"
+
 #include <algorithm>
 
 namespace {
 
-enum Event : std::int32_t { LinkRestored = 0, LinkLost = 1, Frame = 2 };
 enum Direction : std::int32_t { Received = 0, Sent = 1 };
 
 } // namespace
@@ -43,13 +44,13 @@ void CTrafficLog::report(std::int32_t event, std::int32_t value, const std::uint
                          std::int32_t length) const
 {
     switch (event) {
-    case LinkLost:
+    case QN_EVENT_LINK_LOST:
         m_post(m_texts.linkLost);
         break;
-    case LinkRestored:
+    case QN_EVENT_LINK_RESTORED:
         m_post(m_texts.linkRestored);
         break;
-    case Frame:
+    case QN_EVENT_DATA:
         for (const QString &line :
              frameLines(value == Sent ? m_texts.sentLabel : m_texts.receivedLabel, data, length))
             m_post(line);
@@ -64,15 +65,15 @@ void CTrafficLog::subscribe(CReaderEvents &events)
     // Direct: the lines keep the order of the library's events, whatever the user-interface
     // thread is doing.
     m_connections.append(QObject::connect(
-        &events, &CReaderEvents::linkLost, &events, [this] { report(LinkLost, 0, nullptr, 0); },
+        &events, &CReaderEvents::linkLost, &events, [this] { report(QN_EVENT_LINK_LOST, 0, nullptr, 0); },
         Qt::DirectConnection));
     m_connections.append(QObject::connect(
         &events, &CReaderEvents::linkRestored, &events,
-        [this] { report(LinkRestored, 0, nullptr, 0); }, Qt::DirectConnection));
+        [this] { report(QN_EVENT_LINK_RESTORED, 0, nullptr, 0); }, Qt::DirectConnection));
     m_connections.append(QObject::connect(
         &events, &CReaderEvents::trafficFrame, &events,
         [this](int direction, const QByteArray &frame) {
-            report(Frame, direction, reinterpret_cast<const std::uint8_t *>(frame.constData()),
+            report(QN_EVENT_DATA, direction, reinterpret_cast<const std::uint8_t *>(frame.constData()),
                    static_cast<std::int32_t>(frame.size()));
         },
         Qt::DirectConnection));
