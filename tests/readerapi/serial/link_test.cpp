@@ -1,5 +1,11 @@
 // Opening, closing, losing and regaining the serial link.
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
+
 #include <thread>
+
+#include "line_settings.h"
 
 #include "serial_fixture.h"
 
@@ -30,12 +36,39 @@ TEST_F(SerialLink, TrailingCharacterOfThePortNameIsDropped) {
     EXPECT_EQ(QnCom_GetDeviceSystemInfo(0xFF, info), 1);
 }
 
-TEST_F(SerialLink, NonStandardBaudRatesAreAccepted) {
+struct LineSpeed {
+    int32_t baudRate;
+    speed_t code;  // what the standard calls read back; BOTHER for a rate without one
+};
+
+class SerialLineSpeed : public SerialReaderTest, public ::testing::WithParamInterface<LineSpeed> {};
+
+// The library leaves its line settings on the terminal when it closes, so they can be read
+// back from a second open of the same port.
+TEST_P(SerialLineSpeed, LineCarriesTheRateUnderItsStandardCode) {
+    const LineSpeed speed = GetParam();
     QnCom_CloseDevice();
-    ASSERT_EQ(QnCom_OpenDevice(link_.c_str(), 250000), 1);
+    ASSERT_EQ(QnCom_OpenDevice(link_.c_str(), speed.baudRate), 1);
     uint8_t info[10] = {};
     EXPECT_EQ(QnCom_GetDeviceSystemInfo(0xFF, info), 1);
+    QnCom_CloseDevice();
+
+    const int fd = ::open(link_.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    termios tio{};
+    ASSERT_EQ(tcgetattr(fd, &tio), 0);
+    EXPECT_EQ(cfgetospeed(&tio), speed.code);
+    EXPECT_EQ(cfgetispeed(&tio), speed.code);
+    EXPECT_EQ(qn::lineSpeed(fd), speed.baudRate);
+    ::close(fd);
 }
+
+constexpr speed_t kNonStandardCode = 0010000;  // BOTHER of the kernel's termbits
+
+INSTANTIATE_TEST_SUITE_P(Rates, SerialLineSpeed,
+                         ::testing::Values(LineSpeed{9600, B9600}, LineSpeed{115200, B115200},
+                                           LineSpeed{250000, kNonStandardCode}),
+                         [](const auto &info) { return std::to_string(info.param.baudRate); });
 
 TEST_F(SerialLink, LostPortIsReportedUntilItReopensThenRestoredOnce) {
     QnCom_SetCallback(testsupport::CallbackRecorder::appCallback);
