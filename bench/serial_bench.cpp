@@ -29,6 +29,12 @@ std::string linkPath() {
         .string();
 }
 
+// Quiet, then with one core kept busy; medians of five runs each.
+void roundTripRuns(benchmark::internal::Benchmark *run) {
+    run->ArgName("busy_cores")->Arg(0)->Arg(1)->UseRealTime()->Repetitions(5);
+    run->ReportAggregatesOnly(true);
+}
+
 void BM_LibraryRoundTrip(benchmark::State &state) {
     readersim::VirtualReader reader;
     const std::string link = linkPath();
@@ -44,13 +50,7 @@ void BM_LibraryRoundTrip(benchmark::State &state) {
     state.counters["failures"] = failures;
     QnCom_CloseDevice();
 }
-BENCHMARK(BM_LibraryRoundTrip)
-    ->ArgName("busy_cores")
-    ->Arg(0)
-    ->Arg(1)
-    ->UseRealTime()
-    ->Repetitions(5)
-    ->ReportAggregatesOnly(true);
+BENCHMARK(BM_LibraryRoundTrip)->Apply(roundTripRuns);
 
 void BM_RawRoundTrip(benchmark::State &state) {
     readersim::VirtualReader reader;
@@ -68,13 +68,7 @@ void BM_RawRoundTrip(benchmark::State &state) {
     benchsupport::measureRawRoundTrips(state, fd, ::write);
     ::close(fd);
 }
-BENCHMARK(BM_RawRoundTrip)
-    ->ArgName("busy_cores")
-    ->Arg(0)
-    ->Arg(1)
-    ->UseRealTime()
-    ->Repetitions(5)
-    ->ReportAggregatesOnly(true);
+BENCHMARK(BM_RawRoundTrip)->Apply(roundTripRuns);
 
 // Path of a program built next to this benchmark.
 std::string siblingProgram(const char *name) {
