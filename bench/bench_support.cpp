@@ -47,6 +47,20 @@ Clock::time_point waitForReports(const readersim::VirtualReader &reader, uint64_
 
 }  // namespace
 
+BusyCores::BusyCores(int cores) {
+    for (int i = 0; i < cores; ++i) {
+        threads_.emplace_back([this] {
+            volatile uint64_t spins = 0;
+            while (!stop_.load(std::memory_order_relaxed)) spins = spins + 1;
+        });
+    }
+}
+
+BusyCores::~BusyCores() {
+    stop_ = true;
+    for (std::thread &thread : threads_) thread.join();
+}
+
 double processCpuSeconds() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);

@@ -3,12 +3,29 @@
 
 #include <benchmark/benchmark.h>
 
+#include <atomic>
 #include <cstdint>
+#include <thread>
+#include <vector>
 
 #include "posix_io.h"
 #include "virtual_reader.h"
 
 namespace benchsupport {
+
+// Keeps `cores` threads spinning while it lives: the "one core busy" condition of the
+// round-trip benchmarks, started by the benchmark itself so every run sees the same load.
+class BusyCores {
+public:
+    explicit BusyCores(int cores);
+    ~BusyCores();
+    BusyCores(const BusyCores &) = delete;
+    BusyCores &operator=(const BusyCores &) = delete;
+
+private:
+    std::atomic<bool> stop_{false};
+    std::vector<std::thread> threads_;
+};
 
 // CPU time of this process so far, in seconds.
 double processCpuSeconds();

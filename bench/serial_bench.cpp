@@ -1,6 +1,8 @@
 // Serial library against the virtual reader over a pseudo-terminal:
 // - a GetDeviceSystemInfo round trip next to a raw write/read of the same bytes on the same
-//   pseudo-terminal (the library's wait must not add a sleep-and-test floor);
+//   pseudo-terminal, on a quiet machine and with one core kept busy by a spinning thread
+//   (argument busy_cores): the library's hand-over from its receive thread must not add
+//   a floor that grows when the scheduler is busy;
 // - CPU used by an open, idle connection;
 // - active-mode ingest: reports per second reaching the application callback.
 #include <fcntl.h>
@@ -27,6 +29,12 @@ std::string linkPath() {
         .string();
 }
 
+// Quiet, then with one core kept busy; medians of five runs each.
+void roundTripRuns(benchmark::internal::Benchmark *run) {
+    run->ArgName("busy_cores")->Arg(0)->Arg(1)->UseRealTime()->Repetitions(5);
+    run->ReportAggregatesOnly(true);
+}
+
 void BM_LibraryRoundTrip(benchmark::State &state) {
     readersim::VirtualReader reader;
     const std::string link = linkPath();
@@ -37,11 +45,12 @@ void BM_LibraryRoundTrip(benchmark::State &state) {
     }
     uint8_t info[10];
     int failures = 0;
+    const benchsupport::BusyCores load(int(state.range(0)));
     for (auto _ : state) failures += QnCom_GetDeviceSystemInfo(0xFF, info) ? 0 : 1;
     state.counters["failures"] = failures;
     QnCom_CloseDevice();
 }
-BENCHMARK(BM_LibraryRoundTrip)->UseRealTime()->Repetitions(5)->ReportAggregatesOnly(true);
+BENCHMARK(BM_LibraryRoundTrip)->Apply(roundTripRuns);
 
 void BM_RawRoundTrip(benchmark::State &state) {
     readersim::VirtualReader reader;
@@ -55,10 +64,11 @@ void BM_RawRoundTrip(benchmark::State &state) {
         state.SkipWithError("open failed");
         return;
     }
+    const benchsupport::BusyCores load(int(state.range(0)));
     benchsupport::measureRawRoundTrips(state, fd, ::write);
     ::close(fd);
 }
-BENCHMARK(BM_RawRoundTrip)->UseRealTime()->Repetitions(5)->ReportAggregatesOnly(true);
+BENCHMARK(BM_RawRoundTrip)->Apply(roundTripRuns);
 
 // Path of a program built next to this benchmark.
 std::string siblingProgram(const char *name) {

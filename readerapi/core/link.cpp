@@ -17,6 +17,15 @@ constexpr uint8_t kStatusNoReport = 1;
 constexpr uint8_t kStatusReportStored = 2;
 // Longest sleep of an idle receive thread on a pollable transport; a stop wakes it at once.
 constexpr int kIdlePollMs = 1000;
+// Longest single read of a command waiting for its answer: close and reopen, which take the
+// transport from it, wait at most this long.
+constexpr auto kAnswerReadSlice = std::chrono::milliseconds(10);
+
+using Clock = std::chrono::steady_clock;
+
+bool isReport(const ReceiveParser &parser) {
+    return parser.frame()[kResponseCommandOffset] == static_cast<uint8_t>(Command::ActiveReport);
+}
 }  // namespace
 
 void Response::assign(const uint8_t *frame, size_t frameSize) {
@@ -69,8 +78,7 @@ bool Link::openLocked() {
     }
     connected_ = true;
     std::this_thread::sleep_for(profile_.settleDelay);
-    parser_.reset();
-    pending_.clear();
+    resetReceiveState();
     lastReportCount_ = 0;
     monitorThread_.startUnlessRunning([this](std::stop_token stop) { monitorLoop(stop); });
     receiveThread_.startUnlessRunning([this](std::stop_token stop) { receiveLoop(stop); });
@@ -117,13 +125,27 @@ bool Link::sendRequest(Command command, std::span<const uint8_t> data) {
     return transport_.write({frame, size});
 }
 
+void Link::resetReceiveState() {
+    std::unique_lock lock(roleMutex_);
+    // A callback of the role's holder may reopen; it must not wait for itself.
+    if (receiverId_ != std::this_thread::get_id()) {
+        roleChanged_.wait(lock, [this] { return receiver_ == Receiver::None; });
+    }
+    parser_.reset();
+    pending_.clear();
+}
+
 bool Link::waitForResponse(Command command, std::chrono::milliseconds timeout,
                            Response &response) {
-    std::unique_lock lock(slotMutex_);
+    const auto deadline = Clock::now() + timeout;
     // The first arrival decides; a wrong answer ends the wait.
-    if (!slotArrived_.wait_for(lock, timeout, [this] { return responseArrived_; })) return false;
-    response.assign(slot_.data(), slotSize_);
-    lock.unlock();
+    const bool arrived =
+        transport_.pollFd() >= 0 ? receiveAnswer(deadline) : awaitDelivery(deadline);
+    if (!arrived) return false;
+    {
+        std::lock_guard lock(slotMutex_);
+        response.assign(slot_.data(), slotSize_);
+    }
     const uint8_t *frame = response.frame_;
     if (frame[kResponseStatusOffset] != kStatusSuccess) return false;
     if (frame[kResponseCommandOffset] != static_cast<uint8_t>(command)) return false;
@@ -132,14 +154,65 @@ bool Link::waitForResponse(Command command, std::chrono::milliseconds timeout,
     return configured == kAnyReader || configured == frame[kResponseAddressOffset];
 }
 
+bool Link::awaitDelivery(Clock::time_point deadline) {
+    std::unique_lock lock(slotMutex_);
+    return slotArrived_.wait_until(lock, deadline, [this] { return responseArrived_.load(); });
+}
+
+bool Link::receiveAnswer(Clock::time_point deadline) {
+    while (true) {
+        {
+            std::unique_lock lock(roleMutex_);
+            // A frame left ready was handed to the receive thread; let it go first.
+            const bool free = roleChanged_.wait_until(lock, deadline, [this] {
+                return responseArrived_.load() ||
+                       (receiver_ == Receiver::None && !parser_.frameReady());
+            });
+            if (responseArrived_.load()) return true;
+            if (!free) return false;
+            receiver_ = Receiver::Caller;
+            receiverId_ = std::this_thread::get_id();
+        }
+        const bool linkAlive = answerPass(deadline);
+        const bool leftOver = pending_.size() > 0 || parser_.frameReady();
+        releaseReceiveRole();
+        if (leftOver) wakeReceiveThread();
+        if (responseArrived_.load()) return true;
+        if (!linkAlive || Clock::now() >= deadline) return false;
+    }
+}
+
+// One read of the waiting command, then its frames up to the first answer. Reports and
+// what follows the answer are left to the receive thread. False when the link is gone.
+bool Link::answerPass(Clock::time_point deadline) {
+    if (pending_.size() == 0) {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+        const auto wait = std::clamp(left, std::chrono::milliseconds(0), kAnswerReadSlice);
+        const size_t room = std::min(pending_.room(), profile_.readChunk);
+        ReadResult result{ReadStatus::Lost, 0};
+        {
+            std::lock_guard lock(transportMutex_);  // against a close from another thread
+            if (transport_.isOpen()) result = transport_.read({pending_.writePosition(), room}, wait);
+        }
+        if (result.status == ReadStatus::Lost) return false;
+        pending_.commit(result.bytes);
+    }
+    while (!responseArrived_.load() && pending_.size() && pending_.pass(parser_)) {
+        if (isReport(parser_)) break;
+        deliverFrame();
+    }
+    return true;
+}
+
 std::chrono::milliseconds Link::waitForInput(const std::stop_token &stop) {
-    // Bytes left behind a delivered frame are parsed at once, without waiting for more.
-    if (pending_.size()) return std::chrono::milliseconds(0);
     const int fd = transport_.pollFd();
     if (fd < 0 || receiveWakeFd_ < 0) return profile_.readWait;
     pollfd fds[2] = {{fd, POLLIN, 0}, {receiveWakeFd_, POLLIN, 0}};
     while (!stop.stop_requested() && ::poll(fds, 2, kIdlePollMs) == 0) {
     }
+    // A wake is a stop or input a waiting command left behind; either way it is used up.
+    uint64_t wakes;
+    if (fds[1].revents & POLLIN) (void)!::read(receiveWakeFd_, &wakes, sizeof wakes);
     return std::chrono::milliseconds(0);  // input, hang-up or stop: the read tells which
 }
 
@@ -147,22 +220,57 @@ void Link::receiveLoop(std::stop_token stop) {
     uint64_t stale;
     while (receiveWakeFd_ >= 0 && ::read(receiveWakeFd_, &stale, sizeof stale) > 0) {
     }
-    std::stop_callback wakeOnStop(stop, [this] {
-        const uint64_t one = 1;
-        if (receiveWakeFd_ >= 0) (void)!::write(receiveWakeFd_, &one, sizeof one);
-    });
+    std::stop_callback wakeOnStop(stop, [this] { wakeReceiveThread(); });
     while (!stop.stop_requested()) {
         const auto wait = waitForInput(stop);
-        if (stop.stop_requested()) break;
-        const size_t room = std::min(pending_.room(), profile_.readChunk);
-        const ReadResult result = transport_.read({pending_.writePosition(), room}, wait);
-        if (result.status == ReadStatus::Lost) {
+        if (stop.stop_requested() || !takeReceiveRole(stop)) break;
+        const bool linkAlive = receivePass(wait);
+        releaseReceiveRole();
+        if (!linkAlive) {
             connected_ = false;
             break;
         }
-        pending_.commit(result.bytes);
-        if (pending_.size() && pending_.pass(parser_)) deliverFrame();
     }
+}
+
+bool Link::receivePass(std::chrono::milliseconds wait) {
+    // What a waiting command left: a report it handed over, bytes behind its answer.
+    if (parser_.frameReady()) deliverFrame();
+    deliverFrames();
+    const size_t room = std::min(pending_.room(), profile_.readChunk);
+    const ReadResult result = transport_.read({pending_.writePosition(), room}, wait);
+    if (result.status == ReadStatus::Lost) return false;
+    pending_.commit(result.bytes);
+    deliverFrames();
+    return true;
+}
+
+bool Link::takeReceiveRole(const std::stop_token &stop) {
+    std::unique_lock lock(roleMutex_);
+    if (!roleChanged_.wait(lock, stop, [this] { return receiver_ == Receiver::None; })) {
+        return false;
+    }
+    receiver_ = Receiver::Thread;
+    receiverId_ = std::this_thread::get_id();
+    return true;
+}
+
+void Link::releaseReceiveRole() {
+    {
+        std::lock_guard lock(roleMutex_);
+        receiver_ = Receiver::None;
+        receiverId_ = {};
+    }
+    roleChanged_.notify_all();
+}
+
+void Link::wakeReceiveThread() {
+    const uint64_t one = 1;
+    if (receiveWakeFd_ >= 0) (void)!::write(receiveWakeFd_, &one, sizeof one);
+}
+
+void Link::deliverFrames() {
+    while (pending_.size() && pending_.pass(parser_)) deliverFrame();
 }
 
 void Link::deliverFrame() {

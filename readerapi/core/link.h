@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <mutex>
 #include <span>
+#include <thread>
 #include <vector>
 
 #include "QnReaderTypes.h"
@@ -88,10 +89,19 @@ public:
 private:
     bool sendRequest(Command command, std::span<const uint8_t> data);
     bool waitForResponse(Command command, std::chrono::milliseconds timeout, Response &response);
+    bool awaitDelivery(std::chrono::steady_clock::time_point deadline);
+    bool receiveAnswer(std::chrono::steady_clock::time_point deadline);
+    bool answerPass(std::chrono::steady_clock::time_point deadline);
     bool openLocked();
+    void resetReceiveState();
     void receiveLoop(std::stop_token stop);
     std::chrono::milliseconds waitForInput(const std::stop_token &stop);
+    bool receivePass(std::chrono::milliseconds wait);
+    bool takeReceiveRole(const std::stop_token &stop);
+    void releaseReceiveRole();
+    void wakeReceiveThread();
     void monitorLoop(std::stop_token stop);
+    void deliverFrames();
     void deliverFrame();
     void handleReport(const uint8_t *frame);
     void notifyLinkEvent(int32_t event);
@@ -118,16 +128,25 @@ private:
     SerialNumber serial_{};
     std::atomic<uint32_t> lastReportCount_{0};
 
-    // Receive side: used by the receive thread only, reset while it is stopped.
+    // The receive side (transport reads, parser, pending input) has one user at a time: the
+    // receive thread, or a command waiting for its answer on a pollable transport. Such a
+    // command reads its answer itself: handing it over from the receive thread cost a
+    // wake-up of the caller per round trip, the larger part of a short one, and more the
+    // busier the scheduler. Active reports always go to the receive thread.
+    enum class Receiver { None, Thread, Caller };
+    std::mutex roleMutex_;
+    std::condition_variable_any roleChanged_;
+    Receiver receiver_ = Receiver::None;
+    std::thread::id receiverId_;
     ReceiveParser parser_;
     PendingInput pending_;
-    std::array<uint8_t, kResponseSlotSize> callbackBuffer_{};
+    std::array<uint8_t, kResponseSlotSize> callbackBuffer_{};  // receive thread only
 
     std::mutex slotMutex_;
     std::condition_variable slotArrived_;
     std::array<uint8_t, kResponseSlotSize> slot_{};
     size_t slotSize_ = 0;
-    bool responseArrived_ = false;
+    std::atomic<bool> responseArrived_{false};  // written under slotMutex_
 
     std::mutex tagMutex_;
     std::vector<uint8_t> tagBuffer_;

@@ -10,6 +10,9 @@ namespace qn {
 // no flow control, DTR and RTS cleared, exclusive use. False when the port refuses.
 bool applyLineSettings(int fd, int32_t baudRate, uint8_t parity);
 
+// The output speed of the line in baud, also for a non-standard rate; -1 when unreadable.
+int32_t lineSpeed(int fd);
+
 // Discards both directions' queues.
 void purgeQueues(int fd);
 

@@ -1,5 +1,11 @@
-// Opening, closing, losing and regaining the serial link.
+// What only the serial link has: port names, line settings and the reader address.
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
+
 #include <thread>
+
+#include "line_settings.h"
 
 #include "serial_fixture.h"
 
@@ -30,97 +36,50 @@ TEST_F(SerialLink, TrailingCharacterOfThePortNameIsDropped) {
     EXPECT_EQ(QnCom_GetDeviceSystemInfo(0xFF, info), 1);
 }
 
-TEST_F(SerialLink, NonStandardBaudRatesAreAccepted) {
+struct LineSpeed {
+    int32_t baudRate;
+    speed_t code;  // what the standard calls read back; BOTHER for a rate without one
+};
+
+class SerialLineSpeed : public SerialReaderTest, public ::testing::WithParamInterface<LineSpeed> {};
+
+// The library leaves its line settings on the terminal when it closes, so they can be read
+// back from a second open of the same port.
+TEST_P(SerialLineSpeed, LineCarriesTheRateUnderItsStandardCode) {
+    const LineSpeed speed = GetParam();
     QnCom_CloseDevice();
-    ASSERT_EQ(QnCom_OpenDevice(link_.c_str(), 250000), 1);
+    ASSERT_EQ(QnCom_OpenDevice(link_.c_str(), speed.baudRate), 1);
     uint8_t info[10] = {};
     EXPECT_EQ(QnCom_GetDeviceSystemInfo(0xFF, info), 1);
-}
-
-TEST_F(SerialLink, LostPortIsReportedUntilItReopensThenRestoredOnce) {
-    QnCom_SetCallback(testsupport::CallbackRecorder::appCallback);
-    QnCom_SetCallbackDebug(testsupport::CallbackRecorder::trafficCallback);
-    reader_->unplug();
-    ASSERT_TRUE(app_.waitForCount(1, 0, 3));  // repeated every monitor period
-    ASSERT_TRUE(traffic_.waitForCount(1, 0, 3));
-    reader_->replug();
-    ASSERT_TRUE(app_.waitForCount(0, 0, 1));
-    ASSERT_TRUE(traffic_.waitForCount(0, 0, 1));
-
-    uint8_t info[10] = {};
-    EXPECT_EQ(QnCom_GetDeviceSystemInfo(0xFF, info), 1);
-    EXPECT_EQ(app_.count(0, 0), 1u);
-
-    // Lost events arrive about a monitor period apart, never in a burst.
-    const auto events = app_.events();
-    for (size_t i = 1; i < events.size(); ++i) {
-        if (events[i].event == 1 && events[i - 1].event == 1) {
-            EXPECT_GE(events[i].when - events[i - 1].when, std::chrono::milliseconds(150));
-        }
-    }
-}
-
-TEST_F(SerialLink, WithoutCallbacksALostPortStaysLostUntilReopenedByHand) {
-    reader_->unplug();
-    reader_->replug();
-    uint8_t info[10] = {};
-    // The old descriptor belongs to the unplugged terminal; nothing reopens it.
-    EXPECT_EQ(QnCom_GetDeviceSystemInfo(0xFF, info), 0);
-    std::this_thread::sleep_for(std::chrono::milliseconds(600));  // three monitor periods
-    EXPECT_EQ(QnCom_GetDeviceSystemInfo(0xFF, info), 0);
     QnCom_CloseDevice();
-    ASSERT_EQ(QnCom_OpenDevice(link_.c_str(), 115200), 1);
-    EXPECT_EQ(QnCom_GetDeviceSystemInfo(0xFF, info), 1);
+
+    const int fd = ::open(link_.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    termios tio{};
+    ASSERT_EQ(tcgetattr(fd, &tio), 0);
+    EXPECT_EQ(cfgetospeed(&tio), speed.code);
+    EXPECT_EQ(cfgetispeed(&tio), speed.code);
+    EXPECT_EQ(qn::lineSpeed(fd), speed.baudRate);
+    ::close(fd);
 }
 
-std::atomic<int> g_closedFromCallback{0};
+constexpr speed_t kNonStandardCode = 0010000;  // BOTHER of the kernel's termbits
 
-void closeOnLinkLost(int32_t event, int32_t, const uint8_t *, int32_t, const uint8_t *) {
-    if (event != 1) return;
-    QnCom_CloseDevice();
-    ++g_closedFromCallback;
-}
+INSTANTIATE_TEST_SUITE_P(Rates, SerialLineSpeed,
+                         ::testing::Values(LineSpeed{9600, B9600}, LineSpeed{115200, B115200},
+                                           LineSpeed{250000, kNonStandardCode}),
+                         [](const auto &info) { return std::to_string(info.param.baudRate); });
 
-TEST_F(SerialLink, ClosingFromACallbackDoesNotDeadlock) {
-    g_closedFromCallback = 0;
-    QnCom_SetCallback(closeOnLinkLost);
-    QnCom_SetCallbackDebug(testsupport::CallbackRecorder::trafficCallback);
-    reader_->unplug();
-    ASSERT_TRUE(traffic_.waitForCount(1, 0, 1));
-    EXPECT_EQ(g_closedFromCallback.load(), 1);
-    reader_->replug();
-    QnCom_SetCallback(nullptr);
-    // The library is usable again afterwards.
-    ASSERT_EQ(QnCom_OpenDevice(link_.c_str(), 115200), 1);
-    uint8_t info[10] = {};
-    EXPECT_EQ(QnCom_GetDeviceSystemInfo(0xFF, info), 1);
-}
-
-TEST_F(SerialLink, OpeningRightAfterACloseFromACallbackKeepsWatchingTheLink) {
-    g_closedFromCallback = 0;
-    QnCom_SetCallback(closeOnLinkLost);
-    reader_->unplug();
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (g_closedFromCallback.load() == 0 && std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::yield();
-    }
-    ASSERT_EQ(g_closedFromCallback.load(), 1);
-    reader_->replug();
-    // At once, while the closing monitor thread may still be on its way out.
-    QnCom_SetCallback(testsupport::CallbackRecorder::appCallback);
-    ASSERT_EQ(QnCom_OpenDevice(link_.c_str(), 115200), 1);
-    reader_->unplug();
-    EXPECT_TRUE(app_.waitForCount(1, 0, 1));
-}
-
-TEST_F(SerialLink, SplitAndMergedAnswersAreReassembled) {
+TEST_F(SerialLink, AnswersFromAnotherReaderFailUnlessAnyReaderIsConfigured) {
     readersim::Faults faults;
-    faults.splitChunk = 3;
+    faults.wrongAddress = 0x06;
     reader_->setFaults(faults);
     uint8_t info[10] = {};
+    EXPECT_EQ(QnCom_GetDeviceSystemInfo(0x05, info), 0);
+    EXPECT_EQ((*lastRequest(0x10))[4], 0x05);  // the frame carries the configured address
+    EXPECT_EQ(QnCom_ReadDeviceRDAddr(), 0x05);
     EXPECT_EQ(QnCom_GetDeviceSystemInfo(0xFF, info), 1);
-    reader_->setFaults({});
-    EXPECT_EQ(QnCom_GetDeviceSystemInfo(0xFF, info), 1);
+    EXPECT_EQ(QnCom_ReadDeviceRDAddr(), 0xFF);
 }
 
 TEST_F(SerialLink, AddressRegisterDefaultsToAnyReader) {

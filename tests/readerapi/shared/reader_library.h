@@ -1,0 +1,116 @@
+// The three reader libraries seen through one table of their prefixed functions, with how to
+// serve each one's transport from the virtual reader and open it: what the shared suites
+// are written against.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "QnComApi.h"
+#include "QnHidApi.h"
+#include "QnNetApi.h"
+#include "command_table.h"
+#include "virtual_reader.h"
+
+namespace readertest {
+
+// Functions every library exports with the same signature.
+#define QN_SHARED_FUNCTIONS(X)                                                             \
+    X(CloseDevice) X(SetCallback) X(SetCallbackDebug) X(GetDeviceSystemInfo)                \
+    X(SetDeviceSystemInfo) X(ReadDeviceID) X(SetDeviceID) X(ReadDeviceParam)                \
+    X(SetDeviceParam) X(ReadDeviceNetParam) X(SetDeviceNetParam) X(ReadDeviceSpecialParam)  \
+    X(SetDeviceSpecialParam) X(DefaultDeviceParam) X(DefaultDeviceNetParam)                 \
+    X(ReadDeviceOneParam) X(SetDeviceOneParam) X(ReadDeviceTime) X(SetDeviceTime)           \
+    X(ReadTransState) X(RelayOn) X(RelayOff) X(CheckModule) X(CheckAnt) X(GPRSGetSIMState)  \
+    X(GPRSGetSignal) X(GPRSGetLBS) X(GetGPS) X(InventoryG2) X(ReadCardG2) X(WriteCardG2)    \
+    X(WriteEPCG2) X(LockCardG2) X(SetFreq) X(StartRead) X(StopRead) X(ReadWhiteList)        \
+    X(WriteWhiteList) X(DeleteAllWhiteList) X(DeleteOneWhiteList) X(GetDevCache)            \
+    X(DelDevCache) X(UpgradeDevData) X(UpgradeDevEnd) X(UpgradeDevDataIn) X(UpgradeDevEndIn) \
+    X(DeviceSelfKill)
+
+struct ReaderApi {
+#define QN_POINTER(name) decltype(&QnCom_##name) name;
+    QN_SHARED_FUNCTIONS(QN_POINTER)
+#undef QN_POINTER
+    // Null for the TCP library, which keeps no tag buffer.
+    decltype(&QnCom_GetTagBuf) GetTagBuf;
+    decltype(&QnCom_ClearTagBuf) ClearTagBuf;
+};
+
+#define QN_BIND_COM(name) .name = QnCom_##name,
+#define QN_BIND_HID(name) .name = QnHid_##name,
+#define QN_BIND_NET(name) .name = QnNet_##name,
+
+// QnComApi over a pseudo-terminal behind a symlink that ends in a digit like a port name.
+struct SerialLibrary {
+    static constexpr qn::TransportKind kKind = qn::TransportKind::Serial;
+    static constexpr bool kSendsAddress = true;
+    inline static const ReaderApi api{QN_SHARED_FUNCTIONS(QN_BIND_COM).GetTagBuf = QnCom_GetTagBuf,
+                                      .ClearTagBuf = QnCom_ClearTagBuf};
+
+    class Endpoint {
+    public:
+        explicit Endpoint(readersim::VirtualReader &reader);
+        ~Endpoint();
+        int open() const;
+
+    private:
+        std::filesystem::path tempDir_;
+        std::string link_;
+    };
+};
+
+// QnHidApi over the virtual reader's HID tunnel, named in QNHID_SIM.
+struct HidLibrary {
+    static constexpr qn::TransportKind kKind = qn::TransportKind::Hid;
+    static constexpr bool kSendsAddress = false;
+    inline static const ReaderApi api{QN_SHARED_FUNCTIONS(QN_BIND_HID).GetTagBuf = QnHid_GetTagBuf,
+                                      .ClearTagBuf = QnHid_ClearTagBuf};
+
+    class Endpoint {
+    public:
+        explicit Endpoint(readersim::VirtualReader &reader);
+        ~Endpoint();
+        int open() const;
+    };
+};
+
+// QnNetApi over loopback TCP.
+struct NetLibrary {
+    static constexpr qn::TransportKind kKind = qn::TransportKind::Net;
+    static constexpr bool kSendsAddress = false;
+    inline static const ReaderApi api{QN_SHARED_FUNCTIONS(QN_BIND_NET).GetTagBuf = nullptr,
+                                      .ClearTagBuf = nullptr};
+
+    class Endpoint {
+    public:
+        explicit Endpoint(readersim::VirtualReader &reader);
+        int open() const;
+
+    private:
+        uint16_t port_;
+    };
+};
+
+#undef QN_BIND_COM
+#undef QN_BIND_HID
+#undef QN_BIND_NET
+
+using AllLibraries = ::testing::Types<SerialLibrary, HidLibrary, NetLibrary>;
+using TagBufferLibraries = ::testing::Types<SerialLibrary, HidLibrary>;
+
+// Test names: "Serial", "Hid", "Net".
+struct LibraryName {
+    template <class Library>
+    static std::string GetName(int) {
+        if constexpr (Library::kKind == qn::TransportKind::Serial) return "Serial";
+        if constexpr (Library::kKind == qn::TransportKind::Hid) return "Hid";
+        return "Net";
+    }
+};
+
+}  // namespace readertest
