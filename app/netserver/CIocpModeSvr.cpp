@@ -1,6 +1,7 @@
 #include "CIocpModeSvr.h"
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <ifaddrs.h>
 #include <net/if.h>
 #include <unistd.h>
@@ -164,6 +165,13 @@ void Connection::onReceive(const asio::error_code &error, std::size_t size)
     receive();
 }
 
+// Asio opens and accepts without close-on-exec: a program the application starts would inherit
+// the listener (and hold the port after stop) and every connection.
+void closeOnExec(int fd)
+{
+    ::fcntl(fd, F_SETFD, ::fcntl(fd, F_GETFD) | FD_CLOEXEC);
+}
+
 std::string dottedText(std::uint32_t networkOrder)
 {
     char text[INET_ADDRSTRLEN] = {};
@@ -216,6 +224,7 @@ bool CIocpModeSvr::Impl::listen(std::uint16_t wanted)
     const char *step = "open a socket";
     acceptor->open(endpoint.protocol(), error);
     if (!error) {
+        closeOnExec(acceptor->native_handle());
         // A restart on the same port must not wait for old connections in TIME_WAIT.
         step = "reuse the address";
         acceptor->set_option(tcp::acceptor::reuse_address(true), error);
@@ -284,6 +293,7 @@ void CIocpModeSvr::Impl::acceptAfterPause()
 
 void CIocpModeSvr::Impl::admit(tcp::socket socket)
 {
+    closeOnExec(socket.native_handle());
     asio::error_code error;
     const tcp::endpoint remote = socket.remote_endpoint(error);
     // A peer whose address cannot be read (already gone) is still taken, as 0.0.0.0.
