@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <thread>
 
 namespace nettest {
 
@@ -73,6 +74,17 @@ bool LoopbackPeer::waitForEnd(std::chrono::milliseconds deadline)
             return true;
     }
     return false;
+}
+
+bool eventually(const std::function<bool()> &condition, std::chrono::milliseconds deadline)
+{
+    const auto until = std::chrono::steady_clock::now() + deadline;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() >= until)
+            return false;
+        std::this_thread::sleep_for(5ms);
+    }
+    return true;
 }
 
 Bytes pattern(std::size_t size)

@@ -43,6 +43,10 @@ private:
     std::size_t m_received = 0;
 };
 
+// Polls `condition` every few milliseconds until it holds or the deadline passes.
+bool eventually(const std::function<bool()> &condition,
+                std::chrono::milliseconds deadline = kDeadline);
+
 // Bytes 0, 1, 2, ... as (i * 7 + 3) mod 251: a pattern whose order can be checked.
 Bytes pattern(std::size_t size);
 
