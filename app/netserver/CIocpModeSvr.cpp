@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <ifaddrs.h>
 #include <net/if.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -25,10 +26,10 @@ constexpr std::chrono::milliseconds kAcceptRetryPause { 100 };
 
 class ClientTable;
 
-// One accepted peer. Everything it does after start() runs on its own strand (the socket's
-// executor), so a close asked for from another thread never races its receive, and its events
-// come one after the other. Handlers hold it alive through shared_from_this(); a handler that
-// sees an error starts nothing new, so the connection ends with its last handler.
+// One accepted peer. Its handlers form one chain (one receive outstanding, the next started by
+// the handler of the last), so its events never overlap and come in order; they hold it alive
+// through shared_from_this(), and a handler that sees an error starts nothing new, so the
+// connection ends with its last handler.
 class Connection : public std::enable_shared_from_this<Connection> {
 public:
     Connection(tcp::socket socket, std::int32_t id, std::uint32_t peer, ClientTable &table)
@@ -41,8 +42,9 @@ public:
 
     std::int32_t id() const { return m_id; }
     void start();
-    void close();
-    // Only while no other thread can touch the socket.
+    // From any thread, under the client table's lock (see there).
+    void shutDown();
+    // Only from the connection's own handler, or while no server thread runs.
     void closeSocket();
 
 private:
@@ -85,22 +87,22 @@ public:
         std::lock_guard lock(m_mutex);
         return m_connections.erase(id) > 0;
     }
-    // Closing under the lock: stop empties the table under it before its io_context goes away,
-    // so a close is never posted to a destroyed one.
-    bool closeOne(std::int32_t id)
+    // Under the lock: a connection leaves the table before its socket is closed, so the
+    // descriptor shut down here is still its own and not a newcomer's that reused the number.
+    bool shutDownOne(std::int32_t id)
     {
         std::lock_guard lock(m_mutex);
         const auto found = m_connections.find(id);
         if (found == m_connections.end())
             return false;
-        found->second->close();
+        found->second->shutDown();
         return true;
     }
-    void closeAll()
+    void shutDownAll()
     {
         std::lock_guard lock(m_mutex);
         for (const auto &[id, connection] : m_connections)
-            connection->close();
+            connection->shutDown();
     }
     std::vector<std::shared_ptr<Connection>> takeAll()
     {
@@ -125,6 +127,7 @@ private:
     std::unordered_map<std::int32_t, std::shared_ptr<Connection>> m_connections;
 };
 
+// Posted, so that a connected callback that takes its time does not hold up accepting.
 void Connection::start()
 {
     asio::post(m_socket.get_executor(), [self = shared_from_this()] {
@@ -133,9 +136,11 @@ void Connection::start()
     });
 }
 
-void Connection::close()
+// A plain shutdown(2) leaves the socket object alone, so it may race the connection's own
+// handler; the pending receive then ends, and that handler reports disconnected and closes.
+void Connection::shutDown()
 {
-    asio::post(m_socket.get_executor(), [self = shared_from_this()] { self->closeSocket(); });
+    ::shutdown(m_socket.native_handle(), SHUT_RDWR);
 }
 
 void Connection::closeSocket()
@@ -152,7 +157,7 @@ void Connection::receive()
             const asio::error_code &error, std::size_t size) { self->onReceive(error, size); });
 }
 
-// End of stream, a reset and a close by disconnectOne all end here as errors.
+// End of stream, a reset and a shutdown by disconnectOne all end here.
 void Connection::onReceive(const asio::error_code &error, std::size_t size)
 {
     if (error) {
@@ -263,10 +268,9 @@ bool CIocpModeSvr::Impl::startThreads()
 void CIocpModeSvr::Impl::accept()
 {
     // Each connection gets its own strand as its socket's executor.
-    acceptor->async_accept(
-        asio::make_strand(*io), [this](const asio::error_code &error, tcp::socket socket) {
-            onAccept(error, std::move(socket));
-        });
+    acceptor->async_accept([this](const asio::error_code &error, tcp::socket socket) {
+        onAccept(error, std::move(socket));
+    });
 }
 
 void CIocpModeSvr::Impl::onAccept(const asio::error_code &error, tcp::socket socket)
@@ -397,14 +401,14 @@ void CIocpModeSvr::stop()
 
 void CIocpModeSvr::disconnectAll()
 {
-    m_impl->table.closeAll();
+    m_impl->table.shutDownAll();
 }
 
 bool CIocpModeSvr::disconnectOne(std::int32_t connection)
 {
     if (!m_impl->running || connection == kNoConnection)
         return false;
-    return m_impl->table.closeOne(connection);
+    return m_impl->table.shutDownOne(connection);
 }
 
 bool CIocpModeSvr::isRunning() const
