@@ -406,9 +406,8 @@ void CIocpModeSvr::disconnectAll()
 
 bool CIocpModeSvr::disconnectOne(std::int32_t connection)
 {
-    if (!m_impl->running || connection == kNoConnection)
-        return false;
-    return m_impl->table.shutDownOne(connection);
+    // The table is empty whenever the server is not running.
+    return connection != kNoConnection && m_impl->table.shutDownOne(connection);
 }
 
 bool CIocpModeSvr::isRunning() const
