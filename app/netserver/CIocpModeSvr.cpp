@@ -306,9 +306,9 @@ void CIocpModeSvr::Impl::admit(tcp::socket socket)
     auto connection = std::make_shared<Connection>(std::move(socket), takeId(), peer, table);
     const std::size_t limit = maxConnections;
     if (!table.admit(connection, limit)) {
-        connection->closeSocket(); // nobody else knows it yet
         log("refused " + dottedText(peer) + ": " + std::to_string(limit)
             + " connections already open");
+        connection->closeSocket(); // nobody else knows it yet
         return;
     }
     connection->start();

@@ -260,6 +260,7 @@ TEST_F(NetServer, PeersBeyondTheCapAreClosedAtOnceAndLogged)
     LoopbackPeer refused;
     ASSERT_TRUE(refused.connect(m_server.port()));
     EXPECT_TRUE(refused.waitForEnd());
+    ASSERT_TRUE(eventually([&] { return !logLines().empty(); }));
     const std::vector<std::string> lines = logLines();
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_EQ(lines[0], "refused 127.0.0.1: 2 connections already open");
