@@ -37,6 +37,12 @@ bool CReaderWorker::isBusy() const
     return m_jobRunning || !m_jobs.empty();
 }
 
+bool CReaderWorker::isRunning() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_running;
+}
+
 void CReaderWorker::enqueue(std::function<void()> job)
 {
     {

@@ -56,6 +56,8 @@ public:
     void stop();
     // Whether a job is running or waiting.
     bool isBusy() const;
+    // False once stop() was called.
+    bool isRunning() const;
 
 private:
     void enqueue(std::function<void()> job);

@@ -125,6 +125,8 @@ TEST(ReaderWorkerTest, StopDropsWaitingJobsAndRefusesNewOnes)
     worker.post([](IReader &r) { r.relayOff(); });
     ASSERT_TRUE(waitUntil([&] { return !reader.calls().empty(); }));
     std::thread stopper([&] { worker.stop(); });
+    // The job ends only once stop has dropped the waiting one.
+    ASSERT_TRUE(waitUntil([&] { return !worker.isRunning(); }));
     release = true;
     stopper.join();
     worker.post([](IReader &r) { r.reboot(); });
