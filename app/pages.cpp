@@ -1,5 +1,6 @@
 #include "pages.h"
 
+#include "netserver/CDlgNetTest.h"
 #include "shell/CHello.h"
 #include "shell/CPageFactory.h"
 
@@ -9,5 +10,6 @@ CPageFactory registeredPages()
 {
     CPageFactory factory;
     factory.registerPage(PageId::Hello, CPageFactory::makerOf<CHello>());
+    factory.registerPage(PageId::NetTest, CPageFactory::makerOf<CDlgNetTest>());
     return factory;
 }

@@ -1,6 +1,6 @@
 #include "shell/CPreferenceActions.h"
 
-#include "shell/CShellPrompts.h"
+#include "kit/CShellPrompts.h"
 #include "shell/CShellServices.h"
 
 #include <QFileInfo>

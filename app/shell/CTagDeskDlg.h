@@ -6,7 +6,7 @@
 #include "kit/IMainWindowServices.h"
 #include "shell/CMessageQueue.h"
 #include "shell/CPreferenceActions.h"
-#include "shell/CShellPrompts.h"
+#include "kit/CShellPrompts.h"
 #include "shell/CShellServices.h"
 
 #include <QDialog>

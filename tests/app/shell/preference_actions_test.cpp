@@ -1,5 +1,5 @@
 #include "shell/CPreferenceActions.h"
-#include "shell/CShellPrompts.h"
+#include "kit/CShellPrompts.h"
 #include "shell/CShellServices.h"
 
 #include <QApplication>

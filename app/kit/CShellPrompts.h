@@ -4,8 +4,8 @@
 
 class QWidget;
 
-// The message boxes and file chooser the shell's actions need, behind an interface so the
-// actions can be tested without modal dialogs.
+// The message boxes and file chooser the shell's actions and the pages need, behind an
+// interface so they can be tested without modal dialogs.
 class IShellPrompts
 {
 public:

@@ -1,4 +1,4 @@
-#include "shell/CShellPrompts.h"
+#include "kit/CShellPrompts.h"
 
 #include <QFileDialog>
 #include <QMessageBox>
