@@ -2,6 +2,8 @@
 
 #include "shell/CHello.h"
 #include "shell/CPageFactory.h"
+#include "tags/CDlgIdentifyTemp.h"
+#include "tags/CIdentifyTab.h"
 
 using readerfamily::PageId;
 
@@ -9,5 +11,7 @@ CPageFactory registeredPages()
 {
     CPageFactory factory;
     factory.registerPage(PageId::Hello, CPageFactory::makerOf<CHello>());
+    factory.registerPage(PageId::IdentifyTab, CPageFactory::makerOf<CIdentifyTab>());
+    factory.registerPage(PageId::IdentifyTemp, CPageFactory::makerOf<CDlgIdentifyTemp>());
     return factory;
 }
