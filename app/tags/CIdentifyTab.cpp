@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QVBoxLayout>
 
 #include <chrono>
@@ -114,9 +115,11 @@ QWidget *CIdentifyTab::buildControlRow()
 void CIdentifyTab::showEvent(QShowEvent *event)
 {
     CPage::showEvent(event);
-    // Widths follow the list's width when the page is first laid out.
+    // Widths follow the list's width when the page is first laid out; the room a vertical
+    // scroll bar will take is left free, so a full list never needs a horizontal one.
     if (!m_widthsSet && m_list->width() > 0) {
-        m_list->setColumnWidths(CTagListModel::columnWidths(m_tags.kind(), m_list->width()));
+        const int width = m_list->viewport()->width() - m_list->verticalScrollBar()->sizeHint().width();
+        m_list->setColumnWidths(CTagListModel::columnWidths(m_tags.kind(), width));
         m_widthsSet = true;
     }
 }
