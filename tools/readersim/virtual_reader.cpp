@@ -44,7 +44,7 @@ std::string hex(std::span<const uint8_t> bytes) {
 
 struct VirtualReader::Impl {
     explicit Impl(ReaderOptions opts)
-        : options(std::move(opts)), model(parseTypeOrThrow(options.family), options.tagCount) {
+        : options(std::move(opts)), model(parseTypeOrThrow(options.family), options.livelyField ? 0 : options.tagCount) {
         if (options.livelyField) {
             lively.emplace();
             lively->populate(model);
