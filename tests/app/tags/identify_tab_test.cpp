@@ -336,6 +336,7 @@ TEST_F(IdentifyTabTest, WriteEpcSendsTheEpcWords)
 
 struct NoticeCase
 {
+    const char *name;
     const char *field;
     const char *text;
     const char *button;
@@ -356,10 +357,15 @@ TEST_P(IdentifyTabNotices, BadInputShowsANoticeAndSendsNothing)
 }
 
 INSTANTIATE_TEST_SUITE_P(Fields, IdentifyTabNotices,
-                         testing::Values(NoticeCase{"writeData", "", "writeButton", 1031},
-                                         NoticeCase{"writeData", "AABBCC", "writeButton", 1030},
-                                         NoticeCase{"quickEpc", "", "writeEpcButton", 1029},
-                                         NoticeCase{"quickEpc", "AABBC", "writeEpcButton", 1030}));
+                         testing::Values(NoticeCase{"NoData", "writeData", "", "writeButton", 1031},
+                                         NoticeCase{"DataNotWholeWords", "writeData", "AABBCC",
+                                                    "writeButton", 1030},
+                                         NoticeCase{"NoEpc", "quickEpc", "", "writeEpcButton", 1029},
+                                         NoticeCase{"EpcNotWholeWords", "quickEpc", "AABBC",
+                                                    "writeEpcButton", 1030}),
+                         [](const testing::TestParamInfo<NoticeCase> &info) {
+                             return std::string(info.param.name);
+                         });
 
 TEST_F(IdentifyTabTest, TagAccessWithoutAReaderDoesNothing)
 {
