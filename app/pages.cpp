@@ -3,6 +3,8 @@
 #include "netserver/CDlgNetTest.h"
 #include "shell/CHello.h"
 #include "shell/CPageFactory.h"
+#include "tags/CDlgIdentifyTemp.h"
+#include "tags/CIdentifyTab.h"
 
 using readerfamily::PageId;
 
@@ -11,5 +13,7 @@ CPageFactory registeredPages()
     CPageFactory factory;
     factory.registerPage(PageId::Hello, CPageFactory::makerOf<CHello>());
     factory.registerPage(PageId::NetTest, CPageFactory::makerOf<CDlgNetTest>());
+    factory.registerPage(PageId::IdentifyTab, CPageFactory::makerOf<CIdentifyTab>());
+    factory.registerPage(PageId::IdentifyTemp, CPageFactory::makerOf<CDlgIdentifyTemp>());
     return factory;
 }

@@ -10,7 +10,8 @@ constexpr size_t requestsKept = 1000;
 
 CDemoReader::CDemoReader()
     : m_reader(std::make_unique<readersim::VirtualReader>(
-          readersim::ReaderOptions{.family = "fir", .requestLogLimit = requestsKept}))
+          readersim::ReaderOptions{
+          .family = "fir", .livelyField = true, .requestLogLimit = requestsKept}))
     , m_port(m_reader->serveTcp(0))
 {
 }

@@ -62,8 +62,9 @@ void addOptions(CLI::App &app, Options &o) {
     app.add_option("--family", o.reader.family,
                    "Reader family (" + readerfamily::familyNames() + ") or a type byte as 0x..")
         ->default_val("fir");
-    app.add_option("--tags", o.reader.tagCount, "Virtual tags in the field at start")
-        ->default_val(5)
+    app.add_option("--tags", o.reader.tagCount,
+                   "N distinct tags in a still field (for benchmarks); without it the field "
+                   "is lively: about 20 tags coming and going, signal and temperatures drifting")
         ->check(CLI::Range(0, 10000));
     app.add_flag("--verbose,-v", o.reader.verbose, "Log every request and answer on one line");
 
@@ -157,6 +158,7 @@ int main(int argc, char **argv) {
     options.reader.requestLogLimit = 1000;  // runs for hours: keep the request log bounded
     addOptions(app, options);
     CLI11_PARSE(app, argc, argv);
+    options.reader.livelyField = app.count("--tags") == 0;
     const auto connect = splitHostPort(options.connect);
     if (options.tcpPort < 0 && !options.pty && options.hidPort < 0 && !connect) {
         std::fprintf(stderr,

@@ -291,16 +291,21 @@ ReaderModel::Reply ReaderModel::dispatch(const Request &request) {
 
 // --- tags ---
 
-ReaderModel::Reply ReaderModel::inventory() const {
+ReaderModel::Reply ReaderModel::inventory() {
     Reply reply{1, {0, 0}};
     uint16_t count = 0;
-    for (const VirtualTag &tag : tags) {
+    const size_t total = tags.size();
+    size_t considered = 0;
+    for (; considered < total && count < kMaxInventoryRecords; ++considered) {
+        const VirtualTag &tag = tags[(nextInventoryTag_ + considered) % total];
         if (!tagVisible(tag)) continue;
         const Bytes record = tagRecord(tag);
         if (reply.data.size() + record.size() > kMaxAnswerData) break;
         reply.data.insert(reply.data.end(), record.begin(), record.end());
         ++count;
     }
+    // A field that fits in one answer is answered in the same order every time.
+    nextInventoryTag_ = considered < total ? (nextInventoryTag_ + considered) % total : 0;
     reply.data[0] = static_cast<uint8_t>(count >> 8);
     reply.data[1] = static_cast<uint8_t>(count);
     if (count == 0) reply.status = 0;  // no tag answered the inventory

@@ -50,6 +50,7 @@ public:
     static constexpr int kNetRecordSize = 250;
     static constexpr int kSpecialRecordSize = 200;
     static constexpr size_t kMaxAnswerData = 1453;  // hosts drop longer answers
+    static constexpr uint16_t kMaxInventoryRecords = 50;  // a real reader's answer holds no more
     static constexpr size_t kWhiteListCapacity = 1000;
     static constexpr size_t kSignalTextSize = 8;
     static constexpr size_t kLbsTextSize = 64;
@@ -138,7 +139,8 @@ private:
     static void putWiegandDefaults(Bytes &body);
     void putInventoryDefaults(Bytes &body) const;
     Reply dispatch(const Request &request);
-    Reply inventory() const;
+    // Up to kMaxInventoryRecords visible tags, taking tags in turn across answers.
+    Reply inventory();
     Reply readTag(std::span<const uint8_t> data);
     Reply writeTag(std::span<const uint8_t> data);
     Reply writeEpc(std::span<const uint8_t> data);
@@ -171,6 +173,7 @@ private:
 
     std::chrono::seconds clockOffset_{0};
     size_t nextReportTag_ = 0;
+    size_t nextInventoryTag_ = 0;
     uint32_t generatedTags_ = 0;
 };
 

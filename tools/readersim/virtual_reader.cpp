@@ -9,6 +9,7 @@
 
 #include "answer_shaper.h"
 #include "connect_out.h"
+#include "lively_field.h"
 #include "pty_port.h"
 #include "reader_model.h"
 #include "socket_server.h"
@@ -44,7 +45,12 @@ std::string hex(std::span<const uint8_t> bytes) {
 
 struct VirtualReader::Impl {
     explicit Impl(ReaderOptions opts)
-        : options(std::move(opts)), model(parseTypeOrThrow(options.family), options.tagCount) {}
+        : options(std::move(opts)), model(parseTypeOrThrow(options.family), options.livelyField ? 0 : options.tagCount) {
+        if (options.livelyField) {
+            lively.emplace();
+            lively->populate(model);
+        }
+    }
 
     void handleFrame(const Bytes &frame, Link &link);
     void deliver(Link &link, Bytes answer, bool fromModel, uint64_t ticket);
@@ -59,6 +65,7 @@ struct VirtualReader::Impl {
 
     mutable std::mutex modelMutex;
     ReaderModel model;
+    std::optional<LivelyField> lively;  // moves on as requests come in
 
     mutable std::mutex faultMutex;
     Faults faults;
@@ -113,6 +120,7 @@ void VirtualReader::Impl::handleFrame(const Bytes &frame, Link &link) {
         const std::optional<Request> request = decodeRequest(frame);
         if (request) {
             std::lock_guard lock(modelMutex);
+            if (lively) lively->step(model, std::chrono::steady_clock::now());
             answer = model.answer(*request);
             fromModel = true;
         }

@@ -23,6 +23,8 @@ struct ReaderOptions {
     std::string family = "fir";  // fir, hazel, elm, cedar, cedar2, birch, birch2, alder,
                                  // unknown, or a type byte as "0x.."
     int tagCount = 5;            // virtual tags placed in the field at start
+    bool livelyField = false;    // instead: a changing field for people to watch
+                                 // (lively_field.h)
     bool verbose = false;        // one log line per request and answer on stderr
     size_t requestLogLimit = 0;  // requests() keeps only this many newest frames (0: all);
                                  // long-running readers (demo, tagbench-sim) set it

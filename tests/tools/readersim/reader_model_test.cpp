@@ -229,12 +229,22 @@ TEST(ModelTags, DisabledAntennaHidesItsTags) {
     EXPECT_EQ(ask(model, 0x01, {0, 0, 0}).status, 0);  // nothing answered
 }
 
-TEST(ModelTags, InventoryStaysWithinOneDeliverableFrame) {
-    ReaderModel model(0x50, 200);
-    const Answer answer = ask(model, 0x01, {0, 0, 0});
-    EXPECT_LE(answer.data.size(), 1453u);
-    const int count = answer.data[0] << 8 | answer.data[1];
-    EXPECT_EQ(count, static_cast<int>((1453 - 2) / 16));  // 12-byte EPCs: 16 bytes a record
+TEST(ModelTags, InventoryAnswersFiftyTagsAtATimeTakingThemInTurn) {
+    ReaderModel model(0x50, 120);
+    // Each answer starts where the last one ended, wrapping round the field.
+    for (const size_t first : {0u, 50u, 100u, 30u}) {
+        const Answer answer = ask(model, 0x01, {0, 0, 0});
+        EXPECT_LE(answer.data.size(), 1453u);
+        EXPECT_EQ(answer.data[0] << 8 | answer.data[1], 50);
+        const Bytes body = model.tags[first].recordBody();
+        EXPECT_EQ(Bytes(answer.data.begin() + 3, answer.data.begin() + 3 + 15), body);
+    }
+}
+
+TEST(ModelTags, SmallFieldIsAnsweredInTheSameOrderEveryTime) {
+    ReaderModel model(0x50, 7);
+    const Bytes first = ask(model, 0x01, {0, 0, 0}).data;
+    EXPECT_EQ(ask(model, 0x01, {0, 0, 0}).data, first);
 }
 
 TEST(ModelTags, ReadWriteAndEpcWriteReachTheFirstTag) {

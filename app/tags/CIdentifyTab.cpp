@@ -1,0 +1,191 @@
+#include "tags/CIdentifyTab.h"
+
+#include "kit/CAccessible.h"
+#include "kit/CMyListCtrl.h"
+#include "kit/IMainWindowServices.h"
+#include "tags/Captions.h"
+#include "tags/CReadRate.h"
+#include "tags/CTagAccess.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QVBoxLayout>
+
+#include <chrono>
+
+namespace {
+
+constexpr int intervalStepMs = 10;
+
+} // namespace
+
+CIdentifyTab::CIdentifyTab(IMainWindowServices &services, QWidget *parent)
+    : CIdentifyTab(services, parent, CTagListModel::Kind::AnswerMode)
+{
+}
+
+CIdentifyTab::CIdentifyTab(IMainWindowServices &services, QWidget *parent,
+                           CTagListModel::Kind kind)
+    : CPage(services, parent)
+    , m_tags(kind)
+    , m_loop(this, [this](CInventoryLoop::Batch batch) { addBatch(std::move(batch)); })
+{
+    setObjectName(QStringLiteral("CIdentifyTab"));
+    m_tags.setColumnTitles({text(1038), text(1039), text(1040), text(1041), text(1042),
+                            text(1043), QStringLiteral("RSSI"), text(1251)});
+    buildLayout();
+    showRunning(false);
+}
+
+// Closing the page ends its worker without the stop's log line.
+CIdentifyTab::~CIdentifyTab() = default;
+
+void CIdentifyTab::buildLayout()
+{
+    m_list = new CMyListCtrl(this);
+    m_list->setObjectName(QStringLiteral("tagList"));
+    m_list->setAccessibleName(QStringLiteral("Tag list"));
+    m_list->setModel(&m_tags);
+    m_access = new CTagAccess(services(), this);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(m_list, 1);
+    layout->addWidget(buildControlRow());
+    layout->addWidget(m_access);
+    m_access->addBusyControl(m_startButton);
+}
+
+QWidget *CIdentifyTab::buildControlRow()
+{
+    auto *row = new QWidget(this);
+    m_count = new QLineEdit(QStringLiteral("0"), row);
+    m_count->setObjectName(QStringLiteral("tagCount"));
+    m_count->setReadOnly(true);
+    m_count->setMaximumWidth(80);
+    auto *countLabel = new QLabel(captionOr(text(1134), QStringLiteral("标签数量:")), row);
+    CAccessible::labelField(countLabel, m_count);
+    m_rate = new CReadRateLabel(row);
+
+    m_interval = new QComboBox(row);
+    m_interval->setObjectName(QStringLiteral("interval"));
+    for (int entry = 0; entry < intervalCount; ++entry)
+        m_interval->addItem(QStringLiteral("%1ms").arg((entry + 1) * intervalStepMs));
+    m_interval->setCurrentIndex(initialInterval);
+    auto *intervalLabel = new QLabel(captionOr(text(1135), QStringLiteral("询查间隔:")), row);
+    CAccessible::labelField(intervalLabel, m_interval);
+
+    m_filter = new QCheckBox(captionOr(text(1153), QStringLiteral("过滤")), row);
+    m_filter->setObjectName(QStringLiteral("filter"));
+    m_filter->setChecked(true);
+    connect(m_filter, &QCheckBox::toggled, this, [this](bool on) { m_tags.setMerging(on); });
+
+    const auto button = [&](int key, const char *layoutCaption, const char *name) {
+        auto *created = new QPushButton(captionOr(text(key), QString::fromUtf8(layoutCaption)), row);
+        created->setObjectName(QString::fromLatin1(name));
+        return created;
+    };
+    m_startButton = button(1144, "开始读卡", "startButton");
+    m_stopButton = button(1145, "停止读卡", "stopButton");
+    m_clearButton = button(1146, "清空", "clearButton");
+    m_exportButton = button(1147, "导出数据", "exportButton");
+    // The export comes with the tag list export; until then the button offers nothing.
+    m_exportButton->setEnabled(false);
+    connect(m_startButton, &QPushButton::clicked, this, &CIdentifyTab::start);
+    connect(m_stopButton, &QPushButton::clicked, this, &CIdentifyTab::stop);
+    connect(m_clearButton, &QPushButton::clicked, this, &CIdentifyTab::clear);
+
+    auto *layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+    for (QWidget *widget : std::initializer_list<QWidget *>{countLabel, m_count, m_rate})
+        layout->addWidget(widget);
+    layout->addSpacing(16);
+    for (QWidget *widget : std::initializer_list<QWidget *>{intervalLabel, m_interval, m_filter})
+        layout->addWidget(widget);
+    layout->addStretch();
+    for (QPushButton *widget : {m_startButton, m_stopButton, m_clearButton, m_exportButton})
+        layout->addWidget(widget);
+    return row;
+}
+
+void CIdentifyTab::showEvent(QShowEvent *event)
+{
+    CPage::showEvent(event);
+    // Widths follow the list's width when the page is first laid out; the room a vertical
+    // scroll bar will take is left free, so a full list never needs a horizontal one.
+    if (!m_widthsSet && m_list->width() > 0) {
+        const int width = m_list->viewport()->width() - m_list->verticalScrollBar()->sizeHint().width();
+        m_list->setColumnWidths(CTagListModel::columnWidths(m_tags.kind(), width));
+        m_widthsSet = true;
+    }
+}
+
+void CIdentifyTab::start()
+{
+    if (!services().isConnected() || m_loop.isRunning())
+        return;
+    m_tags.setMerging(m_filter->isChecked());
+    clearNow();
+    services().postLog(text(startedText));
+    m_loop.start(services().reader(), interval());
+    showRunning(true);
+}
+
+std::chrono::milliseconds CIdentifyTab::interval() const
+{
+    return std::chrono::milliseconds((m_interval->currentIndex() + 1) * intervalStepMs);
+}
+
+void CIdentifyTab::stop()
+{
+    if (!m_loop.isRunning())
+        return;
+    // A clear the worker has not taken up yet is not lost.
+    if (m_loop.stop())
+        clearNow();
+    showRunning(false);
+    services().postLog(text(stoppedText));
+}
+
+void CIdentifyTab::stopWork()
+{
+    stop();
+}
+
+void CIdentifyTab::clear()
+{
+    if (m_loop.isRunning())
+        m_loop.requestClear();
+    else
+        clearNow();
+}
+
+void CIdentifyTab::clearNow()
+{
+    m_tags.clear();
+    m_count->setText(QStringLiteral("0"));
+}
+
+void CIdentifyTab::addBatch(CInventoryLoop::Batch batch)
+{
+    if (batch.clearFirst)
+        clearNow();
+    const CTagListModel::BatchResult added = m_tags.addRecords(batch.records, QTime::currentTime());
+    m_rate->add(added.sightings, added.newRows);
+    if (added.newRows == 0)
+        return;
+    m_count->setText(QString::number(m_tags.tagCount()));
+    m_list->scrollTo(m_tags.index(added.lastNewRow, 0));
+}
+
+void CIdentifyTab::showRunning(bool running)
+{
+    m_startButton->setEnabled(!running);
+    m_stopButton->setEnabled(running);
+    m_access->setButtonsEnabled(!running);
+    m_rate->setRunning(running);
+}

@@ -1,0 +1,231 @@
+#include "tags/CTagAccess.h"
+
+#include "kit/CAccessible.h"
+#include "kit/CMyFunc.h"
+#include "kit/CReaderWorker.h"
+#include "kit/IMainWindowServices.h"
+#include "tags/Captions.h"
+#include "tags/CUpperCaseValidator.h"
+
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+
+#include <algorithm>
+
+namespace {
+
+const QStringList bankNames{QStringLiteral("Reserved"), QStringLiteral("EPC"),
+                            QStringLiteral("TID"), QStringLiteral("USER")};
+constexpr int epcBank = 1;
+// Hex digits per 16-bit word.
+constexpr int digitsPerWord = 4;
+
+std::span<const std::uint8_t> bytesOf(const QByteArray &bytes)
+{
+    return {reinterpret_cast<const std::uint8_t *>(bytes.constData()),
+            static_cast<std::size_t>(bytes.size())};
+}
+
+std::uint8_t byteOf(const QLineEdit *field)
+{
+    return static_cast<std::uint8_t>(CMyFunc::shortHexToInt(field->text()));
+}
+
+} // namespace
+
+CTagAccess::CTagAccess(IMainWindowServices &services, QWidget *page)
+    : QWidget(page)
+    , m_services(services)
+    , m_busy(page)
+    , m_notice([this](const QString &caption, const QString &body) {
+        QMessageBox::warning(this, caption, body);
+    })
+{
+    setObjectName(QStringLiteral("tagAccess"));
+    buildLayout();
+    m_busy.setControls({m_writeEpcButton, m_writeButton, m_readButton});
+}
+
+QString CTagAccess::caption(int key, const char *layoutCaption) const
+{
+    return captionOr(m_services.text(key), QString::fromUtf8(layoutCaption));
+}
+
+QLineEdit *CTagAccess::addHexField(const char *name, const QString &initial, int maxLength)
+{
+    auto *field = new QLineEdit(this);
+    field->setObjectName(QString::fromLatin1(name));
+    field->setMaxLength(maxLength);
+    field->setValidator(new CUpperCaseValidator(field));
+    field->setText(initial);
+    return field;
+}
+
+void CTagAccess::buildLayout()
+{
+    auto *layout = new QHBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(buildEpcGroup(), 2);
+    layout->addWidget(buildMemoryGroup(), 3);
+}
+
+QWidget *CTagAccess::buildEpcGroup()
+{
+    auto *group = new QGroupBox(QStringLiteral("EPC"), this);
+    group->setObjectName(QStringLiteral("epcGroup"));
+    m_epc = addHexField("quickEpc", QStringLiteral("00112233445566778899AABB"), 60);
+    auto *label = new QLabel(caption(1136, "快速写EPC(HEX):"), group);
+    CAccessible::labelField(label, m_epc);
+    m_writeEpcButton = new QPushButton(caption(1148, "写EPC"), group);
+    m_writeEpcButton->setObjectName(QStringLiteral("writeEpcButton"));
+    connect(m_writeEpcButton, &QPushButton::clicked, this, &CTagAccess::writeEpc);
+    auto *layout = new QVBoxLayout(group);
+    layout->addWidget(label);
+    layout->addWidget(m_epc);
+    layout->addWidget(m_writeEpcButton, 0, Qt::AlignRight);
+    layout->addStretch();
+    return group;
+}
+
+QWidget *CTagAccess::buildMemoryGroup()
+{
+    auto *group = new QGroupBox(caption(1137, "读写操作"), this);
+    group->setObjectName(QStringLiteral("memoryGroup"));
+    m_bank = new QComboBox(group);
+    m_bank->setObjectName(QStringLiteral("bank"));
+    m_bank->addItems(bankNames);
+    m_bank->setCurrentIndex(epcBank);
+    m_start = addHexField("startAddress", QStringLiteral("02"), 2);
+    m_length = addHexField("wordCount", QStringLiteral("06"), 2);
+    m_password = addHexField("accessPassword", QStringLiteral("00000000"), 8);
+    m_data = addHexField("writeData", QStringLiteral("AABB00112233445566778899"), 32);
+    m_result = new QLineEdit(group);
+    m_result->setObjectName(QStringLiteral("dataReturned"));
+    m_result->setReadOnly(true);
+
+    auto *grid = new QGridLayout(group);
+    const auto place = [&](int key, const char *layoutCaption, QWidget *field, int row,
+                           int column, int span) {
+        auto *label = new QLabel(caption(key, layoutCaption), group);
+        CAccessible::labelField(label, field);
+        grid->addWidget(label, row, column, Qt::AlignRight);
+        grid->addWidget(field, row, column + 1, 1, span);
+    };
+    place(1138, "区域:", m_bank, 0, 0, 1);
+    place(1139, "起始地址:(字/HEX)", m_start, 0, 2, 1);
+    place(1140, "读/写长度:(字/HEX)", m_length, 0, 4, 1);
+    place(1141, "访问密码:(HEX)", m_password, 1, 0, 1);
+    // The data fields are long: they get whole rows.
+    place(1142, "写数据:(HEX)", m_data, 2, 0, 5);
+    place(1143, "数据返回:", m_result, 3, 0, 5);
+
+    m_writeButton = new QPushButton(caption(1149, "写入"), group);
+    m_writeButton->setObjectName(QStringLiteral("writeButton"));
+    m_readButton = new QPushButton(caption(1150, "读取"), group);
+    m_readButton->setObjectName(QStringLiteral("readButton"));
+    connect(m_writeButton, &QPushButton::clicked, this, &CTagAccess::write);
+    connect(m_readButton, &QPushButton::clicked, this, &CTagAccess::read);
+    grid->addWidget(m_writeButton, 1, 4);
+    grid->addWidget(m_readButton, 1, 5);
+    return group;
+}
+
+void CTagAccess::setButtonsEnabled(bool enabled)
+{
+    for (QPushButton *button : {m_writeEpcButton, m_writeButton, m_readButton})
+        button->setEnabled(enabled);
+}
+
+AccessPassword CTagAccess::passwordOf(QStringView text)
+{
+    AccessPassword password{};
+    const QByteArray bytes = CMyFunc::compactHexToBytes(text);
+    std::copy_n(bytes.begin(), std::min<qsizetype>(bytes.size(), password.size()),
+                password.begin());
+    return password;
+}
+
+void CTagAccess::notify(int bodyKey)
+{
+    m_notice(m_services.text(captionText), m_services.text(bodyKey));
+}
+
+void CTagAccess::postOutcome(bool succeeded)
+{
+    m_services.postLog(m_services.text(succeeded ? doneText : failedText));
+}
+
+void CTagAccess::read()
+{
+    if (!m_services.isConnected())
+        return;
+    m_result->clear();
+    const AccessPassword password = passwordOf(m_password->text());
+    const auto bank = static_cast<std::uint8_t>(m_bank->currentIndex());
+    const std::uint8_t start = byteOf(m_start);
+    const std::uint8_t words = byteOf(m_length);
+    m_busy.begin();
+    m_services.worker().submit(
+        this, [=](IReader &reader) { return reader.readTag(password, bank, start, words); },
+        [this, words](std::optional<Bytes> data) {
+            m_busy.end();
+            if (!data) {
+                postOutcome(false);
+                return;
+            }
+            const auto shown = std::min<std::size_t>(data->size(), std::size_t(words) * 2);
+            m_result->setText(
+                CMyFunc::bytesToCompactHex(data->data(), static_cast<std::uint16_t>(shown)));
+        });
+}
+
+void CTagAccess::write()
+{
+    if (!m_services.isConnected())
+        return;
+    const AccessPassword password = passwordOf(m_password->text());
+    const QString text = m_data->text();
+    if (text.isEmpty())
+        return notify(dataEmptyText);
+    if (text.size() % digitsPerWord != 0)
+        return notify(notWholeWordsText);
+    const auto bank = static_cast<std::uint8_t>(m_bank->currentIndex());
+    const std::uint8_t start = byteOf(m_start);
+    const auto words = static_cast<std::uint8_t>(text.size() / digitsPerWord);
+    const QByteArray data = CMyFunc::compactHexToBytes(text);
+    m_busy.begin();
+    m_services.worker().submit(
+        this,
+        [=](IReader &reader) { return reader.writeTag(password, bank, start, words, bytesOf(data)); },
+        [this](bool succeeded) {
+            m_busy.end();
+            postOutcome(succeeded);
+        });
+}
+
+void CTagAccess::writeEpc()
+{
+    if (!m_services.isConnected())
+        return;
+    const QString text = m_epc->text();
+    if (text.isEmpty())
+        return notify(epcEmptyText);
+    if (text.size() % digitsPerWord != 0)
+        return notify(notWholeWordsText);
+    const QByteArray epc = CMyFunc::compactHexToBytes(text);
+    const AccessPassword password = passwordOf(m_password->text());
+    const auto words = static_cast<std::uint8_t>(text.size() / digitsPerWord);
+    m_busy.begin();
+    m_services.worker().submit(
+        this, [=](IReader &reader) { return reader.writeEpc(password, bytesOf(epc), words); },
+        [this](bool succeeded) {
+            m_busy.end();
+            postOutcome(succeeded);
+        });
+}

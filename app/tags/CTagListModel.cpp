@@ -1,0 +1,232 @@
+#include "tags/CTagListModel.h"
+
+#include <QColor>
+
+#include <algorithm>
+
+namespace {
+
+const QColor evenRowColour(191, 239, 255);
+const QColor oddRowColour(Qt::white);
+const QString timeFormat = QStringLiteral("HH:mm:ss");
+constexpr int plainColumns = 7;
+constexpr int temperatureColumns = 8;
+// Narrow lists still show every column.
+constexpr int narrowestColumn = 24;
+
+QString twoHexDigits(unsigned value)
+{
+    return QString::number(value, 16).toUpper().rightJustified(2, u'0');
+}
+
+QString epcText(const tagrecord::Bytes &epc)
+{
+    const QByteArray bytes(reinterpret_cast<const char *>(epc.data()),
+                           static_cast<qsizetype>(epc.size()));
+    return QString::fromLatin1(bytes.toHex().toUpper());
+}
+
+} // namespace
+
+CTagListModel::CTagListModel(Kind kind, QObject *parent)
+    : QAbstractTableModel(parent)
+    , m_kind(kind)
+{
+}
+
+bool CTagListModel::isActive() const
+{
+    return m_kind == Kind::ActiveRead || m_kind == Kind::ActiveTemperature;
+}
+
+bool CTagListModel::hasTemperatureColumn() const
+{
+    return m_kind == Kind::TemperatureInventory || m_kind == Kind::ActiveTemperature;
+}
+
+const tagrecord::RecordRules &CTagListModel::rules() const
+{
+    switch (m_kind) {
+    case Kind::AnswerMode:
+        return tagrecord::plainRules;
+    case Kind::TemperatureInventory:
+        return tagrecord::temperatureRules;
+    case Kind::ActiveRead:
+    case Kind::ActiveTemperature:
+        break;
+    }
+    return tagrecord::activeRules;
+}
+
+void CTagListModel::setColumnTitles(const QStringList &titles)
+{
+    m_titles = titles.mid(0, columnCount());
+    emit headerDataChanged(Qt::Horizontal, 0, columnCount() - 1);
+}
+
+QList<int> CTagListModel::columnWidths(Kind kind, int listWidth)
+{
+    QList<int> widths;
+    if (kind == Kind::AnswerMode || kind == Kind::ActiveRead) {
+        const int u = listWidth / plainColumns;
+        widths = {u - 30, u, u + 120, u - 30, u - 30, u - 30, u};
+    } else {
+        const int u = listWidth / temperatureColumns;
+        const int epc = kind == Kind::TemperatureInventory ? u + 100 : u + 120;
+        widths = {u - 30, u, epc, u - 30, u - 30, u - 30, u - 30, u + 30};
+    }
+    for (int &width : widths)
+        width = std::max(width, narrowestColumn);
+    return widths;
+}
+
+void CTagListModel::setMerging(bool merging)
+{
+    m_merging = merging;
+}
+
+CTagListModel::Row CTagListModel::rowOf(const tagrecord::TagRecord &record,
+                                        const QString &time) const
+{
+    Row row;
+    row.time = time;
+    row.epc = epcText(record.epc);
+    row.length = twoHexDigits(static_cast<unsigned>(record.epc.size()));
+    row.antenna = twoHexDigits(record.antenna);
+    row.rssi = twoHexDigits(record.rssi);
+    row.temperature = QString::fromStdString(record.temperature);
+    return row;
+}
+
+void CTagListModel::merge(Row &row, const Row &sighting) const
+{
+    ++row.count;
+    row.time = sighting.time;
+    row.antenna = sighting.antenna;
+    row.rssi = sighting.rssi;
+    // The temperature inventory keeps the last valid reading; the active pages show the
+    // latest report as it is.
+    if (isActive() || !sighting.temperature.isEmpty())
+        row.temperature = sighting.temperature;
+}
+
+CTagListModel::BatchResult CTagListModel::addRecords(const std::vector<tagrecord::Bytes> &bodies,
+                                                     const QTime &time)
+{
+    BatchResult result;
+    m_reportCount += static_cast<std::int64_t>(bodies.size());
+    const QString timeText = time.toString(timeFormat);
+    const bool merges = m_merging || isActive();
+    std::vector<Row> fresh;
+    int firstChanged = rowCount();
+    int lastChanged = -1;
+    for (const tagrecord::Bytes &body : bodies) {
+        const std::optional<tagrecord::TagRecord> record = tagrecord::decode(body, rules());
+        if (!record)
+            continue;
+        Row sighting = rowOf(*record, timeText);
+        const auto found = merges ? m_firstRowOf.constFind(sighting.epc) : m_firstRowOf.cend();
+        if (found != m_firstRowOf.cend()) {
+            const auto row = static_cast<std::size_t>(found.value());
+            if (row < m_rows.size()) {
+                merge(m_rows[row], sighting);
+                firstChanged = std::min(firstChanged, found.value());
+                lastChanged = std::max(lastChanged, found.value());
+            } else {
+                merge(fresh[row - m_rows.size()], sighting);
+            }
+            ++result.sightings;
+            continue;
+        }
+        const int row = static_cast<int>(m_rows.size() + fresh.size());
+        // A full table stores nothing more, and neither does the list beside it.
+        if (isActive() && row >= activeCapacity)
+            continue;
+        sighting.number = row + 1;
+        if (!m_firstRowOf.contains(sighting.epc))
+            m_firstRowOf.insert(sighting.epc, row);
+        fresh.push_back(std::move(sighting));
+        ++result.sightings;
+    }
+    if (lastChanged >= 0)
+        emit dataChanged(index(firstChanged, Time), index(lastChanged, columnCount() - 1));
+    if (!fresh.empty()) {
+        const int first = rowCount();
+        beginInsertRows(QModelIndex(), first, first + static_cast<int>(fresh.size()) - 1);
+        std::move(fresh.begin(), fresh.end(), std::back_inserter(m_rows));
+        endInsertRows();
+        result.newRows = static_cast<int>(fresh.size());
+        result.lastNewRow = rowCount() - 1;
+    }
+    return result;
+}
+
+void CTagListModel::clear()
+{
+    beginResetModel();
+    m_rows.clear();
+    m_firstRowOf.clear();
+    m_reportCount = 0;
+    endResetModel();
+}
+
+QString CTagListModel::cellText(int row, int column) const
+{
+    if (row < 0 || row >= rowCount() || column < 0 || column >= columnCount())
+        return {};
+    const Row &cells = m_rows[static_cast<std::size_t>(row)];
+    switch (column) {
+    case Number:
+        return QString::number(cells.number).rightJustified(3, u'0');
+    case Time:
+        return cells.time;
+    case Epc:
+        return cells.epc;
+    case Length:
+        return cells.length;
+    case Antenna:
+        return cells.antenna;
+    case Count:
+        return QString::number(cells.count);
+    case Rssi:
+        return cells.rssi;
+    default:
+        return cells.temperature;
+    }
+}
+
+int CTagListModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : static_cast<int>(m_rows.size());
+}
+
+int CTagListModel::columnCount(const QModelIndex &parent) const
+{
+    if (parent.isValid())
+        return 0;
+    return hasTemperatureColumn() ? temperatureColumns : plainColumns;
+}
+
+QVariant CTagListModel::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || index.row() >= rowCount())
+        return {};
+    switch (role) {
+    case Qt::DisplayRole:
+        return cellText(index.row(), index.column());
+    case Qt::BackgroundRole:
+        return index.row() % 2 == 0 ? evenRowColour : oddRowColour;
+    case Qt::ForegroundRole:
+        return QColor(Qt::black);
+    default:
+        return {};
+    }
+}
+
+QVariant CTagListModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0
+        || section >= columnCount())
+        return {};
+    return m_titles.value(section);
+}

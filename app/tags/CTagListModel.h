@@ -1,0 +1,104 @@
+#pragma once
+
+#include "tags/TagRecord.h"
+
+#include <QAbstractTableModel>
+#include <QHash>
+#include <QList>
+#include <QStringList>
+#include <QTime>
+
+#include <cstdint>
+#include <vector>
+
+// The tag list of the five tag pages: one row per tag (or per sighting with merging off).
+// A sighting merges into the first row whose EPC text matches, found through an index instead
+// of a pass over the rows. Records arrive in batches (one inventory answer, one drain of
+// active reports): one insertion per batch. Changes only on the user-interface thread.
+class CTagListModel : public QAbstractTableModel
+{
+    Q_OBJECT
+
+public:
+    enum Column { Number, Time, Epc, Length, Antenna, Count, Rssi, Temperature };
+
+    // What differs between the pages' lists.
+    enum class Kind {
+        // Answer-mode inventory and writer pages: merging follows the filter check box.
+        AnswerMode,
+        // The answer-mode page with the temperature column; a merged sighting keeps the
+        // last valid reading.
+        TemperatureInventory,
+        // Active read page: always merges into a table of activeCapacity tags, counts every
+        // record handed over, decodes temperatures without showing them.
+        ActiveRead,
+        // The active read page with the temperature column; a merged sighting always
+        // overwrites it.
+        ActiveTemperature,
+    };
+
+    static constexpr int activeCapacity = 2500;
+
+    // What one batch did, for the count field, the scroll-into-view and the read rate.
+    struct BatchResult
+    {
+        int sightings = 0;  // records accepted (new rows and merges)
+        int newRows = 0;
+        int lastNewRow = -1;
+    };
+
+    explicit CTagListModel(Kind kind, QObject *parent = nullptr);
+
+    // Titles in column order; those past the list's columns are dropped.
+    void setColumnTitles(const QStringList &titles);
+    // Column widths for a list `listWidth` pixels wide.
+    static QList<int> columnWidths(Kind kind, int listWidth);
+
+    // The filter check box of the answer-mode pages; active lists always merge.
+    void setMerging(bool merging);
+    bool merging() const { return m_merging; }
+
+    // Adds the record bodies of one batch in order, all seen at `time`.
+    BatchResult addRecords(const std::vector<tagrecord::Bytes> &bodies, const QTime &time);
+    void clear();
+
+    // Rows (answer-mode pages) or distinct tags (active pages, in step with the rows).
+    int tagCount() const { return rowCount(); }
+    // Records handed over since the last clear, valid or not (the active pages' second field).
+    std::int64_t reportCount() const { return m_reportCount; }
+    QString cellText(int row, int column) const;
+    Kind kind() const { return m_kind; }
+
+    int rowCount(const QModelIndex &parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex &parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
+
+private:
+    struct Row
+    {
+        int number = 0;
+        QString time;
+        QString epc;
+        QString length;
+        QString antenna;
+        std::int64_t count = 1;
+        QString rssi;
+        QString temperature;
+    };
+
+    bool isActive() const;
+    bool hasTemperatureColumn() const;
+    const tagrecord::RecordRules &rules() const;
+    Row rowOf(const tagrecord::TagRecord &record, const QString &time) const;
+    void merge(Row &row, const Row &sighting) const;
+
+    Kind m_kind;
+    bool m_merging = true;
+    QStringList m_titles;
+    std::vector<Row> m_rows;
+    // EPC text -> the first row showing it.
+    QHash<QString, int> m_firstRowOf;
+    std::int64_t m_reportCount = 0;
+};

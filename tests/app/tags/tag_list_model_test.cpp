@@ -1,0 +1,190 @@
+// The tag list of the tag pages: columns and formats, merging, the index's first-match rule,
+// numbering, clearing, the temperature cell and the active pages' table.
+#include "tags/CTagListModel.h"
+
+#include <QColor>
+
+
+#include <gtest/gtest.h>
+
+#include <bit>
+
+namespace {
+
+using tagrecord::Bytes;
+using Kind = CTagListModel::Kind;
+
+const QTime noon(12, 0, 1);
+const QTime later(12, 0, 7);
+
+Bytes plainBody(const Bytes &epc, std::uint8_t antenna = 1, std::uint8_t rssi = 0xC0)
+{
+    Bytes body{1, antenna};
+    body.insert(body.end(), epc.begin(), epc.end());
+    body.push_back(rssi);
+    return body;
+}
+
+Bytes temperatureBody(const Bytes &epc, std::optional<float> celsius, std::uint8_t rssi = 0xC0)
+{
+    Bytes body{2, 1};
+    body.insert(body.end(), epc.begin(), epc.end());
+    body.push_back(rssi);
+    const auto bits = celsius ? std::bit_cast<std::uint32_t>(*celsius) : 0xEEEEEEEEu;
+    for (int shift = 0; shift < 32; shift += 8)
+        body.push_back(static_cast<std::uint8_t>(bits >> shift));
+    return body;
+}
+
+QStringList row(const CTagListModel &model, int index)
+{
+    QStringList cells;
+    for (int column = 0; column < model.columnCount(); ++column)
+        cells.append(model.cellText(index, column));
+    return cells;
+}
+
+const Bytes epcA{0xE2, 0x00, 0x00, 0x17};
+
+TEST(TagListModel, MergesRepeatedSightingsIntoTheFirstRow)
+{
+    CTagListModel model(Kind::AnswerMode);
+    model.addRecords({plainBody(epcA, 1, 0xC0)}, noon);
+    model.addRecords({plainBody(epcA, 2, 0xC1), plainBody(epcA, 3, 0xC2)}, later);
+    ASSERT_EQ(model.tagCount(), 1);
+    EXPECT_EQ(row(model, 0), (QStringList{"001", "12:00:07", "E2000017", "04", "03", "3", "C2"}));
+}
+
+TEST(TagListModel, WithoutMergingEverySightingIsARow)
+{
+    CTagListModel model(Kind::AnswerMode);
+    model.setMerging(false);
+    const CTagListModel::BatchResult added =
+        model.addRecords({plainBody(epcA), plainBody(epcA), plainBody(epcA)}, noon);
+    EXPECT_EQ(added.newRows, 3);
+    EXPECT_EQ(added.lastNewRow, 2);
+    ASSERT_EQ(model.tagCount(), 3);
+    for (int index = 0; index < 3; ++index) {
+        EXPECT_EQ(model.cellText(index, CTagListModel::Number), QStringLiteral("00%1").arg(index + 1));
+        EXPECT_EQ(model.cellText(index, CTagListModel::Count), "1");
+    }
+    // Merging again finds the first of the three.
+    model.setMerging(true);
+    model.addRecords({plainBody(epcA)}, later);
+    EXPECT_EQ(model.tagCount(), 3);
+    EXPECT_EQ(model.cellText(0, CTagListModel::Count), "2");
+    EXPECT_EQ(model.cellText(1, CTagListModel::Count), "1");
+}
+
+TEST(TagListModel, MatchesTheWholeEpc)
+{
+    CTagListModel model(Kind::AnswerMode);
+    model.addRecords({plainBody({0xAA, 0xBB}), plainBody({0xAA, 0xBB, 0x00, 0x11})}, noon);
+    ASSERT_EQ(model.tagCount(), 2);
+    EXPECT_EQ(model.cellText(0, CTagListModel::Epc), "AABB");
+    EXPECT_EQ(model.cellText(1, CTagListModel::Epc), "AABB0011");
+    EXPECT_EQ(model.cellText(1, CTagListModel::Length), "04");
+}
+
+TEST(TagListModel, NumbersRowsPastNineHundredNinetyNine)
+{
+    CTagListModel model(Kind::AnswerMode);
+    std::vector<Bytes> batch;
+    for (int tag = 0; tag < 1000; ++tag)
+        batch.push_back(plainBody({std::uint8_t(tag >> 8), std::uint8_t(tag)}));
+    int insertions = 0;
+    QObject::connect(&model, &QAbstractItemModel::rowsInserted, [&] { ++insertions; });
+    model.addRecords(batch, noon);
+    EXPECT_EQ(insertions, 1);
+    ASSERT_EQ(model.tagCount(), 1000);
+    EXPECT_EQ(model.cellText(6, CTagListModel::Number), "007");
+    EXPECT_EQ(model.cellText(999, CTagListModel::Number), "1000");
+}
+
+TEST(TagListModel, SkipsRecordsOutsideTheLengthRange)
+{
+    CTagListModel model(Kind::AnswerMode);
+    const CTagListModel::BatchResult added =
+        model.addRecords({Bytes{1, 1, 0xC0}, Bytes(33, 1), Bytes{1, 1, 0x42, 0xC0}}, noon);
+    EXPECT_EQ(added.sightings, 1);
+    ASSERT_EQ(model.tagCount(), 1);
+    EXPECT_EQ(model.cellText(0, CTagListModel::Length), "01");
+}
+
+TEST(TagListModel, ClearStartsNumberingAndMergingAfresh)
+{
+    CTagListModel model(Kind::AnswerMode);
+    model.addRecords({plainBody(epcA), plainBody({0x01, 0x02})}, noon);
+    model.clear();
+    EXPECT_EQ(model.tagCount(), 0);
+    model.addRecords({plainBody({0x01, 0x02})}, later);
+    EXPECT_EQ(row(model, 0).mid(0, 3), (QStringList{"001", "12:00:07", "0102"}));
+    EXPECT_EQ(model.cellText(0, CTagListModel::Count), "1");
+}
+
+TEST(TagListModel, TemperatureInventoryKeepsTheLastValidReading)
+{
+    CTagListModel model(Kind::TemperatureInventory);
+    ASSERT_EQ(model.columnCount(), 8);
+    model.addRecords({temperatureBody(epcA, 23.5f)}, noon);
+    EXPECT_EQ(model.cellText(0, CTagListModel::Length), "04");
+    EXPECT_EQ(model.cellText(0, CTagListModel::Temperature), "23.500000C");
+    model.addRecords({temperatureBody(epcA, std::nullopt), temperatureBody(epcA, 150.0f)}, later);
+    EXPECT_EQ(model.cellText(0, CTagListModel::Count), "3");
+    EXPECT_EQ(model.cellText(0, CTagListModel::Temperature), "23.500000C");
+    model.addRecords({temperatureBody(epcA, 24.0f)}, later);
+    EXPECT_EQ(model.cellText(0, CTagListModel::Temperature), "24.000000C");
+}
+
+TEST(TagListModel, ActiveTemperatureShowsTheLatestReportAsItIs)
+{
+    CTagListModel model(Kind::ActiveTemperature);
+    model.addRecords({temperatureBody(epcA, 23.5f), temperatureBody(epcA, std::nullopt)}, noon);
+    EXPECT_EQ(model.cellText(0, CTagListModel::Count), "2");
+    EXPECT_EQ(model.cellText(0, CTagListModel::Temperature), "");
+}
+
+TEST(TagListModel, ActiveTableHoldsItsCapacityAndCountsEveryRecord)
+{
+    CTagListModel model(Kind::ActiveRead);
+    model.setMerging(false);  // active lists always merge
+    std::vector<Bytes> batch;
+    for (int tag = 0; tag < CTagListModel::activeCapacity + 10; ++tag)
+        batch.push_back(plainBody({std::uint8_t(tag >> 8), std::uint8_t(tag)}));
+    batch.push_back(plainBody({0x00, 0x00}));
+    batch.push_back(Bytes{1, 1});  // no room for an EPC: counted, not stored
+    model.addRecords(batch, noon);
+    EXPECT_EQ(model.tagCount(), CTagListModel::activeCapacity);
+    EXPECT_EQ(model.reportCount(), CTagListModel::activeCapacity + 12);
+    EXPECT_EQ(model.cellText(0, CTagListModel::Count), "2");
+    model.clear();
+    EXPECT_EQ(model.reportCount(), 0);
+}
+
+TEST(TagListModel, ColoursRowsByParity)
+{
+    CTagListModel model(Kind::AnswerMode);
+    model.addRecords({plainBody({0x01, 0x02}), plainBody({0x03, 0x04})}, noon);
+    EXPECT_EQ(model.data(model.index(0, 2), Qt::BackgroundRole).value<QColor>(), QColor(191, 239, 255));
+    EXPECT_EQ(model.data(model.index(1, 2), Qt::BackgroundRole).value<QColor>(), QColor(Qt::white));
+    EXPECT_EQ(model.data(model.index(1, 2), Qt::ForegroundRole).value<QColor>(), QColor(Qt::black));
+}
+
+TEST(TagListModel, ColumnWidthsFollowTheListWidth)
+{
+    EXPECT_EQ(CTagListModel::columnWidths(Kind::AnswerMode, 700),
+              (QList<int>{70, 100, 220, 70, 70, 70, 100}));
+    EXPECT_EQ(CTagListModel::columnWidths(Kind::TemperatureInventory, 800),
+              (QList<int>{70, 100, 200, 70, 70, 70, 70, 130}));
+    EXPECT_EQ(CTagListModel::columnWidths(Kind::ActiveTemperature, 800)[2], 220);
+}
+
+TEST(TagListModel, ShowsTheTitlesItIsGiven)
+{
+    CTagListModel model(Kind::AnswerMode);
+    model.setColumnTitles({"No", "Time", "EPC", "Len", "Ant", "Times", "RSSI", "Temp"});
+    EXPECT_EQ(model.headerData(6, Qt::Horizontal).toString(), "RSSI");
+    EXPECT_FALSE(model.headerData(7, Qt::Horizontal).isValid());
+}
+
+} // namespace
