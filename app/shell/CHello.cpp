@@ -60,7 +60,9 @@ void CHello::buildLayout()
 {
     m_logoButton = new CButtonST(this);
     m_logoButton->setObjectName(QStringLiteral("logoButton"));
-    m_logoButton->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    // The button takes the space it is given; its picture follows its size, never the other
+    // way round.
+    m_logoButton->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
     m_welcomeLine = new QLabel(this);
     m_welcomeLine->setObjectName(QStringLiteral("welcomeLine"));
     m_welcomeLine->setAlignment(Qt::AlignCenter);

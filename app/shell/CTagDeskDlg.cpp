@@ -35,6 +35,8 @@ constexpr int minimumTimeColumnWidth = 80;
 constexpr unsigned long systemInfoPauseMs = 5;
 const QString networkScanTool = QStringLiteral("Seeker/Locator");
 const QString logoFile = QStringLiteral("logo/hello.bmp");
+// The icon the desktop entry installs; the logo stands in when it is not installed.
+const QString desktopIconName = QStringLiteral("org.tagbench.TagBench");
 
 QString versionText(std::uint8_t version)
 {
@@ -73,7 +75,7 @@ void CTagDeskDlg::initialise(const CPageFactory &pages)
     m_panel->putConfiguration(m_services.config());
     m_facade.setTransport(m_services.config().transport());
     setWindowTitle(CTagDeskApp::windowCaption(text(titleText)));
-    setWindowIcon(QIcon::fromTheme(CTagDeskApp::programName, QIcon(dataFile(logoFile))));
+    setWindowIcon(QIcon::fromTheme(desktopIconName, QIcon(dataFile(logoFile))));
     m_tabs->createPages(pages, *this);
     m_services.attachSkin();
     setUpMessageList();

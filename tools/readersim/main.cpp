@@ -1,12 +1,14 @@
 // tagbench-sim: a virtual UHF reader served over TCP, a pseudo-terminal and the HID report
-// tunnel, with optional fault injection. Runs until SIGINT or SIGTERM.
+// tunnel, or connecting out to a server, with optional fault injection. Runs until SIGINT or SIGTERM.
 #include <signal.h>
 
 #include <CLI/CLI.hpp>
 #include <chrono>
 #include <cstdio>
 #include <exception>
+#include <optional>
 #include <string>
+#include <utility>
 
 #include "reader_family.h"
 #include "reader_model.h"
@@ -20,6 +22,7 @@ struct Options {
     bool pty = false;
     std::string link;
     int hidPort = -1;
+    std::string connect;  // HOST:PORT
     int delayMs = 0;
     int dropEvery = 0;
     bool badChecksum = false;
@@ -34,6 +37,26 @@ struct Options {
     int activePeriodMs = 200;
     int activeBatch = 0;
 };
+
+// HOST:PORT split at the last colon; nothing when a part is empty or the port is not 1..65535.
+std::optional<std::pair<std::string, uint16_t>> splitHostPort(const std::string &text) {
+    const size_t colon = text.rfind(':');
+    if (colon == std::string::npos || colon == 0 || colon + 1 == text.size()) return {};
+    const std::string digits = text.substr(colon + 1);
+    if (digits.size() > 5 || digits.find_first_not_of("0123456789") != std::string::npos)
+        return {};
+    const int port = std::stoi(digits);
+    if (port < 1 || port > 65535) return {};
+    return std::pair(text.substr(0, colon), static_cast<uint16_t>(port));
+}
+
+CLI::Validator hostPortCheck() {
+    return CLI::Validator(
+        [](const std::string &text) {
+            return splitHostPort(text) ? std::string() : "expected HOST:PORT, got " + text;
+        },
+        "HOST:PORT");
+}
 
 void addOptions(CLI::App &app, Options &o) {
     app.add_option("--family", o.reader.family,
@@ -56,6 +79,11 @@ void addOptions(CLI::App &app, Options &o) {
     app.add_option("--hid", o.hidPort,
                    "Serve the HID report tunnel on 127.0.0.1:PORT (for QNHID_SIM=127.0.0.1:PORT)")
         ->check(CLI::Range(0, 65535));
+    app.add_option("--connect", o.connect,
+                   "Connect out to a server at HOST:PORT, as a networked reader in client mode, "
+                   "and push active-mode reports to it (implies --active); reconnects with a "
+                   "bounded back-off while the server is away")
+        ->check(hostPortCheck());
 
     auto *faults = "Fault injection";
     app.add_option("--delay", o.delayMs, "Delay every answer by MS milliseconds")
@@ -122,15 +150,19 @@ int serveUntilSignal(readersim::VirtualReader &reader, const Options &o, sigset_
 int main(int argc, char **argv) {
     CLI::App app{
         "tagbench-sim: a virtual UHF RFID reader (EPC Gen-2) for TagBench and its libraries.\n"
-        "Serves the reader protocol over TCP, a pseudo-terminal and/or the HID report tunnel\n"
-        "until SIGINT or SIGTERM. Example: tagbench-sim --tcp 60000 --family fir --tags 20"};
+        "Serves the reader protocol over TCP, a pseudo-terminal and/or the HID report tunnel,\n"
+        "or connects out to a server (--connect), until SIGINT or SIGTERM.\n"
+        "Examples: tagbench-sim --tcp 60000 --family fir --tags 20\n"
+        "          tagbench-sim --connect 127.0.0.1:65000 --active-period 100"};
     Options options;
     options.reader.requestLogLimit = 1000;  // runs for hours: keep the request log bounded
     addOptions(app, options);
     CLI11_PARSE(app, argc, argv);
     options.reader.livelyField = app.count("--tags") == 0;
-    if (options.tcpPort < 0 && !options.pty && options.hidPort < 0) {
-        std::fprintf(stderr, "nothing to serve: give --tcp, --pty and/or --hid (see --help)\n");
+    const auto connect = splitHostPort(options.connect);
+    if (options.tcpPort < 0 && !options.pty && options.hidPort < 0 && !connect) {
+        std::fprintf(stderr,
+                     "nothing to serve: give --tcp, --pty, --hid and/or --connect (see --help)\n");
         return 2;
     }
 
@@ -154,10 +186,14 @@ int main(int argc, char **argv) {
         if (options.hidPort >= 0)
             std::printf("hid 127.0.0.1:%u\n",
                         reader.serveHid(static_cast<uint16_t>(options.hidPort)));
+        if (connect) {
+            reader.connectTo(connect->first, connect->second);
+            std::printf("connect %s:%u\n", connect->first.c_str(), connect->second);
+        }
         reader.withModel([&](readersim::ReaderModel &model) {
             model.active.period = std::chrono::milliseconds(options.activePeriodMs);
             model.active.batch = options.activeBatch;
-            model.activeRunning = options.active;
+            model.activeRunning = options.active || connect.has_value();
         });
         std::fflush(stdout);
         return serveUntilSignal(reader, options, signals);

@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "answer_shaper.h"
+#include "connect_out.h"
 #include "lively_field.h"
 #include "pty_port.h"
 #include "reader_model.h"
@@ -81,6 +82,7 @@ struct VirtualReader::Impl {
     std::unique_ptr<SocketServer> tcp;
     std::unique_ptr<SocketServer> hid;
     std::unique_ptr<PtyPort> pty;
+    std::unique_ptr<ConnectOut> connectOut;
 
     // Stop flag, active-mode wake-ups and the reconnect timer share one lock.
     std::mutex controlMutex;
@@ -169,6 +171,7 @@ std::vector<Link *> VirtualReader::Impl::links() {
     if (tcp) all.push_back(tcp.get());
     if (hid) all.push_back(hid.get());
     if (pty) all.push_back(pty.get());
+    if (connectOut) all.push_back(connectOut.get());
     return all;
 }
 
@@ -231,6 +234,7 @@ void VirtualReader::Impl::replugAfter(std::chrono::milliseconds delay, uint64_t 
     if (tcp) tcp->replug();
     if (hid) hid->replug();
     if (pty) pty->replug();
+    if (connectOut) connectOut->replug();
 }
 
 // --- public interface ---
@@ -253,6 +257,7 @@ VirtualReader::~VirtualReader() {
     impl_->tcp.reset();
     impl_->hid.reset();
     impl_->pty.reset();
+    impl_->connectOut.reset();
 }
 
 uint16_t VirtualReader::serveTcp(uint16_t port) {
@@ -290,6 +295,15 @@ std::string VirtualReader::servePty(const std::string &symlink) {
     return path;
 }
 
+void VirtualReader::connectTo(const std::string &host, uint16_t port) {
+    auto client = std::make_unique<ConnectOut>(
+        [impl = impl_.get()](const Bytes &frame, Link &link) { impl->handleFrame(frame, link); });
+    std::lock_guard lock(impl_->transportMutex);
+    if (impl_->connectOut) throw std::logic_error("connectTo called twice");
+    client->start(host, port);
+    impl_->connectOut = std::move(client);
+}
+
 void VirtualReader::unplug() {
     {
         std::lock_guard lock(impl_->controlMutex);
@@ -300,6 +314,7 @@ void VirtualReader::unplug() {
     if (impl_->tcp) impl_->tcp->unplug();
     if (impl_->hid) impl_->hid->unplug();
     if (impl_->pty) impl_->pty->unplug();
+    if (impl_->connectOut) impl_->connectOut->unplug();
 }
 
 void VirtualReader::replug() {
@@ -312,6 +327,7 @@ void VirtualReader::replug() {
     if (impl_->tcp) impl_->tcp->replug();
     if (impl_->hid) impl_->hid->replug();
     if (impl_->pty) impl_->pty->replug();
+    if (impl_->connectOut) impl_->connectOut->replug();
 }
 
 void VirtualReader::dropFor(std::chrono::milliseconds delay) {

@@ -2,6 +2,9 @@
 // offers, and the relay.
 #include "main_window_fixture.h"
 
+#include "kit/CAccessible.h"
+#include "kit/CReaderEvents.h"
+
 #include "reader_model.h"
 #include "shell/CDemoReader.h"
 #include "shell/CStartOptions.h"
@@ -10,6 +13,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 
@@ -27,6 +31,11 @@ TEST_F(MainWindowTest, StartsClosedWithTheWelcomeTabAlone)
     EXPECT_EQ(child<QComboBox>("baudList")->currentText(), QStringLiteral("115200bps"));
     EXPECT_EQ(fieldText("ipField"), QStringLiteral("192.168.1.250"));
     EXPECT_EQ(fieldText("portField"), QStringLiteral("60000"));
+    // Every control can be found by its name.
+    for (const QWidget *unnamed : CAccessible::unnamedControls(window_.get()))
+        ADD_FAILURE() << unnamed->metaObject()->className() << " "
+                      << unnamed->objectName().toStdString();
+    EXPECT_EQ(child<QLineEdit>("portField")->accessibleName(), text(1051));
 }
 
 TEST_F(MainWindowTest, OpensAFirReaderOverTcp)
@@ -34,10 +43,15 @@ TEST_F(MainWindowTest, OpensAFirReaderOverTcp)
     auto reader = makeReader("fir");
     const std::uint16_t port = reader->serveTcp(0);
     createWindow();
+    QList<bool> notices;
+    QObject::connect(&window_->events(), &CReaderEvents::connectionChanged,
+                     [&](bool open) { notices.append(open); });
     openNetwork(port);
 
     ASSERT_TRUE(window_->isConnected());
     EXPECT_EQ(window_->transport(), 2);
+    EXPECT_EQ(window_->deviceType(), 0x50);
+    EXPECT_EQ(window_->serialNumber()[0], 0x50);
     EXPECT_TRUE(waitForMessage(text(1015)));
     EXPECT_TRUE(fieldText("serialNumberField").startsWith(QStringLiteral("50")));
     EXPECT_EQ(fieldText("serialNumberField").size(), 14);
@@ -70,6 +84,7 @@ TEST_F(MainWindowTest, OpensAFirReaderOverTcp)
     EXPECT_EQ(window_->tabs()->count(), 6);
     EXPECT_GE(page(PageId::IdentifyTab)->stops(), 1);
     EXPECT_GE(page(PageId::Writer)->stops(), 1);
+    EXPECT_EQ(notices, (QList<bool>{true, false}));
 }
 
 TEST_F(MainWindowTest, OpensOverAPseudoTerminal)
