@@ -7,10 +7,10 @@ namespace
 {
 // The demo runs as long as the program: keep only the newest requests, not every one.
 constexpr size_t requestsKept = 1000;
-// A reader set to active mode, reporting a few tags ten times a second: the active page
+// A reader set to active mode, reporting a few tags twice a second (its reports show in the traffic log too): the active page
 // shows the field as soon as it is started.
-constexpr std::chrono::milliseconds demoReportPeriod{100};
-constexpr int demoReportBatch = 4;
+constexpr std::chrono::milliseconds demoReportPeriod{500};
+constexpr int demoReportBatch = 8;
 }
 
 CDemoReader::CDemoReader()
