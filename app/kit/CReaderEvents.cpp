@@ -44,6 +44,12 @@ void CReaderEvents::setReportsEnabled(bool enabled)
     m_reader.setCallback(enabled ? &CReaderEvents::applicationCallback : nullptr);
 }
 
+void CReaderEvents::setReportsReceiver(const QObject *receiver)
+{
+    m_reportsReceiver = receiver;
+    setReportsEnabled(receiver != nullptr);
+}
+
 void CReaderEvents::notifyConnection(bool open)
 {
     emit connectionChanged(open);
@@ -63,6 +69,7 @@ void CReaderEvents::onApplicationEvent(std::int32_t event, std::int32_t value,
     CActiveReport report;
     report.tagCount = value;
     report.length = std::clamp(length, 0, maxReportLength);
+    report.receiver = m_reportsReceiver.load();
     if (data != nullptr)
         report.records = QByteArray(reinterpret_cast<const char *>(data), report.length);
     if (serial7 != nullptr)

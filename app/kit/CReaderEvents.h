@@ -20,6 +20,8 @@ struct CActiveReport
     int length = 0;
     QByteArray records;
     std::array<std::uint8_t, 7> serial{};
+    // Who held the application callback when the library handed the report over.
+    const QObject *receiver = nullptr;
 };
 
 // The one owner of the reader libraries' two callbacks (the libraries take no user pointer,
@@ -45,6 +47,9 @@ public:
     // Registers (or removes) the application callback: active-mode reports flow while set.
     void setReportsEnabled(bool enabled);
     bool reportsEnabled() const { return m_reportsEnabled; }
+    // The library keeps one application callback: registering for `receiver` moves the
+    // reports to it (they carry it), nullptr removes the callback for everyone.
+    void setReportsReceiver(const QObject *receiver);
 
     // The main window tells when a connection opened (with the reader's type byte) or closed.
     void notifyConnection(bool open);
@@ -75,6 +80,7 @@ private:
     CReaderFacade &m_reader;
     std::atomic<bool> m_trafficEnabled{false};
     std::atomic<bool> m_reportsEnabled{false};
+    std::atomic<const QObject *> m_reportsReceiver{nullptr};
     std::mutex m_reportMutex;
     QList<CActiveReport> m_pendingReports;
     bool m_drainQueued = false;

@@ -32,6 +32,8 @@ CTagListModel::CTagListModel(Kind kind, QObject *parent)
     : QAbstractTableModel(parent)
     , m_kind(kind)
 {
+    if (isActive())
+        m_rows.reserve(activeCapacity);
 }
 
 bool CTagListModel::isActive() const
@@ -138,10 +140,8 @@ CTagListModel::BatchResult CTagListModel::addRecords(const std::vector<tagrecord
             ++result.sightings;
             continue;
         }
+        // A full active table grows: no tag is dropped.
         const int row = static_cast<int>(m_rows.size() + fresh.size());
-        // A full table stores nothing more, and neither does the list beside it.
-        if (isActive() && row >= activeCapacity)
-            continue;
         sighting.number = row + 1;
         if (!m_firstRowOf.contains(sighting.epc))
             m_firstRowOf.insert(sighting.epc, row);

@@ -29,8 +29,9 @@ public:
         // The answer-mode page with the temperature column; a merged sighting keeps the
         // last valid reading.
         TemperatureInventory,
-        // Active read page: always merges into a table of activeCapacity tags, counts every
-        // record handed over, decodes temperatures without showing them.
+        // Active read page: always merges into a table of activeCapacity tags (row i is
+        // entry i; a full table grows), counts every record handed over, decodes
+        // temperatures without showing them.
         ActiveRead,
         // The active read page with the temperature column; a merged sighting always
         // overwrites it.

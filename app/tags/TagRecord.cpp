@@ -52,15 +52,16 @@ std::optional<TagRecord> decode(std::span<const std::uint8_t> body, const Record
     return record;
 }
 
-std::vector<Bytes> walkInventory(std::span<const std::uint8_t> records, std::uint16_t byteLength,
-                                 std::uint16_t count)
+namespace {
+
+// Up to count records, ending before the first that would run past byte 1400 or past
+// `records`.
+std::vector<Bytes> walkRecords(std::span<const std::uint8_t> records, int count)
 {
     std::vector<Bytes> bodies;
-    if (count == 0 || count > walkCountLimit || byteLength > walkByteLimit)
-        return bodies;
     const std::size_t end = std::min(walkByteLimit, records.size());
     std::size_t position = 0;
-    for (std::uint16_t index = 0; index < count && position < end; ++index) {
+    for (int index = 0; index < count && position < end; ++index) {
         const std::size_t next = position + records[position] + 1;
         if (next > end)
             break;
@@ -69,6 +70,24 @@ std::vector<Bytes> walkInventory(std::span<const std::uint8_t> records, std::uin
         position = next;
     }
     return bodies;
+}
+
+} // namespace
+
+std::vector<Bytes> walkInventory(std::span<const std::uint8_t> records, std::uint16_t byteLength,
+                                 std::uint16_t count)
+{
+    if (count == 0 || count > walkCountLimit || byteLength > walkByteLimit)
+        return {};
+    return walkRecords(records, count);
+}
+
+std::vector<Bytes> walkActiveReport(std::span<const std::uint8_t> records, int lengthValue,
+                                    int count)
+{
+    if (count <= 0 || count > activeCountLimit || lengthValue > int(walkByteLimit))
+        return {};
+    return walkRecords(records, count);
 }
 
 } // namespace tagrecord

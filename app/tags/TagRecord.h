@@ -65,4 +65,12 @@ inline constexpr std::uint16_t walkCountLimit = 50;
 std::vector<Bytes> walkInventory(std::span<const std::uint8_t> records, std::uint16_t byteLength,
                                  std::uint16_t count);
 
+// An active-mode report allows twice the tags of an inventory result.
+inline constexpr int activeCountLimit = 100;
+
+// The record bodies of one active-mode report: nothing when count is 0 or above 100 or the
+// report's length value above 1400; otherwise as walkInventory.
+std::vector<Bytes> walkActiveReport(std::span<const std::uint8_t> records, int lengthValue,
+                                    int count);
+
 } // namespace tagrecord

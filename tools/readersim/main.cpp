@@ -35,6 +35,7 @@ struct Options {
     int dropPeriodS = 10;
     bool active = false;
     int activePeriodMs = 200;
+    int activeRate = 0;
     int activeBatch = 0;
 };
 
@@ -113,6 +114,9 @@ void addOptions(CLI::App &app, Options &o) {
                    "Milliseconds between reports (0: as fast as possible); also used by "
                    "StartRead")
         ->group(active)->default_val(200)->check(CLI::Range(0, 600000));
+    app.add_option("--active-rate", o.activeRate,
+                   "Reports per second (instead of --active-period)")
+        ->group(active)->default_val(0)->check(CLI::Range(0, 100000));
     app.add_option("--active-batch", o.activeBatch, "Tags per report (0: as many as fit)")
         ->group(active)->default_val(0)->check(CLI::Range(0, 255));
 }
@@ -143,6 +147,12 @@ int serveUntilSignal(readersim::VirtualReader &reader, const Options &o, sigset_
             reader.dropFor(std::chrono::milliseconds(o.dropForMs));
         }
     }
+}
+
+// --active-rate, when given, sets the pace instead of --active-period.
+std::chrono::microseconds activePeriodOf(const Options &options) {
+    if (options.activeRate > 0) return std::chrono::microseconds(1000000 / options.activeRate);
+    return std::chrono::milliseconds(options.activePeriodMs);
 }
 
 }  // namespace
@@ -191,7 +201,7 @@ int main(int argc, char **argv) {
             std::printf("connect %s:%u\n", connect->first.c_str(), connect->second);
         }
         reader.withModel([&](readersim::ReaderModel &model) {
-            model.active.period = std::chrono::milliseconds(options.activePeriodMs);
+            model.active.period = activePeriodOf(options);
             model.active.batch = options.activeBatch;
             model.activeRunning = options.active || connect.has_value();
         });

@@ -440,6 +440,11 @@ void ReaderModel::followWorkMode(uint8_t previousMode) {
     if (previousMode == kWorkModeActive) activeRunning = false;
 }
 
+void ReaderModel::enterActiveMode() {
+    deviceRecord.body[kWorkModeByte] = kWorkModeActive;
+    activeRunning = true;
+}
+
 void ReaderModel::reboot() {
     activeRunning = deviceRecord.body[kWorkModeByte] == kWorkModeActive;
     restartUpgrade();

@@ -121,6 +121,8 @@ public:
     ActiveSettings active;
     bool activeRunning = false;  // StartRead, or work mode 1 in the device record
     uint8_t transState() const { return activeRunning ? 1 : 0; }
+    // Work mode 1 in the device record, as a reader set to active mode starts up.
+    void enterActiveMode();
     // The next 0x45 report with up to `batch` visible tags (0: as many as fit), taking tags
     // in turn across reports; empty when no tag is visible.
     Bytes nextActiveReport(int batch);

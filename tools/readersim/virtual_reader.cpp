@@ -197,6 +197,8 @@ void VirtualReader::Impl::runActive() {
             std::lock_guard lock(modelMutex);
             running = model.activeRunning && !model.killed;
             settings = model.active;
+            // The lively field moves on while nobody asks, too.
+            if (running && lively) lively->step(model, std::chrono::steady_clock::now());
             if (running) report = model.nextActiveReport(settings.batch);
         }
         bool sent = false;

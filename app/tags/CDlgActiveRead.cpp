@@ -1,0 +1,200 @@
+#include "tags/CDlgActiveRead.h"
+
+#include "kit/CAccessible.h"
+#include "kit/CMyListCtrl.h"
+#include "kit/IMainWindowServices.h"
+
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QShowEvent>
+#include <QTime>
+#include <QVBoxLayout>
+
+#include <cmath>
+#include <span>
+
+namespace {
+
+constexpr int tagCountText = 1134;
+constexpr int reportCountText = 1249;
+constexpr int startText = 1227;
+constexpr int stopText = 1228;
+constexpr int clearText = 1146;
+constexpr int exportText = 1147;
+constexpr int noteText = 1224;
+constexpr int firstColumnText = 1038;
+constexpr int temperatureColumnText = 1251;
+
+} // namespace
+
+CDlgActiveRead::CDlgActiveRead(IMainWindowServices &services, QWidget *parent)
+    : CDlgActiveRead(services, parent, CTagListModel::Kind::ActiveRead)
+{
+}
+
+CDlgActiveRead::CDlgActiveRead(IMainWindowServices &services, QWidget *parent,
+                               CTagListModel::Kind kind)
+    : CPage(services, parent)
+    , m_model(kind)
+{
+    setObjectName(QStringLiteral("CDlgActiveRead"));
+    buildLayout();
+    applyTexts();
+    showCounts();
+    showState();
+    connect(&services.events(), &CReaderEvents::reportsArrived, this,
+            &CDlgActiveRead::takeReports);
+}
+
+CDlgActiveRead::~CDlgActiveRead()
+{
+    // Closing the page leaves no callback behind, whatever its state.
+    services().events().setReportsReceiver(nullptr);
+}
+
+void CDlgActiveRead::buildLayout()
+{
+    m_list = new CMyListCtrl(this);
+    m_list->setObjectName(QStringLiteral("tagList"));
+    m_list->setModel(&m_model);
+    m_tagCountLabel = new QLabel(this);
+    m_tagCount = new QLineEdit(this);
+    m_tagCount->setObjectName(QStringLiteral("tagCountField"));
+    m_reportCountLabel = new QLabel(this);
+    m_reportCount = new QLineEdit(this);
+    m_reportCount->setObjectName(QStringLiteral("reportCountField"));
+    for (QLineEdit *field : {m_tagCount, m_reportCount})
+        field->setReadOnly(true);
+    m_rateLabel = new CReadRateLabel(this);
+    m_start = new QPushButton(this);
+    m_start->setObjectName(QStringLiteral("startButton"));
+    m_stop = new QPushButton(this);
+    m_stop->setObjectName(QStringLiteral("stopButton"));
+    m_clear = new QPushButton(this);
+    m_clear->setObjectName(QStringLiteral("clearButton"));
+    m_export = new QPushButton(this);
+    m_export->setObjectName(QStringLiteral("exportButton"));
+    m_export->setEnabled(false);  // the export comes with the tag list export
+    m_note = new QLabel(this);
+    m_note->setObjectName(QStringLiteral("noteLabel"));
+
+    auto *controls = new QGridLayout;
+    controls->addWidget(m_tagCountLabel, 0, 0);
+    controls->addWidget(m_tagCount, 0, 1);
+    controls->addWidget(m_reportCountLabel, 0, 2);
+    controls->addWidget(m_reportCount, 0, 3);
+    controls->addWidget(m_rateLabel, 0, 4);
+    controls->setColumnStretch(5, 1);
+    controls->addWidget(m_start, 1, 0);
+    controls->addWidget(m_stop, 1, 1);
+    controls->addWidget(m_clear, 1, 2);
+    controls->addWidget(m_export, 1, 3);
+    controls->addWidget(m_note, 1, 4, 1, 2);
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(m_list, 1);
+    layout->addLayout(controls);
+
+    connect(m_start, &QPushButton::clicked, this, &CDlgActiveRead::start);
+    connect(m_stop, &QPushButton::clicked, this, &CDlgActiveRead::stop);
+    connect(m_clear, &QPushButton::clicked, this, &CDlgActiveRead::clearList);
+}
+
+void CDlgActiveRead::applyTexts()
+{
+    QStringList titles;
+    for (int key = firstColumnText; key < firstColumnText + CTagListModel::Rssi; ++key)
+        titles.append(text(key));
+    titles.append(QStringLiteral("RSSI"));
+    titles.append(text(temperatureColumnText));
+    m_model.setColumnTitles(titles);
+    m_list->setAccessibleName(titles.mid(0, m_model.columnCount()).join(u' '));
+    m_tagCountLabel->setText(text(tagCountText));
+    m_reportCountLabel->setText(text(reportCountText));
+    CAccessible::labelField(m_tagCountLabel, m_tagCount);
+    CAccessible::labelField(m_reportCountLabel, m_reportCount);
+    m_start->setText(text(startText));
+    m_stop->setText(text(stopText));
+    m_clear->setText(text(clearText));
+    m_export->setText(text(exportText));
+    m_note->setText(text(noteText));
+}
+
+void CDlgActiveRead::showEvent(QShowEvent *event)
+{
+    CPage::showEvent(event);
+    if (m_widthsSet)
+        return;
+    m_widthsSet = true;
+    m_list->setColumnWidths(CTagListModel::columnWidths(m_model.kind(), m_list->width()));
+}
+
+void CDlgActiveRead::start()
+{
+    if (!services().isConnected())
+        return;
+    clearList();
+    services().postLog(text(startText));
+    services().events().setReportsReceiver(this);
+    m_running = true;
+    m_rateLabel->setRunning(true);
+    showState();
+}
+
+void CDlgActiveRead::stop()
+{
+    if (!m_running)
+        return;
+    // The library keeps one callback: this removes it for the other active page too.
+    services().events().setReportsReceiver(nullptr);
+    m_running = false;
+    m_rateLabel->setRunning(false);
+    showState();
+    services().postLog(text(stopText));
+}
+
+void CDlgActiveRead::stopWork()
+{
+    stop();
+}
+
+void CDlgActiveRead::clearList()
+{
+    m_model.clear();
+    m_rateLabel->setRunning(m_running);
+    showCounts();
+}
+
+void CDlgActiveRead::takeReports(const QList<CActiveReport> &reports)
+{
+    std::vector<tagrecord::Bytes> bodies;
+    for (const CActiveReport &report : reports) {
+        if (report.receiver != this)
+            continue;
+        const auto *bytes = reinterpret_cast<const std::uint8_t *>(report.records.constData());
+        std::vector<tagrecord::Bytes> walked = tagrecord::walkActiveReport(
+            std::span(bytes, static_cast<std::size_t>(report.records.size())), report.length,
+            report.tagCount);
+        std::move(walked.begin(), walked.end(), std::back_inserter(bodies));
+    }
+    if (bodies.empty())
+        return;
+    const CTagListModel::BatchResult result = m_model.addRecords(bodies, QTime::currentTime());
+    m_rateLabel->add(static_cast<int>(bodies.size()), result.newRows);
+    if (result.lastNewRow >= 0)
+        m_list->scrollTo(m_model.index(result.lastNewRow, 0));
+    showCounts();
+}
+
+void CDlgActiveRead::showCounts()
+{
+    m_tagCount->setText(QString::number(m_model.tagCount()));
+    m_reportCount->setText(QString::number(m_model.reportCount()));
+}
+
+void CDlgActiveRead::showState()
+{
+    m_start->setEnabled(!m_running);
+    m_stop->setEnabled(m_running);
+}
