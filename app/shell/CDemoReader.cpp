@@ -8,9 +8,10 @@ namespace
 constexpr size_t requestsKept = 1000;
 }
 
-CDemoReader::CDemoReader()
-    : m_reader(std::make_unique<readersim::VirtualReader>(
-          readersim::ReaderOptions{.family = "fir", .requestLogLimit = requestsKept}))
+CDemoReader::CDemoReader(const QString &family)
+    : m_reader(std::make_unique<readersim::VirtualReader>(readersim::ReaderOptions{
+          .family = family.isEmpty() ? std::string("fir") : family.toStdString(),
+          .requestLogLimit = requestsKept}))
     , m_port(m_reader->serveTcp(0))
 {
 }
