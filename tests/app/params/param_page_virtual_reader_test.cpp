@@ -58,6 +58,29 @@ TEST_P(ParamPageVirtualReaderTest, SetIsReadBackAndDefaultRestores)
     EXPECT_FALSE(window.logLines().contains(window.text(CDlgParamPage::failureText)));
 }
 
+TEST(ParamPageVirtualReader, AlderNetworkTextsAreWrittenAndReadBack)
+{
+    CVirtualReaderSession session{"alder"};
+    CFakeMainWindow window{session.reader(), &session.facade()};
+    window.type = readerfamily::traitsOf(Family::Alder).defaultType;
+    const std::unique_ptr<CDlgParamPage> page = makePage(Family::Alder, window);
+    page->readParameters();
+    ASSERT_TRUE(waitForLogCount(window, CDlgParamPage::successText, 1));
+    EXPECT_EQ(edit(page.get(), "ssidEdit")->text(), QStringLiteral("TagBench"));
+    EXPECT_EQ(edit(page.get(), "passwordEdit")->text(), QStringLiteral("tagbench-wifi"));
+    EXPECT_EQ(edit(page.get(), "remotePortEdit")->text(), QStringLiteral("60000"));
+
+    edit(page.get(), "passwordEdit")->setText(QStringLiteral("Kennwort-\u00e4"));
+    edit(page.get(), "remoteIpEdit")->setText(QStringLiteral("10.1.2.3"));
+    press(page.get(), "setButton");
+    ASSERT_TRUE(waitForLogCount(window, CDlgParamPage::successText, 2));
+    edit(page.get(), "passwordEdit")->clear();
+    press(page.get(), "readButton");
+    ASSERT_TRUE(waitForLogCount(window, CDlgParamPage::successText, 3));
+    EXPECT_EQ(edit(page.get(), "passwordEdit")->text(), QStringLiteral("Kennwort-\u00e4"));
+    EXPECT_EQ(edit(page.get(), "remoteIpEdit")->text(), QStringLiteral("10.1.2.3"));
+}
+
 INSTANTIATE_TEST_SUITE_P(EveryFamily, ParamPageVirtualReaderTest,
     ::testing::Values(Family::Alder, Family::Birch, Family::Birch2, Family::Cedar, Family::Cedar2,
         Family::Elm, Family::Fir, Family::Hazel),
