@@ -6,6 +6,8 @@
 
 #include <QGroupBox>
 
+#include <future>
+
 namespace paramtest {
 
 namespace {
@@ -330,6 +332,24 @@ TEST_F(ParamPageTest, RegionChoiceListsThePresetsChannels)
     const Bytes written = setNow();
     EXPECT_EQ(written[1 + 7], 0x4E);
     EXPECT_EQ(written[1 + 8], 0x00);
+}
+
+TEST_F(ParamPageTest, ButtonsWaitWhileTheReaderWorks)
+{
+    open(Family::Fir, 0x50);
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    reader.answerWith("readRecord", [released](const ReaderCall &) {
+        released.wait();
+        return std::optional<Bytes>(recordReply());
+    });
+    page->readParameters();
+    for (const char *button : {"readButton", "setButton", "defaultButton", "checkButton"})
+        EXPECT_FALSE(child<QPushButton>(page.get(), button)->isEnabled()) << button;
+    release.set_value();
+    ASSERT_TRUE(waitForLogCount(window, CDlgParamPage::successText, 1));
+    for (const char *button : {"readButton", "setButton", "defaultButton", "checkButton"})
+        EXPECT_TRUE(child<QPushButton>(page.get(), button)->isEnabled()) << button;
 }
 
 TEST_F(ParamPageTest, EveryControlOfEveryPageHasAName)
