@@ -100,8 +100,9 @@ private:
     CBusyState m_busy{this};
     std::function<QDateTime()> m_clock = [] { return QDateTime::currentDateTime(); };
 
-    // The last record read: its leading byte goes back with the next write, and its values
-    // stay for lists left without a selection and a channel list with nothing to encode.
+    // The last record read: its leading byte (0 before the first read) goes back with the next
+    // write, and its values stay for lists left without a selection and a channel list with
+    // nothing to encode.
     std::uint8_t m_lead = 0;
     deviceparam::DeviceParamForm m_shown;
     // Unknown before the first read: a Set then always follows the baud list.
