@@ -1,6 +1,7 @@
 #include "pages.h"
 
 #include "netserver/CDlgNetTest.h"
+#include "params/FamilyParamPages.h"
 #include "shell/CHello.h"
 #include "shell/CPageFactory.h"
 #include "tags/CDlgActiveRead.h"
@@ -19,5 +20,13 @@ CPageFactory registeredPages()
     factory.registerPage(PageId::IdentifyTemp, CPageFactory::makerOf<CDlgIdentifyTemp>());
     factory.registerPage(PageId::ActiveRead, CPageFactory::makerOf<CDlgActiveRead>());
     factory.registerPage(PageId::ActiveTemp, CPageFactory::makerOf<CDlgActiveTemp>());
+    factory.registerPage(PageId::AlderParam, CPageFactory::makerOf<CDlgAlderParam>());
+    factory.registerPage(PageId::BirchParam, CPageFactory::makerOf<CDlgBirchParam>());
+    factory.registerPage(PageId::Birch2Param, CPageFactory::makerOf<CDlgBirch2Param>());
+    factory.registerPage(PageId::CedarParam, CPageFactory::makerOf<CDlgCedarParam>());
+    factory.registerPage(PageId::Cedar2Param, CPageFactory::makerOf<CDlgCedar2Param>());
+    factory.registerPage(PageId::ElmParam, CPageFactory::makerOf<CDlgElmParam>());
+    factory.registerPage(PageId::FirParam, CPageFactory::makerOf<CDlgFirParam>());
+    factory.registerPage(PageId::HazelParam, CPageFactory::makerOf<CDlgHazelParam>());
     return factory;
 }

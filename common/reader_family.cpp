@@ -189,7 +189,12 @@ std::string familyNames()
 
 int antennaCount(uint8_t type)
 {
-    switch (familyOf(type)) {
+    return antennaCount(familyOf(type), type);
+}
+
+int antennaCount(Family family, uint8_t type)
+{
+    switch (family) {
     case Family::Fir: return (type & 0x0F) == 0 ? 4 : 8;
     case Family::Hazel:
         if (type == 0xC1) return 1;

@@ -88,6 +88,9 @@ std::string familyNames();  // "fir, hazel, ..." for help texts
 // Antennas a reader of this type drives: the four-port Fir models end in a zero nibble, the
 // other Fir models have eight ports; Hazel models encode the count in the type.
 int antennaCount(uint8_t type);
+// The same rule for a reader of a known family whatever its type byte says (a family's page
+// asks before any reader of it is connected, when the type is still 0).
+int antennaCount(Family family, uint8_t type);
 
 // Work-mode list language texts: answer, active, trigger.
 inline constexpr int answerModeText = 1096;

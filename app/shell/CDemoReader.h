@@ -9,12 +9,14 @@ namespace readersim {
 class VirtualReader;
 }
 
-// The reader of `tagbench --demo`: a virtual Fir reader inside the process, listening on a
-// free loopback port, so the program can be tried without hardware.
+// The reader of `tagbench --demo`: a virtual reader inside the process (a Fir reader unless
+// another family is asked for), listening on a free loopback port, so the program can be
+// tried without hardware.
 class CDemoReader
 {
 public:
-    CDemoReader();
+    // family: a name or type byte the family table knows; empty: Fir.
+    explicit CDemoReader(const QString &family = {});
     ~CDemoReader();
     CDemoReader(const CDemoReader &) = delete;
     CDemoReader &operator=(const CDemoReader &) = delete;

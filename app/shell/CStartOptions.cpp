@@ -2,12 +2,20 @@
 
 #include "shell/CTagDeskApp.h"
 
+#include "reader_family.h"
+
 #include <QCommandLineParser>
 
 namespace {
 
 const QString configDirOption = QStringLiteral("config-dir");
 const QString demoOption = QStringLiteral("demo");
+const QString demoFamilyOption = QStringLiteral("demo-family");
+
+bool isFamily(const QString &text)
+{
+    return readerfamily::parseFamilyOrType(text.toStdString()).has_value();
+}
 
 } // namespace
 
@@ -24,13 +32,20 @@ void CStartOptions::declare(QCommandLineParser &parser)
     parser.addOption({demoOption,
                       QStringLiteral("Start with a virtual reader on a free local port, chosen "
                                      "on the network transport (press Open to connect).")});
+    parser.addOption({demoFamilyOption,
+                      QStringLiteral("With --demo (implied): the virtual reader's family (%1) "
+                                     "or type byte as 0x..; fir when not given.")
+                          .arg(QString::fromStdString(readerfamily::familyNames())),
+                      QStringLiteral("name")});
 }
 
 CStartOptions CStartOptions::read(const QCommandLineParser &parser)
 {
     CStartOptions options;
     options.configDir = parser.value(configDirOption);
-    options.demo = parser.isSet(demoOption);
+    options.demo = parser.isSet(demoOption) || parser.isSet(demoFamilyOption);
+    if (parser.isSet(demoFamilyOption))
+        options.demoFamily = parser.value(demoFamilyOption);
     return options;
 }
 
@@ -52,6 +67,10 @@ CParsedCommandLine CStartOptions::parse(const QStringList &arguments)
     } else if (!parsedCleanly) {
         parsed.exitCode = 2;
         parsed.message = parser.errorText() + QStringLiteral("\n\n") + helpText;
+    } else if (parser.isSet(demoFamilyOption) && !isFamily(parser.value(demoFamilyOption))) {
+        parsed.exitCode = 2;
+        parsed.message = QStringLiteral("Unknown reader family: ") + parser.value(demoFamilyOption)
+                         + QStringLiteral("\n\n") + helpText;
     } else {
         parsed.options = read(parser);
     }

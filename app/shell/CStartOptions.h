@@ -16,6 +16,8 @@ struct CStartOptions
     QString configDir;
     // Start a virtual reader in the process and pre-select it on the network transport.
     bool demo = false;
+    // The demo reader's family name or type byte ("alder", "0xC2"); empty: the demo's own.
+    QString demoFamily;
 
     // arguments[0] is the program. Needs no application object, so --help and --version work
     // without a display.

@@ -28,7 +28,7 @@ int CTagDeskApp::run(const CStartOptions &options, const CPageFactory &pages)
     // Made before the window, so it is still serving while the window closes the connection.
     std::optional<CDemoReader> demoReader;
     if (options.demo)
-        demoReader.emplace();
+        demoReader.emplace(options.demoFamily);
     CTagDeskDlg mainWindow(CAppPaths::forRunningProgram(options.configDir),
                            CDataFiles::forRunningProgram(), pages);
     if (demoReader)

@@ -89,6 +89,7 @@ Bytes ReaderModel::defaultDeviceBody() const {
     if (fam == Family::Alder) {
         putText(b, 13, "192.168.1.100", 32);
         putText(b, 45, "TagBench", 32);
+        putText(b, 77, "tagbench-wifi", 32);
         putLittleEndian16(b, 109, 60000);
     }
     if (fam == Family::Birch2) b[13] = 1;  // Enter after each tag

@@ -42,4 +42,17 @@ TEST(CStartOptions, WrongOptionsExitWithAnError)
     EXPECT_EQ(parse({QStringLiteral("--config-dir")}).exitCode, 2) << "value missing";
 }
 
+TEST(CStartOptions, DemoFamilyChoosesTheDemoReaderAndImpliesDemo)
+{
+    const CParsedCommandLine alder = parse({QStringLiteral("--demo-family"), QStringLiteral("alder")});
+    EXPECT_FALSE(alder.exitCode.has_value());
+    EXPECT_TRUE(alder.options.demo);
+    EXPECT_EQ(alder.options.demoFamily, QStringLiteral("alder"));
+    EXPECT_TRUE(parse({QStringLiteral("--demo")}).options.demoFamily.isEmpty());
+    EXPECT_FALSE(parse({QStringLiteral("--demo-family=0xC2")}).exitCode.has_value());
+    const CParsedCommandLine wrong = parse({QStringLiteral("--demo-family"), QStringLiteral("oak")});
+    EXPECT_EQ(wrong.exitCode, 2);
+    EXPECT_TRUE(wrong.message.contains(QStringLiteral("oak")));
+}
+
 } // namespace

@@ -1,0 +1,67 @@
+#include "params/CParamInput.h"
+
+#include <QLineEdit>
+#include <QRegularExpression>
+#include <QRegularExpressionValidator>
+
+namespace {
+
+constexpr int hexDigits = 2;
+constexpr int lowBits16 = 0x10000;
+
+// Accepts a text while its UTF-8 form fits the field.
+class CByteLengthValidator final : public QValidator {
+public:
+    CByteLengthValidator(int bytes, QObject *parent)
+        : QValidator(parent)
+        , m_bytes(bytes)
+    {
+    }
+
+    State validate(QString &input, int &) const override
+    {
+        return input.toUtf8().size() <= m_bytes ? Acceptable : Invalid;
+    }
+
+private:
+    int m_bytes;
+};
+
+void limitTo(QLineEdit *edit, const QString &pattern, int length)
+{
+    edit->setMaxLength(length);
+    edit->setValidator(new QRegularExpressionValidator(QRegularExpression(pattern), edit));
+}
+
+} // namespace
+
+namespace CParamInput {
+
+void limitHex(QLineEdit *edit)
+{
+    limitTo(edit, QStringLiteral("[0-9A-Fa-f]{0,2}"), hexDigits);
+}
+
+void limitDecimal(QLineEdit *edit, int digits)
+{
+    limitTo(edit, QStringLiteral("[0-9]{0,%1}").arg(digits), digits);
+}
+
+void limitText(QLineEdit *edit, int bytes)
+{
+    edit->setMaxLength(bytes);
+    edit->setValidator(new CByteLengthValidator(bytes, edit));
+}
+
+int leadingDecimal(QStringView text)
+{
+    qsizetype at = 0;
+    while (at < text.size() && text[at] == u' ')
+        ++at;
+    int value = 0;
+    for (; at < text.size() && text[at] >= u'0' && text[at] <= u'9'; ++at)
+        value = (value * 10 + (text[at].unicode() - u'0')) % lowBits16;
+    return value;
+}
+
+} // namespace CParamInput

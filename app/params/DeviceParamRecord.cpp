@@ -1,0 +1,306 @@
+#include "params/DeviceParamRecord.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+
+namespace deviceparam {
+
+namespace {
+
+using Buffer = std::array<std::uint8_t, recordCapacity>;
+
+constexpr int remoteIpAt = 13;
+constexpr int ssidAt = 45;
+constexpr int passwordAt = 77;
+constexpr int remotePortAt = 109;
+constexpr std::uint8_t channelBits = 0x3F;
+constexpr std::uint8_t usLowerRegion = 0x80;
+constexpr std::uint8_t euUpperRegion = 0x40;
+// An entry at or above this frequency is a US channel.
+constexpr float usThreshold = 902.0f;
+
+struct PlanTable {
+    float base;
+    float step;
+    int channels;
+    int decimals;
+};
+
+constexpr PlanTable usPlan{902.75f, 0.5f, 50, 2};
+constexpr PlanTable euPlan{865.1f, 0.2f, 15, 1};
+
+const PlanTable &tableOf(Plan plan)
+{
+    return plan == Plan::Us ? usPlan : euPlan;
+}
+
+std::uint8_t low8(int value)
+{
+    return static_cast<std::uint8_t>(value & 0xFF);
+}
+
+std::string formatted(float value, int decimals)
+{
+    std::array<char, 32> text{};
+    const auto result = std::to_chars(
+        text.data(), text.data() + text.size(), value, std::chars_format::fixed, decimals);
+    return std::string(text.data(), result.ptr);
+}
+
+// A leading number as the C library reads it (spaces skipped, 0 when there is none), without
+// the locale's decimal separator.
+float parsedFloat(std::string_view text)
+{
+    const std::size_t start = text.find_first_not_of(' ');
+    if (start == std::string_view::npos)
+        return 0;
+    float value = 0;
+    std::from_chars(text.data() + start, text.data() + text.size(), value);
+    return value;
+}
+
+// The text of a zero-terminated field, at most networkTextBytes long.
+std::string textAt(const Buffer &bytes, int offset)
+{
+    const auto first = bytes.begin() + offset;
+    const auto end = std::find(first, first + networkTextBytes, std::uint8_t{0});
+    return std::string(first, end);
+}
+
+// Longer texts are cut at the last whole UTF-8 character that fits.
+void putText(Buffer &bytes, int offset, const std::string &text)
+{
+    std::size_t length = std::min<std::size_t>(text.size(), networkTextBytes);
+    if (length < text.size()) {
+        while (length > 0 && (static_cast<unsigned char>(text[length]) & 0xC0) == 0x80)
+            --length;
+    }
+    std::copy_n(text.begin(), length, bytes.begin() + offset);
+}
+
+// Channel number of a frequency by the plan it lies in (trunc of the specified arithmetic,
+// bounded to the six channel bits).
+int channelOf(float frequency, Plan plan)
+{
+    const double position
+        = plan == Plan::Us ? (frequency + 0.001 - 902.75) * 2 : (frequency + 0.01 - 865.1) / 0.2;
+    return static_cast<int>(std::clamp(std::trunc(position), 0.0, double(channelBits)));
+}
+
+// An entry without its "MHz".
+float entryFrequency(const std::string &entry)
+{
+    return parsedFloat(std::string_view(entry).substr(0, entry.size() < 3 ? 0 : entry.size() - 3));
+}
+
+Plan planOfFrequency(float frequency)
+{
+    return frequency >= usThreshold ? Plan::Us : Plan::Eu;
+}
+
+void putCommonFields(const DeviceParamForm &form, const RecordLayout &layout, Buffer &b)
+{
+    b[0] = low8(form.interface);
+    b[1] = low8(form.workMode);
+    b[2] = layout.address ? low8(form.address) : 0;
+    b[3] = low8(form.filterTime);
+    b[4] = low8(form.power);
+    b[5] = form.beeper ? 1 : 0;
+    b[6] = low8(layout.keyboardOutput ? form.outputFormat : form.baud);
+    b[7] = form.frequency[0];
+    b[8] = form.frequency[1];
+    b[9] = low8(form.area);
+    b[10] = low8(form.startAddress);
+    b[11] = low8(form.byteLength);
+    b[12] = low8(form.byte12);
+}
+
+void putFamilyFields(const DeviceParamForm &form, const RecordLayout &layout, Buffer &b)
+{
+    if (layout.wiegand) {
+        b[13] = low8(form.wiegandFormat);
+        b[14] = low8(form.wiegandOrder);
+        b[15] = low8(form.outputInterval);
+        b[16] = low8(form.pulseWidth);
+        b[17] = low8(form.pulseInterval);
+    }
+    if (layout.antennas)
+        b[19] = form.antennas;
+    if (layout.inventory) {
+        b[20] = low8(form.q);
+        b[21] = low8(form.session);
+        b[22] = low8(form.responseTime);
+    }
+    if (layout.targetDense) {
+        b[23] = low8(form.target);
+        b[24] = form.dense ? 1 : 0;
+    }
+    if (layout.keyboardOutput)
+        b[13] = form.enterKey ? 1 : 0;
+}
+
+void putNetworkTexts(const DeviceParamForm &form, Buffer &b)
+{
+    putText(b, remoteIpAt, form.remoteIp);
+    putText(b, ssidAt, form.ssid);
+    putText(b, passwordAt, form.password);
+    b[remotePortAt] = low8(form.remotePort);
+    b[remotePortAt + 1] = low8(form.remotePort >> 8);
+}
+
+} // namespace
+
+DeviceParamForm showRecord(std::span<const std::uint8_t> record)
+{
+    Buffer b{};
+    std::copy_n(record.begin(), std::min<std::size_t>(record.size(), b.size()), b.begin());
+    DeviceParamForm form;
+    form.interface = b[0];
+    form.workMode = b[1];
+    form.address = b[2];
+    form.filterTime = b[3];
+    form.power = b[4];
+    form.beeper = b[5] != 0;
+    form.baud = b[6];
+    form.outputFormat = b[6];
+    form.frequency = {b[7], b[8]};
+    form.area = b[9];
+    form.startAddress = b[10];
+    form.byteLength = b[11];
+    form.byte12 = b[12];
+    form.wiegandFormat = b[13];
+    form.wiegandOrder = b[14];
+    form.outputInterval = b[15];
+    form.pulseWidth = b[16];
+    form.pulseInterval = b[17];
+    form.antennas = b[19];
+    form.q = b[20];
+    form.session = b[21];
+    form.responseTime = b[22];
+    form.target = b[23];
+    form.dense = b[24] != 0;
+    form.enterKey = b[13] != 0;
+    form.remoteIp = textAt(b, remoteIpAt);
+    form.ssid = textAt(b, ssidAt);
+    form.password = textAt(b, passwordAt);
+    form.remotePort = b[remotePortAt] | b[remotePortAt + 1] << 8;
+    return form;
+}
+
+std::vector<std::uint8_t> buildRecord(
+    const DeviceParamForm &form, const RecordLayout &layout, int length)
+{
+    Buffer b{};
+    putCommonFields(form, layout, b);
+    putFamilyFields(form, layout, b);
+    if (layout.networkTexts)
+        putNetworkTexts(form, b);
+    return std::vector<std::uint8_t>(b.begin(), b.begin() + std::clamp(length, 0, recordCapacity));
+}
+
+Plan planOf(std::uint8_t upper, std::uint8_t lower)
+{
+    return (upper >> 6) == 0 && (lower >> 6) == 2 ? Plan::Us : Plan::Eu;
+}
+
+int channelCount(Plan plan)
+{
+    return tableOf(plan).channels;
+}
+
+float channelFrequency(Plan plan, int channel)
+{
+    const PlanTable &table = tableOf(plan);
+    const float offset = table.step * static_cast<float>(channel);
+    return table.base + offset;
+}
+
+std::string channelEntry(Plan plan, int channel)
+{
+    return formatted(channelFrequency(plan, channel), tableOf(plan).decimals) + "MHz";
+}
+
+ChannelList showChannels(std::uint8_t upperByte, std::uint8_t lowerByte)
+{
+    const Plan plan = planOf(upperByte, lowerByte);
+    const int lower = lowerByte & channelBits;
+    const int upper = upperByte & channelBits;
+    const int count = channelCount(plan);
+    ChannelList list;
+    list.single = lower == upper;
+    const int first = list.single ? 0 : lower;
+    const int last = list.single ? count - 1 : std::min(upper, count - 1);
+    for (int channel = first; channel <= last; ++channel)
+        list.entries.push_back(channelEntry(plan, channel));
+    if (list.single) {
+        list.selected = upper < count ? upper : -1;
+        return list;
+    }
+    const int decimals = tableOf(plan).decimals;
+    list.selected = list.entries.empty() ? -1 : 0;
+    list.range = formatted(channelFrequency(plan, lower), decimals) + ","
+        + formatted(channelFrequency(plan, upper), decimals);
+    return list;
+}
+
+bool encodeChannels(const ChannelList &list, std::array<std::uint8_t, 2> &bytes)
+{
+    if (list.single) {
+        if (list.selected < 0 || list.selected >= static_cast<int>(list.entries.size()))
+            return false;
+        const float frequency = entryFrequency(list.entries[std::size_t(list.selected)]);
+        const Plan plan = planOfFrequency(frequency);
+        const auto channel = static_cast<std::uint8_t>(channelOf(frequency, plan));
+        bytes = plan == Plan::Us
+            ? std::array<std::uint8_t, 2>{channel, std::uint8_t(channel | usLowerRegion)}
+            : std::array<std::uint8_t, 2>{std::uint8_t(channel | euUpperRegion), channel};
+        return true;
+    }
+    if (list.entries.empty())
+        return false;
+    const float first = entryFrequency(list.entries.front());
+    const Plan plan = planOfFrequency(first);
+    const auto lower = static_cast<std::uint8_t>(channelOf(first, plan));
+    const auto upper
+        = static_cast<std::uint8_t>(channelOf(entryFrequency(list.entries.back()), plan));
+    bytes = plan == Plan::Us
+        ? std::array<std::uint8_t, 2>{upper, std::uint8_t(lower | usLowerRegion)}
+        : std::array<std::uint8_t, 2>{std::uint8_t(upper | euUpperRegion), lower};
+    return true;
+}
+
+std::string presetName(std::string_view preset)
+{
+    return std::string(preset.substr(0, preset.find(',')));
+}
+
+std::vector<std::string> presetChannels(std::string_view preset)
+{
+    const std::size_t comma = preset.find(',');
+    if (comma == std::string_view::npos)
+        return {};
+    const std::string_view bounds = preset.substr(comma + 1);
+    const std::size_t separator = bounds.find(',');
+    const float low = parsedFloat(bounds.substr(0, separator));
+    const float high
+        = separator == std::string_view::npos ? 0.0f : parsedFloat(bounds.substr(separator + 1));
+    const Plan plan = low >= usPlan.base ? Plan::Us : Plan::Eu;
+    std::vector<std::string> entries;
+    for (int channel = 0; channel < channelCount(plan); ++channel) {
+        const float frequency = channelFrequency(plan, channel);
+        if (low <= frequency && frequency <= high)
+            entries.push_back(channelEntry(plan, channel));
+    }
+    return entries;
+}
+
+int presetContaining(std::span<const std::string> presets, std::string_view range)
+{
+    for (std::size_t index = 0; index < presets.size(); ++index)
+        if (presets[index].find(range) != std::string::npos)
+            return static_cast<int>(index);
+    return -1;
+}
+
+} // namespace deviceparam
