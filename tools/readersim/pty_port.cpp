@@ -95,6 +95,9 @@ std::string PtyPort::slavePath() const {
 }
 
 void PtyPort::unplug() {
+    // The port disappears first, as an unplugged adapter's device node does: a host that
+    // reopened the old slave path could get a terminal someone else has just created.
+    if (!symlink_.empty()) ::unlink(symlink_.c_str());
     // The reading thread polls the master; it sees the closed descriptor on its next
     // wake-up, which this signal forces.
     closePty();

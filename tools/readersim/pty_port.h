@@ -1,7 +1,7 @@
 // The serial side: a pseudo-terminal whose slave is the "port" a host library opens. The
-// slave is put in raw mode so no echo or line editing touches the frames. Unplug closes the
-// master (the host sees its port fail); replug opens a new pseudo-terminal and points the
-// optional symlink at it.
+// slave is put in raw mode so no echo or line editing touches the frames. Unplug removes the
+// optional symlink and closes the master (the host sees its port fail); replug opens a new
+// pseudo-terminal and points the symlink at it again.
 #pragma once
 
 #include <atomic>
