@@ -10,12 +10,13 @@
 #include <string>
 #include <thread>
 
-#include "link.h"
+#include "host_link.h"
+#include "posix_io.h"
 #include "request_parser.h"
 
 namespace readersim {
 
-class PtyPort : public Link {
+class PtyPort : public HostLink {
 public:
     explicit PtyPort(FrameHandler handler);
     ~PtyPort() override;
@@ -39,7 +40,7 @@ private:
     void pointSymlink() const;
 
     const FrameHandler handler_;
-    WakeEvent wake_;
+    qn::WakeEvent wake_;
     std::thread thread_;
     std::atomic<bool> stopping_{false};
     std::string symlink_;
