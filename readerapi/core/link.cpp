@@ -1,8 +1,6 @@
 #include "link.h"
 
 #include <poll.h>
-#include <sys/eventfd.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
@@ -53,14 +51,9 @@ Link::Link(Transport &transport)
     : transport_(transport),
       profile_(transport.profile()),
       pending_(transport.profile().pendingCapacity),
-      tagBuffer_(kTagBufferSize) {
-    receiveWakeFd_ = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-}
+      tagBuffer_(kTagBufferSize) {}
 
-Link::~Link() {
-    close();
-    if (receiveWakeFd_ >= 0) ::close(receiveWakeFd_);
-}
+Link::~Link() { close(); }
 
 bool Link::open() {
     std::lock_guard lock(openMutex_);
@@ -206,20 +199,17 @@ bool Link::answerPass(Clock::time_point deadline) {
 
 std::chrono::milliseconds Link::waitForInput(const std::stop_token &stop) {
     const int fd = transport_.pollFd();
-    if (fd < 0 || receiveWakeFd_ < 0) return profile_.readWait;
-    pollfd fds[2] = {{fd, POLLIN, 0}, {receiveWakeFd_, POLLIN, 0}};
+    if (fd < 0 || receiveWake_.fd() < 0) return profile_.readWait;
+    pollfd fds[2] = {{fd, POLLIN, 0}, {receiveWake_.fd(), POLLIN, 0}};
     while (!stop.stop_requested() && ::poll(fds, 2, kIdlePollMs) == 0) {
     }
     // A wake is a stop or input a waiting command left behind; either way it is used up.
-    uint64_t wakes;
-    if (fds[1].revents & POLLIN) (void)!::read(receiveWakeFd_, &wakes, sizeof wakes);
+    if (fds[1].revents & POLLIN) receiveWake_.drain();
     return std::chrono::milliseconds(0);  // input, hang-up or stop: the read tells which
 }
 
 void Link::receiveLoop(std::stop_token stop) {
-    uint64_t stale;
-    while (receiveWakeFd_ >= 0 && ::read(receiveWakeFd_, &stale, sizeof stale) > 0) {
-    }
+    receiveWake_.drain();  // signals meant for an earlier thread
     std::stop_callback wakeOnStop(stop, [this] { wakeReceiveThread(); });
     while (!stop.stop_requested()) {
         const auto wait = waitForInput(stop);
@@ -264,10 +254,7 @@ void Link::releaseReceiveRole() {
     roleChanged_.notify_all();
 }
 
-void Link::wakeReceiveThread() {
-    const uint64_t one = 1;
-    if (receiveWakeFd_ >= 0) (void)!::write(receiveWakeFd_, &one, sizeof one);
-}
+void Link::wakeReceiveThread() { receiveWake_.signal(); }
 
 void Link::deliverFrames() {
     while (pending_.size() && pending_.pass(parser_)) deliverFrame();

@@ -16,6 +16,7 @@
 #include "QnReaderTypes.h"
 #include "command_table.h"
 #include "frame.h"
+#include "posix_io.h"
 #include "transport.h"
 #include "worker.h"
 
@@ -115,7 +116,7 @@ private:
     std::mutex commandMutex_;    // one command in flight
     std::atomic<bool> connected_{false};
     Worker receiveThread_;
-    int receiveWakeFd_ = -1;  // eventfd: wakes the receive thread's poll on a stop
+    WakeEvent receiveWake_;  // wakes the receive thread's poll on a stop or left-over input
     Worker monitorThread_;
     std::mutex monitorWakeMutex_;
     std::condition_variable_any monitorWake_;

@@ -1,7 +1,9 @@
 #include "posix_io.h"
 
 #include <poll.h>
+#include <sys/eventfd.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 #include <cerrno>
 
@@ -29,6 +31,22 @@ bool writeAll(int fd, std::span<const uint8_t> bytes, std::chrono::milliseconds 
 
 ssize_t sendNoSignal(int fd, const void *bytes, size_t count) {
     return ::send(fd, bytes, count, MSG_NOSIGNAL);
+}
+
+WakeEvent::WakeEvent() : fd_(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
+
+WakeEvent::~WakeEvent() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+void WakeEvent::signal() {
+    const uint64_t one = 1;
+    if (fd_ >= 0) (void)!::write(fd_, &one, sizeof one);
+}
+
+void WakeEvent::drain() {
+    uint64_t count;
+    if (fd_ >= 0) (void)!::read(fd_, &count, sizeof count);
 }
 
 }  // namespace qn

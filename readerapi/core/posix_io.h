@@ -1,4 +1,5 @@
-// Writing whole frames to non-blocking descriptors (serial ports, sockets).
+// Writing whole frames to non-blocking descriptors (serial ports, sockets), and the wake-up
+// descriptor that ends a poll loop's wait.
 #pragma once
 
 #include <sys/types.h>
@@ -18,5 +19,22 @@ bool writeAll(int fd, std::span<const uint8_t> bytes, std::chrono::milliseconds 
 
 // send(2) without SIGPIPE: a peer that closed fails the write, never the process.
 ssize_t sendNoSignal(int fd, const void *bytes, size_t count);
+
+// An eventfd that a poll loop watches beside its descriptors: a signal (a stop, new work)
+// wakes the wait at once. fd() is -1 when none could be made; poll then ignores it.
+class WakeEvent {
+public:
+    WakeEvent();
+    ~WakeEvent();
+    WakeEvent(const WakeEvent &) = delete;
+    WakeEvent &operator=(const WakeEvent &) = delete;
+    int fd() const { return fd_; }
+    void signal();
+    // Uses up every signal so far.
+    void drain();
+
+private:
+    int fd_;
+};
 
 }  // namespace qn

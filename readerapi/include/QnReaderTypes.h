@@ -21,9 +21,15 @@
  *     QN_EVENT_DATA (2), value 1 traffic callback: a request frame is sent   (caller's thread,
  *                                reported as the write starts;
  *                                serial7 is NULL)
- *     QN_EVENT_DATA (2), value 0 traffic callback: a frame was received     (receive thread)
+ *     QN_EVENT_DATA (2), value 0 traffic callback: a frame was received     (receive thread,
+ *                                                                             or see below)
  *     QN_EVENT_DATA (2), value tag count
  *                                application callback: active-mode report   (receive thread)
+ *   A command waiting for its answer reads the answer itself: the traffic callback for that
+ *   frame (value 0) then runs on the command's calling thread, just before the command
+ *   returns; frames that arrive while no command waits, and the HID library's frames when
+ *   its device offers no descriptor to wait on, go through the receive thread. Received
+ *   frames are still reported one at a time and in the order they arrived.
  *   `data` and `serial7` are valid only during the call. A callback must return quickly: the
  *   receive thread delivers nothing else meanwhile. A callback may close the connection.
  *

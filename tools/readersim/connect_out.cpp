@@ -35,10 +35,6 @@ bool connectedToItself(int fd) {
            local.sin_port == remote.sin_port && local.sin_addr.s_addr == remote.sin_addr.s_addr;
 }
 
-long sendNoSignal(int fd, const uint8_t *data, size_t size) {
-    return ::send(fd, data, size, MSG_NOSIGNAL | MSG_DONTWAIT);
-}
-
 }  // namespace
 
 ConnectOut::ConnectOut(FrameHandler handler) : handler_(std::move(handler)) {}
@@ -154,7 +150,7 @@ void ConnectOut::pause(std::chrono::milliseconds delay) {
 bool ConnectOut::send(std::span<const uint8_t> bytes) {
     std::lock_guard lock(writeMutex_);
     if (fd_ < 0 || !plugged_) return false;
-    if (writeFully(fd_, bytes, kSendLimit, stopping_, sendNoSignal)) return true;
+    if (qn::writeAll(fd_, bytes, kSendLimit, qn::sendNoSignal)) return true;
     // A half-written frame would garble the stream: end this connection instead.
     ::shutdown(fd_, SHUT_RDWR);
     return false;

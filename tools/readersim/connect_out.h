@@ -10,12 +10,13 @@
 #include <string>
 #include <thread>
 
-#include "link.h"
+#include "host_link.h"
+#include "posix_io.h"
 #include "request_parser.h"
 
 namespace readersim {
 
-class ConnectOut : public Link {
+class ConnectOut : public HostLink {
 public:
     explicit ConnectOut(FrameHandler handler);
     ~ConnectOut() override;
@@ -41,7 +42,7 @@ private:
     const FrameHandler handler_;
     std::string host_;
     uint16_t port_ = 0;
-    WakeEvent wake_;
+    qn::WakeEvent wake_;
     std::thread thread_;
     std::atomic<bool> stopping_{false};
     std::atomic<bool> plugged_{true};

@@ -14,12 +14,11 @@ namespace readersim {
 
 namespace {
 
+// Longest wait for room in the terminal: a host that stopped reading fails the write.
 constexpr std::chrono::milliseconds kWriteLimit{500};
 // While no host holds the slave open the master reports a hang-up at once; look again
 // after this pause instead of spinning.
 constexpr int kHangupPauseMs = 10;
-
-long writeBytes(int fd, const uint8_t *data, size_t size) { return ::write(fd, data, size); }
 
 void makeSlaveRaw(const std::string &path) {
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
@@ -95,6 +94,9 @@ std::string PtyPort::slavePath() const {
 }
 
 void PtyPort::unplug() {
+    // The port disappears first, as an unplugged adapter's device node does: a host that
+    // reopened the old slave path could get a terminal someone else has just created.
+    if (!symlink_.empty()) ::unlink(symlink_.c_str());
     // The reading thread polls the master; it sees the closed descriptor on its next
     // wake-up, which this signal forces.
     closePty();
@@ -170,7 +172,7 @@ bool PtyPort::send(std::span<const uint8_t> bytes) {
     // reach whoever opens it next.
     pollfd entry{masterFd_, POLLOUT, 0};
     if (::poll(&entry, 1, 0) >= 0 && (entry.revents & POLLHUP) != 0) return false;
-    return writeFully(masterFd_, bytes, kWriteLimit, stopping_, writeBytes);
+    return qn::writeAll(masterFd_, bytes, kWriteLimit, ::write);
 }
 
 }  // namespace readersim

@@ -1,7 +1,7 @@
 // The serial side: a pseudo-terminal whose slave is the "port" a host library opens. The
-// slave is put in raw mode so no echo or line editing touches the frames. Unplug closes the
-// master (the host sees its port fail); replug opens a new pseudo-terminal and points the
-// optional symlink at it.
+// slave is put in raw mode so no echo or line editing touches the frames. Unplug removes the
+// optional symlink and closes the master (the host sees its port fail); replug opens a new
+// pseudo-terminal and points the symlink at it again.
 #pragma once
 
 #include <atomic>
@@ -10,12 +10,13 @@
 #include <string>
 #include <thread>
 
-#include "link.h"
+#include "host_link.h"
+#include "posix_io.h"
 #include "request_parser.h"
 
 namespace readersim {
 
-class PtyPort : public Link {
+class PtyPort : public HostLink {
 public:
     explicit PtyPort(FrameHandler handler);
     ~PtyPort() override;
@@ -39,7 +40,7 @@ private:
     void pointSymlink() const;
 
     const FrameHandler handler_;
-    WakeEvent wake_;
+    qn::WakeEvent wake_;
     std::thread thread_;
     std::atomic<bool> stopping_{false};
     std::string symlink_;

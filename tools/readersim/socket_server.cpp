@@ -16,12 +16,9 @@ namespace readersim {
 
 namespace {
 
+// Longest wait for room in the socket: a host that stopped reading fails the send.
 constexpr std::chrono::milliseconds kSendLimit{2000};
 constexpr int kRetryListenMs = 100;
-
-long sendNoSignal(int fd, const uint8_t *data, size_t size) {
-    return ::send(fd, data, size, MSG_NOSIGNAL | MSG_DONTWAIT);
-}
 
 }  // namespace
 
@@ -177,7 +174,7 @@ bool SocketServer::send(std::span<const uint8_t> bytes) {
     if (clientFd_ < 0) return false;
     const Bytes reports = framing_ == Framing::HidReports ? encodeInputReports(bytes) : Bytes{};
     const std::span<const uint8_t> wire = framing_ == Framing::HidReports ? reports : bytes;
-    if (writeFully(clientFd_, wire, kSendLimit, stopping_, sendNoSignal)) return true;
+    if (qn::writeAll(clientFd_, wire, kSendLimit, qn::sendNoSignal)) return true;
     // A half-written frame would garble the stream: end this client instead.
     ::shutdown(clientFd_, SHUT_RDWR);
     return false;

@@ -10,14 +10,15 @@
 #include <thread>
 
 #include "hid_reports.h"
-#include "link.h"
+#include "host_link.h"
+#include "posix_io.h"
 #include "request_parser.h"
 
 namespace readersim {
 
 enum class Framing { Stream, HidReports };
 
-class SocketServer : public Link {
+class SocketServer : public HostLink {
 public:
     SocketServer(Framing framing, FrameHandler handler);
     ~SocketServer() override;
@@ -51,7 +52,7 @@ private:
 
     const Framing framing_;
     const FrameHandler handler_;
-    WakeEvent wake_;
+    qn::WakeEvent wake_;
     std::thread thread_;
     std::atomic<bool> stopping_{false};
     uint16_t port_ = 0;

@@ -52,11 +52,11 @@ struct VirtualReader::Impl {
         }
     }
 
-    void handleFrame(const Bytes &frame, Link &link);
-    void deliver(Link &link, Bytes answer, bool fromModel, uint64_t ticket);
+    void handleFrame(const Bytes &frame, HostLink &link);
+    void deliver(HostLink &link, Bytes answer, bool fromModel, uint64_t ticket);
     bool pause(std::chrono::milliseconds delay, uint64_t ticket);
     uint64_t currentPlugTicket();
-    std::vector<Link *> links();
+    std::vector<HostLink *> links();
     void runActive();
     void wakeActive();
     void replugAfter(std::chrono::milliseconds delay, uint64_t ticket);
@@ -95,7 +95,7 @@ struct VirtualReader::Impl {
     std::atomic<uint64_t> reportsSent{0};
 };
 
-void VirtualReader::Impl::handleFrame(const Bytes &frame, Link &link) {
+void VirtualReader::Impl::handleFrame(const Bytes &frame, HostLink &link) {
     // Taken before the request is logged: an unplug after a test saw the request voids the
     // answer.
     const uint64_t ticket = currentPlugTicket();
@@ -133,7 +133,7 @@ void VirtualReader::Impl::handleFrame(const Bytes &frame, Link &link) {
     if (fromModel) wakeActive();
 }
 
-void VirtualReader::Impl::deliver(Link &link, Bytes answer, bool fromModel, uint64_t ticket) {
+void VirtualReader::Impl::deliver(HostLink &link, Bytes answer, bool fromModel, uint64_t ticket) {
     Faults active;
     {
         std::lock_guard lock(faultMutex);
@@ -165,9 +165,9 @@ uint64_t VirtualReader::Impl::currentPlugTicket() {
     return plugTicket;
 }
 
-std::vector<Link *> VirtualReader::Impl::links() {
+std::vector<HostLink *> VirtualReader::Impl::links() {
     std::lock_guard lock(transportMutex);
-    std::vector<Link *> all;
+    std::vector<HostLink *> all;
     if (tcp) all.push_back(tcp.get());
     if (hid) all.push_back(hid.get());
     if (pty) all.push_back(pty.get());
@@ -202,7 +202,7 @@ void VirtualReader::Impl::runActive() {
             if (running) report = model.nextActiveReport(settings.batch);
         }
         bool sent = false;
-        for (Link *link : links())
+        for (HostLink *link : links())
             if (!report.empty() && link->send(report)) sent = true;
         if (sent) {
             ++reportsSent;
@@ -264,7 +264,7 @@ VirtualReader::~VirtualReader() {
 
 uint16_t VirtualReader::serveTcp(uint16_t port) {
     auto server = std::make_unique<SocketServer>(
-        Framing::Stream, [impl = impl_.get()](const Bytes &frame, Link &link) {
+        Framing::Stream, [impl = impl_.get()](const Bytes &frame, HostLink &link) {
             impl->handleFrame(frame, link);
         });
     const uint16_t bound = server->start(port);
@@ -276,7 +276,7 @@ uint16_t VirtualReader::serveTcp(uint16_t port) {
 
 uint16_t VirtualReader::serveHid(uint16_t port) {
     auto server = std::make_unique<SocketServer>(
-        Framing::HidReports, [impl = impl_.get()](const Bytes &frame, Link &link) {
+        Framing::HidReports, [impl = impl_.get()](const Bytes &frame, HostLink &link) {
             impl->handleFrame(frame, link);
         });
     const uint16_t bound = server->start(port);
@@ -287,7 +287,7 @@ uint16_t VirtualReader::serveHid(uint16_t port) {
 }
 
 std::string VirtualReader::servePty(const std::string &symlink) {
-    auto port = std::make_unique<PtyPort>([impl = impl_.get()](const Bytes &frame, Link &link) {
+    auto port = std::make_unique<PtyPort>([impl = impl_.get()](const Bytes &frame, HostLink &link) {
         impl->handleFrame(frame, link);
     });
     const std::string path = port->start(symlink);
@@ -299,7 +299,7 @@ std::string VirtualReader::servePty(const std::string &symlink) {
 
 void VirtualReader::connectTo(const std::string &host, uint16_t port) {
     auto client = std::make_unique<ConnectOut>(
-        [impl = impl_.get()](const Bytes &frame, Link &link) { impl->handleFrame(frame, link); });
+        [impl = impl_.get()](const Bytes &frame, HostLink &link) { impl->handleFrame(frame, link); });
     std::lock_guard lock(impl_->transportMutex);
     if (impl_->connectOut) throw std::logic_error("connectTo called twice");
     client->start(host, port);
@@ -390,7 +390,7 @@ void VirtualReader::setAnswerOverride(AnswerOverride override) {
 }
 
 void VirtualReader::sendRaw(const Bytes &bytes) {
-    for (Link *link : impl_->links()) link->send(bytes);
+    for (HostLink *link : impl_->links()) link->send(bytes);
 }
 
 void VirtualReader::startActive(std::chrono::microseconds period, int batch) {

@@ -53,16 +53,17 @@ public:
     // Port 0 picks a free loopback port.
     uint16_t serveTcp(uint16_t port = 0);
     // Opens a pseudo-terminal and returns its slave path; with a symlink path, the link
-    // points at the current slave (and survives unplug/replug).
+    // points at the current slave (removed while unplugged, the same path after replug).
     std::string servePty(const std::string &symlink = {});
     uint16_t serveHid(uint16_t port = 0);
     // Connects out to a server at host:port and keeps reconnecting while it is away (bounded
     // back-off): the reader as a TCP client, as networked readers in client mode are.
     void connectTo(const std::string &host, uint16_t port);
 
-    // Unplug: the pty master is closed, the TCP client and HID stream are dropped and no new
-    // connection is accepted (nor made out). Replug: the transports serve again (the pty behind
-    // the same symlink, TCP and HID on the same ports, connecting out to the same server).
+    // Unplug: the pty symlink is removed and its master closed, the TCP client and HID stream
+    // are dropped and no new connection is accepted (nor made out). Replug: the transports
+    // serve again (the pty behind the same symlink, TCP and HID on the same ports, connecting
+    // out to the same server).
     void unplug();
     void replug();
     // Unplug now and replug after the delay, on the reader's own thread.

@@ -33,6 +33,11 @@ protected:
         reader_ = std::make_unique<readersim::VirtualReader>();
         endpoint_ = std::make_unique<typename Library::Endpoint>(*reader_);
         ASSERT_EQ(endpoint_->open(), 1);
+        // The reader takes a new connection on its own thread: until it answers one, raw
+        // bytes it sends may go nowhere.
+        uint8_t info[10];
+        ASSERT_EQ(qn.GetDeviceSystemInfo(0xFF, info), 1);
+        reader_->clearRequests();
     }
 
     void TearDown() override {

@@ -152,6 +152,7 @@ TEST(PtyRaw, UnplugAndReplugMoveTheSymlinkAndTheLibraryReconnects) {
         g_restoredEvents = 0;
 
         reader.unplug();
+        EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(link)));
         EXPECT_TRUE(eventually([] { return g_lostEvents > 0; }));
         reader.replug();
         EXPECT_EQ(std::filesystem::read_symlink(link).string(), reader.ptyPath());
