@@ -9,7 +9,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools
   libhidapi-dev
   libcurl4-openssl-dev
-  libxlsxwriter-dev
+  libxlsxwriter-dev python3-openpyxl
   libasio-dev
   libsimpleini-dev
   libcli11-dev

@@ -1,0 +1,91 @@
+#include "tags/export/CTagExport.h"
+
+#include "kit/CBusyState.h"
+#include "kit/IMainWindowServices.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QPointer>
+
+#include <algorithm>
+
+namespace {
+
+constexpr int chooserTitleKey = 1024;
+constexpr int captionKey = 1019;
+constexpr int failureKey = 1022;
+constexpr int firstTitleKey = 1038;
+constexpr int titleCount = 6;
+
+} // namespace
+
+CTagExport::CTagExport(QWidget *page, IMainWindowServices &services, CBusyState &busy,
+                       std::unique_ptr<ITagExportPrompts> prompts)
+    : m_services(services)
+    , m_busy(busy)
+    , m_prompts(prompts ? std::move(prompts) : std::make_unique<CWidgetExportPrompts>(page))
+{
+}
+
+CTagExport::~CTagExport()
+{
+    if (m_writer.joinable())
+        m_writer.join();
+}
+
+QString CTagExport::initialName(const QDateTime &now)
+{
+    return QStringLiteral("OutPutID") + now.toString(QStringLiteral("yyyyMMddHHmmss"));
+}
+
+void CTagExport::run(const QAbstractItemModel &list)
+{
+    if (m_running)
+        return;
+    QStringList filters;
+    for (const tagexport::FormatInfo &info : tagexport::formats())
+        filters.append(info.filter);
+    const std::optional<ITagExportPrompts::Choice> choice = m_prompts->chooseFile(
+        m_services.text(chooserTitleKey),
+        QDir::current().filePath(initialName(QDateTime::currentDateTime())), filters);
+    if (!choice)
+        return;
+    const tagexport::FormatInfo &info = tagexport::formats().at(
+        static_cast<std::size_t>(
+        std::clamp(choice->filter, 0, static_cast<int>(tagexport::formats().size()) - 1)));
+    // The extension is appended whatever the name already ends in.
+    const QString path = choice->path + info.extension;
+    QStringList titles;
+    for (int key = firstTitleKey; key < firstTitleKey + titleCount; ++key)
+        titles.append(m_services.text(key));
+
+    if (m_writer.joinable())
+        m_writer.join();
+    m_running = true;
+    m_busy.begin();
+    m_writer = std::thread([guard = QPointer<CTagExport>(this), format = info.format, path,
+                            titles, rows = tagexport::snapshot(list)] {
+        const QString reason = tagexport::write(format, path, titles, rows);
+        // Queued to the application object, which outlives this export; runs only while the
+        // export still exists.
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [guard, path, reason] {
+                if (guard)
+                    guard->finish(path, reason);
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void CTagExport::finish(const QString &path, const QString &reason)
+{
+    m_running = false;
+    m_busy.end();
+    if (!reason.isEmpty())
+        m_prompts->showFailure(m_services.text(captionKey),
+                               QStringLiteral("%1\n%2\n%3")
+                                   .arg(m_services.text(failureKey),
+                                        QDir::toNativeSeparators(path), reason));
+}
