@@ -3,6 +3,7 @@
 #include "kit/CAccessible.h"
 #include "kit/CMyListCtrl.h"
 #include "kit/IMainWindowServices.h"
+#include "tags/export/CTagExportButton.h"
 
 #include <QGridLayout>
 #include <QLabel>
@@ -76,7 +77,7 @@ void CDlgActiveRead::buildLayout()
     m_clear->setObjectName(QStringLiteral("clearButton"));
     m_export = new QPushButton(this);
     m_export->setObjectName(QStringLiteral("exportButton"));
-    m_export->setEnabled(false);  // the export comes with the tag list export
+    m_exportProcedure = new CTagExportButton(this, m_export, services(), m_model);
     m_note = new QLabel(this);
     m_note->setObjectName(QStringLiteral("noteLabel"));
 

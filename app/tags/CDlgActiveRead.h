@@ -8,6 +8,7 @@
 #include <QList>
 
 class CMyListCtrl;
+class CTagExportButton;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -57,5 +58,6 @@ private:
     QPushButton *m_stop = nullptr;
     QPushButton *m_clear = nullptr;
     QPushButton *m_export = nullptr;
+    CTagExportButton *m_exportProcedure = nullptr;
     QLabel *m_note = nullptr;
 };

@@ -6,6 +6,7 @@
 #include "tags/Captions.h"
 #include "tags/CReadRate.h"
 #include "tags/CTagAccess.h"
+#include "tags/export/CTagExportButton.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -93,8 +94,7 @@ QWidget *CIdentifyTab::buildControlRow()
     m_stopButton = button(1145, "停止读卡", "stopButton");
     m_clearButton = button(1146, "清空", "clearButton");
     m_exportButton = button(1147, "导出数据", "exportButton");
-    // The export comes with the tag list export; until then the button offers nothing.
-    m_exportButton->setEnabled(false);
+    m_export = new CTagExportButton(this, m_exportButton, services(), m_tags);
     connect(m_startButton, &QPushButton::clicked, this, &CIdentifyTab::start);
     connect(m_stopButton, &QPushButton::clicked, this, &CIdentifyTab::stop);
     connect(m_clearButton, &QPushButton::clicked, this, &CIdentifyTab::clear);

@@ -7,6 +7,7 @@
 class CMyListCtrl;
 class CReadRateLabel;
 class CTagAccess;
+class CTagExportButton;
 class QCheckBox;
 class QComboBox;
 class QLineEdit;
@@ -61,6 +62,7 @@ private:
     QPushButton *m_stopButton = nullptr;
     QPushButton *m_clearButton = nullptr;
     QPushButton *m_exportButton = nullptr;
+    CTagExportButton *m_export = nullptr;
     CTagAccess *m_access = nullptr;
     bool m_widthsSet = false;
     // Declared last, so it goes first: its worker ends before the rest of the page.

@@ -33,6 +33,7 @@ public:
     // is still being written. User-interface thread only.
     void run(const QAbstractItemModel &list);
     bool isRunning() const { return m_running; }
+    void setPrompts(std::unique_ptr<ITagExportPrompts> prompts) { m_prompts = std::move(prompts); }
 
     // "OutPutID" and the time, e.g. OutPutID20240131235959.
     static QString initialName(const QDateTime &now);

@@ -77,7 +77,7 @@ TEST_F(ActivePage, StartsAndStopsWithItsLogLinesAndNamesEveryControl)
     CAccessible::nameControls(&page);
     EXPECT_TRUE(CAccessible::unnamedControls(&page).isEmpty());
     EXPECT_FALSE(page.findChild<QPushButton *>("stopButton")->isEnabled());
-    EXPECT_FALSE(page.findChild<QPushButton *>("exportButton")->isEnabled());
+    EXPECT_TRUE(page.findChild<QPushButton *>("exportButton")->isEnabled());
     press(page, "startButton");
     EXPECT_TRUE(page.isRunning());
     EXPECT_TRUE(window.events().reportsEnabled());

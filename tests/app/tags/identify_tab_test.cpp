@@ -120,7 +120,7 @@ TEST_F(IdentifyTabTest, StartsWithItsSpecifiedControls)
     EXPECT_TRUE(child<QCheckBox>("filter")->isChecked());
     EXPECT_TRUE(enabled("startButton"));
     EXPECT_FALSE(enabled("stopButton"));
-    EXPECT_FALSE(enabled("exportButton"));
+    EXPECT_TRUE(enabled("exportButton"));
     EXPECT_EQ(child<QPushButton>("startButton")->text(), text(1144));
     EXPECT_EQ(child<QLineEdit>("tagCount")->text(), "0");
     EXPECT_EQ(child<QLineEdit>("quickEpc")->text(), "00112233445566778899AABB");

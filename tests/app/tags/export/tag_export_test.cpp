@@ -4,7 +4,11 @@
 #include "kit/CBusyState.h"
 #include "page_test_kit.h"
 #include "tags/CTagListModel.h"
+#include "kit/CMyListCtrl.h"
+#include "tags/CDlgActiveTemp.h"
+#include "tags/CDlgIdentifyTemp.h"
 #include "tags/export/CTagExport.h"
+#include "tags/export/CTagExportButton.h"
 
 #include <QDir>
 #include <QFile>
@@ -13,6 +17,9 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QPushButton>
+
+#include <functional>
 #include <QRegularExpression>
 #include <QStringEncoder>
 #include <QTemporaryDir>
@@ -360,6 +367,46 @@ TEST(TagExport, AFailingWriteIsShownOnceAndWritesNothing)
         }
     }
     EXPECT_TRUE(QDir(folder.path()).isEmpty());
+}
+
+// Each tag page's export button writes that page's own list.
+TEST(TagExport, EveryTagPageExportsItsOwnList)
+{
+    using Factory = std::function<std::unique_ptr<CPage>(IMainWindowServices &)>;
+    const std::vector<std::pair<const char *, Factory>> pages{
+        {"inventory", [](IMainWindowServices &s) { return std::make_unique<CIdentifyTab>(s, nullptr); }},
+        {"temperature inventory",
+         [](IMainWindowServices &s) { return std::make_unique<CDlgIdentifyTemp>(s, nullptr); }},
+        {"active", [](IMainWindowServices &s) { return std::make_unique<CDlgActiveRead>(s, nullptr); }},
+        {"active temperature",
+         [](IMainWindowServices &s) { return std::make_unique<CDlgActiveTemp>(s, nullptr); }},
+    };
+    for (const auto &[name, create] : pages) {
+        SCOPED_TRACE(name);
+        pagetest::CScriptedReader reader;
+        pagetest::CFakeMainWindow window(reader);
+        const std::unique_ptr<CPage> page = create(window);
+        auto *list = qobject_cast<CTagListModel *>(
+            page->findChild<CMyListCtrl *>(QStringLiteral("tagList"))->model());
+        ASSERT_NE(list, nullptr);
+        list->addRecords(threeTags, noon);
+        auto *button = page->findChild<QPushButton *>(QStringLiteral("exportButton"));
+        ASSERT_TRUE(button->isEnabled());
+        CTagExport &procedure = button->findChild<CTagExportButton *>()->procedure();
+        QTemporaryDir folder;
+        auto prompts = std::make_unique<CTestPrompts>();
+        prompts->answer = ITagExportPrompts::Choice{folder.filePath("tags"), int(Format::Text)};
+        procedure.setPrompts(std::move(prompts));
+
+        button->click();
+        EXPECT_FALSE(button->isEnabled());
+        ASSERT_TRUE(pagetest::waitUntil([&] { return !procedure.isRunning(); }));
+        EXPECT_TRUE(button->isEnabled());
+        EXPECT_EQ(readAll(folder.filePath("tags.txt")),
+                  expectedText(QStringLiteral("No.  Time     EPC                           Length    "
+                                              "Antenna    Count    RSSI\r\n"),
+                               3));
+    }
 }
 
 } // namespace
