@@ -1,5 +1,7 @@
 #pragma once
 
+#include "kit/IReader.h"
+
 #include <QWidget>
 
 class IMainWindowServices;
@@ -21,6 +23,9 @@ public:
 
     virtual void stopWork() {}
     virtual void readParameters() {}
+    // After a device profile import: shows a record just written to the reader in the page's
+    // controls as if it had just been read. Pages that show none of the records ignore it.
+    virtual void showWrittenRecord(RecordKind /*kind*/, const ParamRecord & /*record*/) {}
 
 protected:
     IMainWindowServices &services() const { return m_services; }
