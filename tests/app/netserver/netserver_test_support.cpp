@@ -1,5 +1,7 @@
 #include "netserver_test_support.h"
 
+#include "loopback_socket.h"
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -19,16 +21,8 @@ LoopbackPeer::~LoopbackPeer()
 bool LoopbackPeer::connect(std::uint16_t port)
 {
     close();
-    m_fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address {};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(port);
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (m_fd >= 0
-        && ::connect(m_fd, reinterpret_cast<const sockaddr *>(&address), sizeof address) == 0)
-        return true;
-    close();
-    return false;
+    m_fd = testsupport::LoopbackSocket::connectedTo(port).release();
+    return m_fd >= 0;
 }
 
 bool LoopbackPeer::send(const Bytes &bytes)

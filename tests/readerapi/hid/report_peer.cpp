@@ -1,7 +1,7 @@
 #include "report_peer.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
+#include "loopback_socket.h"
+
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -25,10 +25,6 @@ Bytes payloadOf(const Bytes &record) {
 
 ReportPeer::ReportPeer() {
     listen();
-    sockaddr_in address{};
-    socklen_t length = sizeof address;
-    ::getsockname(listenFd_, reinterpret_cast<sockaddr *>(&address), &length);
-    port_ = ntohs(address.sin_port);
     thread_ = std::jthread([this](std::stop_token stop) { run(stop); });
 }
 
@@ -74,19 +70,10 @@ void ReportPeer::replug() {
 }
 
 void ReportPeer::listen() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    const int on = 1;
-    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = htons(port_);
-    if (::bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0 ||
-        ::listen(fd, 8) != 0) {
-        ::close(fd);
-        throw std::runtime_error("report peer cannot listen");
-    }
-    listenFd_ = fd;
+    testsupport::LoopbackSocket listener = testsupport::LoopbackSocket::listening(8, port_);
+    if (!listener.valid()) throw std::runtime_error("report peer cannot listen");
+    port_ = listener.port();  // a free one the first time, the same one at every replug
+    listenFd_ = listener.release();
 }
 
 void ReportPeer::run(std::stop_token stop) {

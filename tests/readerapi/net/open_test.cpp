@@ -11,7 +11,7 @@
 
 namespace {
 
-using nettest::LoopbackSocket;
+using testsupport::LoopbackSocket;
 
 class NetOpenTest : public ::testing::Test {
 protected:

@@ -1,5 +1,7 @@
 #include "sim_test_support.h"
 
+#include "loopback_socket.h"
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -37,15 +39,8 @@ FrameClient::~FrameClient() { close(); }
 
 bool FrameClient::connect(uint16_t port) {
     close();
-    fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = htons(port);
-    if (::connect(fd_, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0) {
-        close();
-        return false;
-    }
+    fd_ = testsupport::LoopbackSocket::connectedTo(port).release();
+    if (fd_ < 0) return false;
     closed_ = false;
     return true;
 }

@@ -1,11 +1,12 @@
-// Plain loopback sockets for tests that need a peer the virtual reader cannot play: a port
-// where nothing listens, or a listener that does not take a connection in time.
+// Plain loopback sockets for the tests' own peers: clients of the virtual reader and of the
+// network server, listeners that play a reader connecting out or a HID tunnel, a port where
+// nothing listens, or a listener that does not take a connection in time.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
-namespace nettest {
+namespace testsupport {
 
 class LoopbackSocket {
 public:
@@ -23,8 +24,9 @@ public:
 
     // A socket bound to a free loopback port that does not listen: connects are refused.
     static LoopbackSocket boundOnly();
-    // A loopback listener with the given backlog. Nothing accepts on it.
-    static LoopbackSocket listening(int backlog);
+    // A loopback listener with the given backlog, on `port` (0: a free one). Nothing accepts
+    // on it until acceptOne.
+    static LoopbackSocket listening(int backlog, uint16_t port = 0);
     // A blocking client connected to 127.0.0.1:port (invalid when the connect failed).
     static LoopbackSocket connectedTo(uint16_t port);
 
@@ -38,4 +40,4 @@ private:
     int fd_ = -1;
 };
 
-}  // namespace nettest
+}  // namespace testsupport

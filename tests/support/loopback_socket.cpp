@@ -6,7 +6,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-namespace nettest {
+namespace testsupport {
 
 namespace {
 
@@ -25,9 +25,13 @@ bool readable(int fd) {
     return ::poll(&pfd, 1, kPeerWaitMs) > 0;
 }
 
-LoopbackSocket boundSocket() {
+LoopbackSocket boundSocket(uint16_t port) {
     LoopbackSocket socket(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
-    const sockaddr_in address = loopback(0);
+    const sockaddr_in address = loopback(port);
+    // A port is taken again at once after its last listener closed.
+    const int on = 1;
+    if (socket.valid())
+        ::setsockopt(socket.fd(), SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
     if (!socket.valid() ||
         ::bind(socket.fd(), reinterpret_cast<const sockaddr *>(&address), sizeof address) != 0) {
         return {};
@@ -64,10 +68,10 @@ uint16_t LoopbackSocket::port() const {
     return ntohs(address.sin_port);
 }
 
-LoopbackSocket LoopbackSocket::boundOnly() { return boundSocket(); }
+LoopbackSocket LoopbackSocket::boundOnly() { return boundSocket(0); }
 
-LoopbackSocket LoopbackSocket::listening(int backlog) {
-    LoopbackSocket socket = boundSocket();
+LoopbackSocket LoopbackSocket::listening(int backlog, uint16_t port) {
+    LoopbackSocket socket = boundSocket(port);
     if (!socket.valid() || ::listen(socket.fd(), backlog) != 0) return {};
     return socket;
 }
@@ -108,4 +112,4 @@ bool LoopbackSocket::sendAll(const uint8_t *bytes, size_t size) const {
     return true;
 }
 
-}  // namespace nettest
+}  // namespace testsupport
