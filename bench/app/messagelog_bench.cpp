@@ -3,6 +3,7 @@
 // Measured: every line in the log file and in order, the event loop's stall (a 5 ms timer's
 // lateness, p50/p99/max), memory, and beside it the one-line-per-millisecond consumer that
 // takes a single line per pass, whose backlog grows without bound at this rate.
+#include "event_loop_probe.h"
 #include "kit/CTextListModel.h"
 #include "shell/CAppPaths.h"
 #include "shell/CLogFile.h"
@@ -11,12 +12,8 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
-#include <QTimer>
-
-#include <sys/resource.h>
 
 #include <algorithm>
 #include <atomic>
@@ -52,17 +49,6 @@ void postSteadily(const Settings &settings, Post post)
     }
 }
 
-long residentKilobytes()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLong();
-    return -1;
-}
-
 // Lines of every log file in the folder, oldest file first, without their time prefix.
 QStringList logLines(const QString &folder)
 {
@@ -85,14 +71,6 @@ QStringList logLines(const QString &folder)
     return lines;
 }
 
-double percentile(std::vector<double> values, double share)
-{
-    if (values.empty())
-        return 0;
-    std::sort(values.begin(), values.end());
-    return values[std::min(values.size() - 1, std::size_t(share * double(values.size())))];
-}
-
 void measureMainWindow(const Settings &settings)
 {
     QTemporaryDir configDir;
@@ -101,16 +79,8 @@ void measureMainWindow(const Settings &settings)
                                   QStringLiteral(TAGBENCH_SHIPPED_DATA_DIR)),
                        CPageFactory());
     window.show();
-    std::vector<double> lateness;
-    QElapsedTimer sinceTick;
-    QTimer probe;
-    probe.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&probe, &QTimer::timeout, [&] {
-        lateness.push_back(std::max(0.0, double(sinceTick.nsecsElapsed()) / 1e6 - 5.0));
-        sinceTick.restart();
-    });
-    sinceTick.start();
-    probe.start(5);
+    CEventLoopProbe probe;
+    probe.start();
 
     const auto started = Clock::now();
     std::thread poster([&] { postSteadily(settings, [&](const QString &line) { window.postLog(line); }); });
@@ -126,16 +96,14 @@ void measureMainWindow(const Settings &settings)
     bool inOrder = file.size() == settings.total();
     for (int line = 0; inOrder && line < settings.total(); ++line)
         inOrder = file[line] == QStringLiteral("bench line %1").arg(line);
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
     std::printf("batched consumer: %d lines in %.2f s; log file %lld lines, %s; list %d rows\n",
                 settings.total(), seconds, static_cast<long long>(file.size()),
                 inOrder ? "complete and in order" : "INCOMPLETE OR OUT OF ORDER",
                 list->rowCount());
     std::printf("  event-loop stall (5 ms probe lateness): p50 %.2f ms, p99 %.2f ms, max %.2f ms\n",
-                percentile(lateness, 0.5), percentile(lateness, 0.99),
-                percentile(lateness, 1.0));
-    std::printf("  memory: resident %ld KiB, peak %ld KiB\n", residentKilobytes(), usage.ru_maxrss);
+                probe.stallMs(0.5), probe.stallMs(0.99), probe.stallMs(1.0));
+    std::printf("  memory: resident %ld KiB, peak %ld KiB\n", residentKilobytes(),
+                peakResidentKilobytes());
 }
 
 // One line per pass, a pass every millisecond, each line written to the log file on its own.

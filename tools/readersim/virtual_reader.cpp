@@ -1,5 +1,6 @@
 #include "virtual_reader.h"
 
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <cstdio>
@@ -22,6 +23,9 @@ namespace {
 constexpr std::chrono::milliseconds kSplitPause{2};
 // Active mode with no host to send to: look again after this long.
 constexpr std::chrono::milliseconds kNoPeerPause{10};
+// A fast stream that fell behind (a scheduling hiccup) catches up on this much lost time, so
+// its rate holds; longer stalls are not made up in one burst.
+constexpr std::chrono::milliseconds kCatchUpWindow{20};
 
 uint8_t parseTypeOrThrow(const std::string &family) {
     const std::optional<uint8_t> type = readerfamily::parseFamilyOrType(family);
@@ -218,7 +222,9 @@ void VirtualReader::Impl::runActive() {
         }
         const auto now = std::chrono::steady_clock::now();
         nextReport = sent ? nextReport + settings.period : now + kNoPeerPause;
-        if (nextReport < now - settings.period) nextReport = now;  // no burst after a stall
+        const std::chrono::steady_clock::duration catchUp =
+            std::max<std::chrono::steady_clock::duration>(settings.period, kCatchUpWindow);
+        if (nextReport < now - catchUp) nextReport = now;  // no long burst after a stall
         if (nextReport > now)
             controlChanged.wait_until(control, nextReport, [&] {
                 return stopping || activeWakeups != seenWakeups;

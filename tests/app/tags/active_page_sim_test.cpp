@@ -1,7 +1,7 @@
 // The active read page against the virtual reader in active mode, over TCP and over the HID
 // tunnel: reports fill the list, resume after the reader was unplugged and replugged, and
 // clearing while thousands of reports a second flow keeps the table and the rows in step.
-#include "tags/CDlgActiveRead.h"
+#include "tags/CDlgActiveTemp.h"
 
 #include "page_test_kit.h"
 #include "reader_model.h"
@@ -73,6 +73,39 @@ TEST(ActivePageOverTcp, ClearWhileTenThousandReportsASecondFlowKeepsTableAndRows
     }
     ASSERT_TRUE(pagetest::waitUntil([&] { return page.tagList().reportCount() > 0; }));
     expectInStep(page);
+}
+
+// Starting the second page moves the reports to it; stopping either ends them for both.
+TEST(ActivePageOverTcp, TheSecondPageStartedTakesTheReportsAndEitherStopEndsThem)
+{
+    pagetest::CVirtualReaderSession session("fir", 5);
+    ASSERT_TRUE(session.isOpen());
+    pagetest::CFakeMainWindow window(session.reader(), &session.facade());
+    CDlgActiveRead first(window, nullptr);
+    CDlgActiveTemp second(window, nullptr);
+    first.findChild<QPushButton *>("startButton")->click();
+    startPushing(session.virtualReader(), 2ms);
+    ASSERT_TRUE(pagetest::waitUntil([&] { return first.tagList().reportCount() > 20; }));
+
+    second.findChild<QPushButton *>("startButton")->click();
+    ASSERT_TRUE(pagetest::waitUntil([&] { return second.tagList().reportCount() > 20; }));
+    const std::int64_t firstAfterMove = first.tagList().reportCount();
+    const std::int64_t secondBefore = second.tagList().reportCount();
+    ASSERT_TRUE(pagetest::waitUntil([&] { return second.tagList().reportCount() > secondBefore + 20; }));
+    EXPECT_EQ(first.tagList().reportCount(), firstAfterMove);
+    EXPECT_EQ(second.tagList().rowCount(), 5);
+
+    first.findChild<QPushButton *>("stopButton")->click();
+    EXPECT_FALSE(window.events().reportsEnabled());
+    const auto reportsGoOn = [&] {
+        const std::uint64_t sent = session.virtualReader().reportsSent();
+        return pagetest::waitUntil([&] { return session.virtualReader().reportsSent() > sent + 20; });
+    };
+    ASSERT_TRUE(reportsGoOn());
+    const std::int64_t secondAfterStop = second.tagList().reportCount();
+    ASSERT_TRUE(reportsGoOn());
+    EXPECT_EQ(second.tagList().reportCount(), secondAfterStop);
+    EXPECT_EQ(first.tagList().reportCount(), firstAfterMove);
 }
 
 TEST(ActivePageOverHid, ReportsFillTheList)
