@@ -1,6 +1,7 @@
 #include "kit/CMyListCtrl.h"
 
 #include <QHeaderView>
+#include <QScrollBar>
 
 CMyListCtrl::CMyListCtrl(QWidget *parent)
     : QTableView(parent)
@@ -15,6 +16,11 @@ CMyListCtrl::CMyListCtrl(QWidget *parent)
     // Fixed row heights let the view lay out a hundred thousand rows without measuring them.
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
+}
+
+int CMyListCtrl::widthForColumns() const
+{
+    return viewport()->width() - verticalScrollBar()->sizeHint().width();
 }
 
 void CMyListCtrl::setColumnWidths(const QList<int> &widths)

@@ -15,4 +15,7 @@ public:
 
     // Widths of the first columns, in order.
     void setColumnWidths(const QList<int> &widths);
+    // The width the columns may share: the room a vertical scroll bar will take is left free,
+    // so a list that fills up never needs a horizontal one.
+    int widthForColumns() const;
 };

@@ -128,7 +128,7 @@ void CDlgActiveRead::showEvent(QShowEvent *event)
     if (m_widthsSet)
         return;
     m_widthsSet = true;
-    m_list->setColumnWidths(CTagListModel::columnWidths(m_model.kind(), m_list->width()));
+    m_list->setColumnWidths(CTagListModel::columnWidths(m_model.kind(), m_list->widthForColumns()));
 }
 
 void CDlgActiveRead::start()

@@ -14,7 +14,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QScrollBar>
 #include <QVBoxLayout>
 
 #include <chrono>
@@ -115,11 +114,9 @@ QWidget *CIdentifyTab::buildControlRow()
 void CIdentifyTab::showEvent(QShowEvent *event)
 {
     CPage::showEvent(event);
-    // Widths follow the list's width when the page is first laid out; the room a vertical
-    // scroll bar will take is left free, so a full list never needs a horizontal one.
+    // Widths follow the list's width when the page is first laid out.
     if (!m_widthsSet && m_list->width() > 0) {
-        const int width = m_list->viewport()->width() - m_list->verticalScrollBar()->sizeHint().width();
-        m_list->setColumnWidths(CTagListModel::columnWidths(m_tags.kind(), width));
+        m_list->setColumnWidths(CTagListModel::columnWidths(m_tags.kind(), m_list->widthForColumns()));
         m_widthsSet = true;
     }
 }
