@@ -230,7 +230,13 @@ int CIniFile::readInt(QStringView section, QStringView key) const
 
 QString CIniFile::readText(QStringView section, QStringView key, qsizetype maxLength) const
 {
-    const auto value = load().value(section, key);
+    return textOf(load(), section, key, maxLength);
+}
+
+QString CIniFile::textOf(const CIniDocument &document, QStringView section, QStringView key,
+                         qsizetype maxLength)
+{
+    const auto value = document.value(section, key);
     return value ? value->left(maxLength) : missingText;
 }
 

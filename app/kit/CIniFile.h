@@ -72,12 +72,17 @@ public:
     // The value cut to maxLength characters; the literal "default" when the key is missing.
     QString readText(QStringView section, QStringView key, qsizetype maxLength) const;
     bool writeText(const QString &section, const QString &key, const QString &value) const;
+    // The file as it is on disk now; an empty document when it cannot be read. Several keys
+    // read from one load come from the same version of the file.
+    CIniDocument load() const;
 
+    // readText's answer from a loaded document.
+    static QString textOf(const CIniDocument &document, QStringView section, QStringView key,
+                          qsizetype maxLength);
     static int leadingDecimal(QStringView text);
     static inline const QString missingText = QStringLiteral("default");
 
 private:
-    CIniDocument load() const;
 
     QString m_path;
 };

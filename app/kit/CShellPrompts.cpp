@@ -24,3 +24,9 @@ QString CWidgetPrompts::chooseFileToOpen(const QString &initialPath, const QStri
 {
     return QFileDialog::getOpenFileName(m_parent, QString(), initialPath, filter);
 }
+
+QString CWidgetPrompts::chooseFileToSave(const QString &title, const QString &proposedPath,
+                                         const QString &filter)
+{
+    return QFileDialog::getSaveFileName(m_parent, title, proposedPath, filter);
+}

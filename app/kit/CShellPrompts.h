@@ -16,6 +16,10 @@ public:
     virtual void inform(const QString &caption, const QString &body) = 0;
     // File chooser for opening; empty when cancelled.
     virtual QString chooseFileToOpen(const QString &initialPath, const QString &filter) = 0;
+    // File chooser for saving, proposing a path and asking before an existing file is chosen;
+    // empty when cancelled.
+    virtual QString chooseFileToSave(const QString &title, const QString &proposedPath,
+                                     const QString &filter) = 0;
 };
 
 // Qt dialogs over a parent window.
@@ -27,6 +31,8 @@ public:
     bool confirm(const QString &caption, const QString &body) override;
     void inform(const QString &caption, const QString &body) override;
     QString chooseFileToOpen(const QString &initialPath, const QString &filter) override;
+    QString chooseFileToSave(const QString &title, const QString &proposedPath,
+                             const QString &filter) override;
 
 private:
     QWidget *m_parent;

@@ -481,6 +481,12 @@ void CDlgParamPage::reportRead(const ReadOutcome &outcome)
     showForm(deviceparam::showRecord(outcome.record->bytes));
 }
 
+void CDlgParamPage::showWrittenRecord(RecordKind kind, const ParamRecord &record)
+{
+    if (kind == RecordKind::Device && m_family.showsImportedRecord)
+        showForm(deviceparam::showRecord(record.bytes));
+}
+
 void CDlgParamPage::set()
 {
     if (!services().isConnected())

@@ -34,6 +34,9 @@ public:
 
     // The main window's read after Open and on tab selection.
     void readParameters() override;
+    // A device record a profile import wrote: the Elm, Fir and Hazel pages show it as if just
+    // read (their kept leading byte stays that of their own last read).
+    void showWrittenRecord(RecordKind kind, const ParamRecord &record) override;
 
     // The operator's operations; each does nothing while the main window is not connected.
     void read();

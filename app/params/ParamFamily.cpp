@@ -26,16 +26,19 @@ constexpr deviceparam::RecordLayout hazelLayout{
     .wiegand = true, .antennas = true, .inventory = true};
 
 const std::array<ParamFamily, 8> families{{
-    {Family::Alder, alderLayout, inventoryTimeText, 0, wifi, std::nullopt, false},
-    {Family::Birch, birchLayout, inventoryTimeText, 0, std::nullopt, std::nullopt, false},
-    {Family::Birch2, birch2Layout, inventoryTimeText, 0, std::nullopt, std::nullopt, false},
+    {Family::Alder, alderLayout, inventoryTimeText, 0, wifi, std::nullopt, false, false},
+    {Family::Birch, birchLayout, inventoryTimeText, 0, std::nullopt, std::nullopt, false, false},
+    {Family::Birch2, birch2Layout, inventoryTimeText, 0, std::nullopt, std::nullopt, false,
+        false},
     {Family::Cedar, cedarLayout, triggerTimeText, cedarInventoryTimeText, std::nullopt, weigand,
-        false},
+        false, false},
     {Family::Cedar2, cedarLayout, triggerTimeText, cedarInventoryTimeText, std::nullopt, weigand,
-        false},
-    {Family::Elm, elmLayout, triggerTimeText, 0, std::nullopt, weigand, false},
-    {Family::Fir, firLayout, triggerTimeText, responseTimeText, std::nullopt, std::nullopt, true},
-    {Family::Hazel, hazelLayout, triggerTimeText, responseTimeText, std::nullopt, weigand, false},
+        false, false},
+    {Family::Elm, elmLayout, triggerTimeText, 0, std::nullopt, weigand, false, true},
+    {Family::Fir, firLayout, triggerTimeText, responseTimeText, std::nullopt, std::nullopt, true,
+        true},
+    {Family::Hazel, hazelLayout, triggerTimeText, responseTimeText, std::nullopt, weigand, false,
+        true},
 }};
 
 } // namespace

@@ -21,6 +21,8 @@ struct ParamFamily {
     std::optional<int> wifiInterface;
     std::optional<int> weigandInterface;
     bool deviceTime;
+    // After a profile import the page shows the device record written, as if just read.
+    bool showsImportedRecord;
 };
 
 const ParamFamily &paramFamilyOf(readerfamily::Family family);

@@ -185,11 +185,6 @@ QWidget *CConnectionPanel::buildIdentitySection()
     m_importButton = addButton("importButton");
     m_relayCloseButton = addButton("relayCloseButton");
     m_relayReleaseButton = addButton("relayReleaseButton");
-    // Profiles come with their own work; until then the buttons stay off and say why (no
-    // language key exists for this notice).
-    const QString notYet = tr("Device profiles are not available yet.");
-    m_exportButton->setToolTip(notYet);
-    m_importButton->setToolTip(notYet);
     auto *grid = new QGridLayout;
     grid->addWidget(m_exportButton, 0, 0);
     grid->addWidget(m_importButton, 0, 1);
@@ -226,6 +221,8 @@ void CConnectionPanel::connectButtons()
             &CConnectionPanel::relayCloseRequested);
     connect(m_relayReleaseButton, &QPushButton::clicked, this,
             &CConnectionPanel::relayReleaseRequested);
+    connect(m_exportButton, &QPushButton::clicked, this, &CConnectionPanel::exportRequested);
+    connect(m_importButton, &QPushButton::clicked, this, &CConnectionPanel::importRequested);
 }
 
 void CConnectionPanel::applyTexts(const TextLookup &text)
@@ -368,14 +365,14 @@ void CConnectionPanel::showClosed()
     m_closeButton->setEnabled(false);
     m_relayCloseButton->setEnabled(false);
     m_relayReleaseButton->setEnabled(false);
-    m_exportButton->setEnabled(false);
-    m_importButton->setEnabled(false);
+    setProfileButtonsEnabled(false);
 }
 
 void CConnectionPanel::showBusy()
 {
     m_openButton->setEnabled(false);
     m_closeButton->setEnabled(false);
+    setProfileButtonsEnabled(false);
     setCursor(Qt::BusyCursor);
 }
 
@@ -386,6 +383,12 @@ void CConnectionPanel::showOpen(bool relayAvailable)
     m_closeButton->setEnabled(true);
     m_relayCloseButton->setEnabled(relayAvailable);
     m_relayReleaseButton->setEnabled(relayAvailable);
+}
+
+void CConnectionPanel::setProfileButtonsEnabled(bool enabled)
+{
+    m_exportButton->setEnabled(enabled);
+    m_importButton->setEnabled(enabled);
 }
 
 void CConnectionPanel::showIdentity(const QString &serialNumber, const QString &firmware,

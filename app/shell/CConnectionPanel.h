@@ -58,6 +58,8 @@ public:
     void showBusy();
     // Open: Open disabled; Close enabled; the relay buttons as given.
     void showOpen(bool relayAvailable);
+    // The profile export and import buttons (off in the closed and busy states).
+    void setProfileButtonsEnabled(bool enabled);
     void showIdentity(const QString &serialNumber, const QString &firmware,
                       const QString &hardware);
 
@@ -92,6 +94,8 @@ signals:
     void networkScanRequested();
     void relayCloseRequested();
     void relayReleaseRequested();
+    void exportRequested();
+    void importRequested();
 
 private:
     QWidget *buildTransportSection();

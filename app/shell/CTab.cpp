@@ -60,6 +60,12 @@ void CTab::stopAllWork()
         page(id)->stopWork();
 }
 
+void CTab::showWrittenRecord(RecordKind kind, const ParamRecord &record)
+{
+    for (CPage *each : m_pages)
+        each->showWrittenRecord(kind, record);
+}
+
 void CTab::onSelectionChanged(int position)
 {
     if (!m_rebuilding)

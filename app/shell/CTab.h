@@ -1,5 +1,6 @@
 #pragma once
 
+#include "kit/IReader.h"
 #include "reader_family.h"
 
 #include <QTabWidget>
@@ -42,6 +43,8 @@ public:
     void selectTab(int position);
     // Ends the work of every page that may be running (before the connection closes).
     void stopAllWork();
+    // Hands a record a profile import wrote to every page; those that show it do.
+    void showWrittenRecord(RecordKind kind, const ParamRecord &record);
 
 private:
     void onSelectionChanged(int position);

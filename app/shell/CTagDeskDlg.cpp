@@ -52,6 +52,9 @@ CTagDeskDlg::CTagDeskDlg(const CAppPaths &paths, const CDataFiles &dataFiles,
     , m_prompts(this)
     , m_preferences(m_services, m_prompts)
     , m_events(std::make_unique<CReaderEvents>(m_facade))
+    , m_profiles(*this, m_prompts, [this](RecordKind kind, const ParamRecord &record) {
+        m_tabs->showWrittenRecord(kind, record);
+    })
 {
     initialise(pages);
 }
@@ -193,6 +196,12 @@ void CTagDeskDlg::connectActions()
     connect(m_panel, &CConnectionPanel::relayCloseRequested, this, &CTagDeskDlg::relayClose);
     connect(m_panel, &CConnectionPanel::relayReleaseRequested, this,
             &CTagDeskDlg::relayRelease);
+    connect(m_panel, &CConnectionPanel::exportRequested, &m_profiles,
+            &CProfileActions::exportProfile);
+    connect(m_panel, &CConnectionPanel::importRequested, &m_profiles,
+            &CProfileActions::importProfile);
+    connect(&m_profiles, &CProfileActions::runningChanged, this,
+            &CTagDeskDlg::updateProfileButtons);
     // activated: only the operator's choice asks, not the selection made at start-up.
     connect(languageList(), &QComboBox::activated, this,
             [this](int position) { m_preferences.changeLanguage(position); });
@@ -356,6 +365,7 @@ void CTagDeskDlg::showConnected(const SystemInfo &info)
     m_deviceType = type;
     m_tabs->setDeviceType(type);
     m_connected = true;
+    updateProfileButtons();
     m_events->notifyConnection(true);
     setUpPages(type);
 }
@@ -406,6 +416,11 @@ void CTagDeskDlg::relayRelease()
 void CTagDeskDlg::postRelayResult(bool done)
 {
     postLog(text(done ? doneText : failedText));
+}
+
+void CTagDeskDlg::updateProfileButtons()
+{
+    m_panel->setProfileButtonsEnabled(m_connected && !m_profiles.isRunning());
 }
 
 void CTagDeskDlg::scanPorts()

@@ -6,6 +6,7 @@
 #include "kit/IMainWindowServices.h"
 #include "shell/CMessageQueue.h"
 #include "shell/CPreferenceActions.h"
+#include "shell/CProfileActions.h"
 #include "kit/CShellPrompts.h"
 #include "shell/CShellServices.h"
 
@@ -47,6 +48,8 @@ public:
     QString text(int key) const override { return m_services.text(key); }
 
     CTab *tabs() const { return m_tabs; }
+    // The profile export and import behind the panel's buttons.
+    CProfileActions &profiles() { return m_profiles; }
     CMyListCtrl *messageList() const { return m_messageList; }
     CTextListModel *messages() const { return m_messageModel; }
     QComboBox *languageList() const;
@@ -145,6 +148,8 @@ private:
     void showConnected(const SystemInfo &info);
     void setUpPages(std::uint8_t type);
     void postRelayResult(bool done);
+    // The profile buttons are on while a reader is connected and no profile work runs.
+    void updateProfileButtons();
     void shutDown();
 
     CShellServices m_services;
@@ -155,6 +160,7 @@ private:
     CReader m_reader{m_facade};
     std::unique_ptr<CReaderEvents> m_events;
     std::unique_ptr<CTrafficLog> m_trafficLog;
+    CProfileActions m_profiles;
     // Last of the reader members: its thread ends before the reader it calls goes.
     CReaderWorker m_worker{m_reader};
 

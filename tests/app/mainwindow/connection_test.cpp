@@ -69,9 +69,8 @@ TEST_F(MainWindowTest, OpensAFirReaderOverTcp)
     EXPECT_TRUE(isEnabled("closeButton"));
     EXPECT_TRUE(isEnabled("relayCloseButton"));
     EXPECT_TRUE(isEnabled("relayReleaseButton"));
-    // Profiles are not built yet: the buttons stay off rather than pretend.
-    EXPECT_FALSE(isEnabled("exportButton"));
-    EXPECT_FALSE(isEnabled("importButton"));
+    EXPECT_TRUE(isEnabled("exportButton"));
+    EXPECT_TRUE(isEnabled("importButton"));
 
     pressClose();
     EXPECT_FALSE(window_->isConnected());

@@ -15,6 +15,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 class QComboBox;
 class QLineEdit;
@@ -35,10 +36,17 @@ public:
 
     void stopWork() override { ++m_stops; }
     void readParameters() override { ++m_reads; }
+    void showWrittenRecord(RecordKind kind, const ParamRecord &) override
+    {
+        m_written.push_back(kind);
+    }
     int stops() const { return m_stops; }
     int reads() const { return m_reads; }
+    // The kinds of the records a profile import handed the page, in order.
+    const std::vector<RecordKind> &written() const { return m_written; }
 
 private:
+    std::vector<RecordKind> m_written;
     int m_stops = 0;
     int m_reads = 0;
 };

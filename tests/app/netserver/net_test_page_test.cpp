@@ -29,6 +29,10 @@ public:
     bool confirm(const QString &, const QString &) override { return true; }
     void inform(const QString &, const QString &body) override { notices.append(body); }
     QString chooseFileToOpen(const QString &, const QString &) override { return {}; }
+    QString chooseFileToSave(const QString &, const QString &, const QString &) override
+    {
+        return {};
+    }
     QStringList notices;
 };
 

@@ -361,6 +361,38 @@ TEST_F(ParamPageTest, EveryControlOfEveryPageHasAName)
     }
 }
 
+// A profile import hands the device record it wrote to every page: the Elm, Fir and Hazel pages
+// show it as if read (without asking the reader), the other families keep what they showed.
+// The page's next write still carries the leading byte of its own last read.
+TEST_F(ParamPageTest, ImportedDeviceRecordShowsOnTheElmFirAndHazelPages)
+{
+    for (const FamilyCase &each : familyCases) {
+        SCOPED_TRACE(readerfamily::traitsOf(each.family).name);
+        open(each.family, each.type);
+        readNow();
+        reader.clearCalls();
+        Bytes imported(200, 0);
+        imported[3] = 42; // filter time
+        imported[4] = 3;  // RF power
+        imported[7] = 0x05;
+        imported[8] = 0x85;
+        page->showWrittenRecord(RecordKind::Network, ParamRecord{0x99, Bytes(200, 0x11)});
+        EXPECT_EQ(edit(page.get(), "filterTimeEdit")->text(), QStringLiteral("5"));
+        page->showWrittenRecord(RecordKind::Device, ParamRecord{0x99, imported});
+        const bool shows = each.family == Family::Elm || each.family == Family::Fir
+            || each.family == Family::Hazel;
+        EXPECT_EQ(edit(page.get(), "filterTimeEdit")->text(),
+            shows ? QStringLiteral("42") : QStringLiteral("5"));
+        EXPECT_EQ(list(page.get(), "powerList")->currentIndex(), shows ? 3 : 10);
+        EXPECT_TRUE(reader.callsOf("readRecord").empty());
+
+        const Bytes written = setNow();
+        ASSERT_GT(written.size(), 5u);
+        EXPECT_EQ(written[0], lead);
+        EXPECT_EQ(written[1 + 4], shows ? 3 : 10);
+    }
+}
+
 } // namespace
 
 } // namespace paramtest

@@ -33,6 +33,10 @@ public:
         chooserFilter = filter;
         return chosenFile;
     }
+    QString chooseFileToSave(const QString &, const QString &, const QString &) override
+    {
+        return {};
+    }
 
     bool confirmAnswer = true;
     QString chosenFile;

@@ -1,0 +1,75 @@
+#pragma once
+
+#include "kit/IReader.h"
+#include "shell/CDeviceProfile.h"
+
+#include <QDateTime>
+#include <QObject>
+
+#include <functional>
+#include <optional>
+
+class IMainWindowServices;
+class IShellPrompts;
+
+// The main window's profile buttons. Export reads the connected reader's three records and
+// saves them as a device profile; import loads a profile, writes its records to the connected
+// reader (which keeps its own MAC address) and lets the pages show what was written. The
+// reader calls run on the reader worker; the file chooser and message boxes go through the
+// prompts.
+class CProfileActions : public QObject
+{
+    Q_OBJECT
+
+public:
+    // Shows a written record on the pages that show it.
+    using ShowRecord = std::function<void(RecordKind kind, const ParamRecord &record)>;
+
+    CProfileActions(IMainWindowServices &services, IShellPrompts &prompts, ShowRecord show,
+                    QObject *parent = nullptr);
+
+    void setPrompts(IShellPrompts &prompts) { m_prompts = &prompts; }
+    // The creation time of the next export (tests hand in a fixed one).
+    void setClock(std::function<QDateTime()> clock) { m_clock = std::move(clock); }
+
+    // Both do nothing while no reader is connected or one of them is still running.
+    void exportProfile();
+    void importProfile();
+    bool isRunning() const { return m_running; }
+
+    static constexpr int captionText = 1019;
+    static constexpr int failedText = 1022;
+    static constexpr int doneText = 1023;
+    static constexpr int chooserTitleText = 1024;
+    static constexpr int badDeviceTypeText = 1025;
+
+signals:
+    // An export or import started (true) or ended, whatever its outcome (false).
+    void runningChanged(bool running);
+
+private:
+    struct Written
+    {
+        ParamRecord device;
+        ParamRecord network;
+        ParamRecord special;
+        bool deviceWritten = false;
+        bool networkWritten = false;
+        bool specialWritten = false;
+    };
+
+    // On the reader worker; each posts its outcome after the command's traffic lines.
+    std::optional<deviceprofile::Records> readRecords(IReader &reader, bool readsSpecial);
+    std::optional<Written> writeRecords(IReader &reader, const deviceprofile::Records &profile);
+    void saveProfile(const deviceprofile::Records &records);
+    bool begin();
+    void end();
+    void tell(const QString &body);
+    void postLog(int key);
+
+    IMainWindowServices &m_services;
+    IShellPrompts *m_prompts;
+    ShowRecord m_show;
+    std::function<QDateTime()> m_clock = [] { return QDateTime::currentDateTime(); };
+    bool m_running = false;
+};
