@@ -154,9 +154,13 @@ public:
     IReader &reader() { return m_reader; }
     CReaderFacade &facade() { return m_facade; }
     bool isOpen() const { return m_open; }
+    // What the operator does after the reader restarted: close, then open again (the reader
+    // may still be away for a while).
+    bool reopen();
 
 private:
     std::unique_ptr<readersim::VirtualReader> m_virtual;
+    std::uint16_t m_port = 0;
     CReaderFacade m_facade;
     CReader m_reader{m_facade};
     bool m_open = false;
