@@ -70,16 +70,12 @@ QString CDlgSpecialParam::captionOf(int key, const char *layoutCaption) const
 
 void CDlgSpecialParam::buildControls()
 {
+    // One column: the protocol presets are long and get the page's whole width.
     auto *content = new QWidget;
-    auto *columns = new QHBoxLayout(content);
-    auto *left = new QVBoxLayout;
-    auto *right = new QVBoxLayout;
-    left->addWidget(buildPermissionGroup());
-    right->addWidget(buildOutputGroup());
-    left->addStretch(1);
-    right->addStretch(1);
-    columns->addLayout(left);
-    columns->addLayout(right);
+    auto *column = new QVBoxLayout(content);
+    column->addWidget(buildPermissionGroup());
+    column->addWidget(buildOutputGroup());
+    column->addStretch(1);
     auto *scroll = new QScrollArea(this);
     scroll->setWidgetResizable(true);
     scroll->setFrameShape(QFrame::NoFrame);
