@@ -87,7 +87,8 @@ TEST(FamilyTableTest, TypeZeroAndUnknownTypesOfferTheWelcomeTabAlone)
 
 TEST(FamilyTableTest, PageAtOutsideTheTabsIsNone)
 {
-    EXPECT_FALSE(pageAt(0x50, 6).has_value());
+    EXPECT_FALSE(pageAt(0x50, 7).has_value());
+    EXPECT_FALSE(pageAt(0xC4, 6).has_value());
     EXPECT_FALSE(pageAt(0x50, -1).has_value());
     EXPECT_EQ(pageAt(0xE0, 3), PageId::NetTest);
 }

@@ -62,7 +62,7 @@ TEST_F(MainWindowTest, OpensAFirReaderOverTcp)
     EXPECT_EQ(configText(QStringLiteral("DevPort")), QString::number(port));
 
     EXPECT_EQ(tabCaptions(), (QStringList{text(1005), text(1006), text(1096), text(1223),
-                                          text(1008), text(1009)}));
+                                          text(1008), text(1009), text(1236)}));
     EXPECT_EQ(window_->tabs()->currentWidget(), page(PageId::FirParam));
     EXPECT_EQ(page(PageId::FirParam)->reads(), 1);
     EXPECT_FALSE(isEnabled("openButton"));
