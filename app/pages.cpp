@@ -1,6 +1,9 @@
 #include "pages.h"
 
 #include "netserver/CDlgNetTest.h"
+#include "params/CDlgGPRSTest.h"
+#include "params/CDlgSpecialParam.h"
+#include "params/CNetParamPage.h"
 #include "params/FamilyParamPages.h"
 #include "shell/CHello.h"
 #include "shell/CPageFactory.h"
@@ -28,5 +31,9 @@ CPageFactory registeredPages()
     factory.registerPage(PageId::ElmParam, CPageFactory::makerOf<CDlgElmParam>());
     factory.registerPage(PageId::FirParam, CPageFactory::makerOf<CDlgFirParam>());
     factory.registerPage(PageId::HazelParam, CPageFactory::makerOf<CDlgHazelParam>());
+    factory.registerPage(PageId::SpecialParam, CPageFactory::makerOf<CDlgSpecialParam>());
+    factory.registerPage(PageId::NetParam, CPageFactory::makerOf<CDlgNetParam>());
+    factory.registerPage(PageId::FirNetParam, CPageFactory::makerOf<CDlgFirNetParam>());
+    factory.registerPage(PageId::GprsTest, CPageFactory::makerOf<CDlgGPRSTest>());
     return factory;
 }

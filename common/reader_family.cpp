@@ -79,6 +79,8 @@ constexpr int netTestCaption = 1009;
 constexpr int identifyCaption = 1096;
 constexpr int activeCaption = 1097;
 constexpr int activeReadCaption = 1223;
+// The GPRS diagnostics tab carries the caption of its signal query, what the page is for.
+constexpr int gprsTestCaption = 1236;
 
 // Fir and the families that differ from it only in their parameter page.
 constexpr std::array<Tab, 6> firLike(PageId parameterPage)
@@ -91,7 +93,17 @@ constexpr std::array<Tab, 6> firLike(PageId parameterPage)
              {netTestCaption, PageId::NetTest}}};
 }
 
-constexpr std::array<Tab, 6> firTabs = firLike(PageId::FirParam);
+// Fir readers carry the GPRS modem: its diagnostics page comes last.
+constexpr std::array<Tab, 7> withGprsTest(const std::array<Tab, 6> &tabs)
+{
+    std::array<Tab, 7> all{};
+    for (std::size_t position = 0; position < tabs.size(); ++position)
+        all[position] = tabs[position];
+    all.back() = {gprsTestCaption, PageId::GprsTest};
+    return all;
+}
+
+constexpr std::array<Tab, 7> firTabs = withGprsTest(firLike(PageId::FirParam));
 constexpr std::array<Tab, 6> hazelTabs = firLike(PageId::HazelParam);
 constexpr std::array<Tab, 6> elmTabs = firLike(PageId::ElmParam);
 constexpr std::array<Tab, 6> cedarTabs = firLike(PageId::CedarParam);

@@ -6,7 +6,7 @@
 
 namespace {
 
-constexpr int hexDigits = 2;
+constexpr int addressLength = 15; // "255.255.255.255"
 constexpr int lowBits16 = 0x10000;
 
 // Accepts a text while its UTF-8 form fits the field.
@@ -37,9 +37,15 @@ void limitTo(QLineEdit *edit, const QString &pattern, int length)
 
 namespace CParamInput {
 
-void limitHex(QLineEdit *edit)
+void limitHex(QLineEdit *edit, int digits)
 {
-    limitTo(edit, QStringLiteral("[0-9A-Fa-f]{0,2}"), hexDigits);
+    limitTo(edit, QStringLiteral("[0-9A-Fa-f]{0,%1}").arg(digits), digits);
+}
+
+void limitIpAddress(QLineEdit *edit)
+{
+    const QString number = QStringLiteral("(25[0-5]|2[0-4]\\d|1\\d\\d|[1-9]?\\d)");
+    limitTo(edit, QStringLiteral("(%1\\.){3}%1").arg(number), addressLength);
 }
 
 void limitDecimal(QLineEdit *edit, int digits)

@@ -8,10 +8,12 @@ class QLineEdit;
 // record field instead of cutting it later.
 namespace CParamInput {
 
-// At most two hex digits.
-void limitHex(QLineEdit *edit);
+// At most `digits` hex digits.
+void limitHex(QLineEdit *edit, int digits = 2);
 // At most `digits` decimal digits.
 void limitDecimal(QLineEdit *edit, int digits);
+// A dotted IPv4 address: four numbers 0..255.
+void limitIpAddress(QLineEdit *edit);
 // Text whose UTF-8 form has at most `bytes` bytes.
 void limitText(QLineEdit *edit, int bytes);
 

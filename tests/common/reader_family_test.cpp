@@ -27,14 +27,14 @@ std::vector<PageId> pagesOf(std::uint8_t type)
 
 } // namespace
 
-TEST(FamilyTableTest, FirTypesOfferSixTabs)
+TEST(FamilyTableTest, FirTypesOfferSixTabsAndTheGprsTest)
 {
     for (const std::uint8_t type : {0x50, 0x60}) {
-        EXPECT_EQ(captionsOf(type), (std::vector<int>{1005, 1006, 1096, 1223, 1008, 1009}));
+        EXPECT_EQ(captionsOf(type), (std::vector<int>{1005, 1006, 1096, 1223, 1008, 1009, 1236}));
         EXPECT_EQ(pagesOf(type),
                   (std::vector<PageId>{PageId::FirParam, PageId::SpecialParam,
                                        PageId::IdentifyTab, PageId::ActiveRead,
-                                       PageId::NetParam, PageId::NetTest}));
+                                       PageId::NetParam, PageId::NetTest, PageId::GprsTest}));
     }
 }
 
@@ -45,7 +45,9 @@ TEST(FamilyTableTest, FamiliesLikeFirDifferInTheirParameterPage)
         {0xC8, PageId::HazelParam}, {0xCC, PageId::HazelParam}, {0xC3, PageId::ElmParam},
         {0xFF, PageId::ElmParam},   {0xD0, PageId::CedarParam}};
     for (const auto &[type, parameterPage] : expected) {
+        // Without the Fir readers' GPRS modem, and so without its test page.
         std::vector<PageId> pages = pagesOf(0x50);
+        pages.pop_back();
         pages[0] = parameterPage;
         EXPECT_EQ(pagesOf(type), pages) << int(type);
         EXPECT_EQ(parameterPageOf(type), parameterPage);
@@ -85,7 +87,8 @@ TEST(FamilyTableTest, TypeZeroAndUnknownTypesOfferTheWelcomeTabAlone)
 
 TEST(FamilyTableTest, PageAtOutsideTheTabsIsNone)
 {
-    EXPECT_FALSE(pageAt(0x50, 6).has_value());
+    EXPECT_FALSE(pageAt(0x50, 7).has_value());
+    EXPECT_FALSE(pageAt(0xC4, 6).has_value());
     EXPECT_FALSE(pageAt(0x50, -1).has_value());
     EXPECT_EQ(pageAt(0xE0, 3), PageId::NetTest);
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <ctime>
+#include <utility>
 
 #include "command_table.h"
 #include "frame.h"
@@ -449,6 +450,11 @@ void ReaderModel::enterActiveMode() {
 void ReaderModel::reboot() {
     activeRunning = deviceRecord.body[kWorkModeByte] == kWorkModeActive;
     restartUpgrade();
+    restartRequested_ = true;
+}
+
+bool ReaderModel::takeRestartRequest() {
+    return std::exchange(restartRequested_, false);
 }
 
 // Drops a partial upload but keeps the record of the last completed one.

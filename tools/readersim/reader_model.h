@@ -129,6 +129,9 @@ public:
 
     // Whole response frame for a request frame, or nothing when the reader stays silent.
     std::optional<Bytes> answer(const Request &request);
+    // Whether a reboot was answered since the last call: the reader then restarts, dropping
+    // its connections for a moment.
+    bool takeRestartRequest();
 
 private:
     struct Reply {
@@ -174,6 +177,7 @@ private:
     static Bytes tagRecord(const VirtualTag &tag);
 
     std::chrono::seconds clockOffset_{0};
+    bool restartRequested_ = false;
     size_t nextReportTag_ = 0;
     size_t nextInventoryTag_ = 0;
     uint32_t generatedTags_ = 0;

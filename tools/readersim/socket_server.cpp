@@ -87,8 +87,10 @@ void SocketServer::replug() { setPlugged(true); }
 void SocketServer::applyPlugState() {
     std::lock_guard lock(stateMutex_);
     if (!wantPlugged_) {
-        dropClient();
+        // Stop accepting first: a client that reconnects the moment it is dropped must be
+        // refused, not accepted and reset.
         closeListener();
+        dropClient();
     } else if (listenFd_ < 0) {
         openListener();  // retried by the loop while the port is still taken
     }

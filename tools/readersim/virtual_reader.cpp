@@ -26,6 +26,8 @@ constexpr std::chrono::milliseconds kNoPeerPause{10};
 // A fast stream that fell behind (a scheduling hiccup) catches up on this much lost time, so
 // its rate holds; longer stalls are not made up in one burst.
 constexpr std::chrono::milliseconds kCatchUpWindow{20};
+// A rebooting reader is away this long: every connection drops and comes back after it.
+constexpr std::chrono::milliseconds kRestartTime{300};
 
 uint8_t parseTypeOrThrow(const std::string &family) {
     const std::optional<uint8_t> type = readerfamily::parseFamilyOrType(family);
@@ -64,6 +66,9 @@ struct VirtualReader::Impl {
     void runActive();
     void wakeActive();
     void replugAfter(std::chrono::milliseconds delay, uint64_t ticket);
+    void setTransportsPlugged(bool plugged);
+    void runRestarts();
+    void requestRestart();
 
     ReaderOptions options;
 
@@ -94,8 +99,11 @@ struct VirtualReader::Impl {
     bool stopping = false;
     uint64_t activeWakeups = 0;
     uint64_t plugTicket = 0;  // bumped by every unplug and replug
+    uint64_t restartRequests = 0;
     std::thread dropThread;
     std::thread activeThread;
+    // Restarts run here: the transport that took the reboot command cannot unplug itself.
+    std::thread restartThread;
     std::atomic<uint64_t> reportsSent{0};
 };
 
@@ -116,6 +124,7 @@ void VirtualReader::Impl::handleFrame(const Bytes &frame, HostLink &link) {
 
     std::optional<Bytes> answer;
     bool fromModel = false;
+    bool restart = false;
     {
         std::lock_guard lock(overrideMutex);
         if (answerOverride) answer = answerOverride(frame);
@@ -126,6 +135,7 @@ void VirtualReader::Impl::handleFrame(const Bytes &frame, HostLink &link) {
             std::lock_guard lock(modelMutex);
             if (lively) lively->step(model, std::chrono::steady_clock::now());
             answer = model.answer(*request);
+            restart = model.takeRestartRequest();
             fromModel = true;
         }
     }
@@ -133,6 +143,8 @@ void VirtualReader::Impl::handleFrame(const Bytes &frame, HostLink &link) {
         std::fprintf(stderr, "request %s -> answer %s\n", hex(frame).c_str(),
                      answer ? hex(*answer).c_str() : "(none)");
     if (answer && !answer->empty()) deliver(link, std::move(*answer), fromModel, ticket);
+    // The reader restarts after answering.
+    if (restart) requestRestart();
     // The command may have started active mode: the first report follows its answer.
     if (fromModel) wakeActive();
 }
@@ -238,11 +250,50 @@ void VirtualReader::Impl::replugAfter(std::chrono::milliseconds delay, uint64_t 
         controlChanged.wait_for(lock, delay, [&] { return stopping || plugTicket != ticket; });
         if (stopping || plugTicket != ticket) return;  // destroyed or superseded
     }
+    setTransportsPlugged(true);
+}
+
+void VirtualReader::Impl::setTransportsPlugged(bool plugged) {
     std::lock_guard lock(transportMutex);
-    if (tcp) tcp->replug();
-    if (hid) hid->replug();
-    if (pty) pty->replug();
-    if (connectOut) connectOut->replug();
+    if (plugged) {
+        if (tcp) tcp->replug();
+        if (hid) hid->replug();
+        if (pty) pty->replug();
+        if (connectOut) connectOut->replug();
+    } else {
+        if (tcp) tcp->unplug();
+        if (hid) hid->unplug();
+        if (pty) pty->unplug();
+        if (connectOut) connectOut->unplug();
+    }
+}
+
+void VirtualReader::Impl::requestRestart() {
+    {
+        std::lock_guard lock(controlMutex);
+        ++restartRequests;
+    }
+    controlChanged.notify_all();
+}
+
+// Each restart: every connection drops, and the transports serve again after the restart
+// time unless someone unplugged or replugged meanwhile.
+void VirtualReader::Impl::runRestarts() {
+    uint64_t handled = 0;
+    std::unique_lock control(controlMutex);
+    while (true) {
+        controlChanged.wait(control, [&] { return stopping || restartRequests != handled; });
+        if (stopping) return;
+        handled = restartRequests;
+        ++plugTicket;  // answers still pending belong to the connections that go
+        control.unlock();
+        setTransportsPlugged(false);
+        control.lock();
+        const uint64_t ticket = ++plugTicket;
+        control.unlock();
+        replugAfter(kRestartTime, ticket);
+        control.lock();
+    }
 }
 
 // --- public interface ---
@@ -250,6 +301,7 @@ void VirtualReader::Impl::replugAfter(std::chrono::milliseconds delay, uint64_t 
 VirtualReader::VirtualReader(ReaderOptions options)
     : impl_(std::make_unique<Impl>(std::move(options))) {
     impl_->activeThread = std::thread([impl = impl_.get()] { impl->runActive(); });
+    impl_->restartThread = std::thread([impl = impl_.get()] { impl->runRestarts(); });
 }
 
 VirtualReader::~VirtualReader() {
@@ -260,6 +312,7 @@ VirtualReader::~VirtualReader() {
     impl_->controlChanged.notify_all();
     if (impl_->dropThread.joinable()) impl_->dropThread.join();
     if (impl_->activeThread.joinable()) impl_->activeThread.join();
+    if (impl_->restartThread.joinable()) impl_->restartThread.join();
     // Transports stop their threads before the state they call into goes away.
     std::lock_guard lock(impl_->transportMutex);
     impl_->tcp.reset();
@@ -318,11 +371,7 @@ void VirtualReader::unplug() {
         ++impl_->plugTicket;  // a pending replug of dropFor or a delayed answer is void
     }
     impl_->controlChanged.notify_all();
-    std::lock_guard lock(impl_->transportMutex);
-    if (impl_->tcp) impl_->tcp->unplug();
-    if (impl_->hid) impl_->hid->unplug();
-    if (impl_->pty) impl_->pty->unplug();
-    if (impl_->connectOut) impl_->connectOut->unplug();
+    impl_->setTransportsPlugged(false);
 }
 
 void VirtualReader::replug() {
@@ -331,11 +380,7 @@ void VirtualReader::replug() {
         ++impl_->plugTicket;
     }
     impl_->controlChanged.notify_all();
-    std::lock_guard lock(impl_->transportMutex);
-    if (impl_->tcp) impl_->tcp->replug();
-    if (impl_->hid) impl_->hid->replug();
-    if (impl_->pty) impl_->pty->replug();
-    if (impl_->connectOut) impl_->connectOut->replug();
+    impl_->setTransportsPlugged(true);
 }
 
 void VirtualReader::dropFor(std::chrono::milliseconds delay) {

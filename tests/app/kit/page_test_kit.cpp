@@ -317,8 +317,15 @@ CVirtualReaderSession::CVirtualReaderSession(const std::string &family, int tagC
     : m_virtual(std::make_unique<readersim::VirtualReader>(
           readersim::ReaderOptions{.family = family, .tagCount = tagCount}))
 {
-    const std::uint16_t port = m_virtual->serveTcp(0);
-    m_open = m_facade.openNetwork("127.0.0.1", port) != 0;
+    m_port = m_virtual->serveTcp(0);
+    m_open = m_facade.openNetwork("127.0.0.1", m_port) != 0;
+}
+
+bool CVirtualReaderSession::reopen()
+{
+    m_facade.closeDevice();
+    m_open = waitUntil([this] { return m_facade.openNetwork("127.0.0.1", m_port) != 0; });
+    return m_open;
 }
 
 CVirtualReaderSession::~CVirtualReaderSession()

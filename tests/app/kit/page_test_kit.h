@@ -8,6 +8,7 @@
 #include "kit/CReaderEvents.h"
 #include "kit/CReaderFacade.h"
 #include "kit/CReaderWorker.h"
+#include "kit/CShellPrompts.h"
 #include "kit/IMainWindowServices.h"
 #include "virtual_reader.h"
 
@@ -154,12 +155,70 @@ public:
     IReader &reader() { return m_reader; }
     CReaderFacade &facade() { return m_facade; }
     bool isOpen() const { return m_open; }
+    // What the operator does after the reader restarted: close, then open again (the reader
+    // may still be away for a while).
+    bool reopen();
 
 private:
     std::unique_ptr<readersim::VirtualReader> m_virtual;
+    std::uint16_t m_port = 0;
     CReaderFacade m_facade;
     CReader m_reader{m_facade};
     bool m_open = false;
+};
+
+struct Prompt
+{
+    QString caption;
+    QString body;
+};
+
+// Message boxes and file choosers without dialogs: answers set beforehand, every question
+// and notice kept.
+class CRecordingPrompts final : public IShellPrompts
+{
+public:
+    bool confirm(const QString &caption, const QString &body) override
+    {
+        confirmations.append({caption, body});
+        return confirmAnswer;
+    }
+    void inform(const QString &caption, const QString &body) override
+    {
+        notices.append({caption, body});
+    }
+    QString chooseFileToOpen(const QString &initialPath, const QString &filter) override
+    {
+        openPath = initialPath;
+        openFilter = filter;
+        return fileToOpen;
+    }
+    QString chooseFileToSave(const QString &title, const QString &proposedPath,
+                             const QString &filter) override
+    {
+        saveTitle = title;
+        proposed = proposedPath;
+        saveFilter = filter;
+        if (onSaveChooser)
+            onSaveChooser();
+        return fileToSave;
+    }
+
+    QStringList noticeBodies() const
+    {
+        QStringList bodies;
+        for (const Prompt &notice : notices)
+            bodies.append(notice.body);
+        return bodies;
+    }
+
+    bool confirmAnswer = true;
+    QString fileToOpen;
+    QString fileToSave;
+    std::function<void()> onSaveChooser;
+    QList<Prompt> confirmations;
+    QList<Prompt> notices;
+    QString openPath, openFilter, saveTitle, proposed, saveFilter;
 };
 
 } // namespace pagetest

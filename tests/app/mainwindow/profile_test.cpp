@@ -24,45 +24,6 @@ using pagetest::ReaderCall;
 
 const QDateTime created(QDate(2031, 3, 7), QTime(9, 5, 1));
 
-struct Notice
-{
-    QString caption;
-    QString body;
-};
-
-// Answers the file choosers with set paths and keeps every notice.
-class FakePrompts final : public IShellPrompts
-{
-public:
-    bool confirm(const QString &, const QString &) override { return true; }
-    void inform(const QString &caption, const QString &body) override
-    {
-        notices.append({caption, body});
-    }
-    QString chooseFileToOpen(const QString &initialPath, const QString &filter) override
-    {
-        openFolder = initialPath;
-        openFilter = filter;
-        return fileToOpen;
-    }
-    QString chooseFileToSave(const QString &title, const QString &proposedPath,
-                             const QString &filter) override
-    {
-        saveTitle = title;
-        proposed = proposedPath;
-        saveFilter = filter;
-        if (onSaveChooser)
-            onSaveChooser();
-        return fileToSave;
-    }
-
-    QString fileToOpen;
-    QString fileToSave;
-    std::function<void()> onSaveChooser;
-    QString openFolder, openFilter, saveTitle, proposed, saveFilter;
-    QList<Notice> notices;
-};
-
 Bytes numbered(std::size_t size, std::uint8_t seed)
 {
     Bytes bytes(size);
@@ -141,7 +102,7 @@ protected:
     std::optional<RecordKind> refusedWrite;
     CScriptedReader reader;
     CFakeMainWindow window{reader};
-    FakePrompts prompts;
+    pagetest::CRecordingPrompts prompts;
     std::vector<std::pair<RecordKind, ParamRecord>> shown;
     CProfileActions actions{window, prompts, [this](RecordKind kind, const ParamRecord &record) {
                                 shown.emplace_back(kind, record);
@@ -257,7 +218,7 @@ TEST_F(ProfileActionsTest, ImportWritesThreeRecordsAndReportsRefusedWrites)
             EXPECT_EQ(shown[1].second.bytes, keptNetwork);
         }
     }
-    EXPECT_EQ(prompts.openFolder, QDir::currentPath());
+    EXPECT_EQ(prompts.openPath, QDir::currentPath());
     EXPECT_EQ(prompts.openFilter, QStringLiteral("Device files (*.ini)"));
 }
 
@@ -268,7 +229,7 @@ TEST_F(ProfileActionsTest, NothingHappensWhileNotConnected)
     actions.exportProfile();
     actions.importProfile();
     EXPECT_FALSE(actions.isRunning());
-    EXPECT_TRUE(prompts.openFolder.isEmpty());
+    EXPECT_TRUE(prompts.openPath.isEmpty());
     EXPECT_TRUE(reader.calls().empty());
 }
 
@@ -316,7 +277,7 @@ protected:
     }
 
     QTemporaryDir files_;
-    FakePrompts prompts_;
+    pagetest::CRecordingPrompts prompts_;
     std::unique_ptr<readersim::VirtualReader> reader_;
     std::uint16_t port_ = 0;
 };

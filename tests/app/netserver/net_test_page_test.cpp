@@ -23,19 +23,6 @@ using pagetest::CFakeMainWindow;
 using pagetest::CScriptedReader;
 using pagetest::waitUntil;
 
-class RecordingPrompts final : public IShellPrompts
-{
-public:
-    bool confirm(const QString &, const QString &) override { return true; }
-    void inform(const QString &, const QString &body) override { notices.append(body); }
-    QString chooseFileToOpen(const QString &, const QString &) override { return {}; }
-    QString chooseFileToSave(const QString &, const QString &, const QString &) override
-    {
-        return {};
-    }
-    QStringList notices;
-};
-
 class NetTestPageTest : public ::testing::Test
 {
 protected:
@@ -64,7 +51,7 @@ protected:
 
     CScriptedReader reader;
     CFakeMainWindow window{reader};
-    RecordingPrompts prompts;
+    pagetest::CRecordingPrompts prompts;
     CDlgNetTest page{window, nullptr};
 };
 

@@ -1,5 +1,6 @@
 #include "shell/CPreferenceActions.h"
 #include "kit/CShellPrompts.h"
+#include "page_test_kit.h"
 #include "shell/CShellServices.h"
 
 #include <QApplication>
@@ -8,43 +9,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-struct Prompt
-{
-    QString caption;
-    QString body;
-};
-
-class FakePrompts final : public IShellPrompts
-{
-public:
-    bool confirm(const QString &caption, const QString &body) override
-    {
-        confirmations.append({caption, body});
-        return confirmAnswer;
-    }
-    void inform(const QString &caption, const QString &body) override
-    {
-        notices.append({caption, body});
-    }
-    QString chooseFileToOpen(const QString &initialPath, const QString &filter) override
-    {
-        chooserPath = initialPath;
-        chooserFilter = filter;
-        return chosenFile;
-    }
-    QString chooseFileToSave(const QString &, const QString &, const QString &) override
-    {
-        return {};
-    }
-
-    bool confirmAnswer = true;
-    QString chosenFile;
-    QList<Prompt> confirmations;
-    QList<Prompt> notices;
-    QString chooserPath;
-    QString chooserFilter;
-};
 
 class PreferenceActionsTest : public ::testing::Test
 {
@@ -64,7 +28,7 @@ protected:
     const QString m_data = QStringLiteral(TAGBENCH_SHIPPED_DATA_DIR);
     CShellServices m_services{CAppPaths::forProgramDirectory(m_configDirectory.path()),
                               CDataFiles(m_data, m_data)};
-    FakePrompts m_prompts;
+    pagetest::CRecordingPrompts m_prompts;
     CPreferenceActions m_actions{m_services, m_prompts};
 };
 
@@ -94,11 +58,11 @@ TEST_F(PreferenceActionsTest, ConfirmedLanguageChangeIsSavedAndAnnounced)
 
 TEST_F(PreferenceActionsTest, ChosenSkinIsStoredByFileName)
 {
-    m_prompts.chosenFile = QStringLiteral("/elsewhere/themes/blue.skin");
+    m_prompts.fileToOpen = QStringLiteral("/elsewhere/themes/blue.skin");
     EXPECT_TRUE(m_actions.chooseSkin());
     EXPECT_EQ(m_services.config().readText(QStringLiteral("SkinFile")), QStringLiteral("blue.skin"));
-    EXPECT_EQ(m_prompts.chooserPath, m_data + QStringLiteral("/skin/"));
-    EXPECT_TRUE(m_prompts.chooserFilter.contains(QStringLiteral("*.skin")));
+    EXPECT_EQ(m_prompts.openPath, m_data + QStringLiteral("/skin/"));
+    EXPECT_TRUE(m_prompts.openFilter.contains(QStringLiteral("*.skin")));
     ASSERT_EQ(m_prompts.notices.size(), 1);
     EXPECT_EQ(m_prompts.notices[0].caption, m_services.text(1019));
     EXPECT_EQ(m_prompts.notices[0].body, m_services.text(1018));

@@ -96,6 +96,17 @@ TEST_F(TcpTransport, DropForComesBackOnTheSamePort) {
     EXPECT_TRUE(client.ask(0x10));
 }
 
+TEST_F(TcpTransport, RebootAnswersThenDropsAndComesBack) {
+    FrameClient client;
+    ASSERT_TRUE(client.connect(port_));
+    const auto answer = client.ask(0x30);
+    ASSERT_TRUE(answer);
+    EXPECT_EQ(commandOf(*answer), 0x30);
+    EXPECT_TRUE(client.waitForClose());
+    EXPECT_TRUE(eventually([&] { return client.connect(port_); }));
+    EXPECT_TRUE(client.ask(0x10));
+}
+
 TEST_F(TcpTransport, OverrideSendsExactBytesOrNothing) {
     FrameClient client;
     ASSERT_TRUE(client.connect(port_));

@@ -1,0 +1,126 @@
+#include "params/CDlgGPRSTest.h"
+
+#include "params/ParamPageParts.h"
+#include "params/RecordText.h"
+
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include <array>
+#include <optional>
+
+namespace {
+
+constexpr int simStateButtonText = 1235;
+constexpr int signalButtonText = 1236;
+constexpr int cellLocationButtonText = 1237;
+const QString cellLocationHint
+    = QStringLiteral("0,<mcc>,<mnc>,<lac>,<cellid>,<bcch>,<bsic>,<dbm>.....");
+
+struct SimStateText {
+    std::uint8_t state;
+    int textKey;
+};
+constexpr std::array<SimStateText, 5> simStateTexts{
+    {{0, 1230}, {1, 1231}, {16, 1234}, {17, 1233}, {18, 1232}}};
+
+} // namespace
+
+CDlgGPRSTest::CDlgGPRSTest(IMainWindowServices &services, QWidget *parent)
+    : CPage(services, parent)
+{
+    setObjectName(QStringLiteral("CDlgGPRSTest"));
+    auto *grid = new QGridLayout;
+    m_simState = addQuery(grid, 0, "simState", parampage::caption(text(simStateButtonText), "状态"),
+        &CDlgGPRSTest::querySimState);
+    m_signal = addQuery(grid, 1, "signal",
+        parampage::caption(text(signalButtonText), "GPRS信号"), &CDlgGPRSTest::querySignal);
+    m_cellLocation = addQuery(grid, 2, "cellLocation",
+        parampage::caption(text(cellLocationButtonText), "LBS"), &CDlgGPRSTest::queryCellLocation);
+    auto *hint = new QLabel(cellLocationHint, this);
+    hint->setObjectName(QStringLiteral("cellLocationHint"));
+    grid->addWidget(hint, 3, 1);
+    grid->setColumnStretch(1, 1);
+    auto *page = new QVBoxLayout(this);
+    page->addLayout(grid);
+    page->addStretch(1);
+}
+
+QLineEdit *CDlgGPRSTest::addQuery(QGridLayout *grid, int row, const char *name,
+    const QString &caption, void (CDlgGPRSTest::*query)())
+{
+    const QString base = QString::fromLatin1(name);
+    QPushButton *button
+        = parampage::addButton(this, m_busy, (base + QStringLiteral("Button")).toLatin1().constData(), caption);
+    connect(button, &QPushButton::clicked, this, query);
+    auto *edit = new QLineEdit(this);
+    edit->setObjectName(base + QStringLiteral("Edit"));
+    edit->setReadOnly(true);
+    edit->setAccessibleName(caption);
+    grid->addWidget(button, row, 0);
+    grid->addWidget(edit, row, 1);
+    return edit;
+}
+
+int CDlgGPRSTest::simStateTextKey(std::uint8_t state)
+{
+    for (const SimStateText &each : simStateTexts)
+        if (each.state == state)
+            return each.textKey;
+    return 0;
+}
+
+void CDlgGPRSTest::showAnswer(QLineEdit *edit, const QString &answer)
+{
+    edit->setText(answer);
+    edit->setCursorPosition(0);
+}
+
+void CDlgGPRSTest::querySimState()
+{
+    if (!services().isConnected())
+        return;
+    parampage::run(
+        this, services(), m_busy, [](IReader &reader) { return reader.simState(); },
+        [this](const std::optional<std::uint8_t> &state) {
+            if (!state) {
+                services().postLog(text(failureText));
+                return;
+            }
+            const int key = simStateTextKey(*state);
+            showAnswer(m_simState, key != 0 ? text(key) : QString());
+        });
+}
+
+void CDlgGPRSTest::querySignal()
+{
+    if (!services().isConnected())
+        return;
+    parampage::run(
+        this, services(), m_busy, [](IReader &reader) { return reader.gprsSignal(); },
+        [this](const std::optional<std::array<std::uint8_t, 8>> &signal) {
+            if (!signal) {
+                services().postLog(text(failureText));
+                return;
+            }
+            showAnswer(m_signal, recordtext::fromField(*signal));
+        });
+}
+
+void CDlgGPRSTest::queryCellLocation()
+{
+    if (!services().isConnected())
+        return;
+    parampage::run(
+        this, services(), m_busy, [](IReader &reader) { return reader.cellLocation(); },
+        [this](const std::optional<std::array<std::uint8_t, 64>> &location) {
+            if (!location) {
+                services().postLog(text(failureText));
+                return;
+            }
+            showAnswer(m_cellLocation, recordtext::fromField(*location));
+        });
+}

@@ -1,0 +1,48 @@
+// What the network, special and GPRS pages build their forms from: labelled fields, check
+// boxes and operation buttons, captions that fall back to the layout's own text, and the way
+// an operation runs on the reader worker while the page shows it is busy.
+#pragma once
+
+#include "kit/CBusyState.h"
+#include "kit/CReaderWorker.h"
+#include "kit/IMainWindowServices.h"
+
+#include <QString>
+
+#include <utility>
+
+class QCheckBox;
+class QFormLayout;
+class QLineEdit;
+class QObject;
+class QPushButton;
+class QWidget;
+
+namespace parampage {
+
+// The language text, or the layout caption while no language file supplies it.
+QString caption(const QString &languageText, const char *layoutCaption);
+
+// A field under its label in the form; the label names the field for screen readers.
+QLineEdit *addEdit(QFormLayout *form, const char *name, const QString &caption);
+// The same with a second label after the field (a unit or a hint).
+QLineEdit *addEdit(
+    QFormLayout *form, const char *name, const QString &caption, const QString &note);
+QCheckBox *addCheck(QFormLayout *form, const char *name, const QString &caption);
+// A button that the busy state disables while an operation runs.
+QPushButton *addButton(QWidget *parent, CBusyState &busy, const char *name, const QString &caption);
+
+// Runs job(reader) on the reader worker with the page shown busy, then done(result) on the
+// user-interface thread while the page exists.
+template <typename Job, typename Done>
+void run(QObject *page, IMainWindowServices &services, CBusyState &busy, Job job, Done done)
+{
+    busy.begin();
+    services.worker().submit(page, std::move(job),
+        [&busy, done = std::move(done)](auto result) mutable {
+            busy.end();
+            done(std::move(result));
+        });
+}
+
+} // namespace parampage
