@@ -129,7 +129,8 @@ void CDlgWriter::writeClicked()
 
 void CDlgWriter::advanceEpc(const QString &written)
 {
-    if (m_increment)
+    // An EPC the operator typed while the write was on its way is newer than the sequence.
+    if (m_increment && tagAccess().epcText() == written)
         tagAccess().setEpcText(nextEpc(written));
 }
 

@@ -13,7 +13,9 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <atomic>
 #include <mutex>
+#include <thread>
 
 namespace {
 
@@ -113,6 +115,9 @@ protected:
     void setField(const char *name, const QString &value) { child<QLineEdit>(name)->setText(value); }
     QString text(int key) const { return m_window.text(key); }
     std::size_t callsOf(const char *command) const { return m_reader.callsOf(command).size(); }
+    // Whether the mode ended and the worker has nothing left (results may still be on their
+    // way to the page).
+    bool idle() { return m_page->mode() == Mode::Idle && !m_window.worker().isBusy(); }
     // Lets the mode run a few more steps.
     bool stepsPass(const char *command, std::size_t steps = 3)
     {
@@ -120,7 +125,6 @@ protected:
         return waitUntil([&] { return callsOf(command) >= before + steps; });
     }
     int logCount(int key) const { return int(m_window.logLines().count(text(key))); }
-    bool idle() { return m_page->mode() == Mode::Idle && !m_window.worker().isBusy(); }
 
     CScriptedReader m_reader;
     Field m_field{m_reader};
@@ -275,12 +279,14 @@ TEST_F(WriterPageTest, BadInputIsCheckedAlsoWhenEndingAMode)
     m_field.enter({0xE2, 0x00, 0x00, 0x01});
     click("epcAuto");
     click("writeEpcButton");
-    ASSERT_TRUE(waitUntil([&] { return callsOf("writeEpc") == 1; }));
+    ASSERT_TRUE(waitUntil([&] { return field("quickEpc") == "00112233445566778899AABC"; }));
     setField("quickEpc", QStringLiteral("AABBC"));
     click("writeEpcButton");
     EXPECT_EQ(m_notices, (std::vector<QString>{text(1030)}));
     EXPECT_EQ(m_page->mode(), Mode::Epc);
-    // The mode keeps running, but a broken EPC goes into no tag.
+    // The mode keeps running, but a broken EPC goes into no tag (once the steps that took
+    // the field before the edit are done).
+    ASSERT_TRUE(stepsPass("inventory", 2));
     m_field.enter({0xE2, 0x00, 0x00, 0x02});
     ASSERT_TRUE(stepsPass("inventory"));
     EXPECT_EQ(callsOf("writeEpc"), 1u);
@@ -400,6 +406,20 @@ TEST_F(WriterPageTest, ASingleEpcWriteAdvancesTheFieldWithIncrement)
     ASSERT_TRUE(m_window.waitForLog(text(1022)));
     ASSERT_TRUE(waitUntil([&] { return idle(); }));
     EXPECT_EQ(field("quickEpc"), "0100");
+
+    // An EPC typed while the write is on its way is not replaced by the sequence.
+    std::atomic<bool> release{false};
+    m_reader.answerWith("writeEpc", [&](const ReaderCall &) -> std::optional<Bytes> {
+        while (!release)
+            std::this_thread::yield();
+        return Bytes{};
+    });
+    click("writeEpcButton");
+    ASSERT_TRUE(waitUntil([&] { return callsOf("writeEpc") == 3; }));
+    setField("quickEpc", QStringLiteral("AAAA"));
+    release = true;
+    ASSERT_TRUE(waitUntil([&] { return logCount(1023) == 2; }));
+    EXPECT_EQ(field("quickEpc"), "AAAA");
 }
 
 } // namespace
