@@ -10,6 +10,7 @@
 #include "tags/CDlgActiveRead.h"
 #include "tags/CDlgActiveTemp.h"
 #include "tags/CDlgIdentifyTemp.h"
+#include "tags/CDlgWriter.h"
 #include "tags/CIdentifyTab.h"
 
 using readerfamily::PageId;
@@ -23,6 +24,7 @@ CPageFactory registeredPages()
     factory.registerPage(PageId::IdentifyTemp, CPageFactory::makerOf<CDlgIdentifyTemp>());
     factory.registerPage(PageId::ActiveRead, CPageFactory::makerOf<CDlgActiveRead>());
     factory.registerPage(PageId::ActiveTemp, CPageFactory::makerOf<CDlgActiveTemp>());
+    factory.registerPage(PageId::Writer, CPageFactory::makerOf<CDlgWriter>());
     factory.registerPage(PageId::AlderParam, CPageFactory::makerOf<CDlgAlderParam>());
     factory.registerPage(PageId::BirchParam, CPageFactory::makerOf<CDlgBirchParam>());
     factory.registerPage(PageId::Birch2Param, CPageFactory::makerOf<CDlgBirch2Param>());

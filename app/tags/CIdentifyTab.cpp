@@ -95,7 +95,7 @@ QWidget *CIdentifyTab::buildControlRow()
     m_exportButton = button(1147, "导出数据", "exportButton");
     m_export = new CTagExportButton(this, m_exportButton, services(), m_tags);
     connect(m_startButton, &QPushButton::clicked, this, &CIdentifyTab::start);
-    connect(m_stopButton, &QPushButton::clicked, this, &CIdentifyTab::stop);
+    connect(m_stopButton, &QPushButton::clicked, this, [this] { stopWork(); });
     connect(m_clearButton, &QPushButton::clicked, this, &CIdentifyTab::clear);
 
     auto *layout = new QHBoxLayout(row);

@@ -30,7 +30,8 @@ public:
     CIdentifyTab(IMainWindowServices &services, QWidget *parent);
     ~CIdentifyTab() override;
 
-    // Tab change and Close stop a running inventory like the stop button.
+    // Tab change and Close stop a running inventory; so does the stop button, which does
+    // whatever stopWork() does on pages built on this one.
     void stopWork() override;
 
     void start();
@@ -44,6 +45,8 @@ public:
 protected:
     CIdentifyTab(IMainWindowServices &services, QWidget *parent, CTagListModel::Kind kind);
     void showEvent(QShowEvent *event) override;
+    QPushButton *startButton() const { return m_startButton; }
+    QPushButton *stopButton() const { return m_stopButton; }
 
 private:
     void buildLayout();

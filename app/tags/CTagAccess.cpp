@@ -84,11 +84,19 @@ QWidget *CTagAccess::buildEpcGroup()
     CAccessible::labelField(label, m_epc);
     m_writeEpcButton = new QPushButton(caption(1148, "写EPC"), group);
     m_writeEpcButton->setObjectName(QStringLiteral("writeEpcButton"));
-    connect(m_writeEpcButton, &QPushButton::clicked, this, &CTagAccess::writeEpc);
+    connect(m_writeEpcButton, &QPushButton::clicked, this, [this] {
+        if (m_writeEpcClicked)
+            m_writeEpcClicked();
+        else
+            writeEpc();
+    });
     auto *layout = new QVBoxLayout(group);
     layout->addWidget(label);
     layout->addWidget(m_epc);
-    layout->addWidget(m_writeEpcButton, 0, Qt::AlignRight);
+    m_epcRow = new QHBoxLayout;
+    m_epcRow->addStretch();
+    m_epcRow->addWidget(m_writeEpcButton);
+    layout->addLayout(m_epcRow);
     layout->addStretch();
     return group;
 }
@@ -109,27 +117,41 @@ QWidget *CTagAccess::buildMemoryGroup()
     m_result->setObjectName(QStringLiteral("dataReturned"));
     m_result->setReadOnly(true);
 
+    connect(m_bank, &QComboBox::currentIndexChanged, this, &CTagAccess::bankChanged);
+
     auto *grid = new QGridLayout(group);
     const auto place = [&](int key, const char *layoutCaption, QWidget *field, int row,
-                           int column, int span) {
+                           int column, int span, QHBoxLayout **besideRow = nullptr) {
         auto *label = new QLabel(caption(key, layoutCaption), group);
         CAccessible::labelField(label, field);
         grid->addWidget(label, row, column, Qt::AlignRight);
-        grid->addWidget(field, row, column + 1, 1, span);
+        if (!besideRow) {
+            grid->addWidget(field, row, column + 1, 1, span);
+            return;
+        }
+        // Room for the page's own controls after the field.
+        *besideRow = new QHBoxLayout;
+        (*besideRow)->addWidget(field, 1);
+        grid->addLayout(*besideRow, row, column + 1, 1, span);
     };
     place(1138, "区域:", m_bank, 0, 0, 1);
     place(1139, "起始地址:(字/HEX)", m_start, 0, 2, 1);
     place(1140, "读/写长度:(字/HEX)", m_length, 0, 4, 1);
-    place(1141, "访问密码:(HEX)", m_password, 1, 0, 1);
+    place(1141, "访问密码:(HEX)", m_password, 1, 0, 3, &m_passwordRow);
     // The data fields are long: they get whole rows.
-    place(1142, "写数据:(HEX)", m_data, 2, 0, 5);
+    place(1142, "写数据:(HEX)", m_data, 2, 0, 5, &m_dataRow);
     place(1143, "数据返回:", m_result, 3, 0, 5);
 
     m_writeButton = new QPushButton(caption(1149, "写入"), group);
     m_writeButton->setObjectName(QStringLiteral("writeButton"));
     m_readButton = new QPushButton(caption(1150, "读取"), group);
     m_readButton->setObjectName(QStringLiteral("readButton"));
-    connect(m_writeButton, &QPushButton::clicked, this, &CTagAccess::write);
+    connect(m_writeButton, &QPushButton::clicked, this, [this] {
+        if (m_writeClicked)
+            m_writeClicked();
+        else
+            write();
+    });
     connect(m_readButton, &QPushButton::clicked, this, &CTagAccess::read);
     grid->addWidget(m_writeButton, 1, 4);
     grid->addWidget(m_readButton, 1, 5);
@@ -140,6 +162,67 @@ void CTagAccess::setButtonsEnabled(bool enabled)
 {
     for (QPushButton *button : {m_writeEpcButton, m_writeButton, m_readButton})
         button->setEnabled(enabled);
+}
+
+void CTagAccess::takeWriteButtons(std::function<void()> write, std::function<void()> writeEpc)
+{
+    m_writeClicked = std::move(write);
+    m_writeEpcClicked = std::move(writeEpc);
+}
+
+void CTagAccess::addBesideEpc(QWidget *control)
+{
+    m_epcRow->insertWidget(m_epcRow->count() - 2, control);
+}
+
+void CTagAccess::addBesideData(QWidget *control)
+{
+    m_dataRow->addWidget(control);
+}
+
+void CTagAccess::addBesidePassword(QWidget *control)
+{
+    m_passwordRow->addWidget(control);
+}
+
+QString CTagAccess::epcText() const
+{
+    return m_epc->text();
+}
+
+void CTagAccess::setEpcText(const QString &text)
+{
+    m_epc->setText(text);
+}
+
+QString CTagAccess::dataText() const
+{
+    return m_data->text();
+}
+
+QString CTagAccess::passwordText() const
+{
+    return m_password->text();
+}
+
+AccessPassword CTagAccess::password() const
+{
+    return passwordOf(m_password->text());
+}
+
+std::uint8_t CTagAccess::bank() const
+{
+    return static_cast<std::uint8_t>(m_bank->currentIndex());
+}
+
+std::uint8_t CTagAccess::startWord() const
+{
+    return byteOf(m_start);
+}
+
+std::uint8_t CTagAccess::wordsOf(const QString &hexText)
+{
+    return static_cast<std::uint8_t>(hexText.size() / digitsPerWord);
 }
 
 AccessPassword CTagAccess::passwordOf(QStringView text)
@@ -166,9 +249,9 @@ void CTagAccess::read()
     if (!m_services.isConnected())
         return;
     m_result->clear();
-    const AccessPassword password = passwordOf(m_password->text());
-    const auto bank = static_cast<std::uint8_t>(m_bank->currentIndex());
-    const std::uint8_t start = byteOf(m_start);
+    const AccessPassword password = this->password();
+    const std::uint8_t bank = this->bank();
+    const std::uint8_t start = startWord();
     const std::uint8_t words = byteOf(m_length);
     m_busy.begin();
     m_services.worker().submit(
@@ -185,47 +268,68 @@ void CTagAccess::read()
         });
 }
 
-void CTagAccess::write()
+bool CTagAccess::checkData()
 {
-    if (!m_services.isConnected())
-        return;
-    const AccessPassword password = passwordOf(m_password->text());
     const QString text = m_data->text();
     if (text.isEmpty())
-        return notify(dataEmptyText);
-    if (text.size() % digitsPerWord != 0)
-        return notify(notWholeWordsText);
-    const auto bank = static_cast<std::uint8_t>(m_bank->currentIndex());
-    const std::uint8_t start = byteOf(m_start);
-    const auto words = static_cast<std::uint8_t>(text.size() / digitsPerWord);
-    const QByteArray data = CMyFunc::compactHexToBytes(text);
+        notify(dataEmptyText);
+    else if (text.size() % digitsPerWord != 0)
+        notify(notWholeWordsText);
+    else
+        return true;
+    return false;
+}
+
+bool CTagAccess::checkEpc()
+{
+    const QString text = m_epc->text();
+    if (text.isEmpty())
+        notify(epcEmptyText);
+    else if (text.size() % digitsPerWord != 0)
+        notify(notWholeWordsText);
+    else
+        return true;
+    return false;
+}
+
+void CTagAccess::write(AfterWrite afterWrite)
+{
+    if (!m_services.isConnected() || !checkData())
+        return;
+    const AccessPassword password = this->password();
+    const std::uint8_t bank = this->bank();
+    const std::uint8_t start = startWord();
+    const std::uint8_t words = wordsOf(m_data->text());
+    const QByteArray data = CMyFunc::compactHexToBytes(m_data->text());
     m_busy.begin();
     m_services.worker().submit(
         this,
-        [=](IReader &reader) { return reader.writeTag(password, bank, start, words, bytesOf(data)); },
+        [=, afterWrite = std::move(afterWrite)](IReader &reader) {
+            if (!reader.writeTag(password, bank, start, words, bytesOf(data)))
+                return false;
+            return !afterWrite || afterWrite(reader);
+        },
         [this](bool succeeded) {
             m_busy.end();
             postOutcome(succeeded);
         });
 }
 
-void CTagAccess::writeEpc()
+void CTagAccess::writeEpc(std::function<void()> succeeded)
 {
-    if (!m_services.isConnected())
+    if (!m_services.isConnected() || !checkEpc())
         return;
     const QString text = m_epc->text();
-    if (text.isEmpty())
-        return notify(epcEmptyText);
-    if (text.size() % digitsPerWord != 0)
-        return notify(notWholeWordsText);
     const QByteArray epc = CMyFunc::compactHexToBytes(text);
-    const AccessPassword password = passwordOf(m_password->text());
-    const auto words = static_cast<std::uint8_t>(text.size() / digitsPerWord);
+    const AccessPassword password = this->password();
+    const std::uint8_t words = wordsOf(text);
     m_busy.begin();
     m_services.worker().submit(
         this, [=](IReader &reader) { return reader.writeEpc(password, bytesOf(epc), words); },
-        [this](bool succeeded) {
+        [this, succeeded = std::move(succeeded)](bool written) {
             m_busy.end();
-            postOutcome(succeeded);
+            postOutcome(written);
+            if (written && succeeded)
+                succeeded();
         });
 }

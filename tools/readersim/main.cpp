@@ -37,6 +37,9 @@ struct Options {
     int activePeriodMs = 200;
     int activeRate = 0;
     int activeBatch = 0;
+    int passes = 0;
+    int passLooks = 25;
+    int passGap = 10;
 };
 
 // HOST:PORT split at the last colon; nothing when a part is empty or the port is not 1..65535.
@@ -85,6 +88,19 @@ void addOptions(CLI::App &app, Options &o) {
                    "and push active-mode reports to it (implies --active); reconnects with a "
                    "bounded back-off while the server is away")
         ->check(hostPortCheck());
+
+    auto *line = "Production line";
+    app.add_option("--passes", o.passes,
+                   "N tags pass through the field one after another, again and again, instead "
+                   "of a still or lively field: each tag stays for --pass-looks inventories and "
+                   "tag reads, then leaves")
+        ->group(line)->check(CLI::Range(1, 10000));
+    app.add_option("--pass-looks", o.passLooks,
+                   "Inventories and tag reads each passing tag answers before it leaves")
+        ->group(line)->default_val(25)->needs("--passes")->check(CLI::Range(1, 1000000));
+    app.add_option("--pass-gap", o.passGap,
+                   "Inventories and tag reads with an empty field between two passing tags")
+        ->group(line)->default_val(10)->needs("--passes")->check(CLI::Range(0, 1000000));
 
     auto *faults = "Fault injection";
     app.add_option("--delay", o.delayMs, "Delay every answer by MS milliseconds")
@@ -163,12 +179,13 @@ int main(int argc, char **argv) {
         "Serves the reader protocol over TCP, a pseudo-terminal and/or the HID report tunnel,\n"
         "or connects out to a server (--connect), until SIGINT or SIGTERM.\n"
         "Examples: tagbench-sim --tcp 60000 --family fir --tags 20\n"
-        "          tagbench-sim --connect 127.0.0.1:65000 --active-period 100"};
+        "          tagbench-sim --connect 127.0.0.1:65000 --active-period 100\n"
+        "          tagbench-sim --tcp 60000 --passes 3 --pass-looks 40"};
     Options options;
     options.reader.requestLogLimit = 1000;  // runs for hours: keep the request log bounded
     addOptions(app, options);
     CLI11_PARSE(app, argc, argv);
-    options.reader.livelyField = app.count("--tags") == 0;
+    options.reader.livelyField = app.count("--tags") == 0 && options.passes == 0;
     const auto connect = splitHostPort(options.connect);
     if (options.tcpPort < 0 && !options.pty && options.hidPort < 0 && !connect) {
         std::fprintf(stderr,
@@ -204,6 +221,16 @@ int main(int argc, char **argv) {
             model.active.period = activePeriodOf(options);
             model.active.batch = options.activeBatch;
             model.activeRunning = options.active || connect.has_value();
+            if (options.passes > 0) {
+                model.tags.clear();
+                for (int tag = 0; tag < options.passes; ++tag) model.addGeneratedTag();
+                readersim::FieldPasses line;
+                line.coming = std::move(model.tags);
+                line.looksEach = options.passLooks;
+                line.gapLooks = options.passGap;
+                line.repeat = true;
+                model.scriptPasses(std::move(line));
+            }
         });
         std::fflush(stdout);
         return serveUntilSignal(reader, options, signals);

@@ -293,7 +293,35 @@ ReaderModel::Reply ReaderModel::dispatch(const Request &request) {
 
 // --- tags ---
 
+void ReaderModel::scriptPasses(FieldPasses passes) {
+    passes.looksEach = std::max(passes.looksEach, 1);
+    passes.gapLooks = std::max(passes.gapLooks, 0);
+    passes_ = std::move(passes);
+    tags.clear();
+    looksLeft_ = 0;
+}
+
+void ReaderModel::look() {
+    if (!passes_) return;
+    FieldPasses &script = *passes_;
+    if (looksLeft_ == 0 && !tags.empty()) {
+        script.passed.push_back(std::move(tags.front()));
+        tags.clear();
+        looksLeft_ = script.gapLooks;
+    }
+    if (looksLeft_ == 0) {
+        if (script.coming.empty() && script.repeat) script.coming.swap(script.passed);
+        if (!script.coming.empty()) {
+            tags.push_back(std::move(script.coming.front()));
+            script.coming.erase(script.coming.begin());
+            looksLeft_ = script.looksEach;
+        }
+    }
+    if (looksLeft_ > 0) --looksLeft_;
+}
+
 ReaderModel::Reply ReaderModel::inventory() {
+    look();
     Reply reply{1, {0, 0}};
     uint16_t count = 0;
     const size_t total = tags.size();
@@ -316,6 +344,7 @@ ReaderModel::Reply ReaderModel::inventory() {
 
 ReaderModel::Reply ReaderModel::readTag(std::span<const uint8_t> data) {
     if (data.size() != 7 || !validBank(data[0])) return failure();
+    look();
     VirtualTag *tag = firstVisibleTag();
     if (tag == nullptr) return failure();
     Reply reply;

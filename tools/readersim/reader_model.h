@@ -44,6 +44,18 @@ struct ActiveSettings {
     int batch = 0;  // tags per report; 0: as many as fit
 };
 
+// A field that tags pass through one after another, as on a production line: each tag stays
+// for a number of looks (inventories and tag reads, the requests that find a tag), then
+// leaves; empty looks may lie between two tags. Counted in requests rather than time, so a
+// host that writes each tag as it arrives sees the same sequence however slow it runs.
+struct FieldPasses {
+    std::vector<VirtualTag> coming;  // tags still to pass, in order
+    std::vector<VirtualTag> passed;  // tags that left, in order, as they left
+    int looksEach = 2;               // looks a tag answers while in the field (at least 1)
+    int gapLooks = 0;                // empty looks between two tags
+    bool repeat = false;             // the passed tags come round again
+};
+
 class ReaderModel {
 public:
     static constexpr size_t kRecordCapacity = 256;
@@ -107,6 +119,11 @@ public:
     size_t addGeneratedTag();
     // Tags the reader can see: on an existing, enabled antenna.
     bool tagVisible(const VirtualTag &tag) const;
+    // Empties the field; from the next look on, the tags pass through it as scripted (the
+    // passing tag is then the only one in `tags`).
+    void scriptPasses(FieldPasses passes);
+    // The script with the tags still coming and those that have passed; nothing unscripted.
+    const std::optional<FieldPasses> &passes() const { return passes_; }
 
     // --- lists kept by the reader ---
     std::vector<WhiteListEntry> whiteList;
@@ -176,6 +193,11 @@ private:
     bool devicePasswordMatches(std::span<const uint8_t> data) const;
     static Bytes tagRecord(const VirtualTag &tag);
 
+    // A look at the field (inventory or read): moves a scripted field on first.
+    void look();
+
+    std::optional<FieldPasses> passes_;
+    int looksLeft_ = 0;  // of the passing tag's stay, or of the gap after it
     std::chrono::seconds clockOffset_{0};
     bool restartRequested_ = false;
     size_t nextReportTag_ = 0;

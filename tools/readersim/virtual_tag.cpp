@@ -26,6 +26,11 @@ bool isZero(const Password &password) {
     return std::all_of(password.begin(), password.end(), [](uint8_t b) { return b == 0; });
 }
 
+// The lock code's high nibble: the plain area number secures the area.
+constexpr std::array<LockState, 4> kLockActions{LockState::Secured, LockState::Open,
+                                                LockState::PermanentlyOpen,
+                                                LockState::PermanentlyLocked};
+
 bool isPermanent(LockState state) {
     return state == LockState::PermanentlyOpen || state == LockState::PermanentlyLocked;
 }
@@ -191,14 +196,15 @@ AccessResult VirtualTag::writeEpc(std::span<const uint8_t> epc, const Password &
 }
 
 AccessResult VirtualTag::lock(uint8_t lockCode, const Password &password) {
-    const int area = lockCode >> 4;
-    const int state = lockCode & 0x0F;
-    if (area >= kLockAreaCount || state > 3) return AccessResult::BadArgument;
+    const int area = lockCode & 0x0F;
+    const int action = lockCode >> 4;
+    if (area >= kLockAreaCount || action >= static_cast<int>(kLockActions.size()))
+        return AccessResult::BadArgument;
     if (!isZero(password) && !passwordMatches(password)) return AccessResult::WrongPassword;
     // Locking needs the secured state.
     if (!isZero(accessPassword()) && !passwordMatches(password)) return AccessResult::WrongPassword;
     const LockState current = locks_[area];
-    const LockState wanted = static_cast<LockState>(state);
+    const LockState wanted = kLockActions[static_cast<size_t>(action)];
     if (isPermanent(current) && current != wanted) return AccessResult::Locked;
     locks_[area] = wanted;
     return AccessResult::Ok;

@@ -60,7 +60,10 @@ public:
                        const Password &password);
     // The reader's EPC write: the new EPC and a PC word with its length, in one go.
     AccessResult writeEpc(std::span<const uint8_t> epc, const Password &password);
-    // Lock code: area in the high nibble (LockArea), state in the low nibble (LockState).
+    // Lock code: the area in the low nibble (LockArea), the action in the high nibble: 0
+    // secure (the area then needs the access password), 1 open, 2 open permanently, 3 lock
+    // permanently. A bare area number is the everyday lock: code 3 secures the access
+    // password, as the writer page means it after writing a new one.
     AccessResult lock(uint8_t lockCode, const Password &password);
 
     // Bank size in words.

@@ -119,9 +119,8 @@ TYPED_TEST(TagCommands, LockedBankRefusesWritesWithoutTheAccessPassword) {
     this->reader_->withModel([](readersim::ReaderModel &model) {
         model.tags[0].setAccessPassword({0xA1, 0xB2, 0xC3, 0xD4});
     });
-    // Lock the user bank with the password (area in the high nibble, state low).
-    const uint8_t lockUser = uint8_t(uint8_t(readersim::LockArea::User) << 4 |
-                                     uint8_t(readersim::LockState::Secured));
+    // Secure the user bank with the password: the bare area number (the action "secure" is 0).
+    const uint8_t lockUser = uint8_t(readersim::LockArea::User);
     ASSERT_EQ(this->qn.LockCardG2(0xFF, kPassword, lockUser), 1);
     EXPECT_EQ(requestData(*this->lastRequest(0x05)), (Bytes{lockUser, 0xA1, 0xB2, 0xC3, 0xD4}));
     const Bytes words{1, 2};

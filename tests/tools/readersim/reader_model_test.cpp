@@ -263,7 +263,7 @@ TEST(ModelTags, LockAndPasswordsAsTheTagDecides) {
     ReaderModel model(0x50, 1);
     model.tags[0].setAccessPassword({1, 2, 3, 4});
     const Bytes secret{1, 2, 3, 4};
-    const uint8_t secureUser = 0x22;  // USER area, secured
+    const uint8_t secureUser = 0x02;  // USER area, secured
     EXPECT_EQ(ask(model, 0x05, concat({{secureUser}, kZeroPassword})).status, 0);
     EXPECT_EQ(ask(model, 0x05, concat({{secureUser}, secret})).status, 1);
     EXPECT_EQ(ask(model, 0x03, concat({{3, 0, 1}, kZeroPassword, {7, 7}})).status, 0);
@@ -442,6 +442,47 @@ TEST(ModelRobustness, EveryCommandWithArbitraryDataGivesAWellFormedAnswer) {
             ASSERT_EQ(simtest::commandOf(*frame), command);
         }
     }
+}
+
+}  // namespace
+
+namespace {
+
+// --- passing tags ---
+
+TEST(ModelPasses, TagsPassOneAfterAnotherCountedInLooks) {
+    ReaderModel model(0x50, 0);
+    std::vector<readersim::VirtualTag> coming;
+    for (uint8_t n = 1; n <= 2; ++n) coming.emplace_back(Bytes{0xAA, n});
+    readersim::FieldPasses line;
+    line.coming = coming;
+    line.gapLooks = 1;
+    model.scriptPasses(line);
+    const auto seen = [&](uint8_t command, const Bytes &data) {
+        const Answer answer = ask(model, command, data);
+        return answer.status == 1 && !model.tags.empty() ? model.tags[0].epc() : Bytes{};
+    };
+    const Bytes inventory{0, 0, 0};
+    const Bytes readEpcWord = concat({{1, 2, 1}, kZeroPassword});
+    EXPECT_EQ(seen(0x01, inventory), (Bytes{0xAA, 1}));
+    // A write is no look: the tag is still there, and keeps what was written.
+    EXPECT_EQ(ask(model, 0x04, concat({{1}, kZeroPassword, {0xBB, 1}})).status, 1);
+    EXPECT_EQ(seen(0x02, readEpcWord), (Bytes{0xBB, 1}));
+    EXPECT_EQ(ask(model, 0x01, inventory).status, 0);  // the gap
+    EXPECT_EQ(seen(0x01, inventory), (Bytes{0xAA, 2}));
+    EXPECT_EQ(seen(0x01, inventory), (Bytes{0xAA, 2}));
+    EXPECT_EQ(ask(model, 0x01, inventory).status, 0);
+    EXPECT_EQ(ask(model, 0x01, inventory).status, 0);  // nobody comes any more
+    ASSERT_EQ(model.passes()->passed.size(), 2u);
+    EXPECT_EQ(model.passes()->passed[0].epc(), (Bytes{0xBB, 1}));
+    EXPECT_EQ(model.passes()->passed[1].epc(), (Bytes{0xAA, 2}));
+
+    readersim::FieldPasses round;
+    round.coming = {readersim::VirtualTag(Bytes{0xCC, 1})};
+    round.looksEach = 1;
+    round.repeat = true;
+    model.scriptPasses(round);
+    for (int look = 0; look < 3; ++look) EXPECT_EQ(seen(0x01, inventory), (Bytes{0xCC, 1}));
 }
 
 }  // namespace

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <iterator>
 
 namespace {
 
@@ -18,8 +20,13 @@ const Password kNone{0, 0, 0, 0};
 const Password kSecret{0x11, 0x22, 0x33, 0x44};
 const Password kWrong{0x11, 0x22, 0x33, 0x45};
 
+// The action nibble is the index of the state in secure, open, open permanently, lock
+// permanently.
 uint8_t lockCode(LockArea area, LockState state) {
-    return static_cast<uint8_t>(static_cast<uint8_t>(area) << 4 | static_cast<uint8_t>(state));
+    const LockState actions[] = {LockState::Secured, LockState::Open, LockState::PermanentlyOpen,
+                                 LockState::PermanentlyLocked};
+    const auto action = std::find(std::begin(actions), std::end(actions), state) - actions;
+    return static_cast<uint8_t>(action << 4 | static_cast<uint8_t>(area));
 }
 
 VirtualTag sampleTag() {
@@ -106,8 +113,22 @@ TEST(VirtualTag, PermanentLocksCannotBeUndone) {
 
 TEST(VirtualTag, InvalidLockCodesAreRejected) {
     VirtualTag tag = sampleTag();
-    EXPECT_EQ(tag.lock(0x50, kNone), AccessResult::BadArgument);  // no sixth area
-    EXPECT_EQ(tag.lock(0x04, kNone), AccessResult::BadArgument);  // no fifth state
+    EXPECT_EQ(tag.lock(0x05, kNone), AccessResult::BadArgument);  // no sixth area
+    EXPECT_EQ(tag.lock(0x40, kNone), AccessResult::BadArgument);  // no fifth action
+}
+
+TEST(VirtualTag, CodeThreeSecuresANewAccessPassword) {
+    VirtualTag tag = sampleTag();
+    ASSERT_EQ(tag.write(Bank::Reserved, 2, Bytes(kSecret.begin(), kSecret.end()), kNone),
+              AccessResult::Ok);
+    ASSERT_EQ(tag.lock(0x03, kSecret), AccessResult::Ok);
+    EXPECT_EQ(tag.lockState(LockArea::AccessPassword), LockState::Secured);
+    EXPECT_EQ(tag.lockState(LockArea::Epc), LockState::Open);
+    Bytes out;
+    EXPECT_EQ(tag.read(Bank::Reserved, 2, 2, kNone, out), AccessResult::Locked);
+    EXPECT_EQ(tag.writeEpc(Bytes{1, 2}, kNone), AccessResult::Ok);  // the EPC stays writable
+    EXPECT_EQ(tag.lock(0x13, kSecret), AccessResult::Ok);             // and the lock undone
+    EXPECT_EQ(tag.lockState(LockArea::AccessPassword), LockState::Open);
 }
 
 TEST(VirtualTag, WriteEpcChangesLengthAndRecord) {

@@ -7,6 +7,7 @@
 #include "kit/CMyListCtrl.h"
 #include "tags/CDlgActiveTemp.h"
 #include "tags/CDlgIdentifyTemp.h"
+#include "tags/CDlgWriter.h"
 #include "tags/export/CTagExport.h"
 #include "tags/export/CTagExportButton.h"
 
@@ -380,6 +381,7 @@ TEST(TagExport, EveryTagPageExportsItsOwnList)
         {"active", [](IMainWindowServices &s) { return std::make_unique<CDlgActiveRead>(s, nullptr); }},
         {"active temperature",
          [](IMainWindowServices &s) { return std::make_unique<CDlgActiveTemp>(s, nullptr); }},
+        {"writer", [](IMainWindowServices &s) { return std::make_unique<CDlgWriter>(s, nullptr); }},
     };
     for (const auto &[name, create] : pages) {
         SCOPED_TRACE(name);
