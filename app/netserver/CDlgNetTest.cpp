@@ -191,8 +191,8 @@ void CDlgNetTest::startListening()
     const std::optional<std::uint16_t> port = portFromText();
     if (!port)
         return;
+    stopServer();
     m_received->clear();
-    m_server.reset();
     auto server = std::make_unique<CIocpModeSvr>();
     const int limit = services().setting(maxConnectionsKey).toInt();
     if (limit > 0)
@@ -218,12 +218,21 @@ void CDlgNetTest::stopListening()
     if (!m_server)
         return;
     setCursor(Qt::BusyCursor);
-    m_server.reset();
+    stopServer();
     unsetCursor();
     services().postLog(text(stoppedText));
     showIdle();
     m_connections->clear();
     m_connectionRows.clear();
+}
+
+void CDlgNetTest::stopServer()
+{
+    m_server.reset();
+    // What the old server queued before it stopped is shown now: handled later, its
+    // events would bring back rows the stop clears, or make the next server disconnect a
+    // newcomer that happens to get the same number.
+    drainEvents();
 }
 
 void CDlgNetTest::disconnectAll()

@@ -75,6 +75,7 @@ private:
                               const std::uint8_t *data, std::uint32_t length, void *user);
     void queueEvent(Event event);
     void drainEvents();
+    void stopServer();
     void updateConnection(const QString &address, const QString &socket, const QString &state);
     QString bytesText(const QByteArray &bytes) const;
 

@@ -267,7 +267,6 @@ bool CIocpModeSvr::Impl::startThreads()
 
 void CIocpModeSvr::Impl::accept()
 {
-    // Each connection gets its own strand as its socket's executor.
     acceptor->async_accept([this](const asio::error_code &error, tcp::socket socket) {
         onAccept(error, std::move(socket));
     });
