@@ -221,16 +221,8 @@ int main(int argc, char **argv) {
             model.active.period = activePeriodOf(options);
             model.active.batch = options.activeBatch;
             model.activeRunning = options.active || connect.has_value();
-            if (options.passes > 0) {
-                model.tags.clear();
-                for (int tag = 0; tag < options.passes; ++tag) model.addGeneratedTag();
-                readersim::FieldPasses line;
-                line.coming = std::move(model.tags);
-                line.looksEach = options.passLooks;
-                line.gapLooks = options.passGap;
-                line.repeat = true;
-                model.scriptPasses(std::move(line));
-            }
+            if (options.passes > 0)
+                model.passGeneratedTagsInTurn(options.passes, options.passLooks, options.passGap);
         });
         std::fflush(stdout);
         return serveUntilSignal(reader, options, signals);

@@ -301,6 +301,17 @@ void ReaderModel::scriptPasses(FieldPasses passes) {
     looksLeft_ = 0;
 }
 
+void ReaderModel::passGeneratedTagsInTurn(int count, int looksEach, int gapLooks) {
+    tags.clear();
+    for (int tag = 0; tag < count; ++tag) addGeneratedTag();
+    FieldPasses line;
+    line.coming = std::move(tags);
+    line.looksEach = looksEach;
+    line.gapLooks = gapLooks;
+    line.repeat = true;
+    scriptPasses(std::move(line));
+}
+
 void ReaderModel::look() {
     if (!passes_) return;
     FieldPasses &script = *passes_;

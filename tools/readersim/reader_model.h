@@ -124,6 +124,9 @@ public:
     void scriptPasses(FieldPasses passes);
     // The script with the tags still coming and those that have passed; nothing unscripted.
     const std::optional<FieldPasses> &passes() const { return passes_; }
+    // A writing station's field: `count` generated tags pass one after another, each for
+    // `looksEach` looks with `gapLooks` empty looks between them, and keep coming round.
+    void passGeneratedTagsInTurn(int count, int looksEach, int gapLooks);
 
     // --- lists kept by the reader ---
     std::vector<WhiteListEntry> whiteList;
