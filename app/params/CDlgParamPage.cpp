@@ -5,6 +5,7 @@
 #include "kit/CReaderWorker.h"
 #include "kit/IMainWindowServices.h"
 #include "params/CParamInput.h"
+#include "params/ParamPageParts.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -15,7 +16,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QScrollArea>
 #include <QVBoxLayout>
 
 #include <chrono>
@@ -69,13 +69,13 @@ constexpr int sessions = 4;
 constexpr int serialTransport = 0;
 constexpr auto pauseAfterDefault = std::chrono::milliseconds(100);
 
-const QStringList baudItems{QStringLiteral("9600bps"), QStringLiteral("19200bps"),
-    QStringLiteral("38400bps"), QStringLiteral("57600bps"), QStringLiteral("115200bps")};
-const QStringList wiegandFormats{QStringLiteral("WG26"), QStringLiteral("WG34")};
-const QStringList targets{QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("A<>B")};
-const QStringList outputFormats{QStringLiteral("All(Hex)"), QStringLiteral("Last4Bytes(Hex)"),
+const QStringList baudItems { QStringLiteral("9600bps"), QStringLiteral("19200bps"),
+    QStringLiteral("38400bps"), QStringLiteral("57600bps"), QStringLiteral("115200bps") };
+const QStringList wiegandFormats { QStringLiteral("WG26"), QStringLiteral("WG34") };
+const QStringList targets { QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("A<>B") };
+const QStringList outputFormats { QStringLiteral("All(Hex)"), QStringLiteral("Last4Bytes(Hex)"),
     QStringLiteral("00+Last3Bytes(Hex)"), QStringLiteral("Wg26 Last3Bytes 10bits(Dec)"),
-    QStringLiteral("Wg26 Last3Bytes 8bits(Dec)")};
+    QStringLiteral("Wg26 Last3Bytes 8bits(Dec)") };
 
 QStringList numbered(int last, const QString &suffix = {})
 {
@@ -194,14 +194,7 @@ void CDlgParamPage::buildControls()
     right->addStretch(1);
     columns->addLayout(left, 0, 0);
     columns->addLayout(right, 0, 1);
-    // A small window scrolls the page instead of squeezing its captions.
-    auto *scroll = new QScrollArea(this);
-    scroll->setWidgetResizable(true);
-    scroll->setFrameShape(QFrame::NoFrame);
-    scroll->setWidget(content);
-    auto *page = new QVBoxLayout(this);
-    page->addWidget(scroll, 1);
-    page->addWidget(buildButtonRow());
+    parampage::layOutScrolling(this, content, buildButtonRow());
 }
 
 QGroupBox *CDlgParamPage::buildReaderGroup()
@@ -214,7 +207,7 @@ QGroupBox *CDlgParamPage::buildReaderGroup()
     if (!m_family.layout.keyboardOutput)
         m_baud = addList(form, "baudList", text(baudText), baudItems);
     if (m_family.layout.address) {
-        m_address = addEdit(form, "addressEdit", text(addressText));
+        m_address = parampage::addEdit(form, "addressEdit", text(addressText));
         CParamInput::limitHex(m_address);
     }
     m_region = addList(form, "regionList", text(regionText), regionNames());
@@ -228,7 +221,7 @@ QGroupBox *CDlgParamPage::buildReaderGroup()
     channelRow->addWidget(m_channels, 1);
     channelRow->addWidget(m_single);
     form->addRow(QString(), channelRow);
-    m_beeper = addCheck(form, "beeperCheck", text(beeperText));
+    m_beeper = parampage::addCheck(form, "beeperCheck", text(beeperText));
     return group;
 }
 
@@ -240,14 +233,14 @@ QGroupBox *CDlgParamPage::buildReadSettingsGroup()
     m_interface
         = addList(form, "interfaceList", text(interfaceText), familyItems(m_traits.interfaces));
     m_workMode = addList(form, "workModeList", text(workModeText), workModes());
-    m_filterTime = addEdit(form, "filterTimeEdit", text(filterTimeText));
+    m_filterTime = parampage::addEdit(form, "filterTimeEdit", text(filterTimeText));
     CParamInput::limitDecimal(m_filterTime, decimalDigits);
     m_area = addList(form, "areaList", text(areaText), familyItems(m_traits.areas));
-    m_startAddress = addEdit(form, "startAddressEdit", text(startAddressText));
+    m_startAddress = parampage::addEdit(form, "startAddressEdit", text(startAddressText));
     CParamInput::limitHex(m_startAddress);
-    m_byteLength = addEdit(form, "byteLengthEdit", text(byteLengthText));
+    m_byteLength = parampage::addEdit(form, "byteLengthEdit", text(byteLengthText));
     CParamInput::limitHex(m_byteLength);
-    m_byte12 = addEdit(form, "byte12Edit", text(m_family.byte12Caption));
+    m_byte12 = parampage::addEdit(form, "byte12Edit", text(m_family.byte12Caption));
     CParamInput::limitDecimal(m_byte12, decimalDigits);
     if (m_family.layout.inventory) {
         m_q = addList(form, "qList", text(qText), numbered(maxQ));
@@ -255,12 +248,13 @@ QGroupBox *CDlgParamPage::buildReadSettingsGroup()
         if (m_traits.sessionHasAuto)
             sessionItems.append(QStringLiteral("Auto"));
         m_session = addList(form, "sessionList", text(sessionText), sessionItems);
-        m_responseTime = addEdit(form, "responseTimeEdit", text(m_family.responseTimeCaption));
+        m_responseTime
+            = parampage::addEdit(form, "responseTimeEdit", text(m_family.responseTimeCaption));
         CParamInput::limitDecimal(m_responseTime, decimalDigits);
     }
     if (m_family.layout.targetDense) {
         m_target = addList(form, "targetList", QStringLiteral("Target:"), targets);
-        m_dense = addCheck(form, "denseCheck", text(denseText));
+        m_dense = parampage::addCheck(form, "denseCheck", text(denseText));
     }
     connect(m_interface, &QComboBox::currentIndexChanged, this, &CDlgParamPage::interfaceChanged);
     return group;
@@ -274,14 +268,14 @@ QGroupBox *CDlgParamPage::buildWiegandGroup()
     m_wiegandFormat = addList(form, "wiegandFormatList", text(wiegandFormatText), wiegandFormats);
     m_wiegandOrder = new QComboBox(group);
     m_wiegandOrder->setObjectName(QStringLiteral("wiegandOrderList"));
-    m_wiegandOrder->addItems({text(highByteFirstText), text(lowByteFirstText)});
+    m_wiegandOrder->addItems({ text(highByteFirstText), text(lowByteFirstText) });
     m_wiegandOrder->setAccessibleName(
         text(highByteFirstText) + QStringLiteral(" / ") + text(lowByteFirstText));
     form->addRow(QString(), m_wiegandOrder);
-    m_outputInterval = addEdit(form, "outputIntervalEdit", text(outputIntervalText));
-    m_pulseWidth = addEdit(form, "pulseWidthEdit", text(pulseWidthText));
-    m_pulseInterval = addEdit(form, "pulseIntervalEdit", text(pulseIntervalText));
-    for (QLineEdit *edit : {m_outputInterval, m_pulseWidth, m_pulseInterval})
+    m_outputInterval = parampage::addEdit(form, "outputIntervalEdit", text(outputIntervalText));
+    m_pulseWidth = parampage::addEdit(form, "pulseWidthEdit", text(pulseWidthText));
+    m_pulseInterval = parampage::addEdit(form, "pulseIntervalEdit", text(pulseIntervalText));
+    for (QLineEdit *edit : { m_outputInterval, m_pulseWidth, m_pulseInterval })
         CParamInput::limitDecimal(edit, decimalDigits);
     return group;
 }
@@ -312,7 +306,7 @@ QGroupBox *CDlgParamPage::buildKeyboardGroup()
     auto *form = new QFormLayout(group);
     m_outputFormat
         = addList(form, "outputFormatList", QStringLiteral("OutPutFormat:"), outputFormats);
-    m_enterKey = addCheck(form, "enterKeyCheck", QStringLiteral("OutWithEnterKey"));
+    m_enterKey = parampage::addCheck(form, "enterKeyCheck", QStringLiteral("OutWithEnterKey"));
     return group;
 }
 
@@ -321,12 +315,12 @@ QGroupBox *CDlgParamPage::buildWifiGroup()
     m_wifiGroup = new QGroupBox(QStringLiteral("WIFI"), this);
     m_wifiGroup->setObjectName(QStringLiteral("wifiGroup"));
     auto *form = new QFormLayout(m_wifiGroup);
-    m_ssid = addEdit(form, "ssidEdit", text(ssidText));
-    m_password = addEdit(form, "passwordEdit", text(passwordText));
-    m_remoteIp = addEdit(form, "remoteIpEdit", text(remoteIpText));
-    for (QLineEdit *edit : {m_ssid, m_password, m_remoteIp})
+    m_ssid = parampage::addEdit(form, "ssidEdit", text(ssidText));
+    m_password = parampage::addEdit(form, "passwordEdit", text(passwordText));
+    m_remoteIp = parampage::addEdit(form, "remoteIpEdit", text(remoteIpText));
+    for (QLineEdit *edit : { m_ssid, m_password, m_remoteIp })
         CParamInput::limitText(edit, deviceparam::networkTextBytes);
-    m_remotePort = addEdit(form, "remotePortEdit", text(remotePortText));
+    m_remotePort = parampage::addEdit(form, "remotePortEdit", text(remotePortText));
     CParamInput::limitDecimal(m_remotePort, portDigits);
     m_wifiGroup->hide();
     return m_wifiGroup;
@@ -373,24 +367,6 @@ QComboBox *CDlgParamPage::addList(
     return list;
 }
 
-QLineEdit *CDlgParamPage::addEdit(QFormLayout *form, const char *name, const QString &caption)
-{
-    auto *edit = new QLineEdit(form->parentWidget());
-    edit->setObjectName(QString::fromLatin1(name));
-    auto *label = new QLabel(caption, form->parentWidget());
-    CAccessible::labelField(label, edit);
-    form->addRow(label, edit);
-    return edit;
-}
-
-QCheckBox *CDlgParamPage::addCheck(QFormLayout *form, const char *name, const QString &caption)
-{
-    auto *box = new QCheckBox(caption, form->parentWidget());
-    box->setObjectName(QString::fromLatin1(name));
-    form->addRow(box);
-    return box;
-}
-
 QPushButton *CDlgParamPage::addButton(
     const char *name, const QString &caption, void (CDlgParamPage::*operation)())
 {
@@ -413,7 +389,7 @@ QStringList CDlgParamPage::familyItems(std::span<const readerfamily::ListItem> i
 
 QStringList CDlgParamPage::workModes() const
 {
-    QStringList modes{text(readerfamily::answerModeText), text(readerfamily::activeModeText)};
+    QStringList modes { text(readerfamily::answerModeText), text(readerfamily::activeModeText) };
     if (m_traits.offersTriggerMode)
         modes.append(text(readerfamily::triggerModeText));
     return modes;
@@ -428,15 +404,6 @@ QStringList CDlgParamPage::regionNames() const
 }
 
 // ---- Operations --------------------------------------------------------------------------
-
-template <typename Job, typename Done> void CDlgParamPage::run(Job job, Done done)
-{
-    m_busy.begin();
-    services().worker().submit(this, std::move(job), [this, done = std::move(done)](auto result) {
-        m_busy.end();
-        done(result);
-    });
-}
 
 void CDlgParamPage::log(int key)
 {
@@ -463,7 +430,9 @@ void CDlgParamPage::read()
 {
     if (!services().isConnected())
         return;
-    run([length = m_traits.deviceRecord.read, checks = m_traits.checksModule](
+    parampage::run(
+        this, services(), m_busy,
+        [length = m_traits.deviceRecord.read, checks = m_traits.checksModule](
             IReader &reader) { return readDevice(reader, length, checks); },
         [this](const ReadOutcome &outcome) { reportRead(outcome); });
 }
@@ -492,9 +461,11 @@ void CDlgParamPage::set()
     if (!services().isConnected())
         return;
     const DeviceParamForm form = formFromControls();
-    const ParamRecord record{
-        m_lead, deviceparam::buildRecord(form, m_family.layout, m_traits.deviceRecord.write)};
-    run([record](IReader &reader) { return reader.writeRecord(RecordKind::Device, record); },
+    const ParamRecord record { m_lead,
+        deviceparam::buildRecord(form, m_family.layout, m_traits.deviceRecord.write) };
+    parampage::run(
+        this, services(), m_busy,
+        [record](IReader &reader) { return reader.writeRecord(RecordKind::Device, record); },
         [this, baud = form.baud](bool written) {
             log(written ? successText : failureText);
             if (written)
@@ -516,7 +487,8 @@ void CDlgParamPage::restoreDefaults()
 {
     if (!services().isConnected())
         return;
-    run(
+    parampage::run(
+        this, services(), m_busy,
         [length = m_traits.deviceRecord.read, checks = m_traits.checksModule](IReader &reader) {
             DefaultOutcome outcome;
             outcome.restored = reader.defaultRecord(RecordKind::Device);
@@ -540,7 +512,8 @@ void CDlgParamPage::checkAntennas()
 {
     if (!services().isConnected())
         return;
-    run([](IReader &reader) { return reader.checkAntennas(); },
+    parampage::run(
+        this, services(), m_busy, [](IReader &reader) { return reader.checkAntennas(); },
         [this](const std::optional<std::array<std::uint8_t, 2>> &result) {
             if (result)
                 services().postLog(antennaLine((*result)[1]));
@@ -562,7 +535,8 @@ void CDlgParamPage::readDeviceTime()
 {
     if (!services().isConnected())
         return;
-    run([](IReader &reader) { return reader.readTime(); },
+    parampage::run(
+        this, services(), m_busy, [](IReader &reader) { return reader.readTime(); },
         [this](const std::optional<DeviceTime> &time) {
             if (!time) {
                 log(failureText);
@@ -582,10 +556,11 @@ void CDlgParamPage::synchroniseTime()
     const QDateTime now = m_clock();
     const QDate date = now.date();
     const QTime time = now.time();
-    const DeviceTime sent{std::uint8_t(date.year() % 100), std::uint8_t(date.month()),
+    const DeviceTime sent { std::uint8_t(date.year() % 100), std::uint8_t(date.month()),
         std::uint8_t(date.day()), std::uint8_t(time.hour()), std::uint8_t(time.minute()),
-        std::uint8_t(time.second())};
-    run([sent](IReader &reader) { return reader.setTime(sent); },
+        std::uint8_t(time.second()) };
+    parampage::run(
+        this, services(), m_busy, [sent](IReader &reader) { return reader.setTime(sent); },
         [this](bool done) { log(done ? successText : failureText); });
 }
 

@@ -75,15 +75,12 @@ private:
     QWidget *buildButtonRow();
     QComboBox *addList(
         QFormLayout *form, const char *name, const QString &caption, const QStringList &items);
-    QLineEdit *addEdit(QFormLayout *form, const char *name, const QString &caption);
-    QCheckBox *addCheck(QFormLayout *form, const char *name, const QString &caption);
     QPushButton *addButton(
         const char *name, const QString &caption, void (CDlgParamPage::*operation)());
     QStringList familyItems(std::span<const readerfamily::ListItem> items) const;
     QStringList workModes() const;
     QStringList regionNames() const;
 
-    template <typename Job, typename Done> void run(Job job, Done done);
     void log(int key);
     void reportRead(const ReadOutcome &outcome);
     void showForm(const deviceparam::DeviceParamForm &form);

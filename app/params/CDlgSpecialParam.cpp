@@ -14,7 +14,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QScrollArea>
 #include <QVBoxLayout>
 
 using specialparam::SpecialParamForm;
@@ -76,13 +75,7 @@ void CDlgSpecialParam::buildControls()
     column->addWidget(buildPermissionGroup());
     column->addWidget(buildOutputGroup());
     column->addStretch(1);
-    auto *scroll = new QScrollArea(this);
-    scroll->setWidgetResizable(true);
-    scroll->setFrameShape(QFrame::NoFrame);
-    scroll->setWidget(content);
-    auto *page = new QVBoxLayout(this);
-    page->addWidget(scroll, 1);
-    page->addWidget(buildButtonRow());
+    parampage::layOutScrolling(this, content, buildButtonRow());
 }
 
 QGroupBox *CDlgSpecialParam::buildPermissionGroup()

@@ -14,7 +14,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QScrollArea>
 #include <QVBoxLayout>
 
 #include <chrono>
@@ -106,14 +105,7 @@ void CNetParamPage::buildControls()
     right->addStretch(1);
     columns->addLayout(left, 0, 0);
     columns->addLayout(right, 0, 1);
-    // A small window scrolls the page instead of squeezing its captions.
-    auto *scroll = new QScrollArea(this);
-    scroll->setWidgetResizable(true);
-    scroll->setFrameShape(QFrame::NoFrame);
-    scroll->setWidget(content);
-    auto *page = new QVBoxLayout(this);
-    page->addWidget(scroll, 1);
-    page->addWidget(buildButtonRow());
+    parampage::layOutScrolling(this, content, buildButtonRow());
 }
 
 QGroupBox *CNetParamPage::buildNetworkGroup()

@@ -8,6 +8,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QVBoxLayout>
 
 namespace parampage {
 
@@ -49,6 +51,17 @@ QCheckBox *addCheck(QFormLayout *form, const char *name, const QString &caption)
     box->setObjectName(QString::fromLatin1(name));
     form->addRow(box);
     return box;
+}
+
+void layOutScrolling(QWidget *page, QWidget *form, QWidget *buttonRow)
+{
+    auto *scroll = new QScrollArea(page);
+    scroll->setWidgetResizable(true);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidget(form);
+    auto *layout = new QVBoxLayout(page);
+    layout->addWidget(scroll, 1);
+    layout->addWidget(buttonRow);
 }
 
 QPushButton *addButton(QWidget *parent, CBusyState &busy, const char *name, const QString &caption)

@@ -32,6 +32,10 @@ QCheckBox *addCheck(QFormLayout *form, const char *name, const QString &caption)
 // A button that the busy state disables while an operation runs.
 QPushButton *addButton(QWidget *parent, CBusyState &busy, const char *name, const QString &caption);
 
+// The page's form in a scroll area above its button row: a small window scrolls the form
+// instead of squeezing its captions.
+void layOutScrolling(QWidget *page, QWidget *form, QWidget *buttonRow);
+
 // Runs job(reader) on the reader worker with the page shown busy, then done(result) on the
 // user-interface thread while the page exists.
 template <typename Job, typename Done>
