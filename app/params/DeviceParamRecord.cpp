@@ -8,7 +8,8 @@ namespace deviceparam {
 
 namespace {
 
-using Buffer = std::array<std::uint8_t, recordCapacity>;
+using paramrecord::Buffer;
+using paramrecord::low8;
 
 constexpr int remoteIpAt = 13;
 constexpr int ssidAt = 45;
@@ -33,11 +34,6 @@ constexpr PlanTable euPlan{865.1f, 0.2f, 15, 1};
 const PlanTable &tableOf(Plan plan)
 {
     return plan == Plan::Us ? usPlan : euPlan;
-}
-
-std::uint8_t low8(int value)
-{
-    return static_cast<std::uint8_t>(value & 0xFF);
 }
 
 std::string formatted(float value, int decimals)
@@ -196,7 +192,7 @@ std::vector<std::uint8_t> buildRecord(
     putFamilyFields(form, layout, b);
     if (layout.networkTexts)
         putNetworkTexts(form, b);
-    return std::vector<std::uint8_t>(b.begin(), b.begin() + std::clamp(length, 0, recordCapacity));
+    return paramrecord::firstBytes(b, length);
 }
 
 Plan planOf(std::uint8_t upper, std::uint8_t lower)

@@ -3,6 +3,8 @@
 // byte rules can be checked without a window.
 #pragma once
 
+#include "params/RecordBuffer.h"
+
 #include <array>
 #include <cstdint>
 #include <span>
@@ -13,7 +15,7 @@
 namespace deviceparam {
 
 // Pages read at most 200 bytes and write at most 128; a record is built in this many.
-inline constexpr int recordCapacity = 256;
+inline constexpr int recordCapacity = paramrecord::capacity;
 // The Alder network texts: 32-byte fields holding at most 31 bytes and a terminating zero.
 inline constexpr int networkTextBytes = 31;
 

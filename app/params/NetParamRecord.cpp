@@ -2,6 +2,7 @@
 
 #include "kit/CMyFunc.h"
 #include "params/CParamInput.h"
+#include "params/RecordBuffer.h"
 #include "params/RecordText.h"
 
 #include <QStringList>
@@ -13,8 +14,8 @@ namespace netparam {
 
 namespace {
 
-constexpr int capacity = 256;
-using Buffer = std::array<std::uint8_t, capacity>;
+using paramrecord::Buffer;
+using paramrecord::low8;
 
 constexpr int macAt = 0;
 constexpr int macBytes = 6;
@@ -30,11 +31,6 @@ constexpr int heartbeatAt = 28;
 constexpr int gpsAt = 125;
 constexpr int gpsIntervalAt = 126;
 constexpr int autoApnAt = 127;
-
-std::uint8_t low8(int value)
-{
-    return static_cast<std::uint8_t>(value & 0xFF);
-}
 
 std::span<const std::uint8_t, 4> fourAt(const Buffer &buffer, int at)
 {
@@ -142,8 +138,7 @@ Bytes buildRecord(const NetParamForm &form, bool gprsFields, int length)
         putText(buffer, apnUserField, form.apnUser);
         putText(buffer, apnPasswordField, form.apnPassword);
     }
-    const int size = std::clamp(length, 0, capacity);
-    return Bytes(buffer.begin(), buffer.begin() + size);
+    return paramrecord::firstBytes(buffer, length);
 }
 
 } // namespace netparam

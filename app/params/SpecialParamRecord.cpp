@@ -2,6 +2,7 @@
 
 #include "kit/CMyFunc.h"
 #include "params/CParamInput.h"
+#include "params/RecordBuffer.h"
 
 #include <algorithm>
 #include <array>
@@ -10,8 +11,8 @@ namespace specialparam {
 
 namespace {
 
-constexpr int capacity = 256;
-using Buffer = std::array<std::uint8_t, capacity>;
+using paramrecord::Buffer;
+using paramrecord::low8;
 
 constexpr int passwordEnableAt = 0;
 constexpr int passwordAt = 1;
@@ -26,11 +27,6 @@ constexpr int cacheAt = 22;
 constexpr int protocolEnableAt = 23;
 constexpr int protocolAt = 24;
 constexpr int conditionAt = 25;
-
-std::uint8_t low8(int value)
-{
-    return static_cast<std::uint8_t>(value & 0xFF);
-}
 
 // Bytes of compact hex into the buffer, at most `limit` of them; returns how many.
 int putHex(Buffer &buffer, int at, const QString &text, int limit)
@@ -82,8 +78,7 @@ Bytes buildRecord(const SpecialParamForm &form, int length)
     buffer[protocolEnableAt] = form.protocolEnable ? 1 : 0;
     buffer[protocolAt] = low8(form.protocol);
     buffer[conditionAt] = low8(form.condition);
-    const int size = std::clamp(length, 0, capacity);
-    return Bytes(buffer.begin(), buffer.begin() + size);
+    return paramrecord::firstBytes(buffer, length);
 }
 
 } // namespace specialparam
