@@ -1,5 +1,6 @@
 #include "kit/CPage.h"
 
+#include "kit/Captions.h"
 #include "kit/IMainWindowServices.h"
 
 CPage::CPage(IMainWindowServices &services, QWidget *parent)
@@ -11,4 +12,9 @@ CPage::CPage(IMainWindowServices &services, QWidget *parent)
 QString CPage::text(int key) const
 {
     return m_services.text(key);
+}
+
+QString CPage::caption(int key, const char *layoutCaption) const
+{
+    return captionOr(text(key), layoutCaption);
 }

@@ -30,6 +30,8 @@ public:
 protected:
     IMainWindowServices &services() const { return m_services; }
     QString text(int key) const;
+    // The language text, or the layout's own caption while no language file supplies it.
+    QString caption(int key, const char *layoutCaption) const;
 
 private:
     IMainWindowServices &m_services;

@@ -34,12 +34,12 @@ CDlgGPRSTest::CDlgGPRSTest(IMainWindowServices &services, QWidget *parent)
 {
     setObjectName(QStringLiteral("CDlgGPRSTest"));
     auto *grid = new QGridLayout;
-    m_simState = addQuery(grid, 0, "simState", parampage::caption(text(simStateButtonText), "状态"),
+    m_simState = addQuery(grid, 0, "simState", caption(simStateButtonText, "状态"),
         &CDlgGPRSTest::querySimState);
     m_signal = addQuery(grid, 1, "signal",
-        parampage::caption(text(signalButtonText), "GPRS信号"), &CDlgGPRSTest::querySignal);
+        caption(signalButtonText, "GPRS信号"), &CDlgGPRSTest::querySignal);
     m_cellLocation = addQuery(grid, 2, "cellLocation",
-        parampage::caption(text(cellLocationButtonText), "LBS"), &CDlgGPRSTest::queryCellLocation);
+        caption(cellLocationButtonText, "LBS"), &CDlgGPRSTest::queryCellLocation);
     auto *hint = new QLabel(cellLocationHint, this);
     hint->setObjectName(QStringLiteral("cellLocationHint"));
     grid->addWidget(hint, 3, 1);

@@ -60,11 +60,6 @@ CDlgSpecialParam::CDlgSpecialParam(IMainWindowServices &services, QWidget *paren
     });
 }
 
-QString CDlgSpecialParam::captionOf(int key, const char *layoutCaption) const
-{
-    return parampage::caption(text(key), layoutCaption);
-}
-
 // ---- Controls ----------------------------------------------------------------------------
 
 void CDlgSpecialParam::buildControls()
@@ -80,23 +75,23 @@ void CDlgSpecialParam::buildControls()
 
 QGroupBox *CDlgSpecialParam::buildPermissionGroup()
 {
-    auto *group = new QGroupBox(captionOf(permissionGroupText, "读卡权限"), this);
+    auto *group = new QGroupBox(caption(permissionGroupText, "读卡权限"), this);
     group->setObjectName(QStringLiteral("permissionGroup"));
     auto *form = new QFormLayout(group);
     m_passwordEnable
-        = parampage::addCheck(form, "passwordEnableCheck", captionOf(passwordEnableText, "密码使能"));
-    m_password = parampage::addEdit(form, "passwordEdit", captionOf(passwordText, "密码:"));
+        = parampage::addCheck(form, "passwordEnableCheck", caption(passwordEnableText, "密码使能"));
+    m_password = parampage::addEdit(form, "passwordEdit", caption(passwordText, "密码:"));
     CParamInput::limitHex(m_password, specialparam::passwordDigits);
-    m_maskEnable = parampage::addCheck(form, "maskEnableCheck", captionOf(maskEnableText, "掩码功能"));
+    m_maskEnable = parampage::addCheck(form, "maskEnableCheck", caption(maskEnableText, "掩码功能"));
     m_maskStart
-        = parampage::addEdit(form, "maskStartEdit", captionOf(maskStartText, "起始地址(HEX):"));
+        = parampage::addEdit(form, "maskStartEdit", caption(maskStartText, "起始地址(HEX):"));
     CParamInput::limitHex(m_maskStart, specialparam::maskStartDigits);
-    m_maskData = parampage::addEdit(form, "maskDataEdit", captionOf(maskDataText, "掩码数据(HEX):"));
+    m_maskData = parampage::addEdit(form, "maskDataEdit", caption(maskDataText, "掩码数据(HEX):"));
     CParamInput::limitHex(m_maskData, specialparam::maskDigits);
     m_condition = new QComboBox(group);
     m_condition->setObjectName(QStringLiteral("conditionList"));
     m_condition->addItems({text(firstConditionText), text(secondConditionText)});
-    auto *conditionLabel = new QLabel(captionOf(conditionText, "条件(OnlyForEPC):"), group);
+    auto *conditionLabel = new QLabel(caption(conditionText, "条件(OnlyForEPC):"), group);
     CAccessible::labelField(conditionLabel, m_condition);
     form->addRow(conditionLabel, m_condition);
     return group;
@@ -104,19 +99,19 @@ QGroupBox *CDlgSpecialParam::buildPermissionGroup()
 
 QGroupBox *CDlgSpecialParam::buildOutputGroup()
 {
-    auto *group = new QGroupBox(captionOf(outputGroupText, "输出控制"), this);
+    auto *group = new QGroupBox(caption(outputGroupText, "输出控制"), this);
     group->setObjectName(QStringLiteral("outputGroup"));
     auto *form = new QFormLayout(group);
-    m_relay = parampage::addCheck(form, "relayCheck", captionOf(relayText, "继电器"));
+    m_relay = parampage::addCheck(form, "relayCheck", caption(relayText, "继电器"));
     m_relayTime = new QLineEdit(group);
     m_relayTime->setObjectName(QStringLiteral("relayTimeEdit"));
     CParamInput::limitDecimal(m_relayTime, specialparam::relayTimeDigits);
-    m_relayTimeLabel = new QLabel(captionOf(relayTimeText, "有效时间(S):"), group);
+    m_relayTimeLabel = new QLabel(caption(relayTimeText, "有效时间(S):"), group);
     m_relayTimeLabel->setObjectName(QStringLiteral("relayTimeLabel"));
     CAccessible::labelField(m_relayTimeLabel, m_relayTime);
     form->addRow(m_relayTimeLabel, m_relayTime);
-    m_cache = parampage::addCheck(form, "cacheCheck", captionOf(cacheText, "缓存使能"));
-    m_protocolEnable = new QCheckBox(captionOf(protocolEnableText, "协议使能"), group);
+    m_cache = parampage::addCheck(form, "cacheCheck", caption(cacheText, "缓存使能"));
+    m_protocolEnable = new QCheckBox(caption(protocolEnableText, "协议使能"), group);
     m_protocolEnable->setObjectName(QStringLiteral("protocolEnableCheck"));
     m_protocol = new QComboBox(group);
     m_protocol->setObjectName(QStringLiteral("protocolList"));
@@ -137,10 +132,10 @@ QWidget *CDlgSpecialParam::buildButtonRow()
     auto *layout = new QHBoxLayout(row);
     layout->addStretch(1);
     QPushButton *readButton
-        = parampage::addButton(this, m_busy, "readButton", captionOf(readText, "读取"));
+        = parampage::addButton(this, m_busy, "readButton", caption(readText, "读取"));
     connect(readButton, &QPushButton::clicked, this, &CDlgSpecialParam::read);
     QPushButton *setButton
-        = parampage::addButton(this, m_busy, "setButton", captionOf(setText, "设置"));
+        = parampage::addButton(this, m_busy, "setButton", caption(setText, "设置"));
     connect(setButton, &QPushButton::clicked, this, &CDlgSpecialParam::set);
     layout->addWidget(readButton);
     layout->addWidget(setButton);

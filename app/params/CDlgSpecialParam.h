@@ -41,7 +41,6 @@ private:
     QGroupBox *buildPermissionGroup();
     QGroupBox *buildOutputGroup();
     QWidget *buildButtonRow();
-    QString captionOf(int key, const char *layoutCaption) const;
 
     void log(int key);
     void followDeviceType();

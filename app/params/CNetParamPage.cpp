@@ -81,11 +81,6 @@ int CNetParamPage::writeLength() const
                                : readerfamily::networkRecord.write;
 }
 
-QString CNetParamPage::captionOf(int key, const char *layoutCaption) const
-{
-    return parampage::caption(text(key), layoutCaption);
-}
-
 // ---- Controls ----------------------------------------------------------------------------
 
 void CNetParamPage::buildControls()
@@ -110,72 +105,72 @@ void CNetParamPage::buildControls()
 
 QGroupBox *CNetParamPage::buildNetworkGroup()
 {
-    auto *group = new QGroupBox(captionOf(networkGroupText, "网络参数"), this);
+    auto *group = new QGroupBox(caption(networkGroupText, "网络参数"), this);
     group->setObjectName(QStringLiteral("networkGroup"));
     auto *form = new QFormLayout(group);
-    m_mac = addEdit(form, "macEdit", captionOf(macText, "MAC地址:"));
+    m_mac = addEdit(form, "macEdit", caption(macText, "MAC地址:"));
     CParamInput::limitHex(m_mac, netparam::macDigits);
-    m_ipAddress = addEdit(form, "ipAddressEdit", captionOf(ipAddressText, "IP地址:"));
-    m_subnetMask = addEdit(form, "subnetMaskEdit", captionOf(subnetMaskText, "子网掩码:"));
-    m_gateway = addEdit(form, "gatewayEdit", captionOf(gatewayText, "默认网关:"));
+    m_ipAddress = addEdit(form, "ipAddressEdit", caption(ipAddressText, "IP地址:"));
+    m_subnetMask = addEdit(form, "subnetMaskEdit", caption(subnetMaskText, "子网掩码:"));
+    m_gateway = addEdit(form, "gatewayEdit", caption(gatewayText, "默认网关:"));
     for (QLineEdit *edit : {m_ipAddress, m_subnetMask, m_gateway})
         CParamInput::limitIpAddress(edit);
-    m_localPort = addEdit(form, "localPortEdit", captionOf(localPortText, "本地端口:"));
+    m_localPort = addEdit(form, "localPortEdit", caption(localPortText, "本地端口:"));
     CParamInput::limitDecimal(m_localPort, netparam::portDigits);
-    m_dhcp = addCheck(form, "dhcpCheck", captionOf(dhcpText, "打开DHCP"));
+    m_dhcp = addCheck(form, "dhcpCheck", caption(dhcpText, "打开DHCP"));
     return group;
 }
 
 QGroupBox *CNetParamPage::buildWifiGroup()
 {
-    auto *group = new QGroupBox(captionOf(wifiGroupText, "WIFI参数"), this);
+    auto *group = new QGroupBox(caption(wifiGroupText, "WIFI参数"), this);
     group->setObjectName(QStringLiteral("wifiGroup"));
     auto *form = new QFormLayout(group);
-    m_ssid = addEdit(form, "ssidEdit", captionOf(ssidText, "路由SSID:"));
+    m_ssid = addEdit(form, "ssidEdit", caption(ssidText, "路由SSID:"));
     CParamInput::limitText(m_ssid, netparam::ssidField.width);
-    m_wifiPassword = addEdit(form, "wifiPasswordEdit", captionOf(wifiPasswordText, "WIFI密码:"));
+    m_wifiPassword = addEdit(form, "wifiPasswordEdit", caption(wifiPasswordText, "WIFI密码:"));
     CParamInput::limitText(m_wifiPassword, netparam::wifiPasswordField.width);
     return group;
 }
 
 QGroupBox *CNetParamPage::buildRemoteGroup()
 {
-    auto *group = new QGroupBox(captionOf(remoteGroupText, "远程参数"), this);
+    auto *group = new QGroupBox(caption(remoteGroupText, "远程参数"), this);
     group->setObjectName(QStringLiteral("remoteGroup"));
     auto *form = new QFormLayout(group);
-    m_remoteIp = addEdit(form, "remoteIpEdit", captionOf(remoteIpText, "远程IP:"));
+    m_remoteIp = addEdit(form, "remoteIpEdit", caption(remoteIpText, "远程IP:"));
     CParamInput::limitIpAddress(m_remoteIp);
-    m_remotePort = addEdit(form, "remotePortEdit", captionOf(remotePortText, "远程端口:"));
+    m_remotePort = addEdit(form, "remotePortEdit", caption(remotePortText, "远程端口:"));
     CParamInput::limitDecimal(m_remotePort, netparam::portDigits);
-    m_dns = addCheck(form, "dnsCheck", captionOf(dnsText, "打开DNS"));
+    m_dns = addCheck(form, "dnsCheck", caption(dnsText, "打开DNS"));
     connect(m_dns, &QCheckBox::toggled, this, &CNetParamPage::dnsToggled);
-    m_domain = addEdit(form, "domainEdit", captionOf(domainText, "DNS域名:"));
+    m_domain = addEdit(form, "domainEdit", caption(domainText, "DNS域名:"));
     CParamInput::limitText(m_domain, netparam::domainField.width);
     auto *hint = new QLabel(text(domainHintText), group);
     hint->setObjectName(QStringLiteral("domainHint"));
     form->addRow(QString(), hint);
-    m_heartbeat = addEdit(form, "heartbeatEdit", captionOf(heartbeatText, "心跳时间:"),
-        captionOf(tenSecondsText, "(0 - 255) 单位 *10 秒"));
+    m_heartbeat = addEdit(form, "heartbeatEdit", caption(heartbeatText, "心跳时间:"),
+        caption(tenSecondsText, "(0 - 255) 单位 *10 秒"));
     CParamInput::limitDecimal(m_heartbeat, netparam::byteDigits);
     return group;
 }
 
 QGroupBox *CNetParamPage::buildGpsGroup()
 {
-    auto *group = new QGroupBox(captionOf(gpsGroupText, "GPS参数"), this);
+    auto *group = new QGroupBox(caption(gpsGroupText, "GPS参数"), this);
     group->setObjectName(QStringLiteral("gpsGroup"));
     auto *form = new QFormLayout(group);
-    m_gps = addCheck(form, "gpsCheck", captionOf(gpsOnText, "打开GPS"));
-    m_gpsInterval = addEdit(form, "gpsIntervalEdit", captionOf(gpsIntervalText, "上传间隔:"),
-        captionOf(tenSecondsText, "(0 - 255) 单位 *10 秒"));
+    m_gps = addCheck(form, "gpsCheck", caption(gpsOnText, "打开GPS"));
+    m_gpsInterval = addEdit(form, "gpsIntervalEdit", caption(gpsIntervalText, "上传间隔:"),
+        caption(tenSecondsText, "(0 - 255) 单位 *10 秒"));
     CParamInput::limitDecimal(m_gpsInterval, netparam::byteDigits);
-    form->addRow(addButton("getGpsButton", captionOf(getGpsText, "获取GPS"), &CNetParamPage::getGps));
+    form->addRow(addButton("getGpsButton", caption(getGpsText, "获取GPS"), &CNetParamPage::getGps));
     return group;
 }
 
 QGroupBox *CNetParamPage::buildGprsGroup()
 {
-    auto *group = new QGroupBox(captionOf(gprsGroupText, "GPRS参数"), this);
+    auto *group = new QGroupBox(caption(gprsGroupText, "GPRS参数"), this);
     group->setObjectName(QStringLiteral("gprsGroup"));
     auto *form = new QFormLayout(group);
     m_autoApn = addCheck(form, "autoApnCheck", QStringLiteral("AutoAPN"));
@@ -194,13 +189,13 @@ QWidget *CNetParamPage::buildButtonRow()
     auto *row = new QWidget(this);
     auto *layout = new QHBoxLayout(row);
     layout->addStretch(1);
-    layout->addWidget(addButton("readButton", captionOf(readText, "读取"), &CNetParamPage::read));
-    layout->addWidget(addButton("setButton", captionOf(setText, "设置"), &CNetParamPage::set));
+    layout->addWidget(addButton("readButton", caption(readText, "读取"), &CNetParamPage::read));
+    layout->addWidget(addButton("setButton", caption(setText, "设置"), &CNetParamPage::set));
     layout->addWidget(addButton(
-        "defaultButton", captionOf(defaultText, "恢复默认"), &CNetParamPage::restoreDefaults));
+        "defaultButton", caption(defaultText, "恢复默认"), &CNetParamPage::restoreDefaults));
     if (m_kind == Kind::Plain) {
         m_rebootButton
-            = addButton("rebootButton", captionOf(rebootText, "重启"), &CNetParamPage::reboot);
+            = addButton("rebootButton", caption(rebootText, "重启"), &CNetParamPage::reboot);
         m_rebootButton->hide();
         layout->addWidget(m_rebootButton);
     }
@@ -339,7 +334,7 @@ void CNetParamPage::getGps()
                 log(failureText);
                 return;
             }
-            m_prompts->inform(captionOf(applicationNameText, "TagBench"),
+            m_prompts->inform(caption(applicationNameText, "TagBench"),
                 recordtext::fromField(*answer));
         });
 }

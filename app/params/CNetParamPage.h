@@ -60,7 +60,6 @@ private:
     QGroupBox *buildGprsGroup();
     QWidget *buildButtonRow();
     QPushButton *addButton(const char *name, const QString &caption, void (CNetParamPage::*operation)());
-    QString captionOf(int key, const char *layoutCaption) const;
 
     void log(int key);
     void reportRead(const std::optional<ParamRecord> &record);

@@ -13,11 +13,6 @@
 
 namespace parampage {
 
-QString caption(const QString &languageText, const char *layoutCaption)
-{
-    return languageText.isEmpty() ? QString::fromUtf8(layoutCaption) : languageText;
-}
-
 QLineEdit *addEdit(QFormLayout *form, const char *name, const QString &caption)
 {
     auto *edit = new QLineEdit(form->parentWidget());

@@ -1,6 +1,6 @@
-// What the network, special and GPRS pages build their forms from: labelled fields, check
-// boxes and operation buttons, captions that fall back to the layout's own text, and the way
-// an operation runs on the reader worker while the page shows it is busy.
+// What the parameter, network, special and GPRS pages build their forms from: labelled
+// fields, check boxes and operation buttons, the scrolling layout, and the way an operation
+// runs on the reader worker while the page shows it is busy.
 #pragma once
 
 #include "kit/CBusyState.h"
@@ -19,9 +19,6 @@ class QPushButton;
 class QWidget;
 
 namespace parampage {
-
-// The language text, or the layout caption while no language file supplies it.
-QString caption(const QString &languageText, const char *layoutCaption);
 
 // A field under its label in the form; the label names the field for screen readers.
 QLineEdit *addEdit(QFormLayout *form, const char *name, const QString &caption);

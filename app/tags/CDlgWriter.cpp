@@ -1,9 +1,9 @@
 #include "tags/CDlgWriter.h"
 
+#include "kit/Captions.h"
 #include "kit/CMyFunc.h"
 #include "kit/CReaderWorker.h"
 #include "kit/IMainWindowServices.h"
-#include "tags/Captions.h"
 #include "tags/CTagAccess.h"
 #include "tags/TagRecord.h"
 

@@ -1,9 +1,9 @@
 #include "tags/CIdentifyTab.h"
 
 #include "kit/CAccessible.h"
+#include "kit/Captions.h"
 #include "kit/CMyListCtrl.h"
 #include "kit/IMainWindowServices.h"
-#include "tags/Captions.h"
 #include "tags/CReadRate.h"
 #include "tags/CTagAccess.h"
 #include "tags/export/CTagExportButton.h"

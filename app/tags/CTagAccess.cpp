@@ -1,10 +1,10 @@
 #include "tags/CTagAccess.h"
 
 #include "kit/CAccessible.h"
+#include "kit/Captions.h"
 #include "kit/CMyFunc.h"
 #include "kit/CReaderWorker.h"
 #include "kit/IMainWindowServices.h"
-#include "tags/Captions.h"
 #include "tags/CUpperCaseValidator.h"
 
 #include <QComboBox>

@@ -8,3 +8,8 @@ inline QString captionOr(const QString &languageText, const QString &layoutCapti
 {
     return languageText.isEmpty() ? layoutCaption : languageText;
 }
+
+inline QString captionOr(const QString &languageText, const char *layoutCaption)
+{
+    return captionOr(languageText, QString::fromUtf8(layoutCaption));
+}
