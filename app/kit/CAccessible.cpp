@@ -50,6 +50,14 @@ bool isPartOfComposite(const QWidget *widget)
     return false;
 }
 
+// A label that shows a value is announced by what it shows: its name is its text, and its
+// caption reaches it through the labelled-by relation of the caption's buddy ("current
+// version: 2.9"). An edit exposes its text on its own, so it takes the caption as its name.
+bool showsValue(const QWidget *field)
+{
+    return qobject_cast<const QLabel *>(field) != nullptr;
+}
+
 } // namespace
 
 namespace CAccessible {
@@ -57,14 +65,16 @@ namespace CAccessible {
 void labelField(QLabel *label, QWidget *field)
 {
     label->setBuddy(field);
-    field->setAccessibleName(withoutMnemonic(label->text()));
+    if (!showsValue(field))
+        field->setAccessibleName(withoutMnemonic(label->text()));
 }
 
 void nameControls(QWidget *root)
 {
     // Labels first, so a field takes its label's caption even where it has one of its own.
     for (QLabel *label : root->findChildren<QLabel *>()) {
-        if (QWidget *buddy = label->buddy())
+        QWidget *buddy = label->buddy();
+        if (buddy != nullptr && !showsValue(buddy))
             buddy->setAccessibleName(withoutMnemonic(label->text()));
     }
     for (QWidget *widget : root->findChildren<QWidget *>()) {

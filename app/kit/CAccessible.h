@@ -11,7 +11,8 @@ class QWidget;
 // own. Screen readers and UI automation use these names.
 namespace CAccessible {
 
-// Makes the label the field's caption (its buddy) and names the field after it.
+// Makes the label the field's caption (its buddy) and names the field after it; a field that
+// is itself a label showing a value keeps its text as its name and is labelled by the caption.
 void labelField(QLabel *label, QWidget *field);
 // Names every control under root that has no name yet from its caption or its label; run it
 // again after captions change.

@@ -50,9 +50,10 @@ void CDlgWriter::addBoxes()
     const auto box = [&](const char *caption, const char *name, bool &flag) {
         auto *created = new QCheckBox(QString::fromLatin1(caption), &access);
         created->setObjectName(QString::fromLatin1(name));
-        // The flag follows the tick the operator gives it: after a stop has cleared the lock
-        // flag, the next click must not turn it on while it takes the tick away.
-        connect(created, &QCheckBox::clicked, this, [&flag](bool ticked) { flag = ticked; });
+        // The flag follows the tick however it changes (mouse, keyboard, an assistive tool's
+        // toggle action): after a stop has cleared the lock flag, the next change must not
+        // turn it on while it takes the tick away.
+        connect(created, &QCheckBox::toggled, this, [&flag](bool ticked) { flag = ticked; });
         return created;
     };
     m_epcAutoBox = box("Auto", "epcAuto", m_epcAuto);
@@ -64,7 +65,7 @@ void CDlgWriter::addBoxes()
     m_epcAutoBox->setAccessibleDescription(QStringLiteral("EPC"));
     m_dataAutoBox->setAccessibleName(QStringLiteral("Auto"));
     m_dataAutoBox->setAccessibleDescription(captionOr(text(1142), QStringLiteral("写数据:(HEX)")));
-    connect(m_epcAutoBox, &QCheckBox::clicked, this, [this](bool ticked) {
+    connect(m_epcAutoBox, &QCheckBox::toggled, this, [this](bool ticked) {
         if (!ticked)
             return;
         m_increment = true;

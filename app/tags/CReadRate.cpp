@@ -28,7 +28,10 @@ CReadRateLabel::CReadRateLabel(QWidget *parent)
     : QLabel(parent)
 {
     setObjectName(QStringLiteral("readRate"));
-    setAccessibleName(QStringLiteral("Read rate"));
+    // A screen reader speaks the figures (the label's text is its name) and then says what
+    // they are.
+    setAccessibleDescription(
+        QStringLiteral("Read rate: sightings per second, new tags per second"));
     setToolTip(QStringLiteral("Sightings per second, new tags per second"));
     setText(textOf({}));
     m_refresh.setInterval(refreshPeriod);

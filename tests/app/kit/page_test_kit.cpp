@@ -1,6 +1,9 @@
 #include "page_test_kit.h"
 
+#include <QAbstractButton>
+#include <QAccessible>
 #include <QCoreApplication>
+#include <QKeyEvent>
 #include <QThread>
 
 #include <algorithm>
@@ -25,6 +28,54 @@ Bytes joined(std::span<const std::uint8_t> first, std::span<const std::uint8_t> 
 }
 
 } // namespace
+
+void toggleBy(QAbstractButton *box, ToggleWay way)
+{
+    switch (way) {
+    case ToggleWay::Click:
+        box->click();
+        return;
+    case ToggleWay::Keyboard: {
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier, QStringLiteral(" "));
+        QKeyEvent release(QEvent::KeyRelease, Qt::Key_Space, Qt::NoModifier, QStringLiteral(" "));
+        QCoreApplication::sendEvent(box, &press);
+        QCoreApplication::sendEvent(box, &release);
+        return;
+    }
+    case ToggleWay::Accessibility:
+        QAccessible::queryAccessibleInterface(box)->actionInterface()->doAction(
+            QAccessibleActionInterface::toggleAction());
+        return;
+    }
+}
+
+std::string nameOf(ToggleWay way)
+{
+    switch (way) {
+    case ToggleWay::Click:
+        return "Click";
+    case ToggleWay::Keyboard:
+        return "Keyboard";
+    case ToggleWay::Accessibility:
+        return "Accessibility";
+    }
+    return {};
+}
+
+QString accessibleName(QWidget *widget)
+{
+    return QAccessible::queryAccessibleInterface(widget)->text(QAccessible::Name);
+}
+
+QStringList accessibleLabels(QWidget *widget)
+{
+    QStringList labels;
+    const auto relations =
+        QAccessible::queryAccessibleInterface(widget)->relations(QAccessible::Label);
+    for (const auto &[label, relation] : relations)
+        labels.append(label->text(QAccessible::Name));
+    return labels;
+}
 
 bool waitUntil(const std::function<bool()> &condition, std::chrono::milliseconds deadline)
 {

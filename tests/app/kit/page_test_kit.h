@@ -24,7 +24,20 @@
 #include <string>
 #include <vector>
 
+class QAbstractButton;
+class QWidget;
+
 namespace pagetest {
+
+// The ways a person or an assistive tool changes a check box: a mouse click, the space key,
+// and the accessibility interface's toggle action (what AT-SPI's "Toggle" calls).
+enum class ToggleWay { Click, Keyboard, Accessibility };
+void toggleBy(QAbstractButton *box, ToggleWay way);
+std::string nameOf(ToggleWay way);
+
+// The name a screen reader announces for a widget, and the captions it is labelled by.
+QString accessibleName(QWidget *widget);
+QStringList accessibleLabels(QWidget *widget);
 
 // Processes events until the condition holds or the deadline passes.
 bool waitUntil(const std::function<bool()> &condition,

@@ -5,6 +5,7 @@
 #include "page_test_kit.h"
 #include "shell/CHello.h"
 
+#include <QLabel>
 #include <QPushButton>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -99,6 +100,16 @@ TEST(HelloTest, TheLatestVersionFollowsTheReply)
         ASSERT_TRUE(waitUntil([&] { return page.checkFinished(); })) << test.name;
         EXPECT_EQ(page.currentVersion(), QStringLiteral("2.9")) << test.name;
         EXPECT_EQ(page.latestVersion(), test.latest) << test.name;
+        // A screen reader announces each value, labelled by its caption.
+        for (const auto &[value, caption] : {std::pair{"currentVersion", CHello::currentVersionText},
+                                             std::pair{"latestVersion", CHello::latestVersionText}}) {
+            auto *label = page.findChild<QLabel *>(QString::fromLatin1(value));
+            if (!label->text().isEmpty()) {  // an empty value is announced by its caption
+                EXPECT_EQ(pagetest::accessibleName(label), label->text()) << test.name;
+            }
+            EXPECT_EQ(pagetest::accessibleLabels(label), QStringList{window.text(caption).trimmed()})
+                << test.name;
+        }
         if (!test.latest.isEmpty()) {
             // The root and the English page follow a successful check; their replies are
             // not looked at.

@@ -8,6 +8,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableView>
@@ -139,6 +140,10 @@ TEST_F(IdentifyTabTest, StartsWithItsSpecifiedControls)
     CAccessible::nameControls(m_page.get());
     EXPECT_TRUE(CAccessible::unnamedControls(m_page.get()).isEmpty());
     EXPECT_EQ(child<QLineEdit>("tagCount")->accessibleName(), text(1134).remove(u'&').trimmed());
+    // The read rate is announced by its figures, not by a fixed name.
+    auto *rate = child<QLabel>("readRate");
+    EXPECT_EQ(pagetest::accessibleName(rate), rate->text());
+    EXPECT_TRUE(rate->text().contains(QStringLiteral("/s"))) << rate->text().toStdString();
 }
 
 TEST_F(IdentifyTabTest, TypedLettersBecomeCapitals)

@@ -336,6 +336,70 @@ TEST_F(WriterPageTest, StopFromTheMainWindowEndsAModeWithoutTheRelay)
     EXPECT_TRUE(m_page->locksPassword());
 }
 
+// However a box changes (a click, the space key, an assistive tool's toggle action), the page
+// follows it exactly as it follows a click.
+class WriterBoxToggle : public WriterPageTest,
+                        public testing::WithParamInterface<pagetest::ToggleWay>
+{
+protected:
+    void toggle(const char *name) { pagetest::toggleBy(child<QAbstractButton>(name), GetParam()); }
+    void endMode()
+    {
+        m_page->stopWork();
+        ASSERT_TRUE(waitUntil([&] { return idle(); }));
+    }
+};
+
+TEST_P(WriterBoxToggle, DrivesThePageAsAClickDoes)
+{
+    toggle("epcAuto");
+    EXPECT_TRUE(child<QCheckBox>("increment")->isChecked());
+    EXPECT_TRUE(m_page->increments());
+    toggle("increment");
+    EXPECT_FALSE(m_page->increments());
+    toggle("increment");
+
+    m_field.enter({0xE2, 0x00, 0x00, 0x01});
+    click("writeEpcButton");
+    EXPECT_EQ(m_page->mode(), Mode::Epc);
+    ASSERT_TRUE(stepsPass("inventory"));
+    endMode();
+    toggle("epcAuto");
+
+    setField("writeData", QStringLiteral("1234"));
+    toggle("dataAuto");
+    click("writeButton");
+    EXPECT_EQ(m_page->mode(), Mode::Data);
+    endMode();
+    toggle("dataAuto");
+
+    auto *bank = child<QComboBox>("bank");
+    bank->setCurrentIndex(0);
+    toggle("autoLockPass");
+    EXPECT_TRUE(m_page->locksPassword());
+    m_page->stopWork();
+    EXPECT_FALSE(m_page->locksPassword());
+    EXPECT_TRUE(child<QCheckBox>("autoLockPass")->isChecked());
+    bank->setCurrentIndex(1);
+    bank->setCurrentIndex(0);
+    toggle("autoLockPass");
+    EXPECT_FALSE(m_page->locksPassword());
+    toggle("autoLockPass");
+    ASSERT_TRUE(m_page->locksPassword());
+
+    m_reader.answer("writeTag", Bytes{});
+    m_reader.answer("lockTag", Bytes{});
+    setField("accessPassword", QStringLiteral("00000000"));
+    setField("writeData", QStringLiteral("12345678"));
+    click("writeButton");
+    ASSERT_TRUE(waitUntil([&] { return callsOf("lockTag") == 1 && idle(); }));
+}
+
+INSTANTIATE_TEST_SUITE_P(Ways, WriterBoxToggle,
+                         testing::Values(pagetest::ToggleWay::Click, pagetest::ToggleWay::Keyboard,
+                                         pagetest::ToggleWay::Accessibility),
+                         [](const auto &info) { return pagetest::nameOf(info.param); });
+
 struct LockCase
 {
     const char *name;
