@@ -34,7 +34,14 @@ struct KeyLine
 {
     QStringView key;
     QStringView value;
+    // The value with the blanks that end it, short of the line break.
+    QStringView untrimmedValue;
 };
+
+QStringView withoutLineBreak(QStringView line)
+{
+    return line.endsWith(u'\r') ? line.chopped(1) : line;
+}
 
 std::optional<KeyLine> keyLine(QStringView line)
 {
@@ -44,7 +51,12 @@ std::optional<KeyLine> keyLine(QStringView line)
     const qsizetype equals = trimmed.indexOf(u'=');
     if (equals < 0)
         return std::nullopt;
-    return KeyLine{trimmed.first(equals).trimmed(), trimmed.sliced(equals + 1).trimmed()};
+    const QStringView untrimmed = withoutLineBreak(line.sliced(line.indexOf(u'=') + 1));
+    qsizetype leadingBlanks = 0;
+    while (leadingBlanks < untrimmed.size() && untrimmed[leadingBlanks].isSpace())
+        ++leadingBlanks;
+    return KeyLine { trimmed.first(equals).trimmed(), trimmed.sliced(equals + 1).trimmed(),
+        untrimmed.sliced(leadingBlanks) };
 }
 
 QStringView withoutQuotes(QStringView value)
@@ -136,7 +148,8 @@ qsizetype CIniDocument::findKey(qsizetype headerLine, QStringView key) const
     return -1;
 }
 
-std::optional<QString> CIniDocument::value(QStringView section, QStringView key) const
+std::optional<QString> CIniDocument::value(
+    QStringView section, QStringView key, Trailing trailing) const
 {
     const qsizetype header = findSectionHeader(section);
     if (header < 0)
@@ -144,7 +157,11 @@ std::optional<QString> CIniDocument::value(QStringView section, QStringView key)
     const qsizetype line = findKey(header, key);
     if (line < 0)
         return std::nullopt;
-    return withoutQuotes(keyLine(m_lines[line].text)->value).toString();
+    const KeyLine entry = *keyLine(m_lines[line].text);
+    const QStringView unquoted = withoutQuotes(entry.value);
+    if (trailing == Trailing::Keep && unquoted.size() == entry.value.size())
+        return entry.untrimmedValue.toString();
+    return unquoted.toString();
 }
 
 QString CIniDocument::lineWithEnding(const QString &content) const
@@ -228,15 +245,16 @@ int CIniFile::readInt(QStringView section, QStringView key) const
     return value ? leadingDecimal(*value) : 0;
 }
 
-QString CIniFile::readText(QStringView section, QStringView key, qsizetype maxLength) const
+QString CIniFile::readText(QStringView section, QStringView key, qsizetype maxLength,
+    CIniDocument::Trailing trailing) const
 {
-    return textOf(load(), section, key, maxLength);
+    return textOf(load(), section, key, maxLength, trailing);
 }
 
 QString CIniFile::textOf(const CIniDocument &document, QStringView section, QStringView key,
-                         qsizetype maxLength)
+    qsizetype maxLength, CIniDocument::Trailing trailing)
 {
-    const auto value = document.value(section, key);
+    const auto value = document.value(section, key, trailing);
     return value ? value->left(maxLength) : missingText;
 }
 

@@ -21,13 +21,21 @@
 class CIniDocument
 {
 public:
+    // What a read does with the blanks that end an unquoted value. Trimming is the profile
+    // reading of configuration and language texts; a text whose final space carries meaning
+    // (a spaced-hex record) is read with its trailing blanks kept.
+    enum class Trailing { Trim, Keep };
+
     // Decodes UTF-8 (with or without byte-order mark) or UTF-16 with a byte-order mark.
     // Invalid byte sequences decode to replacement characters; parsing never fails.
     static CIniDocument fromBytes(const QByteArray &bytes);
     // Encodes in the encoding the document was read in (UTF-8 without mark for a new file).
     QByteArray toBytes() const;
 
-    std::optional<QString> value(QStringView section, QStringView key) const;
+    // With Trailing::Keep only the blanks after '=' and the line break go; a value in matching
+    // quotes still loses them and whatever blanks stand outside them.
+    std::optional<QString> value(
+        QStringView section, QStringView key, Trailing trailing = Trailing::Trim) const;
     // Replaces the key's line, or adds the key at the end of its section, or adds the section
     // at the end of the document. Line breaks inside the value become spaces.
     void setValue(const QString &section, const QString &key, const QString &value);
@@ -70,7 +78,8 @@ public:
     // start with a digit. Values beyond the int range saturate.
     int readInt(QStringView section, QStringView key) const;
     // The value cut to maxLength characters; the literal "default" when the key is missing.
-    QString readText(QStringView section, QStringView key, qsizetype maxLength) const;
+    QString readText(QStringView section, QStringView key, qsizetype maxLength,
+        CIniDocument::Trailing trailing = CIniDocument::Trailing::Trim) const;
     bool writeText(const QString &section, const QString &key, const QString &value) const;
     // The file as it is on disk now; an empty document when it cannot be read. Several keys
     // read from one load come from the same version of the file.
@@ -78,7 +87,7 @@ public:
 
     // readText's answer from a loaded document.
     static QString textOf(const CIniDocument &document, QStringView section, QStringView key,
-                          qsizetype maxLength);
+        qsizetype maxLength, CIniDocument::Trailing trailing = CIniDocument::Trailing::Trim);
     static int leadingDecimal(QStringView text);
     static inline const QString missingText = QStringLiteral("default");
 

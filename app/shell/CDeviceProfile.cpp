@@ -2,6 +2,9 @@
 
 #include "kit/CIniFile.h"
 #include "kit/CMyFunc.h"
+#include "kit/SafeFile.h"
+
+#include <QFile>
 
 #include <algorithm>
 
@@ -14,7 +17,19 @@ constexpr int charactersPerByte = 3;
 QString recordText(const Bytes &record)
 {
     const auto count = static_cast<std::uint16_t>(std::min<std::size_t>(record.size(), recordLength));
-    return u'"' + CMyFunc::bytesToSpacedHex(record.data(), count) + u'"';
+    return CMyFunc::bytesToSpacedHex(record.data(), count);
+}
+
+// A record value as read with its trailing blanks: they stand for the final separator,
+// however many an editor left.
+QString recordTextOf(const CIniDocument &document, const QString &key)
+{
+    const QString text
+        = CIniFile::textOf(document, section, key, valueLimit, CIniDocument::Trailing::Keep);
+    qsizetype hexEnd = text.size();
+    while (hexEnd > 0 && text[hexEnd - 1].isSpace())
+        --hexEnd;
+    return hexEnd < text.size() ? text.first(hexEnd) + u' ' : text;
 }
 
 // recordLength bytes from an accepted text: longer texts are cut, a missing final space
@@ -30,6 +45,21 @@ Bytes recordBytes(QStringView text)
     return bytes;
 }
 
+QByteArray fileText(const Records &records, const QDateTime &created)
+{
+    const std::pair<const QString &, QString> entries[] = {
+        { deviceTypeKey, QString::asprintf("%.2X", records.lead) },
+        { createTimeKey, createTimeText(created) },
+        { deviceKey, recordText(records.device) },
+        { networkKey, recordText(records.network) },
+        { specialKey, recordText(records.special) },
+    };
+    CIniDocument document;
+    for (const auto &[key, value] : entries)
+        document.setValue(section, key, value);
+    return document.toBytes();
+}
+
 } // namespace
 
 QString createTimeText(const QDateTime &created)
@@ -42,19 +72,18 @@ QString proposedName(const QDateTime &created)
     return QStringLiteral("Device") + createTimeText(created);
 }
 
-bool write(const CIniFile &file, const Records &records, const QDateTime &created)
+QString write(const QString &path, const Records &records, const QDateTime &created)
 {
-    const std::pair<const QString &, QString> entries[] = {
-        {deviceTypeKey, QString::asprintf("%.2X", records.lead)},
-        {createTimeKey, createTimeText(created)},
-        {deviceKey, recordText(records.device)},
-        {networkKey, recordText(records.network)},
-        {specialKey, recordText(records.special)},
-    };
-    for (const auto &[key, value] : entries)
-        if (!file.writeText(section, key, value))
-            return false;
-    return true;
+    QFile file;
+    if (QString reason = safefile::open(file, path, safefile::Opening::CreateNew);
+        !reason.isEmpty())
+        return reason;
+    const QByteArray text = fileText(records, created);
+    if (file.write(text) == text.size() && file.flush())
+        return {};
+    const QString reason = file.errorString();
+    file.remove();
+    return reason;
 }
 
 bool isRecordText(QStringView text)
@@ -83,7 +112,7 @@ Decoded decode(const CIniDocument &document)
     };
     for (const auto &[key, bytes] : records) {
         // A missing key reads as "default", which is no record text either.
-        const QString text = CIniFile::textOf(document, section, key, valueLimit);
+        const QString text = recordTextOf(document, key);
         if (!isRecordText(text)) {
             decoded.refusal = Refusal::RecordText;
             decoded.refusedKey = key;

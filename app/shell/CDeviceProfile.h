@@ -8,7 +8,6 @@
 #include <cstdint>
 
 class CIniDocument;
-class CIniFile;
 
 // A device profile: an INI file that holds a copy of a reader's device, network and special
 // records, so that one reader's settings can be copied to others. This is the file format
@@ -46,10 +45,10 @@ struct Records
 QString proposedName(const QDateTime &created);
 QString createTimeText(const QDateTime &created);
 
-// Writes the five keys in their order. The record texts are quoted: an INI reader trims a
-// value, and an unquoted text would lose its final space and with it the record's last byte.
-// False when the file could not be written.
-bool write(const CIniFile &file, const Records &records, const QDateTime &created);
+// Creates the profile at path: section DeviceParam with the five keys in their order, each
+// record as 600 characters of spaced hex ending with its space, unquoted. A file or link
+// already there is left alone. Empty on success, otherwise the reason.
+QString write(const QString &path, const Records &records, const QDateTime &created);
 
 enum class Refusal {
     None,
@@ -73,6 +72,8 @@ struct Decoded
 // holding recordLength bytes; the final space may be missing, which loses the last byte (it
 // stays 0), as the byte-wise conversion does.
 bool isRecordText(QStringView text);
+// Record texts are read with their final space (blanks after the last digit count as one),
+// unquoted as the profile is written, or quoted as earlier builds wrote them.
 Decoded decode(const CIniDocument &document);
 
 } // namespace deviceprofile

@@ -9,6 +9,9 @@
 
 namespace {
 
+constexpr const char *webProtocols = "http,https";
+static_assert(CHttpClient::unsupportedProtocol == CURLE_UNSUPPORTED_PROTOCOL);
+
 // Shared by every transfer of the process; the mutex lets only one run at a time.
 std::mutex transferMutex;
 std::array<std::uint8_t, CHttpClient::replyBufferSize> replyBuffer;
@@ -44,6 +47,10 @@ int CHttpClient::get(const std::string &address, std::uint8_t *buffer, std::size
         return noTransfer;
     replyLength = 0;
     curl_easy_setopt(transfer, CURLOPT_URL, address.c_str());
+    // A version check fetches web pages: an address (or a redirect) naming a local file or
+    // another protocol is refused rather than followed.
+    curl_easy_setopt(transfer, CURLOPT_PROTOCOLS_STR, webProtocols);
+    curl_easy_setopt(transfer, CURLOPT_REDIR_PROTOCOLS_STR, webProtocols);
     curl_easy_setopt(transfer, CURLOPT_WRITEFUNCTION, &keepLastPiece);
     curl_easy_setopt(transfer, CURLOPT_WRITEDATA, nullptr);
     curl_easy_setopt(transfer, CURLOPT_SSL_VERIFYPEER, 0L);

@@ -15,14 +15,18 @@ public:
     static constexpr long timeoutSeconds = 5;
     // The result when no transfer could be made (libcurl's CURLE_FAILED_INIT).
     static constexpr int noTransfer = 2;
+    // The result for an address of another protocol than http or https (libcurl's
+    // CURLE_UNSUPPORTED_PROTOCOL).
+    static constexpr int unsupportedProtocol = 1;
 
     CHttpClient();
     ~CHttpClient();
     CHttpClient(const CHttpClient &) = delete;
     CHttpClient &operator=(const CHttpClient &) = delete;
 
-    // Fetches the address; returns libcurl's result (0 on success). On success the last piece
-    // of the body is copied into buffer, at most capacity bytes, and length is set.
+    // Fetches the address; returns libcurl's result (0 on success). Only http and https are
+    // spoken: any other address gives unsupportedProtocol. On success the last piece of the
+    // body is copied into buffer, at most capacity bytes, and length is set.
     int get(const std::string &address, std::uint8_t *buffer, std::size_t capacity,
             std::size_t &length);
 };

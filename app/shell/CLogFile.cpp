@@ -1,10 +1,15 @@
 #include "shell/CLogFile.h"
 
+#include "kit/SafeFile.h"
+
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QMutexLocker>
 
 namespace {
+
+constexpr mode_t ownerOnly = 0600;
 
 QByteArray utf16LittleEndian(const QString &text)
 {
@@ -47,7 +52,12 @@ void CLogFile::startNewFile()
 
 void CLogFile::startNewFileLocked()
 {
-    QDir().mkpath(m_logFolder);
+    // The lines hold every frame, access passwords included: the folder we create and the
+    // files in it are for their owner only.
+    if (!QFileInfo::exists(m_logFolder)) {
+        QDir().mkpath(QFileInfo(m_logFolder).absolutePath());
+        QDir().mkdir(m_logFolder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
     m_filePath = m_logFolder + u'/' + m_clock().toString(QStringLiteral("yyyyMMddHHmmss"))
         + QStringLiteral(".log");
     m_sizeEstimate = 0;
@@ -91,8 +101,8 @@ bool CLogFile::writeLocked(const QByteArray &lines)
 {
     if (lines.isEmpty())
         return true;
-    QFile file(m_filePath);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
+    QFile file;
+    if (!safefile::open(file, m_filePath, safefile::Opening::Append, ownerOnly).isEmpty())
         return false;
     // The byte-order mark only heads an empty file: a file continued by a second start within
     // the same second (same name) must not get a stray mark in the middle of its text.

@@ -10,7 +10,9 @@
 // The run's log file: one UTF-16LE file per run in the Log folder, named after the local time it
 // was started ("yyyyMMddhhmmss.log"), a new one once the size estimate reaches 4 MiB. Each line
 // is "[Y-MM-DD hh:mm:ss] text\n"; the file is opened and closed per batch of lines, so a crash
-// loses at most the batch being written. All functions are thread-safe.
+// loses at most the batch being written. The folder, when created here, and the files are
+// readable by their owner only, and a line is never written through a symbolic link. All
+// functions are thread-safe.
 class CLogFile
 {
 public:
@@ -21,7 +23,8 @@ public:
     // local time for file names and line prefixes.
     explicit CLogFile(QString logFolder, Clock clock = &QDateTime::currentDateTime);
 
-    // Creates the folder (errors ignored) and names a new file after the current time.
+    // Creates the folder (mode 0700; errors ignored) and names a new file after the current
+    // time.
     void startNewFile();
     // A null text fails; an empty text succeeds without writing. Fails (line lost, estimate
     // unchanged) when the file cannot be opened or written.

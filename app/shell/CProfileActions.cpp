@@ -107,15 +107,19 @@ void CProfileActions::saveProfile(const deviceprofile::Records &records)
     // Appended whatever the chosen name already ends in.
     const QString path = chosen + extension;
     // An existing file is never overwritten; the operator learns that nothing was saved
-    // rather than believe the profile is there.
-    if (QFileInfo::exists(path)) {
+    // rather than believe the profile is there. A link is refused by the write, with its
+    // own reason.
+    const QFileInfo target(path);
+    if (target.exists() && !target.isSymLink()) {
         tell(tr("%1 already exists. The profile was not saved; export again and choose a new "
                 "name.")
                  .arg(QDir::toNativeSeparators(path)));
         return;
     }
-    if (!deviceprofile::write(CIniFile(path), records, created))
-        tell(tr("The profile could not be written to %1.").arg(QDir::toNativeSeparators(path)));
+    const QString reason = deviceprofile::write(path, records, created);
+    if (!reason.isEmpty())
+        tell(tr("The profile could not be written to %1.\n%2")
+                 .arg(QDir::toNativeSeparators(path), reason));
 }
 
 // ---- Import ------------------------------------------------------------------------------

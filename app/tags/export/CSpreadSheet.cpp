@@ -1,7 +1,8 @@
 #include "tags/export/CSpreadSheet.h"
 
+#include "kit/SafeFile.h"
+
 #include <QFile>
-#include <QSaveFile>
 #include <QTemporaryDir>
 
 #include <xlsxwriter.h>
@@ -55,7 +56,8 @@ bool CSpreadSheet::WriteOut()
 {
     m_batch = false;
     // libxlsxwriter writes to a file name; the workbook is built in a private folder first so
-    // that the destination is replaced atomically, with its errors reported by QSaveFile.
+    // that it never opens the destination itself, which is then replaced whole (and never
+    // through a link).
     QTemporaryDir scratch;
     if (!scratch.isValid())
         return fail(QStringLiteral("Error writing file\n%1").arg(scratch.errorString()));
@@ -95,11 +97,8 @@ bool CSpreadSheet::WriteOut()
     QFile source(built);
     if (!source.open(QIODevice::ReadOnly))
         return fail(QStringLiteral("Error writing file\n%1").arg(source.errorString()));
-    QSaveFile target(m_filePath);
-    if (!target.open(QIODevice::WriteOnly))
-        return fail(QStringLiteral("Error in opening file\n%1").arg(target.errorString()));
-    if (target.write(source.readAll()) != source.size() || !target.commit())
-        return fail(QStringLiteral("Error writing file\n%1").arg(target.errorString()));
+    if (const QString reason = safefile::replace(m_filePath, source.readAll()); !reason.isEmpty())
+        return fail(QStringLiteral("Error writing file\n%1").arg(reason));
     return true;
 }
 

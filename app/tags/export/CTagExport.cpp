@@ -2,10 +2,12 @@
 
 #include "kit/CBusyState.h"
 #include "kit/IMainWindowServices.h"
+#include "kit/SafeFile.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
+#include <QFileInfo>
 #include <QPointer>
 
 #include <algorithm>
@@ -56,6 +58,8 @@ void CTagExport::run(const QAbstractItemModel &list)
         std::clamp(choice->filter, 0, static_cast<int>(tagexport::formats().size()) - 1)));
     // The extension is appended whatever the name already ends in.
     const QString path = choice->path + info.extension;
+    if (!mayWrite(info.format, path))
+        return;
     QStringList titles;
     for (int key = firstTitleKey; key < firstTitleKey + titleCount; ++key)
         titles.append(m_services.text(key));
@@ -79,13 +83,33 @@ void CTagExport::run(const QAbstractItemModel &list)
     });
 }
 
+bool CTagExport::mayWrite(tagexport::Format format, const QString &path)
+{
+    // Refused before asking to replace what the link points at; the writer refuses a link
+    // that appears later.
+    if (const QString refusal = safefile::linkRefusal(path); !refusal.isEmpty()) {
+        showFailure(path, refusal);
+        return false;
+    }
+    // The text file is appended to; the others replace an existing file, which the operator
+    // agrees to first.
+    if (format == tagexport::Format::Text || !QFileInfo::exists(path))
+        return true;
+    return m_prompts->confirm(m_services.text(captionKey),
+        tr("%1 already exists.\nDo you want to replace it?").arg(QDir::toNativeSeparators(path)));
+}
+
 void CTagExport::finish(const QString &path, const QString &reason)
 {
     m_running = false;
     m_busy.end();
     if (!reason.isEmpty())
-        m_prompts->showFailure(m_services.text(captionKey),
-                               QStringLiteral("%1\n%2\n%3")
-                                   .arg(m_services.text(failureKey),
-                                        QDir::toNativeSeparators(path), reason));
+        showFailure(path, reason);
+}
+
+void CTagExport::showFailure(const QString &path, const QString &reason)
+{
+    m_prompts->showFailure(m_services.text(captionKey),
+        QStringLiteral("%1\n%2\n%3")
+            .arg(m_services.text(failureKey), QDir::toNativeSeparators(path), reason));
 }

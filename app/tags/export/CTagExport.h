@@ -15,8 +15,9 @@ class QDateTime;
 
 // The export button's procedure, one per tag page: asks for a file, takes the rows of the list
 // as they are, writes the text file, workbook or CSV file on a thread of its own while the page
-// shows its busy state, and reports a failure once in a message box. Nothing is shown on
-// success and the list is never changed.
+// shows its busy state, and reports a failure once in a message box. A workbook or CSV file
+// replaces an existing file only when the operator agrees; nothing is written through a
+// symbolic link. Nothing is shown on success and the list is never changed.
 class CTagExport final : public QObject
 {
     Q_OBJECT
@@ -39,7 +40,11 @@ public:
     static QString initialName(const QDateTime &now);
 
 private:
+    // Refuses a symbolic link at path and asks before a workbook or CSV file replaces an
+    // existing file; false when nothing is to be written.
+    bool mayWrite(tagexport::Format format, const QString &path);
     void finish(const QString &path, const QString &reason);
+    void showFailure(const QString &path, const QString &reason);
 
     IMainWindowServices &m_services;
     CBusyState &m_busy;

@@ -1,11 +1,11 @@
 #include "tags/export/TagExportFiles.h"
 
+#include "kit/SafeFile.h"
 #include "tags/CTagListModel.h"
 #include "tags/export/CSpreadSheet.h"
 
 #include <QAbstractItemModel>
 #include <QFile>
-#include <QSaveFile>
 #include <QStringEncoder>
 
 namespace tagexport {
@@ -76,9 +76,9 @@ QString writeText(const QString &path, const QStringList &titles, const Rows &ro
     QStringEncoder toUtf16(QStringEncoder::Utf16LE);
     const QByteArray bytes = QByteArrayLiteral("\xFF\xFE") + QByteArray(toUtf16(text));
 
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
-        return file.errorString();
+    QFile file;
+    if (QString reason = safefile::open(file, path, safefile::Opening::Append); !reason.isEmpty())
+        return reason;
     const qint64 formerSize = file.size();
     if (file.write(bytes) == bytes.size() && file.flush())
         return {};
@@ -102,14 +102,7 @@ QString writeCsv(const QString &path, const Rows &rows)
     QString text = csvLine(sheetHeader);
     for (const Row &row : rows)
         text += csvLine(cellsOf(row));
-    const QByteArray bytes = text.toUtf8();
-
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return file.errorString();
-    if (file.write(bytes) != bytes.size() || !file.commit())
-        return file.errorString();
-    return {};
+    return safefile::replace(path, text.toUtf8());
 }
 
 QString write(Format format, const QString &path, const QStringList &titles, const Rows &rows)

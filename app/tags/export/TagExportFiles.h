@@ -10,7 +10,8 @@ class QAbstractItemModel;
 
 // The three files a tag list is exported to, written from a snapshot of its rows so that the
 // writing can run off the user-interface thread. Each writer returns an empty text on success,
-// otherwise the reason; a failed writer leaves nothing half-written behind.
+// otherwise the reason; a failed writer leaves nothing half-written behind, and none writes
+// through a symbolic link at the path.
 namespace tagexport {
 
 // Columns 1 to 6 of a tag list row: time, EPC, length, antenna, count, RSSI.

@@ -1,7 +1,8 @@
 #include "tags/export/TagExportPrompts.h"
 
+#include "kit/CShellPrompts.h"
+
 #include <QFileDialog>
-#include <QMessageBox>
 
 CWidgetExportPrompts::CWidgetExportPrompts(QWidget *parent)
     : m_parent(parent)
@@ -24,7 +25,12 @@ CWidgetExportPrompts::chooseFile(const QString &title, const QString &initialPat
                   std::max(0, static_cast<int>(filters.indexOf(dialog.selectedNameFilter())))};
 }
 
+bool CWidgetExportPrompts::confirm(const QString &caption, const QString &body)
+{
+    return CWidgetPrompts(m_parent).confirm(caption, body);
+}
+
 void CWidgetExportPrompts::showFailure(const QString &caption, const QString &body)
 {
-    QMessageBox::warning(m_parent, caption, body, QMessageBox::Ok);
+    CWidgetPrompts(m_parent).inform(caption, body);
 }

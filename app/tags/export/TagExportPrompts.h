@@ -24,6 +24,8 @@ public:
     // cancelled.
     virtual std::optional<Choice> chooseFile(const QString &title, const QString &initialPath,
                                              const QStringList &filters) = 0;
+    // OK/Cancel question with a warning icon; true for OK.
+    virtual bool confirm(const QString &caption, const QString &body) = 0;
     virtual void showFailure(const QString &caption, const QString &body) = 0;
 };
 
@@ -35,6 +37,7 @@ public:
 
     std::optional<Choice> chooseFile(const QString &title, const QString &initialPath,
                                      const QStringList &filters) override;
+    bool confirm(const QString &caption, const QString &body) override;
     void showFailure(const QString &caption, const QString &body) override;
 
 private:

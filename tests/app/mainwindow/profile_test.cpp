@@ -12,6 +12,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QPushButton>
 
 namespace mainwindowtest {
@@ -50,7 +51,14 @@ Bytes reply(std::uint8_t lead, const Bytes &record)
 
 QString profileValue(const QString &path, const QString &key)
 {
-    return CIniFile(path).readText(deviceprofile::section, key, 1023);
+    return CIniFile(path).readText(deviceprofile::section, key, 1023,
+                                   CIniDocument::Trailing::Keep);
+}
+
+QByteArray fileBytes(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 void writeProfile(const QString &path, const QString &devType, const QString &device,
@@ -222,6 +230,32 @@ TEST_F(ProfileActionsTest, ImportWritesThreeRecordsAndReportsRefusedWrites)
     EXPECT_EQ(prompts.openFilter, QStringLiteral("Device files (*.ini)"));
 }
 
+// A link at the chosen path, to a file or to none, is refused with one notice; neither the link
+// nor what it points at changes.
+TEST_F(ProfileActionsTest, ExportNeverWritesThroughALink)
+{
+    const QString target = folder.filePath(QStringLiteral("target"));
+    const QString absent = folder.filePath(QStringLiteral("absent"));
+    writeProfile(target, QStringLiteral("01"), spaced(device), spaced(device), spaced(device));
+    const QByteArray targetBytes = fileBytes(target);
+    for (const QString &pointee : {target, absent}) {
+        SCOPED_TRACE(pointee.toStdString());
+        prompts.notices.clear();
+        prompts.fileToSave = folder.filePath(QStringLiteral("link"));
+        const QString link = prompts.fileToSave + QStringLiteral(".ini");
+        QFile::remove(link);
+        ASSERT_TRUE(QFile::link(pointee, link));
+        runToEnd(&CProfileActions::exportProfile);
+        ASSERT_EQ(prompts.notices.size(), 1);
+        EXPECT_EQ(prompts.notices[0].caption, window.text(1019));
+        EXPECT_TRUE(prompts.notices[0].body.contains(QStringLiteral("symbolic link")))
+            << prompts.notices[0].body.toStdString();
+        EXPECT_EQ(QFileInfo(link).symLinkTarget(), pointee);
+    }
+    EXPECT_EQ(fileBytes(target), targetBytes);
+    EXPECT_FALSE(QFileInfo::exists(absent));
+}
+
 TEST_F(ProfileActionsTest, NothingHappensWhileNotConnected)
 {
     window.connected = false;
@@ -341,9 +375,7 @@ TEST_F(ProfileWindowTest, FirExportAppendsTheExtensionAndNeverOverwrites)
     ASSERT_EQ(prompts_.notices.size(), 1);
     EXPECT_EQ(prompts_.notices[0].caption, text(1019));
     EXPECT_TRUE(prompts_.notices[0].body.contains(QDir::toNativeSeparators(path)));
-    QFile reread(path);
-    ASSERT_TRUE(reread.open(QIODevice::ReadOnly));
-    EXPECT_EQ(reread.readAll(), QByteArray("kept"));
+    EXPECT_EQ(fileBytes(path), QByteArray("kept"));
 }
 
 // Files that are no profile are refused with a message box before the reader is touched.

@@ -50,28 +50,80 @@ protected:
     QTemporaryDir m_folder;
 };
 
-TEST_F(DeviceProfileTest, ExportWritesTheFiveKeysInOrderAndReadsBackWhole)
+TEST_F(DeviceProfileTest, ExportWritesExactlyTheProfileText)
 {
     const deviceprofile::Records records{0x0A, pattern(1), pattern(2), Bytes(200, 0)};
     const QDateTime created(QDate(2031, 3, 7), QTime(9, 5, 1));
     EXPECT_EQ(deviceprofile::proposedName(created), QStringLiteral("Device20310307090501"));
-    ASSERT_TRUE(deviceprofile::write(CIniFile(path()), records, created));
+    ASSERT_EQ(deviceprofile::write(path(), records, created), QString());
 
-    // Record texts are quoted so that their final space (and the last byte) survives.
-    QByteArray special = "\"";
-    for (int index = 0; index < 200; ++index)
-        special += "00 ";
-    special += "\"";
-    EXPECT_EQ(readFile(path()),
-              "[DeviceParam]\nDevType=0A\nCreateTime=20310307090501\nDevParam=\""
-                  + spaced(records.device) + "\"\nNetParam=\"" + spaced(records.network)
-                  + "\"\nSpecialParam=" + special + "\n");
+    // Each record is 600 characters ending with a space, without quotes.
+    EXPECT_EQ(readFile(path()), "[DeviceParam]\nDevType=0A\nCreateTime=20310307090501\nDevParam="
+                                    + spaced(records.device) + "\nNetParam="
+                                    + spaced(records.network) + "\nSpecialParam="
+                                    + QByteArray("00 ").repeated(200) + "\n");
 
-    const deviceprofile::Decoded decoded = deviceprofile::decode(CIniFile(path()).load());
-    ASSERT_EQ(decoded.refusal, Refusal::None);
-    EXPECT_EQ(decoded.records.device, records.device);
-    EXPECT_EQ(decoded.records.network, records.network);
-    EXPECT_EQ(decoded.records.special, records.special);
+    // A file already there is left as it was.
+    writeFile(path(), "kept");
+    EXPECT_NE(deviceprofile::write(path(), records, created), QString());
+    EXPECT_EQ(readFile(path()), "kept");
+}
+
+// The same 200 bytes of each record come back from a profile written by hand (unquoted, each
+// record ending with its space), by an export of this program and by earlier builds (records
+// in quotes); and exporting what was read gives them again.
+TEST_F(DeviceProfileTest, RecordsSurviveEveryFormOfTheFile)
+{
+    const QDateTime created(QDate(2031, 3, 7), QTime(9, 5, 1));
+    using Writer = std::function<void(const QString &, const deviceprofile::Records &)>;
+    const auto byHand = [](const QByteArray &after) {
+        return [after](const QString &file, const deviceprofile::Records &records) {
+            writeFile(file, profileText("02", spaced(records.device) + after,
+                                        spaced(records.network) + after,
+                                        spaced(records.special) + after));
+        };
+    };
+    const std::pair<const char *, Writer> forms[] = {
+        {"by hand", byHand("")},
+        {"by hand, blanks after the final space", byHand(" \t ")},
+        {"by this program",
+         [&](const QString &file, const deviceprofile::Records &records) {
+             ASSERT_EQ(deviceprofile::write(file, records, created), QString());
+         }},
+        {"by earlier builds",
+         [](const QString &file, const deviceprofile::Records &records) {
+             writeFile(file, profileText("02", '"' + spaced(records.device) + '"',
+                                         '"' + spaced(records.network) + '"',
+                                         '"' + spaced(records.special) + '"'));
+         }},
+    };
+    const std::pair<const char *, deviceprofile::Records> recordSets[] = {
+        {"last bytes set", {0x02, pattern(1), pattern(2), pattern(3)}},
+        {"all zero", {0x02, Bytes(200, 0), Bytes(200, 0), Bytes(200, 0)}},
+    };
+    int fileNumber = 0;
+    for (const auto &[formName, writeForm] : forms) {
+        for (const auto &[setName, records] : recordSets) {
+            SCOPED_TRACE(std::string(formName) + ", " + setName);
+            const QString written = m_folder.filePath(QString::number(++fileNumber));
+            writeForm(written, records);
+            const deviceprofile::Decoded read = deviceprofile::decode(CIniFile(written).load());
+            ASSERT_EQ(read.refusal, Refusal::None);
+            EXPECT_EQ(read.records.device, records.device);
+            EXPECT_EQ(read.records.network, records.network);
+            EXPECT_EQ(read.records.special, records.special);
+
+            const QString again = written + QStringLiteral(".again");
+            const deviceprofile::Records exported{0x02, read.records.device,
+                                                  read.records.network, read.records.special};
+            ASSERT_EQ(deviceprofile::write(again, exported, created), QString());
+            const deviceprofile::Decoded reread = deviceprofile::decode(CIniFile(again).load());
+            EXPECT_EQ(reread.records.device, records.device);
+            EXPECT_EQ(reread.records.network, records.network);
+            EXPECT_EQ(reread.records.special, records.special);
+        }
+    }
+    EXPECT_NE(pattern(1).back(), 0);
 }
 
 TEST_F(DeviceProfileTest, ImportAcceptsProfilesAndRefusesOtherFiles)
@@ -97,9 +149,7 @@ TEST_F(DeviceProfileTest, ImportAcceptsProfilesAndRefusesOtherFiles)
     };
     const Case cases[] = {
         {"quoted", profileText("02", '"' + good + '"', good, good), Refusal::None, {}, device},
-        // An unquoted value is trimmed as it is read, so the final space goes: as with a text
-        // edited without it, the last byte stays 0.
-        {"unquoted", profileText("02", good, good, good), Refusal::None, {}, lastLost},
+        {"unquoted", profileText("02", good, good, good), Refusal::None, {}, device},
         {"no final space", profileText("02", good.chopped(1), good, good), Refusal::None, {},
          lastLost},
         {"quoted, no final space", profileText("02", '"' + good.chopped(1) + '"', good, good),

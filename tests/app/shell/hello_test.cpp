@@ -1,19 +1,25 @@
 // The welcome page against a local HTTP server on 127.0.0.1: the version parse, the negative
-// value of a short reply, empty results, the last piece of a split reply, a stalled server.
+// value of a short reply, empty results, the last piece of a split reply, a stalled server, and
+// the client's refusal of other protocols.
 #include "kit/CAccessible.h"
 #include "kit/CButtonST.h"
 #include "page_test_kit.h"
 #include "shell/CHello.h"
+#include "shell/CHttpClient.h"
 
+#include <QFile>
 #include <QLabel>
 #include <QPushButton>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <chrono>
+#include <future>
 
 namespace {
 
@@ -154,6 +160,42 @@ TEST(HelloTest, NoHostNoServerOrAStalledServerLeaveTheLatestVersionEmpty)
         EXPECT_TRUE(page.latestVersion().isEmpty());
         // The event loop kept running while the check waited for its time-out.
         EXPECT_GE(ticks, 10);
+    }
+}
+
+// The client fetches web pages only: a local file or another protocol is refused at once,
+// while http to a loopback server answers.
+TEST(HelloTest, TheHttpClientSpeaksOnlyHttpAndHttps)
+{
+    VersionServer server({"De0123456789" "3.1"});
+    QTemporaryDir folder;
+    const QString localFile = folder.filePath(QStringLiteral("SoftVersion.htm"));
+    QFile file(localFile);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("De0123456789" "9.9");
+    file.close();
+    struct Address
+    {
+        std::string address;
+        int result;
+    };
+    const Address addresses[] = {
+        {"http://" + server.host().toStdString() + "/Upgrade/SoftVersion.htm", 0},
+        {"file://" + localFile.toStdString(), CHttpClient::unsupportedProtocol},
+        {"ftp://127.0.0.1:1/Upgrade/SoftVersion.htm", CHttpClient::unsupportedProtocol},
+    };
+    for (const Address &each : addresses) {
+        SCOPED_TRACE(each.address);
+        std::array<std::uint8_t, 64> reply{};
+        std::size_t length = 0;
+        std::future<int> result = std::async(std::launch::async, [&] {
+            CHttpClient client;
+            return client.get(each.address, reply.data(), reply.size(), length);
+        });
+        ASSERT_TRUE(waitUntil([&] { return result.wait_for(0s) == std::future_status::ready; }));
+        EXPECT_EQ(result.get(), each.result);
+        EXPECT_EQ(QByteArray(reinterpret_cast<const char *>(reply.data()), qsizetype(length)),
+                  each.result == 0 ? QByteArray("De0123456789" "3.1") : QByteArray());
     }
 }
 

@@ -86,6 +86,35 @@ TEST_F(IniFileTest, NamesAreCaseInsensitiveAndValuesTrimmed)
               QByteArray("[SystemConfig]\nDEVIP=1.2.3.4\nName=\"quoted text\"\nOne='x'\n"));
 }
 
+// Configuration and language texts are trimmed; a reader that asks keeps the blanks that end
+// an unquoted value (not the line break), while a quoted value reads the same either way.
+TEST_F(IniFileTest, TrailingBlanksAreKeptOnlyWhenAsked)
+{
+    writeFile(path(), "[S]\r\nHex = 01 AB \r\nTab=x\t\r\nQuoted=  \"01 AB \"  \r\n"
+                      "Blank=   \r\nLast=end  ");
+    const CIniFile ini(path());
+    struct Case
+    {
+        const char16_t *key;
+        QString trimmed;
+        QString kept;
+    };
+    const Case cases[] = {
+        {u"Hex", QStringLiteral("01 AB"), QStringLiteral("01 AB ")},
+        {u"Tab", QStringLiteral("x"), QStringLiteral("x\t")},
+        {u"Quoted", QStringLiteral("01 AB "), QStringLiteral("01 AB ")},
+        {u"Blank", QString(), QString()},
+        {u"Last", QStringLiteral("end"), QStringLiteral("end  ")},
+        {u"Missing", QStringLiteral("default"), QStringLiteral("default")},
+    };
+    for (const Case &each : cases) {
+        const QStringView key(each.key);
+        SCOPED_TRACE(key.toString().toStdString());
+        EXPECT_EQ(ini.readText(u"S", key, 259), each.trimmed);
+        EXPECT_EQ(ini.readText(u"S", key, 259, CIniDocument::Trailing::Keep), each.kept);
+    }
+}
+
 TEST_F(IniFileTest, IntegersReadLeadingDecimalDigits)
 {
     writeFile(path(), "[S]\nPlain=42\nSpaced=  17  \nMixed=12abc\nText=abc\nNegative=-5\n"

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <thread>
 #include <vector>
 
@@ -98,6 +100,38 @@ TEST_F(LogFileTest, RollOverWithinTheSameSecondContinuesTheFile)
     EXPECT_EQ(content.size(), sizeBefore + 2 * (22 + 11 + 1)) << "no byte-order mark mid-file";
     EXPECT_TRUE(content.endsWith(utf16(QStringLiteral("[2017-06-08 14:10:07] same second\n"))));
     EXPECT_EQ(log.sizeEstimate(), 2 * 11 + 40) << "the estimate starts again";
+}
+
+mode_t modeOf(const QString &path)
+{
+    struct stat status{};
+    return ::lstat(QFile::encodeName(path).constData(), &status) == 0 ? status.st_mode & 07777
+                                                                     : mode_t(-1);
+}
+
+// The lines hold every frame, passwords included: a folder the log creates (with its missing
+// parents) and every log file are for their owner only, and no line goes through a link.
+TEST_F(LogFileTest, FolderAndFilesAreForTheirOwnerOnly)
+{
+    const QString folder = m_base.filePath(QStringLiteral("state/tagbench/Log"));
+    CLogFile log(folder, clock());
+    EXPECT_EQ(modeOf(folder), mode_t(0700));
+    ASSERT_TRUE(log.appendLine(QStringLiteral("Open ok")));
+    EXPECT_EQ(modeOf(log.currentFilePath()), mode_t(0600));
+
+    // A file started in a folder that already exists.
+    m_now = m_now.addSecs(1);
+    log.startNewFile();
+    ASSERT_TRUE(log.appendLine(QStringLiteral("next")));
+    EXPECT_EQ(modeOf(log.currentFilePath()), mode_t(0600));
+
+    const QString target = m_base.filePath(QStringLiteral("target"));
+    writeFile(target, "kept");
+    m_now = m_now.addSecs(1);
+    log.startNewFile();
+    ASSERT_TRUE(QFile::link(target, log.currentFilePath()));
+    EXPECT_FALSE(log.appendLine(QStringLiteral("not through the link")));
+    EXPECT_EQ(readFile(target), QByteArray("kept"));
 }
 
 TEST_F(LogFileTest, FolderThatCannotBeCreatedLosesTheLine)

@@ -66,9 +66,11 @@ class CTestPrompts final : public ITagExportPrompts
 {
 public:
     std::optional<Choice> answer;
+    bool confirmAnswer = true;
     QString title;
     QString initialPath;
     QStringList filters;
+    QStringList confirmations;
     QStringList failures;
 
     std::optional<Choice> chooseFile(const QString &chooserTitle, const QString &initial,
@@ -78,6 +80,11 @@ public:
         initialPath = initial;
         filters = offered;
         return answer;
+    }
+    bool confirm(const QString &caption, const QString &body) override
+    {
+        confirmations.append(caption + QLatin1Char('|') + body);
+        return confirmAnswer;
     }
     void showFailure(const QString &caption, const QString &body) override
     {
@@ -163,6 +170,7 @@ TEST_P(TextFile, IsByteForByteTheMarkTheHeaderAndOneLinePerRow)
     // A second export appends a second mark, header and set of lines.
     ASSERT_TRUE(fixture.exportTo(chosen, Format::Text));
     EXPECT_EQ(readAll(chosen + ".txt"), once + once);
+    EXPECT_TRUE(fixture.prompts->confirmations.isEmpty());
     EXPECT_TRUE(fixture.prompts->failures.isEmpty());
     EXPECT_EQ(fixture.list.rowCount(), c.rows);
 }
@@ -255,7 +263,8 @@ TEST(TagExport, WorkbookHoldsOneSheetOfTextsAndReplacesAnExistingFile)
     fixture.list.addRecords(threeTags, noon);
     QTemporaryDir folder;
     const QString chosen = folder.filePath(QStringLiteral("book"));
-    // An older export of the same name, then junk in its place: both are replaced whole.
+    // An older export of the same name, then junk in its place: both are replaced whole once
+    // the operator agrees.
     ASSERT_TRUE(fixture.exportTo(chosen, Format::Workbook));
     QFile junk(chosen + ".xlsx");
     ASSERT_TRUE(junk.open(QIODevice::WriteOnly | QIODevice::Truncate));
@@ -281,6 +290,7 @@ TEST(TagExport, WorkbookHoldsOneSheetOfTextsAndReplacesAnExistingFile)
     }
     // The EPC column is wide enough for the longest EPC.
     EXPECT_GE(book["widths"].toArray()[1].toDouble(), 24.0);
+    EXPECT_EQ(fixture.prompts->confirmations.size(), 1);
     EXPECT_TRUE(fixture.prompts->failures.isEmpty());
 }
 
@@ -368,6 +378,99 @@ TEST(TagExport, AFailingWriteIsShownOnceAndWritesNothing)
         }
     }
     EXPECT_TRUE(QDir(folder.path()).isEmpty());
+}
+
+// A workbook or CSV export onto an existing file asks once: declined, the file stays as it was
+// and nothing runs; accepted, the file is replaced.
+TEST(TagExport, ReplacingAnExistingFileIsAskedFirst)
+{
+    struct Case
+    {
+        Format format;
+        bool accepted;
+        QByteArray replacedStart;
+    };
+    for (const Case &c : {Case{Format::Workbook, false, {}}, Case{Format::Workbook, true, "PK"},
+                          Case{Format::Csv, false, {}}, Case{Format::Csv, true, "Time,TagID"}}) {
+        const QString extension =
+            tagexport::formats()[static_cast<std::size_t>(c.format)].extension;
+        SCOPED_TRACE(extension.toStdString() + (c.accepted ? " accepted" : " declined"));
+        ExportFixture fixture;
+        fixture.list.addRecords(threeTags, noon);
+        fixture.prompts->confirmAnswer = c.accepted;
+        QTemporaryDir folder;
+        const QString chosen = folder.filePath(QStringLiteral("tags"));
+        const QByteArray old("an older file");
+        QFile file(chosen + extension);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(old);
+        file.close();
+
+        if (c.accepted) {
+            ASSERT_TRUE(fixture.exportTo(chosen, c.format));
+            EXPECT_TRUE(readAll(chosen + extension).startsWith(c.replacedStart));
+        } else {
+            fixture.prompts->answer = ITagExportPrompts::Choice{chosen, static_cast<int>(c.format)};
+            fixture.exporter->run(fixture.list);
+            EXPECT_FALSE(fixture.exporter->isRunning());
+            EXPECT_FALSE(fixture.busy.isBusy());
+            EXPECT_EQ(readAll(chosen + extension), old);
+        }
+        ASSERT_EQ(fixture.prompts->confirmations.size(), 1);
+        EXPECT_EQ(fixture.prompts->confirmations[0],
+                  fixture.window.text(1019) + "|" + chosen + extension
+                      + " already exists.\nDo you want to replace it?");
+        EXPECT_TRUE(fixture.prompts->failures.isEmpty());
+        EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files), QStringList{"tags" + extension});
+    }
+}
+
+// No export writes through a symbolic link at the chosen path, whether the link points at a
+// file or at nothing: the refusal is shown once, nothing is asked, and the link and what it
+// points at stay as they were. The writers refuse a link on their own too (one that appears
+// after the export looked).
+TEST(TagExport, NothingIsWrittenThroughASymbolicLink)
+{
+    const QByteArray targetBytes("the file the link points at");
+    for (const Format format : {Format::Text, Format::Workbook, Format::Csv}) {
+        const QString extension = tagexport::formats()[static_cast<std::size_t>(format)].extension;
+        for (const bool dangling : {false, true}) {
+            SCOPED_TRACE(extension.toStdString() + (dangling ? ", dangling link" : ", link"));
+            ExportFixture fixture;
+            fixture.list.addRecords(threeTags, noon);
+            QTemporaryDir folder;
+            const QString target = folder.filePath(QStringLiteral("target"));
+            if (!dangling) {
+                QFile file(target);
+                ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+                file.write(targetBytes);
+            }
+            const QString chosen = folder.filePath(QStringLiteral("tags"));
+            const QString link = chosen + extension;
+            ASSERT_TRUE(QFile::link(target, link));
+
+            fixture.prompts->answer = ITagExportPrompts::Choice{chosen, static_cast<int>(format)};
+            fixture.exporter->run(fixture.list);
+            EXPECT_FALSE(fixture.exporter->isRunning());
+            ASSERT_EQ(fixture.prompts->failures.size(), 1);
+            EXPECT_TRUE(fixture.prompts->failures[0].startsWith(
+                fixture.window.text(1019) + "|" + fixture.window.text(1022) + "\n" + link + "\n"));
+            EXPECT_TRUE(fixture.prompts->failures[0].contains("symbolic link"));
+            EXPECT_TRUE(fixture.prompts->confirmations.isEmpty());
+
+            const QString reason =
+                tagexport::write(format, link, {}, tagexport::snapshot(fixture.list));
+            EXPECT_TRUE(reason.contains("symbolic link")) << reason.toStdString();
+
+            EXPECT_EQ(QFileInfo(link).symLinkTarget(), target);
+            if (dangling)
+                EXPECT_FALSE(QFileInfo::exists(target));
+            else
+                EXPECT_EQ(readAll(target), targetBytes);
+            EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files | QDir::System).size(),
+                      dangling ? 1 : 2);
+        }
+    }
 }
 
 // Each tag page's export button writes that page's own list.
