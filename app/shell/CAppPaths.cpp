@@ -22,6 +22,17 @@ bool isWritableFolder(const QString &folder)
     return QDir().mkpath(folder) && QFileInfo(folder).isWritable();
 }
 
+// folder/relativePath of the first folder that holds it, or empty.
+QString firstExisting(const QStringList &folders, const QString &relativePath)
+{
+    for (const QString &folder : folders) {
+        const QString candidate = folder + u'/' + relativePath;
+        if (QFileInfo::exists(candidate))
+            return candidate;
+    }
+    return QString();
+}
+
 } // namespace
 
 QString CAppPaths::xdgConfigFolder()
@@ -69,14 +80,20 @@ CDataFiles CDataFiles::forRunningProgram()
                       QStringLiteral(TAGBENCH_INSTALLED_DATA_DIR));
 }
 
+QStringList CDataFiles::lookupFolders() const
+{
+    // The working directory is queried at each use, as the program may change it.
+    return { QDir::currentPath(), m_executableDirectory, m_installedDataDirectory };
+}
+
 QString CDataFiles::locate(const QString &relativePath) const
 {
-    const QString inWorkingDirectory = CMyFunc::makePath(relativePath);
-    for (const QString &candidate :
-         {inWorkingDirectory, m_executableDirectory + u'/' + relativePath,
-          m_installedDataDirectory + u'/' + relativePath}) {
-        if (QFileInfo::exists(candidate))
-            return candidate;
-    }
-    return inWorkingDirectory;
+    if (const QString found = firstExisting(lookupFolders(), relativePath); !found.isEmpty())
+        return found;
+    return CMyFunc::makePath(relativePath);
+}
+
+QString CDataFiles::locateBesideProgram(const QString &relativePath) const
+{
+    return firstExisting({ m_executableDirectory, m_installedDataDirectory }, relativePath);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 // Where the program keeps its files. The configuration and the Log folder live in the program
 // directory (the executable's folder, or the --config-dir folder). When that folder is not
@@ -40,7 +41,14 @@ public:
     // (so callers can still name the place where the file was expected).
     QString locate(const QString &relativePath) const;
 
+    // A program file shipped with this one (the network scan tool): next to the executable,
+    // then in the installed data folder; empty when neither holds it. Never the working
+    // directory, which someone else may be able to write.
+    QString locateBesideProgram(const QString &relativePath) const;
+
 private:
+    QStringList lookupFolders() const;
+
     QString m_executableDirectory;
     QString m_installedDataDirectory;
 };

@@ -4,6 +4,9 @@
 #include <QDir>
 #include <QTemporaryDir>
 
+#include <ostream>
+#include <utility>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -52,7 +55,9 @@ protected:
     void SetUp() override
     {
         m_previous = QDir::currentPath();
-        for (const char *folder : {"work/skin", "exe/skin", "exe/Language", "share/Language", "share/logo"})
+        for (const char *folder : {"work/skin", "work/Language", "work/Seeker", "exe/skin",
+                                   "exe/Language", "exe/Seeker", "share/Language", "share/logo",
+                                   "share/Seeker"})
             QDir(m_base.path()).mkpath(QString::fromLatin1(folder));
         QDir::setCurrent(m_base.filePath(QStringLiteral("work")));
     }
@@ -84,5 +89,49 @@ TEST_F(DataFilesTest, MissingEverywhereNamesTheWorkingDirectoryPath)
     EXPECT_EQ(files.locate(QStringLiteral("skin/none.skin")),
               QDir::currentPath() + QStringLiteral("/skin/none.skin"));
 }
+
+// Where the network scan tool is taken from, by the folders that hold one.
+struct ProgramFileCase
+{
+    const char *name;
+    bool inWorkingDirectory;
+    bool besideExecutable;
+    bool inInstalledData;
+    const char *expected;  // relative to the temporary folder; empty: not found
+};
+
+void PrintTo(const ProgramFileCase &c, std::ostream *out)
+{
+    *out << c.name;
+}
+
+class ProgramFileTest : public DataFilesTest,
+                        public ::testing::WithParamInterface<ProgramFileCase>
+{
+};
+
+TEST_P(ProgramFileTest, ComesFromBesideTheProgramNeverFromTheWorkingDirectory)
+{
+    const ProgramFileCase &c = GetParam();
+    const std::pair<bool, const char *> places[] = {{c.inWorkingDirectory, "work/Seeker/Locator"},
+                                                    {c.besideExecutable, "exe/Seeker/Locator"},
+                                                    {c.inInstalledData, "share/Seeker/Locator"}};
+    for (const auto &[present, path] : places) {
+        if (present)
+            writeFile(at(path), "#!/bin/sh\n");
+    }
+    const CDataFiles files(at("exe"), at("share"));
+    const QString expected = *c.expected ? at(c.expected) : QString();
+    EXPECT_EQ(files.locateBesideProgram(QStringLiteral("Seeker/Locator")), expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Places, ProgramFileTest,
+    ::testing::Values(ProgramFileCase{"workingDirectoryOnly", true, false, false, ""},
+                      ProgramFileCase{"besideExecutable", true, true, false, "exe/Seeker/Locator"},
+                      ProgramFileCase{"installedData", true, false, true, "share/Seeker/Locator"},
+                      ProgramFileCase{"executableFirst", false, true, true, "exe/Seeker/Locator"},
+                      ProgramFileCase{"nowhere", false, false, false, ""}),
+    [](const ::testing::TestParamInfo<ProgramFileCase> &info) { return info.param.name; });
 
 } // namespace

@@ -106,6 +106,21 @@ TEST_F(StartupTest, LanguagePositionOutOfRangeStillHasCaptions)
     EXPECT_EQ(window.languageList()->currentIndex(), -1);
 }
 
+TEST_F(StartupTest, NetworkScanToolIsTakenFromBesideTheProgramOnly)
+{
+    QTemporaryDir program;
+    const QString tool = QStringLiteral("Seeker/Locator");
+    for (const QString &folder : {m_workingDirectory.path(), program.path()})
+        QDir(folder).mkpath(QStringLiteral("Seeker"));
+    writeFile(m_workingDirectory.filePath(tool), "#!/bin/sh\n");
+    const CDataFiles dataFiles(program.path(), program.filePath(QStringLiteral("share")));
+    CTagDeskDlg window(paths(), dataFiles, CPageFactory());
+    EXPECT_TRUE(window.networkScanToolPath().isEmpty()) << "never the working directory's file";
+
+    writeFile(program.filePath(tool), "#!/bin/sh\n");
+    EXPECT_EQ(window.networkScanToolPath(), program.filePath(tool));
+}
+
 TEST_F(StartupTest, MissingDataFilesLeaveAUsableWindow)
 {
     const QString nowhere = m_workingDirectory.filePath(QStringLiteral("nowhere"));
