@@ -93,6 +93,26 @@ QString CDataFiles::locate(const QString &relativePath) const
     return CMyFunc::makePath(relativePath);
 }
 
+bool CDataFiles::exists(const QString &relativePath) const
+{
+    return !firstExisting(lookupFolders(), relativePath).isEmpty();
+}
+
+QStringList CDataFiles::baseNames(const QString &relativeFolder, const QString &suffix) const
+{
+    QStringList names;
+    for (const QString &folder : lookupFolders()) {
+        const QStringList files = QDir(folder + u'/' + relativeFolder)
+                                      .entryList({ u'*' + suffix }, QDir::Files, QDir::Name);
+        for (const QString &file : files) {
+            const QString name = file.chopped(suffix.size());
+            if (!names.contains(name))
+                names.append(name);
+        }
+    }
+    return names;
+}
+
 QString CDataFiles::locateBesideProgram(const QString &relativePath) const
 {
     return firstExisting({ m_executableDirectory, m_installedDataDirectory }, relativePath);

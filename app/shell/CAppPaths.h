@@ -40,6 +40,11 @@ public:
     // Full path of the first existing file; when none exists, the working-directory path
     // (so callers can still name the place where the file was expected).
     QString locate(const QString &relativePath) const;
+    // Whether locate() finds the file somewhere.
+    bool exists(const QString &relativePath) const;
+    // Base names of the files "<relativeFolder>/*<suffix>" in the lookup order of locate():
+    // folder by folder, each sorted by name, every name once.
+    QStringList baseNames(const QString &relativeFolder, const QString &suffix) const;
 
     // A program file shipped with this one (the network scan tool): next to the executable,
     // then in the installed data folder; empty when neither holds it. Never the working

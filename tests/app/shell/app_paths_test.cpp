@@ -90,6 +90,21 @@ TEST_F(DataFilesTest, MissingEverywhereNamesTheWorkingDirectoryPath)
               QDir::currentPath() + QStringLiteral("/skin/none.skin"));
 }
 
+TEST_F(DataFilesTest, ListsBaseNamesInLookupOrderOnce)
+{
+    writeFile(at("work/Language/Klingon.ini"), "w");
+    writeFile(at("work/Language/notes.txt"), "w");
+    writeFile(at("exe/Language/English.ini"), "e");
+    writeFile(at("exe/Language/Chinese.ini"), "e");
+    writeFile(at("share/Language/English.ini"), "s");
+    writeFile(at("share/Language/Deutsch.ini"), "s");
+    const CDataFiles files(at("exe"), at("share"));
+    EXPECT_EQ(files.baseNames(QStringLiteral("Language"), QStringLiteral(".ini")),
+              (QStringList{"Klingon", "Chinese", "English", "Deutsch"}));
+    EXPECT_TRUE(files.exists(QStringLiteral("Language/Deutsch.ini")));
+    EXPECT_FALSE(files.exists(QStringLiteral("Language/Elvish.ini")));
+}
+
 // Where the network scan tool is taken from, by the folders that hold one.
 struct ProgramFileCase
 {
