@@ -48,24 +48,43 @@ QString CAppPaths::xdgLogFolder()
 
 CAppPaths CAppPaths::forProgramDirectory(const QString &programDirectory)
 {
-    CAppPaths paths;
     const QString folder = QDir::cleanPath(QDir(programDirectory).absolutePath());
-    if (isWritableFolder(folder)) {
-        paths.m_configDirectory = folder;
-        paths.m_logFolder = folder + QStringLiteral("/Log");
-    } else {
-        paths.m_configDirectory = xdgConfigFolder();
-        QDir().mkpath(paths.m_configDirectory);
-        paths.m_logFolder = xdgLogFolder();
-    }
+    if (!isWritableFolder(folder))
+        return forXdgFolders();
+    CAppPaths paths;
+    paths.m_configDirectory = folder;
+    paths.m_logFolder = folder + QStringLiteral("/Log");
     return paths;
+}
+
+CAppPaths CAppPaths::forXdgFolders()
+{
+    CAppPaths paths;
+    paths.m_configDirectory = xdgConfigFolder();
+    QDir().mkpath(paths.m_configDirectory);
+    paths.m_logFolder = xdgLogFolder();
+    return paths;
+}
+
+bool CAppPaths::runsFromInstalledPrefix(const QString &executableDirectory,
+    const QString &installedBinDirectory, const QString &installedDataDirectory)
+{
+    // Canonical paths: /bin/tagbench on a merged-/usr system is the program in /usr/bin.
+    const QString executableFolder = QFileInfo(executableDirectory).canonicalFilePath();
+    return !executableFolder.isEmpty()
+        && executableFolder == QFileInfo(installedBinDirectory).canonicalFilePath()
+        && QFileInfo(installedDataDirectory).isDir();
 }
 
 CAppPaths CAppPaths::forRunningProgram(const QString &configDirOverride)
 {
-    return forProgramDirectory(configDirOverride.isEmpty()
-                                   ? QCoreApplication::applicationDirPath()
-                                   : configDirOverride);
+    if (!configDirOverride.isEmpty())
+        return forProgramDirectory(configDirOverride);
+    const QString executableFolder = QCoreApplication::applicationDirPath();
+    if (runsFromInstalledPrefix(executableFolder, QStringLiteral(TAGBENCH_INSTALLED_BIN_DIR),
+            QStringLiteral(TAGBENCH_INSTALLED_DATA_DIR)))
+        return forXdgFolders();
+    return forProgramDirectory(executableFolder);
 }
 
 CDataFiles::CDataFiles(QString executableDirectory, QString installedDataDirectory)

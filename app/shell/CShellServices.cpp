@@ -2,8 +2,17 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QLoggingCategory>
 
 #include <algorithm>
+
+namespace {
+
+// Where the program found and keeps its files, for packagers and support:
+// QT_LOGGING_RULES="tagbench.startup.info=true" prints it on standard error.
+Q_LOGGING_CATEGORY(startupLog, "tagbench.startup", QtWarningMsg)
+
+} // namespace
 
 CShellServices::CShellServices(const CAppPaths &paths, const CDataFiles &dataFiles)
     : m_paths(paths)
@@ -11,6 +20,8 @@ CShellServices::CShellServices(const CAppPaths &paths, const CDataFiles &dataFil
     , m_config(paths.configDirectory())
     , m_logFile(paths.logFolder())
 {
+    qCInfo(startupLog, "configuration %s, logs in %s", qUtf8Printable(m_config.filePath()),
+        qUtf8Printable(paths.logFolder()));
 }
 
 void CShellServices::loadConfiguration()
@@ -28,7 +39,11 @@ int CShellServices::loadLanguage()
     QString name = m_config.currentLanguageName();
     if (!languageFileExists(name))
         name = fallbackLanguage();
-    return m_language.load(m_dataFiles.locate(CLanguageStore::relativeFilePath(name)));
+    const int textCount
+        = m_language.load(m_dataFiles.locate(CLanguageStore::relativeFilePath(name)));
+    qCInfo(
+        startupLog, "language file %s: %d texts", qUtf8Printable(m_language.filePath()), textCount);
+    return textCount;
 }
 
 QString CShellServices::fallbackLanguage()

@@ -2,6 +2,7 @@
 #include "test_files.h"
 
 #include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 
 #include <ostream>
@@ -48,6 +49,57 @@ TEST(CAppPaths, RelativeXdgValuesAreIgnored)
     EXPECT_EQ(CAppPaths::xdgConfigFolder(), QDir::homePath() + QStringLiteral("/.config/tagbench"));
     qputenv("XDG_CONFIG_HOME", saved);
 }
+
+// Folders of a fake prefix and a build tree, named relative to a temporary folder.
+struct InstalledPrefixCase
+{
+    const char *name;
+    const char *executableDirectory;
+    const char *binDirectory;
+    const char *dataDirectory;
+    bool installed;
+};
+
+void PrintTo(const InstalledPrefixCase &c, std::ostream *out)
+{
+    *out << c.name;
+}
+
+class InstalledPrefixTest : public ::testing::TestWithParam<InstalledPrefixCase>
+{
+};
+
+TEST_P(InstalledPrefixTest, DecidesFromTheExecutableFolderAndTheDataFolder)
+{
+    QTemporaryDir base;
+    const QDir root(base.path());
+    for (const char *folder : {"usr/bin", "usr/share/tagbench", "build/bin", "bare/bin"})
+        root.mkpath(QString::fromLatin1(folder));
+    // A merged-/usr system: /bin is a link to /usr/bin.
+    QFile::link(root.filePath(QStringLiteral("usr/bin")), root.filePath(QStringLiteral("bin")));
+    const auto at = [&](const char *relative) {
+        return root.filePath(QString::fromLatin1(relative));
+    };
+
+    const InstalledPrefixCase &c = GetParam();
+    EXPECT_EQ(CAppPaths::runsFromInstalledPrefix(at(c.executableDirectory), at(c.binDirectory),
+                                                 at(c.dataDirectory)),
+              c.installed);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Paths, InstalledPrefixTest,
+    ::testing::Values(
+        InstalledPrefixCase{"installed", "usr/bin", "usr/bin", "usr/share/tagbench", true},
+        InstalledPrefixCase{"throughLink", "bin", "usr/bin", "usr/share/tagbench", true},
+        InstalledPrefixCase{"unnormalised", "usr/bin/", "usr/share/../bin", "usr/share/tagbench",
+                            true},
+        InstalledPrefixCase{"buildFolder", "build/bin", "usr/bin", "usr/share/tagbench", false},
+        InstalledPrefixCase{"noDataFolder", "bare/bin", "bare/bin", "bare/share/tagbench", false},
+        InstalledPrefixCase{"prefixNotThere", "build/bin", "none/bin", "none/share/tagbench",
+                            false},
+        InstalledPrefixCase{"neitherThere", "gone/bin", "none/bin", "usr/share/tagbench", false}),
+    [](const ::testing::TestParamInfo<InstalledPrefixCase> &info) { return info.param.name; });
 
 class DataFilesTest : public ::testing::Test
 {
