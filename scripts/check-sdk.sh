@@ -4,7 +4,10 @@
 # it with find_package(TagBench) and with pkg-config, runs both builds and the Python
 # example against tagbench-sim over TCP, the HID tunnel and a pseudo-terminal, validates
 # the desktop entry and the AppStream metainfo, and packs a Debian package whose contents
-# must hold the libraries, headers, programs, data, desktop entry and udev rule.
+# must hold the libraries, headers, programs, data, desktop entry and udev rule. As root (or
+# with password-less sudo), it then installs the package with apt, starts the installed
+# program from an empty folder and checks that it finds its data and writes nothing under the
+# prefix, and removes the package again.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=$(realpath "${1:-build}")
@@ -12,8 +15,25 @@ build=$(realpath "${1:-build}")
 
 work=$(mktemp -d)
 sim_pid=
+app_pid=
+package_installed=0
+marker=
+prefix_bin=
+as_root=()
+stop() {  # pid: ends a process this script started
+  kill "$1" 2>/dev/null || true; wait "$1" 2>/dev/null || true
+}
 cleanup() {
-  if [ -n "$sim_pid" ]; then kill "$sim_pid" 2>/dev/null || true; wait "$sim_pid" 2>/dev/null || true; fi
+  if [ -n "$sim_pid" ]; then stop "$sim_pid"; fi
+  if [ -n "$app_pid" ]; then stop "$app_pid"; fi
+  if [ "$package_installed" = 1 ]; then
+    "${as_root[@]}" apt-get purge -y tagbench >"$work/remove.log" 2>&1 \
+      || { cat "$work/remove.log" >&2; echo "check-sdk: could not remove tagbench" >&2; }
+  fi
+  if [ -n "$marker" ]; then  # what a faulty installed program leaves beside itself
+    "${as_root[@]}" find "$prefix_bin" -maxdepth 1 \( -name SystemConfig.ini -o -name Log \) \
+      -newer "$marker" -exec rm -rf {} + 2>/dev/null || true
+  fi
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -113,4 +133,62 @@ depends=$(dpkg-deb --field "$deb" Depends)
 if [ "$app" = 1 ]; then
   [[ $depends == *libqt6widgets6* ]] || fail "package does not depend on Qt: $depends"
 fi
-echo "check-sdk: all good ($(basename "$deb"))"
+
+# The installed program: configuration and logs go to the XDG folders, whoever runs it (root
+# included), its data is found under the prefix, and nothing is written into the prefix or
+# the working folder.
+installed_run=skipped
+if [ "$app" = 1 ]; then
+  if [ "$(id -u)" != 0 ]; then sudo -n true 2>/dev/null && as_root=(sudo -n); fi
+  if [ "$(id -u)" != 0 ] && [ ${#as_root[@]} = 0 ]; then
+    echo "-- installed program: skipped (needs root or password-less sudo)"
+  elif dpkg-query -W -f='${Status}' tagbench 2>/dev/null | grep -q 'ok installed'; then
+    echo "-- installed program: skipped (a tagbench package is installed on this system)"
+  else
+    echo "-- installed program (apt install, start from an empty folder, apt remove)"
+    # One install-run-remove at a time on this machine.
+    lock_file=/tmp/tagbench-check-sdk.lock
+    [ -e "$lock_file" ] || : >"$lock_file"
+    exec {lock_fd}<"$lock_file"
+    flock -w 1200 "$lock_fd" || fail "another check-sdk holds the package lock"
+    package_installed=1
+    "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends \
+      -o DPkg::Lock::Timeout=600 "$deb" >"$work/install.log" 2>&1 \
+      || { cat "$work/install.log" >&2; fail "apt-get install $deb"; }
+    prefix_bin=${pkg_prefix%/}/bin
+    program=$prefix_bin/tagbench
+    [ -x "$program" ] || fail "not installed: $program"
+    home=$work/home
+    mkdir -p "$home" "$work/empty" "$work/runtime"
+    chmod 700 "$work/runtime"
+    touch "$work/installed.marker"
+    marker=$work/installed.marker
+    (cd "$work/empty" && exec env HOME="$home" XDG_CONFIG_HOME="$home/config" \
+       XDG_STATE_HOME="$home/state" XDG_RUNTIME_DIR="$work/runtime" QT_QPA_PLATFORM=offscreen \
+       QT_LOGGING_RULES="tagbench.startup.info=true" "$program" --demo \
+       >"$work/app.out" 2>"$work/app.err") &
+    app_pid=$!
+    # The language line comes once the configuration and the log folder are in place.
+    language_line="language file ${pkg_prefix%/}/share/tagbench/Language/[A-Za-z]*\.ini: [1-9][0-9]* texts"
+    for _ in $(seq 600); do  # up to 60 s on a loaded machine
+      grep -q "$language_line" "$work/app.err" && break
+      kill -0 "$app_pid" 2>/dev/null || { cat "$work/app.err" >&2; fail "$program ended"; }
+      sleep 0.1
+    done
+    stop "$app_pid"; app_pid=
+    written=$(find "${pkg_prefix%/}" -xdev -newer "$marker" 2>/dev/null | head -n 20)
+    [ -z "$written" ] || fail "the installed program wrote under ${pkg_prefix%/}: $written"
+    [ -z "$(ls -A "$work/empty")" ] || fail "wrote into its working folder: $(ls -A "$work/empty")"
+    grep -q "$language_line" "$work/app.err" \
+      || { cat "$work/app.err" >&2; fail "the installed program found no language file"; }
+    [ -f "$home/config/tagbench/SystemConfig.ini" ] || fail "no SystemConfig.ini in \$XDG_CONFIG_HOME"
+    [ -d "$home/state/tagbench/Log" ] || fail "no log folder in \$XDG_STATE_HOME"
+    "${as_root[@]}" apt-get purge -y tagbench >"$work/remove.log" 2>&1 \
+      || { cat "$work/remove.log" >&2; fail "apt-get purge tagbench"; }
+    package_installed=0
+    flock -u "$lock_fd"
+    installed_run=ok
+    echo "   installed program: ok"
+  fi
+fi
+echo "check-sdk: all good ($(basename "$deb"), installed program: $installed_run)"

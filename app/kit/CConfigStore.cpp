@@ -175,6 +175,13 @@ QStringList CConfigStore::languageNames() const
     return firstSlots(m_languageNames, m_languageCount);
 }
 
+void CConfigStore::useLanguageNames(const QStringList &names)
+{
+    m_languageCount = static_cast<int>(std::min<qsizetype>(names.size(), listCapacity));
+    for (int slot = 0; slot < listCapacity; ++slot)
+        m_languageNames[slot] = slot < m_languageCount ? names[slot] : QString();
+}
+
 QStringList CConfigStore::frequencyPresets() const
 {
     return firstSlots(m_frequencyPresets, m_frequencyPresetCount);

@@ -67,6 +67,9 @@ public:
     QString currentLanguageName() const;
 
     QStringList languageNames() const;
+    // Lists these names (at most listCapacity) instead of the configured ones, in memory only:
+    // the file keeps its keys, and the language position indexes the new list.
+    void useLanguageNames(const QStringList &names);
     QStringList frequencyPresets() const;
     QStringList protocols() const;
     int languageCount() const { return m_languageCount; }

@@ -54,5 +54,5 @@ QString CLanguageStore::format(int key, const QString &argument) const
 
 QString CLanguageStore::relativeFilePath(const QString &languageName)
 {
-    return QStringLiteral("Language/") + languageName + QStringLiteral(".ini");
+    return folder + u'/' + languageName + fileSuffix;
 }

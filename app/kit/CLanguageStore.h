@@ -30,6 +30,9 @@ public:
     // '%' sequence stays as it is.
     QString format(int key, const QString &argument) const;
 
+    // Language files are "<folder>/<language name><suffix>" among the data files.
+    static inline const QString folder = QStringLiteral("Language");
+    static inline const QString fileSuffix = QStringLiteral(".ini");
     // Relative path of a language file: "Language/<name>.ini".
     static QString relativeFilePath(const QString &languageName);
 

@@ -2,6 +2,17 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QLoggingCategory>
+
+#include <algorithm>
+
+namespace {
+
+// Where the program found and keeps its files, for packagers and support:
+// QT_LOGGING_RULES="tagbench.startup.info=true" prints it on standard error.
+Q_LOGGING_CATEGORY(startupLog, "tagbench.startup", QtWarningMsg)
+
+} // namespace
 
 CShellServices::CShellServices(const CAppPaths &paths, const CDataFiles &dataFiles)
     : m_paths(paths)
@@ -9,6 +20,8 @@ CShellServices::CShellServices(const CAppPaths &paths, const CDataFiles &dataFil
     , m_config(paths.configDirectory())
     , m_logFile(paths.logFolder())
 {
+    qCInfo(startupLog, "configuration %s, logs in %s", qUtf8Printable(m_config.filePath()),
+        qUtf8Printable(paths.logFolder()));
 }
 
 void CShellServices::loadConfiguration()
@@ -16,10 +29,38 @@ void CShellServices::loadConfiguration()
     m_config.load();
 }
 
+bool CShellServices::languageFileExists(const QString &languageName) const
+{
+    return m_dataFiles.exists(CLanguageStore::relativeFilePath(languageName));
+}
+
 int CShellServices::loadLanguage()
 {
-    const QString relativePath = CLanguageStore::relativeFilePath(m_config.currentLanguageName());
-    return m_language.load(m_dataFiles.locate(relativePath));
+    QString name = m_config.currentLanguageName();
+    if (!languageFileExists(name))
+        name = fallbackLanguage();
+    const int textCount
+        = m_language.load(m_dataFiles.locate(CLanguageStore::relativeFilePath(name)));
+    qCInfo(
+        startupLog, "language file %s: %d texts", qUtf8Printable(m_language.filePath()), textCount);
+    return textCount;
+}
+
+QString CShellServices::fallbackLanguage()
+{
+    // Captions are never left empty while a language file can be found.
+    const QStringList listed = m_config.languageNames();
+    const auto withFile = std::ranges::find_if(
+        listed, [this](const QString &name) { return languageFileExists(name); });
+    if (withFile != listed.end())
+        return *withFile;
+    // The list names no existing file (its keys missing, its files gone): the language files
+    // found take its place.
+    const QStringList found
+        = m_dataFiles.baseNames(CLanguageStore::folder, CLanguageStore::fileSuffix);
+    if (!found.isEmpty())
+        m_config.useLanguageNames(found);
+    return m_config.currentLanguageName();
 }
 
 bool CShellServices::attachSkin()

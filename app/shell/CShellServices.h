@@ -27,7 +27,10 @@ public:
     QString text(int key) const { return m_language.text(key); }
 
     void loadConfiguration();
-    // Loads the language file of the configured language; returns the number of texts.
+    // Loads the language file of the configured language; returns the number of texts. When
+    // its file is missing, the first listed language that has one; when the list names no
+    // existing file, the language files found are listed instead (the position then indexes
+    // them), so the captions are never empty while a language file can be found.
     int loadLanguage();
     // Applies the configured skin (a Qt style sheet) to the application; a missing or
     // unreadable file leaves the default style. Returns whether a skin was applied.
@@ -36,6 +39,10 @@ public:
     const QString &skinPath() const { return m_skinPath; }
 
 private:
+    bool languageFileExists(const QString &languageName) const;
+    // The language to load when the configured one has no file.
+    QString fallbackLanguage();
+
     CAppPaths m_paths;
     CDataFiles m_dataFiles;
     CConfigStore m_config;

@@ -431,9 +431,14 @@ void CTagDeskDlg::scanPorts()
 void CTagDeskDlg::scanNetwork()
 {
     // The scan tool is an optional companion program; whether it started is not reported.
-    const QString tool = CMyFunc::makePath(networkScanTool);
-    if (QFileInfo(tool).isExecutable())
+    const QString tool = networkScanToolPath();
+    if (!tool.isEmpty() && QFileInfo(tool).isExecutable())
         QProcess::startDetached(tool, {});
+}
+
+QString CTagDeskDlg::networkScanToolPath() const
+{
+    return m_services.dataFiles().locateBesideProgram(networkScanTool);
 }
 
 QStringList CTagDeskDlg::languageNames() const

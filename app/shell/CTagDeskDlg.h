@@ -65,6 +65,9 @@ public:
     void relayRelease();
     void scanPorts();
     void scanNetwork();
+    // The network scan tool that scanNetwork() starts: beside the program, never in the
+    // working directory; empty when there is none.
+    QString networkScanToolPath() const;
     // Whether an Open or Close is still on its way.
     bool connectionPending() const { return m_connectionPending; }
 

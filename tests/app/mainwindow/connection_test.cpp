@@ -274,24 +274,26 @@ TEST_F(MainWindowTest, PortScanRefillsTheUsbList)
     EXPECT_EQ(child<QComboBox>("usbList")->currentIndex(), 0);
 }
 
-TEST_F(MainWindowTest, NetworkScanStartsTheScanToolOfTheWorkingDirectory)
+TEST_F(MainWindowTest, NetworkScanStartsTheToolBesideTheProgramOnly)
 {
-    createWindow();
+    // Both folders hold a scan tool that leaves a mark next to itself; only one is started.
+    QTemporaryDir program;
+    for (const QString &folder : {program.path(), configDir_.path()}) {
+        ASSERT_TRUE(QDir(folder).mkdir(QStringLiteral("Seeker")));
+        QFile script(folder + QStringLiteral("/Seeker/Locator"));
+        ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+        script.write("#!/bin/sh\ntouch \"$(dirname \"$0\")/started\"\n");
+        script.close();
+        script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+    createWindow(program.path());
     const QString previous = QDir::currentPath();
-    ASSERT_TRUE(QDir(configDir_.path()).mkdir(QStringLiteral("Seeker")));
-    const QString tool = configDir_.filePath(QStringLiteral("Seeker/Locator"));
-    QFile script(tool);
-    ASSERT_TRUE(script.open(QIODevice::WriteOnly));
-    script.write("#!/bin/sh\ntouch \"$(dirname \"$0\")/started\"\n");
-    script.close();
-    script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-
     QDir::setCurrent(configDir_.path());
     child<QPushButton>("networkScanButton")->click();
     QDir::setCurrent(previous);
-    EXPECT_TRUE(waitUntil([&] {
-        return QFile::exists(configDir_.filePath(QStringLiteral("Seeker/started")));
-    }));
+    EXPECT_TRUE(waitUntil(
+        [&] { return QFile::exists(program.filePath(QStringLiteral("Seeker/started"))); }));
+    EXPECT_FALSE(QFile::exists(configDir_.filePath(QStringLiteral("Seeker/started"))));
 }
 
 TEST_F(MainWindowTest, NetworkScanWithoutTheToolDoesNothing)

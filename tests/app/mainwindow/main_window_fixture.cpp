@@ -58,11 +58,12 @@ void MainWindowTest::TearDown()
     window_.reset();
 }
 
-void MainWindowTest::createWindow()
+void MainWindowTest::createWindow(const QString &programDirectory)
 {
     const QString dataDir = QStringLiteral(TAGBENCH_SHIPPED_DATA_DIR);
+    const CDataFiles dataFiles(programDirectory.isEmpty() ? dataDir : programDirectory, dataDir);
     window_ = std::make_unique<CTagDeskDlg>(CAppPaths::forProgramDirectory(configDir_.path()),
-                                            CDataFiles(dataDir, dataDir), countingPages());
+                                            dataFiles, countingPages());
 }
 
 std::unique_ptr<readersim::VirtualReader> MainWindowTest::makeReader(const std::string &family)

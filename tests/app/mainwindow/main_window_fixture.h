@@ -57,8 +57,10 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
-    // Constructs the window (after the test has set up its environment, e.g. QNHID_SIM).
-    void createWindow();
+    // Constructs the window (after the test has set up its environment, e.g. QNHID_SIM). The
+    // program's folder is programDirectory, or the shipped data folder when empty; data files
+    // not found there come from the shipped data folder as the installed ones.
+    void createWindow(const QString &programDirectory = QString());
     // A virtual reader of this family ("fir", "alder", "0x11", ...).
     static std::unique_ptr<readersim::VirtualReader> makeReader(const std::string &family);
 

@@ -123,6 +123,25 @@ TEST_F(ConfigStoreTest, LanguagePositionOutOfRangeFallsBackToTheFirstLanguage)
     EXPECT_EQ(config.currentLanguageName(), QStringLiteral("English"));
 }
 
+TEST_F(ConfigStoreTest, LanguageNamesFoundReplaceTheListInMemoryOnly)
+{
+    const QByteArray content("[SystemConfig]\nLanguageSelect=1\n");
+    writeConfig(content);
+    CConfigStore config(m_folder.path());
+    config.load();
+    QStringList found;
+    for (int number = 1; number <= 60; ++number)
+        found.append(QStringLiteral("L%1").arg(number));
+    config.useLanguageNames(found);
+    EXPECT_EQ(config.languageCount(), 48);
+    EXPECT_EQ(config.languageNames(), found.first(48));
+    EXPECT_EQ(config.currentLanguageName(), QStringLiteral("L2")) << "the position indexes them";
+    config.useLanguageNames({QStringLiteral("Only")});
+    EXPECT_EQ(config.languageNames(), QStringList{QStringLiteral("Only")});
+    EXPECT_EQ(config.currentLanguageName(), QStringLiteral("Only"));
+    EXPECT_EQ(readFile(filePath()), content);
+}
+
 TEST_F(ConfigStoreTest, SettersWriteAtOnceAndKeepTheRestOfTheFile)
 {
     CConfigStore config(m_folder.path());

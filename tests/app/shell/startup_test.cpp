@@ -14,6 +14,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 namespace {
 
 const QString shippedData = QStringLiteral(TAGBENCH_SHIPPED_DATA_DIR);
@@ -85,25 +87,95 @@ TEST_F(StartupTest, FirstStartComesUpInChineseWithTheDefaultSkin)
               QString::fromUtf8(readFile(shippedData + QStringLiteral("/skin/red.skin"))));
 }
 
-TEST_F(StartupTest, ConfiguredLanguageGivesItsCaptions)
+TEST_F(StartupTest, MissingSkinKeepsTheDefaultStyle)
 {
-    writeConfig("[SystemConfig]\nLanguageSelect=1\nLanguageNum=2\nLanguage1=Chinese\n"
-                "Language2=English\nSkinFile=missing.skin\n");
+    writeConfig("[SystemConfig]\nLanguageNum=1\nLanguage1=English\nSkinFile=missing.skin\n");
     CTagDeskDlg window(paths(), dataNextToExecutable(), CPageFactory());
-    const CLanguageStore english = shippedLanguage(QStringLiteral("English"));
-    EXPECT_EQ(window.windowTitle(), english.text(1000) + QStringLiteral(" 2.9"));
-    EXPECT_EQ(tabsOf(window)->tabText(0), english.text(1001));
-    EXPECT_EQ(window.languageList()->currentIndex(), 1);
-    EXPECT_TRUE(qApp->styleSheet().isEmpty()) << "a missing skin keeps the default style";
+    EXPECT_TRUE(qApp->styleSheet().isEmpty());
 }
 
-TEST_F(StartupTest, LanguagePositionOutOfRangeStillHasCaptions)
+// A configuration file as found at start-up, and the language list and captions it gives.
+struct LanguageConfigCase
 {
-    writeConfig("[SystemConfig]\nLanguageSelect=7\nLanguageNum=2\nLanguage1=English\n"
-                "Language2=Chinese\n");
+    const char *name;
+    const char *configuration; // below [SystemConfig]
+    QStringList listed;
+    int selected;
+    const char *captionLanguage;
+};
+
+void PrintTo(const LanguageConfigCase &c, std::ostream *out)
+{
+    *out << c.name;
+}
+
+class LanguageConfigTest : public StartupTest,
+                           public ::testing::WithParamInterface<LanguageConfigCase>
+{
+};
+
+TEST_P(LanguageConfigTest, WindowNeverGoesWithoutCaptions)
+{
+    const LanguageConfigCase &c = GetParam();
+    const QByteArray configuration = QByteArray("[SystemConfig]\n") + c.configuration;
+    writeConfig(configuration);
     CTagDeskDlg window(paths(), dataNextToExecutable(), CPageFactory());
-    EXPECT_EQ(tabsOf(window)->tabText(0), shippedLanguage(QStringLiteral("English")).text(1001));
-    EXPECT_EQ(window.languageList()->currentIndex(), -1);
+
+    QStringList listed;
+    for (int row = 0; row < window.languageList()->count(); ++row)
+        listed.append(window.languageList()->itemText(row));
+    EXPECT_EQ(listed, c.listed);
+    EXPECT_EQ(window.languageList()->currentIndex(), c.selected);
+    const CLanguageStore expected = shippedLanguage(QString::fromLatin1(c.captionLanguage));
+    EXPECT_FALSE(tabsOf(window)->tabText(0).isEmpty());
+    EXPECT_EQ(tabsOf(window)->tabText(0), expected.text(1001));
+    EXPECT_EQ(window.windowTitle(), expected.text(1000) + QStringLiteral(" 2.9"));
+    EXPECT_EQ(readFile(m_configDirectory.filePath(QStringLiteral("SystemConfig.ini"))),
+              configuration)
+        << "an existing file is never completed";
+}
+
+const QStringList shippedNames{QStringLiteral("Chinese"), QStringLiteral("English")};
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, LanguageConfigTest,
+    ::testing::Values(
+        // No list: the language files found are listed, and the position picks among them.
+        LanguageConfigCase{"onlyLanguageSelect", "LanguageSelect=1\n", shippedNames, 1, "English"},
+        LanguageConfigCase{"zeroLanguages", "LanguageNum=0\nLanguage1=English\n", shippedNames, 0,
+                           "Chinese"},
+        LanguageConfigCase{"listedFilesMissing",
+                           "LanguageSelect=0\nLanguageNum=2\n"
+                           "Language1=Klingon\nLanguage2=Elvish\n",
+                           shippedNames, 0, "Chinese"},
+        // A list with files: shown as configured.
+        LanguageConfigCase{"validList",
+                           "LanguageSelect=1\nLanguageNum=2\n"
+                           "Language1=Chinese\nLanguage2=English\n",
+                           shippedNames, 1, "English"},
+        LanguageConfigCase{"positionOutOfRange",
+                           "LanguageSelect=7\nLanguageNum=2\n"
+                           "Language1=English\nLanguage2=Chinese\n",
+                           {QStringLiteral("English"), QStringLiteral("Chinese")}, -1, "English"},
+        LanguageConfigCase{"selectedFileMissing",
+                           "LanguageSelect=1\nLanguageNum=2\n"
+                           "Language1=Chinese\nLanguage2=Klingon\n",
+                           {QStringLiteral("Chinese"), QStringLiteral("Klingon")}, 1, "Chinese"}),
+    [](const ::testing::TestParamInfo<LanguageConfigCase> &info) { return info.param.name; });
+
+TEST_F(StartupTest, NetworkScanToolIsTakenFromBesideTheProgramOnly)
+{
+    QTemporaryDir program;
+    const QString tool = QStringLiteral("Seeker/Locator");
+    for (const QString &folder : {m_workingDirectory.path(), program.path()})
+        QDir(folder).mkpath(QStringLiteral("Seeker"));
+    writeFile(m_workingDirectory.filePath(tool), "#!/bin/sh\n");
+    const CDataFiles dataFiles(program.path(), program.filePath(QStringLiteral("share")));
+    CTagDeskDlg window(paths(), dataFiles, CPageFactory());
+    EXPECT_TRUE(window.networkScanToolPath().isEmpty()) << "never the working directory's file";
+
+    writeFile(program.filePath(tool), "#!/bin/sh\n");
+    EXPECT_EQ(window.networkScanToolPath(), program.filePath(tool));
 }
 
 TEST_F(StartupTest, MissingDataFilesLeaveAUsableWindow)
