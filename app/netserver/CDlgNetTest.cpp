@@ -20,6 +20,7 @@
 #include <QRegularExpressionValidator>
 #include <QSplitter>
 #include <QTime>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace {
@@ -35,6 +36,9 @@ const QString firstColumnTitle = QStringLiteral("   ");
 // What a queued event costs besides its bytes, so that a storm of connection events counts
 // against the queue's bound too.
 constexpr qint64 eventOverhead = 64;
+// Rows come in at most this often (ms): under a flood the window then sleeps between
+// batches, and the system gives it the processor at once when it has something to do.
+constexpr qint64 drainInterval = 50;
 
 QString now()
 {
@@ -281,7 +285,7 @@ void CDlgNetTest::queueEvent(Event event)
         m_drainQueued = true;
     }
     if (queueDrain)
-        QMetaObject::invokeMethod(this, &CDlgNetTest::drainEvents, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(this, &CDlgNetTest::scheduleDrain, Qt::QueuedConnection);
 }
 
 CDlgNetTest::PendingEvents CDlgNetTest::takePending()
@@ -295,8 +299,18 @@ CDlgNetTest::PendingEvents CDlgNetTest::takePending()
     return pending;
 }
 
+void CDlgNetTest::scheduleDrain()
+{
+    const qint64 wait = m_sinceDrain.isValid() ? drainInterval - m_sinceDrain.elapsed() : 0;
+    if (wait > 0)
+        QTimer::singleShot(wait, this, &CDlgNetTest::drainEvents);
+    else
+        drainEvents();
+}
+
 void CDlgNetTest::drainEvents()
 {
+    m_sinceDrain.start();
     PendingEvents pending = takePending();
     QList<CReceivedListModel::Block> blocks;
     bool connectionAdded = false;

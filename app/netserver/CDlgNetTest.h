@@ -4,6 +4,7 @@
 #include "kit/CPage.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QHash>
 #include <QList>
 
@@ -98,6 +99,7 @@ private:
 
     void queueEvent(Event event);
     PendingEvents takePending();
+    void scheduleDrain();
     void drainEvents();
     // True when it appended a connection row (so does updateConnection).
     bool showConnectionEvent(const Event &event);
@@ -138,6 +140,7 @@ private:
     std::atomic<std::uint64_t> m_bytesSeen = 0;
     std::uint64_t m_notShown = 0; // the user-interface thread's count
 
+    QElapsedTimer m_sinceDrain;
     std::mutex m_eventMutex;
     QList<Event> m_pendingEvents;
     qint64 m_pendingBytes = 0;
