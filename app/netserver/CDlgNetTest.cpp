@@ -1,5 +1,6 @@
 #include "CDlgNetTest.h"
 
+#include "CClippedTextDelegate.h"
 #include "CIocpModeSvr.h"
 #include "kit/CAccessible.h"
 #include "kit/CMyFunc.h"
@@ -13,14 +14,14 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
 #include <QSplitter>
 #include <QTime>
+#include <QTimer>
 #include <QVBoxLayout>
-
-#include <arpa/inet.h>
 
 namespace {
 
@@ -32,30 +33,23 @@ const QString addressListName = QStringLiteral("Local address");
 const QString portFieldName = QStringLiteral("Port");
 const QString maxConnectionsKey = QStringLiteral("MaxConnections");
 const QString firstColumnTitle = QStringLiteral("   ");
+// What a queued event costs besides its bytes, so that a storm of connection events counts
+// against the queue's bound too.
+constexpr qint64 eventOverhead = 64;
+// Rows come in at most this often (ms): under a flood the window then sleeps between
+// batches, and the system gives it the processor at once when it has something to do.
+constexpr qint64 drainInterval = 50;
 
 QString now()
 {
-    return QTime::currentTime().toString(QStringLiteral("HH:mm:ss"));
-}
-
-QString rowNumber(int row)
-{
-    return QString::asprintf("%.3d", row);
-}
-
-QString dotted(std::uint32_t networkOrder)
-{
-    in_addr address{};
-    address.s_addr = networkOrder;
-    char text[INET_ADDRSTRLEN] = {};
-    inet_ntop(AF_INET, &address, text, sizeof text);
-    return QString::fromLatin1(text);
+    return netlist::timeText(QTime::currentTime());
 }
 
 } // namespace
 
-CDlgNetTest::CDlgNetTest(IMainWindowServices &services, QWidget *parent)
+CDlgNetTest::CDlgNetTest(IMainWindowServices &services, QWidget *parent, NetTestBounds bounds)
     : CPage(services, parent)
+    , m_bounds(bounds)
     , m_ownPrompts(std::make_unique<CWidgetPrompts>(this))
     , m_prompts(m_ownPrompts.get())
 {
@@ -90,7 +84,8 @@ void CDlgNetTest::buildLayout()
     m_port = new QLineEdit(defaultPort, this);
     m_port->setObjectName(QStringLiteral("portField"));
     m_port->setMaxLength(maxPortDigits);
-    m_port->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("\\d*")), m_port));
+    m_port->setValidator(
+        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("\\d*")), m_port));
     m_startButton = new QPushButton(this);
     m_startButton->setObjectName(QStringLiteral("startButton"));
     m_stopButton = new QPushButton(this);
@@ -100,23 +95,27 @@ void CDlgNetTest::buildLayout()
     m_hexSwitch = new QCheckBox(this);
     m_hexSwitch->setObjectName(QStringLiteral("hexSwitch"));
     m_hexSwitch->setChecked(true);
+    m_notShownLabel = new QLabel(this);
+    m_notShownLabel->setObjectName(QStringLiteral("notShownLabel"));
+    m_notShownLabel->hide();
 
-    m_connections = new CTextListModel({{firstColumnTitle, Qt::AlignCenter}, {QString(), Qt::AlignCenter},
-                                        {QString(), Qt::AlignLeft}, {QString(), Qt::AlignCenter},
-                                        {QString(), Qt::AlignCenter}},
-                                       0, this);
-    m_received = new CTextListModel({{firstColumnTitle, Qt::AlignCenter}, {QString(), Qt::AlignCenter},
-                                     {QString(), Qt::AlignLeft}, {QString(), Qt::AlignLeft}},
-                                    receivedCapacity, this);
+    m_connections
+        = new CTextListModel({ { firstColumnTitle, Qt::AlignCenter },
+                                 { QString(), Qt::AlignCenter }, { QString(), Qt::AlignLeft },
+                                 { QString(), Qt::AlignCenter }, { QString(), Qt::AlignCenter } },
+            m_bounds.connectionRows, this);
+    m_received = new CReceivedListModel(m_bounds.receivedRows, m_bounds.receivedBytes, this);
     m_connectionList = new CMyListCtrl(this);
     m_connectionList->setObjectName(QStringLiteral("connectionList"));
     m_connectionList->setModel(m_connections);
-    m_connectionList->setColumnWidths({50, 80, 130, 70, 90});
+    m_connectionList->setColumnWidths({ 50, 80, 130, 70, 90 });
     m_receivedList = new CMyListCtrl(this);
     m_receivedList->setObjectName(QStringLiteral("dataList"));
     m_receivedList->setModel(m_received);
-    m_receivedList->setColumnWidths({50, 80, 170});
+    m_receivedList->setColumnWidths({ 50, 80, 170 });
     m_receivedList->horizontalHeader()->setStretchLastSection(true);
+    m_receivedList->setItemDelegateForColumn(
+        CReceivedListModel::BytesColumn, new CClippedTextDelegate(m_receivedList));
 
     auto *controls = new QHBoxLayout;
     controls->addWidget(m_hostName, 2);
@@ -126,6 +125,7 @@ void CDlgNetTest::buildLayout()
     controls->addWidget(m_stopButton);
     controls->addWidget(m_disconnectButton);
     controls->addWidget(m_hexSwitch);
+    controls->addWidget(m_notShownLabel);
     auto *lists = new QSplitter(Qt::Horizontal, this);
     lists->addWidget(m_connectionList);
     lists->addWidget(m_receivedList);
@@ -145,10 +145,10 @@ void CDlgNetTest::applyTexts()
     m_stopButton->setText(text(stopText));
     m_disconnectButton->setText(text(disconnectAllText));
     m_hexSwitch->setText(text(hexText));
-    m_connections->setColumnTitles({firstColumnTitle, text(timeColumnText), text(addressColumnText),
-                                    text(socketColumnText), text(stateColumnText)});
+    m_connections->setColumnTitles({ firstColumnTitle, text(timeColumnText),
+        text(addressColumnText), text(socketColumnText), text(stateColumnText) });
     m_received->setColumnTitles(
-        {firstColumnTitle, text(timeColumnText), text(addressColumnText), text(bytesColumnText)});
+        text(timeColumnText), text(addressColumnText), text(bytesColumnText));
     m_hostName->setAccessibleName(hostNameName);
     m_addresses->setAccessibleName(addressListName);
     m_port->setAccessibleName(portFieldName);
@@ -192,13 +192,14 @@ void CDlgNetTest::startListening()
     if (!port)
         return;
     stopServer();
-    m_received->clear();
+    clearData();
     auto server = std::make_unique<CIocpModeSvr>();
     const int limit = services().setting(maxConnectionsKey).toInt();
     if (limit > 0)
         server->setMaxConnections(static_cast<std::size_t>(limit));
     IMainWindowServices *window = &services();
-    server->setLogHook([window](const std::string &line) { window->postLog(QString::fromStdString(line)); });
+    server->setLogHook(
+        [window](const std::string &line) { window->postLog(QString::fromStdString(line)); });
     setCursor(Qt::BusyCursor);
     const bool started = server->start(&CDlgNetTest::onServerEvent, *port, this);
     unsetCursor();
@@ -224,6 +225,7 @@ void CDlgNetTest::stopListening()
     showIdle();
     m_connections->clear();
     m_connectionRows.clear();
+    m_connectionsAppended = 0;
 }
 
 void CDlgNetTest::stopServer()
@@ -235,6 +237,14 @@ void CDlgNetTest::stopServer()
     drainEvents();
 }
 
+void CDlgNetTest::clearData()
+{
+    m_received->clear();
+    m_blocksSeen = 0;
+    m_bytesSeen = 0;
+    showNotShown(0);
+}
+
 void CDlgNetTest::disconnectAll()
 {
     if (m_server)
@@ -243,77 +253,129 @@ void CDlgNetTest::disconnectAll()
 }
 
 void CDlgNetTest::onServerEvent(std::uint32_t peer, std::int32_t connection,
-                                const std::uint8_t *data, std::uint32_t length, void *user)
+    const std::uint8_t *data, std::uint32_t length, void *user)
 {
-    Event event{peer, connection, length, {}};
-    if (data != nullptr)
-        event.bytes = QByteArray(reinterpret_cast<const char *>(data), static_cast<qsizetype>(length));
-    static_cast<CDlgNetTest *>(user)->queueEvent(std::move(event));
+    auto *page = static_cast<CDlgNetTest *>(user);
+    Event event { peer, connection, length, {} };
+    if (data != nullptr) {
+        ++page->m_blocksSeen;
+        page->m_bytesSeen += length;
+        event.bytes
+            = QByteArray(reinterpret_cast<const char *>(data), static_cast<qsizetype>(length));
+    }
+    page->queueEvent(std::move(event));
 }
 
+// Runs on the server's threads: never waits for the user-interface thread, and holds at most
+// the bound of bytes for it. A block beyond is counted instead; connection events always go
+// in, so that no row misses its state.
 void CDlgNetTest::queueEvent(Event event)
 {
-    // Runs on the server's threads: never waits for the user-interface thread.
+    const qint64 cost = event.bytes.size() + eventOverhead;
     bool queueDrain = false;
     {
         std::lock_guard lock(m_eventMutex);
-        m_pendingEvents.append(std::move(event));
+        if (!event.bytes.isNull() && m_pendingBytes + cost > m_bounds.pendingBytes) {
+            ++m_pendingNotShown;
+        } else {
+            m_pendingEvents.append(std::move(event));
+            m_pendingBytes += cost;
+        }
         queueDrain = !m_drainQueued;
         m_drainQueued = true;
     }
     if (queueDrain)
-        QMetaObject::invokeMethod(this, &CDlgNetTest::drainEvents, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(this, &CDlgNetTest::scheduleDrain, Qt::QueuedConnection);
+}
+
+CDlgNetTest::PendingEvents CDlgNetTest::takePending()
+{
+    PendingEvents pending;
+    std::lock_guard lock(m_eventMutex);
+    pending.events.swap(m_pendingEvents);
+    std::swap(pending.notShown, m_pendingNotShown);
+    m_pendingBytes = 0;
+    m_drainQueued = false;
+    return pending;
+}
+
+void CDlgNetTest::scheduleDrain()
+{
+    const qint64 wait = m_sinceDrain.isValid() ? drainInterval - m_sinceDrain.elapsed() : 0;
+    if (wait > 0)
+        QTimer::singleShot(wait, this, &CDlgNetTest::drainEvents);
+    else
+        drainEvents();
 }
 
 void CDlgNetTest::drainEvents()
 {
-    QList<Event> events;
-    {
-        std::lock_guard lock(m_eventMutex);
-        events.swap(m_pendingEvents);
-        m_drainQueued = false;
+    m_sinceDrain.start();
+    PendingEvents pending = takePending();
+    QList<CReceivedListModel::Block> blocks;
+    bool connectionAdded = false;
+    for (Event &event : pending.events) {
+        if (event.bytes.isNull())
+            connectionAdded |= showConnectionEvent(event);
+        else
+            blocks.append({ event.peer, event.connection, std::move(event.bytes) });
     }
-    QList<QStringList> rows;
-    for (const Event &event : events) {
-        const QString address = dotted(event.peer);
-        const QString socket = QString::asprintf("%d ", event.connection);
-        if (event.bytes.isNull() && event.length == 0) {
-            updateConnection(address, socket, text(disconnectedText));
-            if (m_server)
-                m_server->disconnectOne(event.connection);
-        } else if (event.bytes.isNull()) {
-            updateConnection(address, socket, text(connectedText));
-        } else {
-            const int number = m_received->rowCount() + static_cast<int>(rows.size()) + 1;
-            rows.append({rowNumber(number), now(), address + u':' + socket, bytesText(event.bytes)});
-        }
-    }
-    if (rows.isEmpty())
+    if (connectionAdded)
+        m_connectionList->scrollToBottom();
+    if (pending.notShown > 0)
+        showNotShown(m_notShown + pending.notShown);
+    if (blocks.isEmpty())
         return;
-    m_received->appendRows(rows);
+    const auto form
+        = m_hexSwitch->isChecked() ? CReceivedListModel::Form::Hex : CReceivedListModel::Form::Text;
+    m_received->append(std::move(blocks), form, QTime::currentTime());
     m_receivedList->scrollToBottom();
 }
 
-void CDlgNetTest::updateConnection(const QString &address, const QString &socket,
-                                   const QString &state)
+bool CDlgNetTest::showConnectionEvent(const Event &event)
+{
+    const bool connected = event.length != 0;
+    const bool added = updateConnection(netlist::addressText(event.peer),
+        netlist::socketText(event.connection), text(connected ? connectedText : disconnectedText));
+    if (!connected && m_server)
+        m_server->disconnectOne(event.connection);
+    return added;
+}
+
+// The label names itself by what it shows, so a screen reader speaks the count.
+void CDlgNetTest::showNotShown(std::uint64_t count)
+{
+    m_notShown = count;
+    const QString shown
+        = count == 1 ? tr("1 block not shown") : tr("%1 blocks not shown").arg(count);
+    m_notShownLabel->setText(shown);
+    m_notShownLabel->setAccessibleName(shown);
+    m_notShownLabel->setVisible(count > 0);
+}
+
+bool CDlgNetTest::updateConnection(
+    const QString &address, const QString &socket, const QString &state)
 {
     const QString key = address + u'|' + socket;
     if (const auto found = m_connectionRows.constFind(key); found != m_connectionRows.cend()) {
-        m_connections->setCellText(*found, 1, now());
-        m_connections->setCellText(*found, 4, state);
-        return;
+        const qint64 firstNumber = m_connectionsAppended - m_connections->rowCount() + 1;
+        const int row = static_cast<int>(*found - firstNumber);
+        m_connections->setCellText(row, 1, now());
+        m_connections->setCellText(row, 4, state);
+        return false;
     }
-    const int row = m_connections->rowCount();
-    m_connections->appendRows({{rowNumber(row + 1), now(), address, socket, state}});
-    m_connectionRows.insert(key, row);
-    m_connectionList->scrollToBottom();
+    if (m_connections->rowCount() >= m_bounds.connectionRows)
+        forgetOldestConnectionRow();
+    ++m_connectionsAppended;
+    m_connections->appendRows(
+        { { netlist::rowNumber(m_connectionsAppended), now(), address, socket, state } });
+    m_connectionRows.insert(key, m_connectionsAppended);
+    return true;
 }
 
-QString CDlgNetTest::bytesText(const QByteArray &bytes) const
+// The list drops its oldest row to take the next one; a later event of that connection
+// then appends a new row.
+void CDlgNetTest::forgetOldestConnectionRow()
 {
-    if (m_hexSwitch->isChecked())
-        return CMyFunc::bytesToSpacedHex(bytes);
-    // The bytes as narrow text: up to the first zero, invalid sequences replaced.
-    const qsizetype end = bytes.indexOf('\0');
-    return QString::fromUtf8(end < 0 ? bytes : bytes.left(end));
+    m_connectionRows.remove(m_connections->cellText(0, 2) + u'|' + m_connections->cellText(0, 3));
 }

@@ -1,11 +1,14 @@
 #pragma once
 
+#include "CReceivedListModel.h"
 #include "kit/CPage.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QHash>
 #include <QList>
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -17,18 +20,30 @@ class CTextListModel;
 class IShellPrompts;
 class QCheckBox;
 class QComboBox;
+class QLabel;
 class QLineEdit;
 class QPushButton;
+
+// What the network test page holds at most, whatever the peers send. Tests lower them.
+struct NetTestBounds {
+    // The data list: its newest rows, up to this many rows and this many received bytes.
+    int receivedRows = 100000;
+    qint64 receivedBytes = 64 * 1024 * 1024;
+    // Bytes waiting between the server's threads and the page; blocks beyond are counted as
+    // not shown.
+    qint64 pendingBytes = 16 * 1024 * 1024;
+    // The connection list: its newest rows.
+    int connectionRows = 10000;
+};
 
 // The network test page: runs the reader server on a port, lists the readers that connect
 // with their state, and every block of bytes they send, as hex or as text. The server keeps
 // running while other pages are shown; only Stop ends it.
-class CDlgNetTest final : public CPage
-{
+class CDlgNetTest final : public CPage {
     Q_OBJECT
 
 public:
-    CDlgNetTest(IMainWindowServices &services, QWidget *parent);
+    CDlgNetTest(IMainWindowServices &services, QWidget *parent, NetTestBounds bounds = {});
     ~CDlgNetTest() override;
 
     // Message boxes go here instead (tests).
@@ -41,7 +56,12 @@ public:
     std::uint16_t listeningPort() const;
 
     CTextListModel *connections() const { return m_connections; }
-    CTextListModel *received() const { return m_received; }
+    CReceivedListModel *received() const { return m_received; }
+    // What the server's callback handed over since the last start, shown or not (any thread).
+    std::uint64_t blocksSeen() const { return m_blocksSeen; }
+    std::uint64_t bytesSeen() const { return m_bytesSeen; }
+    // Blocks that came while the queue to the page was full, since the last start.
+    std::uint64_t blocksNotShown() const { return m_notShown; }
 
     static constexpr int startFailedText = 1032;
     static constexpr int listeningText = 1033;
@@ -58,26 +78,36 @@ public:
     static constexpr int stopText = 1122;
     static constexpr int disconnectAllText = 1123;
     static constexpr int hexText = 1124;
-    // The data list keeps this many newest rows; every block still reaches the page.
-    static constexpr int receivedCapacity = 100000;
 
 private:
     // One server event, copied on the server's thread.
-    struct Event
-    {
+    struct Event {
         std::uint32_t peer = 0;
         std::int32_t connection = 0;
         std::uint32_t length = 0;
         QByteArray bytes;
     };
 
-    static void onServerEvent(std::uint32_t peer, std::int32_t connection,
-                              const std::uint8_t *data, std::uint32_t length, void *user);
+    // What waits for the page, and the blocks left out meanwhile.
+    struct PendingEvents {
+        QList<Event> events;
+        std::uint64_t notShown = 0;
+    };
+
+    static void onServerEvent(std::uint32_t peer, std::int32_t connection, const std::uint8_t *data,
+        std::uint32_t length, void *user);
+
     void queueEvent(Event event);
+    PendingEvents takePending();
+    void scheduleDrain();
     void drainEvents();
+    // True when it appended a connection row (so does updateConnection).
+    bool showConnectionEvent(const Event &event);
+    void showNotShown(std::uint64_t count);
     void stopServer();
-    void updateConnection(const QString &address, const QString &socket, const QString &state);
-    QString bytesText(const QByteArray &bytes) const;
+    void clearData();
+    bool updateConnection(const QString &address, const QString &socket, const QString &state);
+    void forgetOldestConnectionRow();
 
     void buildLayout();
     void applyTexts();
@@ -92,18 +122,28 @@ private:
     QPushButton *m_stopButton = nullptr;
     QPushButton *m_disconnectButton = nullptr;
     QCheckBox *m_hexSwitch = nullptr;
+    QLabel *m_notShownLabel = nullptr;
     CMyListCtrl *m_connectionList = nullptr;
     CMyListCtrl *m_receivedList = nullptr;
     CTextListModel *m_connections = nullptr;
-    CTextListModel *m_received = nullptr;
-    // "address|socket" -> its row in the connection list.
-    QHash<QString, int> m_connectionRows;
+    CReceivedListModel *m_received = nullptr;
+    const NetTestBounds m_bounds;
+    // "address|socket" -> the number of its row in the connection list.
+    QHash<QString, qint64> m_connectionRows;
+    qint64 m_connectionsAppended = 0;
 
     std::unique_ptr<IShellPrompts> m_ownPrompts;
     IShellPrompts *m_prompts = nullptr;
     std::unique_ptr<CIocpModeSvr> m_server;
 
+    std::atomic<std::uint64_t> m_blocksSeen = 0;
+    std::atomic<std::uint64_t> m_bytesSeen = 0;
+    std::uint64_t m_notShown = 0; // the user-interface thread's count
+
+    QElapsedTimer m_sinceDrain;
     std::mutex m_eventMutex;
     QList<Event> m_pendingEvents;
+    qint64 m_pendingBytes = 0;
+    std::uint64_t m_pendingNotShown = 0;
     bool m_drainQueued = false;
 };

@@ -4,6 +4,9 @@
 #include <fcntl.h>
 #include <ifaddrs.h>
 #include <net/if.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -11,8 +14,11 @@
 #include <array>
 #include <asio.hpp>
 #include <atomic>
+#include <chrono>
 #include <climits>
+#include <functional>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <unordered_map>
 
@@ -20,9 +26,18 @@ namespace {
 
 using asio::ip::tcp;
 
-// A failed accept (out of descriptors, most likely) is tried again after this pause instead
-// of at once, which would spin while the shortage lasts.
+// A failed accept (out of descriptors, most likely) is tried again after a pause instead of
+// at once, which would spin while the shortage lasts; the pause doubles while the failures go
+// on, up to the longest.
 constexpr std::chrono::milliseconds kAcceptRetryPause { 100 };
+constexpr std::chrono::milliseconds kLongestAcceptRetryPause { 1000 };
+// Lines of one kind reach the log at most this often.
+constexpr std::chrono::milliseconds kLogInterval { 1000 };
+// Keepalive probes start after this long without traffic, follow each other at this interval,
+// and end the connection after this many go unanswered.
+constexpr int kKeepAliveIdleSeconds = 60;
+constexpr int kKeepAliveIntervalSeconds = 10;
+constexpr int kKeepAliveProbes = 5;
 
 class ClientTable;
 
@@ -170,11 +185,90 @@ void Connection::onReceive(const asio::error_code &error, std::size_t size)
     receive();
 }
 
+// A peer that floods the server with refused connects or keeps it out of descriptors must not
+// flood the log as well: the first line of a kind goes out at once, those within the next
+// interval are held, and when it ends one line tells the last of them and how many there were.
+class ThrottledLog {
+public:
+    using Output = std::function<void(const std::string &line)>;
+
+    ThrottledLog(asio::io_context &io, Output output)
+        : m_timer(io)
+        , m_output(std::move(output))
+    {
+    }
+
+    // From any server thread.
+    void post(const std::string &line)
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            const auto now = std::chrono::steady_clock::now();
+            if (m_held > 0 || now < m_quietUntil) {
+                hold(line);
+                return;
+            }
+            m_quietUntil = now + kLogInterval;
+        }
+        m_output(line);
+    }
+
+private:
+    void hold(const std::string &line)
+    {
+        m_lastHeld = line;
+        if (m_held++ > 0)
+            return;
+        m_timer.expires_at(m_quietUntil);
+        m_timer.async_wait([this](const asio::error_code &error) {
+            if (!error)
+                release();
+        });
+    }
+
+    void release()
+    {
+        std::string line;
+        {
+            std::lock_guard lock(m_mutex);
+            line = m_lastHeld + " (" + std::to_string(m_held) + " times since the previous line)";
+            m_held = 0;
+            m_quietUntil = std::chrono::steady_clock::now() + kLogInterval;
+        }
+        m_output(line);
+    }
+
+    std::mutex m_mutex;
+    asio::steady_timer m_timer;
+    const Output m_output;
+    std::chrono::steady_clock::time_point m_quietUntil {};
+    std::string m_lastHeld;
+    std::uint64_t m_held = 0;
+};
+
 // Asio opens and accepts without close-on-exec: a program the application starts would inherit
 // the listener (and hold the port after stop) and every connection.
 void closeOnExec(int fd)
 {
     ::fcntl(fd, F_SETFD, ::fcntl(fd, F_GETFD) | FD_CLOEXEC);
+}
+
+// Options the kernel may refuse leave the connection served as it is.
+void keepAlive(int fd)
+{
+    const int on = 1;
+    ::setsockopt(fd, SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on);
+    ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPIDLE, &kKeepAliveIdleSeconds, sizeof(int));
+    ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPINTVL, &kKeepAliveIntervalSeconds, sizeof(int));
+    ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPCNT, &kKeepAliveProbes, sizeof(int));
+}
+
+std::uint64_t openFileLimit()
+{
+    rlimit limit {};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
+        return UINT64_MAX;
+    return limit.rlim_cur;
 }
 
 std::string dottedText(std::uint32_t networkOrder)
@@ -200,8 +294,10 @@ struct CIocpModeSvr::Impl {
     void onAccept(const asio::error_code &error, tcp::socket socket);
     void acceptAfterPause();
     void admit(tcp::socket socket);
+    void refuse(Connection &connection, std::uint32_t peer, std::size_t cap);
     std::int32_t takeId();
     void log(const std::string &line) const;
+    std::size_t connectionCap() const;
     void setInfo(const std::string &error, const std::string &address);
     void shutDown();
 
@@ -210,11 +306,17 @@ struct CIocpModeSvr::Impl {
     std::unique_ptr<asio::io_context> io;
     std::unique_ptr<tcp::acceptor> acceptor;
     std::unique_ptr<asio::steady_timer> acceptRetry;
+    std::unique_ptr<ThrottledLog> refusalLog;
+    std::unique_ptr<ThrottledLog> acceptFailureLog;
     std::vector<std::thread> threads;
     std::atomic<bool> running { false };
     std::atomic<std::uint16_t> port { 0 };
     std::atomic<std::size_t> maxConnections { kDefaultMaxConnections };
-    std::int32_t nextId = 1; // touched only by the accept chain, one handler at a time
+    std::atomic<std::uint64_t> refused { 0 };
+    std::atomic<std::uint64_t> failedAccepts { 0 };
+    // Touched only by the accept chain, one handler at a time.
+    std::int32_t nextId = 1;
+    std::chrono::milliseconds acceptPause = kAcceptRetryPause;
 
     mutable std::mutex infoMutex;
     std::string lastError;
@@ -277,17 +379,20 @@ void CIocpModeSvr::Impl::onAccept(const asio::error_code &error, tcp::socket soc
     if (error == asio::error::operation_aborted)
         return; // the listener was closed
     if (error) {
-        log("accept failed: " + error.message());
+        ++failedAccepts;
+        acceptFailureLog->post("accept failed: " + error.message());
         acceptAfterPause();
         return;
     }
+    acceptPause = kAcceptRetryPause;
     admit(std::move(socket));
     accept();
 }
 
 void CIocpModeSvr::Impl::acceptAfterPause()
 {
-    acceptRetry->expires_after(kAcceptRetryPause);
+    acceptRetry->expires_after(acceptPause);
+    acceptPause = std::min(acceptPause * 2, kLongestAcceptRetryPause);
     acceptRetry->async_wait([this](const asio::error_code &error) {
         if (!error)
             accept();
@@ -297,20 +402,27 @@ void CIocpModeSvr::Impl::acceptAfterPause()
 void CIocpModeSvr::Impl::admit(tcp::socket socket)
 {
     closeOnExec(socket.native_handle());
+    keepAlive(socket.native_handle());
     asio::error_code error;
     const tcp::endpoint remote = socket.remote_endpoint(error);
     // A peer whose address cannot be read (already gone) is still taken, as 0.0.0.0.
     const std::uint32_t peer
         = error || !remote.address().is_v4() ? 0 : htonl(remote.address().to_v4().to_uint());
     auto connection = std::make_shared<Connection>(std::move(socket), takeId(), peer, table);
-    const std::size_t limit = maxConnections;
-    if (!table.admit(connection, limit)) {
-        log("refused " + dottedText(peer) + ": " + std::to_string(limit)
-            + " connections already open");
-        connection->closeSocket(); // nobody else knows it yet
+    const std::size_t cap = connectionCap();
+    if (!table.admit(connection, cap)) {
+        refuse(*connection, peer, cap);
         return;
     }
     connection->start();
+}
+
+void CIocpModeSvr::Impl::refuse(Connection &connection, std::uint32_t peer, std::size_t cap)
+{
+    ++refused;
+    refusalLog->post(
+        "refused " + dottedText(peer) + ": " + std::to_string(cap) + " connections already open");
+    connection.closeSocket(); // nobody else knows it yet
 }
 
 std::int32_t CIocpModeSvr::Impl::takeId()
@@ -324,6 +436,11 @@ void CIocpModeSvr::Impl::log(const std::string &line) const
 {
     if (logHook)
         logHook(line);
+}
+
+std::size_t CIocpModeSvr::Impl::connectionCap() const
+{
+    return connectionCapFor(maxConnections, openFileLimit());
 }
 
 void CIocpModeSvr::Impl::setInfo(const std::string &error, const std::string &address)
@@ -347,6 +464,8 @@ void CIocpModeSvr::Impl::shutDown()
     for (const std::shared_ptr<Connection> &connection : table.takeAll())
         connection->closeSocket();
     acceptRetry.reset();
+    refusalLog.reset();
+    acceptFailureLog.reset();
     acceptor.reset();
     io.reset();
     table.setReceiver(nullptr, nullptr);
@@ -375,6 +494,12 @@ bool CIocpModeSvr::start(Callback callback, std::uint16_t port, void *user)
     m_impl->table.setReceiver(callback, user);
     m_impl->io = std::make_unique<asio::io_context>();
     m_impl->acceptRetry = std::make_unique<asio::steady_timer>(*m_impl->io);
+    const auto log = [impl = m_impl.get()](const std::string &line) { impl->log(line); };
+    m_impl->refusalLog = std::make_unique<ThrottledLog>(*m_impl->io, log);
+    m_impl->acceptFailureLog = std::make_unique<ThrottledLog>(*m_impl->io, log);
+    m_impl->refused = 0;
+    m_impl->failedAccepts = 0;
+    m_impl->acceptPause = kAcceptRetryPause;
     if (!m_impl->listen(port)) {
         m_impl->shutDown();
         return false;
@@ -436,9 +561,32 @@ std::size_t CIocpModeSvr::connectionCount() const
     return m_impl->table.size();
 }
 
+std::uint64_t CIocpModeSvr::refusedCount() const
+{
+    return m_impl->refused;
+}
+
+std::uint64_t CIocpModeSvr::failedAcceptCount() const
+{
+    return m_impl->failedAccepts;
+}
+
 void CIocpModeSvr::setMaxConnections(std::size_t limit)
 {
     m_impl->maxConnections = limit;
+}
+
+std::size_t CIocpModeSvr::connectionCap() const
+{
+    return m_impl->connectionCap();
+}
+
+std::size_t CIocpModeSvr::connectionCapFor(std::size_t wanted, std::uint64_t openFileLimit)
+{
+    if (openFileLimit <= kReservedDescriptors)
+        return 0;
+    return static_cast<std::size_t>(
+        std::min<std::uint64_t>(wanted, openFileLimit - kReservedDescriptors));
 }
 
 void CIocpModeSvr::setLogHook(LogHook hook)

@@ -20,6 +20,9 @@ public:
     // connection, its buffer reused for every receive.
     static constexpr std::uint32_t kReceiveSize = 20000;
     static constexpr std::size_t kDefaultMaxConnections = 4096;
+    // Descriptors the cap always leaves to the rest of the process (its log and export
+    // files), whatever the open-file limit.
+    static constexpr std::size_t kReservedDescriptors = 64;
     static constexpr std::size_t kMaxLocalAddresses = 20;
     static constexpr std::int32_t kNoConnection = -1;
 
@@ -48,9 +51,10 @@ public:
     CIocpModeSvr &operator=(const CIocpModeSvr &) = delete;
 
     // Listens on every local IPv4 address at port (0 picks a free port, see port()) and runs
-    // 2 × processors + 2 threads. False when already running, when callback is null or when a
-    // step fails (the port in use, ...); lastError() then tells which, and the object stays
-    // stopped and can be started again.
+    // 2 × processors + 2 threads. Every connection has TCP keepalive on: a peer that went
+    // silently away (switched off, cable pulled) is ended after about two minutes of silence. False
+    // when already running, when callback is null or when a step fails (the port in use, ...);
+    // lastError() then tells which, and the object stays stopped and can be started again.
     bool start(Callback callback, std::uint16_t port, void *user);
     // Ends every thread and closes the listener and every connection (their peers see the
     // connection end). No effect when not running.
@@ -73,10 +77,20 @@ public:
     // Connections in the client table now.
     std::size_t connectionCount() const;
 
-    // Connections beyond this many are accepted and closed at once, without events, and
-    // reported through the log hook. Takes effect for the next peer.
+    // Peers refused at the connection cap since start.
+    std::uint64_t refusedCount() const;
+    // Accepts that failed (out of descriptors, most likely) since start.
+    std::uint64_t failedAcceptCount() const;
+
+    // Connections beyond the cap are accepted and closed at once, without events, and counted.
+    // The cap is this many, but never more than connectionCapFor allows under the process's
+    // open-file limit of the moment. Takes effect for the next peer.
     void setMaxConnections(std::size_t limit);
-    // Set before start.
+    // The cap the next peer meets.
+    std::size_t connectionCap() const;
+    static std::size_t connectionCapFor(std::size_t wanted, std::uint64_t openFileLimit);
+    // Set before start. Refusals and failed accepts are logged at most once a second each;
+    // the line closing such a second counts what it held back.
     void setLogHook(LogHook hook);
 
     // The local host name; empty when it cannot be read.

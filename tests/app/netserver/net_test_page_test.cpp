@@ -1,9 +1,10 @@
 // The network test page against its server and loopback clients: rows as they are shown, HEX
-// on and off, a reconnecting reader, restarting on another port, refused ports, and a virtual
-// reader connecting out with its reports.
+// on and off, a reconnecting reader, restarting on another port, refused ports, a virtual
+// reader connecting out with its reports, and the bounds the page keeps under a flood.
 #include "CDlgNetTest.h"
 #include "CIocpModeSvr.h"
 #include "kit/CAccessible.h"
+#include "kit/CMyFunc.h"
 #include "kit/CShellPrompts.h"
 #include "kit/CTextListModel.h"
 #include "netserver_test_support.h"
@@ -11,6 +12,7 @@
 #include "virtual_reader.h"
 
 #include <QCheckBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 
@@ -23,40 +25,40 @@ using pagetest::CFakeMainWindow;
 using pagetest::CScriptedReader;
 using pagetest::waitUntil;
 
-class NetTestPageTest : public ::testing::Test
-{
-protected:
-    NetTestPageTest() { page.setPrompts(&prompts); }
+class NetTestPageTest : public ::testing::Test {
+  protected:
+    explicit NetTestPageTest(NetTestBounds bounds = {}) : page(window, nullptr, bounds) {
+        page.setPrompts(&prompts);
+    }
 
-    void startOnFreePort()
-    {
+    void startOnFreePort() {
         // A port of the loopback range that was just free.
         CIocpModeSvr probe;
-        ASSERT_TRUE(probe.start([](std::uint32_t, std::int32_t, const std::uint8_t *,
-                                   std::uint32_t, void *) {}, 0, nullptr));
+        ASSERT_TRUE(probe.start(
+            [](std::uint32_t, std::int32_t, const std::uint8_t *, std::uint32_t, void *) {}, 0,
+            nullptr));
         const std::uint16_t port = probe.port();
         probe.stop();
         startOn(port);
     }
-    void startOn(std::uint16_t port)
-    {
+    void startOn(std::uint16_t port) {
         page.findChild<QLineEdit *>(QStringLiteral("portField"))->setText(QString::number(port));
         page.findChild<QPushButton *>(QStringLiteral("startButton"))->click();
     }
-    QString connectionCell(int row, int column) const
-    {
+    QString connectionCell(int row, int column) const {
         return page.connections()->cellText(row, column);
     }
-    QString dataCell(int row, int column) const { return page.received()->cellText(row, column); }
+    QString dataCell(int row, int column) const {
+        return page.received()->index(row, column).data().toString();
+    }
 
     CScriptedReader reader;
     CFakeMainWindow window{reader};
     pagetest::CRecordingPrompts prompts;
-    CDlgNetTest page{window, nullptr};
+    CDlgNetTest page;
 };
 
-TEST_F(NetTestPageTest, ConnectionsAndBytesAppearAsRows)
-{
+TEST_F(NetTestPageTest, ConnectionsAndBytesAppearAsRows) {
     startOnFreePort();
     ASSERT_TRUE(page.isListening());
     EXPECT_TRUE(window.waitForLog(
@@ -71,8 +73,7 @@ TEST_F(NetTestPageTest, ConnectionsAndBytesAppearAsRows)
     EXPECT_EQ(connectionCell(0, 4), window.text(1037));
     const QString socket = connectionCell(0, 3);
 
-    struct Case
-    {
+    struct Case {
         bool hex;
         nettest::Bytes bytes;
         QString shown;
@@ -92,6 +93,8 @@ TEST_F(NetTestPageTest, ConnectionsAndBytesAppearAsRows)
         EXPECT_EQ(dataCell(rows - 1, 2), QStringLiteral("127.0.0.1:") + socket);
         EXPECT_EQ(dataCell(rows - 1, 3), test.shown);
     }
+    // Each row keeps the form it came in.
+    for (int row = 0; row < rows; ++row) EXPECT_EQ(dataCell(row, 3), cases[row].shown) << row;
 
     // The same reader again from a new connection: a new row; the old one says disconnected.
     peer.close();
@@ -108,8 +111,7 @@ TEST_F(NetTestPageTest, ConnectionsAndBytesAppearAsRows)
     EXPECT_TRUE(window.waitForLog(window.text(1035)));
 }
 
-TEST_F(NetTestPageTest, StopThenStartOnAnotherPortClearsTheDataList)
-{
+TEST_F(NetTestPageTest, StopThenStartOnAnotherPortClearsTheDataList) {
     startOnFreePort();
     const std::uint16_t first = page.listeningPort();
     LoopbackPeer peer;
@@ -138,8 +140,7 @@ TEST_F(NetTestPageTest, StopThenStartOnAnotherPortClearsTheDataList)
     EXPECT_EQ(page.received()->rowCount(), 0);
 }
 
-TEST_F(NetTestPageTest, PortsOutOfRangeAndPortsInUseAreRefused)
-{
+TEST_F(NetTestPageTest, PortsOutOfRangeAndPortsInUseAreRefused) {
     for (const int port : {0, 70000}) {
         page.findChild<QLineEdit *>(QStringLiteral("portField"))->setText(QString::number(port));
         page.startListening();
@@ -148,16 +149,16 @@ TEST_F(NetTestPageTest, PortsOutOfRangeAndPortsInUseAreRefused)
     EXPECT_EQ(prompts.notices.size(), 2);
 
     CIocpModeSvr holder;
-    ASSERT_TRUE(holder.start([](std::uint32_t, std::int32_t, const std::uint8_t *, std::uint32_t,
-                                void *) {}, 0, nullptr));
+    ASSERT_TRUE(holder.start(
+        [](std::uint32_t, std::int32_t, const std::uint8_t *, std::uint32_t, void *) {}, 0,
+        nullptr));
     startOn(holder.port());
     EXPECT_FALSE(page.isListening());
     EXPECT_TRUE(window.waitForLog(window.text(1032)));
     EXPECT_TRUE(page.findChild<QPushButton *>(QStringLiteral("startButton"))->isEnabled());
 }
 
-TEST_F(NetTestPageTest, AReaderConnectingOutShowsItsReports)
-{
+TEST_F(NetTestPageTest, AReaderConnectingOutShowsItsReports) {
     startOnFreePort();
     readersim::VirtualReader virtualReader;
     virtualReader.startActive(std::chrono::milliseconds(5), 1);
@@ -169,4 +170,101 @@ TEST_F(NetTestPageTest, AReaderConnectingOutShowsItsReports)
     virtualReader.stopActive();
 }
 
-} // namespace
+// Bounds small enough for a test's data; the program keeps the defaults.
+constexpr NetTestBounds smallBounds{
+    .receivedRows = 5, .receivedBytes = 3000, .pendingBytes = 8000, .connectionRows = 3};
+
+class BoundedNetTestPageTest : public NetTestPageTest {
+  protected:
+    BoundedNetTestPageTest() : NetTestPageTest(smallBounds) {}
+
+    // Sends the next `size` bytes of the stream and waits until the server's callback has
+    // them, without running the page's event loop.
+    void sendAndWaitForCallback(LoopbackPeer &peer, std::size_t size) {
+        const nettest::Bytes block(m_stream.begin() + m_sent, m_stream.begin() + m_sent + size);
+        ASSERT_TRUE(peer.send(block));
+        m_sent += size;
+        ASSERT_TRUE(nettest::eventually([&] { return page.bytesSeen() == m_sent; }));
+    }
+    // The same, then waits until the page has handled every block.
+    void sendAndWaitForRows(LoopbackPeer &peer, std::size_t size) {
+        sendAndWaitForCallback(peer, size);
+        ASSERT_TRUE(waitUntil([&] { return lastRowNumber() == blocksHandled(); }));
+    }
+    qint64 blocksHandled() const {
+        return static_cast<qint64>(page.blocksSeen() - page.blocksNotShown());
+    }
+    qint64 lastRowNumber() const {
+        const int rows = page.received()->rowCount();
+        return rows == 0 ? 0 : dataCell(rows - 1, 0).toLongLong();
+    }
+    // The bytes of the rows shown, oldest first (every row in hex).
+    QByteArray shownBytes() const {
+        QByteArray bytes;
+        for (int row = 0; row < page.received()->rowCount(); ++row)
+            bytes += CMyFunc::spacedHexToBytes(dataCell(row, 3));
+        return bytes;
+    }
+    // Whether the rows shown hold the newest bytes sent, in order, one after the other.
+    bool shownAreTheNewest() const {
+        const QByteArray shown = shownBytes();
+        const auto *sentEnd = m_stream.data() + m_sent;
+        return std::size_t(shown.size()) <= m_sent &&
+               std::equal(
+                   shown.begin(), shown.end(), sentEnd - shown.size(),
+                   [](char left, std::uint8_t right) { return std::uint8_t(left) == right; });
+    }
+
+    const nettest::Bytes m_stream = nettest::pattern(60000);
+    std::size_t m_sent = 0;
+};
+
+TEST_F(BoundedNetTestPageTest, KeepsTheNewestRowsWithinItsBoundsAndCountsWhatItCouldNotShow) {
+    startOnFreePort();
+    LoopbackPeer peer;
+    ASSERT_TRUE(peer.connect(page.listeningPort()));
+    ASSERT_TRUE(waitUntil([&] { return page.connections()->rowCount() == 1; }));
+    auto *notShown = page.findChild<QLabel *>(QStringLiteral("notShownLabel"));
+    EXPECT_TRUE(notShown->isHidden());
+
+    // The window busy (its events not handled): the queue to it takes about 8 000 bytes, the
+    // blocks beyond are counted. The server still hands every byte to the callback.
+    for (int block = 0; block < 30; ++block) sendAndWaitForCallback(peer, 1000);
+    ASSERT_TRUE(waitUntil([&] { return page.blocksNotShown() > 0; }));
+    ASSERT_TRUE(waitUntil([&] { return lastRowNumber() == blocksHandled(); }));
+    EXPECT_EQ(page.bytesSeen(), 30000u);
+    EXPECT_GE(page.blocksSeen(), 30u);
+    const QString count = QStringLiteral("%1 blocks not shown").arg(page.blocksNotShown());
+    EXPECT_FALSE(notShown->isHidden());
+    EXPECT_EQ(notShown->text(), count);
+    EXPECT_EQ(notShown->accessibleName(), count);
+    EXPECT_LE(shownBytes().size(), smallBounds.receivedBytes);
+
+    // Small blocks: the row bound holds; numbers go on from the first block.
+    for (int block = 0; block < 10; ++block) sendAndWaitForRows(peer, 100);
+    EXPECT_EQ(page.received()->rowCount(), smallBounds.receivedRows);
+    EXPECT_TRUE(shownAreTheNewest());
+    EXPECT_EQ(dataCell(0, 0),
+              QString::asprintf("%.3lld", lastRowNumber() - smallBounds.receivedRows + 1));
+
+    // Large blocks: the byte bound holds first.
+    for (int block = 0; block < 5; ++block) sendAndWaitForRows(peer, 1000);
+    EXPECT_LT(page.received()->rowCount(), smallBounds.receivedRows);
+    EXPECT_LE(shownBytes().size(), smallBounds.receivedBytes);
+    EXPECT_GT(shownBytes().size(), smallBounds.receivedBytes - 1000);
+    EXPECT_TRUE(shownAreTheNewest());
+    EXPECT_EQ(page.bytesSeen(), m_sent);
+
+    // The connection list keeps its newest rows; a peer whose row went gets a new one.
+    LoopbackPeer others[3];
+    for (LoopbackPeer &other : others) ASSERT_TRUE(other.connect(page.listeningPort()));
+    ASSERT_TRUE(waitUntil([&] { return connectionCell(2, 0) == QStringLiteral("004"); }));
+    EXPECT_EQ(page.connections()->rowCount(), smallBounds.connectionRows);
+    EXPECT_EQ(connectionCell(0, 0), QStringLiteral("002"));
+    peer.close();
+    ASSERT_TRUE(waitUntil([&] { return connectionCell(2, 0) == QStringLiteral("005"); }));
+    EXPECT_EQ(connectionCell(2, 4), window.text(CDlgNetTest::disconnectedText));
+    EXPECT_EQ(page.connections()->rowCount(), smallBounds.connectionRows);
+}
+
+}  // namespace

@@ -21,7 +21,7 @@ inline constexpr std::chrono::milliseconds kDeadline = 30s;
 
 // A TCP client of 127.0.0.1.
 class LoopbackPeer {
-public:
+  public:
     LoopbackPeer() = default;
     ~LoopbackPeer();
     LoopbackPeer(const LoopbackPeer &) = delete;
@@ -38,10 +38,14 @@ public:
     std::size_t bytesReceived() const { return m_received; }
     int fd() const { return m_fd; }
 
-private:
+  private:
     int m_fd = -1;
     std::size_t m_received = 0;
 };
+
+// The server's end of the peer's connection among this process's descriptors (the server runs
+// in the test's process), or -1.
+int serverSideOf(const LoopbackPeer &peer);
 
 // Polls `condition` every few milliseconds until it holds or the deadline passes.
 bool eventually(const std::function<bool()> &condition,
@@ -60,13 +64,13 @@ struct ConnectionEvents {
 
 // Register `callback` with the server and `this` as the user pointer.
 class EventLog {
-public:
+  public:
     static void callback(std::uint32_t peer, std::int32_t connection, const std::uint8_t *data,
-        std::uint32_t length, void *user);
+                         std::uint32_t length, void *user);
 
     // Waits until `condition` holds on the events, under the log's lock.
     bool waitUntil(const std::function<bool(const EventLog &)> &condition,
-        std::chrono::milliseconds deadline = kDeadline);
+                   std::chrono::milliseconds deadline = kDeadline);
     // Connection numbers in the order they connected.
     std::vector<std::int32_t> connections() const;
     ConnectionEvents of(std::int32_t connection) const;
@@ -80,9 +84,9 @@ public:
     std::size_t countUnlocked(char kind) const;
     const std::map<std::int32_t, ConnectionEvents> &eventsUnlocked() const { return m_events; }
 
-private:
+  private:
     void record(std::uint32_t peer, std::int32_t connection, const std::uint8_t *data,
-        std::uint32_t length);
+                std::uint32_t length);
 
     mutable std::mutex m_mutex;
     std::condition_variable m_changed;
@@ -93,4 +97,4 @@ private:
     std::function<void(std::int32_t, char)> m_reaction;
 };
 
-} // namespace nettest
+}  // namespace nettest
