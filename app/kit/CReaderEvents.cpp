@@ -107,7 +107,7 @@ void CReaderEvents::queueReport(CActiveReport report)
         m_drainQueued = true;
     }
     if (queueDrain)
-        QMetaObject::invokeMethod(this, &CReaderEvents::drainReports, Qt::QueuedConnection);
+        m_drains.post([this] { drainReports(); });
 }
 
 void CReaderEvents::drainReports()

@@ -262,7 +262,7 @@ void CDlgNetTest::queueEvent(Event event)
         m_drainQueued = true;
     }
     if (queueDrain)
-        QMetaObject::invokeMethod(this, &CDlgNetTest::drainEvents, Qt::QueuedConnection);
+        m_drains.post([this] { drainEvents(); });
 }
 
 void CDlgNetTest::drainEvents()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "kit/CCallQueue.h"
 #include "kit/CPage.h"
 
 #include <QByteArray>
@@ -106,4 +107,5 @@ private:
     std::mutex m_eventMutex;
     QList<Event> m_pendingEvents;
     bool m_drainQueued = false;
+    CCallQueue m_drains;
 };
