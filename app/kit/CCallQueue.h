@@ -12,8 +12,7 @@
 // user-interface thread, and the hand-over is a synchronisation ThreadSanitizer can see (Qt's own
 // queue synchronises inside the uninstrumented Qt library, so data carried by a queued call
 // looked unsynchronised to it).
-class CCallQueue : public QObject
-{
+class CCallQueue : public QObject {
     Q_OBJECT
 
 public:
