@@ -6,11 +6,23 @@
 
 #include <algorithm>
 #include <cstring>
+#include <thread>
 
 namespace {
 
-// The library callbacks carry no context, so they find their owner through this pointer.
+// The library callbacks carry no context, so they find their owner through this pointer. A
+// callback counts itself in before it looks the owner up, so an owner going away can wait until
+// no callback runs in it any more (removing a callback does not wait for one in progress).
 std::atomic<CReaderEvents *> owner{nullptr};
+std::atomic<int> callbacksRunning { 0 };
+
+template <typename Call> void withOwner(Call call)
+{
+    ++callbacksRunning;
+    if (CReaderEvents *events = owner.load())
+        call(*events);
+    --callbacksRunning;
+}
 
 // No report is longer than a frame; a larger length would be a library fault.
 constexpr std::int32_t maxReportLength = 1560;
@@ -30,6 +42,9 @@ CReaderEvents::~CReaderEvents()
 {
     CReaderEvents *self = this;
     owner.compare_exchange_strong(self, nullptr);
+    // Callbacks never wait for this thread, so these end soon.
+    while (callbacksRunning.load() > 0)
+        std::this_thread::yield();
 }
 
 void CReaderEvents::setTrafficEnabled(bool enabled)
@@ -107,7 +122,7 @@ void CReaderEvents::queueReport(CActiveReport report)
         m_drainQueued = true;
     }
     if (queueDrain)
-        QMetaObject::invokeMethod(this, &CReaderEvents::drainReports, Qt::QueuedConnection);
+        m_drains.post([this] { drainReports(); });
 }
 
 void CReaderEvents::drainReports()
@@ -126,14 +141,14 @@ void CReaderEvents::applicationCallback(std::int32_t event, std::int32_t value,
                                         const std::uint8_t *data, std::int32_t length,
                                         const std::uint8_t *serial7)
 {
-    if (CReaderEvents *events = owner.load())
-        events->onApplicationEvent(event, value, data, length, serial7);
+    withOwner([&](CReaderEvents &events) {
+        events.onApplicationEvent(event, value, data, length, serial7);
+    });
 }
 
 void CReaderEvents::trafficCallback(std::int32_t event, std::int32_t value,
                                     const std::uint8_t *data, std::int32_t length,
                                     const std::uint8_t * /*serial7*/)
 {
-    if (CReaderEvents *events = owner.load())
-        events->onTrafficEvent(event, value, data, length);
+    withOwner([&](CReaderEvents &events) { events.onTrafficEvent(event, value, data, length); });
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "kit/CCallQueue.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QMetaType>
@@ -84,6 +86,7 @@ private:
     std::mutex m_reportMutex;
     QList<CActiveReport> m_pendingReports;
     bool m_drainQueued = false;
+    CCallQueue m_drains;
 };
 
 Q_DECLARE_METATYPE(CActiveReport)

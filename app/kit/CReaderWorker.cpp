@@ -1,10 +1,8 @@
 #include "kit/CReaderWorker.h"
 
-#include <QMetaObject>
-
 CReaderWorker::CReaderWorker(IReader &reader)
     : m_reader(reader)
-    , m_receiver(std::make_unique<QObject>())
+    , m_results(std::make_unique<CCallQueue>())
     , m_thread(&CReaderWorker::run, this)
 {
 }
@@ -56,8 +54,8 @@ void CReaderWorker::enqueue(std::function<void()> job)
 
 void CReaderWorker::deliver(std::function<void()> onUserInterface)
 {
-    // The receiver outlives the thread, and events still queued for it are discarded with it.
-    QMetaObject::invokeMethod(m_receiver.get(), std::move(onUserInterface), Qt::QueuedConnection);
+    // The queue outlives the thread, and calls still waiting in it are dropped with it.
+    m_results->post(std::move(onUserInterface));
 }
 
 void CReaderWorker::run()

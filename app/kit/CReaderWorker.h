@@ -1,5 +1,7 @@
 #pragma once
 
+#include "kit/CCallQueue.h"
+
 #include <QObject>
 #include <QPointer>
 
@@ -66,7 +68,7 @@ private:
 
     IReader &m_reader;
     // Lives on the user-interface thread; results are queued to it.
-    std::unique_ptr<QObject> m_receiver;
+    std::unique_ptr<CCallQueue> m_results;
     mutable std::mutex m_mutex;
     std::condition_variable m_jobWaiting;
     std::deque<std::function<void()>> m_jobs;

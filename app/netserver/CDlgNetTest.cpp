@@ -285,7 +285,7 @@ void CDlgNetTest::queueEvent(Event event)
         m_drainQueued = true;
     }
     if (queueDrain)
-        QMetaObject::invokeMethod(this, &CDlgNetTest::scheduleDrain, Qt::QueuedConnection);
+        m_drains.post([this] { scheduleDrain(); });
 }
 
 CDlgNetTest::PendingEvents CDlgNetTest::takePending()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CReceivedListModel.h"
+#include "kit/CCallQueue.h"
 #include "kit/CPage.h"
 
 #include <QByteArray>
@@ -146,4 +147,5 @@ private:
     qint64 m_pendingBytes = 0;
     std::uint64_t m_pendingNotShown = 0;
     bool m_drainQueued = false;
+    CCallQueue m_drains;
 };

@@ -5,6 +5,7 @@
 #include "kit/CVersion.h"
 #include "kit/IMainWindowServices.h"
 #include "shell/CHttpClient.h"
+#include "shell/VersionPage.h"
 
 #include <QGridLayout>
 #include <QLabel>
@@ -14,6 +15,7 @@
 #include <QApplication>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <array>
 #include <vector>
 
@@ -131,15 +133,6 @@ QString CHello::latestVersion() const
     return m_latestValue->text();
 }
 
-std::optional<float> CHello::parseLatestVersion(const std::uint8_t *reply, std::size_t length)
-{
-    if (length == 0 || (reply[0] != 'D' && reply[1] != 'e'))
-        return std::nullopt;
-    const double major = reply[12] - '0';
-    const double minor = (reply[14] - '0') / 10.0;
-    return static_cast<float>(major + minor);
-}
-
 void CHello::startVersionCheck()
 {
     const QString host = services().setting(updateHostKey).trimmed();
@@ -151,10 +144,11 @@ void CHello::startVersionCheck()
     std::atomic<bool> *leaving = &m_leaving;
     m_checkThread = std::thread([page, leaving, host]() mutable {
         CHttpClient client;
-        std::vector<std::uint8_t> reply(versionPageSize, 0);
+        std::vector<std::uint8_t> reply(versionpage::pageSize, 0);
         std::size_t length = 0;
         client.get(addressOf(host, versionPage), reply.data(), reply.size(), length);
-        const std::optional<float> version = parseLatestVersion(reply.data(), length);
+        const std::optional<float> version
+            = versionpage::latestVersion(std::span(reply).first(std::min(length, reply.size())));
         // The page is handed the outcome on its own thread, and only while it exists.
         QMetaObject::invokeMethod(
             qApp,
@@ -171,7 +165,7 @@ void CHello::startVersionCheck()
         for (const char *path : followUpPages) {
             if (leaving->load())
                 return;
-            std::vector<std::uint8_t> ignored(versionPageSize, 0);
+            std::vector<std::uint8_t> ignored(versionpage::pageSize, 0);
             client.get(addressOf(host, path), ignored.data(), ignored.size(), length);
         }
     });

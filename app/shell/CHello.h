@@ -5,9 +5,6 @@
 #include <QString>
 
 #include <atomic>
-#include <cstddef>
-#include <cstdint>
-#include <optional>
 #include <thread>
 
 class CButtonST;
@@ -31,12 +28,6 @@ public:
     static constexpr int currentVersionText = 1100;
     static constexpr int updateText = 1101;
     static constexpr int latestVersionText = 1253;
-    static constexpr std::size_t versionPageSize = 32768;
-
-    // The latest version in a reply held in a zero-filled buffer of versionPageSize bytes:
-    // nothing when the reply is empty or starts neither with 'D' nor has 'e' second;
-    // otherwise (byte 12 - '0') + (byte 14 - '0') / 10, whatever those bytes are.
-    static std::optional<float> parseLatestVersion(const std::uint8_t *reply, std::size_t length);
 
     QString currentVersion() const;
     QString latestVersion() const;

@@ -33,7 +33,7 @@ CIdentifyTab::CIdentifyTab(IMainWindowServices &services, QWidget *parent,
                            CTagListModel::Kind kind)
     : CPage(services, parent)
     , m_tags(kind)
-    , m_loop(this, [this](CInventoryLoop::Batch batch) { addBatch(std::move(batch)); })
+    , m_loop([this](CInventoryLoop::Batch batch) { addBatch(std::move(batch)); })
 {
     setObjectName(QStringLiteral("CIdentifyTab"));
     m_tags.setColumnTitles({text(1038), text(1039), text(1040), text(1041), text(1042),

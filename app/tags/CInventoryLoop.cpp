@@ -32,9 +32,8 @@ struct CInventoryLoop::Run
     }
 };
 
-CInventoryLoop::CInventoryLoop(QObject *context, Deliver deliver)
-    : m_context(context)
-    , m_deliver(std::move(deliver))
+CInventoryLoop::CInventoryLoop(Deliver deliver)
+    : m_deliver(std::move(deliver))
 {
 }
 
@@ -92,16 +91,13 @@ void CInventoryLoop::work(IReader &reader, std::shared_ptr<Run> run, std::thread
 
 void CInventoryLoop::hand(std::uint64_t generation, Batch batch)
 {
-    // The context owns this loop, so the loop exists whenever the context runs the call.
-    QMetaObject::invokeMethod(
-        m_context,
-        [this, generation, batch = std::move(batch)]() mutable {
-            if (generation != m_generation)
-                return;
-            if (!m_running)
-                batch.records.clear();
-            if (batch.clearFirst || !batch.records.empty())
-                m_deliver(std::move(batch));
-        },
-        Qt::QueuedConnection);
+    // The queue is the loop's, so the loop exists whenever the call runs.
+    m_batches.post([this, generation, batch = std::move(batch)]() mutable {
+        if (generation != m_generation)
+            return;
+        if (!m_running)
+            batch.records.clear();
+        if (batch.clearFirst || !batch.records.empty())
+            m_deliver(std::move(batch));
+    });
 }

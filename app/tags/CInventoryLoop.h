@@ -1,8 +1,7 @@
 #pragma once
 
+#include "kit/CCallQueue.h"
 #include "tags/TagRecord.h"
-
-#include <QObject>
 
 #include <atomic>
 #include <chrono>
@@ -31,8 +30,8 @@ public:
     // Runs on the user-interface thread.
     using Deliver = std::function<void(Batch batch)>;
 
-    // Batches are delivered through `context`'s thread while it exists.
-    CInventoryLoop(QObject *context, Deliver deliver);
+    // Made on the user-interface thread; batches are delivered there while the loop exists.
+    explicit CInventoryLoop(Deliver deliver);
     // Waits for the worker (at most the call in progress).
     ~CInventoryLoop();
     CInventoryLoop(const CInventoryLoop &) = delete;
@@ -50,11 +49,11 @@ private:
     void work(IReader &reader, std::shared_ptr<Run> run, std::thread previous);
     void hand(std::uint64_t generation, Batch batch);
 
-    QObject *m_context;
     Deliver m_deliver;
     bool m_running = false;
     // Bumped by every start; batches of older runs are dropped.
     std::uint64_t m_generation = 0;
     std::shared_ptr<Run> m_run;
     std::thread m_thread;
+    CCallQueue m_batches;
 };

@@ -276,6 +276,9 @@ void Link::deliverFrame() {
     }
     {
         std::lock_guard lock(slotMutex_);
+        // The first arrival decides: a frame behind it must not replace the answer before the
+        // waiting command has taken it. The next request clears the flag.
+        if (responseArrived_) return;
         std::memcpy(slot_.data(), frame, size);
         slotSize_ = size;
         responseArrived_ = true;

@@ -4,11 +4,9 @@
 #include "kit/IMainWindowServices.h"
 #include "kit/SafeFile.h"
 
-#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
-#include <QPointer>
 
 #include <algorithm>
 
@@ -68,18 +66,11 @@ void CTagExport::run(const QAbstractItemModel &list)
         m_writer.join();
     m_running = true;
     m_busy.begin();
-    m_writer = std::thread([guard = QPointer<CTagExport>(this), format = info.format, path,
-                            titles, rows = tagexport::snapshot(list)] {
+    m_writer = std::thread([this, format = info.format, path, titles,
+                            rows = tagexport::snapshot(list)] {
         const QString reason = tagexport::write(format, path, titles, rows);
-        // Queued to the application object, which outlives this export; runs only while the
-        // export still exists.
-        QMetaObject::invokeMethod(
-            QCoreApplication::instance(),
-            [guard, path, reason] {
-                if (guard)
-                    guard->finish(path, reason);
-            },
-            Qt::QueuedConnection);
+        // The writer ends before this export goes, and the call is dropped with it.
+        m_finished.post([this, path, reason] { finish(path, reason); });
     });
 }
 

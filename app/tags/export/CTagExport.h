@@ -1,5 +1,6 @@
 #pragma once
 
+#include "kit/CCallQueue.h"
 #include "tags/export/TagExportFiles.h"
 #include "tags/export/TagExportPrompts.h"
 
@@ -51,4 +52,5 @@ private:
     std::unique_ptr<ITagExportPrompts> m_prompts;
     bool m_running = false;
     std::thread m_writer;
+    CCallQueue m_finished;
 };

@@ -1,6 +1,6 @@
 // The reader events against the virtual reader over TCP: link events reach subscribers on the
 // user-interface thread, active-mode reports arrive complete and in order in batches, and a
-// connection closed while reports flow ends cleanly.
+// connection closed or an events object destroyed while reports flow ends cleanly.
 #include "kit/CReaderEvents.h"
 #include "page_test_kit.h"
 #include "reader_model.h"
@@ -93,6 +93,25 @@ TEST(ReaderEventsTest, ClosingWhileReportsFlowEndsCleanly)
     QCoreApplication::processEvents();
     session.virtualReader().stopActive();
     SUCCEED();
+}
+
+// The library may be inside a callback at any moment: the events object must not go while one
+// still runs in it. Each round destroys it while reports flow at full speed.
+TEST(ReaderEventsTest, DestroyedWhileReportsFlowIsLeftByEveryCallback)
+{
+    CVirtualReaderSession session("fir", 20);
+    ASSERT_TRUE(session.isOpen());
+    session.virtualReader().startActive(20us, 4);
+    for (int round = 0; round < 20; ++round) {
+        auto events = std::make_unique<CReaderEvents>(session.facade());
+        qsizetype received = 0;
+        QObject::connect(events.get(), &CReaderEvents::reportsArrived, events.get(),
+                         [&](const QList<CActiveReport> &batch) { received += batch.size(); });
+        events->setReportsEnabled(true);
+        ASSERT_TRUE(waitUntil([&] { return received > 0; }));
+        events.reset();
+    }
+    session.virtualReader().stopActive();
 }
 
 } // namespace

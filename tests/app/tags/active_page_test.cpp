@@ -10,6 +10,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include <algorithm>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -37,12 +39,14 @@ Bytes epcOf(int tag)
 class ActivePage : public ::testing::Test
 {
 protected:
-    // Hands the page one report as the library would: count, records (+12 in the length).
+    // Hands the page one report as the library would: count, records (+12 in the length), in
+    // a buffer that holds `length` bytes as the library's does.
     void report(int count, const Bytes &records, int lengthValue = -1)
     {
+        const int length
+            = lengthValue >= 0 ? lengthValue : static_cast<int>(records.size() + 12);
         Bytes buffer = records;
-        buffer.resize(records.size() + 12);
-        const int length = lengthValue >= 0 ? lengthValue : static_cast<int>(buffer.size());
+        buffer.resize(std::max(records.size(), static_cast<std::size_t>(length)));
         window.events().onApplicationEvent(reportEvent, count, buffer.data(), length,
                                            readerSerial.data());
     }

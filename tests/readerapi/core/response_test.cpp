@@ -1,4 +1,5 @@
-// Copying results out of an answer never reads past the frame nor leaks older bytes.
+// Copying results out of an answer never reads past the frame nor leaks older bytes, and the
+// answer copied is the first that arrived.
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -71,6 +72,24 @@ TEST(ResponseCopy, LengthFieldShorterThanItsHeaderYieldsNoData) {
     EXPECT_EQ(response.dataSize(), 0u);
     EXPECT_EQ(response.dataWord(0), 0);
     link.close();
+}
+
+// A second answer right behind the first (a reader repeating itself) must not replace the one
+// the command is about to take: the first arrival decides.
+TEST(ResponseCopy, TheFirstAnswerDecidesWhateverFollowsIt) {
+    std::vector<uint8_t> answers = frameWith(0xF1, {'O', 'K'});
+    const std::vector<uint8_t> repeated = frameWith(0xF1, {'N', 'O'});
+    answers.insert(answers.end(), repeated.begin(), repeated.end());
+    for (int round = 0; round < 20; ++round) {
+        LoopbackTransport transport;
+        qn::Link link(transport);
+        ASSERT_TRUE(link.open());
+        transport.answerWith(answers);
+        qn::Response response;
+        ASSERT_TRUE(link.transact(0xFF, qn::Command::GPRSGetSignal, {}, response));
+        ASSERT_EQ(response.dataWord(0), 'O' << 8 | 'K') << round;
+        link.close();
+    }
 }
 
 }  // namespace

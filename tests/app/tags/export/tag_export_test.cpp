@@ -236,8 +236,10 @@ TEST(TagExport, WithoutMergingEverySightingIsANumberedLine)
     fixture.list.addRecords({threeTags[0], threeTags[0], threeTags[0]}, noon);
     QTemporaryDir folder;
     ASSERT_TRUE(fixture.exportTo(folder.filePath(QStringLiteral("tags")), Format::Text));
-    QString text = QString::fromUtf16(
-        reinterpret_cast<const char16_t *>(readAll(folder.filePath("tags.txt")).constData() + 2));
+    // The file's UTF-16 text after its byte-order mark; it has no terminating zero.
+    const QByteArray bytes = readAll(folder.filePath("tags.txt"));
+    const QString text = QString::fromUtf16(
+        reinterpret_cast<const char16_t *>(bytes.constData() + 2), (bytes.size() - 2) / 2);
     const QStringList lines = text.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 4);
     for (int index = 1; index <= 3; ++index)
