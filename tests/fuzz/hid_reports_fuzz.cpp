@@ -75,10 +75,9 @@ class NoDeviceBus final : public HidBus {
 
 // The payload a report carries: its count, bounded by the bytes present and 31.
 Bytes payloadOf(const Bytes &report) {
-    const size_t carried =
-        report.size() > kReportHeaderSize ? report.size() - kReportHeaderSize : 0;
+    if (report.size() <= kReportHeaderSize) return {};
     const size_t count =
-        std::min({size_t{report.size() > 1 ? report[1] : uint8_t{0}}, carried, kMaxPayload});
+        std::min({size_t{report[1]}, report.size() - kReportHeaderSize, kMaxPayload});
     return {report.begin() + kReportHeaderSize, report.begin() + kReportHeaderSize + count};
 }
 
