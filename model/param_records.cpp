@@ -1,0 +1,118 @@
+#include "param_records.h"
+
+#include <array>
+
+namespace record {
+
+namespace {
+
+using readerfamily::Family;
+
+// Which families' device records hold which groups of fields.
+constexpr Families notBirch2{Family::Fir, Family::Hazel, Family::Elm, Family::Cedar,
+    Family::Cedar2, Family::Birch, Family::Alder, Family::Unknown};
+constexpr Families keyboardOutput{Family::Birch2};
+constexpr Families inventoryTimeAt12{Family::Alder, Family::Birch, Family::Birch2};
+constexpr Families triggerTimeAt12{Family::Fir, Family::Hazel, Family::Elm, Family::Cedar,
+    Family::Cedar2, Family::Unknown};
+constexpr Families wiegand{Family::Hazel, Family::Elm, Family::Cedar, Family::Cedar2};
+constexpr Families antennas{Family::Fir, Family::Hazel};
+constexpr Families inventory{Family::Fir, Family::Hazel, Family::Cedar, Family::Cedar2};
+constexpr Families responseTime{Family::Fir, Family::Hazel};
+constexpr Families inventoryTimeAt22{Family::Cedar, Family::Cedar2};
+constexpr Families targetDense{Family::Cedar, Family::Cedar2};
+constexpr Families networkTexts{Family::Alder};
+
+constexpr Field antenna(std::string_view name, int bit)
+{
+    return {.name = name, .offset = 19, .width = 1, .codec = Codec::Bit, .families = antennas,
+        .bit = bit};
+}
+
+const std::array deviceFields{
+    Field{"interface", 0, 1, Codec::List, Families::all(), 1078},
+    Field{"work_mode", 1, 1, Codec::List, Families::all(), 1079},
+    Field{"address", 2, 1, Codec::Number, notBirch2, 1070, 1, {}, Radix::Hex},
+    Field{"filter_time", 3, 1, Codec::Number, Families::all(), 1080, 1},
+    Field{"power", 4, 1, Codec::List, Families::all(), 1068},
+    Field{"beeper", 5, 1, Codec::Flag, Families::all(), 1086, 1},
+    Field{"baud", 6, 1, Codec::List, notBirch2, 1069, 4},
+    Field{"output_format", 6, 1, Codec::List, keyboardOutput},
+    // The channel plan: region bits and upper / lower channel.
+    Field{"frequency_upper", 7, 1, Codec::Number, Families::all(), 0, 49},
+    Field{"frequency_lower", 8, 1, Codec::Number, Families::all(), 0, 0x80},
+    Field{"area", 9, 1, Codec::List, Families::all(), 1081},
+    Field{"start_address", 10, 1, Codec::Number, Families::all(), 1082, 0x02, {}, Radix::Hex},
+    Field{"byte_length", 11, 1, Codec::Number, Families::all(), 1083, 0x0C, {}, Radix::Hex},
+    Field{"inventory_time", 12, 1, Codec::Number, inventoryTimeAt12, 1226, 10},
+    Field{"trigger_time", 12, 1, Codec::Number, triggerTimeAt12, 1084, 2},
+    Field{"wiegand_format", 13, 1, Codec::List, wiegand, 1073},
+    Field{"enter_key", 13, 1, Codec::Flag, keyboardOutput, 0, 1},
+    Field{"remote_ip", 13, 32, Codec::Text, networkTexts, 1112, 0, "192.168.1.100"},
+    Field{"wiegand_order", 14, 1, Codec::List, wiegand},
+    Field{"output_interval", 15, 1, Codec::Number, wiegand, 1074, 10},
+    Field{"pulse_width", 16, 1, Codec::Number, wiegand, 1075, 10},
+    Field{"pulse_interval", 17, 1, Codec::Number, wiegand, 1076, 15},
+    antenna("antenna_1", 0),
+    antenna("antenna_2", 1),
+    antenna("antenna_3", 2),
+    antenna("antenna_4", 3),
+    antenna("antenna_5", 4),
+    antenna("antenna_6", 5),
+    antenna("antenna_7", 6),
+    antenna("antenna_8", 7),
+    Field{"q", 20, 1, Codec::List, inventory, 1220, 4},
+    Field{"session", 21, 1, Codec::List, inventory, 1225},
+    Field{"response_time", 22, 1, Codec::Number, responseTime, 1226, 10},
+    Field{"inventory_time", 22, 1, Codec::Number, inventoryTimeAt22, 1250, 10},
+    Field{"target", 23, 1, Codec::List, targetDense},
+    Field{"dense", 24, 1, Codec::Flag, targetDense, 1252},
+    Field{"ssid", 45, 32, Codec::Text, networkTexts, 1109, 0, "TagBench"},
+    Field{"password", 77, 32, Codec::Text, networkTexts, 1110, 0, "tagbench-wifi"},
+    Field{"remote_port", 109, 2, Codec::Number, networkTexts, 1113, 60000},
+};
+
+const std::array networkFields{
+    Field{"mac", 0, 6, Codec::Hex},
+    Field{"ip_address", 6, 4, Codec::Ipv4, Families::all(), 0, 0, "192.168.1.250"},
+    Field{"subnet_mask", 10, 4, Codec::Ipv4, Families::all(), 0, 0, "255.255.255.0"},
+    Field{"gateway", 14, 4, Codec::Ipv4, Families::all(), 0, 0, "192.168.1.1"},
+    Field{"remote_ip", 18, 4, Codec::Ipv4, Families::all(), 0, 0, "192.168.1.100"},
+    Field{"local_port", 22, 2, Codec::Number, Families::all(), 0, 60000},
+    Field{"remote_port", 24, 2, Codec::Number, Families::all(), 0, 60001},
+    Field{"dhcp", 26, 1, Codec::Flag},
+    Field{"dns", 27, 1, Codec::Flag},
+    Field{"heartbeat", 28, 1, Codec::Number, Families::all(), 0, 6},
+    Field{"domain", 29, 32, Codec::Text, Families::all(), 0, 0, "reader.example.com"},
+    Field{"ssid", 61, 32, Codec::Text, Families::all(), 0, 0, "TagBench"},
+    Field{"wifi_password", 93, 32, Codec::Text},
+    // The GPS and GPRS fields: only the Fir network page writes them.
+    Field{"gps", 125, 1, Codec::Flag},
+    Field{"gps_interval", 126, 1, Codec::Number, Families::all(), 0, 6},
+    Field{"auto_apn", 127, 1, Codec::Flag, Families::all(), 0, 1},
+    Field{"apn", 128, 25, Codec::Text},
+    Field{"apn_user", 153, 20, Codec::Text},
+    Field{"apn_password", 173, 20, Codec::Text},
+};
+
+const std::array specialFields{
+    Field{"password_enable", 0, 1, Codec::Flag},
+    Field{"password", 1, 4, Codec::Hex},
+    Field{"mask_enable", 5, 1, Codec::Flag},
+    Field{"mask_start", 6, 1, Codec::Number, Families::all(), 0, 0, {}, Radix::Hex},
+    Field{"mask_data", 7, 12, Codec::Hex, Families::all(), 0, 0, {}, Radix::Hex, 0, 19},
+    Field{"relay", 20, 1, Codec::Flag},
+    Field{"relay_time", 21, 1, Codec::Number, Families::all(), 0, 1},
+    Field{"cache", 22, 1, Codec::Flag},
+    Field{"protocol_enable", 23, 1, Codec::Flag},
+    Field{"protocol", 24, 1, Codec::List},
+    Field{"condition", 25, 1, Codec::List},
+};
+
+} // namespace
+
+const RecordTable deviceRecord{"device", deviceFields};
+const RecordTable networkRecord{"network", networkFields};
+const RecordTable specialRecord{"special", specialFields};
+
+} // namespace record
