@@ -52,6 +52,7 @@ CDlgNetTest::CDlgNetTest(IMainWindowServices &services, QWidget *parent, NetTest
     , m_bounds(bounds)
     , m_ownPrompts(std::make_unique<CWidgetPrompts>(this))
     , m_prompts(m_ownPrompts.get())
+    , m_events([this] { scheduleDrain(); }, bounds.pendingBytes)
 {
     setObjectName(QStringLiteral("CDlgNetTest"));
     buildLayout();
@@ -263,40 +264,10 @@ void CDlgNetTest::onServerEvent(std::uint32_t peer, std::int32_t connection,
         event.bytes
             = QByteArray(reinterpret_cast<const char *>(data), static_cast<qsizetype>(length));
     }
-    page->queueEvent(std::move(event));
-}
-
-// Runs on the server's threads: never waits for the user-interface thread, and holds at most
-// the bound of bytes for it. A block beyond is counted instead; connection events always go
-// in, so that no row misses its state.
-void CDlgNetTest::queueEvent(Event event)
-{
     const qint64 cost = event.bytes.size() + eventOverhead;
-    bool queueDrain = false;
-    {
-        std::lock_guard lock(m_eventMutex);
-        if (!event.bytes.isNull() && m_pendingBytes + cost > m_bounds.pendingBytes) {
-            ++m_pendingNotShown;
-        } else {
-            m_pendingEvents.append(std::move(event));
-            m_pendingBytes += cost;
-        }
-        queueDrain = !m_drainQueued;
-        m_drainQueued = true;
-    }
-    if (queueDrain)
-        m_drains.post([this] { scheduleDrain(); });
-}
-
-CDlgNetTest::PendingEvents CDlgNetTest::takePending()
-{
-    PendingEvents pending;
-    std::lock_guard lock(m_eventMutex);
-    pending.events.swap(m_pendingEvents);
-    std::swap(pending.notShown, m_pendingNotShown);
-    m_pendingBytes = 0;
-    m_drainQueued = false;
-    return pending;
+    using Keep = CBatchQueue<Event>::Keep;
+    const Keep keep = event.bytes.isNull() ? Keep::Always : Keep::IfRoom;
+    page->m_events.push(std::move(event), cost, keep);
 }
 
 void CDlgNetTest::scheduleDrain()
@@ -311,10 +282,10 @@ void CDlgNetTest::scheduleDrain()
 void CDlgNetTest::drainEvents()
 {
     m_sinceDrain.start();
-    PendingEvents pending = takePending();
+    CBatchQueue<Event>::Batch pending = m_events.take();
     QList<CReceivedListModel::Block> blocks;
     bool connectionAdded = false;
-    for (Event &event : pending.events) {
+    for (Event &event : pending.items) {
         if (event.bytes.isNull())
             connectionAdded |= showConnectionEvent(event);
         else
@@ -322,8 +293,8 @@ void CDlgNetTest::drainEvents()
     }
     if (connectionAdded)
         m_connectionList->scrollToBottom();
-    if (pending.notShown > 0)
-        showNotShown(m_notShown + pending.notShown);
+    if (pending.leftOut > 0)
+        showNotShown(m_notShown + pending.leftOut);
     if (blocks.isEmpty())
         return;
     const auto form
