@@ -1,10 +1,13 @@
 #pragma once
 
+#include "kit/CBusyState.h"
+#include "kit/CReaderWorker.h"
+#include "kit/IMainWindowServices.h"
 #include "kit/IReader.h"
 
 #include <QWidget>
 
-class IMainWindowServices;
+#include <utility>
 
 // Base of every page the tab control shows. A page is created once, at start-up, and lives
 // until the program ends. The tab control calls the two hooks: stopWork() on pages that may
@@ -14,6 +17,8 @@ class IMainWindowServices;
 //
 // Pages set their captions from the text table in their constructor; the tab control then
 // gives every control an accessible name from its caption or its label (see CAccessible).
+// A part of a page that runs reader operations of its own (the tag access controls) is a
+// CPage too, for the same services.
 class CPage : public QWidget
 {
     Q_OBJECT
@@ -32,6 +37,25 @@ protected:
     QString text(int key) const;
     // The language text, or the layout's own caption while no language file supplies it.
     QString caption(int key, const char *layoutCaption) const;
+    // Posts the language text of the key to the message log.
+    void log(int key);
+
+    // The way every operation of a page reaches the reader: nothing while the main window is
+    // not connected (false); otherwise job(reader) runs on the reader worker with the page
+    // shown busy, then done(result) on the user-interface thread while the page exists.
+    template <typename Job, typename Done>
+    bool runWhileBusy(CBusyState &busy, Job job, Done done)
+    {
+        if (!m_services.isConnected())
+            return false;
+        busy.begin();
+        m_services.worker().submit(this, std::move(job),
+            [&busy, done = std::move(done)](auto... result) mutable {
+                busy.end();
+                done(std::move(result)...);
+            });
+        return true;
+    }
 
 private:
     IMainWindowServices &m_services;
