@@ -5,6 +5,7 @@
 #include "kit/CAccessible.h"
 #include "kit/CMyFunc.h"
 #include "kit/CMyListCtrl.h"
+#include "kit/CParamInput.h"
 #include "kit/CShellPrompts.h"
 #include "kit/CTextListModel.h"
 #include "kit/IMainWindowServices.h"
@@ -17,7 +18,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QRegularExpressionValidator>
 #include <QSplitter>
 #include <QTime>
 #include <QTimer>
@@ -84,9 +84,7 @@ void CDlgNetTest::buildLayout()
     m_addresses->setObjectName(QStringLiteral("addressList"));
     m_port = new QLineEdit(defaultPort, this);
     m_port->setObjectName(QStringLiteral("portField"));
-    m_port->setMaxLength(maxPortDigits);
-    m_port->setValidator(
-        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("\\d*")), m_port));
+    CParamInput::limitDecimal(m_port, maxPortDigits);
     m_startButton = new QPushButton(this);
     m_startButton->setObjectName(QStringLiteral("startButton"));
     m_stopButton = new QPushButton(this);
