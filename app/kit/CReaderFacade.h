@@ -37,10 +37,6 @@ public:
     int setCallbackDebug(QnCallback callback);
 
     int getDeviceSystemInfo(std::uint8_t *info10);
-    int setDeviceSystemInfo(const std::uint8_t *pwd, std::uint8_t b0, std::uint8_t b1,
-                            const std::uint8_t *serial7);
-    int readDeviceId(const std::uint8_t *pwd, std::uint8_t *id5);
-    int setDeviceId(const std::uint8_t *pwd, const std::uint8_t *id4);
     int readDeviceParam(std::uint8_t *lead, std::uint8_t *record, std::uint8_t length);
     int setDeviceParam(std::uint8_t lead, const std::uint8_t *record, std::uint8_t length);
     int readDeviceNetParam(std::uint8_t *lead, std::uint8_t *record, std::uint8_t length);
@@ -50,11 +46,8 @@ public:
                               std::uint8_t length);
     int defaultDeviceParam();
     int defaultDeviceNetParam();
-    int readDeviceOneParam(std::uint8_t index, std::uint8_t *value);
-    int setDeviceOneParam(std::uint8_t index, std::uint8_t value);
     int readDeviceTime(std::uint8_t *time6);
     int setDeviceTime(const std::uint8_t *time6);
-    int readTransState(std::uint8_t *out1);
     int rebootDevice();
     int relayOn();
     int relayOff();
@@ -72,7 +65,6 @@ public:
                     std::uint8_t wordCount, const std::uint8_t *data);
     int writeEpcG2(const std::uint8_t *pwd, const std::uint8_t *epc, std::uint8_t wordCount);
     int lockCardG2(const std::uint8_t *pwd, std::uint8_t lockCode);
-    int setFreq(std::uint8_t b0, std::uint8_t b1);
     int startRead();
     int stopRead();
 
@@ -80,21 +72,6 @@ public:
     std::uint8_t getTagBuf(std::uint8_t *records, std::int32_t *byteCount,
                            std::int32_t *tagCount);
     int clearTagBuf();
-
-    int readWhiteList(std::uint8_t *entries, std::uint16_t *count);
-    int writeWhiteList(const std::uint8_t *entries, std::uint16_t count);
-    int deleteAllWhiteList();
-    int deleteOneWhiteList(const std::uint8_t *entry4);
-    int getDevCache(std::uint16_t *recordCount, std::uint8_t *records,
-                    std::uint16_t *byteLength);
-    int delDevCache();
-    int upgradeDevData(std::uint16_t blockLength, std::uint16_t blockNumber,
-                       const std::uint8_t *block);
-    int upgradeDevEnd();
-    int upgradeDevDataIn(const std::uint8_t *pwd, std::uint16_t blockLength,
-                         std::uint16_t blockNumber, const std::uint8_t *block);
-    int upgradeDevEndIn(const std::uint8_t *pwd);
-    int deviceSelfKill(const std::uint8_t *pwd);
 
 private:
     // The function table of the transport in use, or null for an unknown transport.

@@ -81,13 +81,11 @@ void CDlgGPRSTest::showAnswer(QLineEdit *edit, const QString &answer)
 
 void CDlgGPRSTest::querySimState()
 {
-    if (!services().isConnected())
-        return;
-    parampage::run(
-        this, services(), m_busy, [](IReader &reader) { return reader.simState(); },
+    runWhileBusy(
+        m_busy, [](IReader &reader) { return reader.simState(); },
         [this](const std::optional<std::uint8_t> &state) {
             if (!state) {
-                services().postLog(text(failureText));
+                log(failureText);
                 return;
             }
             const int key = simStateTextKey(*state);
@@ -97,13 +95,11 @@ void CDlgGPRSTest::querySimState()
 
 void CDlgGPRSTest::querySignal()
 {
-    if (!services().isConnected())
-        return;
-    parampage::run(
-        this, services(), m_busy, [](IReader &reader) { return reader.gprsSignal(); },
+    runWhileBusy(
+        m_busy, [](IReader &reader) { return reader.gprsSignal(); },
         [this](const std::optional<std::array<std::uint8_t, 8>> &signal) {
             if (!signal) {
-                services().postLog(text(failureText));
+                log(failureText);
                 return;
             }
             showAnswer(m_signal, recordtext::fromField(*signal));
@@ -112,13 +108,11 @@ void CDlgGPRSTest::querySignal()
 
 void CDlgGPRSTest::queryCellLocation()
 {
-    if (!services().isConnected())
-        return;
-    parampage::run(
-        this, services(), m_busy, [](IReader &reader) { return reader.cellLocation(); },
+    runWhileBusy(
+        m_busy, [](IReader &reader) { return reader.cellLocation(); },
         [this](const std::optional<std::array<std::uint8_t, 64>> &location) {
             if (!location) {
-                services().postLog(text(failureText));
+                log(failureText);
                 return;
             }
             showAnswer(m_cellLocation, recordtext::fromField(*location));

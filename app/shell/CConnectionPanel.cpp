@@ -3,6 +3,7 @@
 #include "kit/CAccessible.h"
 #include "kit/CButtonST.h"
 #include "kit/CConfigStore.h"
+#include "kit/CParamInput.h"
 
 #include <QButtonGroup>
 #include <QComboBox>
@@ -13,7 +14,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QRegularExpressionValidator>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -139,15 +139,11 @@ void CConnectionPanel::createNetworkFields(QWidget *section)
 {
     m_ipField = new QLineEdit(section);
     m_ipField->setObjectName(QStringLiteral("ipField"));
-    const QString octet = QStringLiteral("(25[0-5]|2[0-4]\\d|1\\d\\d|[1-9]?\\d)");
-    m_ipField->setValidator(new QRegularExpressionValidator(
-        QRegularExpression(QStringLiteral("(%1\\.){3}%1").arg(octet)), m_ipField));
+    CParamInput::limitIpAddress(m_ipField);
     m_portLabel = addLabel("portLabel");
     m_portField = new QLineEdit(section);
     m_portField->setObjectName(QStringLiteral("portField"));
-    m_portField->setMaxLength(maxPortDigits);
-    m_portField->setValidator(new QRegularExpressionValidator(
-        QRegularExpression(QStringLiteral("\\d{0,5}")), m_portField));
+    CParamInput::limitDecimal(m_portField, maxPortDigits);
 }
 
 QWidget *CConnectionPanel::buildButtonSection()

@@ -1,7 +1,7 @@
 // The DeviceParam record: channel plans and presets, every family's fields through show and
 // build, the bounds of the texts and numbers.
 #include "kit/CMyFunc.h"
-#include "params/CParamInput.h"
+#include "kit/CParamInput.h"
 #include "params/DeviceParamRecord.h"
 #include "params/ParamFamily.h"
 #include "reader_family.h"
