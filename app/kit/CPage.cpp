@@ -24,6 +24,11 @@ QString CPage::caption(int key, const char *layoutCaption) const
     return captionOr(text(key), layoutCaption);
 }
 
+void CPage::log(Text key)
+{
+    m_services.postLog(text(key));
+}
+
 QString CPage::text(Text key) const
 {
     return m_services.text(key);

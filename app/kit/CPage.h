@@ -43,6 +43,7 @@ protected:
     QString caption(int key, const char *layoutCaption) const;
     // Posts the language text of the key to the message log.
     void log(int key);
+    void log(Text key);
 
     // The way every operation of a page reaches the reader: nothing while the main window is
     // not connected (false); otherwise job(reader) runs on the reader worker with the page

@@ -10,22 +10,19 @@
 #include <QVBoxLayout>
 
 #include <array>
-#include <optional>
 
 namespace {
 
-constexpr int simStateButtonText = 1235;
-constexpr int signalButtonText = 1236;
-constexpr int cellLocationButtonText = 1237;
 const QString cellLocationHint
     = QStringLiteral("0,<mcc>,<mnc>,<lac>,<cellid>,<bcch>,<bsic>,<dbm>.....");
 
 struct SimStateText {
     std::uint8_t state;
-    int textKey;
+    Text textKey;
 };
-constexpr std::array<SimStateText, 5> simStateTexts{
-    {{0, 1230}, {1, 1231}, {16, 1234}, {17, 1233}, {18, 1232}}};
+constexpr std::array<SimStateText, 5> simStateTexts{{{0, Text::SimStateNoCard},
+    {1, Text::SimStateReady}, {16, Text::SimStateSearching}, {17, Text::SimStateRegistered},
+    {18, Text::SimStateServerConnected}}};
 
 } // namespace
 
@@ -34,12 +31,12 @@ CDlgGPRSTest::CDlgGPRSTest(IMainWindowServices &services, QWidget *parent)
 {
     setObjectName(QStringLiteral("CDlgGPRSTest"));
     auto *grid = new QGridLayout;
-    m_simState = addQuery(grid, 0, "simState", caption(simStateButtonText, "状态"),
+    m_simState = addQuery(grid, 0, "simState", caption(Text::SimStateButton, "状态"),
         &CDlgGPRSTest::querySimState);
     m_signal = addQuery(grid, 1, "signal",
-        caption(signalButtonText, "GPRS信号"), &CDlgGPRSTest::querySignal);
+        caption(Text::GprsSignalButton, "GPRS信号"), &CDlgGPRSTest::querySignal);
     m_cellLocation = addQuery(grid, 2, "cellLocation",
-        caption(cellLocationButtonText, "LBS"), &CDlgGPRSTest::queryCellLocation);
+        caption(Text::CellLocationButton, "LBS"), &CDlgGPRSTest::queryCellLocation);
     auto *hint = new QLabel(cellLocationHint, this);
     hint->setObjectName(QStringLiteral("cellLocationHint"));
     grid->addWidget(hint, 3, 1);
@@ -65,12 +62,12 @@ QLineEdit *CDlgGPRSTest::addQuery(QGridLayout *grid, int row, const char *name,
     return edit;
 }
 
-int CDlgGPRSTest::simStateTextKey(std::uint8_t state)
+std::optional<Text> CDlgGPRSTest::simStateTextKey(std::uint8_t state)
 {
     for (const SimStateText &each : simStateTexts)
         if (each.state == state)
             return each.textKey;
-    return 0;
+    return std::nullopt;
 }
 
 void CDlgGPRSTest::showAnswer(QLineEdit *edit, const QString &answer)
@@ -85,11 +82,11 @@ void CDlgGPRSTest::querySimState()
         m_busy, [](IReader &reader) { return reader.simState(); },
         [this](const std::optional<std::uint8_t> &state) {
             if (!state) {
-                log(failureText);
+                log(Text::OperationFailed);
                 return;
             }
-            const int key = simStateTextKey(*state);
-            showAnswer(m_simState, key != 0 ? text(key) : QString());
+            const std::optional<Text> key = simStateTextKey(*state);
+            showAnswer(m_simState, key ? text(*key) : QString());
         });
 }
 
@@ -99,7 +96,7 @@ void CDlgGPRSTest::querySignal()
         m_busy, [](IReader &reader) { return reader.gprsSignal(); },
         [this](const std::optional<std::array<std::uint8_t, 8>> &signal) {
             if (!signal) {
-                log(failureText);
+                log(Text::OperationFailed);
                 return;
             }
             showAnswer(m_signal, recordtext::fromField(*signal));
@@ -112,7 +109,7 @@ void CDlgGPRSTest::queryCellLocation()
         m_busy, [](IReader &reader) { return reader.cellLocation(); },
         [this](const std::optional<std::array<std::uint8_t, 64>> &location) {
             if (!location) {
-                log(failureText);
+                log(Text::OperationFailed);
                 return;
             }
             showAnswer(m_cellLocation, recordtext::fromField(*location));

@@ -381,8 +381,8 @@ QStringList CDlgParamPage::familyItems(std::span<const readerfamily::ListItem> i
 {
     QStringList texts;
     for (const readerfamily::ListItem &item : items)
-        texts.append(item.textKey != 0
-                ? text(item.textKey)
+        texts.append(item.textKey
+                ? text(*item.textKey)
                 : QString::fromUtf8(item.text.data(), qsizetype(item.text.size())));
     return texts;
 }

@@ -223,25 +223,25 @@ void CConnectionPanel::connectButtons()
 
 void CConnectionPanel::applyTexts(const TextLookup &text)
 {
-    setTitle(text(groupText));
-    m_transportButtons[0]->setText(text(serialButtonText));
-    m_transportButtons[1]->setText(text(usbButtonText));
-    m_transportButtons[2]->setText(text(networkButtonText));
-    m_baudLabel->setText(text(baudLabelText));
-    m_portLabel->setText(text(portLabelText));
-    m_openButton->setText(text(openText));
-    m_closeButton->setText(text(closeText));
-    m_portScanButton->setText(text(portScanText));
-    m_networkScanButton->setText(text(networkScanText));
-    m_serialNumberLabel->setText(text(serialNumberLabelText));
-    m_firmwareLabel->setText(text(firmwareLabelText));
-    m_hardwareLabel->setText(text(hardwareLabelText));
-    m_exportButton->setText(text(exportText));
-    m_importButton->setText(text(importText));
-    m_relayCloseButton->setText(text(relayCloseText));
-    m_relayReleaseButton->setText(text(relayReleaseText));
-    m_languageLabel->setText(text(languageLabelText));
-    m_skinButton->setToolTip(text(skinTipText));
+    setTitle(text(Text::ConnectionGroup));
+    m_transportButtons[0]->setText(text(Text::SerialButton));
+    m_transportButtons[1]->setText(text(Text::UsbButton));
+    m_transportButtons[2]->setText(text(Text::NetworkButton));
+    m_baudLabel->setText(text(Text::BaudLabel));
+    m_portLabel->setText(text(Text::NetworkPortLabel));
+    m_openButton->setText(text(Text::OpenButton));
+    m_closeButton->setText(text(Text::CloseButton));
+    m_portScanButton->setText(text(Text::PortScanButton));
+    m_networkScanButton->setText(text(Text::NetworkScanButton));
+    m_serialNumberLabel->setText(text(Text::SerialNumberLabel));
+    m_firmwareLabel->setText(text(Text::FirmwareVersionLabel));
+    m_hardwareLabel->setText(text(Text::HardwareVersionLabel));
+    m_exportButton->setText(text(Text::ExportProfileButton));
+    m_importButton->setText(text(Text::ImportProfileButton));
+    m_relayCloseButton->setText(text(Text::RelayCloseButton));
+    m_relayReleaseButton->setText(text(Text::RelayReleaseButton));
+    m_languageLabel->setText(text(Text::LanguageLabel));
+    m_skinButton->setToolTip(text(Text::SkinButtonTip));
     nameFields(text);
 }
 
@@ -254,9 +254,9 @@ void CConnectionPanel::nameFields(const TextLookup &text)
     CAccessible::labelField(m_hardwareLabel, m_hardwareField);
     CAccessible::labelField(m_languageLabel, m_languageList);
     // These fields sit under their transport's button, which is their caption.
-    m_serialList->setAccessibleName(text(serialButtonText));
-    m_usbList->setAccessibleName(text(usbButtonText));
-    m_ipField->setAccessibleName(text(networkButtonText));
+    m_serialList->setAccessibleName(text(Text::SerialButton));
+    m_usbList->setAccessibleName(text(Text::UsbButton));
+    m_ipField->setAccessibleName(text(Text::NetworkButton));
 }
 
 void CConnectionPanel::setDeviceLists(const QStringList &serialPorts,

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "text_keys.h"
+
 #include <QGroupBox>
 
 #include <array>
@@ -23,7 +25,7 @@ class CConnectionPanel : public QGroupBox
     Q_OBJECT
 
 public:
-    using TextLookup = std::function<QString(int key)>;
+    using TextLookup = std::function<QString(Text key)>;
 
     explicit CConnectionPanel(QWidget *parent = nullptr);
 
@@ -66,26 +68,6 @@ public:
     QComboBox *languageList() const { return m_languageList; }
     CButtonST *skinButton() const { return m_skinButton; }
 
-    // Key texts of the panel.
-    static constexpr int groupText = 1037;
-    static constexpr int baudLabelText = 1050;
-    static constexpr int portLabelText = 1051;
-    static constexpr int serialNumberLabelText = 1052;
-    static constexpr int firmwareLabelText = 1053;
-    static constexpr int hardwareLabelText = 1054;
-    static constexpr int languageLabelText = 1055;
-    static constexpr int serialButtonText = 1056;
-    static constexpr int usbButtonText = 1057;
-    static constexpr int networkButtonText = 1058;
-    static constexpr int openText = 1059;
-    static constexpr int closeText = 1060;
-    static constexpr int portScanText = 1061;
-    static constexpr int networkScanText = 1062;
-    static constexpr int exportText = 1063;
-    static constexpr int importText = 1064;
-    static constexpr int relayCloseText = 1065;
-    static constexpr int relayReleaseText = 1066;
-    static constexpr int skinTipText = 1004;
 
 signals:
     void openRequested();

@@ -77,7 +77,7 @@ void CTagDeskDlg::initialise(const CPageFactory &pages)
     applyTexts();
     m_panel->putConfiguration(m_services.config());
     m_facade.setTransport(m_services.config().transport());
-    setWindowTitle(CTagDeskApp::windowCaption(text(titleText)));
+    setWindowTitle(CTagDeskApp::windowCaption(text(Text::ProgramName)));
     setWindowIcon(QIcon::fromTheme(desktopIconName, QIcon(dataFile(logoFile))));
     m_tabs->createPages(pages, *this);
     m_services.attachSkin();
@@ -116,10 +116,10 @@ void CTagDeskDlg::buildLayout()
 
 void CTagDeskDlg::setUpMessageList()
 {
-    m_messageModel->setColumnTitles({text(timeColumnText), text(messageColumnText)});
+    m_messageModel->setColumnTitles({text(Text::MessageTimeColumn), text(Text::MessageTextColumn)});
     m_messageList->setColumnWidth(0, minimumTimeColumnWidth);
     m_messageList->horizontalHeader()->setStretchLastSection(true);
-    m_messageList->setAccessibleName(text(messageColumnText));
+    m_messageList->setAccessibleName(text(Text::MessageTextColumn));
 }
 
 void CTagDeskDlg::sizeMessageColumns()
@@ -149,7 +149,7 @@ void CTagDeskDlg::contextMenuEvent(QContextMenuEvent *event)
 void CTagDeskDlg::showAbout()
 {
     QMessageBox::about(this, windowTitle(),
-                       CTagDeskApp::windowCaption(text(titleText)) + QStringLiteral("\n")
+                       CTagDeskApp::windowCaption(text(Text::ProgramName)) + QStringLiteral("\n")
                            + CTagDeskApp::programName + u' ' + CTagDeskApp::versionText());
 }
 
@@ -184,7 +184,7 @@ void CTagDeskDlg::fillDeviceLists()
 
 void CTagDeskDlg::applyTexts()
 {
-    m_panel->applyTexts([this](int key) { return text(key); });
+    m_panel->applyTexts([this](Text key) { return text(key); });
 }
 
 void CTagDeskDlg::connectActions()
@@ -211,9 +211,9 @@ void CTagDeskDlg::connectActions()
 void CTagDeskDlg::subscribeTrafficLog()
 {
     m_trafficLog = std::make_unique<CTrafficLog>(
-        CTrafficLog::Texts{text(CTrafficLog::sentLabelText),
-                           text(CTrafficLog::receivedLabelText),
-                           text(CTrafficLog::linkLostText), text(CTrafficLog::linkRestoredText)},
+        CTrafficLog::Texts{text(Text::FrameSentLabel),
+                           text(Text::FrameReceivedLabel),
+                           text(Text::LinkLost), text(Text::LinkRestored)},
         [this](const QString &line) { postLog(line); });
     m_trafficLog->subscribe(*m_events);
 }
@@ -283,7 +283,7 @@ CTagDeskDlg::OpenOutcome CTagDeskDlg::runOpen(const OpenRequest &request)
     if (!openTransport(request))
         return outcome;
     if (!readSystemInfo(outcome.info)) {
-        postLog(text(noSystemInfoText));
+        postLog(text(Text::NoSystemInformation));
         m_facade.closeDevice();
         return outcome;
     }
@@ -297,15 +297,15 @@ bool CTagDeskDlg::openTransport(const OpenRequest &request)
     switch (request.transport) {
     case CReaderFacade::Serial:
         opened = m_facade.openSerial(request.portName, request.baudRate) != 0;
-        postLog(text(opened ? serialOpenedText : serialOpenFailedText));
+        postLog(text(opened ? Text::SerialOpened : Text::SerialOpenFailed));
         break;
     case CReaderFacade::Usb:
         opened = m_facade.openUsb(static_cast<std::uint16_t>(request.usbPosition)) != 0;
-        postLog(text(opened ? usbOpenedText : usbOpenFailedText));
+        postLog(text(opened ? Text::UsbOpened : Text::UsbOpenFailed));
         break;
     case CReaderFacade::Network:
         opened = m_facade.openNetwork(request.ipAddress, request.port) != 0;
-        postLog(text(opened ? networkOpenedText : networkOpenFailedText));
+        postLog(text(opened ? Text::NetworkOpened : Text::NetworkOpenFailed));
         break;
     default:
         break;
@@ -393,7 +393,7 @@ void CTagDeskDlg::closeConnection()
         this,
         [this](IReader &) {
             m_facade.closeDevice();
-            postLog(text(closedText));
+            postLog(text(Text::ConnectionClosed));
         },
         [this] {
             m_connectionPending = false;
@@ -415,7 +415,7 @@ void CTagDeskDlg::relayRelease()
 
 void CTagDeskDlg::postRelayResult(bool done)
 {
-    postLog(text(done ? doneText : failedText));
+    postLog(text(done ? Text::OperationSucceeded : Text::OperationFailed));
 }
 
 void CTagDeskDlg::updateProfileButtons()

@@ -45,7 +45,8 @@ public:
     ~CTagDeskDlg() override;
 
     CShellServices &services() { return m_services; }
-    QString text(int key) const override { return m_services.text(key); }
+    using IMainWindowServices::text;
+    QString text(int key) const override { return m_services.language().text(key); }
 
     CTab *tabs() const { return m_tabs; }
     // The profile export and import behind the panel's buttons.
@@ -89,20 +90,6 @@ public:
     void setNetworkFields(const QString &ipAddress, const QString &portText) override;
     void setBaudPosition(int position) override;
 
-    // Key texts of the window.
-    static constexpr int titleText = 1000;
-    static constexpr int timeColumnText = 1002;
-    static constexpr int messageColumnText = 1003;
-    static constexpr int serialOpenFailedText = 1010;
-    static constexpr int serialOpenedText = 1011;
-    static constexpr int usbOpenFailedText = 1012;
-    static constexpr int usbOpenedText = 1013;
-    static constexpr int networkOpenFailedText = 1014;
-    static constexpr int networkOpenedText = 1015;
-    static constexpr int noSystemInfoText = 1016;
-    static constexpr int closedText = 1017;
-    static constexpr int failedText = 1022;
-    static constexpr int doneText = 1023;
     // The message list shows this many newest lines; the log file keeps all of them.
     static constexpr int messageListCapacity = 100000;
 

@@ -135,6 +135,7 @@ public:
     IReader &reader() override { return m_reader; }
     CReaderWorker &worker() override { return *m_worker; }
     CReaderEvents &events() override { return *m_events; }
+    using IMainWindowServices::text;
     QString text(int key) const override { return m_language.text(key); }
     QStringList languageNames() const override;
     QStringList frequencyPresets() const override;
