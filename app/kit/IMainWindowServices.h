@@ -24,6 +24,7 @@ public:
 
     // Whether the connection is open; callable from any thread.
     virtual bool isConnected() const = 0;
+    // The transport chosen at the last Open; before it, the configured one.
     virtual Transport transport() const = 0;
     // Type byte of the connected reader (the first byte of its serial number); 0 before the
     // first Open. It keeps its value after Close.

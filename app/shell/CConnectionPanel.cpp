@@ -19,6 +19,8 @@
 
 #include <algorithm>
 #include <optional>
+#include <utility>
+#include <variant>
 
 namespace {
 
@@ -41,6 +43,12 @@ std::optional<std::array<int, 4>> parseDottedAddress(const QString &text)
             return std::nullopt;
     }
     return numbers;
+}
+
+// The transport's button in the group and in m_transportButtons.
+int buttonId(Transport transport)
+{
+    return static_cast<int>(transport);
 }
 
 void selectPosition(QComboBox *list, int position)
@@ -113,13 +121,16 @@ QWidget *CConnectionPanel::buildTransportSection()
 void CConnectionPanel::createTransportButtons(QWidget *section)
 {
     m_transportGroup = new QButtonGroup(this);
-    // Button ids are the transports' numbers.
-    const std::array<const char *, 3> names{"serialButton", "usbButton", "networkButton"};
-    for (int transport = 0; transport < 3; ++transport) {
+    const std::array<std::pair<Transport, const char *>, 3> buttons{{
+        {Transport::Serial, "serialButton"},
+        {Transport::Usb, "usbButton"},
+        {Transport::Network, "networkButton"},
+    }};
+    for (const auto &[transport, name] : buttons) {
         auto *button = new QRadioButton(section);
-        button->setObjectName(QString::fromLatin1(names[static_cast<std::size_t>(transport)]));
-        m_transportGroup->addButton(button, transport);
-        m_transportButtons[static_cast<std::size_t>(transport)] = button;
+        button->setObjectName(QString::fromLatin1(name));
+        m_transportGroup->addButton(button, buttonId(transport));
+        m_transportButtons[static_cast<std::size_t>(buttonId(transport))] = button;
     }
 }
 
@@ -375,7 +386,7 @@ QString CConnectionPanel::portText() const
 
 void CConnectionPanel::selectTransport(Transport transport)
 {
-    m_transportButtons[static_cast<std::size_t>(transport)]->setChecked(true);
+    m_transportButtons[static_cast<std::size_t>(buttonId(transport))]->setChecked(true);
 }
 
 void CConnectionPanel::setNetworkFields(const QString &ipAddress, const QString &portText)

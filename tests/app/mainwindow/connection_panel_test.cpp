@@ -121,3 +121,33 @@ TEST(ConnectionPanelTest, DeviceListsSelectTheirFirstEntries)
     childOf<QComboBox>(panel, "serialList")->setEditText(QStringLiteral("/dev/pts/7"));
     EXPECT_EQ(panel.serialPortName(), QStringLiteral("/dev/pts/7"));
 }
+
+TEST(ConnectionPanelTest, OpenRequestsCarryWhatTheFieldsShow)
+{
+    CConnectionPanel panel;
+    panel.setDeviceLists({QStringLiteral("ttyS0")},
+                         {QStringLiteral("sim:127.0.0.1:1"), QStringLiteral("sim:127.0.0.1:2")});
+    panel.showEndpoint(SerialEndpoint{38400});
+    const std::optional<OpenRequest> serial = panel.openRequest(Transport::Serial);
+    ASSERT_TRUE(serial);
+    EXPECT_EQ(serial->transport, Transport::Serial);
+    EXPECT_EQ(serial->portName, QByteArray("ttyS0"));
+    EXPECT_EQ(serial->baudRate, 38400);
+
+    childOf<QComboBox>(panel, "usbList")->setCurrentIndex(1);
+    const std::optional<OpenRequest> usb = panel.openRequest(Transport::Usb);
+    ASSERT_TRUE(usb);
+    EXPECT_EQ(usb->usbPosition, 1);
+
+    // The port is the number typed, its low 16 bits.
+    panel.setNetworkFields(QStringLiteral("10.0.0.7"), QStringLiteral("70000"));
+    const std::optional<OpenRequest> network = panel.openRequest(Transport::Network);
+    ASSERT_TRUE(network);
+    EXPECT_EQ(network->ipAddress, QByteArray("10.0.0.7"));
+    EXPECT_EQ(network->port, 70000 & 0xFFFF);
+
+    // Nothing to open: no port named, no USB device listed.
+    panel.setDeviceLists({}, {});
+    EXPECT_FALSE(panel.openRequest(Transport::Serial));
+    EXPECT_FALSE(panel.openRequest(Transport::Usb));
+}
