@@ -25,7 +25,7 @@ namespace {
 #define QN_HID_ENTRY(name) .name = &QnHid_##name,
 #define QN_NET_ENTRY(name) .name = &QnNet_##name,
 
-// Indexed by transport.
+// Indexed by transport: serial, USB, network.
 const std::array<CReaderApiTable, 3> apiTables{{
     {QN_SHARED_COMMANDS(QN_COM_ENTRY) QN_TAG_BUFFER_COMMANDS(QN_COM_ENTRY)},
     {QN_SHARED_COMMANDS(QN_HID_ENTRY) QN_TAG_BUFFER_COMMANDS(QN_HID_ENTRY)},
@@ -40,45 +40,41 @@ constexpr std::uint8_t address = CReaderFacade::readerAddress;
 
 } // namespace
 
-const CReaderApiTable *CReaderFacade::table() const
+const CReaderApiTable &CReaderFacade::table() const
 {
-    const int transport = m_transport;
-    if (transport < 0 || transport >= static_cast<int>(apiTables.size()))
-        return nullptr;
-    return &apiTables[static_cast<std::size_t>(transport)];
+    return apiTables[static_cast<std::size_t>(m_transport.load())];
 }
 
 template <typename Result, typename Member, typename... Args>
 Result CReaderFacade::call(Member member, Args... args) const
 {
-    const CReaderApiTable *api = table();
-    if (api == nullptr || api->*member == nullptr)
+    const CReaderApiTable &api = table();
+    if (api.*member == nullptr)
         return Result{0};
-    return (api->*member)(args...);
+    return (api.*member)(args...);
 }
 
 int CReaderFacade::openSerial(const QByteArray &portName, std::int32_t baudRate)
 {
-    m_transport = Serial;
+    m_transport = Transport::Serial;
     return QnCom_OpenDevice(portName.constData(), baudRate);
 }
 
 int CReaderFacade::openUsb(std::uint16_t position)
 {
-    m_transport = Usb;
+    m_transport = Transport::Usb;
     return QnHid_OpenDevice(position);
 }
 
 int CReaderFacade::openNetwork(const QByteArray &ipAddress, std::uint16_t port)
 {
-    m_transport = Network;
+    m_transport = Transport::Network;
     return QnNet_OpenDevice(ipAddress.constData(), port);
 }
 
 void CReaderFacade::closeDevice()
 {
-    if (const CReaderApiTable *api = table())
-        api->CloseDevice();
+    table().CloseDevice();
 }
 
 QStringList CReaderFacade::usbDevices()

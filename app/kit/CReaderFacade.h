@@ -1,6 +1,7 @@
 #pragma once
 
 #include "QnReaderTypes.h"
+#include "reader_transport.h"
 
 #include <QByteArray>
 #include <QStringList>
@@ -17,12 +18,10 @@ struct CReaderApiTable;
 class CReaderFacade
 {
 public:
-    enum Transport : int { Serial = 0, Usb = 1, Network = 2 };
     static constexpr std::uint8_t readerAddress = 255;
 
-    // Any value is kept as given; calls under a value other than 0, 1 and 2 fail (return 0).
-    void setTransport(int transport) { m_transport = transport; }
-    int transport() const { return m_transport; }
+    void setTransport(Transport transport) { m_transport = transport; }
+    Transport transport() const { return m_transport; }
 
     // Opening also makes that transport the one in use.
     int openSerial(const QByteArray &portName, std::int32_t baudRate);
@@ -74,10 +73,10 @@ public:
     int clearTagBuf();
 
 private:
-    // The function table of the transport in use, or null for an unknown transport.
-    const CReaderApiTable *table() const;
+    // The function table of the transport in use.
+    const CReaderApiTable &table() const;
     template <typename Result, typename Member, typename... Args>
     Result call(Member member, Args... args) const;
 
-    std::atomic<int> m_transport{Serial};
+    std::atomic<Transport> m_transport{Transport::Serial};
 };

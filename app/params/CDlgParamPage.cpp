@@ -66,7 +66,6 @@ constexpr int decimalDigits = 3;
 constexpr int portDigits = 5;
 constexpr int maxQ = 15;
 constexpr int sessions = 4;
-constexpr int serialTransport = 0;
 constexpr auto pauseAfterDefault = std::chrono::milliseconds(100);
 
 const QStringList baudItems { QStringLiteral("9600bps"), QStringLiteral("19200bps"),
@@ -476,11 +475,11 @@ void CDlgParamPage::set()
 // The reader now listens at the new rate: the next serial Open must use it.
 void CDlgParamPage::followBaud(int selected)
 {
-    if (!m_baud || m_readBaud == selected || services().transport() != serialTransport)
+    if (!m_baud || m_readBaud == selected || services().transport() != Transport::Serial)
         return;
     m_readBaud = selected;
     services().closeConnection();
-    services().setBaudPosition(selected);
+    services().readerMovedTo(SerialEndpoint{readertransport::baudRateOfCode(selected)});
 }
 
 void CDlgParamPage::restoreDefaults()

@@ -4,6 +4,7 @@
 #include "kit/CButtonST.h"
 #include "kit/CConfigStore.h"
 #include "kit/CParamInput.h"
+#include "kit/CMyFunc.h"
 
 #include <QButtonGroup>
 #include <QComboBox>
@@ -18,10 +19,12 @@
 
 #include <algorithm>
 #include <optional>
+#include <utility>
+#include <variant>
 
 namespace {
 
-constexpr std::array<int, 5> baudRates{9600, 19200, 38400, 57600, 115200};
+// The rate of the baud list without a selection.
 constexpr int defaultBaudRate = 115200;
 constexpr int maxPortDigits = 5;
 
@@ -40,6 +43,12 @@ std::optional<std::array<int, 4>> parseDottedAddress(const QString &text)
             return std::nullopt;
     }
     return numbers;
+}
+
+// The transport's button in the group and in m_transportButtons.
+int buttonId(Transport transport)
+{
+    return static_cast<int>(transport);
 }
 
 void selectPosition(QComboBox *list, int position)
@@ -112,12 +121,16 @@ QWidget *CConnectionPanel::buildTransportSection()
 void CConnectionPanel::createTransportButtons(QWidget *section)
 {
     m_transportGroup = new QButtonGroup(this);
-    const std::array<const char *, 3> names{"serialButton", "usbButton", "networkButton"};
-    for (int transport = 0; transport < 3; ++transport) {
+    const std::array<std::pair<Transport, const char *>, 3> buttons{{
+        {Transport::Serial, "serialButton"},
+        {Transport::Usb, "usbButton"},
+        {Transport::Network, "networkButton"},
+    }};
+    for (const auto &[transport, name] : buttons) {
         auto *button = new QRadioButton(section);
-        button->setObjectName(QString::fromLatin1(names[static_cast<std::size_t>(transport)]));
-        m_transportGroup->addButton(button, transport);
-        m_transportButtons[static_cast<std::size_t>(transport)] = button;
+        button->setObjectName(QString::fromLatin1(name));
+        m_transportGroup->addButton(button, buttonId(transport));
+        m_transportButtons[static_cast<std::size_t>(buttonId(transport))] = button;
     }
 }
 
@@ -131,7 +144,7 @@ void CConnectionPanel::createSerialControls(QWidget *section)
     m_baudLabel = addLabel("baudLabel");
     m_baudList = new QComboBox(section);
     m_baudList->setObjectName(QStringLiteral("baudList"));
-    for (const int rate : baudRates)
+    for (const int rate : readertransport::serialBaudRates)
         m_baudList->addItem(QStringLiteral("%1bps").arg(rate));
 }
 
@@ -283,10 +296,49 @@ void CConnectionPanel::putConfiguration(const CConfigStore &config)
     selectPosition(m_languageList, config.languagePosition());
 }
 
-int CConnectionPanel::chosenTransport(int current) const
+Transport CConnectionPanel::chosenTransport(Transport current) const
 {
     const int checked = m_transportGroup->checkedId();
-    return checked >= 0 ? checked : current;
+    return checked >= 0 ? static_cast<Transport>(checked) : current;
+}
+
+std::optional<OpenRequest> CConnectionPanel::openRequest(Transport transport) const
+{
+    OpenRequest request;
+    request.transport = transport;
+    switch (transport) {
+    case Transport::Serial:
+        request.portName = CMyFunc::toNarrow(serialPortName());
+        request.baudRate = baudRate();
+        if (request.portName.isEmpty())
+            return std::nullopt;
+        break;
+    case Transport::Usb:
+        if (usbPosition() < 0)
+            return std::nullopt;
+        request.usbPosition = static_cast<std::uint16_t>(usbPosition());
+        break;
+    case Transport::Network:
+        request.ipAddress = CMyFunc::toNarrow(ipAddressText());
+        request.port = static_cast<std::uint16_t>(portText().toInt() & 0xFFFF);
+        break;
+    }
+    return request;
+}
+
+void CConnectionPanel::rememberOpen(Transport transport, CConfigStore &config) const
+{
+    switch (transport) {
+    case Transport::Serial:
+        config.rememberSerialOpen(serialPosition(), baudPosition());
+        break;
+    case Transport::Usb:
+        config.rememberUsbOpen(usbPosition());
+        break;
+    case Transport::Network:
+        config.rememberNetworkOpen(ipAddressText(), portText());
+        break;
+    }
 }
 
 QString CConnectionPanel::serialPortName() const
@@ -306,10 +358,7 @@ int CConnectionPanel::baudPosition() const
 
 int CConnectionPanel::baudRate() const
 {
-    const int position = baudPosition();
-    if (position >= 0 && position < static_cast<int>(baudRates.size()) - 1)
-        return baudRates[static_cast<std::size_t>(position)];
-    return defaultBaudRate;
+    return readertransport::baudRateOfCode(baudPosition()).value_or(defaultBaudRate);
 }
 
 int CConnectionPanel::usbPosition() const
@@ -331,10 +380,9 @@ QString CConnectionPanel::portText() const
     return m_portField->text();
 }
 
-void CConnectionPanel::selectTransport(int transport)
+void CConnectionPanel::selectTransport(Transport transport)
 {
-    const int button = transport == 1 || transport == 2 ? transport : 0;
-    m_transportButtons[static_cast<std::size_t>(button)]->setChecked(true);
+    m_transportButtons[static_cast<std::size_t>(buttonId(transport))]->setChecked(true);
 }
 
 void CConnectionPanel::setNetworkFields(const QString &ipAddress, const QString &portText)
@@ -349,9 +397,32 @@ void CConnectionPanel::setNetworkFields(const QString &ipAddress, const QString 
     m_portField->setText(portText.left(maxPortDigits));
 }
 
-void CConnectionPanel::setBaudPosition(int position)
+void CConnectionPanel::showEndpoint(const ReaderEndpoint &endpoint)
 {
-    selectPosition(m_baudList, position);
+    if (const auto *serial = std::get_if<SerialEndpoint>(&endpoint)) {
+        const std::optional<int> code =
+            serial->baudRate ? readertransport::baudCodeOfRate(*serial->baudRate) : std::nullopt;
+        selectPosition(m_baudList, code.value_or(-1));
+        return;
+    }
+    const auto &network = std::get<NetworkEndpoint>(endpoint);
+    setNetworkFields(network.address, QString::number(network.port));
+}
+
+void CConnectionPanel::showState(CConnection::State state, bool relayAvailable)
+{
+    switch (state) {
+    case CConnection::State::Closed:
+        showClosed();
+        break;
+    case CConnection::State::Opening:
+    case CConnection::State::Closing:
+        showBusy();
+        break;
+    case CConnection::State::Open:
+        showOpen(relayAvailable);
+        break;
+    }
 }
 
 void CConnectionPanel::showClosed()
