@@ -5,8 +5,17 @@
 #include "kit/CReaderEvents.h"
 
 #include <QComboBox>
+#include <QMetaEnum>
 #include <QPushButton>
 #include <QRadioButton>
+
+#include <ostream>
+
+// Failures name the states.
+void PrintTo(CConnection::State state, std::ostream *out)
+{
+    *out << QMetaEnum::fromType<CConnection::State>().valueToKey(static_cast<int>(state));
+}
 
 namespace mainwindowtest {
 
