@@ -2,6 +2,7 @@
 
 #include "kit/CBusyState.h"
 #include "kit/IReader.h"
+#include "text_keys.h"
 
 #include <QWidget>
 
@@ -24,13 +25,6 @@ class CTagAccess : public QWidget
 public:
     // A modal notice with an OK button; tests answer it without a dialog.
     using Notice = std::function<void(const QString &caption, const QString &body)>;
-
-    static constexpr int captionText = 1019;
-    static constexpr int failedText = 1022;
-    static constexpr int doneText = 1023;
-    static constexpr int epcEmptyText = 1029;
-    static constexpr int notWholeWordsText = 1030;
-    static constexpr int dataEmptyText = 1031;
 
     CTagAccess(IMainWindowServices &services, QWidget *page);
 
@@ -86,8 +80,8 @@ private:
     QWidget *buildEpcGroup();
     QWidget *buildMemoryGroup();
     QLineEdit *addHexField(const char *name, const QString &initial, int maxLength);
-    QString caption(int key, const char *layoutCaption) const;
-    void notify(int bodyKey);
+    QString caption(Text key, const char *layoutCaption) const;
+    void notify(Text body);
     void postOutcome(bool succeeded);
 
     IMainWindowServices &m_services;
