@@ -152,7 +152,8 @@ void CDlgNetTest::applyTexts()
     m_hostName->setAccessibleName(hostNameName);
     m_addresses->setAccessibleName(addressListName);
     m_port->setAccessibleName(portFieldName);
-    m_connectionList->setAccessibleName(text(Text::PeerAddressColumn) + u' ' + text(Text::StateColumn));
+    m_connectionList->setAccessibleName(
+        text(Text::PeerAddressColumn) + u' ' + text(Text::StateColumn));
     m_receivedList->setAccessibleName(text(Text::ReceivedBytesColumn));
 }
 
@@ -335,8 +336,9 @@ void CDlgNetTest::drainEvents()
 bool CDlgNetTest::showConnectionEvent(const Event &event)
 {
     const bool connected = event.length != 0;
-    const bool added = updateConnection(netlist::addressText(event.peer),
-        netlist::socketText(event.connection), text(connected ? Text::ClientConnected : Text::ClientDisconnected));
+    const bool added
+        = updateConnection(netlist::addressText(event.peer), netlist::socketText(event.connection),
+            text(connected ? Text::ClientConnected : Text::ClientDisconnected));
     if (!connected && m_server)
         m_server->disconnectOne(event.connection);
     return added;

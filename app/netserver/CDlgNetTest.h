@@ -64,7 +64,6 @@ public:
     // Blocks that came while the queue to the page was full, since the last start.
     std::uint64_t blocksNotShown() const { return m_notShown; }
 
-
 private:
     // One server event, copied on the server's thread.
     struct Event {

@@ -241,7 +241,8 @@ void CTagAccess::notify(Text body)
 
 void CTagAccess::postOutcome(bool succeeded)
 {
-    m_services.postLog(m_services.text(succeeded ? Text::OperationSucceeded : Text::OperationFailed));
+    m_services.postLog(
+        m_services.text(succeeded ? Text::OperationSucceeded : Text::OperationFailed));
 }
 
 void CTagAccess::read()
