@@ -260,4 +260,3 @@ int CReaderFacade::clearTagBuf()
 {
     return call<int>(&CReaderApiTable::ClearTagBuf);
 }
-
