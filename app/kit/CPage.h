@@ -48,14 +48,13 @@ protected:
     // The way every operation of a page reaches the reader: nothing while the main window is
     // not connected (false); otherwise job(reader) runs on the reader worker with the page
     // shown busy, then done(result) on the user-interface thread while the page exists.
-    template <typename Job, typename Done>
-    bool runWhileBusy(CBusyState &busy, Job job, Done done)
+    template <typename Job, typename Done> bool runWhileBusy(CBusyState &busy, Job job, Done done)
     {
         if (!m_services.isConnected())
             return false;
         busy.begin();
-        m_services.worker().submit(this, std::move(job),
-            [&busy, done = std::move(done)](auto... result) mutable {
+        m_services.worker().submit(
+            this, std::move(job), [&busy, done = std::move(done)](auto... result) mutable {
                 busy.end();
                 done(std::move(result)...);
             });

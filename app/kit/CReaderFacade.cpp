@@ -256,4 +256,3 @@ int CReaderFacade::clearTagBuf()
 {
     return call<int>(&CReaderApiTable::ClearTagBuf);
 }
-

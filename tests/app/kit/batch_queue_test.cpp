@@ -22,35 +22,29 @@ struct Drains {
     std::vector<Queue::Batch> batches;
     bool allOnThisThread = true;
 
-    std::uint64_t itemCount() const
-    {
+    std::uint64_t itemCount() const {
         std::uint64_t count = 0;
-        for (const Queue::Batch &batch : batches)
-            count += std::uint64_t(batch.items.size());
+        for (const Queue::Batch &batch : batches) count += std::uint64_t(batch.items.size());
         return count;
     }
 
-    std::uint64_t leftOut() const
-    {
+    std::uint64_t leftOut() const {
         std::uint64_t count = 0;
-        for (const Queue::Batch &batch : batches)
-            count += batch.leftOut;
+        for (const Queue::Batch &batch : batches) count += batch.leftOut;
         return count;
     }
 };
 
 // Drains on this thread what `queue` hands over; the queue is made after `drains`.
-std::function<void()> recordInto(Drains &drains, Queue *&queue)
-{
+std::function<void()> recordInto(Drains &drains, Queue *&queue) {
     return [&drains, &queue] {
-        drains.allOnThisThread = drains.allOnThisThread
-            && QThread::currentThread() == QCoreApplication::instance()->thread();
+        drains.allOnThisThread = drains.allOnThisThread &&
+                                 QThread::currentThread() == QCoreApplication::instance()->thread();
         drains.batches.push_back(queue->take());
     };
 }
 
-TEST(BatchQueueTest, AFullQueueCountsWhatDoesNotFitAndKeepsWhatMustBeKept)
-{
+TEST(BatchQueueTest, AFullQueueCountsWhatDoesNotFitAndKeepsWhatMustBeKept) {
     constexpr int bound = 100;
     constexpr int pushed = 1000;
     Drains drains;
@@ -59,8 +53,7 @@ TEST(BatchQueueTest, AFullQueueCountsWhatDoesNotFitAndKeepsWhatMustBeKept)
     queue = &made;
     // The receiving thread is held up until the foreign thread is done: one batch takes all.
     std::thread([&] {
-        for (int item = 0; item < pushed; ++item)
-            made.push(item, 1);
+        for (int item = 0; item < pushed; ++item) made.push(item, 1);
         made.push(-1, 1, Queue::Keep::Always);
         made.push(-2, 1, Queue::Keep::Always);
     }).join();
@@ -69,8 +62,7 @@ TEST(BatchQueueTest, AFullQueueCountsWhatDoesNotFitAndKeepsWhatMustBeKept)
     ASSERT_EQ(drains.batches.size(), 1u);
     const Queue::Batch &batch = drains.batches.front();
     ASSERT_EQ(batch.items.size(), bound + 2);
-    for (int item = 0; item < bound; ++item)
-        EXPECT_EQ(batch.items[item], item);
+    for (int item = 0; item < bound; ++item) EXPECT_EQ(batch.items[item], item);
     EXPECT_EQ(batch.items[bound], -1);
     EXPECT_EQ(batch.items[bound + 1], -2);
     EXPECT_EQ(batch.leftOut, std::uint64_t(pushed - bound));
@@ -83,8 +75,7 @@ TEST(BatchQueueTest, AFullQueueCountsWhatDoesNotFitAndKeepsWhatMustBeKept)
     EXPECT_EQ(drains.batches.back().leftOut, 0u);
 }
 
-TEST(BatchQueueTest, AFloodArrivesInOrderWithinTheBoundAndEveryItemIsAccountedFor)
-{
+TEST(BatchQueueTest, AFloodArrivesInOrderWithinTheBoundAndEveryItemIsAccountedFor) {
     constexpr std::int64_t boundBytes = 4096;
     constexpr int pushed = 200000;
     const auto costOf = [](int item) { return std::int64_t(item % 61 + 1); };
@@ -93,11 +84,10 @@ TEST(BatchQueueTest, AFloodArrivesInOrderWithinTheBoundAndEveryItemIsAccountedFo
     Queue made(recordInto(drains, queue), boundBytes);
     queue = &made;
     std::thread flood([&] {
-        for (int item = 0; item < pushed; ++item)
-            made.push(item, costOf(item));
+        for (int item = 0; item < pushed; ++item) made.push(item, costOf(item));
     });
-    const bool accounted = waitUntil(
-        [&] { return drains.itemCount() + drains.leftOut() == std::uint64_t(pushed); });
+    const bool accounted =
+        waitUntil([&] { return drains.itemCount() + drains.leftOut() == std::uint64_t(pushed); });
     flood.join();
     ASSERT_TRUE(accounted);
     EXPECT_TRUE(drains.allOnThisThread);
@@ -116,4 +106,4 @@ TEST(BatchQueueTest, AFloodArrivesInOrderWithinTheBoundAndEveryItemIsAccountedFo
     }
 }
 
-} // namespace
+}  // namespace

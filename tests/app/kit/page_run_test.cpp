@@ -20,22 +20,19 @@ using pagetest::waitUntil;
 
 // A page with one operation: a reboot, its outcome handed to `done`.
 class CRebootPage final : public CPage {
-public:
-    explicit CRebootPage(IMainWindowServices &services)
-        : CPage(services, nullptr)
-    {
+  public:
+    explicit CRebootPage(IMainWindowServices &services) : CPage(services, nullptr) {
         m_busy.addControl(button);
     }
 
-    bool reboot(std::function<void(bool)> done)
-    {
+    bool reboot(std::function<void(bool)> done) {
         return runWhileBusy(
             m_busy, [](IReader &reader) { return reader.reboot(); }, std::move(done));
     }
 
     QPushButton *button = new QPushButton(this);
 
-private:
+  private:
     CBusyState m_busy{this};
 };
 
@@ -43,18 +40,15 @@ private:
 struct HeldReboot {
     std::atomic<bool> released{false};
 
-    explicit HeldReboot(CScriptedReader &reader)
-    {
+    explicit HeldReboot(CScriptedReader &reader) {
         reader.answerWith("reboot", [this](const pagetest::ReaderCall &) {
-            while (!released)
-                QThread::msleep(1);
+            while (!released) QThread::msleep(1);
             return std::optional<Bytes>(Bytes{});
         });
     }
 };
 
-TEST(PageRunTest, NothingRunsWhileNotConnected)
-{
+TEST(PageRunTest, NothingRunsWhileNotConnected) {
     CScriptedReader reader;
     CFakeMainWindow window(reader);
     window.connected = false;
@@ -65,8 +59,7 @@ TEST(PageRunTest, NothingRunsWhileNotConnected)
     EXPECT_TRUE(reader.calls().empty());
 }
 
-TEST(PageRunTest, ThePageIsBusyUntilTheOutcomeComesBack)
-{
+TEST(PageRunTest, ThePageIsBusyUntilTheOutcomeComesBack) {
     CScriptedReader reader;
     HeldReboot held(reader);
     CFakeMainWindow window(reader);
@@ -86,8 +79,7 @@ TEST(PageRunTest, ThePageIsBusyUntilTheOutcomeComesBack)
     EXPECT_TRUE(page.button->isEnabled());
 }
 
-TEST(PageRunTest, APageDestroyedWhileItsJobRunsIsNeverCalled)
-{
+TEST(PageRunTest, APageDestroyedWhileItsJobRunsIsNeverCalled) {
     CScriptedReader reader;
     HeldReboot held(reader);
     CFakeMainWindow window(reader);
@@ -105,4 +97,4 @@ TEST(PageRunTest, APageDestroyedWhileItsJobRunsIsNeverCalled)
     EXPECT_FALSE(calledAfterDestruction);
 }
 
-} // namespace
+}  // namespace

@@ -35,8 +35,8 @@ struct ReaderApi {
 struct SerialLibrary {
     static constexpr qn::TransportKind kKind = qn::TransportKind::Serial;
     static constexpr bool kSendsAddress = true;
-    inline static const ReaderApi api{
-        QN_SHARED_COMMANDS(QN_BIND_COM) QN_TAG_BUFFER_COMMANDS(QN_BIND_COM)};
+    inline static const ReaderApi api{QN_SHARED_COMMANDS(QN_BIND_COM)
+                                          QN_TAG_BUFFER_COMMANDS(QN_BIND_COM)};
 
     class Endpoint {
     public:
@@ -54,8 +54,8 @@ struct SerialLibrary {
 struct HidLibrary {
     static constexpr qn::TransportKind kKind = qn::TransportKind::Hid;
     static constexpr bool kSendsAddress = false;
-    inline static const ReaderApi api{
-        QN_SHARED_COMMANDS(QN_BIND_HID) QN_TAG_BUFFER_COMMANDS(QN_BIND_HID)};
+    inline static const ReaderApi api{QN_SHARED_COMMANDS(QN_BIND_HID)
+                                          QN_TAG_BUFFER_COMMANDS(QN_BIND_HID)};
 
     class Endpoint {
     public:
