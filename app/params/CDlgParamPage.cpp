@@ -1,7 +1,6 @@
 #include "params/CDlgParamPage.h"
 
 #include "kit/CAccessible.h"
-#include "kit/CMyFunc.h"
 #include "kit/CReaderWorker.h"
 #include "kit/IMainWindowServices.h"
 #include "param_records.h"
