@@ -22,7 +22,6 @@ class QCheckBox;
 class QComboBox;
 class QFormLayout;
 class QGroupBox;
-class QLabel;
 class QLineEdit;
 class QPushButton;
 
