@@ -7,6 +7,7 @@
 
 #include "command_table.h"
 #include "frame.h"
+#include "param_records.h"
 
 namespace readersim {
 
@@ -35,6 +36,21 @@ void putLittleEndian16(Bytes &body, size_t offset, uint16_t value) {
 
 Password passwordAt(std::span<const uint8_t> data, size_t offset) {
     return {data[offset], data[offset + 1], data[offset + 2], data[offset + 3]};
+}
+
+// Every field's factory value.
+record::Values factoryValues(const record::RecordTable &table, Family family) {
+    record::Values values;
+    for (const record::Field &field : table.fields)
+        if (field.families.contains(family))
+            values[std::string(field.name)] = record::defaultValue(field);
+    return values;
+}
+
+Bytes recordBody(const record::RecordTable &table, const record::Values &values, Family family) {
+    Bytes body(ReaderModel::kRecordCapacity, 0);
+    record::encode(table, values, family, body);
+    return body;
 }
 
 bool validBank(uint8_t bank) { return bank <= static_cast<uint8_t>(Bank::User); }
@@ -120,28 +136,22 @@ void ReaderModel::restoreDeviceDefaults() {
 }
 
 void ReaderModel::restoreNetDefaults() {
-    ParamRecord record{0x02, Bytes(kRecordCapacity, 0)};
-    Bytes &b = record.body;
+    record::Values values = factoryValues(record::networkRecord, family());
     // A locally administered address derived from the serial number.
-    const uint8_t mac[6] = {0x02, 0x1A, 0x86, serial[4], serial[5], serial[6]};
-    std::copy(mac, mac + 6, b.begin());
-    const uint8_t addresses[16] = {192, 168, 1, 250, 255, 255, 255, 0,
-                                   192, 168, 1, 1,   192, 168, 1,   100};
-    std::copy(addresses, addresses + 16, b.begin() + 6);
-    putLittleEndian16(b, 22, 60000);  // local port
-    putLittleEndian16(b, 24, 60001);  // remote port
-    b[28] = 6;                        // heartbeat, x10 s
-    putText(b, 29, "reader.example.com", 32);
-    putText(b, 61, "TagBench", 32);
-    b[126] = 6;  // GPS upload interval
-    b[127] = 1;  // automatic APN
-    netRecord = std::move(record);
+    const std::array<uint8_t, 6> mac{0x02, 0x1A, 0x86, serial[4], serial[5], serial[6]};
+    values["mac"] = record::hexText(mac);
+    netRecord = ParamRecord{0x02, recordBody(record::networkRecord, values, family())};
 }
 
 void ReaderModel::restoreSpecialDefaults() {
-    ParamRecord record{0x03, Bytes(kRecordCapacity, 0)};
-    record.body[21] = 1;  // relay valid time, s
-    specialRecord = std::move(record);
+    specialRecord = ParamRecord{
+        0x03, recordBody(record::specialRecord,
+                         factoryValues(record::specialRecord, family()), family())};
+}
+
+bool ReaderModel::cacheEnabled() const {
+    const record::Field *cache = record::find(record::specialRecord, "cache");
+    return std::get<bool>(record::decode(*cache, specialRecord.body));
 }
 
 std::array<uint8_t, 6> ReaderModel::clock() const {
@@ -244,7 +254,7 @@ ReaderModel::Reply ReaderModel::dispatch(const Request &request) {
     case Command::ReadDeviceOneParam: return readOneParam(data);
     case Command::SetDeviceOneParam: return setOneParam(data);
     case Command::ReadDeviceNetParam:
-        return network ? readRecord(netRecord, kNetRecordSize, 2) : failure();
+        return network ? readRecord(netRecord, readerfamily::networkRecord.read, 2) : failure();
     case Command::SetDeviceNetParam:
         return network ? writeRecord(netRecord, data, 2) : failure();
     case Command::DefaultDeviceNetParam:
@@ -258,7 +268,7 @@ ReaderModel::Reply ReaderModel::dispatch(const Request &request) {
     case Command::SetDeviceTime: return setClock(data) ? Reply{} : failure();
     case Command::ReadTransState: return {1, {transState()}};
     case Command::ReadDeviceSpecialParam:
-        return network ? readRecord(specialRecord, kSpecialRecordSize, 1) : failure();
+        return network ? readRecord(specialRecord, readerfamily::specialRecord.read, 1) : failure();
     case Command::SetDeviceSpecialParam:
         return network ? writeRecord(specialRecord, data, 1) : failure();
     case Command::RebootDevice: reboot(); return {};
