@@ -18,3 +18,13 @@ QString CPage::caption(int key, const char *layoutCaption) const
 {
     return captionOr(text(key), layoutCaption);
 }
+
+QString CPage::text(Text key) const
+{
+    return m_services.text(key);
+}
+
+QString CPage::caption(Text key, const char *layoutCaption) const
+{
+    return captionOr(text(key), layoutCaption);
+}

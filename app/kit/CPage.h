@@ -1,6 +1,7 @@
 #pragma once
 
 #include "kit/IReader.h"
+#include "text_keys.h"
 
 #include <QWidget>
 
@@ -29,8 +30,11 @@ public:
 
 protected:
     IMainWindowServices &services() const { return m_services; }
-    QString text(int key) const;
+    QString text(Text key) const;
     // The language text, or the layout's own caption while no language file supplies it.
+    QString caption(Text key, const char *layoutCaption) const;
+    // By key number, for the pages that still name their texts by number.
+    QString text(int key) const;
     QString caption(int key, const char *layoutCaption) const;
 
 private:

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "text_keys.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -40,6 +42,7 @@ public:
 
     // Language text of the key (1000..1499); empty when not loaded.
     virtual QString text(int key) const = 0;
+    QString text(Text key) const { return text(keyNumber(key)); }
     virtual QStringList languageNames() const = 0;
     virtual QStringList frequencyPresets() const = 0;
     virtual QStringList protocols() const = 0;

@@ -1,9 +1,12 @@
 #include "kit/CLanguageStore.h"
 #include "test_files.h"
+#include "text_keys.h"
 
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 namespace {
 
@@ -11,15 +14,19 @@ const QString shippedLanguageFolder = QStringLiteral(TAGBENCH_SHIPPED_DATA_DIR "
 
 class ShippedLanguageTest : public ::testing::TestWithParam<const char *>
 {
+protected:
+    static QString path()
+    {
+        return shippedLanguageFolder + QStringLiteral("/") + QString::fromLatin1(GetParam())
+            + QStringLiteral(".ini");
+    }
 };
 
 TEST_P(ShippedLanguageTest, LoadsAllTextsWithoutDefaults)
 {
     CLanguageStore language;
-    const QString path = shippedLanguageFolder + QStringLiteral("/")
-        + QString::fromLatin1(GetParam()) + QStringLiteral(".ini");
-    ASSERT_EQ(language.load(path), 254);
-    EXPECT_EQ(language.filePath(), path);
+    ASSERT_EQ(language.load(path()), 254);
+    EXPECT_EQ(language.filePath(), path());
     for (int key = 1000; key <= 1253; ++key)
         EXPECT_NE(language.text(key), QStringLiteral("default")) << key;
     EXPECT_FALSE(language.text(1000).isEmpty());
@@ -28,6 +35,18 @@ TEST_P(ShippedLanguageTest, LoadsAllTextsWithoutDefaults)
     const QString confirm = language.format(1020, QStringLiteral("English"));
     EXPECT_TRUE(confirm.contains(QStringLiteral("English"))) << confirm.toStdString();
     EXPECT_FALSE(confirm.contains(QStringLiteral("%s")));
+}
+
+static_assert(std::ranges::is_sorted(allTexts), "the named texts are listed in key order");
+
+TEST_P(ShippedLanguageTest, HoldsEveryNamedText)
+{
+    CLanguageStore language;
+    language.load(path());
+    for (const Text named : allTexts) {
+        const QString text = language.text(keyNumber(named));
+        EXPECT_FALSE(text.isEmpty() || text == QStringLiteral("default")) << keyNumber(named);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Shipped, ShippedLanguageTest, ::testing::Values("English", "Chinese"));
