@@ -4,7 +4,7 @@
 #include "kit/CMyFunc.h"
 #include "kit/CReaderWorker.h"
 #include "kit/IMainWindowServices.h"
-#include "params/CParamInput.h"
+#include "param_records.h"
 #include "params/ParamPageParts.h"
 
 #include <QCheckBox>
@@ -18,52 +18,32 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+#include <array>
 #include <chrono>
+#include <string>
 #include <thread>
 
-using deviceparam::ChannelList;
-using deviceparam::DeviceParamForm;
+using channelplan::ChannelList;
 
 namespace {
 
 // Captions (language texts).
 constexpr int readerGroupText = 1067;
-constexpr int powerText = 1068;
-constexpr int baudText = 1069;
-constexpr int addressText = 1070;
 constexpr int regionText = 1071;
 constexpr int wiegandGroupText = 1072;
-constexpr int wiegandFormatText = 1073;
-constexpr int outputIntervalText = 1074;
-constexpr int pulseWidthText = 1075;
-constexpr int pulseIntervalText = 1076;
 constexpr int readSettingsText = 1077;
-constexpr int interfaceText = 1078;
-constexpr int workModeText = 1079;
-constexpr int filterTimeText = 1080;
-constexpr int areaText = 1081;
-constexpr int startAddressText = 1082;
-constexpr int byteLengthText = 1083;
 constexpr int singleText = 1085;
-constexpr int beeperText = 1086;
 constexpr int readText = 1087;
 constexpr int setText = 1088;
 constexpr int defaultText = 1089;
 constexpr int highByteFirstText = 1094;
 constexpr int lowByteFirstText = 1095;
-constexpr int ssidText = 1109;
-constexpr int passwordText = 1110;
-constexpr int remoteIpText = 1112;
-constexpr int remotePortText = 1113;
-constexpr int qText = 1220;
 constexpr int antennaGroupText = 1221;
-constexpr int sessionText = 1225;
-constexpr int denseText = 1252;
 constexpr int deviceTimeText = 1238;
 constexpr int synchroniseText = 1239;
 
-constexpr int decimalDigits = 3;
-constexpr int portDigits = 5;
+constexpr int antennaBoxes = 8;
 constexpr int maxQ = 15;
 constexpr int sessions = 4;
 constexpr int serialTransport = 0;
@@ -85,60 +65,17 @@ QStringList numbered(int last, const QString &suffix = {})
     return items;
 }
 
-// A value outside the list leaves it without selection.
-void showList(QComboBox *list, int value)
+std::string antennaField(int antenna)
 {
-    if (list)
-        list->setCurrentIndex(value < list->count() ? value : -1);
+    return "antenna_" + std::to_string(antenna + 1);
 }
 
-int listValue(const QComboBox *list, int kept)
+// A number the form shows or takes; 0 when it has none.
+int numberIn(const record::Values &values, std::string_view name)
 {
-    return list && list->currentIndex() >= 0 ? list->currentIndex() : kept;
-}
-
-void showHex(QLineEdit *edit, int value)
-{
-    if (edit)
-        edit->setText(QString::asprintf("%.2X", value));
-}
-
-int hexValue(const QLineEdit *edit, int kept)
-{
-    return edit ? CMyFunc::shortHexToInt(edit->text()) : kept;
-}
-
-void showDecimal(QLineEdit *edit, int value)
-{
-    if (edit)
-        edit->setText(QString::number(value));
-}
-
-int decimalValue(const QLineEdit *edit, int kept)
-{
-    return edit ? CParamInput::leadingDecimal(edit->text()) : kept;
-}
-
-void showCheck(QCheckBox *box, bool value)
-{
-    if (box)
-        box->setChecked(value);
-}
-
-bool checkValue(const QCheckBox *box, bool kept)
-{
-    return box ? box->isChecked() : kept;
-}
-
-void showText(QLineEdit *edit, const std::string &value)
-{
-    if (edit)
-        edit->setText(QString::fromStdString(value));
-}
-
-std::string textValue(const QLineEdit *edit, const std::string &kept)
-{
-    return edit ? edit->text().toStdString() : kept;
+    const auto found = values.find(name);
+    const auto *number = found == values.end() ? nullptr : std::get_if<std::int64_t>(&found->second);
+    return number ? int(*number) : 0;
 }
 
 QStringList toStrings(const std::vector<std::string> &texts)
@@ -164,6 +101,8 @@ CDlgParamPage::CDlgParamPage(
     : CPage(services, parent)
     , m_traits(readerfamily::traitsOf(family))
     , m_family(paramfamily::paramFamilyOf(family))
+    , m_form(record::deviceRecord, family,
+          [this](const record::Field &field) { return text(field.captionKey); })
 {
     buildControls();
     showAntennas();
@@ -173,20 +112,19 @@ CDlgParamPage::CDlgParamPage(
 
 void CDlgParamPage::buildControls()
 {
-    const deviceparam::RecordLayout &layout = m_family.layout;
     auto *content = new QWidget;
     auto *columns = new QGridLayout(content);
     auto *left = new QVBoxLayout;
     auto *right = new QVBoxLayout;
     left->addWidget(buildReaderGroup());
     right->addWidget(buildReadSettingsGroup());
-    if (layout.wiegand)
+    if (m_form.field("wiegand_format"))
         left->addWidget(buildWiegandGroup());
-    if (layout.keyboardOutput)
+    if (m_form.field("output_format"))
         left->addWidget(buildKeyboardGroup());
-    if (layout.networkTexts)
+    if (m_form.field("ssid"))
         left->addWidget(buildWifiGroup());
-    if (layout.antennas)
+    if (m_form.field(antennaField(0)))
         right->addWidget(buildAntennaGroup());
     if (m_family.deviceTime)
         right->addWidget(buildDeviceTimeRow());
@@ -202,14 +140,12 @@ QGroupBox *CDlgParamPage::buildReaderGroup()
     auto *group = new QGroupBox(text(readerGroupText), this);
     group->setObjectName(QStringLiteral("readerGroup"));
     auto *form = new QFormLayout(group);
-    m_power = addList(
-        form, "powerList", text(powerText), numbered(m_traits.maxPowerDbm, QStringLiteral("dBm")));
-    if (!m_family.layout.keyboardOutput)
-        m_baud = addList(form, "baudList", text(baudText), baudItems);
-    if (m_family.layout.address) {
-        m_address = parampage::addEdit(form, "addressEdit", text(addressText));
-        CParamInput::limitHex(m_address);
-    }
+    m_form.addRow(form,
+        { .field = "power",
+            .objectName = "powerList",
+            .items = numbered(m_traits.maxPowerDbm, QStringLiteral("dBm")) });
+    m_form.addRow(form, { .field = "baud", .objectName = "baudList", .items = baudItems });
+    m_form.addRow(form, { .field = "address", .objectName = "addressEdit" });
     m_region = addList(form, "regionList", text(regionText), regionNames());
     connect(m_region, &QComboBox::activated, this, &CDlgParamPage::regionChanged);
     m_channels = new QComboBox(group);
@@ -221,7 +157,7 @@ QGroupBox *CDlgParamPage::buildReaderGroup()
     channelRow->addWidget(m_channels, 1);
     channelRow->addWidget(m_single);
     form->addRow(QString(), channelRow);
-    m_beeper = parampage::addCheck(form, "beeperCheck", text(beeperText));
+    m_form.addRow(form, { .field = "beeper", .objectName = "beeperCheck" });
     return group;
 }
 
@@ -230,34 +166,45 @@ QGroupBox *CDlgParamPage::buildReadSettingsGroup()
     auto *group = new QGroupBox(text(readSettingsText), this);
     group->setObjectName(QStringLiteral("readSettingsGroup"));
     auto *form = new QFormLayout(group);
-    m_interface
-        = addList(form, "interfaceList", text(interfaceText), familyItems(m_traits.interfaces));
-    m_workMode = addList(form, "workModeList", text(workModeText), workModes());
-    m_filterTime = parampage::addEdit(form, "filterTimeEdit", text(filterTimeText));
-    CParamInput::limitDecimal(m_filterTime, decimalDigits);
-    m_area = addList(form, "areaList", text(areaText), familyItems(m_traits.areas));
-    m_startAddress = parampage::addEdit(form, "startAddressEdit", text(startAddressText));
-    CParamInput::limitHex(m_startAddress);
-    m_byteLength = parampage::addEdit(form, "byteLengthEdit", text(byteLengthText));
-    CParamInput::limitHex(m_byteLength);
-    m_byte12 = parampage::addEdit(form, "byte12Edit", text(m_family.byte12Caption));
-    CParamInput::limitDecimal(m_byte12, decimalDigits);
-    if (m_family.layout.inventory) {
-        m_q = addList(form, "qList", text(qText), numbered(maxQ));
-        QStringList sessionItems = numbered(sessions - 1);
-        if (m_traits.sessionHasAuto)
-            sessionItems.append(QStringLiteral("Auto"));
-        m_session = addList(form, "sessionList", text(sessionText), sessionItems);
-        m_responseTime
-            = parampage::addEdit(form, "responseTimeEdit", text(m_family.responseTimeCaption));
-        CParamInput::limitDecimal(m_responseTime, decimalDigits);
-    }
-    if (m_family.layout.targetDense) {
-        m_target = addList(form, "targetList", QStringLiteral("Target:"), targets);
-        m_dense = parampage::addCheck(form, "denseCheck", text(denseText));
-    }
-    connect(m_interface, &QComboBox::currentIndexChanged, this, &CDlgParamPage::interfaceChanged);
+    m_form.addRow(form,
+        { .field = "interface",
+            .objectName = "interfaceList",
+            .items = familyItems(m_traits.interfaces) });
+    m_form.addRow(form, { .field = "work_mode", .objectName = "workModeList", .items = workModes() });
+    m_form.addRow(form, { .field = "filter_time", .objectName = "filterTimeEdit" });
+    m_form.addRow(
+        form, { .field = "area", .objectName = "areaList", .items = familyItems(m_traits.areas) });
+    m_form.addRow(form, { .field = "start_address", .objectName = "startAddressEdit" });
+    m_form.addRow(form, { .field = "byte_length", .objectName = "byteLengthEdit" });
+    addFirstFreeRow(form, { "trigger_time", "inventory_time" }, "byte12Edit");
+    m_form.addRow(form, { .field = "q", .objectName = "qList", .items = numbered(maxQ) });
+    QStringList sessionItems = numbered(sessions - 1);
+    if (m_traits.sessionHasAuto)
+        sessionItems.append(QStringLiteral("Auto"));
+    m_form.addRow(form, { .field = "session", .objectName = "sessionList", .items = sessionItems });
+    addFirstFreeRow(form, { "response_time", "inventory_time" }, "responseTimeEdit");
+    m_form.addRow(form,
+        { .field = "target",
+            .objectName = "targetList",
+            .caption = QStringLiteral("Target:"),
+            .items = targets });
+    m_form.addRow(form, { .field = "dense", .objectName = "denseCheck" });
+    connect(m_form.control<QComboBox>("interface"), &QComboBox::currentIndexChanged, this,
+        &CDlgParamPage::interfaceChanged);
     return group;
+}
+
+// The times at bytes 12 and 22 are named by their meaning, which differs by family; their
+// edits keep one name.
+void CDlgParamPage::addFirstFreeRow(
+    QFormLayout *form, std::initializer_list<std::string_view> fields, const char *name)
+{
+    for (const std::string_view field : fields) {
+        if (m_form.field(field) && !m_form.control(field)) {
+            m_form.addRow(form, { .field = field, .objectName = name });
+            return;
+        }
+    }
 }
 
 QGroupBox *CDlgParamPage::buildWiegandGroup()
@@ -265,18 +212,17 @@ QGroupBox *CDlgParamPage::buildWiegandGroup()
     auto *group = new QGroupBox(text(wiegandGroupText), this);
     group->setObjectName(QStringLiteral("wiegandGroup"));
     auto *form = new QFormLayout(group);
-    m_wiegandFormat = addList(form, "wiegandFormatList", text(wiegandFormatText), wiegandFormats);
-    m_wiegandOrder = new QComboBox(group);
-    m_wiegandOrder->setObjectName(QStringLiteral("wiegandOrderList"));
-    m_wiegandOrder->addItems({ text(highByteFirstText), text(lowByteFirstText) });
-    m_wiegandOrder->setAccessibleName(
-        text(highByteFirstText) + QStringLiteral(" / ") + text(lowByteFirstText));
-    form->addRow(QString(), m_wiegandOrder);
-    m_outputInterval = parampage::addEdit(form, "outputIntervalEdit", text(outputIntervalText));
-    m_pulseWidth = parampage::addEdit(form, "pulseWidthEdit", text(pulseWidthText));
-    m_pulseInterval = parampage::addEdit(form, "pulseIntervalEdit", text(pulseIntervalText));
-    for (QLineEdit *edit : { m_outputInterval, m_pulseWidth, m_pulseInterval })
-        CParamInput::limitDecimal(edit, decimalDigits);
+    m_form.addRow(
+        form, { .field = "wiegand_format", .objectName = "wiegandFormatList", .items = wiegandFormats });
+    QWidget *order = m_form.makeControl(group,
+        { .field = "wiegand_order",
+            .objectName = "wiegandOrderList",
+            .items = { text(highByteFirstText), text(lowByteFirstText) } });
+    order->setAccessibleName(text(highByteFirstText) + QStringLiteral(" / ") + text(lowByteFirstText));
+    form->addRow(QString(), order);
+    m_form.addRow(form, { .field = "output_interval", .objectName = "outputIntervalEdit" });
+    m_form.addRow(form, { .field = "pulse_width", .objectName = "pulseWidthEdit" });
+    m_form.addRow(form, { .field = "pulse_interval", .objectName = "pulseIntervalEdit" });
     return group;
 }
 
@@ -286,12 +232,13 @@ QGroupBox *CDlgParamPage::buildAntennaGroup()
     group->setObjectName(QStringLiteral("antennaGroup"));
     auto *grid = new QGridLayout(group);
     constexpr int perRow = 4;
-    for (int index = 0; index < int(m_antennas.size()); ++index) {
-        const QString caption = QStringLiteral("Ant%1").arg(index + 1);
-        auto *box = new QCheckBox(caption, group);
-        box->setObjectName(caption.toLower());
-        grid->addWidget(box, index / perRow, index % perRow);
-        m_antennas[std::size_t(index)] = box;
+    for (int antenna = 0; antenna < antennaBoxes; ++antenna) {
+        const QString caption = QStringLiteral("Ant%1").arg(antenna + 1);
+        const std::string field = antennaField(antenna);
+        const QByteArray name = caption.toLower().toLatin1();
+        QWidget *box = m_form.makeControl(
+            group, { .field = field, .objectName = name.constData(), .caption = caption });
+        grid->addWidget(box, antenna / perRow, antenna % perRow);
     }
     grid->addWidget(
         addButton("checkButton", QStringLiteral("Check"), &CDlgParamPage::checkAntennas), 0,
@@ -304,9 +251,15 @@ QGroupBox *CDlgParamPage::buildKeyboardGroup()
     auto *group = new QGroupBox(QStringLiteral("KeyBoard"), this);
     group->setObjectName(QStringLiteral("keyboardGroup"));
     auto *form = new QFormLayout(group);
-    m_outputFormat
-        = addList(form, "outputFormatList", QStringLiteral("OutPutFormat:"), outputFormats);
-    m_enterKey = parampage::addCheck(form, "enterKeyCheck", QStringLiteral("OutWithEnterKey"));
+    m_form.addRow(form,
+        { .field = "output_format",
+            .objectName = "outputFormatList",
+            .caption = QStringLiteral("OutPutFormat:"),
+            .items = outputFormats });
+    m_form.addRow(form,
+        { .field = "enter_key",
+            .objectName = "enterKeyCheck",
+            .caption = QStringLiteral("OutWithEnterKey") });
     return group;
 }
 
@@ -315,13 +268,10 @@ QGroupBox *CDlgParamPage::buildWifiGroup()
     m_wifiGroup = new QGroupBox(QStringLiteral("WIFI"), this);
     m_wifiGroup->setObjectName(QStringLiteral("wifiGroup"));
     auto *form = new QFormLayout(m_wifiGroup);
-    m_ssid = parampage::addEdit(form, "ssidEdit", text(ssidText));
-    m_password = parampage::addEdit(form, "passwordEdit", text(passwordText));
-    m_remoteIp = parampage::addEdit(form, "remoteIpEdit", text(remoteIpText));
-    for (QLineEdit *edit : { m_ssid, m_password, m_remoteIp })
-        CParamInput::limitText(edit, deviceparam::networkTextBytes);
-    m_remotePort = parampage::addEdit(form, "remotePortEdit", text(remotePortText));
-    CParamInput::limitDecimal(m_remotePort, portDigits);
+    m_form.addRow(form, { .field = "ssid", .objectName = "ssidEdit" });
+    m_form.addRow(form, { .field = "password", .objectName = "passwordEdit" });
+    m_form.addRow(form, { .field = "remote_ip", .objectName = "remoteIpEdit" });
+    m_form.addRow(form, { .field = "remote_port", .objectName = "remotePortEdit" });
     m_wifiGroup->hide();
     return m_wifiGroup;
 }
@@ -399,7 +349,7 @@ QStringList CDlgParamPage::regionNames() const
 {
     QStringList names;
     for (const QString &preset : services().frequencyPresets())
-        names.append(QString::fromStdString(deviceparam::presetName(preset.toStdString())));
+        names.append(QString::fromStdString(channelplan::presetName(preset.toStdString())));
     return names;
 }
 
@@ -447,26 +397,24 @@ void CDlgParamPage::reportRead(const ReadOutcome &outcome)
         log(moduleFaultText);
     log(successText);
     m_lead = outcome.record->lead;
-    showForm(deviceparam::showRecord(outcome.record->bytes));
+    showRecord(outcome.record->bytes);
 }
 
 void CDlgParamPage::showWrittenRecord(RecordKind kind, const ParamRecord &record)
 {
     if (kind == RecordKind::Device && m_family.showsImportedRecord)
-        showForm(deviceparam::showRecord(record.bytes));
+        showRecord(record.bytes);
 }
 
 void CDlgParamPage::set()
 {
     if (!services().isConnected())
         return;
-    const DeviceParamForm form = formFromControls();
-    const ParamRecord record { m_lead,
-        deviceparam::buildRecord(form, m_family.layout, m_traits.deviceRecord.write) };
+    const ParamRecord record { m_lead, recordFromControls() };
     parampage::run(
         this, services(), m_busy,
         [record](IReader &reader) { return reader.writeRecord(RecordKind::Device, record); },
-        [this, baud = form.baud](bool written) {
+        [this, baud = numberIn(m_form.values(), "baud")](bool written) {
             log(written ? successText : failureText);
             if (written)
                 followBaud(baud);
@@ -476,7 +424,7 @@ void CDlgParamPage::set()
 // The reader now listens at the new rate: the next serial Open must use it.
 void CDlgParamPage::followBaud(int selected)
 {
-    if (!m_baud || m_readBaud == selected || services().transport() != serialTransport)
+    if (!m_form.control("baud") || m_readBaud == selected || services().transport() != serialTransport)
         return;
     m_readBaud = selected;
     services().closeConnection();
@@ -566,48 +514,17 @@ void CDlgParamPage::synchroniseTime()
 
 // ---- Showing and taking the record -------------------------------------------------------
 
-void CDlgParamPage::showForm(const DeviceParamForm &form)
+void CDlgParamPage::showRecord(std::span<const std::uint8_t> bytes)
 {
-    m_shown = form;
-    showList(m_interface, form.interface);
-    showList(m_workMode, form.workMode);
-    showHex(m_address, form.address);
-    showDecimal(m_filterTime, form.filterTime);
-    showList(m_power, form.power);
-    showCheck(m_beeper, form.beeper);
-    showList(m_baud, form.baud);
-    showList(m_area, form.area);
-    showHex(m_startAddress, form.startAddress);
-    showHex(m_byteLength, form.byteLength);
-    showDecimal(m_byte12, form.byte12);
-    showChannels(deviceparam::showChannels(form.frequency[0], form.frequency[1]));
-    showFamilyFields(form);
-    if (m_baud)
-        m_readBaud = form.baud;
-    interfaceChanged(m_interface->currentIndex());
+    m_form.show(bytes);
+    const record::Values &shown = m_form.shown();
+    showChannels(channelplan::showChannels(
+        std::uint8_t(numberIn(shown, "frequency_upper")),
+        std::uint8_t(numberIn(shown, "frequency_lower"))));
+    if (m_form.control("baud"))
+        m_readBaud = numberIn(shown, "baud");
+    interfaceChanged(m_form.control<QComboBox>("interface")->currentIndex());
     showAntennas();
-}
-
-void CDlgParamPage::showFamilyFields(const DeviceParamForm &form)
-{
-    showList(m_wiegandFormat, form.wiegandFormat);
-    showList(m_wiegandOrder, form.wiegandOrder);
-    showDecimal(m_outputInterval, form.outputInterval);
-    showDecimal(m_pulseWidth, form.pulseWidth);
-    showDecimal(m_pulseInterval, form.pulseInterval);
-    for (std::size_t antenna = 0; antenna < m_antennas.size(); ++antenna)
-        showCheck(m_antennas[antenna], (form.antennas >> antenna) & 1);
-    showList(m_q, form.q);
-    showList(m_session, form.session);
-    showDecimal(m_responseTime, form.responseTime);
-    showList(m_target, form.target);
-    showCheck(m_dense, form.dense);
-    showList(m_outputFormat, form.outputFormat);
-    showCheck(m_enterKey, form.enterKey);
-    showText(m_ssid, form.ssid);
-    showText(m_password, form.password);
-    showText(m_remoteIp, form.remoteIp);
-    showDecimal(m_remotePort, form.remotePort);
 }
 
 void CDlgParamPage::showChannels(const ChannelList &channels)
@@ -621,51 +538,22 @@ void CDlgParamPage::showChannels(const ChannelList &channels)
         return;
     }
     m_region->setCurrentIndex(
-        deviceparam::presetContaining(toStdStrings(services().frequencyPresets()), channels.range));
+        channelplan::presetContaining(toStdStrings(services().frequencyPresets()), channels.range));
 }
 
-DeviceParamForm CDlgParamPage::formFromControls() const
+// The family's fields in the write length, every other byte 0; a channel list with nothing to
+// encode keeps the channels last shown.
+std::vector<std::uint8_t> CDlgParamPage::recordFromControls() const
 {
-    DeviceParamForm form = m_shown;
-    form.interface = listValue(m_interface, form.interface);
-    form.workMode = listValue(m_workMode, form.workMode);
-    form.address = hexValue(m_address, form.address);
-    form.filterTime = decimalValue(m_filterTime, form.filterTime);
-    form.power = listValue(m_power, form.power);
-    form.beeper = checkValue(m_beeper, form.beeper);
-    form.baud = listValue(m_baud, form.baud);
-    form.area = listValue(m_area, form.area);
-    form.startAddress = hexValue(m_startAddress, form.startAddress);
-    form.byteLength = hexValue(m_byteLength, form.byteLength);
-    form.byte12 = decimalValue(m_byte12, form.byte12);
-    deviceparam::encodeChannels(channelsFromControls(), form.frequency);
-    takeFamilyFields(form);
-    return form;
-}
-
-void CDlgParamPage::takeFamilyFields(DeviceParamForm &form) const
-{
-    form.wiegandFormat = listValue(m_wiegandFormat, form.wiegandFormat);
-    form.wiegandOrder = listValue(m_wiegandOrder, form.wiegandOrder);
-    form.outputInterval = decimalValue(m_outputInterval, form.outputInterval);
-    form.pulseWidth = decimalValue(m_pulseWidth, form.pulseWidth);
-    form.pulseInterval = decimalValue(m_pulseInterval, form.pulseInterval);
-    std::uint8_t antennas = 0;
-    for (std::size_t antenna = 0; antenna < m_antennas.size(); ++antenna)
-        if (checkValue(m_antennas[antenna], false))
-            antennas |= std::uint8_t(1u << antenna);
-    form.antennas = antennas;
-    form.q = listValue(m_q, form.q);
-    form.session = listValue(m_session, form.session);
-    form.responseTime = decimalValue(m_responseTime, form.responseTime);
-    form.target = listValue(m_target, form.target);
-    form.dense = checkValue(m_dense, form.dense);
-    form.outputFormat = listValue(m_outputFormat, form.outputFormat);
-    form.enterKey = checkValue(m_enterKey, form.enterKey);
-    form.ssid = textValue(m_ssid, form.ssid);
-    form.password = textValue(m_password, form.password);
-    form.remoteIp = textValue(m_remoteIp, form.remoteIp);
-    form.remotePort = decimalValue(m_remotePort, form.remotePort);
+    record::Values values = m_form.values();
+    std::array<std::uint8_t, 2> frequency {};
+    if (channelplan::encodeChannels(channelsFromControls(), frequency)) {
+        values["frequency_upper"] = std::int64_t { frequency[0] };
+        values["frequency_lower"] = std::int64_t { frequency[1] };
+    }
+    std::vector<std::uint8_t> bytes(std::size_t(std::max(m_traits.deviceRecord.write, 0)));
+    record::encode(record::deviceRecord, values, m_family.family, bytes);
+    return bytes;
 }
 
 ChannelList CDlgParamPage::channelsFromControls() const
@@ -685,7 +573,7 @@ void CDlgParamPage::regionChanged(int index)
     const QStringList presets = services().frequencyPresets();
     m_channels->clear();
     if (index >= 0 && index < presets.size())
-        m_channels->addItems(toStrings(deviceparam::presetChannels(presets[index].toStdString())));
+        m_channels->addItems(toStrings(channelplan::presetChannels(presets[index].toStdString())));
     m_channels->setCurrentIndex(m_channels->count() > 0 ? 0 : -1);
 }
 
@@ -694,14 +582,14 @@ void CDlgParamPage::interfaceChanged(int index)
     if (m_wifiGroup)
         m_wifiGroup->setVisible(index == m_family.wifiInterface);
     if (m_family.weigandInterface)
-        m_byteLength->setEnabled(index != m_family.weigandInterface);
+        m_form.control("byte_length")->setEnabled(index != m_family.weigandInterface);
 }
 
 // Which of the eight boxes the connected type has; hidden ones keep their values.
 void CDlgParamPage::showAntennas()
 {
     const int count = readerfamily::antennaCount(m_family.family, services().deviceType());
-    for (std::size_t antenna = 0; antenna < m_antennas.size(); ++antenna)
-        if (m_antennas[antenna])
-            m_antennas[antenna]->setVisible(int(antenna) < count);
+    for (int antenna = 0; antenna < antennaBoxes; ++antenna)
+        if (QWidget *box = m_form.control(antennaField(antenna)))
+            box->setVisible(antenna < count);
 }

@@ -2,16 +2,21 @@
 
 #include "kit/CBusyState.h"
 #include "kit/CPage.h"
+#include "kit/CRecordForm.h"
 #include "kit/IReader.h"
-#include "params/DeviceParamRecord.h"
 #include "params/ParamFamily.h"
+#include "channel_plan.h"
 #include "reader_family.h"
 
 #include <QDateTime>
 
-#include <array>
+#include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <optional>
+#include <span>
+#include <string_view>
+#include <vector>
 
 class QCheckBox;
 class QComboBox;
@@ -23,8 +28,8 @@ class QPushButton;
 
 // The parameter page every reader family shares: reads the DeviceParam record into the
 // controls, builds it from them, restores the factory record, follows a changed serial baud
-// rate. A family's page differs only by its entry in the family table and its ParamFamily
-// (fields, captions, extra groups). Every reader call runs on the reader worker; the buttons
+// rate. A family's page differs only by its fields in the device record's table, its entry in
+// the family table and its ParamFamily. Every reader call runs on the reader worker; the buttons
 // are disabled while one runs.
 class CDlgParamPage : public CPage {
     Q_OBJECT
@@ -75,6 +80,8 @@ private:
     QWidget *buildButtonRow();
     QComboBox *addList(
         QFormLayout *form, const char *name, const QString &caption, const QStringList &items);
+    void addFirstFreeRow(
+        QFormLayout *form, std::initializer_list<std::string_view> fields, const char *name);
     QPushButton *addButton(
         const char *name, const QString &caption, void (CDlgParamPage::*operation)());
     QStringList familyItems(std::span<const readerfamily::ListItem> items) const;
@@ -83,12 +90,10 @@ private:
 
     void log(int key);
     void reportRead(const ReadOutcome &outcome);
-    void showForm(const deviceparam::DeviceParamForm &form);
-    void showFamilyFields(const deviceparam::DeviceParamForm &form);
-    void showChannels(const deviceparam::ChannelList &channels);
-    deviceparam::DeviceParamForm formFromControls() const;
-    void takeFamilyFields(deviceparam::DeviceParamForm &form) const;
-    deviceparam::ChannelList channelsFromControls() const;
+    void showRecord(std::span<const std::uint8_t> bytes);
+    void showChannels(const channelplan::ChannelList &channels);
+    std::vector<std::uint8_t> recordFromControls() const;
+    channelplan::ChannelList channelsFromControls() const;
     void followBaud(int selected);
     void regionChanged(int index);
     void interfaceChanged(int index);
@@ -100,45 +105,18 @@ private:
     CBusyState m_busy{this};
     std::function<QDateTime()> m_clock = [] { return QDateTime::currentDateTime(); };
 
-    // The last record read: its leading byte (0 before the first read) goes back with the next
-    // write, and its values stay for lists left without a selection and a channel list with
-    // nothing to encode.
+    // The leading byte of the last record read (0 before the first read) goes back with the
+    // next write; the form keeps its values for lists left without a selection and a channel
+    // list with nothing to encode.
     std::uint8_t m_lead = 0;
-    deviceparam::DeviceParamForm m_shown;
+    CRecordForm m_form;
     // Unknown before the first read: a Set then always follows the baud list.
     std::optional<int> m_readBaud;
 
-    QComboBox *m_interface = nullptr;
-    QComboBox *m_workMode = nullptr;
-    QLineEdit *m_address = nullptr;
-    QLineEdit *m_filterTime = nullptr;
-    QComboBox *m_power = nullptr;
-    QCheckBox *m_beeper = nullptr;
-    QComboBox *m_baud = nullptr;
     QComboBox *m_region = nullptr;
     QComboBox *m_channels = nullptr;
     QCheckBox *m_single = nullptr;
-    QComboBox *m_area = nullptr;
-    QLineEdit *m_startAddress = nullptr;
-    QLineEdit *m_byteLength = nullptr;
-    QLineEdit *m_byte12 = nullptr;
-    QComboBox *m_wiegandFormat = nullptr;
-    QComboBox *m_wiegandOrder = nullptr;
-    QLineEdit *m_outputInterval = nullptr;
-    QLineEdit *m_pulseWidth = nullptr;
-    QLineEdit *m_pulseInterval = nullptr;
-    std::array<QCheckBox *, 8> m_antennas{};
-    QComboBox *m_q = nullptr;
-    QComboBox *m_session = nullptr;
-    QLineEdit *m_responseTime = nullptr;
-    QComboBox *m_target = nullptr;
-    QCheckBox *m_dense = nullptr;
-    QComboBox *m_outputFormat = nullptr;
-    QCheckBox *m_enterKey = nullptr;
+    // Only the families that have them.
     QGroupBox *m_wifiGroup = nullptr;
-    QLineEdit *m_ssid = nullptr;
-    QLineEdit *m_password = nullptr;
-    QLineEdit *m_remoteIp = nullptr;
-    QLineEdit *m_remotePort = nullptr;
     QLineEdit *m_deviceTime = nullptr;
 };

@@ -1,9 +1,9 @@
-// What sets one family's parameter page apart from the others: the record fields it owns, the
-// captions of the fields that change meaning, the interface that switches a group, its extra
-// operations. The lists and record lengths come from the family table (reader_family).
+// What sets one family's parameter page apart from the others beyond its fields (which the
+// device record's table gives, captions that change by family included): the interface that
+// switches a group, its extra operations. The lists and record lengths come from the family
+// table (reader_family).
 #pragma once
 
-#include "params/DeviceParamRecord.h"
 #include "reader_family.h"
 
 #include <optional>
@@ -12,10 +12,6 @@ namespace paramfamily {
 
 struct ParamFamily {
     readerfamily::Family family;
-    deviceparam::RecordLayout layout;
-    // Language texts of byte 12 and byte 22 (0: the page has no byte 22).
-    int byte12Caption;
-    int responseTimeCaption;
     // Interface index that shows the WIFI group (Alder) or disables the byte length
     // ("Weigand").
     std::optional<int> wifiInterface;

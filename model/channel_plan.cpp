@@ -1,20 +1,13 @@
-#include "params/DeviceParamRecord.h"
+#include "channel_plan.h"
 
 #include <algorithm>
 #include <charconv>
 #include <cmath>
 
-namespace deviceparam {
+namespace channelplan {
 
 namespace {
 
-using paramrecord::Buffer;
-using paramrecord::low8;
-
-constexpr int remoteIpAt = 13;
-constexpr int ssidAt = 45;
-constexpr int passwordAt = 77;
-constexpr int remotePortAt = 109;
 constexpr std::uint8_t channelBits = 0x3F;
 constexpr std::uint8_t usLowerRegion = 0x80;
 constexpr std::uint8_t euUpperRegion = 0x40;
@@ -56,26 +49,7 @@ float parsedFloat(std::string_view text)
     return value;
 }
 
-// The text of a zero-terminated field, at most networkTextBytes long.
-std::string textAt(const Buffer &bytes, int offset)
-{
-    const auto first = bytes.begin() + offset;
-    const auto end = std::find(first, first + networkTextBytes, std::uint8_t{0});
-    return std::string(first, end);
-}
-
-// Longer texts are cut at the last whole UTF-8 character that fits.
-void putText(Buffer &bytes, int offset, const std::string &text)
-{
-    std::size_t length = std::min<std::size_t>(text.size(), networkTextBytes);
-    if (length < text.size()) {
-        while (length > 0 && (static_cast<unsigned char>(text[length]) & 0xC0) == 0x80)
-            --length;
-    }
-    std::copy_n(text.begin(), length, bytes.begin() + offset);
-}
-
-// Channel number of a frequency by the plan it lies in (trunc of the specified arithmetic,
+// Channel number of a frequency by the plan it lies in (truncated,
 // bounded to the six channel bits).
 int channelOf(float frequency, Plan plan)
 {
@@ -95,105 +69,7 @@ Plan planOfFrequency(float frequency)
     return frequency >= usThreshold ? Plan::Us : Plan::Eu;
 }
 
-void putCommonFields(const DeviceParamForm &form, const RecordLayout &layout, Buffer &b)
-{
-    b[0] = low8(form.interface);
-    b[1] = low8(form.workMode);
-    b[2] = layout.address ? low8(form.address) : 0;
-    b[3] = low8(form.filterTime);
-    b[4] = low8(form.power);
-    b[5] = form.beeper ? 1 : 0;
-    b[6] = low8(layout.keyboardOutput ? form.outputFormat : form.baud);
-    b[7] = form.frequency[0];
-    b[8] = form.frequency[1];
-    b[9] = low8(form.area);
-    b[10] = low8(form.startAddress);
-    b[11] = low8(form.byteLength);
-    b[12] = low8(form.byte12);
-}
-
-void putFamilyFields(const DeviceParamForm &form, const RecordLayout &layout, Buffer &b)
-{
-    if (layout.wiegand) {
-        b[13] = low8(form.wiegandFormat);
-        b[14] = low8(form.wiegandOrder);
-        b[15] = low8(form.outputInterval);
-        b[16] = low8(form.pulseWidth);
-        b[17] = low8(form.pulseInterval);
-    }
-    if (layout.antennas)
-        b[19] = form.antennas;
-    if (layout.inventory) {
-        b[20] = low8(form.q);
-        b[21] = low8(form.session);
-        b[22] = low8(form.responseTime);
-    }
-    if (layout.targetDense) {
-        b[23] = low8(form.target);
-        b[24] = form.dense ? 1 : 0;
-    }
-    if (layout.keyboardOutput)
-        b[13] = form.enterKey ? 1 : 0;
-}
-
-void putNetworkTexts(const DeviceParamForm &form, Buffer &b)
-{
-    putText(b, remoteIpAt, form.remoteIp);
-    putText(b, ssidAt, form.ssid);
-    putText(b, passwordAt, form.password);
-    b[remotePortAt] = low8(form.remotePort);
-    b[remotePortAt + 1] = low8(form.remotePort >> 8);
-}
-
 } // namespace
-
-DeviceParamForm showRecord(std::span<const std::uint8_t> record)
-{
-    Buffer b{};
-    std::copy_n(record.begin(), std::min<std::size_t>(record.size(), b.size()), b.begin());
-    DeviceParamForm form;
-    form.interface = b[0];
-    form.workMode = b[1];
-    form.address = b[2];
-    form.filterTime = b[3];
-    form.power = b[4];
-    form.beeper = b[5] != 0;
-    form.baud = b[6];
-    form.outputFormat = b[6];
-    form.frequency = {b[7], b[8]};
-    form.area = b[9];
-    form.startAddress = b[10];
-    form.byteLength = b[11];
-    form.byte12 = b[12];
-    form.wiegandFormat = b[13];
-    form.wiegandOrder = b[14];
-    form.outputInterval = b[15];
-    form.pulseWidth = b[16];
-    form.pulseInterval = b[17];
-    form.antennas = b[19];
-    form.q = b[20];
-    form.session = b[21];
-    form.responseTime = b[22];
-    form.target = b[23];
-    form.dense = b[24] != 0;
-    form.enterKey = b[13] != 0;
-    form.remoteIp = textAt(b, remoteIpAt);
-    form.ssid = textAt(b, ssidAt);
-    form.password = textAt(b, passwordAt);
-    form.remotePort = b[remotePortAt] | b[remotePortAt + 1] << 8;
-    return form;
-}
-
-std::vector<std::uint8_t> buildRecord(
-    const DeviceParamForm &form, const RecordLayout &layout, int length)
-{
-    Buffer b{};
-    putCommonFields(form, layout, b);
-    putFamilyFields(form, layout, b);
-    if (layout.networkTexts)
-        putNetworkTexts(form, b);
-    return paramrecord::firstBytes(b, length);
-}
 
 Plan planOf(std::uint8_t upper, std::uint8_t lower)
 {
@@ -299,4 +175,4 @@ int presetContaining(std::span<const std::string> presets, std::string_view rang
     return -1;
 }
 
-} // namespace deviceparam
+} // namespace channelplan

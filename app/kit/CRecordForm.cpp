@@ -1,0 +1,168 @@
+#include "kit/CRecordForm.h"
+
+#include "kit/CAccessible.h"
+#include "params/CParamInput.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+
+#include <optional>
+
+namespace {
+
+using record::Codec;
+using record::Field;
+using record::Value;
+
+constexpr int byteDigits = 3; // 255
+constexpr int wordDigits = 5; // 65535
+
+bool isCheck(Codec codec)
+{
+    return codec == Codec::Flag || codec == Codec::Bit;
+}
+
+void limitEdit(QLineEdit *edit, const Field &field)
+{
+    switch (field.codec) {
+    case Codec::Number:
+        if (field.radix == record::Radix::Hex)
+            CParamInput::limitHex(edit, 2 * field.width);
+        else
+            CParamInput::limitDecimal(edit, field.width == 1 ? byteDigits : wordDigits);
+        return;
+    case Codec::Hex:
+        CParamInput::limitHex(edit, 2 * field.width);
+        return;
+    case Codec::Ipv4:
+        CParamInput::limitIpAddress(edit);
+        return;
+    case Codec::Text:
+        CParamInput::limitText(edit, field.width - 1);
+        return;
+    default:
+        return;
+    }
+}
+
+void showValue(QWidget *control, const Field &field, const Value &value)
+{
+    if (auto *list = qobject_cast<QComboBox *>(control)) {
+        const auto position = std::get<std::int64_t>(value);
+        list->setCurrentIndex(position < list->count() ? int(position) : -1);
+    } else if (auto *box = qobject_cast<QCheckBox *>(control)) {
+        box->setChecked(std::get<bool>(value));
+    } else if (auto *edit = qobject_cast<QLineEdit *>(control)) {
+        edit->setText(QString::fromStdString(record::textOf(field, value)));
+    }
+}
+
+// Null for a list without selection.
+std::optional<Value> valueOf(const QWidget *control, const Field &field)
+{
+    if (const auto *list = qobject_cast<const QComboBox *>(control)) {
+        if (list->currentIndex() < 0)
+            return std::nullopt;
+        return std::int64_t { list->currentIndex() };
+    }
+    if (const auto *box = qobject_cast<const QCheckBox *>(control))
+        return box->isChecked();
+    const auto *edit = qobject_cast<const QLineEdit *>(control);
+    return record::valueFromText(field, edit->text().toStdString());
+}
+
+} // namespace
+
+CRecordForm::CRecordForm(
+    const record::RecordTable &table, readerfamily::Family family, CaptionOf captionOf)
+    : m_table(table)
+    , m_family(family)
+    , m_captionOf(std::move(captionOf))
+{
+}
+
+const record::Field *CRecordForm::field(std::string_view name) const
+{
+    return record::find(m_table, name, m_family);
+}
+
+QWidget *CRecordForm::addRow(QFormLayout *form, const Control &control)
+{
+    const Field *found = field(control.field);
+    if (!found)
+        return nullptr;
+    QWidget *parent = form->parentWidget();
+    QWidget *made = createControl(parent, *found, control);
+    if (isCheck(found->codec)) {
+        form->addRow(made);
+        return made;
+    }
+    auto *label
+        = new QLabel(control.caption.isEmpty() ? m_captionOf(*found) : control.caption, parent);
+    CAccessible::labelField(label, made);
+    if (control.note.isEmpty()) {
+        form->addRow(label, made);
+        return made;
+    }
+    auto *note = new QLabel(control.note, parent);
+    note->setObjectName(QString::fromLatin1(control.objectName) + QStringLiteral("Note"));
+    auto *row = new QHBoxLayout;
+    row->addWidget(made, 1);
+    row->addWidget(note);
+    form->addRow(label, row);
+    return made;
+}
+
+QWidget *CRecordForm::makeControl(QWidget *parent, const Control &control)
+{
+    const Field *found = field(control.field);
+    return found ? createControl(parent, *found, control) : nullptr;
+}
+
+QWidget *CRecordForm::createControl(QWidget *parent, const Field &field, const Control &control)
+{
+    QWidget *made = nullptr;
+    if (field.codec == Codec::List) {
+        auto *list = new QComboBox(parent);
+        list->addItems(control.items);
+        made = list;
+    } else if (isCheck(field.codec)) {
+        made = new QCheckBox(
+            control.caption.isEmpty() ? m_captionOf(field) : control.caption, parent);
+    } else {
+        auto *edit = new QLineEdit(parent);
+        limitEdit(edit, field);
+        made = edit;
+    }
+    made->setObjectName(QString::fromLatin1(control.objectName));
+    m_controls.emplace_back(&field, made);
+    return made;
+}
+
+QWidget *CRecordForm::control(std::string_view name) const
+{
+    for (const auto &[field, made] : m_controls)
+        if (field->name == name)
+            return made;
+    return nullptr;
+}
+
+void CRecordForm::show(std::span<const std::uint8_t> record)
+{
+    m_shown = record::decode(m_table, record, m_family);
+    for (const auto &[field, made] : m_controls)
+        showValue(made, *field, record::decode(*field, record));
+}
+
+record::Values CRecordForm::values() const
+{
+    record::Values values = m_shown;
+    for (const auto &[field, made] : m_controls)
+        if (std::optional<Value> value = valueOf(made, *field))
+            values[std::string(field->name)] = std::move(*value);
+    return values;
+}
