@@ -11,18 +11,19 @@
 #include <initializer_list>
 #include <vector>
 
+#include "param_records.h"
 #include "params/DeviceParamRecord.h"
-#include "params/NetParamRecord.h"
 #include "params/ParamFamily.h"
-#include "params/RecordBuffer.h"
-#include "params/SpecialParamRecord.h"
 
 namespace {
 
 using Record = std::vector<std::uint8_t>;
 
+// The zero-filled buffer a record is built in: larger than any record.
+constexpr int kCapacity = 256;
+
 size_t expectedSize(int length) {
-    return size_t(std::clamp(length, 0, paramrecord::capacity));
+    return size_t(std::clamp(length, 0, kCapacity));
 }
 
 // Byte `index` of the record as a decoder reads it: past its end, 0.
@@ -34,9 +35,9 @@ std::uint8_t byteAt(const Record &record, size_t index) {
 // built again is itself.
 template <typename Build>
 Record checkLengths(const Record &record, int length, Build build) {
-    const Record whole = build(record, paramrecord::capacity);
-    assert(whole.size() == size_t(paramrecord::capacity));
-    assert(build(whole, paramrecord::capacity) == whole);
+    const Record whole = build(record, kCapacity);
+    assert(whole.size() == size_t(kCapacity));
+    assert(build(whole, kCapacity) == whole);
     const Record cut = build(record, length);
     assert(cut.size() == expectedSize(length));
     assert(std::equal(cut.begin(), cut.end(), whole.begin()));
@@ -55,40 +56,48 @@ void checkDevice(const Record &record, const deviceparam::RecordLayout &layout, 
     if (layout.antennas) checkKept(record, rebuilt, {19});
 }
 
-void checkNet(const Record &record, bool gprsFields, int length) {
-    const Record rebuilt = checkLengths(record, length, [&](const Record &bytes, int size) {
-        return netparam::buildRecord(netparam::showRecord(bytes), gprsFields, size);
+// The network and special records through their tables, as their pages show and write them.
+Record rebuildThroughTable(const record::RecordTable &table, const Record &record, int size) {
+    Record rebuilt(expectedSize(size), 0);
+    const auto family = readerfamily::Family::Unknown;
+    record::encode(table, record::decode(table, record, family), family, rebuilt);
+    return rebuilt;
+}
+
+void checkNet(const Record &record, int length) {
+    const Record rebuilt = checkLengths(record, length, [](const Record &bytes, int size) {
+        return rebuildThroughTable(record::networkRecord, bytes, size);
     });
-    // MAC, four addresses, two ports, heartbeat.
+    // MAC, four addresses, two ports, heartbeat, GPS upload interval.
     for (int index = 0; index < 26; ++index) checkKept(record, rebuilt, {index});
-    checkKept(record, rebuilt, {28});
-    if (gprsFields) checkKept(record, rebuilt, {126});
+    checkKept(record, rebuilt, {28, 126});
 }
 
 void checkSpecial(const Record &record, int length) {
     const Record rebuilt = checkLengths(record, length, [](const Record &bytes, int size) {
-        return specialparam::buildRecord(specialparam::showRecord(bytes), size);
+        return rebuildThroughTable(record::specialRecord, bytes, size);
     });
     // Password, mask start, relay time, protocol, condition.
     checkKept(record, rebuilt, {1, 2, 3, 4, 6, 21, 24, 25});
-    const int maskLength = std::min<int>(byteAt(record, 19), specialparam::maskCapacity);
-    for (int index = 7; index < 7 + maskLength; ++index) checkKept(record, rebuilt, {index});
-    assert(rebuilt[19] == maskLength);
+    const record::Field &mask = *record::find(record::specialRecord, "mask_data");
+    const int maskLength = std::min<int>(byteAt(record, size_t(mask.countAt)), mask.width);
+    for (int index = mask.offset; index < mask.offset + maskLength; ++index)
+        checkKept(record, rebuilt, {index});
+    assert(rebuilt[size_t(mask.countAt)] == maskLength);
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     FuzzedDataProvider input(data, size);
-    const int length = input.ConsumeIntegralInRange(-2, paramrecord::capacity + 40);
+    const int length = input.ConsumeIntegralInRange(-2, kCapacity + 40);
     const auto family = static_cast<readerfamily::Family>(input.ConsumeIntegralInRange(
         int(readerfamily::Family::Fir), int(readerfamily::Family::Alder)));
     const deviceparam::RecordLayout &layout = paramfamily::paramFamilyOf(family).layout;
-    const bool gprsFields = input.ConsumeBool();
     // Exactly the bytes the reader sent, so a read past them is caught.
     const Record record = input.ConsumeRemainingBytes<std::uint8_t>();
     checkDevice(record, layout, length);
-    checkNet(record, gprsFields, length);
+    checkNet(record, length);
     checkSpecial(record, length);
     return 0;
 }
