@@ -120,4 +120,9 @@ const RecordTable deviceRecord{"device", deviceFields};
 const RecordTable networkRecord{"network", networkFields};
 const RecordTable specialRecord{"special", specialFields};
 
+std::string antennaField(int antenna)
+{
+    return "antenna_" + std::to_string(antenna);
+}
+
 } // namespace record

@@ -236,6 +236,15 @@ Value defaultValue(const Field &field)
     return std::string(field.defaultText);
 }
 
+Values defaultValues(const RecordTable &table, readerfamily::Family family)
+{
+    Values values;
+    for (const Field &field : table.fields)
+        if (field.families.contains(family))
+            values[std::string(field.name)] = defaultValue(field);
+    return values;
+}
+
 int leadingDecimal(std::string_view text)
 {
     constexpr int lowBits16 = 0x10000;

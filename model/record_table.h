@@ -106,8 +106,9 @@ void encode(
     const RecordTable &table, const Values &values, readerfamily::Family family,
     std::span<std::uint8_t> record);
 
-// The factory value of the field.
+// The factory value of the field; of every field the family has.
 Value defaultValue(const Field &field);
+Values defaultValues(const RecordTable &table, readerfamily::Family family);
 
 // ---- Field text, as typed into a control or given on a command line -----------------------
 

@@ -1,7 +1,6 @@
 #include "params/CDlgParamPage.h"
 
 #include "kit/CAccessible.h"
-#include "kit/CMyFunc.h"
 #include "kit/CReaderWorker.h"
 #include "kit/IMainWindowServices.h"
 #include "param_records.h"
@@ -65,11 +64,6 @@ QStringList numbered(int last, const QString &suffix = {})
     return items;
 }
 
-std::string antennaField(int antenna)
-{
-    return "antenna_" + std::to_string(antenna + 1);
-}
-
 // A number the form shows or takes; 0 when it has none.
 int numberIn(const record::Values &values, std::string_view name)
 {
@@ -124,7 +118,7 @@ void CDlgParamPage::buildControls()
         left->addWidget(buildKeyboardGroup());
     if (m_form.field("ssid"))
         left->addWidget(buildWifiGroup());
-    if (m_form.field(antennaField(0)))
+    if (m_form.field(record::antennaField(1)))
         right->addWidget(buildAntennaGroup());
     if (m_family.deviceTime)
         right->addWidget(buildDeviceTimeRow());
@@ -234,7 +228,7 @@ QGroupBox *CDlgParamPage::buildAntennaGroup()
     constexpr int perRow = 4;
     for (int antenna = 0; antenna < antennaBoxes; ++antenna) {
         const QString caption = QStringLiteral("Ant%1").arg(antenna + 1);
-        const std::string field = antennaField(antenna);
+        const std::string field = record::antennaField(antenna + 1);
         const QByteArray name = caption.toLower().toLatin1();
         QWidget *box = m_form.makeControl(
             group, { .field = field, .objectName = name.constData(), .caption = caption });
@@ -590,6 +584,6 @@ void CDlgParamPage::showAntennas()
 {
     const int count = readerfamily::antennaCount(m_family.family, services().deviceType());
     for (int antenna = 0; antenna < antennaBoxes; ++antenna)
-        if (QWidget *box = m_form.control(antennaField(antenna)))
+        if (QWidget *box = m_form.control(record::antennaField(antenna + 1)))
             box->setVisible(antenna < count);
 }

@@ -16,37 +16,32 @@ namespace {
 using qn::Command;
 
 constexpr uint8_t kWriteMarker = 0x55;
-constexpr int kWorkModeByte = 1;
-constexpr int kAntennaMaskByte = 19;
 constexpr uint8_t kWorkModeActive = 1;
+constexpr int64_t kSessionAuto = 4;
+constexpr int kPowerBelowMaximum = 4;
 constexpr size_t kPasswordSize = 4;
 constexpr int kUsChannels = 50;
 constexpr int kEuChannels = 15;
 constexpr size_t kUpgradeBlockLimit = 1536;
 
-void putText(Bytes &body, size_t offset, const char *text, size_t field) {
-    const size_t length = std::min(std::strlen(text), field - 1);
-    std::memcpy(body.data() + offset, text, length);
-}
-
-void putLittleEndian16(Bytes &body, size_t offset, uint16_t value) {
-    body[offset] = static_cast<uint8_t>(value);
-    body[offset + 1] = static_cast<uint8_t>(value >> 8);
-}
-
 Password passwordAt(std::span<const uint8_t> data, size_t offset) {
     return {data[offset], data[offset + 1], data[offset + 2], data[offset + 3]};
 }
 
-// Every field's factory value.
-record::Values factoryValues(const record::RecordTable &table, Family family) {
-    record::Values values;
-    for (const record::Field &field : table.fields)
-        if (field.families.contains(family))
-            values[std::string(field.name)] = record::defaultValue(field);
-    return values;
+// A device record field the reader itself acts on: every family keeps it at the same place.
+const record::Field &deviceField(std::string_view name) {
+    return *record::find(record::deviceRecord, name);
 }
 
+uint8_t numberAt(const Bytes &body, std::string_view name) {
+    return static_cast<uint8_t>(std::get<int64_t>(record::decode(deviceField(name), body)));
+}
+
+void putNumber(Bytes &body, std::string_view name, uint8_t value) {
+    record::encode(deviceField(name), int64_t{value}, body);
+}
+
+// A record holding the values, every other byte 0.
 Bytes recordBody(const record::RecordTable &table, const record::Values &values, Family family) {
     Bytes body(ReaderModel::kRecordCapacity, 0);
     record::encode(table, values, family, body);
@@ -79,64 +74,32 @@ void ReaderModel::setType(uint8_t newType) {
     restoreSpecialDefaults();
 }
 
-// Factory values of the device record, family by family.
+// Factory values of the device record: the table's, then those that depend on the type.
 Bytes ReaderModel::defaultDeviceBody() const {
-    const Family fam = family();
-    Bytes b(kRecordCapacity, 0);
-    b[0] = 0;                                                // USB interface
-    b[1] = 0;                                                // answer mode
-    b[2] = fam == Family::Birch2 ? 0 : 0x01;                 // bus address
-    b[3] = 1;                                                // filter time, s
-    b[4] = static_cast<uint8_t>(traits().maxPowerDbm - 4);   // RF power, dBm
-    b[5] = 1;                                                // beeper on
-    b[6] = fam == Family::Birch2 ? 0 : 4;                    // 115200 baud / output format
-    b[7] = 49;                                               // US plan, channels 0..49
-    b[8] = 0x80;
-    b[9] = 0;                                                // EPC area
-    b[10] = 0x02;                                            // start word
-    b[11] = 0x0C;                                            // byte length
-    const bool desktop = fam == Family::Alder || fam == Family::Birch || fam == Family::Birch2;
-    b[12] = desktop ? 10 : 2;  // inventory time x10 ms, or trigger time s
-    if (fam == Family::Cedar || fam == Family::Cedar2 || fam == Family::Elm ||
-        fam == Family::Hazel)
-        putWiegandDefaults(b);
-    if (fam == Family::Fir || fam == Family::Hazel || fam == Family::Cedar ||
-        fam == Family::Cedar2 || fam == Family::Unknown)
-        putInventoryDefaults(b);
-    if (fam == Family::Alder) {
-        putText(b, 13, "192.168.1.100", 32);
-        putText(b, 45, "TagBench", 32);
-        putText(b, 77, "tagbench-wifi", 32);
-        putLittleEndian16(b, 109, 60000);
-    }
-    if (fam == Family::Birch2) b[13] = 1;  // Enter after each tag
-    return b;
+    record::Values values = record::defaultValues(record::deviceRecord, family());
+    values["power"] = int64_t{traits().maxPowerDbm - kPowerBelowMaximum};
+    if (traits().sessionHasAuto) values["session"] = kSessionAuto;
+    for (int antenna = 1; antenna <= antennaCount(); ++antenna)
+        values[record::antennaField(antenna)] = true;
+    return recordBody(record::deviceRecord, values, family());
 }
 
-void ReaderModel::putWiegandDefaults(Bytes &b) {
-    b[13] = 0;   // WG26
-    b[14] = 0;   // high byte first
-    b[15] = 10;  // output interval, x10 ms
-    b[16] = 10;  // pulse width, x10 us
-    b[17] = 15;  // pulse interval, x100 us
+uint8_t ReaderModel::address() const {
+    return numberAt(deviceRecord.body, "address");
 }
 
-void ReaderModel::putInventoryDefaults(Bytes &b) const {
-    const Family fam = family();
-    b[kAntennaMaskByte] = static_cast<uint8_t>((1u << antennaCount()) - 1);
-    b[20] = 4;                                                     // Q
-    b[21] = (fam == Family::Fir || fam == Family::Hazel) ? 4 : 0;  // session: Auto / S0
-    b[22] = 10;                                                    // x100 ms
+uint8_t ReaderModel::workMode() const {
+    return numberAt(deviceRecord.body, "work_mode");
 }
 
 void ReaderModel::restoreDeviceDefaults() {
-    const uint8_t previousMode = deviceRecord.body.empty() ? 0 : deviceRecord.body[kWorkModeByte];
+    const uint8_t previousMode = deviceRecord.body.empty() ? 0 : workMode();
     deviceRecord = ParamRecord{0x01, defaultDeviceBody()};
     followWorkMode(previousMode);
 }
 
 void ReaderModel::restoreNetDefaults() {
-    record::Values values = factoryValues(record::networkRecord, family());
+    record::Values values = record::defaultValues(record::networkRecord, family());
     // A locally administered address derived from the serial number.
     const std::array<uint8_t, 6> mac{0x02, 0x1A, 0x86, serial[4], serial[5], serial[6]};
     values["mac"] = record::hexText(mac);
@@ -146,7 +109,7 @@ void ReaderModel::restoreNetDefaults() {
 void ReaderModel::restoreSpecialDefaults() {
     specialRecord = ParamRecord{
         0x03, recordBody(record::specialRecord,
-                         factoryValues(record::specialRecord, family()), family())};
+                         record::defaultValues(record::specialRecord, family()), family())};
 }
 
 bool ReaderModel::cacheEnabled() const {
@@ -199,9 +162,10 @@ size_t ReaderModel::addGeneratedTag() {
 
 bool ReaderModel::tagVisible(const VirtualTag &tag) const {
     if (tag.antenna < 1 || tag.antenna > antennaCount()) return false;
-    const uint8_t mask = deviceRecord.body[kAntennaMaskByte];
-    const bool hasMask = family() == Family::Fir || family() == Family::Hazel;
-    return !hasMask || (mask >> (tag.antenna - 1) & 1) != 0;
+    // Families without an antenna mask read on every antenna they have.
+    const record::Field *enabled =
+        record::find(record::deviceRecord, record::antennaField(tag.antenna), family());
+    return enabled == nullptr || std::get<bool>(record::decode(*enabled, deviceRecord.body));
 }
 
 VirtualTag *ReaderModel::firstVisibleTag() {
@@ -245,7 +209,7 @@ ReaderModel::Reply ReaderModel::dispatch(const Request &request) {
     case Command::SetDeviceID: return setDeviceId(data);
     case Command::ReadDeviceParam: return readRecord(deviceRecord, deviceRecordSize(), 1);
     case Command::SetDeviceParam: {
-        const uint8_t previousMode = deviceRecord.body[kWorkModeByte];
+        const uint8_t previousMode = workMode();
         Reply reply = writeRecord(deviceRecord, data, 1);
         followWorkMode(previousMode);
         return reply;
@@ -405,8 +369,8 @@ ReaderModel::Reply ReaderModel::lockTag(std::span<const uint8_t> data) {
 
 ReaderModel::Reply ReaderModel::setFrequency(std::span<const uint8_t> data) {
     if (data.size() != 2 || !validChannelPair(data[0], data[1])) return failure();
-    deviceRecord.body[7] = data[0];
-    deviceRecord.body[8] = data[1];
+    putNumber(deviceRecord.body, "frequency_upper", data[0]);
+    putNumber(deviceRecord.body, "frequency_lower", data[1]);
     return {};
 }
 
@@ -478,7 +442,7 @@ ReaderModel::Reply ReaderModel::readOneParam(std::span<const uint8_t> data) cons
 
 ReaderModel::Reply ReaderModel::setOneParam(std::span<const uint8_t> data) {
     if (data.size() != 2 || data[0] >= deviceRecordSize()) return failure();
-    const uint8_t previousMode = deviceRecord.body[kWorkModeByte];
+    const uint8_t previousMode = workMode();
     deviceRecord.body[data[0]] = data[1];
     followWorkMode(previousMode);
     return {};
@@ -486,19 +450,19 @@ ReaderModel::Reply ReaderModel::setOneParam(std::span<const uint8_t> data) {
 
 // Switching the work mode to active starts the reports, switching away stops them.
 void ReaderModel::followWorkMode(uint8_t previousMode) {
-    const uint8_t mode = deviceRecord.body[kWorkModeByte];
+    const uint8_t mode = workMode();
     if (mode == previousMode) return;
     if (mode == kWorkModeActive) activeRunning = true;
     if (previousMode == kWorkModeActive) activeRunning = false;
 }
 
 void ReaderModel::enterActiveMode() {
-    deviceRecord.body[kWorkModeByte] = kWorkModeActive;
+    putNumber(deviceRecord.body, "work_mode", kWorkModeActive);
     activeRunning = true;
 }
 
 void ReaderModel::reboot() {
-    activeRunning = deviceRecord.body[kWorkModeByte] == kWorkModeActive;
+    activeRunning = workMode() == kWorkModeActive;
     restartUpgrade();
     restartRequested_ = true;
 }

@@ -75,8 +75,8 @@ public:
     // Changes the type byte (first serial byte) and restores that family's records.
     void setType(uint8_t type);
     int antennaCount() const { return readerfamily::antennaCount(type()); }
-    // The reader's own bus address (device record byte 2).
-    uint8_t address() const { return deviceRecord.body[2]; }
+    // The reader's own bus address (device record field "address").
+    uint8_t address() const;
 
     uint8_t firmwareVersion = 0x23;  // 2.3
     uint8_t hardwareVersion = 0x11;  // 1.1
@@ -159,8 +159,7 @@ private:
     static Reply failure() { return Reply{0, {}}; }
 
     Bytes defaultDeviceBody() const;
-    static void putWiegandDefaults(Bytes &body);
-    void putInventoryDefaults(Bytes &body) const;
+    uint8_t workMode() const;
     Reply dispatch(const Request &request);
     // Up to kMaxInventoryRecords visible tags, taking tags in turn across answers.
     Reply inventory();
