@@ -25,6 +25,11 @@ constexpr Families inventoryTimeAt22{Family::Cedar, Family::Cedar2};
 constexpr Families targetDense{Family::Cedar, Family::Cedar2};
 constexpr Families networkTexts{Family::Alder};
 
+constexpr int caption(Text text)
+{
+    return keyNumber(text);
+}
+
 constexpr Field antenna(std::string_view name, int bit)
 {
     return {.name = name, .offset = 19, .width = 1, .codec = Codec::Bit, .families = antennas,
@@ -32,29 +37,29 @@ constexpr Field antenna(std::string_view name, int bit)
 }
 
 const std::array deviceFields{
-    Field{"interface", 0, 1, Codec::List, Families::all(), 1078},
-    Field{"work_mode", 1, 1, Codec::List, Families::all(), 1079},
-    Field{"address", 2, 1, Codec::Number, notBirch2, 1070, 1, {}, Radix::Hex},
-    Field{"filter_time", 3, 1, Codec::Number, Families::all(), 1080, 1},
-    Field{"power", 4, 1, Codec::List, Families::all(), 1068},
-    Field{"beeper", 5, 1, Codec::Flag, Families::all(), 1086, 1},
-    Field{"baud", 6, 1, Codec::List, notBirch2, 1069, 4},
+    Field{"interface", 0, 1, Codec::List, Families::all(), caption(Text::OutputInterfaceLabel)},
+    Field{"work_mode", 1, 1, Codec::List, Families::all(), caption(Text::WorkModeLabel)},
+    Field{"address", 2, 1, Codec::Number, notBirch2, caption(Text::Rs485AddressLabel), 1, {}, Radix::Hex},
+    Field{"filter_time", 3, 1, Codec::Number, Families::all(), caption(Text::FilterTimeLabel), 1},
+    Field{"power", 4, 1, Codec::List, Families::all(), caption(Text::RfPowerLabel)},
+    Field{"beeper", 5, 1, Codec::Flag, Families::all(), caption(Text::BeeperCheck), 1},
+    Field{"baud", 6, 1, Codec::List, notBirch2, caption(Text::SerialBaudLabel), 4},
     Field{"output_format", 6, 1, Codec::List, keyboardOutput},
     // The channel plan: region bits and upper / lower channel.
     Field{"frequency_upper", 7, 1, Codec::Number, Families::all(), 0, 49},
     Field{"frequency_lower", 8, 1, Codec::Number, Families::all(), 0, 0x80},
-    Field{"area", 9, 1, Codec::List, Families::all(), 1081},
-    Field{"start_address", 10, 1, Codec::Number, Families::all(), 1082, 0x02, {}, Radix::Hex},
-    Field{"byte_length", 11, 1, Codec::Number, Families::all(), 1083, 0x0C, {}, Radix::Hex},
-    Field{"inventory_time", 12, 1, Codec::Number, inventoryTimeAt12, 1226, 10},
-    Field{"trigger_time", 12, 1, Codec::Number, triggerTimeAt12, 1084, 2},
-    Field{"wiegand_format", 13, 1, Codec::List, wiegand, 1073},
+    Field{"area", 9, 1, Codec::List, Families::all(), caption(Text::InventoryAreaLabel)},
+    Field{"start_address", 10, 1, Codec::Number, Families::all(), caption(Text::StartAddressLabel), 0x02, {}, Radix::Hex},
+    Field{"byte_length", 11, 1, Codec::Number, Families::all(), caption(Text::ByteLengthLabel), 0x0C, {}, Radix::Hex},
+    Field{"inventory_time", 12, 1, Codec::Number, inventoryTimeAt12, caption(Text::InventoryTimeLabel), 10},
+    Field{"trigger_time", 12, 1, Codec::Number, triggerTimeAt12, caption(Text::TriggerTimeLabel), 2},
+    Field{"wiegand_format", 13, 1, Codec::List, wiegand, caption(Text::WiegandFormatLabel)},
     Field{"enter_key", 13, 1, Codec::Flag, keyboardOutput, 0, 1},
-    Field{"remote_ip", 13, 32, Codec::Text, networkTexts, 1112, 0, "192.168.1.100"},
+    Field{"remote_ip", 13, 32, Codec::Text, networkTexts, caption(Text::RemoteIpLabel), 0, "192.168.1.100"},
     Field{"wiegand_order", 14, 1, Codec::List, wiegand},
-    Field{"output_interval", 15, 1, Codec::Number, wiegand, 1074, 10},
-    Field{"pulse_width", 16, 1, Codec::Number, wiegand, 1075, 10},
-    Field{"pulse_interval", 17, 1, Codec::Number, wiegand, 1076, 15},
+    Field{"output_interval", 15, 1, Codec::Number, wiegand, caption(Text::WiegandOutputIntervalLabel), 10},
+    Field{"pulse_width", 16, 1, Codec::Number, wiegand, caption(Text::WiegandPulseWidthLabel), 10},
+    Field{"pulse_interval", 17, 1, Codec::Number, wiegand, caption(Text::WiegandPulseIntervalLabel), 15},
     antenna("antenna_1", 0),
     antenna("antenna_2", 1),
     antenna("antenna_3", 2),
@@ -63,15 +68,15 @@ const std::array deviceFields{
     antenna("antenna_6", 5),
     antenna("antenna_7", 6),
     antenna("antenna_8", 7),
-    Field{"q", 20, 1, Codec::List, inventory, 1220, 4},
-    Field{"session", 21, 1, Codec::List, inventory, 1225},
-    Field{"response_time", 22, 1, Codec::Number, responseTime, 1226, 10},
-    Field{"inventory_time", 22, 1, Codec::Number, inventoryTimeAt22, 1250, 10},
+    Field{"q", 20, 1, Codec::List, inventory, caption(Text::QValueLabel), 4},
+    Field{"session", 21, 1, Codec::List, inventory, caption(Text::SessionLabel)},
+    Field{"response_time", 22, 1, Codec::Number, responseTime, caption(Text::ResponseTimeLabel), 10},
+    Field{"inventory_time", 22, 1, Codec::Number, inventoryTimeAt22, caption(Text::CedarInventoryTimeLabel), 10},
     Field{"target", 23, 1, Codec::List, targetDense},
-    Field{"dense", 24, 1, Codec::Flag, targetDense, 1252},
-    Field{"ssid", 45, 32, Codec::Text, networkTexts, 1109, 0, "TagBench"},
-    Field{"password", 77, 32, Codec::Text, networkTexts, 1110, 0, "tagbench-wifi"},
-    Field{"remote_port", 109, 2, Codec::Number, networkTexts, 1113, 60000},
+    Field{"dense", 24, 1, Codec::Flag, targetDense, caption(Text::DenseReadingCheck)},
+    Field{"ssid", 45, 32, Codec::Text, networkTexts, caption(Text::SsidLabel), 0, "TagBench"},
+    Field{"password", 77, 32, Codec::Text, networkTexts, caption(Text::WifiPasswordLabel), 0, "tagbench-wifi"},
+    Field{"remote_port", 109, 2, Codec::Number, networkTexts, caption(Text::RemotePortLabel), 60000},
 };
 
 const std::array networkFields{

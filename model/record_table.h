@@ -65,7 +65,8 @@ struct Field {
     int width;
     Codec codec;
     Families families = Families::all();
-    // Language text of the field's caption; 0 where the caption is a fixed text or none.
+    // Language text of the field's caption (a Text as its key number); 0 where the caption is
+    // a fixed text or none.
     int captionKey = 0;
     // Factory value: numbers, lists, flags and bits take defaultNumber, the others defaultText.
     std::int64_t defaultNumber = 0;

@@ -101,8 +101,7 @@ QWidget *CRecordForm::addRow(QFormLayout *form, const Control &control)
         form->addRow(made);
         return made;
     }
-    auto *label
-        = new QLabel(control.caption.isEmpty() ? m_captionOf(*found) : control.caption, parent);
+    auto *label = new QLabel(captionFor(*found, control), parent);
     CAccessible::labelField(label, made);
     if (control.note.isEmpty()) {
         form->addRow(label, made);
@@ -131,8 +130,7 @@ QWidget *CRecordForm::createControl(QWidget *parent, const Field &field, const C
         list->addItems(control.items);
         made = list;
     } else if (isCheck(field.codec)) {
-        made = new QCheckBox(
-            control.caption.isEmpty() ? m_captionOf(field) : control.caption, parent);
+        made = new QCheckBox(captionFor(field, control), parent);
     } else {
         auto *edit = new QLineEdit(parent);
         limitEdit(edit, field);
@@ -141,6 +139,11 @@ QWidget *CRecordForm::createControl(QWidget *parent, const Field &field, const C
     made->setObjectName(QString::fromLatin1(control.objectName));
     m_controls.emplace_back(&field, made);
     return made;
+}
+
+QString CRecordForm::captionFor(const Field &field, const Control &control) const
+{
+    return control.caption.isEmpty() ? m_captionOf(field) : control.caption;
 }
 
 QWidget *CRecordForm::control(std::string_view name) const

@@ -71,6 +71,7 @@ public:
 
 private:
     QWidget *createControl(QWidget *parent, const record::Field &field, const Control &control);
+    QString captionFor(const record::Field &field, const Control &control) const;
 
     const record::RecordTable &m_table;
     readerfamily::Family m_family;

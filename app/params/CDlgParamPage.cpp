@@ -27,21 +27,6 @@ using channelplan::ChannelList;
 
 namespace {
 
-// Captions (language texts).
-constexpr int readerGroupText = 1067;
-constexpr int regionText = 1071;
-constexpr int wiegandGroupText = 1072;
-constexpr int readSettingsText = 1077;
-constexpr int singleText = 1085;
-constexpr int readText = 1087;
-constexpr int setText = 1088;
-constexpr int defaultText = 1089;
-constexpr int highByteFirstText = 1094;
-constexpr int lowByteFirstText = 1095;
-constexpr int antennaGroupText = 1221;
-constexpr int deviceTimeText = 1238;
-constexpr int synchroniseText = 1239;
-
 constexpr int antennaBoxes = 8;
 constexpr int maxQ = 15;
 constexpr int sessions = 4;
@@ -96,7 +81,7 @@ CDlgParamPage::CDlgParamPage(
     , m_traits(readerfamily::traitsOf(family))
     , m_family(paramfamily::paramFamilyOf(family))
     , m_form(record::deviceRecord, family,
-          [this](const record::Field &field) { return text(field.captionKey); })
+          [this](const record::Field &field) { return text(static_cast<Text>(field.captionKey)); })
 {
     buildControls();
     showAntennas();
@@ -131,7 +116,7 @@ void CDlgParamPage::buildControls()
 
 QGroupBox *CDlgParamPage::buildReaderGroup()
 {
-    auto *group = new QGroupBox(text(readerGroupText), this);
+    auto *group = new QGroupBox(text(Text::ReaderParameterGroup), this);
     group->setObjectName(QStringLiteral("readerGroup"));
     auto *form = new QFormLayout(group);
     m_form.addRow(form,
@@ -140,12 +125,12 @@ QGroupBox *CDlgParamPage::buildReaderGroup()
             .items = numbered(m_traits.maxPowerDbm, QStringLiteral("dBm")) });
     m_form.addRow(form, { .field = "baud", .objectName = "baudList", .items = baudItems });
     m_form.addRow(form, { .field = "address", .objectName = "addressEdit" });
-    m_region = addList(form, "regionList", text(regionText), regionNames());
+    m_region = addList(form, "regionList", text(Text::FrequencyRegionLabel), regionNames());
     connect(m_region, &QComboBox::activated, this, &CDlgParamPage::regionChanged);
     m_channels = new QComboBox(group);
     m_channels->setObjectName(QStringLiteral("channelList"));
     m_channels->setAccessibleName(QStringLiteral("Channel"));
-    m_single = new QCheckBox(text(singleText), group);
+    m_single = new QCheckBox(text(Text::SingleFrequencyCheck), group);
     m_single->setObjectName(QStringLiteral("singleCheck"));
     auto *channelRow = new QHBoxLayout;
     channelRow->addWidget(m_channels, 1);
@@ -157,7 +142,7 @@ QGroupBox *CDlgParamPage::buildReaderGroup()
 
 QGroupBox *CDlgParamPage::buildReadSettingsGroup()
 {
-    auto *group = new QGroupBox(text(readSettingsText), this);
+    auto *group = new QGroupBox(text(Text::ReadSettingsGroup), this);
     group->setObjectName(QStringLiteral("readSettingsGroup"));
     auto *form = new QFormLayout(group);
     m_form.addRow(form,
@@ -203,7 +188,7 @@ void CDlgParamPage::addFirstFreeRow(
 
 QGroupBox *CDlgParamPage::buildWiegandGroup()
 {
-    auto *group = new QGroupBox(text(wiegandGroupText), this);
+    auto *group = new QGroupBox(text(Text::WiegandGroup), this);
     group->setObjectName(QStringLiteral("wiegandGroup"));
     auto *form = new QFormLayout(group);
     m_form.addRow(
@@ -211,8 +196,8 @@ QGroupBox *CDlgParamPage::buildWiegandGroup()
     QWidget *order = m_form.makeControl(group,
         { .field = "wiegand_order",
             .objectName = "wiegandOrderList",
-            .items = { text(highByteFirstText), text(lowByteFirstText) } });
-    order->setAccessibleName(text(highByteFirstText) + QStringLiteral(" / ") + text(lowByteFirstText));
+            .items = { text(Text::HighByteFirstItem), text(Text::LowByteFirstItem) } });
+    order->setAccessibleName(text(Text::HighByteFirstItem) + QStringLiteral(" / ") + text(Text::LowByteFirstItem));
     form->addRow(QString(), order);
     m_form.addRow(form, { .field = "output_interval", .objectName = "outputIntervalEdit" });
     m_form.addRow(form, { .field = "pulse_width", .objectName = "pulseWidthEdit" });
@@ -222,7 +207,7 @@ QGroupBox *CDlgParamPage::buildWiegandGroup()
 
 QGroupBox *CDlgParamPage::buildAntennaGroup()
 {
-    auto *group = new QGroupBox(text(antennaGroupText), this);
+    auto *group = new QGroupBox(text(Text::AntennaGroup), this);
     group->setObjectName(QStringLiteral("antennaGroup"));
     auto *grid = new QGridLayout(group);
     constexpr int perRow = 4;
@@ -278,12 +263,12 @@ QWidget *CDlgParamPage::buildDeviceTimeRow()
     m_deviceTime = new QLineEdit(row);
     m_deviceTime->setObjectName(QStringLiteral("deviceTimeEdit"));
     m_deviceTime->setReadOnly(true);
-    m_deviceTime->setAccessibleName(text(deviceTimeText));
+    m_deviceTime->setAccessibleName(text(Text::DeviceTimeButton));
     layout->addWidget(
-        addButton("deviceTimeButton", text(deviceTimeText), &CDlgParamPage::readDeviceTime));
+        addButton("deviceTimeButton", text(Text::DeviceTimeButton), &CDlgParamPage::readDeviceTime));
     layout->addWidget(m_deviceTime, 1);
     layout->addWidget(
-        addButton("synchroniseButton", text(synchroniseText), &CDlgParamPage::synchroniseTime));
+        addButton("synchroniseButton", text(Text::SynchroniseTimeButton), &CDlgParamPage::synchroniseTime));
     return row;
 }
 
@@ -292,10 +277,10 @@ QWidget *CDlgParamPage::buildButtonRow()
     auto *row = new QWidget(this);
     auto *layout = new QHBoxLayout(row);
     layout->addStretch(1);
-    layout->addWidget(addButton("readButton", text(readText), &CDlgParamPage::read));
-    layout->addWidget(addButton("setButton", text(setText), &CDlgParamPage::set));
+    layout->addWidget(addButton("readButton", text(Text::ReadButton), &CDlgParamPage::read));
+    layout->addWidget(addButton("setButton", text(Text::SetButton), &CDlgParamPage::set));
     layout->addWidget(
-        addButton("defaultButton", text(defaultText), &CDlgParamPage::restoreDefaults));
+        addButton("defaultButton", text(Text::DefaultButton), &CDlgParamPage::restoreDefaults));
     return row;
 }
 
@@ -349,7 +334,7 @@ QStringList CDlgParamPage::regionNames() const
 
 // ---- Operations --------------------------------------------------------------------------
 
-void CDlgParamPage::log(int key)
+void CDlgParamPage::log(Text key)
 {
     services().postLog(text(key));
 }
@@ -384,12 +369,12 @@ void CDlgParamPage::read()
 void CDlgParamPage::reportRead(const ReadOutcome &outcome)
 {
     if (!outcome.record) {
-        log(failureText);
+        log(Text::OperationFailed);
         return;
     }
     if (outcome.moduleFault)
-        log(moduleFaultText);
-    log(successText);
+        log(Text::ModuleFault);
+    log(Text::OperationSucceeded);
     m_lead = outcome.record->lead;
     showRecord(outcome.record->bytes);
 }
@@ -409,7 +394,7 @@ void CDlgParamPage::set()
         this, services(), m_busy,
         [record](IReader &reader) { return reader.writeRecord(RecordKind::Device, record); },
         [this, baud = numberIn(m_form.values(), "baud")](bool written) {
-            log(written ? successText : failureText);
+            log(written ? Text::OperationSucceeded : Text::OperationFailed);
             if (written)
                 followBaud(baud);
         });
@@ -442,10 +427,10 @@ void CDlgParamPage::restoreDefaults()
         },
         [this](const DefaultOutcome &outcome) {
             if (!outcome.restored) {
-                log(failureText);
+                log(Text::OperationFailed);
                 return;
             }
-            log(successText);
+            log(Text::OperationSucceeded);
             reportRead(outcome.read);
         });
 }
@@ -460,7 +445,7 @@ void CDlgParamPage::checkAntennas()
             if (result)
                 services().postLog(antennaLine((*result)[1]));
             else
-                log(failureText);
+                log(Text::OperationFailed);
         });
 }
 
@@ -481,13 +466,13 @@ void CDlgParamPage::readDeviceTime()
         this, services(), m_busy, [](IReader &reader) { return reader.readTime(); },
         [this](const std::optional<DeviceTime> &time) {
             if (!time) {
-                log(failureText);
+                log(Text::OperationFailed);
                 return;
             }
             const DeviceTime &t = *time;
             m_deviceTime->setText(QString::asprintf(
                 "20%.2d-%.2d-%.2d %.2d:%.2d:%.2d", t[0], t[1], t[2], t[3], t[4], t[5]));
-            log(successText);
+            log(Text::OperationSucceeded);
         });
 }
 
@@ -503,7 +488,7 @@ void CDlgParamPage::synchroniseTime()
         std::uint8_t(time.second()) };
     parampage::run(
         this, services(), m_busy, [sent](IReader &reader) { return reader.setTime(sent); },
-        [this](bool done) { log(done ? successText : failureText); });
+        [this](bool done) { log(done ? Text::OperationSucceeded : Text::OperationFailed); });
 }
 
 // ---- Showing and taking the record -------------------------------------------------------

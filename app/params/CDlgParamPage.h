@@ -22,7 +22,6 @@ class QCheckBox;
 class QComboBox;
 class QFormLayout;
 class QGroupBox;
-class QLabel;
 class QLineEdit;
 class QPushButton;
 
@@ -54,9 +53,9 @@ public:
     // The computer's clock that "synchronise" sends (tests hand in a fixed one).
     void setClock(std::function<QDateTime()> clock) { m_clock = std::move(clock); }
 
-    static constexpr int failureText = 1022;
-    static constexpr int successText = 1023;
-    static constexpr int moduleFaultText = 1222;
+    static constexpr int failureText = keyNumber(Text::OperationFailed);
+    static constexpr int successText = keyNumber(Text::OperationSucceeded);
+    static constexpr int moduleFaultText = keyNumber(Text::ModuleFault);
 
 private:
     struct ReadOutcome {
@@ -88,7 +87,7 @@ private:
     QStringList workModes() const;
     QStringList regionNames() const;
 
-    void log(int key);
+    void log(Text key);
     void reportRead(const ReadOutcome &outcome);
     void showRecord(std::span<const std::uint8_t> bytes);
     void showChannels(const channelplan::ChannelList &channels);

@@ -1,5 +1,6 @@
-// The eight family parameter pages: the common page with their family's entries in the family
-// table and in ParamFamily; nothing else sets them apart.
+// The eight family parameter pages: the common page with their family's fields in the device
+// record's table and its entries in the family table and in ParamFamily; nothing else sets
+// them apart.
 #pragma once
 
 #include "params/CDlgParamPage.h"
