@@ -80,33 +80,33 @@ const std::array deviceFields{
 };
 
 const std::array networkFields{
-    Field{"mac", 0, 6, Codec::Hex, Families::all(), keyNumber(Text::MacAddressLabel)},
-    Field{"ip_address", 6, 4, Codec::Ipv4, Families::all(), keyNumber(Text::IpAddressLabel), 0,
+    Field{"mac", 0, 6, Codec::Hex, Families::all(), caption(Text::MacAddressLabel)},
+    Field{"ip_address", 6, 4, Codec::Ipv4, Families::all(), caption(Text::IpAddressLabel), 0,
         "192.168.1.250"},
-    Field{"subnet_mask", 10, 4, Codec::Ipv4, Families::all(), keyNumber(Text::SubnetMaskLabel), 0,
+    Field{"subnet_mask", 10, 4, Codec::Ipv4, Families::all(), caption(Text::SubnetMaskLabel), 0,
         "255.255.255.0"},
-    Field{"gateway", 14, 4, Codec::Ipv4, Families::all(), keyNumber(Text::GatewayLabel), 0,
+    Field{"gateway", 14, 4, Codec::Ipv4, Families::all(), caption(Text::GatewayLabel), 0,
         "192.168.1.1"},
-    Field{"remote_ip", 18, 4, Codec::Ipv4, Families::all(), keyNumber(Text::RemoteIpLabel), 0,
+    Field{"remote_ip", 18, 4, Codec::Ipv4, Families::all(), caption(Text::RemoteIpLabel), 0,
         "192.168.1.100"},
-    Field{"local_port", 22, 2, Codec::Number, Families::all(), keyNumber(Text::LocalPortLabel),
+    Field{"local_port", 22, 2, Codec::Number, Families::all(), caption(Text::LocalPortLabel),
         60000},
-    Field{"remote_port", 24, 2, Codec::Number, Families::all(), keyNumber(Text::RemotePortLabel),
+    Field{"remote_port", 24, 2, Codec::Number, Families::all(), caption(Text::RemotePortLabel),
         60001},
-    Field{"dhcp", 26, 1, Codec::Flag, Families::all(), keyNumber(Text::DhcpCheck)},
-    Field{"dns", 27, 1, Codec::Flag, Families::all(), keyNumber(Text::DnsCheck)},
+    Field{"dhcp", 26, 1, Codec::Flag, Families::all(), caption(Text::DhcpCheck)},
+    Field{"dns", 27, 1, Codec::Flag, Families::all(), caption(Text::DnsCheck)},
     // Units of 10 s.
-    Field{"heartbeat", 28, 1, Codec::Number, Families::all(), keyNumber(Text::HeartbeatLabel), 6},
-    Field{"domain", 29, 32, Codec::Text, Families::all(), keyNumber(Text::DomainNameLabel), 0,
+    Field{"heartbeat", 28, 1, Codec::Number, Families::all(), caption(Text::HeartbeatLabel), 6},
+    Field{"domain", 29, 32, Codec::Text, Families::all(), caption(Text::DomainNameLabel), 0,
         "reader.example.com"},
-    Field{"ssid", 61, 32, Codec::Text, Families::all(), keyNumber(Text::SsidLabel), 0, "TagBench"},
+    Field{"ssid", 61, 32, Codec::Text, Families::all(), caption(Text::SsidLabel), 0, "TagBench"},
     Field{"wifi_password", 93, 32, Codec::Text, Families::all(),
-        keyNumber(Text::WifiPasswordLabel)},
+        caption(Text::WifiPasswordLabel)},
     // The GPS and GPRS fields: only the Fir network page writes them. The APN captions are
     // fixed texts.
-    Field{"gps", 125, 1, Codec::Flag, Families::all(), keyNumber(Text::GpsCheck)},
+    Field{"gps", 125, 1, Codec::Flag, Families::all(), caption(Text::GpsCheck)},
     Field{"gps_interval", 126, 1, Codec::Number, Families::all(),
-        keyNumber(Text::GpsIntervalLabel), 6},
+        caption(Text::GpsIntervalLabel), 6},
     Field{"auto_apn", 127, 1, Codec::Flag, Families::all(), 0, 1},
     Field{"apn", 128, 25, Codec::Text},
     Field{"apn_user", 153, 20, Codec::Text},
@@ -115,24 +115,24 @@ const std::array networkFields{
 
 const std::array specialFields{
     Field{"password_enable", 0, 1, Codec::Flag, Families::all(),
-        keyNumber(Text::PasswordEnableCheck)},
-    Field{"password", 1, 4, Codec::Hex, Families::all(), keyNumber(Text::PermissionPasswordLabel),
+        caption(Text::PasswordEnableCheck)},
+    Field{"password", 1, 4, Codec::Hex, Families::all(), caption(Text::PermissionPasswordLabel),
         0, "00000000"},
-    Field{"mask_enable", 5, 1, Codec::Flag, Families::all(), keyNumber(Text::MaskEnableCheck)},
+    Field{"mask_enable", 5, 1, Codec::Flag, Families::all(), caption(Text::MaskEnableCheck)},
     Field{.name = "mask_start", .offset = 6, .width = 1, .codec = Codec::Number,
-        .captionKey = keyNumber(Text::MaskStartLabel), .radix = Radix::Hex},
+        .captionKey = caption(Text::MaskStartLabel), .radix = Radix::Hex},
     // Byte 19 says how many of the twelve mask bytes are in use.
     Field{.name = "mask_data", .offset = 7, .width = 12, .codec = Codec::Hex,
-        .captionKey = keyNumber(Text::MaskDataLabel), .radix = Radix::Hex, .countAt = 19},
-    Field{"relay", 20, 1, Codec::Flag, Families::all(), keyNumber(Text::RelayCheck)},
+        .captionKey = caption(Text::MaskDataLabel), .radix = Radix::Hex, .countAt = 19},
+    Field{"relay", 20, 1, Codec::Flag, Families::all(), caption(Text::RelayCheck)},
     // Seconds.
-    Field{"relay_time", 21, 1, Codec::Number, Families::all(), keyNumber(Text::RelayTimeLabel), 1},
-    Field{"cache", 22, 1, Codec::Flag, Families::all(), keyNumber(Text::CacheEnableCheck)},
+    Field{"relay_time", 21, 1, Codec::Number, Families::all(), caption(Text::RelayTimeLabel), 1},
+    Field{"cache", 22, 1, Codec::Flag, Families::all(), caption(Text::CacheEnableCheck)},
     Field{"protocol_enable", 23, 1, Codec::Flag, Families::all(),
-        keyNumber(Text::ProtocolEnableCheck)},
+        caption(Text::ProtocolEnableCheck)},
     // A position in the configuration's protocol presets; the list has no caption of its own.
     Field{"protocol", 24, 1, Codec::List},
-    Field{"condition", 25, 1, Codec::List, Families::all(), keyNumber(Text::ConditionLabel)},
+    Field{"condition", 25, 1, Codec::List, Families::all(), caption(Text::ConditionLabel)},
 };
 
 } // namespace
