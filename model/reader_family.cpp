@@ -33,8 +33,7 @@ constexpr std::array<ListItem, 5> firInterfaces{{{"USB"}, {"RS232"}, {"RJ45"}, {
 
 constexpr std::array<ListItem, 3> epcTidUser{{{"EPC"}, {"TID"}, {"USER"}}};
 constexpr std::array<ListItem, 2> epcTid{{{"EPC"}, {"TID"}}};
-constexpr int temperatureAreaText = 1251;
-constexpr std::array<ListItem, 3> cedar2Areas{{{"EPC"}, {"TID"}, {"", temperatureAreaText}}};
+constexpr std::array<ListItem, 3> cedar2Areas{{{"EPC"}, {"TID"}, {"", Text::TemperatureAreaItem}}};
 constexpr std::array<ListItem, 4> elmAreas{{{"EPC"}, {"TID"}, {"USER"}, {"EPC+TID"}}};
 
 constexpr std::array<FamilyTraits, 9> allTraits{{
@@ -70,27 +69,15 @@ std::string lowerCase(std::string_view text)
 
 // ---- Tab sets -----------------------------------------------------------------------------
 
-constexpr int welcomeCaption = 1001;
-constexpr int parameterCaption = 1005;
-constexpr int specialCaption = 1006;
-constexpr int writerCaption = 1007;
-constexpr int netParamCaption = 1008;
-constexpr int netTestCaption = 1009;
-constexpr int identifyCaption = 1096;
-constexpr int activeCaption = 1097;
-constexpr int activeReadCaption = 1223;
-// The GPRS diagnostics tab carries the caption of its signal query, what the page is for.
-constexpr int gprsTestCaption = 1236;
-
 // Fir and the families that differ from it only in their parameter page.
 constexpr std::array<Tab, 6> firLike(PageId parameterPage)
 {
-    return {{{parameterCaption, parameterPage},
-             {specialCaption, PageId::SpecialParam},
-             {identifyCaption, PageId::IdentifyTab},
-             {activeReadCaption, PageId::ActiveRead},
-             {netParamCaption, PageId::NetParam},
-             {netTestCaption, PageId::NetTest}}};
+    return {{{Text::ParameterTab, parameterPage},
+             {Text::SpecialParameterTab, PageId::SpecialParam},
+             {Text::AnswerModeTab, PageId::IdentifyTab},
+             {Text::ActiveReadTab, PageId::ActiveRead},
+             {Text::NetworkParameterTab, PageId::NetParam},
+             {Text::NetworkTestTab, PageId::NetTest}}};
 }
 
 // Fir readers carry the GPRS modem: its diagnostics page comes last.
@@ -99,7 +86,7 @@ constexpr std::array<Tab, 7> withGprsTest(const std::array<Tab, 6> &tabs)
     std::array<Tab, 7> all{};
     for (std::size_t position = 0; position < tabs.size(); ++position)
         all[position] = tabs[position];
-    all.back() = {gprsTestCaption, PageId::GprsTest};
+    all.back() = {Text::GprsTestTab, PageId::GprsTest};
     return all;
 }
 
@@ -107,23 +94,23 @@ constexpr std::array<Tab, 7> firTabs = withGprsTest(firLike(PageId::FirParam));
 constexpr std::array<Tab, 6> hazelTabs = firLike(PageId::HazelParam);
 constexpr std::array<Tab, 6> elmTabs = firLike(PageId::ElmParam);
 constexpr std::array<Tab, 6> cedarTabs = firLike(PageId::CedarParam);
-constexpr std::array<Tab, 6> cedar2Tabs{{{parameterCaption, PageId::Cedar2Param},
-                                         {specialCaption, PageId::SpecialParam},
-                                         {identifyCaption, PageId::IdentifyTemp},
-                                         {activeReadCaption, PageId::ActiveTemp},
-                                         {netParamCaption, PageId::NetParam},
-                                         {netTestCaption, PageId::NetTest}}};
-constexpr std::array<Tab, 3> birchTabs{{{parameterCaption, PageId::BirchParam},
-                                        {writerCaption, PageId::Writer},
-                                        {activeCaption, PageId::ActiveRead}}};
-constexpr std::array<Tab, 3> birch2Tabs{{{parameterCaption, PageId::Birch2Param},
-                                         {writerCaption, PageId::Writer},
-                                         {activeCaption, PageId::ActiveRead}}};
-constexpr std::array<Tab, 4> alderTabs{{{parameterCaption, PageId::AlderParam},
-                                        {writerCaption, PageId::Writer},
-                                        {activeCaption, PageId::ActiveRead},
-                                        {netTestCaption, PageId::NetTest}}};
-constexpr std::array<Tab, 1> welcomeTabs{{{welcomeCaption, PageId::Hello}}};
+constexpr std::array<Tab, 6> cedar2Tabs{{{Text::ParameterTab, PageId::Cedar2Param},
+                                         {Text::SpecialParameterTab, PageId::SpecialParam},
+                                         {Text::AnswerModeTab, PageId::IdentifyTemp},
+                                         {Text::ActiveReadTab, PageId::ActiveTemp},
+                                         {Text::NetworkParameterTab, PageId::NetParam},
+                                         {Text::NetworkTestTab, PageId::NetTest}}};
+constexpr std::array<Tab, 3> birchTabs{{{Text::ParameterTab, PageId::BirchParam},
+                                        {Text::WriterTab, PageId::Writer},
+                                        {Text::ActiveModeTab, PageId::ActiveRead}}};
+constexpr std::array<Tab, 3> birch2Tabs{{{Text::ParameterTab, PageId::Birch2Param},
+                                         {Text::WriterTab, PageId::Writer},
+                                         {Text::ActiveModeTab, PageId::ActiveRead}}};
+constexpr std::array<Tab, 4> alderTabs{{{Text::ParameterTab, PageId::AlderParam},
+                                        {Text::WriterTab, PageId::Writer},
+                                        {Text::ActiveModeTab, PageId::ActiveRead},
+                                        {Text::NetworkTestTab, PageId::NetTest}}};
+constexpr std::array<Tab, 1> welcomeTabs{{{Text::WelcomeTab, PageId::Hello}}};
 
 constexpr std::array<PageId, 2> inventoryPages{PageId::IdentifyTab, PageId::ActiveRead};
 constexpr std::array<PageId, 2> temperaturePages{PageId::IdentifyTemp, PageId::ActiveTemp};

@@ -4,6 +4,8 @@
 // virtual reader. Qt-free.
 #pragma once
 
+#include "text_keys.h"
+
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -42,10 +44,10 @@ inline constexpr int pageCount = static_cast<int>(PageId::NetTest) + 1;
 // The class name of a page ("CDlgFirParam").
 const char *pageClassName(PageId page);
 
-// A list item of a parameter page: a fixed text, or (textKey != 0) a language text.
+// A list item of a parameter page: a fixed text, or (textKey set) a language text.
 struct ListItem {
     std::string_view text;
-    int textKey = 0;
+    std::optional<Text> textKey = std::nullopt;
 };
 
 struct RecordLengths {
@@ -71,7 +73,7 @@ struct FamilyTraits {
     bool hasGprs;              // SIM, signal, cell location and GPS texts
     std::span<const ListItem> interfaces;  // device record byte 0
     std::span<const ListItem> areas;       // device record byte 9
-    bool offersTriggerMode;    // work modes 1096, 1097 and, when set, 1098
+    bool offersTriggerMode;    // work modes answer, active and, when set, trigger
     bool sessionHasAuto;       // session list "0".."3" plus "Auto"
 };
 
@@ -93,12 +95,12 @@ int antennaCount(uint8_t type);
 int antennaCount(Family family, uint8_t type);
 
 // Work-mode list language texts: answer, active, trigger.
-inline constexpr int answerModeText = 1096;
-inline constexpr int activeModeText = 1097;
-inline constexpr int triggerModeText = 1098;
+inline constexpr Text answerModeText = Text::AnswerModeItem;
+inline constexpr Text activeModeText = Text::ActiveModeItem;
+inline constexpr Text triggerModeText = Text::TriggerModeItem;
 
 struct Tab {
-    int captionText;
+    Text captionText;
     PageId page;
 };
 

@@ -192,6 +192,7 @@
     X(SimStateSearching, 1234)                                                                     \
     X(SimStateButton, 1235)                                                                        \
     X(GprsSignalButton, 1236)                                                                      \
+    /* The GPRS diagnostics tab carries the caption of its signal query, what it is for */    \
     X(GprsTestTab, 1236)                                                                           \
     X(CellLocationButton, 1237)                                                                    \
     X(DeviceTimeButton, 1238)                                                                      \

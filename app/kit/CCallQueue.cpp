@@ -1,33 +1,18 @@
 #include "kit/CCallQueue.h"
 
-CCallQueue::CCallQueue(QObject *parent)
-    : QObject(parent)
+CCallQueue::CCallQueue()
+    : m_calls([this] { runCalls(); })
 {
-    // Made here, on the receiving thread: a wake-up allocates nothing of ours on the poster's.
-    connect(this, &CCallQueue::callsWaiting, this, &CCallQueue::runCalls, Qt::QueuedConnection);
 }
 
 void CCallQueue::post(std::function<void()> call)
 {
-    bool wake = false;
-    {
-        std::lock_guard lock(m_mutex);
-        m_calls.push_back(std::move(call));
-        wake = !m_wakeQueued;
-        m_wakeQueued = true;
-    }
-    if (wake)
-        emit callsWaiting();
+    m_calls.push(std::move(call));
 }
 
 void CCallQueue::runCalls()
 {
-    std::vector<std::function<void()>> calls;
-    {
-        std::lock_guard lock(m_mutex);
-        calls.swap(m_calls);
-        m_wakeQueued = false;
-    }
-    for (std::function<void()> &call : calls)
+    CBatchQueue<std::function<void()>>::Batch batch = m_calls.take();
+    for (std::function<void()> &call : batch.items)
         call();
 }

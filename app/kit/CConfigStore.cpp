@@ -75,7 +75,7 @@ void CConfigStore::readList(const QString &keyPrefix, int count, Slots &entries)
 
 void CConfigStore::load()
 {
-    m_transport = readInt(QStringLiteral("Transport"));
+    m_transport = readertransport::fromStoredValue(readInt(QStringLiteral("Transport")));
     m_comNum = readInt(QStringLiteral("ComNum"));
     m_comBaud = readInt(QStringLiteral("ComBaud"));
     m_usbNum = readInt(QStringLiteral("UsbNum"));
@@ -91,10 +91,10 @@ void CConfigStore::load()
     readList(QStringLiteral("FreqType"), m_frequencyPresetCount, m_frequencyPresets);
 }
 
-void CConfigStore::setTransport(int transport)
+void CConfigStore::setTransport(Transport transport)
 {
     m_transport = transport;
-    writeInt(QStringLiteral("Transport"), transport);
+    writeInt(QStringLiteral("Transport"), readertransport::storedValue(transport));
 }
 
 void CConfigStore::setComNum(int position)
@@ -137,20 +137,20 @@ void CConfigStore::rememberSerialOpen(int comNum, int comBaud)
 {
     setComNum(comNum);
     setComBaud(comBaud);
-    setTransport(0);
+    setTransport(Transport::Serial);
 }
 
 void CConfigStore::rememberUsbOpen(int usbNum)
 {
     setUsbNum(usbNum);
-    setTransport(1);
+    setTransport(Transport::Usb);
 }
 
 void CConfigStore::rememberNetworkOpen(const QString &address, const QString &portText)
 {
     setDevIp(address);
     setDevPortText(portText);
-    setTransport(2);
+    setTransport(Transport::Network);
 }
 
 void CConfigStore::saveLanguagePosition()

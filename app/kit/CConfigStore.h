@@ -1,6 +1,7 @@
 #pragma once
 
 #include "kit/CIniFile.h"
+#include "reader_transport.h"
 
 #include <QString>
 #include <QStringList>
@@ -34,7 +35,8 @@ public:
     // Reads every key into memory. Counts are clamped to 0..listCapacity.
     void load();
 
-    int transport() const { return m_transport; }
+    // "Transport" as read; a stored number other than 0, 1 and 2 reads as serial.
+    Transport transport() const { return m_transport; }
     int comNum() const { return m_comNum; }
     int comBaud() const { return m_comBaud; }
     int usbNum() const { return m_usbNum; }
@@ -42,7 +44,7 @@ public:
     int devPort() const { return m_devPort; }
     const QString &skinFile() const { return m_skinFile; }
 
-    void setTransport(int transport);
+    void setTransport(Transport transport);
     void setComNum(int position);
     void setComBaud(int position);
     void setUsbNum(int position);
@@ -85,7 +87,7 @@ private:
     static QStringList firstSlots(const Slots &entries, int count);
 
     CIniFile m_file;
-    int m_transport = 0;
+    Transport m_transport = Transport::Serial;
     int m_comNum = 0;
     int m_comBaud = 0;
     int m_usbNum = 0;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "text_keys.h"
+
 #include <QString>
 
 #include <array>
@@ -26,9 +28,14 @@ public:
 
     // Text of key 1000..1499; empty for any other key.
     QString text(int key) const;
+    QString text(Text key) const { return text(keyNumber(key)); }
     // The text with its first "%s" replaced by argument and "%%" turned into "%"; any other
     // '%' sequence stays as it is.
     QString format(int key, const QString &argument) const;
+    QString format(Text key, const QString &argument) const
+    {
+        return format(keyNumber(key), argument);
+    }
 
     // Language files are "<folder>/<language name><suffix>" among the data files.
     static inline const QString folder = QStringLiteral("Language");

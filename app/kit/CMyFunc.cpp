@@ -5,12 +5,6 @@
 #include <QFileInfo>
 
 #include <algorithm>
-#include <cerrno>
-
-#include <arpa/inet.h>
-#include <ifaddrs.h>
-#include <netinet/in.h>
-#include <unistd.h>
 
 QByteArray CMyFunc::toNarrow(const QString &wide)
 {
@@ -197,30 +191,4 @@ bool CMyFunc::enumerateSerialPorts(QStringList &ports, const QString &sysfsClass
     }
     std::sort(ports.begin(), ports.end(), lessByNaturalOrder);
     return !ports.isEmpty();
-}
-
-int CMyFunc::hostName(QString &hostName)
-{
-    char buffer[256] = {};
-    if (gethostname(buffer, sizeof buffer - 1) != 0)
-        return errno;
-    hostName = QString::fromUtf8(buffer);
-    return 0;
-}
-
-void CMyFunc::localAddresses(QStringList &addresses)
-{
-    ifaddrs *list = nullptr;
-    if (getifaddrs(&list) != 0)
-        return;
-    for (const ifaddrs *entry = list; entry; entry = entry->ifa_next) {
-        if (!entry->ifa_addr || entry->ifa_addr->sa_family != AF_INET)
-            continue;
-        const auto *address = reinterpret_cast<const sockaddr_in *>(entry->ifa_addr);
-        char dotted[INET_ADDRSTRLEN] = {};
-        if (!inet_ntop(AF_INET, &address->sin_addr, dotted, sizeof dotted))
-            continue;
-        addresses.append(QString::fromLatin1(dotted) + u' ' + QString::fromUtf8(entry->ifa_name));
-    }
-    freeifaddrs(list);
 }

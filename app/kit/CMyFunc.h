@@ -47,12 +47,6 @@ public:
                                      const QString &sysfsClassTty = QStringLiteral("/sys/class/tty"));
     static bool lessByNaturalOrder(const QString &left, const QString &right);
 
-    // 0 on success (hostName receives the local host name), else the errno value.
-    static int hostName(QString &hostName);
-    // One "a.b.c.d adapter" entry per IPv4 address of every network adapter, appended to
-    // addresses; nothing is appended when the adapter query fails.
-    static void localAddresses(QStringList &addresses);
-
     // Digit value of a hex character, or -1.
     static int hexDigitValue(QChar character);
 

@@ -1,11 +1,14 @@
 #pragma once
 
+#include "kit/CBusyState.h"
+#include "kit/CReaderWorker.h"
+#include "kit/IMainWindowServices.h"
 #include "kit/IReader.h"
 #include "text_keys.h"
 
 #include <QWidget>
 
-class IMainWindowServices;
+#include <utility>
 
 // Base of every page the tab control shows. A page is created once, at start-up, and lives
 // until the program ends. The tab control calls the two hooks: stopWork() on pages that may
@@ -15,6 +18,8 @@ class IMainWindowServices;
 //
 // Pages set their captions from the text table in their constructor; the tab control then
 // gives every control an accessible name from its caption or its label (see CAccessible).
+// A part of a page that runs reader operations of its own (the tag access controls) is a
+// CPage too, for the same services.
 class CPage : public QWidget
 {
     Q_OBJECT
@@ -36,6 +41,26 @@ protected:
     // By key number, for the pages that still name their texts by number.
     QString text(int key) const;
     QString caption(int key, const char *layoutCaption) const;
+    // Posts the language text of the key to the message log.
+    void log(int key);
+    void log(Text key);
+
+    // The way every operation of a page reaches the reader: nothing while the main window is
+    // not connected (false); otherwise job(reader) runs on the reader worker with the page
+    // shown busy, then done(result) on the user-interface thread while the page exists.
+    template <typename Job, typename Done>
+    bool runWhileBusy(CBusyState &busy, Job job, Done done)
+    {
+        if (!m_services.isConnected())
+            return false;
+        busy.begin();
+        m_services.worker().submit(this, std::move(job),
+            [&busy, done = std::move(done)](auto... result) mutable {
+                busy.end();
+                done(std::move(result)...);
+            });
+        return true;
+    }
 
 private:
     IMainWindowServices &m_services;

@@ -32,6 +32,7 @@ constexpr std::int32_t maxReportLength = 1560;
 CReaderEvents::CReaderEvents(CReaderFacade &reader, QObject *parent)
     : QObject(parent)
     , m_reader(reader)
+    , m_reports([this] { drainReports(); })
 {
     qRegisterMetaType<CActiveReport>();
     qRegisterMetaType<QList<CActiveReport>>();
@@ -89,7 +90,7 @@ void CReaderEvents::onApplicationEvent(std::int32_t event, std::int32_t value,
         report.records = QByteArray(reinterpret_cast<const char *>(data), report.length);
     if (serial7 != nullptr)
         std::memcpy(report.serial.data(), serial7, report.serial.size());
-    queueReport(std::move(report));
+    m_reports.push(std::move(report));
 }
 
 void CReaderEvents::onTrafficEvent(std::int32_t event, std::int32_t value,
@@ -112,27 +113,9 @@ void CReaderEvents::emitLinkEvent(std::int32_t event)
         emit linkRestored();
 }
 
-void CReaderEvents::queueReport(CActiveReport report)
-{
-    bool queueDrain = false;
-    {
-        std::lock_guard lock(m_reportMutex);
-        m_pendingReports.append(std::move(report));
-        queueDrain = !m_drainQueued;
-        m_drainQueued = true;
-    }
-    if (queueDrain)
-        m_drains.post([this] { drainReports(); });
-}
-
 void CReaderEvents::drainReports()
 {
-    QList<CActiveReport> batch;
-    {
-        std::lock_guard lock(m_reportMutex);
-        batch.swap(m_pendingReports);
-        m_drainQueued = false;
-    }
+    const QList<CActiveReport> batch = m_reports.take().items;
     if (!batch.isEmpty())
         emit reportsArrived(batch);
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "kit/CCallQueue.h"
+#include "kit/CBatchQueue.h"
 
 #include <QByteArray>
 #include <QList>
@@ -10,7 +10,6 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
-#include <mutex>
 
 class CReaderFacade;
 
@@ -76,17 +75,14 @@ private:
     static void trafficCallback(std::int32_t event, std::int32_t value, const std::uint8_t *data,
                                 std::int32_t length, const std::uint8_t *serial7);
     void emitLinkEvent(std::int32_t event);
-    void queueReport(CActiveReport report);
     void drainReports();
 
     CReaderFacade &m_reader;
     std::atomic<bool> m_trafficEnabled{false};
     std::atomic<bool> m_reportsEnabled{false};
     std::atomic<const QObject *> m_reportsReceiver{nullptr};
-    std::mutex m_reportMutex;
-    QList<CActiveReport> m_pendingReports;
-    bool m_drainQueued = false;
-    CCallQueue m_drains;
+    // Unbounded: no report is dropped.
+    CBatchQueue<CActiveReport> m_reports;
 };
 
 Q_DECLARE_METATYPE(CActiveReport)

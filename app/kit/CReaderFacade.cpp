@@ -5,28 +5,12 @@
 #include "QnComApi.h"
 #include "QnHidApi.h"
 #include "QnNetApi.h"
+#include "QnSharedCommands.h"
 
 #include <array>
 
-// Every command the three libraries share, with one signature each. The table type and the
-// three tables are generated from this list, so a command is named once and a transport can
-// never miss one.
-#define QN_SHARED_COMMANDS(X)                                                                  \
-    X(SetCallback) X(SetCallbackDebug) X(CloseDevice) X(GetDeviceSystemInfo)                    \
-    X(SetDeviceSystemInfo) X(ReadDeviceID) X(SetDeviceID) X(ReadDeviceParam) X(SetDeviceParam)  \
-    X(ReadDeviceNetParam) X(SetDeviceNetParam) X(ReadDeviceSpecialParam)                        \
-    X(SetDeviceSpecialParam) X(DefaultDeviceParam) X(DefaultDeviceNetParam)                     \
-    X(ReadDeviceOneParam) X(SetDeviceOneParam) X(ReadDeviceTime) X(SetDeviceTime)               \
-    X(ReadTransState) X(RebootDevice) X(RelayOn) X(RelayOff) X(CheckModule) X(CheckAnt)         \
-    X(GPRSGetSIMState) X(GPRSGetSignal) X(GPRSGetLBS) X(GetGPS) X(InventoryG2) X(ReadCardG2)    \
-    X(WriteCardG2) X(WriteEPCG2) X(LockCardG2) X(SetFreq) X(StartRead) X(StopRead)              \
-    X(ReadWhiteList) X(WriteWhiteList) X(DeleteAllWhiteList) X(DeleteOneWhiteList)              \
-    X(GetDevCache) X(DelDevCache) X(UpgradeDevData) X(UpgradeDevEnd) X(UpgradeDevDataIn)        \
-    X(UpgradeDevEndIn) X(DeviceSelfKill)
-
-// Only the serial and USB libraries keep a tag buffer.
-#define QN_TAG_BUFFER_COMMANDS(X) X(GetTagBuf) X(ClearTagBuf)
-
+// The table type and the three tables are generated from the shared command list, so a
+// command is named once and a transport can never miss one.
 struct CReaderApiTable
 {
 #define QN_TABLE_MEMBER(name) decltype(&QnCom_##name) name = nullptr;
@@ -41,7 +25,7 @@ namespace {
 #define QN_HID_ENTRY(name) .name = &QnHid_##name,
 #define QN_NET_ENTRY(name) .name = &QnNet_##name,
 
-// Indexed by transport.
+// Indexed by transport: serial, USB, network.
 const std::array<CReaderApiTable, 3> apiTables{{
     {QN_SHARED_COMMANDS(QN_COM_ENTRY) QN_TAG_BUFFER_COMMANDS(QN_COM_ENTRY)},
     {QN_SHARED_COMMANDS(QN_HID_ENTRY) QN_TAG_BUFFER_COMMANDS(QN_HID_ENTRY)},
@@ -56,45 +40,41 @@ constexpr std::uint8_t address = CReaderFacade::readerAddress;
 
 } // namespace
 
-const CReaderApiTable *CReaderFacade::table() const
+const CReaderApiTable &CReaderFacade::table() const
 {
-    const int transport = m_transport;
-    if (transport < 0 || transport >= static_cast<int>(apiTables.size()))
-        return nullptr;
-    return &apiTables[static_cast<std::size_t>(transport)];
+    return apiTables[static_cast<std::size_t>(m_transport.load())];
 }
 
 template <typename Result, typename Member, typename... Args>
 Result CReaderFacade::call(Member member, Args... args) const
 {
-    const CReaderApiTable *api = table();
-    if (api == nullptr || api->*member == nullptr)
+    const CReaderApiTable &api = table();
+    if (api.*member == nullptr)
         return Result{0};
-    return (api->*member)(args...);
+    return (api.*member)(args...);
 }
 
 int CReaderFacade::openSerial(const QByteArray &portName, std::int32_t baudRate)
 {
-    m_transport = Serial;
+    m_transport = Transport::Serial;
     return QnCom_OpenDevice(portName.constData(), baudRate);
 }
 
 int CReaderFacade::openUsb(std::uint16_t position)
 {
-    m_transport = Usb;
+    m_transport = Transport::Usb;
     return QnHid_OpenDevice(position);
 }
 
 int CReaderFacade::openNetwork(const QByteArray &ipAddress, std::uint16_t port)
 {
-    m_transport = Network;
+    m_transport = Transport::Network;
     return QnNet_OpenDevice(ipAddress.constData(), port);
 }
 
 void CReaderFacade::closeDevice()
 {
-    if (const CReaderApiTable *api = table())
-        api->CloseDevice();
+    table().CloseDevice();
 }
 
 QStringList CReaderFacade::usbDevices()
@@ -122,22 +102,6 @@ int CReaderFacade::setCallbackDebug(QnCallback callback)
 int CReaderFacade::getDeviceSystemInfo(std::uint8_t *info10)
 {
     return call<int>(&CReaderApiTable::GetDeviceSystemInfo, address, info10);
-}
-
-int CReaderFacade::setDeviceSystemInfo(const std::uint8_t *pwd, std::uint8_t b0,
-                                       std::uint8_t b1, const std::uint8_t *serial7)
-{
-    return call<int>(&CReaderApiTable::SetDeviceSystemInfo, address, pwd, b0, b1, serial7);
-}
-
-int CReaderFacade::readDeviceId(const std::uint8_t *pwd, std::uint8_t *id5)
-{
-    return call<int>(&CReaderApiTable::ReadDeviceID, address, pwd, id5);
-}
-
-int CReaderFacade::setDeviceId(const std::uint8_t *pwd, const std::uint8_t *id4)
-{
-    return call<int>(&CReaderApiTable::SetDeviceID, address, pwd, id4);
 }
 
 int CReaderFacade::readDeviceParam(std::uint8_t *lead, std::uint8_t *record,
@@ -186,16 +150,6 @@ int CReaderFacade::defaultDeviceNetParam()
     return call<int>(&CReaderApiTable::DefaultDeviceNetParam, address);
 }
 
-int CReaderFacade::readDeviceOneParam(std::uint8_t index, std::uint8_t *value)
-{
-    return call<int>(&CReaderApiTable::ReadDeviceOneParam, address, index, value);
-}
-
-int CReaderFacade::setDeviceOneParam(std::uint8_t index, std::uint8_t value)
-{
-    return call<int>(&CReaderApiTable::SetDeviceOneParam, address, index, value);
-}
-
 int CReaderFacade::readDeviceTime(std::uint8_t *time6)
 {
     return call<int>(&CReaderApiTable::ReadDeviceTime, address, time6);
@@ -204,11 +158,6 @@ int CReaderFacade::readDeviceTime(std::uint8_t *time6)
 int CReaderFacade::setDeviceTime(const std::uint8_t *time6)
 {
     return call<int>(&CReaderApiTable::SetDeviceTime, address, time6);
-}
-
-int CReaderFacade::readTransState(std::uint8_t *out1)
-{
-    return call<int>(&CReaderApiTable::ReadTransState, address, out1);
 }
 
 int CReaderFacade::rebootDevice()
@@ -287,11 +236,6 @@ int CReaderFacade::lockCardG2(const std::uint8_t *pwd, std::uint8_t lockCode)
     return call<int>(&CReaderApiTable::LockCardG2, address, pwd, lockCode);
 }
 
-int CReaderFacade::setFreq(std::uint8_t b0, std::uint8_t b1)
-{
-    return call<int>(&CReaderApiTable::SetFreq, address, b0, b1);
-}
-
 int CReaderFacade::startRead()
 {
     return call<int>(&CReaderApiTable::StartRead, address);
@@ -313,61 +257,3 @@ int CReaderFacade::clearTagBuf()
     return call<int>(&CReaderApiTable::ClearTagBuf);
 }
 
-int CReaderFacade::readWhiteList(std::uint8_t *entries, std::uint16_t *count)
-{
-    return call<int>(&CReaderApiTable::ReadWhiteList, address, entries, count);
-}
-
-int CReaderFacade::writeWhiteList(const std::uint8_t *entries, std::uint16_t count)
-{
-    return call<int>(&CReaderApiTable::WriteWhiteList, address, entries, count);
-}
-
-int CReaderFacade::deleteAllWhiteList()
-{
-    return call<int>(&CReaderApiTable::DeleteAllWhiteList, address);
-}
-
-int CReaderFacade::deleteOneWhiteList(const std::uint8_t *entry4)
-{
-    return call<int>(&CReaderApiTable::DeleteOneWhiteList, address, entry4);
-}
-
-int CReaderFacade::getDevCache(std::uint16_t *recordCount, std::uint8_t *records,
-                               std::uint16_t *byteLength)
-{
-    return call<int>(&CReaderApiTable::GetDevCache, address, recordCount, records, byteLength);
-}
-
-int CReaderFacade::delDevCache()
-{
-    return call<int>(&CReaderApiTable::DelDevCache, address);
-}
-
-int CReaderFacade::upgradeDevData(std::uint16_t blockLength, std::uint16_t blockNumber,
-                                  const std::uint8_t *block)
-{
-    return call<int>(&CReaderApiTable::UpgradeDevData, address, blockLength, blockNumber, block);
-}
-
-int CReaderFacade::upgradeDevEnd()
-{
-    return call<int>(&CReaderApiTable::UpgradeDevEnd, address);
-}
-
-int CReaderFacade::upgradeDevDataIn(const std::uint8_t *pwd, std::uint16_t blockLength,
-                                    std::uint16_t blockNumber, const std::uint8_t *block)
-{
-    return call<int>(&CReaderApiTable::UpgradeDevDataIn, address, pwd, blockLength,
-                     blockNumber, block);
-}
-
-int CReaderFacade::upgradeDevEndIn(const std::uint8_t *pwd)
-{
-    return call<int>(&CReaderApiTable::UpgradeDevEndIn, address, pwd);
-}
-
-int CReaderFacade::deviceSelfKill(const std::uint8_t *pwd)
-{
-    return call<int>(&CReaderApiTable::DeviceSelfKill, address, pwd);
-}

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "QnReaderTypes.h"
+#include "reader_transport.h"
 
 #include <QByteArray>
 #include <QStringList>
@@ -17,12 +18,10 @@ struct CReaderApiTable;
 class CReaderFacade
 {
 public:
-    enum Transport : int { Serial = 0, Usb = 1, Network = 2 };
     static constexpr std::uint8_t readerAddress = 255;
 
-    // Any value is kept as given; calls under a value other than 0, 1 and 2 fail (return 0).
-    void setTransport(int transport) { m_transport = transport; }
-    int transport() const { return m_transport; }
+    void setTransport(Transport transport) { m_transport = transport; }
+    Transport transport() const { return m_transport; }
 
     // Opening also makes that transport the one in use.
     int openSerial(const QByteArray &portName, std::int32_t baudRate);
@@ -37,10 +36,6 @@ public:
     int setCallbackDebug(QnCallback callback);
 
     int getDeviceSystemInfo(std::uint8_t *info10);
-    int setDeviceSystemInfo(const std::uint8_t *pwd, std::uint8_t b0, std::uint8_t b1,
-                            const std::uint8_t *serial7);
-    int readDeviceId(const std::uint8_t *pwd, std::uint8_t *id5);
-    int setDeviceId(const std::uint8_t *pwd, const std::uint8_t *id4);
     int readDeviceParam(std::uint8_t *lead, std::uint8_t *record, std::uint8_t length);
     int setDeviceParam(std::uint8_t lead, const std::uint8_t *record, std::uint8_t length);
     int readDeviceNetParam(std::uint8_t *lead, std::uint8_t *record, std::uint8_t length);
@@ -50,11 +45,8 @@ public:
                               std::uint8_t length);
     int defaultDeviceParam();
     int defaultDeviceNetParam();
-    int readDeviceOneParam(std::uint8_t index, std::uint8_t *value);
-    int setDeviceOneParam(std::uint8_t index, std::uint8_t value);
     int readDeviceTime(std::uint8_t *time6);
     int setDeviceTime(const std::uint8_t *time6);
-    int readTransState(std::uint8_t *out1);
     int rebootDevice();
     int relayOn();
     int relayOff();
@@ -72,7 +64,6 @@ public:
                     std::uint8_t wordCount, const std::uint8_t *data);
     int writeEpcG2(const std::uint8_t *pwd, const std::uint8_t *epc, std::uint8_t wordCount);
     int lockCardG2(const std::uint8_t *pwd, std::uint8_t lockCode);
-    int setFreq(std::uint8_t b0, std::uint8_t b1);
     int startRead();
     int stopRead();
 
@@ -81,26 +72,11 @@ public:
                            std::int32_t *tagCount);
     int clearTagBuf();
 
-    int readWhiteList(std::uint8_t *entries, std::uint16_t *count);
-    int writeWhiteList(const std::uint8_t *entries, std::uint16_t count);
-    int deleteAllWhiteList();
-    int deleteOneWhiteList(const std::uint8_t *entry4);
-    int getDevCache(std::uint16_t *recordCount, std::uint8_t *records,
-                    std::uint16_t *byteLength);
-    int delDevCache();
-    int upgradeDevData(std::uint16_t blockLength, std::uint16_t blockNumber,
-                       const std::uint8_t *block);
-    int upgradeDevEnd();
-    int upgradeDevDataIn(const std::uint8_t *pwd, std::uint16_t blockLength,
-                         std::uint16_t blockNumber, const std::uint8_t *block);
-    int upgradeDevEndIn(const std::uint8_t *pwd);
-    int deviceSelfKill(const std::uint8_t *pwd);
-
 private:
-    // The function table of the transport in use, or null for an unknown transport.
-    const CReaderApiTable *table() const;
+    // The function table of the transport in use.
+    const CReaderApiTable &table() const;
     template <typename Result, typename Member, typename... Args>
     Result call(Member member, Args... args) const;
 
-    std::atomic<int> m_transport{Serial};
+    std::atomic<Transport> m_transport{Transport::Serial};
 };

@@ -1,7 +1,7 @@
 #include "kit/CRecordForm.h"
 
 #include "kit/CAccessible.h"
-#include "params/CParamInput.h"
+#include "kit/CParamInput.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "kit/CConnection.h"
+#include "reader_transport.h"
 #include "text_keys.h"
 
 #include <QString>
@@ -14,17 +16,17 @@ class IReader;
 
 // What a page may use of the main window: the connection, the reader (through the reader
 // worker), the library events, the text table, the configuration lists, the log, Close, and
-// the panel fields that parameter pages update after changing the reader's own address or
-// baud rate. The main window implements it and hands it to each page it creates; tests hand
-// pages a fake.
+// where the reader listens after a parameter page changed its own address or baud rate. The
+// main window implements it and hands it to each page it creates; tests hand pages a fake.
 class IMainWindowServices
 {
 public:
     virtual ~IMainWindowServices() = default;
 
+    // Whether the connection is open; callable from any thread.
     virtual bool isConnected() const = 0;
-    // 0 serial, 1 USB, 2 network.
-    virtual int transport() const = 0;
+    // The transport chosen at the last Open; before it, the configured one.
+    virtual Transport transport() const = 0;
     // Type byte of the connected reader (the first byte of its serial number); 0 before the
     // first Open. It keeps its value after Close.
     virtual std::uint8_t deviceType() const = 0;
@@ -56,8 +58,7 @@ public:
     virtual void postLog(const QString &line) = 0;
     // The Close button's operation.
     virtual void closeConnection() = 0;
-    // The network fields used by the next network Open: dotted IPv4 address and port text.
-    virtual void setNetworkFields(const QString &ipAddress, const QString &portText) = 0;
-    // Moves the baud list's selection (0 9600 ... 4 115200).
-    virtual void setBaudPosition(int position) = 0;
+    // The reader now listens there (a new serial rate, or a new network address after its
+    // restart): the next Open of that transport goes there.
+    virtual void readerMovedTo(const ReaderEndpoint &endpoint) = 0;
 };

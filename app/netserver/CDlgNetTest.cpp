@@ -5,6 +5,7 @@
 #include "kit/CAccessible.h"
 #include "kit/CMyFunc.h"
 #include "kit/CMyListCtrl.h"
+#include "kit/CParamInput.h"
 #include "kit/CShellPrompts.h"
 #include "kit/CTextListModel.h"
 #include "kit/IMainWindowServices.h"
@@ -17,7 +18,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QRegularExpressionValidator>
 #include <QSplitter>
 #include <QTime>
 #include <QTimer>
@@ -52,6 +52,7 @@ CDlgNetTest::CDlgNetTest(IMainWindowServices &services, QWidget *parent, NetTest
     , m_bounds(bounds)
     , m_ownPrompts(std::make_unique<CWidgetPrompts>(this))
     , m_prompts(m_ownPrompts.get())
+    , m_events([this] { scheduleDrain(); }, bounds.pendingBytes)
 {
     setObjectName(QStringLiteral("CDlgNetTest"));
     buildLayout();
@@ -83,9 +84,7 @@ void CDlgNetTest::buildLayout()
     m_addresses->setObjectName(QStringLiteral("addressList"));
     m_port = new QLineEdit(defaultPort, this);
     m_port->setObjectName(QStringLiteral("portField"));
-    m_port->setMaxLength(maxPortDigits);
-    m_port->setValidator(
-        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("\\d*")), m_port));
+    CParamInput::limitDecimal(m_port, maxPortDigits);
     m_startButton = new QPushButton(this);
     m_startButton->setObjectName(QStringLiteral("startButton"));
     m_stopButton = new QPushButton(this);
@@ -263,40 +262,10 @@ void CDlgNetTest::onServerEvent(std::uint32_t peer, std::int32_t connection,
         event.bytes
             = QByteArray(reinterpret_cast<const char *>(data), static_cast<qsizetype>(length));
     }
-    page->queueEvent(std::move(event));
-}
-
-// Runs on the server's threads: never waits for the user-interface thread, and holds at most
-// the bound of bytes for it. A block beyond is counted instead; connection events always go
-// in, so that no row misses its state.
-void CDlgNetTest::queueEvent(Event event)
-{
     const qint64 cost = event.bytes.size() + eventOverhead;
-    bool queueDrain = false;
-    {
-        std::lock_guard lock(m_eventMutex);
-        if (!event.bytes.isNull() && m_pendingBytes + cost > m_bounds.pendingBytes) {
-            ++m_pendingNotShown;
-        } else {
-            m_pendingEvents.append(std::move(event));
-            m_pendingBytes += cost;
-        }
-        queueDrain = !m_drainQueued;
-        m_drainQueued = true;
-    }
-    if (queueDrain)
-        m_drains.post([this] { scheduleDrain(); });
-}
-
-CDlgNetTest::PendingEvents CDlgNetTest::takePending()
-{
-    PendingEvents pending;
-    std::lock_guard lock(m_eventMutex);
-    pending.events.swap(m_pendingEvents);
-    std::swap(pending.notShown, m_pendingNotShown);
-    m_pendingBytes = 0;
-    m_drainQueued = false;
-    return pending;
+    using Keep = CBatchQueue<Event>::Keep;
+    const Keep keep = event.bytes.isNull() ? Keep::Always : Keep::IfRoom;
+    page->m_events.push(std::move(event), cost, keep);
 }
 
 void CDlgNetTest::scheduleDrain()
@@ -311,10 +280,10 @@ void CDlgNetTest::scheduleDrain()
 void CDlgNetTest::drainEvents()
 {
     m_sinceDrain.start();
-    PendingEvents pending = takePending();
+    CBatchQueue<Event>::Batch pending = m_events.take();
     QList<CReceivedListModel::Block> blocks;
     bool connectionAdded = false;
-    for (Event &event : pending.events) {
+    for (Event &event : pending.items) {
         if (event.bytes.isNull())
             connectionAdded |= showConnectionEvent(event);
         else
@@ -322,8 +291,8 @@ void CDlgNetTest::drainEvents()
     }
     if (connectionAdded)
         m_connectionList->scrollToBottom();
-    if (pending.notShown > 0)
-        showNotShown(m_notShown + pending.notShown);
+    if (pending.leftOut > 0)
+        showNotShown(m_notShown + pending.leftOut);
     if (blocks.isEmpty())
         return;
     const auto form

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "CReceivedListModel.h"
-#include "kit/CCallQueue.h"
+#include "kit/CBatchQueue.h"
 #include "kit/CPage.h"
 
 #include <QByteArray>
@@ -12,7 +12,6 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <optional>
 
 class CIocpModeSvr;
@@ -89,17 +88,9 @@ private:
         QByteArray bytes;
     };
 
-    // What waits for the page, and the blocks left out meanwhile.
-    struct PendingEvents {
-        QList<Event> events;
-        std::uint64_t notShown = 0;
-    };
-
     static void onServerEvent(std::uint32_t peer, std::int32_t connection, const std::uint8_t *data,
         std::uint32_t length, void *user);
 
-    void queueEvent(Event event);
-    PendingEvents takePending();
     void scheduleDrain();
     void drainEvents();
     // True when it appended a connection row (so does updateConnection).
@@ -142,10 +133,7 @@ private:
     std::uint64_t m_notShown = 0; // the user-interface thread's count
 
     QElapsedTimer m_sinceDrain;
-    std::mutex m_eventMutex;
-    QList<Event> m_pendingEvents;
-    qint64 m_pendingBytes = 0;
-    std::uint64_t m_pendingNotShown = 0;
-    bool m_drainQueued = false;
-    CCallQueue m_drains;
+    // Events between the server's threads and the page, bounded in bytes; blocks beyond are
+    // counted as not shown, connection events always go in so that no row misses its state.
+    CBatchQueue<Event> m_events;
 };

@@ -10,22 +10,19 @@
 #include <QVBoxLayout>
 
 #include <array>
-#include <optional>
 
 namespace {
 
-constexpr int simStateButtonText = 1235;
-constexpr int signalButtonText = 1236;
-constexpr int cellLocationButtonText = 1237;
 const QString cellLocationHint
     = QStringLiteral("0,<mcc>,<mnc>,<lac>,<cellid>,<bcch>,<bsic>,<dbm>.....");
 
 struct SimStateText {
     std::uint8_t state;
-    int textKey;
+    Text textKey;
 };
-constexpr std::array<SimStateText, 5> simStateTexts{
-    {{0, 1230}, {1, 1231}, {16, 1234}, {17, 1233}, {18, 1232}}};
+constexpr std::array<SimStateText, 5> simStateTexts{{{0, Text::SimStateNoCard},
+    {1, Text::SimStateReady}, {16, Text::SimStateSearching}, {17, Text::SimStateRegistered},
+    {18, Text::SimStateServerConnected}}};
 
 } // namespace
 
@@ -34,12 +31,12 @@ CDlgGPRSTest::CDlgGPRSTest(IMainWindowServices &services, QWidget *parent)
 {
     setObjectName(QStringLiteral("CDlgGPRSTest"));
     auto *grid = new QGridLayout;
-    m_simState = addQuery(grid, 0, "simState", caption(simStateButtonText, "状态"),
+    m_simState = addQuery(grid, 0, "simState", caption(Text::SimStateButton, "状态"),
         &CDlgGPRSTest::querySimState);
     m_signal = addQuery(grid, 1, "signal",
-        caption(signalButtonText, "GPRS信号"), &CDlgGPRSTest::querySignal);
+        caption(Text::GprsSignalButton, "GPRS信号"), &CDlgGPRSTest::querySignal);
     m_cellLocation = addQuery(grid, 2, "cellLocation",
-        caption(cellLocationButtonText, "LBS"), &CDlgGPRSTest::queryCellLocation);
+        caption(Text::CellLocationButton, "LBS"), &CDlgGPRSTest::queryCellLocation);
     auto *hint = new QLabel(cellLocationHint, this);
     hint->setObjectName(QStringLiteral("cellLocationHint"));
     grid->addWidget(hint, 3, 1);
@@ -65,12 +62,12 @@ QLineEdit *CDlgGPRSTest::addQuery(QGridLayout *grid, int row, const char *name,
     return edit;
 }
 
-int CDlgGPRSTest::simStateTextKey(std::uint8_t state)
+std::optional<Text> CDlgGPRSTest::simStateTextKey(std::uint8_t state)
 {
     for (const SimStateText &each : simStateTexts)
         if (each.state == state)
             return each.textKey;
-    return 0;
+    return std::nullopt;
 }
 
 void CDlgGPRSTest::showAnswer(QLineEdit *edit, const QString &answer)
@@ -81,29 +78,25 @@ void CDlgGPRSTest::showAnswer(QLineEdit *edit, const QString &answer)
 
 void CDlgGPRSTest::querySimState()
 {
-    if (!services().isConnected())
-        return;
-    parampage::run(
-        this, services(), m_busy, [](IReader &reader) { return reader.simState(); },
+    runWhileBusy(
+        m_busy, [](IReader &reader) { return reader.simState(); },
         [this](const std::optional<std::uint8_t> &state) {
             if (!state) {
-                services().postLog(text(failureText));
+                log(Text::OperationFailed);
                 return;
             }
-            const int key = simStateTextKey(*state);
-            showAnswer(m_simState, key != 0 ? text(key) : QString());
+            const std::optional<Text> key = simStateTextKey(*state);
+            showAnswer(m_simState, key ? text(*key) : QString());
         });
 }
 
 void CDlgGPRSTest::querySignal()
 {
-    if (!services().isConnected())
-        return;
-    parampage::run(
-        this, services(), m_busy, [](IReader &reader) { return reader.gprsSignal(); },
+    runWhileBusy(
+        m_busy, [](IReader &reader) { return reader.gprsSignal(); },
         [this](const std::optional<std::array<std::uint8_t, 8>> &signal) {
             if (!signal) {
-                services().postLog(text(failureText));
+                log(Text::OperationFailed);
                 return;
             }
             showAnswer(m_signal, recordtext::fromField(*signal));
@@ -112,13 +105,11 @@ void CDlgGPRSTest::querySignal()
 
 void CDlgGPRSTest::queryCellLocation()
 {
-    if (!services().isConnected())
-        return;
-    parampage::run(
-        this, services(), m_busy, [](IReader &reader) { return reader.cellLocation(); },
+    runWhileBusy(
+        m_busy, [](IReader &reader) { return reader.cellLocation(); },
         [this](const std::optional<std::array<std::uint8_t, 64>> &location) {
             if (!location) {
-                services().postLog(text(failureText));
+                log(Text::OperationFailed);
                 return;
             }
             showAnswer(m_cellLocation, recordtext::fromField(*location));

@@ -4,6 +4,7 @@
 #include "kit/CPage.h"
 
 #include <cstdint>
+#include <optional>
 
 class QGridLayout;
 class QLineEdit;
@@ -21,10 +22,8 @@ public:
     void querySignal();
     void queryCellLocation();
 
-    // Language text of a SIM state byte; 0 for a state without text.
-    static int simStateTextKey(std::uint8_t state);
-
-    static constexpr int failureText = 1022;
+    // Language text of a SIM state byte; none for a state without text.
+    static std::optional<Text> simStateTextKey(std::uint8_t state);
 
 private:
     QLineEdit *addQuery(QGridLayout *grid, int row, const char *name, const QString &caption,

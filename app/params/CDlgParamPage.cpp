@@ -30,7 +30,6 @@ namespace {
 constexpr int antennaBoxes = 8;
 constexpr int maxQ = 15;
 constexpr int sessions = 4;
-constexpr int serialTransport = 0;
 constexpr auto pauseAfterDefault = std::chrono::milliseconds(100);
 
 const QStringList baudItems { QStringLiteral("9600bps"), QStringLiteral("19200bps"),
@@ -310,8 +309,8 @@ QStringList CDlgParamPage::familyItems(std::span<const readerfamily::ListItem> i
 {
     QStringList texts;
     for (const readerfamily::ListItem &item : items)
-        texts.append(item.textKey != 0
-                ? text(item.textKey)
+        texts.append(item.textKey
+                ? text(*item.textKey)
                 : QString::fromUtf8(item.text.data(), qsizetype(item.text.size())));
     return texts;
 }
@@ -403,11 +402,11 @@ void CDlgParamPage::set()
 // The reader now listens at the new rate: the next serial Open must use it.
 void CDlgParamPage::followBaud(int selected)
 {
-    if (!m_form.control("baud") || m_readBaud == selected || services().transport() != serialTransport)
+    if (!m_form.control("baud") || m_readBaud == selected || services().transport() != Transport::Serial)
         return;
     m_readBaud = selected;
     services().closeConnection();
-    services().setBaudPosition(selected);
+    services().readerMovedTo(SerialEndpoint{readertransport::baudRateOfCode(selected)});
 }
 
 void CDlgParamPage::restoreDefaults()

@@ -333,7 +333,7 @@ void CNetParamPage::getGps()
 void CNetParamPage::handOver(const QString &address, const QString &port)
 {
     services().closeConnection();
-    services().setNetworkFields(address, port);
+    services().readerMovedTo(NetworkEndpoint{address, port.toUShort()});
 }
 
 // ---- Showing and taking the record -------------------------------------------------------

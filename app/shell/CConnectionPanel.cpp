@@ -3,6 +3,8 @@
 #include "kit/CAccessible.h"
 #include "kit/CButtonST.h"
 #include "kit/CConfigStore.h"
+#include "kit/CParamInput.h"
+#include "kit/CMyFunc.h"
 
 #include <QButtonGroup>
 #include <QComboBox>
@@ -13,15 +15,16 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QRegularExpressionValidator>
 #include <QVBoxLayout>
 
 #include <algorithm>
 #include <optional>
+#include <utility>
+#include <variant>
 
 namespace {
 
-constexpr std::array<int, 5> baudRates{9600, 19200, 38400, 57600, 115200};
+// The rate of the baud list without a selection.
 constexpr int defaultBaudRate = 115200;
 constexpr int maxPortDigits = 5;
 
@@ -40,6 +43,12 @@ std::optional<std::array<int, 4>> parseDottedAddress(const QString &text)
             return std::nullopt;
     }
     return numbers;
+}
+
+// The transport's button in the group and in m_transportButtons.
+int buttonId(Transport transport)
+{
+    return static_cast<int>(transport);
 }
 
 void selectPosition(QComboBox *list, int position)
@@ -112,12 +121,16 @@ QWidget *CConnectionPanel::buildTransportSection()
 void CConnectionPanel::createTransportButtons(QWidget *section)
 {
     m_transportGroup = new QButtonGroup(this);
-    const std::array<const char *, 3> names{"serialButton", "usbButton", "networkButton"};
-    for (int transport = 0; transport < 3; ++transport) {
+    const std::array<std::pair<Transport, const char *>, 3> buttons{{
+        {Transport::Serial, "serialButton"},
+        {Transport::Usb, "usbButton"},
+        {Transport::Network, "networkButton"},
+    }};
+    for (const auto &[transport, name] : buttons) {
         auto *button = new QRadioButton(section);
-        button->setObjectName(QString::fromLatin1(names[static_cast<std::size_t>(transport)]));
-        m_transportGroup->addButton(button, transport);
-        m_transportButtons[static_cast<std::size_t>(transport)] = button;
+        button->setObjectName(QString::fromLatin1(name));
+        m_transportGroup->addButton(button, buttonId(transport));
+        m_transportButtons[static_cast<std::size_t>(buttonId(transport))] = button;
     }
 }
 
@@ -131,7 +144,7 @@ void CConnectionPanel::createSerialControls(QWidget *section)
     m_baudLabel = addLabel("baudLabel");
     m_baudList = new QComboBox(section);
     m_baudList->setObjectName(QStringLiteral("baudList"));
-    for (const int rate : baudRates)
+    for (const int rate : readertransport::serialBaudRates)
         m_baudList->addItem(QStringLiteral("%1bps").arg(rate));
 }
 
@@ -139,15 +152,11 @@ void CConnectionPanel::createNetworkFields(QWidget *section)
 {
     m_ipField = new QLineEdit(section);
     m_ipField->setObjectName(QStringLiteral("ipField"));
-    const QString octet = QStringLiteral("(25[0-5]|2[0-4]\\d|1\\d\\d|[1-9]?\\d)");
-    m_ipField->setValidator(new QRegularExpressionValidator(
-        QRegularExpression(QStringLiteral("(%1\\.){3}%1").arg(octet)), m_ipField));
+    CParamInput::limitIpAddress(m_ipField);
     m_portLabel = addLabel("portLabel");
     m_portField = new QLineEdit(section);
     m_portField->setObjectName(QStringLiteral("portField"));
-    m_portField->setMaxLength(maxPortDigits);
-    m_portField->setValidator(new QRegularExpressionValidator(
-        QRegularExpression(QStringLiteral("\\d{0,5}")), m_portField));
+    CParamInput::limitDecimal(m_portField, maxPortDigits);
 }
 
 QWidget *CConnectionPanel::buildButtonSection()
@@ -227,25 +236,25 @@ void CConnectionPanel::connectButtons()
 
 void CConnectionPanel::applyTexts(const TextLookup &text)
 {
-    setTitle(text(groupText));
-    m_transportButtons[0]->setText(text(serialButtonText));
-    m_transportButtons[1]->setText(text(usbButtonText));
-    m_transportButtons[2]->setText(text(networkButtonText));
-    m_baudLabel->setText(text(baudLabelText));
-    m_portLabel->setText(text(portLabelText));
-    m_openButton->setText(text(openText));
-    m_closeButton->setText(text(closeText));
-    m_portScanButton->setText(text(portScanText));
-    m_networkScanButton->setText(text(networkScanText));
-    m_serialNumberLabel->setText(text(serialNumberLabelText));
-    m_firmwareLabel->setText(text(firmwareLabelText));
-    m_hardwareLabel->setText(text(hardwareLabelText));
-    m_exportButton->setText(text(exportText));
-    m_importButton->setText(text(importText));
-    m_relayCloseButton->setText(text(relayCloseText));
-    m_relayReleaseButton->setText(text(relayReleaseText));
-    m_languageLabel->setText(text(languageLabelText));
-    m_skinButton->setToolTip(text(skinTipText));
+    setTitle(text(Text::ConnectionGroup));
+    m_transportButtons[0]->setText(text(Text::SerialButton));
+    m_transportButtons[1]->setText(text(Text::UsbButton));
+    m_transportButtons[2]->setText(text(Text::NetworkButton));
+    m_baudLabel->setText(text(Text::BaudLabel));
+    m_portLabel->setText(text(Text::NetworkPortLabel));
+    m_openButton->setText(text(Text::OpenButton));
+    m_closeButton->setText(text(Text::CloseButton));
+    m_portScanButton->setText(text(Text::PortScanButton));
+    m_networkScanButton->setText(text(Text::NetworkScanButton));
+    m_serialNumberLabel->setText(text(Text::SerialNumberLabel));
+    m_firmwareLabel->setText(text(Text::FirmwareVersionLabel));
+    m_hardwareLabel->setText(text(Text::HardwareVersionLabel));
+    m_exportButton->setText(text(Text::ExportProfileButton));
+    m_importButton->setText(text(Text::ImportProfileButton));
+    m_relayCloseButton->setText(text(Text::RelayCloseButton));
+    m_relayReleaseButton->setText(text(Text::RelayReleaseButton));
+    m_languageLabel->setText(text(Text::LanguageLabel));
+    m_skinButton->setToolTip(text(Text::SkinButtonTip));
     nameFields(text);
 }
 
@@ -258,9 +267,9 @@ void CConnectionPanel::nameFields(const TextLookup &text)
     CAccessible::labelField(m_hardwareLabel, m_hardwareField);
     CAccessible::labelField(m_languageLabel, m_languageList);
     // These fields sit under their transport's button, which is their caption.
-    m_serialList->setAccessibleName(text(serialButtonText));
-    m_usbList->setAccessibleName(text(usbButtonText));
-    m_ipField->setAccessibleName(text(networkButtonText));
+    m_serialList->setAccessibleName(text(Text::SerialButton));
+    m_usbList->setAccessibleName(text(Text::UsbButton));
+    m_ipField->setAccessibleName(text(Text::NetworkButton));
 }
 
 void CConnectionPanel::setDeviceLists(const QStringList &serialPorts,
@@ -287,10 +296,49 @@ void CConnectionPanel::putConfiguration(const CConfigStore &config)
     selectPosition(m_languageList, config.languagePosition());
 }
 
-int CConnectionPanel::chosenTransport(int current) const
+Transport CConnectionPanel::chosenTransport(Transport current) const
 {
     const int checked = m_transportGroup->checkedId();
-    return checked >= 0 ? checked : current;
+    return checked >= 0 ? static_cast<Transport>(checked) : current;
+}
+
+std::optional<OpenRequest> CConnectionPanel::openRequest(Transport transport) const
+{
+    OpenRequest request;
+    request.transport = transport;
+    switch (transport) {
+    case Transport::Serial:
+        request.portName = CMyFunc::toNarrow(serialPortName());
+        request.baudRate = baudRate();
+        if (request.portName.isEmpty())
+            return std::nullopt;
+        break;
+    case Transport::Usb:
+        if (usbPosition() < 0)
+            return std::nullopt;
+        request.usbPosition = static_cast<std::uint16_t>(usbPosition());
+        break;
+    case Transport::Network:
+        request.ipAddress = CMyFunc::toNarrow(ipAddressText());
+        request.port = static_cast<std::uint16_t>(portText().toInt() & 0xFFFF);
+        break;
+    }
+    return request;
+}
+
+void CConnectionPanel::rememberOpen(Transport transport, CConfigStore &config) const
+{
+    switch (transport) {
+    case Transport::Serial:
+        config.rememberSerialOpen(serialPosition(), baudPosition());
+        break;
+    case Transport::Usb:
+        config.rememberUsbOpen(usbPosition());
+        break;
+    case Transport::Network:
+        config.rememberNetworkOpen(ipAddressText(), portText());
+        break;
+    }
 }
 
 QString CConnectionPanel::serialPortName() const
@@ -310,10 +358,7 @@ int CConnectionPanel::baudPosition() const
 
 int CConnectionPanel::baudRate() const
 {
-    const int position = baudPosition();
-    if (position >= 0 && position < static_cast<int>(baudRates.size()) - 1)
-        return baudRates[static_cast<std::size_t>(position)];
-    return defaultBaudRate;
+    return readertransport::baudRateOfCode(baudPosition()).value_or(defaultBaudRate);
 }
 
 int CConnectionPanel::usbPosition() const
@@ -335,10 +380,9 @@ QString CConnectionPanel::portText() const
     return m_portField->text();
 }
 
-void CConnectionPanel::selectTransport(int transport)
+void CConnectionPanel::selectTransport(Transport transport)
 {
-    const int button = transport == 1 || transport == 2 ? transport : 0;
-    m_transportButtons[static_cast<std::size_t>(button)]->setChecked(true);
+    m_transportButtons[static_cast<std::size_t>(buttonId(transport))]->setChecked(true);
 }
 
 void CConnectionPanel::setNetworkFields(const QString &ipAddress, const QString &portText)
@@ -353,9 +397,32 @@ void CConnectionPanel::setNetworkFields(const QString &ipAddress, const QString 
     m_portField->setText(portText.left(maxPortDigits));
 }
 
-void CConnectionPanel::setBaudPosition(int position)
+void CConnectionPanel::showEndpoint(const ReaderEndpoint &endpoint)
 {
-    selectPosition(m_baudList, position);
+    if (const auto *serial = std::get_if<SerialEndpoint>(&endpoint)) {
+        const std::optional<int> code =
+            serial->baudRate ? readertransport::baudCodeOfRate(*serial->baudRate) : std::nullopt;
+        selectPosition(m_baudList, code.value_or(-1));
+        return;
+    }
+    const auto &network = std::get<NetworkEndpoint>(endpoint);
+    setNetworkFields(network.address, QString::number(network.port));
+}
+
+void CConnectionPanel::showState(CConnection::State state, bool relayAvailable)
+{
+    switch (state) {
+    case CConnection::State::Closed:
+        showClosed();
+        break;
+    case CConnection::State::Opening:
+    case CConnection::State::Closing:
+        showBusy();
+        break;
+    case CConnection::State::Open:
+        showOpen(relayAvailable);
+        break;
+    }
 }
 
 void CConnectionPanel::showClosed()

@@ -1,9 +1,13 @@
 #pragma once
 
+#include "kit/CConnection.h"
+#include "text_keys.h"
+
 #include <QGroupBox>
 
 #include <array>
 #include <functional>
+#include <optional>
 
 class CButtonST;
 class CConfigStore;
@@ -16,14 +20,14 @@ class QRadioButton;
 
 // The left side of the main window: the transport choice with the settings of each transport,
 // Open and Close, the device scans, the reader's identity, profiles, the relay, the language
-// list and the skin button. It holds no connection state of its own; the main window reads
-// the operator's choices from it and tells it which state to show.
+// list and the skin button. It holds no connection state of its own; the main window takes
+// the operator's choice from it as an open request and tells it which state to show.
 class CConnectionPanel : public QGroupBox
 {
     Q_OBJECT
 
 public:
-    using TextLookup = std::function<QString(int key)>;
+    using TextLookup = std::function<QString(Text key)>;
 
     explicit CConnectionPanel(QWidget *parent = nullptr);
 
@@ -34,8 +38,14 @@ public:
     // configuration; shows the closed state.
     void putConfiguration(const CConfigStore &config);
 
-    // 0 serial, 1 USB, 2 network by the checked button; current when none is checked.
-    int chosenTransport(int current) const;
+    // The transport of the checked button; current when none is checked.
+    Transport chosenTransport(Transport current) const;
+    // What Open of this transport opens; nothing when there is nothing to open (no serial
+    // port named, no USB device selected).
+    std::optional<OpenRequest> openRequest(Transport transport) const;
+    // Writes what a successful Open of this transport remembers: list positions, or the
+    // address and the port as typed.
+    void rememberOpen(Transport transport, CConfigStore &config) const;
     // The port name as shown (typed or chosen); empty when there is none.
     QString serialPortName() const;
     int serialPosition() const;
@@ -48,16 +58,16 @@ public:
     QString ipAddressText() const;
     QString portText() const;
 
-    void selectTransport(int transport);
+    void selectTransport(Transport transport);
     void setNetworkFields(const QString &ipAddress, const QString &portText);
-    void setBaudPosition(int position);
+    // The baud list's entry of the rate (none for a rate it does not hold), or the network
+    // fields of the address and port.
+    void showEndpoint(const ReaderEndpoint &endpoint);
 
-    // Closed: Open enabled; Close and the relay buttons disabled.
-    void showClosed();
-    // Opening or closing: Open and Close disabled, busy cursor over the panel.
-    void showBusy();
-    // Open: Open disabled; Close enabled; the relay buttons as given.
-    void showOpen(bool relayAvailable);
+    // Closed: Open enabled; Close and the relay buttons disabled. Opening or closing: Open
+    // and Close disabled, busy cursor over the panel. Open: Open disabled; Close enabled; the
+    // relay buttons as available.
+    void showState(CConnection::State state, bool relayAvailable);
     // The profile export and import buttons (off in the closed and busy states).
     void setProfileButtonsEnabled(bool enabled);
     void showIdentity(const QString &serialNumber, const QString &firmware,
@@ -66,26 +76,6 @@ public:
     QComboBox *languageList() const { return m_languageList; }
     CButtonST *skinButton() const { return m_skinButton; }
 
-    // Key texts of the panel.
-    static constexpr int groupText = 1037;
-    static constexpr int baudLabelText = 1050;
-    static constexpr int portLabelText = 1051;
-    static constexpr int serialNumberLabelText = 1052;
-    static constexpr int firmwareLabelText = 1053;
-    static constexpr int hardwareLabelText = 1054;
-    static constexpr int languageLabelText = 1055;
-    static constexpr int serialButtonText = 1056;
-    static constexpr int usbButtonText = 1057;
-    static constexpr int networkButtonText = 1058;
-    static constexpr int openText = 1059;
-    static constexpr int closeText = 1060;
-    static constexpr int portScanText = 1061;
-    static constexpr int networkScanText = 1062;
-    static constexpr int exportText = 1063;
-    static constexpr int importText = 1064;
-    static constexpr int relayCloseText = 1065;
-    static constexpr int relayReleaseText = 1066;
-    static constexpr int skinTipText = 1004;
 
 signals:
     void openRequested();
@@ -110,6 +100,9 @@ private:
     QLineEdit *addReadOnlyField(const char *objectName);
     void connectButtons();
     void nameFields(const TextLookup &text);
+    void showClosed();
+    void showBusy();
+    void showOpen(bool relayAvailable);
 
     QButtonGroup *m_transportGroup = nullptr;
     std::array<QRadioButton *, 3> m_transportButtons{};

@@ -95,12 +95,12 @@ void CHello::buildLayout()
 
 void CHello::applyTexts()
 {
-    m_welcomeLine->setText(text(welcomeText));
-    m_currentLabel->setText(text(currentVersionText));
+    m_welcomeLine->setText(text(Text::WelcomeLine));
+    m_currentLabel->setText(text(Text::CurrentVersionLabel));
     m_currentValue->setText(versionText(CVersion::software));
-    m_latestLabel->setText(text(latestVersionText));
-    m_updateButton->setText(text(updateText));
-    m_logoButton->setAccessibleName(text(welcomeText));
+    m_latestLabel->setText(text(Text::LatestVersionLabel));
+    m_updateButton->setText(text(Text::UpdateButton));
+    m_logoButton->setAccessibleName(text(Text::WelcomeLine));
     CAccessible::labelField(m_currentLabel, m_currentValue);
     CAccessible::labelField(m_latestLabel, m_latestValue);
 }

@@ -24,11 +24,6 @@ public:
     CHello(IMainWindowServices &services, QWidget *parent);
     ~CHello() override;
 
-    static constexpr int welcomeText = 1099;
-    static constexpr int currentVersionText = 1100;
-    static constexpr int updateText = 1101;
-    static constexpr int latestVersionText = 1253;
-
     QString currentVersion() const;
     QString latestVersion() const;
     float latestVersionValue() const { return m_latestVersion; }

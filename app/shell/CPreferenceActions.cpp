@@ -17,11 +17,11 @@ bool CPreferenceActions::changeLanguage(int position)
     config.setLanguagePosition(position);
     const QStringList names = config.languageNames();
     const QString name = position >= 0 && position < names.size() ? names[position] : QString();
-    const QString caption = m_services.text(messageCaptionText);
-    if (!m_prompts.confirm(caption, m_services.language().format(confirmLanguageText, name)))
+    const QString caption = m_services.text(Text::MessageBoxCaption);
+    if (!m_prompts.confirm(caption, m_services.language().format(Text::ConfirmLanguageChange, name)))
         return false;
     config.saveLanguagePosition();
-    m_prompts.inform(caption, m_services.text(languageSavedText));
+    m_prompts.inform(caption, m_services.text(Text::LanguageSaved));
     return true;
 }
 
@@ -34,6 +34,6 @@ bool CPreferenceActions::chooseSkin()
     if (chosen.isEmpty())
         return false;
     m_services.config().setSkinFile(QFileInfo(chosen).fileName());
-    m_prompts.inform(m_services.text(messageCaptionText), m_services.text(skinChosenText));
+    m_prompts.inform(m_services.text(Text::MessageBoxCaption), m_services.text(Text::SkinChosen));
     return true;
 }

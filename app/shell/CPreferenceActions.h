@@ -18,12 +18,6 @@ public:
     // whether a skin was chosen.
     bool chooseSkin();
 
-    // Key texts of the prompts.
-    static constexpr int skinChosenText = 1018;
-    static constexpr int messageCaptionText = 1019;
-    static constexpr int confirmLanguageText = 1020;
-    static constexpr int languageSavedText = 1021;
-
 private:
     CShellServices &m_services;
     IShellPrompts &m_prompts;

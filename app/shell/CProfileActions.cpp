@@ -43,10 +43,10 @@ void CProfileActions::end()
 
 void CProfileActions::tell(const QString &body)
 {
-    m_prompts->inform(m_services.text(captionText), body);
+    m_prompts->inform(m_services.text(Text::MessageBoxCaption), body);
 }
 
-void CProfileActions::postLog(int key)
+void CProfileActions::postLog(Text key)
 {
     m_services.postLog(m_services.text(key));
 }
@@ -84,7 +84,7 @@ std::optional<deviceprofile::Records> CProfileActions::readRecords(IReader &read
             break;
         const std::optional<ParamRecord> read = reader.readRecord(kind, deviceprofile::recordLength);
         if (!read) {
-            postLog(failedText);
+            postLog(Text::OperationFailed);
             return std::nullopt;
         }
         // DevType is the leading byte of the last record read.
@@ -98,7 +98,7 @@ void CProfileActions::saveProfile(const deviceprofile::Records &records)
 {
     const QDateTime created = m_clock();
     const QString chosen = m_prompts->chooseFileToSave(
-        m_services.text(chooserTitleText),
+        m_services.text(Text::FileChooserTitle),
         QDir::current().filePath(deviceprofile::proposedName(created)), exportFilter);
     if (chosen.isEmpty())
         return;
@@ -134,7 +134,7 @@ void CProfileActions::importProfile()
     const deviceprofile::Decoded decoded = deviceprofile::decode(CIniFile(path).load());
     switch (decoded.refusal) {
     case deviceprofile::Refusal::DeviceType:
-        tell(m_services.text(badDeviceTypeText));
+        tell(m_services.text(Text::ProfileDeviceTypeInvalid));
         end();
         return;
     case deviceprofile::Refusal::RecordText:
@@ -168,7 +168,7 @@ CProfileActions::writeRecords(IReader &reader, const deviceprofile::Records &pro
     const std::optional<ParamRecord> own =
         reader.readRecord(RecordKind::Network, deviceprofile::recordLength);
     if (!own) {
-        postLog(failedText);
+        postLog(Text::OperationFailed);
         return std::nullopt;
     }
     Written written{{own->lead, profile.device},
@@ -180,7 +180,7 @@ CProfileActions::writeRecords(IReader &reader, const deviceprofile::Records &pro
     written.networkWritten = reader.writeRecord(RecordKind::Network, written.network);
     written.specialWritten = reader.writeRecord(RecordKind::Special, written.special);
     postLog(written.deviceWritten && written.networkWritten && written.specialWritten
-                ? doneText
-                : failedText);
+                ? Text::OperationSucceeded
+                : Text::OperationFailed);
     return written;
 }

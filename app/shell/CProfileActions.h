@@ -2,6 +2,7 @@
 
 #include "kit/IReader.h"
 #include "shell/CDeviceProfile.h"
+#include "text_keys.h"
 
 #include <QDateTime>
 #include <QObject>
@@ -37,12 +38,6 @@ public:
     void importProfile();
     bool isRunning() const { return m_running; }
 
-    static constexpr int captionText = 1019;
-    static constexpr int failedText = 1022;
-    static constexpr int doneText = 1023;
-    static constexpr int chooserTitleText = 1024;
-    static constexpr int badDeviceTypeText = 1025;
-
 signals:
     // An export or import started (true) or ended, whatever its outcome (false).
     void runningChanged(bool running);
@@ -65,7 +60,7 @@ private:
     bool begin();
     void end();
     void tell(const QString &body);
-    void postLog(int key);
+    void postLog(Text key);
 
     IMainWindowServices &m_services;
     IShellPrompts *m_prompts;

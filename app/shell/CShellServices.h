@@ -24,7 +24,7 @@ public:
     CLogFile &logFile() { return m_logFile; }
 
     // Shorthand for language().text(key).
-    QString text(int key) const { return m_language.text(key); }
+    QString text(Text key) const { return m_language.text(key); }
 
     void loadConfiguration();
     // Loads the language file of the configured language; returns the number of texts. When

@@ -36,6 +36,15 @@ CPage *CTab::page(readerfamily::PageId id) const
     return m_pages[static_cast<std::size_t>(id)];
 }
 
+void CTab::setDeviceType(std::uint8_t type)
+{
+    if (m_deviceType != 0 && m_deviceType != type) {
+        m_tabsBuilt = false;
+        m_selectFirstTab = true;
+    }
+    m_deviceType = type;
+}
+
 void CTab::setUpFamily()
 {
     if (!m_tabsBuilt) {
@@ -44,6 +53,10 @@ void CTab::setUpFamily()
     }
     if (const std::optional<readerfamily::PageId> parameterPage = readerfamily::parameterPageOf(m_deviceType))
         page(*parameterPage)->readParameters();
+    if (m_selectFirstTab) {
+        m_selectFirstTab = false;
+        selectTab(0);
+    }
 }
 
 void CTab::selectTab(int position)

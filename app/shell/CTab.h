@@ -29,24 +29,22 @@ public:
     void createPages(const CPageFactory &factory, IMainWindowServices &services);
     CPage *page(readerfamily::PageId id) const;
 
+    // Type byte of the reader last opened; 0 before the first Open.
     std::uint8_t deviceType() const { return m_deviceType; }
-    void setDeviceType(std::uint8_t type) { m_deviceType = type; }
-
-    bool tabsBuilt() const { return m_tabsBuilt; }
-    // The next family set-up rebuilds the tabs.
-    void clearTabsBuilt() { m_tabsBuilt = false; }
+    // A reader of this type was opened. After a reader of another type (not 0) the next
+    // family set-up rebuilds the tabs and selects the first as if the operator had chosen it.
+    void setDeviceType(std::uint8_t type);
 
     // Puts the device type's tabs in place when they are not built, then lets the family's
     // parameter page read the reader.
     void setUpFamily();
-    // Selects the tab at position and handles the selection as if the operator had chosen it.
-    void selectTab(int position);
     // Ends the work of every page that may be running (before the connection closes).
     void stopAllWork();
     // Hands a record a profile import wrote to every page; those that show it do.
     void showWrittenRecord(RecordKind kind, const ParamRecord &record);
 
 private:
+    void selectTab(int position);
     void onSelectionChanged(int position);
     void handleSelection(int position);
     void rebuildTabs();
@@ -56,6 +54,7 @@ private:
     IMainWindowServices *m_services = nullptr;
     std::uint8_t m_deviceType = 0;
     bool m_tabsBuilt = false;
+    bool m_selectFirstTab = false;
     // Set while tabs are added or removed by the program, whose selection changes are not
     // the operator's.
     bool m_rebuilding = false;

@@ -77,7 +77,7 @@ void CTagDeskDlg::initialise(const CPageFactory &pages)
     applyTexts();
     m_panel->putConfiguration(m_services.config());
     m_facade.setTransport(m_services.config().transport());
-    setWindowTitle(CTagDeskApp::windowCaption(text(titleText)));
+    setWindowTitle(CTagDeskApp::windowCaption(text(Text::ProgramName)));
     setWindowIcon(QIcon::fromTheme(desktopIconName, QIcon(dataFile(logoFile))));
     m_tabs->createPages(pages, *this);
     m_services.attachSkin();
@@ -116,10 +116,10 @@ void CTagDeskDlg::buildLayout()
 
 void CTagDeskDlg::setUpMessageList()
 {
-    m_messageModel->setColumnTitles({text(timeColumnText), text(messageColumnText)});
+    m_messageModel->setColumnTitles({text(Text::MessageTimeColumn), text(Text::MessageTextColumn)});
     m_messageList->setColumnWidth(0, minimumTimeColumnWidth);
     m_messageList->horizontalHeader()->setStretchLastSection(true);
-    m_messageList->setAccessibleName(text(messageColumnText));
+    m_messageList->setAccessibleName(text(Text::MessageTextColumn));
 }
 
 void CTagDeskDlg::sizeMessageColumns()
@@ -149,7 +149,7 @@ void CTagDeskDlg::contextMenuEvent(QContextMenuEvent *event)
 void CTagDeskDlg::showAbout()
 {
     QMessageBox::about(this, windowTitle(),
-                       CTagDeskApp::windowCaption(text(titleText)) + QStringLiteral("\n")
+                       CTagDeskApp::windowCaption(text(Text::ProgramName)) + QStringLiteral("\n")
                            + CTagDeskApp::programName + u' ' + CTagDeskApp::versionText());
 }
 
@@ -184,11 +184,13 @@ void CTagDeskDlg::fillDeviceLists()
 
 void CTagDeskDlg::applyTexts()
 {
-    m_panel->applyTexts([this](int key) { return text(key); });
+    m_panel->applyTexts([this](Text key) { return text(key); });
 }
 
 void CTagDeskDlg::connectActions()
 {
+    connect(&m_connection, &CConnection::stateChanged, this,
+            &CTagDeskDlg::showConnectionState);
     connect(m_panel, &CConnectionPanel::openRequested, this, &CTagDeskDlg::openConnection);
     connect(m_panel, &CConnectionPanel::closeRequested, this, &CTagDeskDlg::closeConnection);
     connect(m_panel, &CConnectionPanel::portScanRequested, this, &CTagDeskDlg::scanPorts);
@@ -211,9 +213,9 @@ void CTagDeskDlg::connectActions()
 void CTagDeskDlg::subscribeTrafficLog()
 {
     m_trafficLog = std::make_unique<CTrafficLog>(
-        CTrafficLog::Texts{text(CTrafficLog::sentLabelText),
-                           text(CTrafficLog::receivedLabelText),
-                           text(CTrafficLog::linkLostText), text(CTrafficLog::linkRestoredText)},
+        CTrafficLog::Texts{text(Text::FrameSentLabel),
+                           text(Text::FrameReceivedLabel),
+                           text(Text::LinkLost), text(Text::LinkRestored)},
         [this](const QString &line) { postLog(line); });
     m_trafficLog->subscribe(*m_events);
 }
@@ -230,47 +232,20 @@ CButtonST *CTagDeskDlg::skinButton() const
 
 void CTagDeskDlg::preselectNetwork(const QString &ipAddress, const QString &portText)
 {
-    m_panel->selectTransport(CReaderFacade::Network);
+    m_panel->selectTransport(Transport::Network);
     m_panel->setNetworkFields(ipAddress, portText);
-}
-
-std::optional<CTagDeskDlg::OpenRequest> CTagDeskDlg::openRequest() const
-{
-    OpenRequest request;
-    request.transport = m_panel->chosenTransport(m_facade.transport());
-    switch (request.transport) {
-    case CReaderFacade::Serial:
-        // With no port listed and none typed there is nothing to open.
-        request.portName = CMyFunc::toNarrow(m_panel->serialPortName());
-        request.baudRate = m_panel->baudRate();
-        if (request.portName.isEmpty())
-            return std::nullopt;
-        break;
-    case CReaderFacade::Usb:
-        request.usbPosition = m_panel->usbPosition();
-        if (request.usbPosition < 0)
-            return std::nullopt;
-        break;
-    case CReaderFacade::Network:
-        request.ipAddress = CMyFunc::toNarrow(m_panel->ipAddressText());
-        request.port = static_cast<std::uint16_t>(m_panel->portText().toInt() & 0xFFFF);
-        break;
-    default:
-        return std::nullopt;
-    }
-    return request;
 }
 
 void CTagDeskDlg::openConnection()
 {
-    if (m_connectionPending)
+    if (m_connection.isPending())
         return;
-    m_facade.setTransport(m_panel->chosenTransport(m_facade.transport()));
-    const std::optional<OpenRequest> request = openRequest();
+    const Transport transport = m_panel->chosenTransport(m_facade.transport());
+    m_facade.setTransport(transport);
+    const std::optional<OpenRequest> request = m_panel->openRequest(transport);
     if (!request)
         return;
-    m_connectionPending = true;
-    m_panel->showBusy();
+    m_connection.moveTo(CConnection::State::Opening);
     m_worker.submit(
         this, [this, request = *request](IReader &) { return runOpen(request); },
         [this, request = *request](const OpenOutcome &outcome) { finishOpen(request, outcome); });
@@ -283,7 +258,7 @@ CTagDeskDlg::OpenOutcome CTagDeskDlg::runOpen(const OpenRequest &request)
     if (!openTransport(request))
         return outcome;
     if (!readSystemInfo(outcome.info)) {
-        postLog(text(noSystemInfoText));
+        postLog(text(Text::NoSystemInformation));
         m_facade.closeDevice();
         return outcome;
     }
@@ -295,19 +270,17 @@ bool CTagDeskDlg::openTransport(const OpenRequest &request)
 {
     bool opened = false;
     switch (request.transport) {
-    case CReaderFacade::Serial:
+    case Transport::Serial:
         opened = m_facade.openSerial(request.portName, request.baudRate) != 0;
-        postLog(text(opened ? serialOpenedText : serialOpenFailedText));
+        postLog(text(opened ? Text::SerialOpened : Text::SerialOpenFailed));
         break;
-    case CReaderFacade::Usb:
-        opened = m_facade.openUsb(static_cast<std::uint16_t>(request.usbPosition)) != 0;
-        postLog(text(opened ? usbOpenedText : usbOpenFailedText));
+    case Transport::Usb:
+        opened = m_facade.openUsb(request.usbPosition) != 0;
+        postLog(text(opened ? Text::UsbOpened : Text::UsbOpenFailed));
         break;
-    case CReaderFacade::Network:
+    case Transport::Network:
         opened = m_facade.openNetwork(request.ipAddress, request.port) != 0;
-        postLog(text(opened ? networkOpenedText : networkOpenFailedText));
-        break;
-    default:
+        postLog(text(opened ? Text::NetworkOpened : Text::NetworkOpenFailed));
         break;
     }
     return opened;
@@ -327,77 +300,48 @@ bool CTagDeskDlg::readSystemInfo(SystemInfo &info)
 
 void CTagDeskDlg::finishOpen(const OpenRequest &request, const OpenOutcome &outcome)
 {
-    m_connectionPending = false;
+    // A Close requested while the Open ran closes the reader after it: this Open is over.
+    if (m_connection.state() != CConnection::State::Opening)
+        return;
     if (!outcome.opened) {
-        m_panel->showClosed();
+        m_connection.moveTo(CConnection::State::Closed);
         return;
     }
-    rememberSettings(request.transport);
+    m_panel->rememberOpen(request.transport, m_services.config());
     m_events->setTrafficEnabled(true);
     showConnected(outcome.info);
 }
 
-void CTagDeskDlg::rememberSettings(int transport)
-{
-    CConfigStore &config = m_services.config();
-    switch (transport) {
-    case CReaderFacade::Serial:
-        config.rememberSerialOpen(m_panel->serialPosition(), m_panel->baudPosition());
-        break;
-    case CReaderFacade::Usb:
-        config.rememberUsbOpen(m_panel->usbPosition());
-        break;
-    case CReaderFacade::Network:
-        config.rememberNetworkOpen(m_panel->ipAddressText(), m_panel->portText());
-        break;
-    default:
-        break;
-    }
-}
-
 void CTagDeskDlg::showConnected(const SystemInfo &info)
 {
-    const std::uint8_t type = info[2];
     std::copy(info.begin() + 2, info.begin() + 9, m_serialNumber.begin());
     m_panel->showIdentity(CMyFunc::bytesToCompactHex(m_serialNumber.data(), 7),
                           versionText(info[0]), versionText(info[1]));
-    m_panel->showOpen(readerfamily::familyOf(type) != readerfamily::Family::Alder);
-    m_deviceType = type;
-    m_tabs->setDeviceType(type);
-    m_connected = true;
-    updateProfileButtons();
+    m_tabs->setDeviceType(info[2]);
+    m_connection.moveTo(CConnection::State::Open);
     m_events->notifyConnection(true);
-    setUpPages(type);
+    m_tabs->setUpFamily();
 }
 
-void CTagDeskDlg::setUpPages(std::uint8_t type)
+void CTagDeskDlg::showConnectionState(CConnection::State state)
 {
-    if (m_previousType != 0 && m_previousType != type) {
-        m_tabs->clearTabsBuilt();
-        m_tabs->setUpFamily();
-        m_tabs->selectTab(0);
-    } else {
-        m_tabs->setUpFamily();
-    }
-    m_previousType = type;
+    m_panel->showState(state, readerfamily::familyOf(deviceType()) != readerfamily::Family::Alder);
+    updateProfileButtons();
 }
 
 void CTagDeskDlg::closeConnection()
 {
     m_tabs->stopAllWork();
     m_events->setTrafficEnabled(false);
-    m_connected = false;
-    m_connectionPending = true;
-    m_panel->showBusy();
+    m_connection.moveTo(CConnection::State::Closing);
     m_worker.submit(
         this,
         [this](IReader &) {
             m_facade.closeDevice();
-            postLog(text(closedText));
+            postLog(text(Text::ConnectionClosed));
         },
         [this] {
-            m_connectionPending = false;
-            m_panel->showClosed();
+            m_connection.moveTo(CConnection::State::Closed);
             m_events->notifyConnection(false);
         });
 }
@@ -415,12 +359,12 @@ void CTagDeskDlg::relayRelease()
 
 void CTagDeskDlg::postRelayResult(bool done)
 {
-    postLog(text(done ? doneText : failedText));
+    postLog(text(done ? Text::OperationSucceeded : Text::OperationFailed));
 }
 
 void CTagDeskDlg::updateProfileButtons()
 {
-    m_panel->setProfileButtonsEnabled(m_connected && !m_profiles.isRunning());
+    m_panel->setProfileButtonsEnabled(isConnected() && !m_profiles.isRunning());
 }
 
 void CTagDeskDlg::scanPorts()
@@ -471,14 +415,14 @@ void CTagDeskDlg::postLog(const QString &line)
     m_messages.post(line);
 }
 
-void CTagDeskDlg::setNetworkFields(const QString &ipAddress, const QString &portText)
+std::uint8_t CTagDeskDlg::deviceType() const
 {
-    m_panel->setNetworkFields(ipAddress, portText);
+    return m_tabs->deviceType();
 }
 
-void CTagDeskDlg::setBaudPosition(int position)
+void CTagDeskDlg::readerMovedTo(const ReaderEndpoint &endpoint)
 {
-    m_panel->setBaudPosition(position);
+    m_panel->showEndpoint(endpoint);
 }
 
 void CTagDeskDlg::done(int result)
@@ -501,5 +445,5 @@ void CTagDeskDlg::shutDown()
     m_events->setTrafficEnabled(false);
     m_events->setReportsEnabled(false);
     m_facade.closeDevice();
-    m_connected = false;
+    m_connection.moveTo(CConnection::State::Closed);
 }

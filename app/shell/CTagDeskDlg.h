@@ -1,5 +1,6 @@
 #pragma once
 
+#include "kit/CConnection.h"
 #include "kit/CReader.h"
 #include "kit/CReaderFacade.h"
 #include "kit/CReaderWorker.h"
@@ -13,7 +14,6 @@
 #include <QDialog>
 
 #include <array>
-#include <atomic>
 #include <cstdint>
 #include <memory>
 
@@ -45,7 +45,8 @@ public:
     ~CTagDeskDlg() override;
 
     CShellServices &services() { return m_services; }
-    QString text(int key) const override { return m_services.text(key); }
+    using IMainWindowServices::text;
+    QString text(int key) const override { return m_services.language().text(key); }
 
     CTab *tabs() const { return m_tabs; }
     // The profile export and import behind the panel's buttons.
@@ -68,13 +69,14 @@ public:
     // The network scan tool that scanNetwork() starts: beside the program, never in the
     // working directory; empty when there is none.
     QString networkScanToolPath() const;
+    const CConnection &connection() const { return m_connection; }
     // Whether an Open or Close is still on its way.
-    bool connectionPending() const { return m_connectionPending; }
+    bool connectionPending() const { return m_connection.isPending(); }
 
     // IMainWindowServices
-    bool isConnected() const override { return m_connected; }
-    int transport() const override { return m_facade.transport(); }
-    std::uint8_t deviceType() const override { return m_deviceType; }
+    bool isConnected() const override { return m_connection.isOpen(); }
+    Transport transport() const override { return m_facade.transport(); }
+    std::uint8_t deviceType() const override;
     std::array<std::uint8_t, 7> serialNumber() const override { return m_serialNumber; }
     IReader &reader() override { return m_reader; }
     CReaderWorker &worker() override { return m_worker; }
@@ -86,23 +88,8 @@ public:
     QString setting(const QString &key) const override;
     void postLog(const QString &line) override;
     void closeConnection() override;
-    void setNetworkFields(const QString &ipAddress, const QString &portText) override;
-    void setBaudPosition(int position) override;
+    void readerMovedTo(const ReaderEndpoint &endpoint) override;
 
-    // Key texts of the window.
-    static constexpr int titleText = 1000;
-    static constexpr int timeColumnText = 1002;
-    static constexpr int messageColumnText = 1003;
-    static constexpr int serialOpenFailedText = 1010;
-    static constexpr int serialOpenedText = 1011;
-    static constexpr int usbOpenFailedText = 1012;
-    static constexpr int usbOpenedText = 1013;
-    static constexpr int networkOpenFailedText = 1014;
-    static constexpr int networkOpenedText = 1015;
-    static constexpr int noSystemInfoText = 1016;
-    static constexpr int closedText = 1017;
-    static constexpr int failedText = 1022;
-    static constexpr int doneText = 1023;
     // The message list shows this many newest lines; the log file keeps all of them.
     static constexpr int messageListCapacity = 100000;
 
@@ -115,16 +102,6 @@ protected:
     void contextMenuEvent(QContextMenuEvent *event) override;
 
 private:
-    // What the operator chose to open, read from the panel on the user-interface thread.
-    struct OpenRequest
-    {
-        int transport = 0;
-        QByteArray portName;
-        int baudRate = 0;
-        int usbPosition = -1;
-        QByteArray ipAddress;
-        std::uint16_t port = 0;
-    };
     struct OpenOutcome
     {
         bool opened = false;
@@ -142,14 +119,12 @@ private:
     void subscribeTrafficLog();
     void showAbout();
 
-    std::optional<OpenRequest> openRequest() const;
     OpenOutcome runOpen(const OpenRequest &request);
     bool openTransport(const OpenRequest &request);
     bool readSystemInfo(SystemInfo &info);
     void finishOpen(const OpenRequest &request, const OpenOutcome &outcome);
-    void rememberSettings(int transport);
     void showConnected(const SystemInfo &info);
-    void setUpPages(std::uint8_t type);
+    void showConnectionState(CConnection::State state);
     void postRelayResult(bool done);
     // The profile buttons are on while a reader is connected and no profile work runs.
     void updateProfileButtons();
@@ -159,6 +134,7 @@ private:
     CWidgetPrompts m_prompts;
     CPreferenceActions m_preferences;
     CMessageQueue m_messages;
+    CConnection m_connection;
     CReaderFacade m_facade;
     CReader m_reader{m_facade};
     std::unique_ptr<CReaderEvents> m_events;
@@ -172,11 +148,7 @@ private:
     CMyListCtrl *m_messageList = nullptr;
     CTextListModel *m_messageModel = nullptr;
 
-    std::atomic<bool> m_connected{false};
-    bool m_connectionPending = false;
-    std::uint8_t m_deviceType = 0;
     std::array<std::uint8_t, 7> m_serialNumber{};
-    std::uint8_t m_previousType = 0;
     bool m_shutDown = false;
     bool m_messageColumnsSized = false;
 };

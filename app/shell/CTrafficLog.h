@@ -18,10 +18,6 @@ class CTrafficLog
 {
 public:
     static constexpr int chunkSize = 38;
-    static constexpr int receivedLabelText = 1048;
-    static constexpr int sentLabelText = 1049;
-    static constexpr int linkLostText = 1026;
-    static constexpr int linkRestoredText = 1206;
 
     struct Texts
     {

@@ -1,10 +1,7 @@
 #include "tags/CTagAccess.h"
 
 #include "kit/CAccessible.h"
-#include "kit/Captions.h"
 #include "kit/CMyFunc.h"
-#include "kit/CReaderWorker.h"
-#include "kit/IMainWindowServices.h"
 #include "tags/CUpperCaseValidator.h"
 
 #include <QComboBox>
@@ -40,8 +37,7 @@ std::uint8_t byteOf(const QLineEdit *field)
 } // namespace
 
 CTagAccess::CTagAccess(IMainWindowServices &services, QWidget *page)
-    : QWidget(page)
-    , m_services(services)
+    : CPage(services, page)
     , m_busy(page)
     , m_notice([this](const QString &caption, const QString &body) {
         QMessageBox::warning(this, caption, body);
@@ -50,11 +46,6 @@ CTagAccess::CTagAccess(IMainWindowServices &services, QWidget *page)
     setObjectName(QStringLiteral("tagAccess"));
     buildLayout();
     m_busy.setControls({m_writeEpcButton, m_writeButton, m_readButton});
-}
-
-QString CTagAccess::caption(int key, const char *layoutCaption) const
-{
-    return captionOr(m_services.text(key), QString::fromUtf8(layoutCaption));
 }
 
 QLineEdit *CTagAccess::addHexField(const char *name, const QString &initial, int maxLength)
@@ -236,28 +227,24 @@ AccessPassword CTagAccess::passwordOf(QStringView text)
 
 void CTagAccess::notify(int bodyKey)
 {
-    m_notice(m_services.text(captionText), m_services.text(bodyKey));
+    m_notice(text(captionText), text(bodyKey));
 }
 
 void CTagAccess::postOutcome(bool succeeded)
 {
-    m_services.postLog(m_services.text(succeeded ? doneText : failedText));
+    log(succeeded ? doneText : failedText);
 }
 
 void CTagAccess::read()
 {
-    if (!m_services.isConnected())
-        return;
-    m_result->clear();
     const AccessPassword password = this->password();
     const std::uint8_t bank = this->bank();
     const std::uint8_t start = startWord();
     const std::uint8_t words = byteOf(m_length);
-    m_busy.begin();
-    m_services.worker().submit(
-        this, [=](IReader &reader) { return reader.readTag(password, bank, start, words); },
+    // The field empties as the read starts; its outcome comes later, on this thread.
+    const bool started = runWhileBusy(
+        m_busy, [=](IReader &reader) { return reader.readTag(password, bank, start, words); },
         [this, words](std::optional<Bytes> data) {
-            m_busy.end();
             if (!data) {
                 postOutcome(false);
                 return;
@@ -266,6 +253,8 @@ void CTagAccess::read()
             m_result->setText(
                 CMyFunc::bytesToCompactHex(data->data(), static_cast<std::uint16_t>(shown)));
         });
+    if (started)
+        m_result->clear();
 }
 
 bool CTagAccess::checkData()
@@ -294,40 +283,35 @@ bool CTagAccess::checkEpc()
 
 void CTagAccess::write(AfterWrite afterWrite)
 {
-    if (!m_services.isConnected() || !checkData())
+    // The input is checked only while connected, as the operation would run.
+    if (!services().isConnected() || !checkData())
         return;
     const AccessPassword password = this->password();
     const std::uint8_t bank = this->bank();
     const std::uint8_t start = startWord();
     const std::uint8_t words = wordsOf(m_data->text());
     const QByteArray data = CMyFunc::compactHexToBytes(m_data->text());
-    m_busy.begin();
-    m_services.worker().submit(
-        this,
+    runWhileBusy(
+        m_busy,
         [=, afterWrite = std::move(afterWrite)](IReader &reader) {
             if (!reader.writeTag(password, bank, start, words, bytesOf(data)))
                 return false;
             return !afterWrite || afterWrite(reader);
         },
-        [this](bool succeeded) {
-            m_busy.end();
-            postOutcome(succeeded);
-        });
+        [this](bool succeeded) { postOutcome(succeeded); });
 }
 
 void CTagAccess::writeEpc(std::function<void()> succeeded)
 {
-    if (!m_services.isConnected() || !checkEpc())
+    if (!services().isConnected() || !checkEpc())
         return;
     const QString text = m_epc->text();
     const QByteArray epc = CMyFunc::compactHexToBytes(text);
     const AccessPassword password = this->password();
     const std::uint8_t words = wordsOf(text);
-    m_busy.begin();
-    m_services.worker().submit(
-        this, [=](IReader &reader) { return reader.writeEpc(password, bytesOf(epc), words); },
+    runWhileBusy(
+        m_busy, [=](IReader &reader) { return reader.writeEpc(password, bytesOf(epc), words); },
         [this, succeeded = std::move(succeeded)](bool written) {
-            m_busy.end();
             postOutcome(written);
             if (written && succeeded)
                 succeeded();

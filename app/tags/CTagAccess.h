@@ -1,13 +1,11 @@
 #pragma once
 
 #include "kit/CBusyState.h"
+#include "kit/CPage.h"
 #include "kit/IReader.h"
-
-#include <QWidget>
 
 #include <functional>
 
-class IMainWindowServices;
 class QComboBox;
 class QHBoxLayout;
 class QLineEdit;
@@ -17,7 +15,7 @@ class QPushButton;
 // writing a range of words of a memory bank of the tag in the field. Input is hex text typed
 // in capitals; results go to the data-returned field or, as one line, to the message log.
 // Reader calls run on the reader worker while the page shows that it is busy.
-class CTagAccess : public QWidget
+class CTagAccess : public CPage
 {
     Q_OBJECT
 
@@ -86,11 +84,9 @@ private:
     QWidget *buildEpcGroup();
     QWidget *buildMemoryGroup();
     QLineEdit *addHexField(const char *name, const QString &initial, int maxLength);
-    QString caption(int key, const char *layoutCaption) const;
     void notify(int bodyKey);
     void postOutcome(bool succeeded);
 
-    IMainWindowServices &m_services;
     CBusyState m_busy;
     Notice m_notice;
     QLineEdit *m_epc = nullptr;

@@ -13,7 +13,7 @@ std::vector<int> captionsOf(std::uint8_t type)
 {
     std::vector<int> captions;
     for (const Tab &tab : tabsOf(type))
-        captions.push_back(tab.captionText);
+        captions.push_back(keyNumber(tab.captionText));
     return captions;
 }
 
@@ -186,6 +186,6 @@ TEST(FamilyTableTest, RecordLengthsAndPageListsPerFamily)
         EXPECT_EQ(traits.offersTriggerMode, expected.triggerMode) << int(expected.type);
         EXPECT_EQ(traits.sessionHasAuto, expected.sessionAuto) << int(expected.type);
     }
-    EXPECT_EQ(traitsOfType(0xD1).areas[2].textKey, 1251);
+    EXPECT_EQ(traitsOfType(0xD1).areas[2].textKey, Text::TemperatureAreaItem);
     EXPECT_EQ(traitsOfType(0xFF).interfaces[6].text, "KeyboardNoEnter");
 }

@@ -351,15 +351,15 @@ void CFakeMainWindow::closeConnection()
     connected = false;
 }
 
-void CFakeMainWindow::setNetworkFields(const QString &ipAddress, const QString &portText)
+void CFakeMainWindow::readerMovedTo(const ReaderEndpoint &endpoint)
 {
-    networkAddress = ipAddress;
-    networkPort = portText;
-}
-
-void CFakeMainWindow::setBaudPosition(int position)
-{
-    baudPosition = position;
+    if (const auto *serial = std::get_if<SerialEndpoint>(&endpoint)) {
+        serialMove = *serial;
+        return;
+    }
+    const auto &network = std::get<NetworkEndpoint>(endpoint);
+    networkAddress = network.address;
+    networkPort = QString::number(network.port);
 }
 
 // ---- CVirtualReaderSession ------------------------------------------------------------------

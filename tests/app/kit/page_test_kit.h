@@ -116,25 +116,28 @@ public:
     ~CFakeMainWindow() override;
 
     bool connected = true;
-    int transportInUse = 2;
+    Transport transportInUse = Transport::Network;
     std::uint8_t type = 0x50;
     std::array<std::uint8_t, 7> serial{0x50, 0x20, 0x26, 0x12, 0x08, 0x00, 0x01};
     QHash<QString, QString> settings;
     int closeRequests = 0;
+    // Where the page said the reader moved to: the network fields as the panel would show
+    // them, the serial rate.
     QString networkAddress;
     QString networkPort;
-    int baudPosition = -1;
+    std::optional<SerialEndpoint> serialMove;
 
     QStringList logLines() const;
     bool waitForLog(const QString &line);
 
     bool isConnected() const override { return connected; }
-    int transport() const override { return transportInUse; }
+    Transport transport() const override { return transportInUse; }
     std::uint8_t deviceType() const override { return type; }
     std::array<std::uint8_t, 7> serialNumber() const override { return serial; }
     IReader &reader() override { return m_reader; }
     CReaderWorker &worker() override { return *m_worker; }
     CReaderEvents &events() override { return *m_events; }
+    using IMainWindowServices::text;
     QString text(int key) const override { return m_language.text(key); }
     QStringList languageNames() const override;
     QStringList frequencyPresets() const override;
@@ -143,8 +146,7 @@ public:
     QString setting(const QString &key) const override;
     void postLog(const QString &line) override;
     void closeConnection() override;
-    void setNetworkFields(const QString &ipAddress, const QString &portText) override;
-    void setBaudPosition(int position) override;
+    void readerMovedTo(const ReaderEndpoint &endpoint) override;
 
 private:
     IReader &m_reader;

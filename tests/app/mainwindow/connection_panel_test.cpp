@@ -25,18 +25,20 @@ QValidator::State validate(QLineEdit *field, QString text)
 
 } // namespace
 
-TEST(ConnectionPanelTest, BaudPositionsGiveTheirRatesAndNoSelectionGives115200)
+TEST(ConnectionPanelTest, BaudRatesSelectTheirEntriesAndNoSelectionGives115200)
 {
     CConnectionPanel panel;
     const int rates[] = {9600, 19200, 38400, 57600, 115200};
     for (int position = 0; position < 5; ++position) {
-        panel.setBaudPosition(position);
+        panel.showEndpoint(SerialEndpoint{rates[position]});
         EXPECT_EQ(panel.baudPosition(), position);
         EXPECT_EQ(panel.baudRate(), rates[position]);
     }
-    panel.setBaudPosition(-1);
-    EXPECT_EQ(panel.baudPosition(), -1);
-    EXPECT_EQ(panel.baudRate(), 115200);
+    for (const std::optional<int> unlisted : {std::optional<int>(), std::optional<int>(4800)}) {
+        panel.showEndpoint(SerialEndpoint{unlisted});
+        EXPECT_EQ(panel.baudPosition(), -1);
+        EXPECT_EQ(panel.baudRate(), 115200);
+    }
     EXPECT_EQ(childOf<QComboBox>(panel, "baudList")->itemText(0), QStringLiteral("9600bps"));
 }
 
@@ -70,13 +72,10 @@ TEST(ConnectionPanelTest, FieldsAcceptOnlyWhatTheyHold)
 TEST(ConnectionPanelTest, TransportFollowsTheCheckedButton)
 {
     CConnectionPanel panel;
-    for (const int transport : {0, 1, 2}) {
+    for (const Transport transport : {Transport::Serial, Transport::Usb, Transport::Network}) {
         panel.selectTransport(transport);
-        EXPECT_EQ(panel.chosenTransport(-1), transport);
+        EXPECT_EQ(panel.chosenTransport(Transport::Serial), transport);
     }
-    // Values outside the three choose the serial button, as the configuration is read.
-    panel.selectTransport(7);
-    EXPECT_EQ(panel.chosenTransport(-1), 0);
 }
 
 TEST(ConnectionPanelTest, OpenAndClosedStatesEnableTheirButtons)
@@ -87,7 +86,7 @@ TEST(ConnectionPanelTest, OpenAndClosedStatesEnableTheirButtons)
     };
     EXPECT_TRUE(enabled("openButton"));
     EXPECT_FALSE(enabled("closeButton"));
-    panel.showOpen(true);
+    panel.showState(CConnection::State::Open, true);
     EXPECT_FALSE(enabled("openButton"));
     EXPECT_TRUE(enabled("closeButton"));
     EXPECT_TRUE(enabled("relayCloseButton"));
@@ -95,13 +94,13 @@ TEST(ConnectionPanelTest, OpenAndClosedStatesEnableTheirButtons)
     panel.setProfileButtonsEnabled(true);
     EXPECT_TRUE(enabled("exportButton"));
     EXPECT_TRUE(enabled("importButton"));
-    panel.showBusy();
+    panel.showState(CConnection::State::Closing, true);
     EXPECT_FALSE(enabled("exportButton"));
     EXPECT_FALSE(enabled("importButton"));
-    panel.showOpen(false);
+    panel.showState(CConnection::State::Open, false);
     EXPECT_FALSE(enabled("relayCloseButton"));
     EXPECT_FALSE(enabled("relayReleaseButton"));
-    panel.showClosed();
+    panel.showState(CConnection::State::Closed, true);
     EXPECT_TRUE(enabled("openButton"));
     EXPECT_FALSE(enabled("closeButton"));
     EXPECT_FALSE(enabled("relayCloseButton"));
@@ -121,4 +120,34 @@ TEST(ConnectionPanelTest, DeviceListsSelectTheirFirstEntries)
     // A typed device path is what Open uses.
     childOf<QComboBox>(panel, "serialList")->setEditText(QStringLiteral("/dev/pts/7"));
     EXPECT_EQ(panel.serialPortName(), QStringLiteral("/dev/pts/7"));
+}
+
+TEST(ConnectionPanelTest, OpenRequestsCarryWhatTheFieldsShow)
+{
+    CConnectionPanel panel;
+    panel.setDeviceLists({QStringLiteral("ttyS0")},
+                         {QStringLiteral("sim:127.0.0.1:1"), QStringLiteral("sim:127.0.0.1:2")});
+    panel.showEndpoint(SerialEndpoint{38400});
+    const std::optional<OpenRequest> serial = panel.openRequest(Transport::Serial);
+    ASSERT_TRUE(serial);
+    EXPECT_EQ(serial->transport, Transport::Serial);
+    EXPECT_EQ(serial->portName, QByteArray("ttyS0"));
+    EXPECT_EQ(serial->baudRate, 38400);
+
+    childOf<QComboBox>(panel, "usbList")->setCurrentIndex(1);
+    const std::optional<OpenRequest> usb = panel.openRequest(Transport::Usb);
+    ASSERT_TRUE(usb);
+    EXPECT_EQ(usb->usbPosition, 1);
+
+    // The port is the number typed, its low 16 bits.
+    panel.setNetworkFields(QStringLiteral("10.0.0.7"), QStringLiteral("70000"));
+    const std::optional<OpenRequest> network = panel.openRequest(Transport::Network);
+    ASSERT_TRUE(network);
+    EXPECT_EQ(network->ipAddress, QByteArray("10.0.0.7"));
+    EXPECT_EQ(network->port, 70000 & 0xFFFF);
+
+    // Nothing to open: no port named, no USB device listed.
+    panel.setDeviceLists({}, {});
+    EXPECT_FALSE(panel.openRequest(Transport::Serial));
+    EXPECT_FALSE(panel.openRequest(Transport::Usb));
 }

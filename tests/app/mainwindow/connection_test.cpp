@@ -49,7 +49,7 @@ TEST_F(MainWindowTest, OpensAFirReaderOverTcp)
     openNetwork(port);
 
     ASSERT_TRUE(window_->isConnected());
-    EXPECT_EQ(window_->transport(), 2);
+    EXPECT_EQ(window_->transport(), Transport::Network);
     EXPECT_EQ(window_->deviceType(), 0x50);
     EXPECT_EQ(window_->serialNumber()[0], 0x50);
     EXPECT_TRUE(waitForMessage(text(1015)));
@@ -97,7 +97,7 @@ TEST_F(MainWindowTest, OpensOverAPseudoTerminal)
     pressOpen();
 
     ASSERT_TRUE(window_->isConnected());
-    EXPECT_EQ(window_->transport(), 0);
+    EXPECT_EQ(window_->transport(), Transport::Serial);
     EXPECT_TRUE(waitForMessage(text(1011)));
     EXPECT_EQ(configText(QStringLiteral("Transport")), QStringLiteral("0"));
     EXPECT_EQ(configText(QStringLiteral("ComBaud")), QStringLiteral("4"));
@@ -124,7 +124,7 @@ TEST_F(MainWindowTest, OpensOverTheHidTunnel)
     pressOpen();
 
     ASSERT_TRUE(window_->isConnected());
-    EXPECT_EQ(window_->transport(), 1);
+    EXPECT_EQ(window_->transport(), Transport::Usb);
     EXPECT_TRUE(waitForMessage(text(1013)));
     EXPECT_EQ(configText(QStringLiteral("Transport")), QStringLiteral("1"));
     EXPECT_EQ(configText(QStringLiteral("UsbNum")), QString::number(position));

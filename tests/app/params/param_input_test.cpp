@@ -1,5 +1,5 @@
 // What the parameter pages read from a decimal edit.
-#include "params/CParamInput.h"
+#include "kit/CParamInput.h"
 
 #include <gtest/gtest.h>
 

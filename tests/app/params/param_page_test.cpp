@@ -170,7 +170,7 @@ TEST_F(ParamPageTest, Birch2SendsNoAddressAndItsOutputFormat)
     EXPECT_EQ(page->findChild<QComboBox *>(QStringLiteral("baudList")), nullptr);
     list(page.get(), "outputFormatList")->setCurrentIndex(4);
     check(page.get(), "enterKeyCheck")->setChecked(true);
-    window.transportInUse = 0;
+    window.transportInUse = Transport::Serial;
 
     const Bytes written = setNow();
     EXPECT_EQ(written[1 + 2], 0);
@@ -237,23 +237,24 @@ TEST_F(ParamPageTest, FirSynchronisesAndReadsTheDeviceTime)
 TEST_F(ParamPageTest, ChangedBaudOverSerialClosesAndMovesTheMainWindowList)
 {
     open(Family::Fir, 0x50, recordReply(1, 4));
-    window.transportInUse = 0;
+    window.transportInUse = Transport::Serial;
     readNow();
     list(page.get(), "baudList")->setCurrentIndex(0);
     setNow();
     EXPECT_EQ(window.closeRequests, 1);
-    EXPECT_EQ(window.baudPosition, 0);
+    ASSERT_TRUE(window.serialMove);
+    EXPECT_EQ(window.serialMove->baudRate, 9600);
 }
 
 TEST_F(ParamPageTest, ChangedBaudOverUsbClosesNothing)
 {
     open(Family::Fir, 0x50, recordReply(1, 4));
-    window.transportInUse = 1;
+    window.transportInUse = Transport::Usb;
     readNow();
     list(page.get(), "baudList")->setCurrentIndex(0);
     setNow();
     EXPECT_EQ(window.closeRequests, 0);
-    EXPECT_EQ(window.baudPosition, -1);
+    EXPECT_FALSE(window.serialMove);
 }
 
 TEST_F(ParamPageTest, FailedDefaultDoesNotRead)

@@ -43,7 +43,7 @@ TEST_F(ConfigStoreTest, FirstStartWritesTheEighteenDefaultsInOrder)
     EXPECT_EQ(readFile(filePath()), firstStartFile);
 
     config.load();
-    EXPECT_EQ(config.transport(), 0);
+    EXPECT_EQ(config.transport(), Transport::Serial);
     EXPECT_EQ(config.comNum(), 0);
     EXPECT_EQ(config.comBaud(), 4) << "115200 is position 4 of the baud list";
     EXPECT_EQ(config.usbNum(), 0);
@@ -71,7 +71,7 @@ TEST_F(ConfigStoreTest, ExistingFileIsReadAsItIsAndNeverCompleted)
     CConfigStore config(m_folder.path());
     config.load();
     EXPECT_EQ(readFile(filePath()), existing);
-    EXPECT_EQ(config.transport(), 2);
+    EXPECT_EQ(config.transport(), Transport::Network);
     EXPECT_EQ(config.comBaud(), 1);
     EXPECT_EQ(config.comNum(), 0);
     EXPECT_EQ(config.devPort(), 0);
@@ -147,7 +147,7 @@ TEST_F(ConfigStoreTest, SettersWriteAtOnceAndKeepTheRestOfTheFile)
     CConfigStore config(m_folder.path());
     config.load();
     config.rememberNetworkOpen(QStringLiteral("10.1.2.3"), QStringLiteral("8080"));
-    EXPECT_EQ(config.transport(), 2);
+    EXPECT_EQ(config.transport(), Transport::Network);
     EXPECT_EQ(config.devPort(), 8080);
     config.rememberSerialOpen(3, 1);
     config.rememberUsbOpen(2);
@@ -166,7 +166,36 @@ TEST_F(ConfigStoreTest, SettersWriteAtOnceAndKeepTheRestOfTheFile)
     CConfigStore reread(m_folder.path());
     reread.load();
     EXPECT_EQ(reread.devIp(), QStringLiteral("10.1.2.3"));
-    EXPECT_EQ(reread.transport(), 1);
+    EXPECT_EQ(reread.transport(), Transport::Usb);
+}
+
+TEST_F(ConfigStoreTest, StoredTransportNumbersReadAsTransportsAndAreWrittenBack)
+{
+    struct Case
+    {
+        QByteArray stored;
+        Transport read;
+        QString written;
+    };
+    // Any number but 1 and 2 (and no number at all) is serial, the button the panel shows.
+    const Case cases[] = {
+        {"0", Transport::Serial, QStringLiteral("0")},
+        {"1", Transport::Usb, QStringLiteral("1")},
+        {"2", Transport::Network, QStringLiteral("2")},
+        {"3", Transport::Serial, QStringLiteral("0")},
+        {"-1", Transport::Serial, QStringLiteral("0")},
+        {"2147483647", Transport::Serial, QStringLiteral("0")},
+        {"usb", Transport::Serial, QStringLiteral("0")},
+    };
+    for (const Case &each : cases) {
+        writeConfig("[SystemConfig]\nTransport=" + each.stored + "\n");
+        CConfigStore config(m_folder.path());
+        config.load();
+        EXPECT_EQ(config.transport(), each.read) << each.stored.constData();
+        config.setTransport(config.transport());
+        EXPECT_EQ(config.readText(QStringLiteral("Transport")), each.written)
+            << each.stored.constData();
+    }
 }
 
 TEST_F(ConfigStoreTest, PortIsStoredAsTyped)

@@ -2,7 +2,6 @@
 #include "test_files.h"
 
 #include <QDir>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -136,21 +135,6 @@ TEST(CMyFuncOrder, NaturalOrderComparesNumbersAsNumbers)
     EXPECT_TRUE(CMyFunc::lessByNaturalOrder(QStringLiteral("a01"), QStringLiteral("a1")))
         << "equal numbers fall back to the text, so the order stays total";
     EXPECT_FALSE(CMyFunc::lessByNaturalOrder(QStringLiteral("a1"), QStringLiteral("a1")));
-}
-
-TEST(CMyFuncNetwork, HostNameAndAddresses)
-{
-    QString host;
-    EXPECT_EQ(CMyFunc::hostName(host), 0);
-    EXPECT_FALSE(host.isEmpty());
-
-    QStringList addresses{QStringLiteral("kept")};
-    CMyFunc::localAddresses(addresses);
-    ASSERT_FALSE(addresses.isEmpty());
-    EXPECT_EQ(addresses.front(), QStringLiteral("kept"));
-    const QRegularExpression entry(QStringLiteral("^\\d+\\.\\d+\\.\\d+\\.\\d+ \\S+$"));
-    for (qsizetype index = 1; index < addresses.size(); ++index)
-        EXPECT_TRUE(entry.match(addresses[index]).hasMatch()) << addresses[index].toStdString();
 }
 
 } // namespace

@@ -120,7 +120,7 @@ TEST(ActivePageOverHid, ReportsFillTheList)
     CReader typed(facade);
     {
         pagetest::CFakeMainWindow window(typed, &facade);
-        window.transportInUse = 1;
+        window.transportInUse = Transport::Usb;
         CDlgActiveRead page(window, nullptr);
         page.findChild<QPushButton *>("startButton")->click();
         startPushing(reader, 5ms);

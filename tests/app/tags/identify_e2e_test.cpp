@@ -101,7 +101,7 @@ TEST(IdentifyEndToEnd, OverAPseudoTerminal)
     CReader typed(facade);
     {
         CFakeMainWindow window(typed, &facade);
-        window.transportInUse = 0;
+        window.transportInUse = Transport::Serial;
         PageDriver driver(window);
         inventoryRound(driver, window, 3);
     }

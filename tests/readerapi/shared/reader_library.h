@@ -13,32 +13,18 @@
 #include "QnComApi.h"
 #include "QnHidApi.h"
 #include "QnNetApi.h"
+#include "QnSharedCommands.h"
 #include "command_table.h"
 #include "virtual_reader.h"
 
 namespace readertest {
 
-// Functions every library exports with the same signature.
-#define QN_SHARED_FUNCTIONS(X)                                                             \
-    X(CloseDevice) X(SetCallback) X(SetCallbackDebug) X(GetDeviceSystemInfo)                \
-    X(SetDeviceSystemInfo) X(ReadDeviceID) X(SetDeviceID) X(ReadDeviceParam)                \
-    X(SetDeviceParam) X(ReadDeviceNetParam) X(SetDeviceNetParam) X(ReadDeviceSpecialParam)  \
-    X(SetDeviceSpecialParam) X(DefaultDeviceParam) X(DefaultDeviceNetParam)                 \
-    X(ReadDeviceOneParam) X(SetDeviceOneParam) X(ReadDeviceTime) X(SetDeviceTime)           \
-    X(ReadTransState) X(RelayOn) X(RelayOff) X(CheckModule) X(CheckAnt) X(GPRSGetSIMState)  \
-    X(GPRSGetSignal) X(GPRSGetLBS) X(GetGPS) X(InventoryG2) X(ReadCardG2) X(WriteCardG2)    \
-    X(WriteEPCG2) X(LockCardG2) X(SetFreq) X(StartRead) X(StopRead) X(ReadWhiteList)        \
-    X(WriteWhiteList) X(DeleteAllWhiteList) X(DeleteOneWhiteList) X(GetDevCache)            \
-    X(DelDevCache) X(UpgradeDevData) X(UpgradeDevEnd) X(UpgradeDevDataIn) X(UpgradeDevEndIn) \
-    X(DeviceSelfKill)
-
 struct ReaderApi {
 #define QN_POINTER(name) decltype(&QnCom_##name) name;
-    QN_SHARED_FUNCTIONS(QN_POINTER)
-#undef QN_POINTER
+    QN_SHARED_COMMANDS(QN_POINTER)
     // Null for the TCP library, which keeps no tag buffer.
-    decltype(&QnCom_GetTagBuf) GetTagBuf;
-    decltype(&QnCom_ClearTagBuf) ClearTagBuf;
+    QN_TAG_BUFFER_COMMANDS(QN_POINTER)
+#undef QN_POINTER
 };
 
 #define QN_BIND_COM(name) .name = QnCom_##name,
@@ -49,8 +35,8 @@ struct ReaderApi {
 struct SerialLibrary {
     static constexpr qn::TransportKind kKind = qn::TransportKind::Serial;
     static constexpr bool kSendsAddress = true;
-    inline static const ReaderApi api{QN_SHARED_FUNCTIONS(QN_BIND_COM).GetTagBuf = QnCom_GetTagBuf,
-                                      .ClearTagBuf = QnCom_ClearTagBuf};
+    inline static const ReaderApi api{
+        QN_SHARED_COMMANDS(QN_BIND_COM) QN_TAG_BUFFER_COMMANDS(QN_BIND_COM)};
 
     class Endpoint {
     public:
@@ -68,8 +54,8 @@ struct SerialLibrary {
 struct HidLibrary {
     static constexpr qn::TransportKind kKind = qn::TransportKind::Hid;
     static constexpr bool kSendsAddress = false;
-    inline static const ReaderApi api{QN_SHARED_FUNCTIONS(QN_BIND_HID).GetTagBuf = QnHid_GetTagBuf,
-                                      .ClearTagBuf = QnHid_ClearTagBuf};
+    inline static const ReaderApi api{
+        QN_SHARED_COMMANDS(QN_BIND_HID) QN_TAG_BUFFER_COMMANDS(QN_BIND_HID)};
 
     class Endpoint {
     public:
@@ -83,7 +69,7 @@ struct HidLibrary {
 struct NetLibrary {
     static constexpr qn::TransportKind kKind = qn::TransportKind::Net;
     static constexpr bool kSendsAddress = false;
-    inline static const ReaderApi api{QN_SHARED_FUNCTIONS(QN_BIND_NET).GetTagBuf = nullptr,
+    inline static const ReaderApi api{QN_SHARED_COMMANDS(QN_BIND_NET).GetTagBuf = nullptr,
                                       .ClearTagBuf = nullptr};
 
     class Endpoint {

@@ -1,5 +1,6 @@
-#include "params/CParamInput.h"
+#include "kit/CParamInput.h"
 
+#include <QComboBox>
 #include <QLineEdit>
 #include <QRegularExpression>
 #include <QRegularExpressionValidator>
@@ -57,6 +58,17 @@ void limitText(QLineEdit *edit, int bytes)
 {
     edit->setMaxLength(bytes);
     edit->setValidator(new CByteLengthValidator(bytes, edit));
+}
+
+void showList(QComboBox *list, int value)
+{
+    if (list)
+        list->setCurrentIndex(value < list->count() ? value : -1);
+}
+
+int listValue(const QComboBox *list, int kept)
+{
+    return list && list->currentIndex() >= 0 ? list->currentIndex() : kept;
 }
 
 int leadingDecimal(QStringView text)

@@ -1,0 +1,6 @@
+#include "kit/CBatchQueue.h"
+
+CQueuedWake::CQueuedWake(std::function<void()> drain)
+{
+    connect(this, &CQueuedWake::woken, this, std::move(drain), Qt::QueuedConnection);
+}

@@ -1,0 +1,7 @@
+#include "kit/CConnection.h"
+
+void CConnection::moveTo(State state)
+{
+    if (m_state.exchange(state) != state)
+        emit stateChanged(state);
+}
