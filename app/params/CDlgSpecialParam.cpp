@@ -127,11 +127,6 @@ QWidget *CDlgSpecialParam::buildButtonRow()
 
 // ---- Operations --------------------------------------------------------------------------
 
-void CDlgSpecialParam::log(Text key)
-{
-    services().postLog(text(key));
-}
-
 // Disabled controls keep their values: Set still writes them.
 void CDlgSpecialParam::followDeviceType()
 {
@@ -148,11 +143,8 @@ void CDlgSpecialParam::readParameters()
 
 void CDlgSpecialParam::read()
 {
-    if (!services().isConnected())
-        return;
-    followDeviceType();
-    parampage::run(
-        this, services(), m_busy,
+    const bool started = runWhileBusy(
+        m_busy,
         [](IReader &reader) {
             return reader.readRecord(RecordKind::Special, readerfamily::specialRecord.read);
         },
@@ -164,6 +156,9 @@ void CDlgSpecialParam::read()
             log(Text::OperationSucceeded);
             showRecord(*record);
         });
+    // A reader of another type may be connected since the last read.
+    if (started)
+        followDeviceType();
 }
 
 void CDlgSpecialParam::showWrittenRecord(RecordKind kind, const ParamRecord &record)
@@ -174,11 +169,9 @@ void CDlgSpecialParam::showWrittenRecord(RecordKind kind, const ParamRecord &rec
 
 void CDlgSpecialParam::set()
 {
-    if (!services().isConnected())
-        return;
     const ParamRecord record{m_lead, recordFromControls()};
-    parampage::run(
-        this, services(), m_busy,
+    runWhileBusy(
+        m_busy,
         [record](IReader &reader) { return reader.writeRecord(RecordKind::Special, record); },
         [this](bool written) {
             log(written ? Text::OperationSucceeded : Text::OperationFailed);

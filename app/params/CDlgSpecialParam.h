@@ -33,7 +33,6 @@ private:
     QGroupBox *buildOutputGroup();
     QWidget *buildButtonRow();
 
-    void log(Text key);
     void followDeviceType();
     void showRecord(const ParamRecord &record);
     Bytes recordFromControls() const;

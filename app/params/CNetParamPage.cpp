@@ -204,11 +204,6 @@ QPushButton *CNetParamPage::addButton(
 
 // ---- Operations --------------------------------------------------------------------------
 
-void CNetParamPage::log(Text key)
-{
-    services().postLog(text(key));
-}
-
 void CNetParamPage::readParameters()
 {
     read();
@@ -216,10 +211,8 @@ void CNetParamPage::readParameters()
 
 void CNetParamPage::read()
 {
-    if (!services().isConnected())
-        return;
-    parampage::run(
-        this, services(), m_busy,
+    runWhileBusy(
+        m_busy,
         [](IReader &reader) {
             return reader.readRecord(RecordKind::Network, readerfamily::networkRecord.read);
         },
@@ -247,14 +240,12 @@ void CNetParamPage::showWrittenRecord(RecordKind kind, const ParamRecord &record
 
 void CNetParamPage::set()
 {
-    if (!services().isConnected())
-        return;
     const ParamRecord record{m_lead, recordFromControls()};
     // The main window gets what was written, as the reader will use it after the restart.
     const QString address = fieldText(record.bytes, "ip_address");
     const QString port = fieldText(record.bytes, "local_port");
-    parampage::run(
-        this, services(), m_busy,
+    runWhileBusy(
+        m_busy,
         [record](IReader &reader) {
             if (!reader.writeRecord(RecordKind::Network, record))
                 return false;
@@ -275,10 +266,8 @@ void CNetParamPage::set()
 
 void CNetParamPage::restoreDefaults()
 {
-    if (!services().isConnected())
-        return;
-    parampage::run(
-        this, services(), m_busy,
+    runWhileBusy(
+        m_busy,
         [](IReader &reader) {
             DefaultOutcome outcome;
             outcome.restored = reader.defaultRecord(RecordKind::Network);
@@ -303,10 +292,8 @@ void CNetParamPage::restoreDefaults()
 
 void CNetParamPage::reboot()
 {
-    if (!services().isConnected())
-        return;
-    parampage::run(
-        this, services(), m_busy, [](IReader &reader) { return reader.reboot(); },
+    runWhileBusy(
+        m_busy, [](IReader &reader) { return reader.reboot(); },
         [this](bool) {
             log(Text::OperationSucceeded);
             services().closeConnection();
@@ -315,10 +302,8 @@ void CNetParamPage::reboot()
 
 void CNetParamPage::getGps()
 {
-    if (!services().isConnected())
-        return;
-    parampage::run(
-        this, services(), m_busy, [](IReader &reader) { return reader.gps(); },
+    runWhileBusy(
+        m_busy, [](IReader &reader) { return reader.gps(); },
         [this](const std::optional<Bytes> &answer) {
             if (!answer) {
                 log(Text::OperationFailed);

@@ -58,7 +58,6 @@ private:
     QWidget *buildButtonRow();
     QPushButton *addButton(const char *name, const QString &caption, void (CNetParamPage::*operation)());
 
-    void log(Text key);
     void reportRead(const std::optional<ParamRecord> &record);
     void showRecord(std::span<const std::uint8_t> bytes);
     Bytes recordFromControls() const;
