@@ -24,17 +24,17 @@ namespace {
 constexpr auto anyFamily = readerfamily::Family::Unknown;
 
 // The layout's own captions, shown while no language file supplies the texts.
-constexpr std::array<parampage::LayoutCaption, 9> layoutCaptions{{
-    {"password_enable", "密码使能"},
-    {"password", "密码:"},
-    {"mask_enable", "掩码功能"},
-    {"mask_start", "起始地址(HEX):"},
-    {"mask_data", "掩码数据(HEX):"},
-    {"condition", "条件(OnlyForEPC):"},
-    {"relay", "继电器"},
-    {"cache", "缓存使能"},
-    {"protocol_enable", "协议使能"},
-}};
+constexpr std::array<parampage::LayoutCaption, 9> layoutCaptions { {
+    { "password_enable", "密码使能" },
+    { "password", "密码:" },
+    { "mask_enable", "掩码功能" },
+    { "mask_start", "起始地址(HEX):" },
+    { "mask_data", "掩码数据(HEX):" },
+    { "condition", "条件(OnlyForEPC):" },
+    { "relay", "继电器" },
+    { "cache", "缓存使能" },
+    { "protocol_enable", "协议使能" },
+} };
 
 } // namespace
 
@@ -69,15 +69,15 @@ QGroupBox *CDlgSpecialParam::buildPermissionGroup()
     auto *group = new QGroupBox(caption(Text::ReadPermissionGroup, "读卡权限"), this);
     group->setObjectName(QStringLiteral("permissionGroup"));
     auto *form = new QFormLayout(group);
-    m_form.addRow(form, {.field = "password_enable", .objectName = "passwordEnableCheck"});
-    m_form.addRow(form, {.field = "password", .objectName = "passwordEdit"});
-    m_form.addRow(form, {.field = "mask_enable", .objectName = "maskEnableCheck"});
-    m_form.addRow(form, {.field = "mask_start", .objectName = "maskStartEdit"});
-    m_form.addRow(form, {.field = "mask_data", .objectName = "maskDataEdit"});
+    m_form.addRow(form, { .field = "password_enable", .objectName = "passwordEnableCheck" });
+    m_form.addRow(form, { .field = "password", .objectName = "passwordEdit" });
+    m_form.addRow(form, { .field = "mask_enable", .objectName = "maskEnableCheck" });
+    m_form.addRow(form, { .field = "mask_start", .objectName = "maskStartEdit" });
+    m_form.addRow(form, { .field = "mask_data", .objectName = "maskDataEdit" });
     m_form.addRow(form,
-        {.field = "condition",
+        { .field = "condition",
             .objectName = "conditionList",
-            .items = {text(Text::FirstConditionItem), text(Text::SecondConditionItem)}});
+            .items = { text(Text::FirstConditionItem), text(Text::SecondConditionItem) } });
     return group;
 }
 
@@ -86,19 +86,19 @@ QGroupBox *CDlgSpecialParam::buildOutputGroup()
     auto *group = new QGroupBox(caption(Text::OutputControlGroup, "输出控制"), this);
     group->setObjectName(QStringLiteral("outputGroup"));
     auto *form = new QFormLayout(group);
-    m_form.addRow(form, {.field = "relay", .objectName = "relayCheck"});
+    m_form.addRow(form, { .field = "relay", .objectName = "relayCheck" });
     // Its label is disabled with it on a reader without a relay.
     QWidget *relayTime
-        = m_form.makeControl(group, {.field = "relay_time", .objectName = "relayTimeEdit"});
+        = m_form.makeControl(group, { .field = "relay_time", .objectName = "relayTimeEdit" });
     m_relayTimeLabel = new QLabel(caption(Text::RelayTimeLabel, "有效时间(S):"), group);
     m_relayTimeLabel->setObjectName(QStringLiteral("relayTimeLabel"));
     CAccessible::labelField(m_relayTimeLabel, relayTime);
     form->addRow(m_relayTimeLabel, relayTime);
-    m_form.addRow(form, {.field = "cache", .objectName = "cacheCheck"});
+    m_form.addRow(form, { .field = "cache", .objectName = "cacheCheck" });
     QWidget *protocolEnable = m_form.makeControl(
-        group, {.field = "protocol_enable", .objectName = "protocolEnableCheck"});
-    auto *protocol = qobject_cast<QComboBox *>(m_form.makeControl(
-        group, {.field = "protocol", .objectName = "protocolList", .items = services().protocols()}));
+        group, { .field = "protocol_enable", .objectName = "protocolEnableCheck" });
+    auto *protocol = qobject_cast<QComboBox *>(m_form.makeControl(group,
+        { .field = "protocol", .objectName = "protocolList", .items = services().protocols() }));
     protocol->setAccessibleName(QStringLiteral("Output protocol"));
     // Presets are long ("1,0x02 Head HexID 0x03 0x0D 0x0A end"): the list shows them whole.
     protocol->setSizeAdjustPolicy(QComboBox::AdjustToContents);
@@ -131,8 +131,8 @@ QWidget *CDlgSpecialParam::buildButtonRow()
 void CDlgSpecialParam::followDeviceType()
 {
     const bool relay = readerfamily::traitsOfType(services().deviceType()).hasRelay;
-    for (QWidget *control : std::initializer_list<QWidget *>{
-             m_form.control("relay"), m_relayTimeLabel, m_form.control("relay_time")})
+    for (QWidget *control : std::initializer_list<QWidget *> {
+             m_form.control("relay"), m_relayTimeLabel, m_form.control("relay_time") })
         control->setEnabled(relay);
 }
 
@@ -169,13 +169,11 @@ void CDlgSpecialParam::showWrittenRecord(RecordKind kind, const ParamRecord &rec
 
 void CDlgSpecialParam::set()
 {
-    const ParamRecord record{m_lead, recordFromControls()};
+    const ParamRecord record { m_lead, recordFromControls() };
     runWhileBusy(
         m_busy,
         [record](IReader &reader) { return reader.writeRecord(RecordKind::Special, record); },
-        [this](bool written) {
-            log(written ? Text::OperationSucceeded : Text::OperationFailed);
-        });
+        [this](bool written) { log(written ? Text::OperationSucceeded : Text::OperationFailed); });
 }
 
 // ---- Showing and taking the record -------------------------------------------------------

@@ -26,23 +26,23 @@ namespace {
 constexpr auto anyFamily = readerfamily::Family::Unknown;
 
 // The layout's own captions, shown while no language file supplies the texts.
-constexpr std::array<parampage::LayoutCaption, 15> layoutCaptions{{
-    {"mac", "MAC地址:"},
-    {"ip_address", "IP地址:"},
-    {"subnet_mask", "子网掩码:"},
-    {"gateway", "默认网关:"},
-    {"local_port", "本地端口:"},
-    {"dhcp", "打开DHCP"},
-    {"ssid", "路由SSID:"},
-    {"wifi_password", "WIFI密码:"},
-    {"remote_ip", "远程IP:"},
-    {"remote_port", "远程端口:"},
-    {"dns", "打开DNS"},
-    {"domain", "DNS域名:"},
-    {"heartbeat", "心跳时间:"},
-    {"gps", "打开GPS"},
-    {"gps_interval", "上传间隔:"},
-}};
+constexpr std::array<parampage::LayoutCaption, 15> layoutCaptions { {
+    { "mac", "MAC地址:" },
+    { "ip_address", "IP地址:" },
+    { "subnet_mask", "子网掩码:" },
+    { "gateway", "默认网关:" },
+    { "local_port", "本地端口:" },
+    { "dhcp", "打开DHCP" },
+    { "ssid", "路由SSID:" },
+    { "wifi_password", "WIFI密码:" },
+    { "remote_ip", "远程IP:" },
+    { "remote_port", "远程端口:" },
+    { "dns", "打开DNS" },
+    { "domain", "DNS域名:" },
+    { "heartbeat", "心跳时间:" },
+    { "gps", "打开GPS" },
+    { "gps_interval", "上传间隔:" },
+} };
 
 constexpr auto pauseBeforeReboot = std::chrono::milliseconds(100);
 constexpr auto pauseAfterDefault = std::chrono::milliseconds(50);
@@ -99,12 +99,12 @@ QGroupBox *CNetParamPage::buildNetworkGroup()
     auto *group = new QGroupBox(caption(Text::NetworkGroup, "网络参数"), this);
     group->setObjectName(QStringLiteral("networkGroup"));
     auto *form = new QFormLayout(group);
-    m_form.addRow(form, {.field = "mac", .objectName = "macEdit"});
-    m_form.addRow(form, {.field = "ip_address", .objectName = "ipAddressEdit"});
-    m_form.addRow(form, {.field = "subnet_mask", .objectName = "subnetMaskEdit"});
-    m_form.addRow(form, {.field = "gateway", .objectName = "gatewayEdit"});
-    m_form.addRow(form, {.field = "local_port", .objectName = "localPortEdit"});
-    m_form.addRow(form, {.field = "dhcp", .objectName = "dhcpCheck"});
+    m_form.addRow(form, { .field = "mac", .objectName = "macEdit" });
+    m_form.addRow(form, { .field = "ip_address", .objectName = "ipAddressEdit" });
+    m_form.addRow(form, { .field = "subnet_mask", .objectName = "subnetMaskEdit" });
+    m_form.addRow(form, { .field = "gateway", .objectName = "gatewayEdit" });
+    m_form.addRow(form, { .field = "local_port", .objectName = "localPortEdit" });
+    m_form.addRow(form, { .field = "dhcp", .objectName = "dhcpCheck" });
     return group;
 }
 
@@ -113,8 +113,8 @@ QGroupBox *CNetParamPage::buildWifiGroup()
     auto *group = new QGroupBox(caption(Text::WifiGroup, "WIFI参数"), this);
     group->setObjectName(QStringLiteral("wifiGroup"));
     auto *form = new QFormLayout(group);
-    m_form.addRow(form, {.field = "ssid", .objectName = "ssidEdit"});
-    m_form.addRow(form, {.field = "wifi_password", .objectName = "wifiPasswordEdit"});
+    m_form.addRow(form, { .field = "ssid", .objectName = "ssidEdit" });
+    m_form.addRow(form, { .field = "wifi_password", .objectName = "wifiPasswordEdit" });
     return group;
 }
 
@@ -123,19 +123,19 @@ QGroupBox *CNetParamPage::buildRemoteGroup()
     auto *group = new QGroupBox(caption(Text::RemoteGroup, "远程参数"), this);
     group->setObjectName(QStringLiteral("remoteGroup"));
     auto *form = new QFormLayout(group);
-    m_form.addRow(form, {.field = "remote_ip", .objectName = "remoteIpEdit"});
-    m_form.addRow(form, {.field = "remote_port", .objectName = "remotePortEdit"});
-    m_form.addRow(form, {.field = "dns", .objectName = "dnsCheck"});
-    connect(m_form.control<QCheckBox>("dns"), &QCheckBox::toggled, this,
-        &CNetParamPage::dnsToggled);
-    m_form.addRow(form, {.field = "domain", .objectName = "domainEdit"});
+    m_form.addRow(form, { .field = "remote_ip", .objectName = "remoteIpEdit" });
+    m_form.addRow(form, { .field = "remote_port", .objectName = "remotePortEdit" });
+    m_form.addRow(form, { .field = "dns", .objectName = "dnsCheck" });
+    connect(
+        m_form.control<QCheckBox>("dns"), &QCheckBox::toggled, this, &CNetParamPage::dnsToggled);
+    m_form.addRow(form, { .field = "domain", .objectName = "domainEdit" });
     auto *hint = new QLabel(text(Text::DomainNameHint), group);
     hint->setObjectName(QStringLiteral("domainHint"));
     form->addRow(QString(), hint);
     m_form.addRow(form,
-        {.field = "heartbeat",
+        { .field = "heartbeat",
             .objectName = "heartbeatEdit",
-            .note = caption(Text::TenSecondsUnitLabel, "(0 - 255) 单位 *10 秒")});
+            .note = caption(Text::TenSecondsUnitLabel, "(0 - 255) 单位 *10 秒") });
     return group;
 }
 
@@ -144,11 +144,11 @@ QGroupBox *CNetParamPage::buildGpsGroup()
     auto *group = new QGroupBox(caption(Text::GpsGroup, "GPS参数"), this);
     group->setObjectName(QStringLiteral("gpsGroup"));
     auto *form = new QFormLayout(group);
-    m_form.addRow(form, {.field = "gps", .objectName = "gpsCheck"});
+    m_form.addRow(form, { .field = "gps", .objectName = "gpsCheck" });
     m_form.addRow(form,
-        {.field = "gps_interval",
+        { .field = "gps_interval",
             .objectName = "gpsIntervalEdit",
-            .note = caption(Text::TenSecondsUnitLabel, "(0 - 255) 单位 *10 秒")});
+            .note = caption(Text::TenSecondsUnitLabel, "(0 - 255) 单位 *10 秒") });
     form->addRow(
         addButton("getGpsButton", caption(Text::GetGpsButton, "获取GPS"), &CNetParamPage::getGps));
     return group;
@@ -161,16 +161,21 @@ QGroupBox *CNetParamPage::buildGprsGroup()
     group->setObjectName(QStringLiteral("gprsGroup"));
     auto *form = new QFormLayout(group);
     m_form.addRow(form,
-        {.field = "auto_apn", .objectName = "autoApnCheck", .caption = QStringLiteral("AutoAPN")});
+        { .field = "auto_apn",
+            .objectName = "autoApnCheck",
+            .caption = QStringLiteral("AutoAPN") });
     connect(m_form.control<QCheckBox>("auto_apn"), &QCheckBox::toggled, this,
         &CNetParamPage::autoApnToggled);
-    m_form.addRow(form, {.field = "apn", .objectName = "apnEdit", .caption = QStringLiteral("Apn:")});
+    m_form.addRow(
+        form, { .field = "apn", .objectName = "apnEdit", .caption = QStringLiteral("Apn:") });
     m_form.addRow(form,
-        {.field = "apn_user", .objectName = "apnUserEdit", .caption = QStringLiteral("ApnUser:")});
+        { .field = "apn_user",
+            .objectName = "apnUserEdit",
+            .caption = QStringLiteral("ApnUser:") });
     m_form.addRow(form,
-        {.field = "apn_password",
+        { .field = "apn_password",
             .objectName = "apnPasswordEdit",
-            .caption = QStringLiteral("ApnPass:")});
+            .caption = QStringLiteral("ApnPass:") });
     return group;
 }
 
@@ -240,7 +245,7 @@ void CNetParamPage::showWrittenRecord(RecordKind kind, const ParamRecord &record
 
 void CNetParamPage::set()
 {
-    const ParamRecord record{m_lead, recordFromControls()};
+    const ParamRecord record { m_lead, recordFromControls() };
     // The main window gets what was written, as the reader will use it after the restart.
     const QString address = fieldText(record.bytes, "ip_address");
     const QString port = fieldText(record.bytes, "local_port");
@@ -309,8 +314,8 @@ void CNetParamPage::getGps()
                 log(Text::OperationFailed);
                 return;
             }
-            m_prompts->inform(caption(Text::ProgramName, "TagBench"),
-                recordtext::fromField(*answer));
+            m_prompts->inform(
+                caption(Text::ProgramName, "TagBench"), recordtext::fromField(*answer));
         });
 }
 
@@ -356,6 +361,6 @@ void CNetParamPage::dnsToggled(bool on)
 // With AutoAPN on the modem chooses its access point itself.
 void CNetParamPage::autoApnToggled(bool on)
 {
-    for (const std::string_view field : {"apn", "apn_user", "apn_password"})
+    for (const std::string_view field : { "apn", "apn_user", "apn_password" })
         m_form.control(field)->setEnabled(!on);
 }

@@ -16,8 +16,8 @@ CRecordForm::CaptionOf fieldCaptions(
     return [&services, layoutCaptions](const record::Field &field) {
         const auto layout = std::find_if(layoutCaptions.begin(), layoutCaptions.end(),
             [&field](const LayoutCaption &each) { return each.field == field.name; });
-        return captionOr(services.text(field.captionKey),
-            layout == layoutCaptions.end() ? "" : layout->caption);
+        return captionOr(
+            services.text(field.captionKey), layout == layoutCaptions.end() ? "" : layout->caption);
     };
 }
 

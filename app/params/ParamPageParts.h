@@ -4,8 +4,8 @@
 #pragma once
 
 #include "kit/CBusyState.h"
-#include "kit/CRecordForm.h"
 #include "kit/CReaderWorker.h"
+#include "kit/CRecordForm.h"
 #include "kit/IMainWindowServices.h"
 
 #include <QString>
