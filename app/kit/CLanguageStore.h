@@ -8,8 +8,8 @@
 
 // The text table: 500 slots filled from section [Language] of a language file. Key "999" holds
 // the number of texts; slot k holds key 1000 + k. Every caption and message of the program is
-// named by its key number. Loaded once at start-up on the user-interface thread; afterwards the
-// table does not change, so any thread may read it.
+// named by its key (Text, in text_keys.h). Loaded once at start-up on the user-interface
+// thread; afterwards the table does not change, so any thread may read it.
 class CLanguageStore
 {
 public:

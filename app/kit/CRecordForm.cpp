@@ -10,7 +10,6 @@
 #include <QLabel>
 #include <QLineEdit>
 
-#include <optional>
 
 namespace {
 
@@ -52,8 +51,7 @@ void limitEdit(QLineEdit *edit, const Field &field)
 void showValue(QWidget *control, const Field &field, const Value &value)
 {
     if (auto *list = qobject_cast<QComboBox *>(control)) {
-        const auto position = std::get<std::int64_t>(value);
-        list->setCurrentIndex(position < list->count() ? int(position) : -1);
+        CParamInput::showList(list, int(std::get<std::int64_t>(value)));
     } else if (auto *box = qobject_cast<QCheckBox *>(control)) {
         box->setChecked(std::get<bool>(value));
     } else if (auto *edit = qobject_cast<QLineEdit *>(control)) {
@@ -61,14 +59,11 @@ void showValue(QWidget *control, const Field &field, const Value &value)
     }
 }
 
-// Null for a list without selection.
-std::optional<Value> valueOf(const QWidget *control, const Field &field)
+// A list without selection keeps the value it had.
+Value valueOf(const QWidget *control, const Field &field, const Value &kept)
 {
-    if (const auto *list = qobject_cast<const QComboBox *>(control)) {
-        if (list->currentIndex() < 0)
-            return std::nullopt;
-        return std::int64_t { list->currentIndex() };
-    }
+    if (const auto *list = qobject_cast<const QComboBox *>(control))
+        return std::int64_t { CParamInput::listValue(list, int(std::get<std::int64_t>(kept))) };
     if (const auto *box = qobject_cast<const QCheckBox *>(control))
         return box->isChecked();
     const auto *edit = qobject_cast<const QLineEdit *>(control);
@@ -164,8 +159,10 @@ void CRecordForm::show(std::span<const std::uint8_t> record)
 record::Values CRecordForm::values() const
 {
     record::Values values = m_shown;
-    for (const auto &[field, made] : m_controls)
-        if (std::optional<Value> value = valueOf(made, *field))
-            values[std::string(field->name)] = std::move(*value);
+    for (const auto &[field, made] : m_controls) {
+        // Before the first show a field has none: a number 0, as in an empty record.
+        Value &value = values[std::string(field->name)];
+        value = valueOf(made, *field, value);
+    }
     return values;
 }

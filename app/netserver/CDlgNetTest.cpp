@@ -140,19 +140,20 @@ void CDlgNetTest::buildLayout()
 
 void CDlgNetTest::applyTexts()
 {
-    m_startButton->setText(text(startText));
-    m_stopButton->setText(text(stopText));
-    m_disconnectButton->setText(text(disconnectAllText));
-    m_hexSwitch->setText(text(hexText));
-    m_connections->setColumnTitles({ firstColumnTitle, text(timeColumnText),
-        text(addressColumnText), text(socketColumnText), text(stateColumnText) });
+    m_startButton->setText(text(Text::StartListeningButton));
+    m_stopButton->setText(text(Text::StopListeningButton));
+    m_disconnectButton->setText(text(Text::DisconnectAllButton));
+    m_hexSwitch->setText(text(Text::HexCheck));
+    m_connections->setColumnTitles({ firstColumnTitle, text(Text::TimeColumn),
+        text(Text::PeerAddressColumn), text(Text::SocketColumn), text(Text::StateColumn) });
     m_received->setColumnTitles(
-        text(timeColumnText), text(addressColumnText), text(bytesColumnText));
+        text(Text::TimeColumn), text(Text::PeerAddressColumn), text(Text::ReceivedBytesColumn));
     m_hostName->setAccessibleName(hostNameName);
     m_addresses->setAccessibleName(addressListName);
     m_port->setAccessibleName(portFieldName);
-    m_connectionList->setAccessibleName(text(addressColumnText) + u' ' + text(stateColumnText));
-    m_receivedList->setAccessibleName(text(bytesColumnText));
+    m_connectionList->setAccessibleName(
+        text(Text::PeerAddressColumn) + u' ' + text(Text::StateColumn));
+    m_receivedList->setAccessibleName(text(Text::ReceivedBytesColumn));
 }
 
 void CDlgNetTest::showIdle()
@@ -204,13 +205,13 @@ void CDlgNetTest::startListening()
     unsetCursor();
     if (!started) {
         // The reason follows the specified line, so a busy port is told apart from others.
-        services().postLog(text(startFailedText));
+        services().postLog(text(Text::ListenFailed));
         services().postLog(QString::fromStdString(server->lastError()));
         return;
     }
     m_server = std::move(server);
     showListening();
-    services().postLog(text(listeningText).replace(QStringLiteral("%s"), m_port->text()));
+    services().postLog(text(Text::Listening).replace(QStringLiteral("%s"), m_port->text()));
 }
 
 void CDlgNetTest::stopListening()
@@ -220,7 +221,7 @@ void CDlgNetTest::stopListening()
     setCursor(Qt::BusyCursor);
     stopServer();
     unsetCursor();
-    services().postLog(text(stoppedText));
+    services().postLog(text(Text::ListeningStopped));
     showIdle();
     m_connections->clear();
     m_connectionRows.clear();
@@ -248,7 +249,7 @@ void CDlgNetTest::disconnectAll()
 {
     if (m_server)
         m_server->disconnectAll();
-    services().postLog(text(disconnectedAllText));
+    services().postLog(text(Text::AllClientsDisconnected));
 }
 
 void CDlgNetTest::onServerEvent(std::uint32_t peer, std::int32_t connection,
@@ -304,8 +305,9 @@ void CDlgNetTest::drainEvents()
 bool CDlgNetTest::showConnectionEvent(const Event &event)
 {
     const bool connected = event.length != 0;
-    const bool added = updateConnection(netlist::addressText(event.peer),
-        netlist::socketText(event.connection), text(connected ? connectedText : disconnectedText));
+    const bool added
+        = updateConnection(netlist::addressText(event.peer), netlist::socketText(event.connection),
+            text(connected ? Text::ClientConnected : Text::ClientDisconnected));
     if (!connected && m_server)
         m_server->disconnectOne(event.connection);
     return added;

@@ -63,22 +63,6 @@ public:
     // Blocks that came while the queue to the page was full, since the last start.
     std::uint64_t blocksNotShown() const { return m_notShown; }
 
-    static constexpr int startFailedText = 1032;
-    static constexpr int listeningText = 1033;
-    static constexpr int stoppedText = 1034;
-    static constexpr int disconnectedAllText = 1035;
-    static constexpr int disconnectedText = 1036;
-    static constexpr int connectedText = 1037;
-    static constexpr int timeColumnText = 1039;
-    static constexpr int addressColumnText = 1044;
-    static constexpr int socketColumnText = 1045;
-    static constexpr int stateColumnText = 1046;
-    static constexpr int bytesColumnText = 1047;
-    static constexpr int startText = 1121;
-    static constexpr int stopText = 1122;
-    static constexpr int disconnectAllText = 1123;
-    static constexpr int hexText = 1124;
-
 private:
     // One server event, copied on the server's thread.
     struct Event {

@@ -333,11 +333,6 @@ QStringList CDlgParamPage::regionNames() const
 
 // ---- Operations --------------------------------------------------------------------------
 
-void CDlgParamPage::log(Text key)
-{
-    services().postLog(text(key));
-}
-
 CDlgParamPage::ReadOutcome CDlgParamPage::readDevice(IReader &reader, int length, bool checksModule)
 {
     ReadOutcome outcome;
@@ -356,10 +351,8 @@ void CDlgParamPage::readParameters()
 
 void CDlgParamPage::read()
 {
-    if (!services().isConnected())
-        return;
-    parampage::run(
-        this, services(), m_busy,
+    runWhileBusy(
+        m_busy,
         [length = m_traits.deviceRecord.read, checks = m_traits.checksModule](
             IReader &reader) { return readDevice(reader, length, checks); },
         [this](const ReadOutcome &outcome) { reportRead(outcome); });
@@ -386,11 +379,9 @@ void CDlgParamPage::showWrittenRecord(RecordKind kind, const ParamRecord &record
 
 void CDlgParamPage::set()
 {
-    if (!services().isConnected())
-        return;
     const ParamRecord record { m_lead, recordFromControls() };
-    parampage::run(
-        this, services(), m_busy,
+    runWhileBusy(
+        m_busy,
         [record](IReader &reader) { return reader.writeRecord(RecordKind::Device, record); },
         [this, baud = numberIn(m_form.values(), "baud")](bool written) {
             log(written ? Text::OperationSucceeded : Text::OperationFailed);
@@ -402,7 +393,8 @@ void CDlgParamPage::set()
 // The reader now listens at the new rate: the next serial Open must use it.
 void CDlgParamPage::followBaud(int selected)
 {
-    if (!m_form.control("baud") || m_readBaud == selected || services().transport() != Transport::Serial)
+    if (!m_form.control("baud") || m_readBaud == selected
+        || services().transport() != Transport::Serial)
         return;
     m_readBaud = selected;
     services().closeConnection();
@@ -411,10 +403,8 @@ void CDlgParamPage::followBaud(int selected)
 
 void CDlgParamPage::restoreDefaults()
 {
-    if (!services().isConnected())
-        return;
-    parampage::run(
-        this, services(), m_busy,
+    runWhileBusy(
+        m_busy,
         [length = m_traits.deviceRecord.read, checks = m_traits.checksModule](IReader &reader) {
             DefaultOutcome outcome;
             outcome.restored = reader.defaultRecord(RecordKind::Device);
@@ -436,10 +426,8 @@ void CDlgParamPage::restoreDefaults()
 
 void CDlgParamPage::checkAntennas()
 {
-    if (!services().isConnected())
-        return;
-    parampage::run(
-        this, services(), m_busy, [](IReader &reader) { return reader.checkAntennas(); },
+    runWhileBusy(
+        m_busy, [](IReader &reader) { return reader.checkAntennas(); },
         [this](const std::optional<std::array<std::uint8_t, 2>> &result) {
             if (result)
                 services().postLog(antennaLine((*result)[1]));
@@ -459,10 +447,8 @@ QString CDlgParamPage::antennaLine(std::uint8_t connected) const
 
 void CDlgParamPage::readDeviceTime()
 {
-    if (!services().isConnected())
-        return;
-    parampage::run(
-        this, services(), m_busy, [](IReader &reader) { return reader.readTime(); },
+    runWhileBusy(
+        m_busy, [](IReader &reader) { return reader.readTime(); },
         [this](const std::optional<DeviceTime> &time) {
             if (!time) {
                 log(Text::OperationFailed);
@@ -477,16 +463,14 @@ void CDlgParamPage::readDeviceTime()
 
 void CDlgParamPage::synchroniseTime()
 {
-    if (!services().isConnected())
-        return;
     const QDateTime now = m_clock();
     const QDate date = now.date();
     const QTime time = now.time();
     const DeviceTime sent { std::uint8_t(date.year() % 100), std::uint8_t(date.month()),
         std::uint8_t(date.day()), std::uint8_t(time.hour()), std::uint8_t(time.minute()),
         std::uint8_t(time.second()) };
-    parampage::run(
-        this, services(), m_busy, [sent](IReader &reader) { return reader.setTime(sent); },
+    runWhileBusy(
+        m_busy, [sent](IReader &reader) { return reader.setTime(sent); },
         [this](bool done) { log(done ? Text::OperationSucceeded : Text::OperationFailed); });
 }
 

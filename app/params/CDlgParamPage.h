@@ -87,7 +87,6 @@ private:
     QStringList workModes() const;
     QStringList regionNames() const;
 
-    void log(Text key);
     void reportRead(const ReadOutcome &outcome);
     void showRecord(std::span<const std::uint8_t> bytes);
     void showChannels(const channelplan::ChannelList &channels);

@@ -76,7 +76,6 @@ public:
     QComboBox *languageList() const { return m_languageList; }
     CButtonST *skinButton() const { return m_skinButton; }
 
-
 signals:
     void openRequested();
     void closeRequested();

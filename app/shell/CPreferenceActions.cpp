@@ -18,7 +18,8 @@ bool CPreferenceActions::changeLanguage(int position)
     const QStringList names = config.languageNames();
     const QString name = position >= 0 && position < names.size() ? names[position] : QString();
     const QString caption = m_services.text(Text::MessageBoxCaption);
-    if (!m_prompts.confirm(caption, m_services.language().format(Text::ConfirmLanguageChange, name)))
+    if (!m_prompts.confirm(
+            caption, m_services.language().format(Text::ConfirmLanguageChange, name)))
         return false;
     config.saveLanguagePosition();
     m_prompts.inform(caption, m_services.text(Text::LanguageSaved));

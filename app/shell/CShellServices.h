@@ -25,6 +25,7 @@ public:
 
     // Shorthand for language().text(key).
     QString text(Text key) const { return m_language.text(key); }
+    QString text(int key) const { return m_language.text(key); }
 
     void loadConfiguration();
     // Loads the language file of the configured language; returns the number of texts. When

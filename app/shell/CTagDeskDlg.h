@@ -46,7 +46,7 @@ public:
 
     CShellServices &services() { return m_services; }
     using IMainWindowServices::text;
-    QString text(int key) const override { return m_services.language().text(key); }
+    QString text(int key) const override { return m_services.text(key); }
 
     CTab *tabs() const { return m_tabs; }
     // The profile export and import behind the panel's buttons.

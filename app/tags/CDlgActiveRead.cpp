@@ -16,20 +16,6 @@
 #include <cmath>
 #include <span>
 
-namespace {
-
-constexpr int tagCountText = 1134;
-constexpr int reportCountText = 1249;
-constexpr int startText = 1227;
-constexpr int stopText = 1228;
-constexpr int clearText = 1146;
-constexpr int exportText = 1147;
-constexpr int noteText = 1224;
-constexpr int firstColumnText = 1038;
-constexpr int temperatureColumnText = 1251;
-
-} // namespace
-
 CDlgActiveRead::CDlgActiveRead(IMainWindowServices &services, QWidget *parent)
     : CDlgActiveRead(services, parent, CTagListModel::Kind::ActiveRead)
 {
@@ -104,22 +90,19 @@ void CDlgActiveRead::buildLayout()
 
 void CDlgActiveRead::applyTexts()
 {
-    QStringList titles;
-    for (int key = firstColumnText; key < firstColumnText + CTagListModel::Rssi; ++key)
-        titles.append(text(key));
-    titles.append(QStringLiteral("RSSI"));
-    titles.append(text(temperatureColumnText));
+    const QStringList titles
+        = CTagListModel::columnTitles([this](Text key) { return text(key); });
     m_model.setColumnTitles(titles);
     m_list->setAccessibleName(titles.mid(0, m_model.columnCount()).join(u' '));
-    m_tagCountLabel->setText(text(tagCountText));
-    m_reportCountLabel->setText(text(reportCountText));
+    m_tagCountLabel->setText(text(Text::TagCountLabel));
+    m_reportCountLabel->setText(text(Text::ReportCountLabel));
     CAccessible::labelField(m_tagCountLabel, m_tagCount);
     CAccessible::labelField(m_reportCountLabel, m_reportCount);
-    m_start->setText(text(startText));
-    m_stop->setText(text(stopText));
-    m_clear->setText(text(clearText));
-    m_export->setText(text(exportText));
-    m_note->setText(text(noteText));
+    m_start->setText(text(Text::ActiveStart));
+    m_stop->setText(text(Text::ActiveStop));
+    m_clear->setText(text(Text::ClearButton));
+    m_export->setText(text(Text::ExportButton));
+    m_note->setText(text(Text::NoteLabel));
 }
 
 void CDlgActiveRead::showEvent(QShowEvent *event)
@@ -136,7 +119,7 @@ void CDlgActiveRead::start()
     if (!services().isConnected())
         return;
     clearList();
-    services().postLog(text(startText));
+    services().postLog(text(Text::ActiveStart));
     services().events().setReportsReceiver(this);
     m_running = true;
     m_rateLabel->setRunning(true);
@@ -152,7 +135,7 @@ void CDlgActiveRead::stop()
     m_running = false;
     m_rateLabel->setRunning(false);
     showState();
-    services().postLog(text(stopText));
+    services().postLog(text(Text::ActiveStop));
 }
 
 void CDlgActiveRead::stopWork()

@@ -1,6 +1,5 @@
 #include "tags/CDlgWriter.h"
 
-#include "kit/Captions.h"
 #include "kit/CMyFunc.h"
 #include "kit/CReaderWorker.h"
 #include "kit/IMainWindowServices.h"
@@ -64,7 +63,7 @@ void CDlgWriter::addBoxes()
     m_epcAutoBox->setAccessibleName(QStringLiteral("Auto"));
     m_epcAutoBox->setAccessibleDescription(QStringLiteral("EPC"));
     m_dataAutoBox->setAccessibleName(QStringLiteral("Auto"));
-    m_dataAutoBox->setAccessibleDescription(captionOr(text(1142), QStringLiteral("写数据:(HEX)")));
+    m_dataAutoBox->setAccessibleDescription(caption(Text::WriteDataLabel, "写数据:(HEX)"));
     connect(m_epcAutoBox, &QCheckBox::toggled, this, [this](bool ticked) {
         if (!ticked)
             return;
@@ -92,7 +91,7 @@ QString CDlgWriter::nextEpc(QStringView epcText)
 
 void CDlgWriter::postOutcome(bool succeeded)
 {
-    services().postLog(text(succeeded ? CTagAccess::doneText : CTagAccess::failedText));
+    services().postLog(text(succeeded ? Text::OperationSucceeded : Text::OperationFailed));
 }
 
 void CDlgWriter::writeEpcClicked()
@@ -168,12 +167,12 @@ void CDlgWriter::showMode()
 {
     CTagAccess &access = tagAccess();
     const bool idle = m_mode == Mode::Idle;
-    access.writeEpcButton()->setText(
-        captionOr(text(m_mode == Mode::Epc ? stopCaption : writeEpcCaption),
-                  QString::fromUtf8(m_mode == Mode::Epc ? "停止读卡" : "写EPC")));
-    access.writeButton()->setText(
-        captionOr(text(m_mode == Mode::Data ? stopCaption : writeCaption),
-                  QString::fromUtf8(m_mode == Mode::Data ? "停止读卡" : "写入")));
+    access.writeEpcButton()->setText(m_mode == Mode::Epc
+            ? caption(Text::StopInventoryButton, "停止读卡")
+            : caption(Text::WriteEpcButton, "写EPC"));
+    access.writeButton()->setText(m_mode == Mode::Data
+            ? caption(Text::StopInventoryButton, "停止读卡")
+            : caption(Text::WriteDataButton, "写入"));
     for (QWidget *control : std::initializer_list<QWidget *>{
              stopButton(), startButton(), access.readButton(), m_epcAutoBox, m_dataAutoBox,
              m_incrementBox})
@@ -192,8 +191,8 @@ void CDlgWriter::stopWork()
              startButton(), access.readButton(), access.writeButton(), access.writeEpcButton(),
              m_epcAutoBox, m_dataAutoBox, m_incrementBox})
         control->setEnabled(true);
-    access.writeEpcButton()->setText(captionOr(text(writeEpcCaption), QString::fromUtf8("写EPC")));
-    access.writeButton()->setText(captionOr(text(writeCaption), QString::fromUtf8("写入")));
+    access.writeEpcButton()->setText(caption(Text::WriteEpcButton, "写EPC"));
+    access.writeButton()->setText(caption(Text::WriteDataButton, "写入"));
     m_lockBox->setEnabled(false);
     m_lockPassword = false;
 }

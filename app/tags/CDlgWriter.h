@@ -22,9 +22,6 @@ class CDlgWriter final : public CIdentifyTab
 public:
     enum class Mode { Idle, Epc, Data };
 
-    static constexpr int writeEpcCaption = 1148;
-    static constexpr int writeCaption = 1149;
-    static constexpr int stopCaption = 1145;
     // The lock code sent after writing a new access password.
     static constexpr std::uint8_t passwordLockCode = 3;
     static constexpr std::chrono::milliseconds firstStepDelay{200};

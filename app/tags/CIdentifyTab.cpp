@@ -1,7 +1,6 @@
 #include "tags/CIdentifyTab.h"
 
 #include "kit/CAccessible.h"
-#include "kit/Captions.h"
 #include "kit/CMyListCtrl.h"
 #include "kit/IMainWindowServices.h"
 #include "tags/CReadRate.h"
@@ -36,8 +35,7 @@ CIdentifyTab::CIdentifyTab(IMainWindowServices &services, QWidget *parent,
     , m_loop([this](CInventoryLoop::Batch batch) { addBatch(std::move(batch)); })
 {
     setObjectName(QStringLiteral("CIdentifyTab"));
-    m_tags.setColumnTitles({text(1038), text(1039), text(1040), text(1041), text(1042),
-                            text(1043), QStringLiteral("RSSI"), text(1251)});
+    m_tags.setColumnTitles(CTagListModel::columnTitles([this](Text key) { return text(key); }));
     buildLayout();
     showRunning(false);
 }
@@ -67,7 +65,7 @@ QWidget *CIdentifyTab::buildControlRow()
     m_count->setObjectName(QStringLiteral("tagCount"));
     m_count->setReadOnly(true);
     m_count->setMaximumWidth(80);
-    auto *countLabel = new QLabel(captionOr(text(1134), QStringLiteral("标签数量:")), row);
+    auto *countLabel = new QLabel(caption(Text::TagCountLabel, "标签数量:"), row);
     CAccessible::labelField(countLabel, m_count);
     m_rate = new CReadRateLabel(row);
 
@@ -76,23 +74,23 @@ QWidget *CIdentifyTab::buildControlRow()
     for (int entry = 0; entry < intervalCount; ++entry)
         m_interval->addItem(QStringLiteral("%1ms").arg((entry + 1) * intervalStepMs));
     m_interval->setCurrentIndex(initialInterval);
-    auto *intervalLabel = new QLabel(captionOr(text(1135), QStringLiteral("询查间隔:")), row);
+    auto *intervalLabel = new QLabel(caption(Text::InventoryIntervalLabel, "询查间隔:"), row);
     CAccessible::labelField(intervalLabel, m_interval);
 
-    m_filter = new QCheckBox(captionOr(text(1153), QStringLiteral("过滤")), row);
+    m_filter = new QCheckBox(caption(Text::FilterCheck, "过滤"), row);
     m_filter->setObjectName(QStringLiteral("filter"));
     m_filter->setChecked(true);
     connect(m_filter, &QCheckBox::toggled, this, [this](bool on) { m_tags.setMerging(on); });
 
-    const auto button = [&](int key, const char *layoutCaption, const char *name) {
-        auto *created = new QPushButton(captionOr(text(key), QString::fromUtf8(layoutCaption)), row);
+    const auto button = [&](Text key, const char *layoutCaption, const char *name) {
+        auto *created = new QPushButton(caption(key, layoutCaption), row);
         created->setObjectName(QString::fromLatin1(name));
         return created;
     };
-    m_startButton = button(1144, "开始读卡", "startButton");
-    m_stopButton = button(1145, "停止读卡", "stopButton");
-    m_clearButton = button(1146, "清空", "clearButton");
-    m_exportButton = button(1147, "导出数据", "exportButton");
+    m_startButton = button(Text::StartInventoryButton, "开始读卡", "startButton");
+    m_stopButton = button(Text::StopInventoryButton, "停止读卡", "stopButton");
+    m_clearButton = button(Text::ClearButton, "清空", "clearButton");
+    m_exportButton = button(Text::ExportButton, "导出数据", "exportButton");
     m_export = new CTagExportButton(this, m_exportButton, services(), m_tags);
     connect(m_startButton, &QPushButton::clicked, this, &CIdentifyTab::start);
     connect(m_stopButton, &QPushButton::clicked, this, [this] { stopWork(); });
@@ -127,7 +125,7 @@ void CIdentifyTab::start()
         return;
     m_tags.setMerging(m_filter->isChecked());
     clearNow();
-    services().postLog(text(startedText));
+    services().postLog(text(Text::InventoryStarted));
     m_loop.start(services().reader(), interval());
     showRunning(true);
 }
@@ -145,7 +143,7 @@ void CIdentifyTab::stop()
     if (m_loop.stop())
         clearNow();
     showRunning(false);
-    services().postLog(text(stoppedText));
+    services().postLog(text(Text::InventoryStopped));
 }
 
 void CIdentifyTab::stopWork()

@@ -22,8 +22,6 @@ class CIdentifyTab : public CPage
     Q_OBJECT
 
 public:
-    static constexpr int startedText = 1028;
-    static constexpr int stoppedText = 1027;
     static constexpr int intervalCount = 25;
     static constexpr int initialInterval = 3;
 

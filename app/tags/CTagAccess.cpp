@@ -71,9 +71,9 @@ QWidget *CTagAccess::buildEpcGroup()
     auto *group = new QGroupBox(QStringLiteral("EPC"), this);
     group->setObjectName(QStringLiteral("epcGroup"));
     m_epc = addHexField("quickEpc", QStringLiteral("00112233445566778899AABB"), 60);
-    auto *label = new QLabel(caption(1136, "快速写EPC(HEX):"), group);
+    auto *label = new QLabel(caption(Text::QuickWriteEpcLabel, "快速写EPC(HEX):"), group);
     CAccessible::labelField(label, m_epc);
-    m_writeEpcButton = new QPushButton(caption(1148, "写EPC"), group);
+    m_writeEpcButton = new QPushButton(caption(Text::WriteEpcButton, "写EPC"), group);
     m_writeEpcButton->setObjectName(QStringLiteral("writeEpcButton"));
     connect(m_writeEpcButton, &QPushButton::clicked, this, [this] {
         if (m_writeEpcClicked)
@@ -94,7 +94,7 @@ QWidget *CTagAccess::buildEpcGroup()
 
 QWidget *CTagAccess::buildMemoryGroup()
 {
-    auto *group = new QGroupBox(caption(1137, "读写操作"), this);
+    auto *group = new QGroupBox(caption(Text::TagAccessGroup, "读写操作"), this);
     group->setObjectName(QStringLiteral("memoryGroup"));
     m_bank = new QComboBox(group);
     m_bank->setObjectName(QStringLiteral("bank"));
@@ -111,7 +111,7 @@ QWidget *CTagAccess::buildMemoryGroup()
     connect(m_bank, &QComboBox::currentIndexChanged, this, &CTagAccess::bankChanged);
 
     auto *grid = new QGridLayout(group);
-    const auto place = [&](int key, const char *layoutCaption, QWidget *field, int row,
+    const auto place = [&](Text key, const char *layoutCaption, QWidget *field, int row,
                            int column, int span, QHBoxLayout **besideRow = nullptr) {
         auto *label = new QLabel(caption(key, layoutCaption), group);
         CAccessible::labelField(label, field);
@@ -125,17 +125,17 @@ QWidget *CTagAccess::buildMemoryGroup()
         (*besideRow)->addWidget(field, 1);
         grid->addLayout(*besideRow, row, column + 1, 1, span);
     };
-    place(1138, "区域:", m_bank, 0, 0, 1);
-    place(1139, "起始地址:(字/HEX)", m_start, 0, 2, 1);
-    place(1140, "读/写长度:(字/HEX)", m_length, 0, 4, 1);
-    place(1141, "访问密码:(HEX)", m_password, 1, 0, 3, &m_passwordRow);
+    place(Text::MemoryBankLabel, "区域:", m_bank, 0, 0, 1);
+    place(Text::WordStartLabel, "起始地址:(字/HEX)", m_start, 0, 2, 1);
+    place(Text::WordLengthLabel, "读/写长度:(字/HEX)", m_length, 0, 4, 1);
+    place(Text::AccessPasswordLabel, "访问密码:(HEX)", m_password, 1, 0, 3, &m_passwordRow);
     // The data fields are long: they get whole rows.
-    place(1142, "写数据:(HEX)", m_data, 2, 0, 5, &m_dataRow);
-    place(1143, "数据返回:", m_result, 3, 0, 5);
+    place(Text::WriteDataLabel, "写数据:(HEX)", m_data, 2, 0, 5, &m_dataRow);
+    place(Text::ReturnedDataLabel, "数据返回:", m_result, 3, 0, 5);
 
-    m_writeButton = new QPushButton(caption(1149, "写入"), group);
+    m_writeButton = new QPushButton(caption(Text::WriteDataButton, "写入"), group);
     m_writeButton->setObjectName(QStringLiteral("writeButton"));
-    m_readButton = new QPushButton(caption(1150, "读取"), group);
+    m_readButton = new QPushButton(caption(Text::ReadMemoryButton, "读取"), group);
     m_readButton->setObjectName(QStringLiteral("readButton"));
     connect(m_writeButton, &QPushButton::clicked, this, [this] {
         if (m_writeClicked)
@@ -225,14 +225,14 @@ AccessPassword CTagAccess::passwordOf(QStringView text)
     return password;
 }
 
-void CTagAccess::notify(int bodyKey)
+void CTagAccess::notify(Text body)
 {
-    m_notice(text(captionText), text(bodyKey));
+    m_notice(text(Text::MessageBoxCaption), text(body));
 }
 
 void CTagAccess::postOutcome(bool succeeded)
 {
-    log(succeeded ? doneText : failedText);
+    log(succeeded ? Text::OperationSucceeded : Text::OperationFailed);
 }
 
 void CTagAccess::read()
@@ -261,9 +261,9 @@ bool CTagAccess::checkData()
 {
     const QString text = m_data->text();
     if (text.isEmpty())
-        notify(dataEmptyText);
+        notify(Text::WriteDataEmpty);
     else if (text.size() % digitsPerWord != 0)
-        notify(notWholeWordsText);
+        notify(Text::NotWholeWords);
     else
         return true;
     return false;
@@ -273,9 +273,9 @@ bool CTagAccess::checkEpc()
 {
     const QString text = m_epc->text();
     if (text.isEmpty())
-        notify(epcEmptyText);
+        notify(Text::EpcEmpty);
     else if (text.size() % digitsPerWord != 0)
-        notify(notWholeWordsText);
+        notify(Text::NotWholeWords);
     else
         return true;
     return false;

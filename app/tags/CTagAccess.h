@@ -3,6 +3,7 @@
 #include "kit/CBusyState.h"
 #include "kit/CPage.h"
 #include "kit/IReader.h"
+#include "text_keys.h"
 
 #include <functional>
 
@@ -22,13 +23,6 @@ class CTagAccess : public CPage
 public:
     // A modal notice with an OK button; tests answer it without a dialog.
     using Notice = std::function<void(const QString &caption, const QString &body)>;
-
-    static constexpr int captionText = 1019;
-    static constexpr int failedText = 1022;
-    static constexpr int doneText = 1023;
-    static constexpr int epcEmptyText = 1029;
-    static constexpr int notWholeWordsText = 1030;
-    static constexpr int dataEmptyText = 1031;
 
     CTagAccess(IMainWindowServices &services, QWidget *page);
 
@@ -84,7 +78,7 @@ private:
     QWidget *buildEpcGroup();
     QWidget *buildMemoryGroup();
     QLineEdit *addHexField(const char *name, const QString &initial, int maxLength);
-    void notify(int bodyKey);
+    void notify(Text body);
     void postOutcome(bool succeeded);
 
     CBusyState m_busy;

@@ -60,6 +60,16 @@ const tagrecord::RecordRules &CTagListModel::rules() const
     return tagrecord::activeRules;
 }
 
+QStringList CTagListModel::columnTitles(const std::function<QString(Text)> &text)
+{
+    QStringList titles;
+    for (const Text title : leadingTitleTexts)
+        titles.append(text(title));
+    titles.append(QStringLiteral("RSSI"));
+    titles.append(text(Text::TemperatureColumn));
+    return titles;
+}
+
 void CTagListModel::setColumnTitles(const QStringList &titles)
 {
     m_titles = titles.mid(0, columnCount());

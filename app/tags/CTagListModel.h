@@ -1,6 +1,7 @@
 #pragma once
 
 #include "tags/TagRecord.h"
+#include "text_keys.h"
 
 #include <QAbstractTableModel>
 #include <QHash>
@@ -8,7 +9,9 @@
 #include <QStringList>
 #include <QTime>
 
+#include <array>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 // The tag list of the five tag pages: one row per tag (or per sighting with merging off).
@@ -49,6 +52,14 @@ public:
     };
 
     explicit CTagListModel(Kind kind, QObject *parent = nullptr);
+
+    // Language texts of the titles of the columns before RSSI, which the text export's
+    // header names too.
+    static constexpr std::array<Text, Rssi> leadingTitleTexts{Text::RowNumberColumn,
+        Text::TimeColumn, Text::EpcColumn, Text::EpcLengthColumn, Text::AntennaColumn,
+        Text::SightingCountColumn};
+    // The titles of every column, language texts looked up with text.
+    static QStringList columnTitles(const std::function<QString(Text)> &text);
 
     // Titles in column order; those past the list's columns are dropped.
     void setColumnTitles(const QStringList &titles);

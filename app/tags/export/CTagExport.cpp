@@ -3,22 +3,13 @@
 #include "kit/CBusyState.h"
 #include "kit/IMainWindowServices.h"
 #include "kit/SafeFile.h"
+#include "tags/CTagListModel.h"
 
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 
 #include <algorithm>
-
-namespace {
-
-constexpr int chooserTitleKey = 1024;
-constexpr int captionKey = 1019;
-constexpr int failureKey = 1022;
-constexpr int firstTitleKey = 1038;
-constexpr int titleCount = 6;
-
-} // namespace
 
 CTagExport::CTagExport(QWidget *page, IMainWindowServices &services, CBusyState &busy,
                        std::unique_ptr<ITagExportPrompts> prompts)
@@ -47,7 +38,7 @@ void CTagExport::run(const QAbstractItemModel &list)
     for (const tagexport::FormatInfo &info : tagexport::formats())
         filters.append(info.filter);
     const std::optional<ITagExportPrompts::Choice> choice = m_prompts->chooseFile(
-        m_services.text(chooserTitleKey),
+        m_services.text(Text::FileChooserTitle),
         QDir::current().filePath(initialName(QDateTime::currentDateTime())), filters);
     if (!choice)
         return;
@@ -59,8 +50,8 @@ void CTagExport::run(const QAbstractItemModel &list)
     if (!mayWrite(info.format, path))
         return;
     QStringList titles;
-    for (int key = firstTitleKey; key < firstTitleKey + titleCount; ++key)
-        titles.append(m_services.text(key));
+    for (const Text title : CTagListModel::leadingTitleTexts)
+        titles.append(m_services.text(title));
 
     if (m_writer.joinable())
         m_writer.join();
@@ -86,7 +77,7 @@ bool CTagExport::mayWrite(tagexport::Format format, const QString &path)
     // agrees to first.
     if (format == tagexport::Format::Text || !QFileInfo::exists(path))
         return true;
-    return m_prompts->confirm(m_services.text(captionKey),
+    return m_prompts->confirm(m_services.text(Text::MessageBoxCaption),
         tr("%1 already exists.\nDo you want to replace it?").arg(QDir::toNativeSeparators(path)));
 }
 
@@ -100,7 +91,7 @@ void CTagExport::finish(const QString &path, const QString &reason)
 
 void CTagExport::showFailure(const QString &path, const QString &reason)
 {
-    m_prompts->showFailure(m_services.text(captionKey),
+    m_prompts->showFailure(m_services.text(Text::MessageBoxCaption),
         QStringLiteral("%1\n%2\n%3")
-            .arg(m_services.text(failureKey), QDir::toNativeSeparators(path), reason));
+            .arg(m_services.text(Text::OperationFailed), QDir::toNativeSeparators(path), reason));
 }

@@ -263,7 +263,7 @@ TEST_F(BoundedNetTestPageTest, KeepsTheNewestRowsWithinItsBoundsAndCountsWhatItC
     EXPECT_EQ(connectionCell(0, 0), QStringLiteral("002"));
     peer.close();
     ASSERT_TRUE(waitUntil([&] { return connectionCell(2, 0) == QStringLiteral("005"); }));
-    EXPECT_EQ(connectionCell(2, 4), window.text(CDlgNetTest::disconnectedText));
+    EXPECT_EQ(connectionCell(2, 4), window.text(Text::ClientDisconnected));
     EXPECT_EQ(page.connections()->rowCount(), smallBounds.connectionRows);
 }
 

@@ -107,8 +107,9 @@ TEST(HelloTest, TheLatestVersionFollowsTheReply)
         EXPECT_EQ(page.currentVersion(), QStringLiteral("2.9")) << test.name;
         EXPECT_EQ(page.latestVersion(), test.latest) << test.name;
         // A screen reader announces each value, labelled by its caption.
-        for (const auto &[value, caption] : {std::pair{"currentVersion", Text::CurrentVersionLabel},
-                                             std::pair{"latestVersion", Text::LatestVersionLabel}}) {
+        for (const auto &[value, caption] :
+             {std::pair{"currentVersion", Text::CurrentVersionLabel},
+              std::pair{"latestVersion", Text::LatestVersionLabel}}) {
             auto *label = page.findChild<QLabel *>(QString::fromLatin1(value));
             if (!label->text().isEmpty()) {  // an empty value is announced by its caption
                 EXPECT_EQ(pagetest::accessibleName(label), label->text()) << test.name;
