@@ -80,22 +80,33 @@ const std::array deviceFields{
 };
 
 const std::array networkFields{
-    Field{"mac", 0, 6, Codec::Hex},
-    Field{"ip_address", 6, 4, Codec::Ipv4, Families::all(), 0, 0, "192.168.1.250"},
-    Field{"subnet_mask", 10, 4, Codec::Ipv4, Families::all(), 0, 0, "255.255.255.0"},
-    Field{"gateway", 14, 4, Codec::Ipv4, Families::all(), 0, 0, "192.168.1.1"},
-    Field{"remote_ip", 18, 4, Codec::Ipv4, Families::all(), 0, 0, "192.168.1.100"},
-    Field{"local_port", 22, 2, Codec::Number, Families::all(), 0, 60000},
-    Field{"remote_port", 24, 2, Codec::Number, Families::all(), 0, 60001},
-    Field{"dhcp", 26, 1, Codec::Flag},
-    Field{"dns", 27, 1, Codec::Flag},
-    Field{"heartbeat", 28, 1, Codec::Number, Families::all(), 0, 6},
-    Field{"domain", 29, 32, Codec::Text, Families::all(), 0, 0, "reader.example.com"},
-    Field{"ssid", 61, 32, Codec::Text, Families::all(), 0, 0, "TagBench"},
-    Field{"wifi_password", 93, 32, Codec::Text},
-    // The GPS and GPRS fields: only the Fir network page writes them.
-    Field{"gps", 125, 1, Codec::Flag},
-    Field{"gps_interval", 126, 1, Codec::Number, Families::all(), 0, 6},
+    Field{"mac", 0, 6, Codec::Hex, Families::all(), caption(Text::MacAddressLabel)},
+    Field{"ip_address", 6, 4, Codec::Ipv4, Families::all(), caption(Text::IpAddressLabel), 0,
+        "192.168.1.250"},
+    Field{"subnet_mask", 10, 4, Codec::Ipv4, Families::all(), caption(Text::SubnetMaskLabel), 0,
+        "255.255.255.0"},
+    Field{"gateway", 14, 4, Codec::Ipv4, Families::all(), caption(Text::GatewayLabel), 0,
+        "192.168.1.1"},
+    Field{"remote_ip", 18, 4, Codec::Ipv4, Families::all(), caption(Text::RemoteIpLabel), 0,
+        "192.168.1.100"},
+    Field{"local_port", 22, 2, Codec::Number, Families::all(), caption(Text::LocalPortLabel),
+        60000},
+    Field{"remote_port", 24, 2, Codec::Number, Families::all(), caption(Text::RemotePortLabel),
+        60001},
+    Field{"dhcp", 26, 1, Codec::Flag, Families::all(), caption(Text::DhcpCheck)},
+    Field{"dns", 27, 1, Codec::Flag, Families::all(), caption(Text::DnsCheck)},
+    // Units of 10 s.
+    Field{"heartbeat", 28, 1, Codec::Number, Families::all(), caption(Text::HeartbeatLabel), 6},
+    Field{"domain", 29, 32, Codec::Text, Families::all(), caption(Text::DomainNameLabel), 0,
+        "reader.example.com"},
+    Field{"ssid", 61, 32, Codec::Text, Families::all(), caption(Text::SsidLabel), 0, "TagBench"},
+    Field{"wifi_password", 93, 32, Codec::Text, Families::all(),
+        caption(Text::WifiPasswordLabel)},
+    // The GPS and GPRS fields: only the Fir network page writes them. The APN captions are
+    // fixed texts.
+    Field{"gps", 125, 1, Codec::Flag, Families::all(), caption(Text::GpsCheck)},
+    Field{"gps_interval", 126, 1, Codec::Number, Families::all(),
+        caption(Text::GpsIntervalLabel), 6},
     Field{"auto_apn", 127, 1, Codec::Flag, Families::all(), 0, 1},
     Field{"apn", 128, 25, Codec::Text},
     Field{"apn_user", 153, 20, Codec::Text},
@@ -103,17 +114,25 @@ const std::array networkFields{
 };
 
 const std::array specialFields{
-    Field{"password_enable", 0, 1, Codec::Flag},
-    Field{"password", 1, 4, Codec::Hex},
-    Field{"mask_enable", 5, 1, Codec::Flag},
-    Field{"mask_start", 6, 1, Codec::Number, Families::all(), 0, 0, {}, Radix::Hex},
-    Field{"mask_data", 7, 12, Codec::Hex, Families::all(), 0, 0, {}, Radix::Hex, 0, 19},
-    Field{"relay", 20, 1, Codec::Flag},
-    Field{"relay_time", 21, 1, Codec::Number, Families::all(), 0, 1},
-    Field{"cache", 22, 1, Codec::Flag},
-    Field{"protocol_enable", 23, 1, Codec::Flag},
+    Field{"password_enable", 0, 1, Codec::Flag, Families::all(),
+        caption(Text::PasswordEnableCheck)},
+    Field{"password", 1, 4, Codec::Hex, Families::all(), caption(Text::PermissionPasswordLabel),
+        0, "00000000"},
+    Field{"mask_enable", 5, 1, Codec::Flag, Families::all(), caption(Text::MaskEnableCheck)},
+    Field{.name = "mask_start", .offset = 6, .width = 1, .codec = Codec::Number,
+        .captionKey = caption(Text::MaskStartLabel), .radix = Radix::Hex},
+    // Byte 19 says how many of the twelve mask bytes are in use.
+    Field{.name = "mask_data", .offset = 7, .width = 12, .codec = Codec::Hex,
+        .captionKey = caption(Text::MaskDataLabel), .radix = Radix::Hex, .countAt = 19},
+    Field{"relay", 20, 1, Codec::Flag, Families::all(), caption(Text::RelayCheck)},
+    // Seconds.
+    Field{"relay_time", 21, 1, Codec::Number, Families::all(), caption(Text::RelayTimeLabel), 1},
+    Field{"cache", 22, 1, Codec::Flag, Families::all(), caption(Text::CacheEnableCheck)},
+    Field{"protocol_enable", 23, 1, Codec::Flag, Families::all(),
+        caption(Text::ProtocolEnableCheck)},
+    // A position in the configuration's protocol presets; the list has no caption of its own.
     Field{"protocol", 24, 1, Codec::List},
-    Field{"condition", 25, 1, Codec::List},
+    Field{"condition", 25, 1, Codec::List, Families::all(), caption(Text::ConditionLabel)},
 };
 
 } // namespace

@@ -1,7 +1,7 @@
 #include "params/CNetParamPage.h"
 
 #include "kit/CShellPrompts.h"
-#include "params/CParamInput.h"
+#include "param_records.h"
 #include "params/ParamPageParts.h"
 #include "params/RecordText.h"
 #include "reader_family.h"
@@ -16,43 +16,33 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <array>
 #include <chrono>
 #include <thread>
 
-using netparam::NetParamForm;
-using parampage::addCheck;
-using parampage::addEdit;
-
 namespace {
 
-constexpr int applicationNameText = 1000;
-constexpr int networkGroupText = 1102;
-constexpr int macText = 1103;
-constexpr int ipAddressText = 1104;
-constexpr int subnetMaskText = 1105;
-constexpr int gatewayText = 1106;
-constexpr int localPortText = 1107;
-constexpr int wifiGroupText = 1108;
-constexpr int ssidText = 1109;
-constexpr int wifiPasswordText = 1110;
-constexpr int remoteGroupText = 1111;
-constexpr int remoteIpText = 1112;
-constexpr int remotePortText = 1113;
-constexpr int domainText = 1114;
-constexpr int domainHintText = 1115;
-constexpr int heartbeatText = 1116;
-constexpr int tenSecondsText = 1117;
-constexpr int dhcpText = 1118;
-constexpr int dnsText = 1119;
-constexpr int rebootText = 1120;
-constexpr int readText = 1087;
-constexpr int setText = 1088;
-constexpr int defaultText = 1089;
-constexpr int gpsGroupText = 1240;
-constexpr int gpsIntervalText = 1241;
-constexpr int getGpsText = 1242;
-constexpr int gpsOnText = 1243;
-constexpr int gprsGroupText = 1244;
+// Every family's network record has the same fields.
+constexpr auto anyFamily = readerfamily::Family::Unknown;
+
+// The layout's own captions, shown while no language file supplies the texts.
+constexpr std::array<parampage::LayoutCaption, 15> layoutCaptions { {
+    { "mac", "MAC地址:" },
+    { "ip_address", "IP地址:" },
+    { "subnet_mask", "子网掩码:" },
+    { "gateway", "默认网关:" },
+    { "local_port", "本地端口:" },
+    { "dhcp", "打开DHCP" },
+    { "ssid", "路由SSID:" },
+    { "wifi_password", "WIFI密码:" },
+    { "remote_ip", "远程IP:" },
+    { "remote_port", "远程端口:" },
+    { "dns", "打开DNS" },
+    { "domain", "DNS域名:" },
+    { "heartbeat", "心跳时间:" },
+    { "gps", "打开GPS" },
+    { "gps_interval", "上传间隔:" },
+} };
 
 constexpr auto pauseBeforeReboot = std::chrono::milliseconds(100);
 constexpr auto pauseAfterDefault = std::chrono::milliseconds(50);
@@ -64,6 +54,7 @@ CNetParamPage::CNetParamPage(IMainWindowServices &services, QWidget *parent, Kin
     , m_kind(kind)
     , m_ownPrompts(std::make_unique<CWidgetPrompts>(this))
     , m_prompts(m_ownPrompts.get())
+    , m_form(record::networkRecord, anyFamily, parampage::fieldCaptions(services, layoutCaptions))
 {
     buildControls();
 }
@@ -105,82 +96,86 @@ void CNetParamPage::buildControls()
 
 QGroupBox *CNetParamPage::buildNetworkGroup()
 {
-    auto *group = new QGroupBox(caption(networkGroupText, "网络参数"), this);
+    auto *group = new QGroupBox(caption(Text::NetworkGroup, "网络参数"), this);
     group->setObjectName(QStringLiteral("networkGroup"));
     auto *form = new QFormLayout(group);
-    m_mac = addEdit(form, "macEdit", caption(macText, "MAC地址:"));
-    CParamInput::limitHex(m_mac, netparam::macDigits);
-    m_ipAddress = addEdit(form, "ipAddressEdit", caption(ipAddressText, "IP地址:"));
-    m_subnetMask = addEdit(form, "subnetMaskEdit", caption(subnetMaskText, "子网掩码:"));
-    m_gateway = addEdit(form, "gatewayEdit", caption(gatewayText, "默认网关:"));
-    for (QLineEdit *edit : {m_ipAddress, m_subnetMask, m_gateway})
-        CParamInput::limitIpAddress(edit);
-    m_localPort = addEdit(form, "localPortEdit", caption(localPortText, "本地端口:"));
-    CParamInput::limitDecimal(m_localPort, netparam::portDigits);
-    m_dhcp = addCheck(form, "dhcpCheck", caption(dhcpText, "打开DHCP"));
+    m_form.addRow(form, { .field = "mac", .objectName = "macEdit" });
+    m_form.addRow(form, { .field = "ip_address", .objectName = "ipAddressEdit" });
+    m_form.addRow(form, { .field = "subnet_mask", .objectName = "subnetMaskEdit" });
+    m_form.addRow(form, { .field = "gateway", .objectName = "gatewayEdit" });
+    m_form.addRow(form, { .field = "local_port", .objectName = "localPortEdit" });
+    m_form.addRow(form, { .field = "dhcp", .objectName = "dhcpCheck" });
     return group;
 }
 
 QGroupBox *CNetParamPage::buildWifiGroup()
 {
-    auto *group = new QGroupBox(caption(wifiGroupText, "WIFI参数"), this);
+    auto *group = new QGroupBox(caption(Text::WifiGroup, "WIFI参数"), this);
     group->setObjectName(QStringLiteral("wifiGroup"));
     auto *form = new QFormLayout(group);
-    m_ssid = addEdit(form, "ssidEdit", caption(ssidText, "路由SSID:"));
-    CParamInput::limitText(m_ssid, netparam::ssidField.width);
-    m_wifiPassword = addEdit(form, "wifiPasswordEdit", caption(wifiPasswordText, "WIFI密码:"));
-    CParamInput::limitText(m_wifiPassword, netparam::wifiPasswordField.width);
+    m_form.addRow(form, { .field = "ssid", .objectName = "ssidEdit" });
+    m_form.addRow(form, { .field = "wifi_password", .objectName = "wifiPasswordEdit" });
     return group;
 }
 
 QGroupBox *CNetParamPage::buildRemoteGroup()
 {
-    auto *group = new QGroupBox(caption(remoteGroupText, "远程参数"), this);
+    auto *group = new QGroupBox(caption(Text::RemoteGroup, "远程参数"), this);
     group->setObjectName(QStringLiteral("remoteGroup"));
     auto *form = new QFormLayout(group);
-    m_remoteIp = addEdit(form, "remoteIpEdit", caption(remoteIpText, "远程IP:"));
-    CParamInput::limitIpAddress(m_remoteIp);
-    m_remotePort = addEdit(form, "remotePortEdit", caption(remotePortText, "远程端口:"));
-    CParamInput::limitDecimal(m_remotePort, netparam::portDigits);
-    m_dns = addCheck(form, "dnsCheck", caption(dnsText, "打开DNS"));
-    connect(m_dns, &QCheckBox::toggled, this, &CNetParamPage::dnsToggled);
-    m_domain = addEdit(form, "domainEdit", caption(domainText, "DNS域名:"));
-    CParamInput::limitText(m_domain, netparam::domainField.width);
-    auto *hint = new QLabel(text(domainHintText), group);
+    m_form.addRow(form, { .field = "remote_ip", .objectName = "remoteIpEdit" });
+    m_form.addRow(form, { .field = "remote_port", .objectName = "remotePortEdit" });
+    m_form.addRow(form, { .field = "dns", .objectName = "dnsCheck" });
+    connect(
+        m_form.control<QCheckBox>("dns"), &QCheckBox::toggled, this, &CNetParamPage::dnsToggled);
+    m_form.addRow(form, { .field = "domain", .objectName = "domainEdit" });
+    auto *hint = new QLabel(text(Text::DomainNameHint), group);
     hint->setObjectName(QStringLiteral("domainHint"));
     form->addRow(QString(), hint);
-    m_heartbeat = addEdit(form, "heartbeatEdit", caption(heartbeatText, "心跳时间:"),
-        caption(tenSecondsText, "(0 - 255) 单位 *10 秒"));
-    CParamInput::limitDecimal(m_heartbeat, netparam::byteDigits);
+    m_form.addRow(form,
+        { .field = "heartbeat",
+            .objectName = "heartbeatEdit",
+            .note = caption(Text::TenSecondsUnitLabel, "(0 - 255) 单位 *10 秒") });
     return group;
 }
 
 QGroupBox *CNetParamPage::buildGpsGroup()
 {
-    auto *group = new QGroupBox(caption(gpsGroupText, "GPS参数"), this);
+    auto *group = new QGroupBox(caption(Text::GpsGroup, "GPS参数"), this);
     group->setObjectName(QStringLiteral("gpsGroup"));
     auto *form = new QFormLayout(group);
-    m_gps = addCheck(form, "gpsCheck", caption(gpsOnText, "打开GPS"));
-    m_gpsInterval = addEdit(form, "gpsIntervalEdit", caption(gpsIntervalText, "上传间隔:"),
-        caption(tenSecondsText, "(0 - 255) 单位 *10 秒"));
-    CParamInput::limitDecimal(m_gpsInterval, netparam::byteDigits);
-    form->addRow(addButton("getGpsButton", caption(getGpsText, "获取GPS"), &CNetParamPage::getGps));
+    m_form.addRow(form, { .field = "gps", .objectName = "gpsCheck" });
+    m_form.addRow(form,
+        { .field = "gps_interval",
+            .objectName = "gpsIntervalEdit",
+            .note = caption(Text::TenSecondsUnitLabel, "(0 - 255) 单位 *10 秒") });
+    form->addRow(
+        addButton("getGpsButton", caption(Text::GetGpsButton, "获取GPS"), &CNetParamPage::getGps));
     return group;
 }
 
+// The APN captions are the modem's own words, in no language file.
 QGroupBox *CNetParamPage::buildGprsGroup()
 {
-    auto *group = new QGroupBox(caption(gprsGroupText, "GPRS参数"), this);
+    auto *group = new QGroupBox(caption(Text::GprsGroup, "GPRS参数"), this);
     group->setObjectName(QStringLiteral("gprsGroup"));
     auto *form = new QFormLayout(group);
-    m_autoApn = addCheck(form, "autoApnCheck", QStringLiteral("AutoAPN"));
-    connect(m_autoApn, &QCheckBox::toggled, this, &CNetParamPage::autoApnToggled);
-    m_apn = addEdit(form, "apnEdit", QStringLiteral("Apn:"));
-    CParamInput::limitText(m_apn, netparam::apnField.width);
-    m_apnUser = addEdit(form, "apnUserEdit", QStringLiteral("ApnUser:"));
-    CParamInput::limitText(m_apnUser, netparam::apnUserField.width);
-    m_apnPassword = addEdit(form, "apnPasswordEdit", QStringLiteral("ApnPass:"));
-    CParamInput::limitText(m_apnPassword, netparam::apnPasswordField.width);
+    m_form.addRow(form,
+        { .field = "auto_apn",
+            .objectName = "autoApnCheck",
+            .caption = QStringLiteral("AutoAPN") });
+    connect(m_form.control<QCheckBox>("auto_apn"), &QCheckBox::toggled, this,
+        &CNetParamPage::autoApnToggled);
+    m_form.addRow(
+        form, { .field = "apn", .objectName = "apnEdit", .caption = QStringLiteral("Apn:") });
+    m_form.addRow(form,
+        { .field = "apn_user",
+            .objectName = "apnUserEdit",
+            .caption = QStringLiteral("ApnUser:") });
+    m_form.addRow(form,
+        { .field = "apn_password",
+            .objectName = "apnPasswordEdit",
+            .caption = QStringLiteral("ApnPass:") });
     return group;
 }
 
@@ -189,13 +184,15 @@ QWidget *CNetParamPage::buildButtonRow()
     auto *row = new QWidget(this);
     auto *layout = new QHBoxLayout(row);
     layout->addStretch(1);
-    layout->addWidget(addButton("readButton", caption(readText, "读取"), &CNetParamPage::read));
-    layout->addWidget(addButton("setButton", caption(setText, "设置"), &CNetParamPage::set));
-    layout->addWidget(addButton(
-        "defaultButton", caption(defaultText, "恢复默认"), &CNetParamPage::restoreDefaults));
+    layout->addWidget(
+        addButton("readButton", caption(Text::ReadButton, "读取"), &CNetParamPage::read));
+    layout->addWidget(
+        addButton("setButton", caption(Text::SetButton, "设置"), &CNetParamPage::set));
+    layout->addWidget(addButton("defaultButton", caption(Text::DefaultButton, "恢复默认"),
+        &CNetParamPage::restoreDefaults));
     if (m_kind == Kind::Plain) {
-        m_rebootButton
-            = addButton("rebootButton", caption(rebootText, "重启"), &CNetParamPage::reboot);
+        m_rebootButton = addButton(
+            "rebootButton", caption(Text::RebootButton, "重启"), &CNetParamPage::reboot);
         m_rebootButton->hide();
         layout->addWidget(m_rebootButton);
     }
@@ -212,11 +209,6 @@ QPushButton *CNetParamPage::addButton(
 
 // ---- Operations --------------------------------------------------------------------------
 
-void CNetParamPage::log(int key)
-{
-    services().postLog(text(key));
-}
-
 void CNetParamPage::readParameters()
 {
     read();
@@ -224,10 +216,8 @@ void CNetParamPage::readParameters()
 
 void CNetParamPage::read()
 {
-    if (!services().isConnected())
-        return;
-    parampage::run(
-        this, services(), m_busy,
+    runWhileBusy(
+        m_busy,
         [](IReader &reader) {
             return reader.readRecord(RecordKind::Network, readerfamily::networkRecord.read);
         },
@@ -237,12 +227,12 @@ void CNetParamPage::read()
 void CNetParamPage::reportRead(const std::optional<ParamRecord> &record)
 {
     if (!record) {
-        log(failureText);
+        log(Text::OperationFailed);
         return;
     }
-    log(successText);
+    log(Text::OperationSucceeded);
     m_lead = record->lead;
-    showForm(netparam::showRecord(record->bytes));
+    showRecord(record->bytes);
 }
 
 void CNetParamPage::showWrittenRecord(RecordKind kind, const ParamRecord &record)
@@ -250,20 +240,17 @@ void CNetParamPage::showWrittenRecord(RecordKind kind, const ParamRecord &record
     if (kind != RecordKind::Network)
         return;
     m_lead = record.lead;
-    showForm(netparam::showRecord(record.bytes));
+    showRecord(record.bytes);
 }
 
 void CNetParamPage::set()
 {
-    if (!services().isConnected())
-        return;
-    const NetParamForm form = formFromControls();
-    const ParamRecord record{m_lead, netparam::buildRecord(form, m_kind == Kind::Fir, writeLength())};
+    const ParamRecord record { m_lead, recordFromControls() };
     // The main window gets what was written, as the reader will use it after the restart.
-    const QString address = netparam::addressText(netparam::addressBytes(form.ipAddress));
-    const QString port = QString::number(CParamInput::leadingDecimal(form.localPort));
-    parampage::run(
-        this, services(), m_busy,
+    const QString address = fieldText(record.bytes, "ip_address");
+    const QString port = fieldText(record.bytes, "local_port");
+    runWhileBusy(
+        m_busy,
         [record](IReader &reader) {
             if (!reader.writeRecord(RecordKind::Network, record))
                 return false;
@@ -274,20 +261,18 @@ void CNetParamPage::set()
         },
         [this, address, port](bool written) {
             if (!written) {
-                log(failureText);
+                log(Text::OperationFailed);
                 return;
             }
-            log(successText);
+            log(Text::OperationSucceeded);
             handOver(address, port);
         });
 }
 
 void CNetParamPage::restoreDefaults()
 {
-    if (!services().isConnected())
-        return;
-    parampage::run(
-        this, services(), m_busy,
+    runWhileBusy(
+        m_busy,
         [](IReader &reader) {
             DefaultOutcome outcome;
             outcome.restored = reader.defaultRecord(RecordKind::Network);
@@ -300,42 +285,37 @@ void CNetParamPage::restoreDefaults()
         },
         [this](const DefaultOutcome &outcome) {
             if (!outcome.restored) {
-                log(failureText);
+                log(Text::OperationFailed);
                 return;
             }
             reportRead(outcome.read);
-            log(successText);
-            const NetParamForm shown = formFromControls();
-            handOver(netparam::addressText(netparam::addressBytes(shown.ipAddress)),
-                QString::number(CParamInput::leadingDecimal(shown.localPort)));
+            log(Text::OperationSucceeded);
+            const Bytes shown = recordFromControls();
+            handOver(fieldText(shown, "ip_address"), fieldText(shown, "local_port"));
         });
 }
 
 void CNetParamPage::reboot()
 {
-    if (!services().isConnected())
-        return;
-    parampage::run(
-        this, services(), m_busy, [](IReader &reader) { return reader.reboot(); },
+    runWhileBusy(
+        m_busy, [](IReader &reader) { return reader.reboot(); },
         [this](bool) {
-            log(successText);
+            log(Text::OperationSucceeded);
             services().closeConnection();
         });
 }
 
 void CNetParamPage::getGps()
 {
-    if (!services().isConnected())
-        return;
-    parampage::run(
-        this, services(), m_busy, [](IReader &reader) { return reader.gps(); },
+    runWhileBusy(
+        m_busy, [](IReader &reader) { return reader.gps(); },
         [this](const std::optional<Bytes> &answer) {
             if (!answer) {
-                log(failureText);
+                log(Text::OperationFailed);
                 return;
             }
-            m_prompts->inform(caption(applicationNameText, "TagBench"),
-                recordtext::fromField(*answer));
+            m_prompts->inform(
+                caption(Text::ProgramName, "TagBench"), recordtext::fromField(*answer));
         });
 }
 
@@ -348,69 +328,39 @@ void CNetParamPage::handOver(const QString &address, const QString &port)
 
 // ---- Showing and taking the record -------------------------------------------------------
 
-void CNetParamPage::showForm(const NetParamForm &form)
+void CNetParamPage::showRecord(std::span<const std::uint8_t> bytes)
 {
-    m_mac->setText(form.mac);
-    m_ipAddress->setText(form.ipAddress);
-    m_subnetMask->setText(form.subnetMask);
-    m_gateway->setText(form.gateway);
-    m_remoteIp->setText(form.remoteIp);
-    m_localPort->setText(form.localPort);
-    m_remotePort->setText(form.remotePort);
-    m_dhcp->setChecked(form.dhcp);
-    m_dns->setChecked(form.dns);
-    dnsToggled(form.dns);
-    m_heartbeat->setText(form.heartbeat);
-    m_domain->setText(form.domain);
-    m_ssid->setText(form.ssid);
-    m_wifiPassword->setText(form.wifiPassword);
-    if (m_kind != Kind::Fir)
-        return;
-    m_gps->setChecked(form.gps);
-    m_gpsInterval->setText(form.gpsInterval);
-    m_autoApn->setChecked(form.autoApn);
-    autoApnToggled(form.autoApn);
-    m_apn->setText(form.apn);
-    m_apnUser->setText(form.apnUser);
-    m_apnPassword->setText(form.apnPassword);
+    m_form.show(bytes);
+    dnsToggled(m_form.control<QCheckBox>("dns")->isChecked());
+    if (auto *autoApn = m_form.control<QCheckBox>("auto_apn"))
+        autoApnToggled(autoApn->isChecked());
 }
 
-NetParamForm CNetParamPage::formFromControls() const
+// The page's fields in its write length, every other byte 0.
+Bytes CNetParamPage::recordFromControls() const
 {
-    NetParamForm form;
-    form.mac = m_mac->text();
-    form.ipAddress = m_ipAddress->text();
-    form.subnetMask = m_subnetMask->text();
-    form.gateway = m_gateway->text();
-    form.remoteIp = m_remoteIp->text();
-    form.localPort = m_localPort->text();
-    form.remotePort = m_remotePort->text();
-    form.dhcp = m_dhcp->isChecked();
-    form.dns = m_dns->isChecked();
-    form.heartbeat = m_heartbeat->text();
-    form.domain = m_domain->text();
-    form.ssid = m_ssid->text();
-    form.wifiPassword = m_wifiPassword->text();
-    if (m_kind == Kind::Fir) {
-        form.gps = m_gps->isChecked();
-        form.gpsInterval = m_gpsInterval->text();
-        form.autoApn = m_autoApn->isChecked();
-        form.apn = m_apn->text();
-        form.apnUser = m_apnUser->text();
-        form.apnPassword = m_apnPassword->text();
-    }
-    return form;
+    record::Values values = m_form.values();
+    std::erase_if(values, [this](const auto &value) { return !m_form.control(value.first); });
+    Bytes bytes(std::size_t(writeLength()), 0);
+    record::encode(record::networkRecord, values, anyFamily, bytes);
+    return bytes;
+}
+
+QString CNetParamPage::fieldText(std::span<const std::uint8_t> bytes, std::string_view name) const
+{
+    const record::Field &field = *m_form.field(name);
+    return QString::fromStdString(record::textOf(field, record::decode(field, bytes)));
 }
 
 // With DNS on the reader uses the domain name; the remote address keeps its value.
 void CNetParamPage::dnsToggled(bool on)
 {
-    m_remoteIp->setEnabled(!on);
+    m_form.control("remote_ip")->setEnabled(!on);
 }
 
 // With AutoAPN on the modem chooses its access point itself.
 void CNetParamPage::autoApnToggled(bool on)
 {
-    for (QLineEdit *edit : {m_apn, m_apnUser, m_apnPassword})
-        edit->setEnabled(!on);
+    for (const std::string_view field : { "apn", "apn_user", "apn_password" })
+        m_form.control(field)->setEnabled(!on);
 }

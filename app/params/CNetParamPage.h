@@ -2,15 +2,15 @@
 
 #include "kit/CBusyState.h"
 #include "kit/CPage.h"
-#include "params/NetParamRecord.h"
+#include "kit/CRecordForm.h"
 
 #include <memory>
 #include <optional>
+#include <span>
+#include <string_view>
 
 class IShellPrompts;
-class QCheckBox;
 class QGroupBox;
-class QLineEdit;
 class QPushButton;
 
 // The page both network pages share: reads the NetParam record into the controls, writes it
@@ -43,9 +43,6 @@ public:
     // Bytes written: the plain page leaves the GPS and GPRS fields out.
     int writeLength() const;
 
-    static constexpr int failureText = 1022;
-    static constexpr int successText = 1023;
-
 private:
     struct DefaultOutcome {
         bool restored = false;
@@ -61,10 +58,11 @@ private:
     QWidget *buildButtonRow();
     QPushButton *addButton(const char *name, const QString &caption, void (CNetParamPage::*operation)());
 
-    void log(int key);
     void reportRead(const std::optional<ParamRecord> &record);
-    void showForm(const netparam::NetParamForm &form);
-    netparam::NetParamForm formFromControls() const;
+    void showRecord(std::span<const std::uint8_t> bytes);
+    Bytes recordFromControls() const;
+    // A field of a record as its control shows it.
+    QString fieldText(std::span<const std::uint8_t> bytes, std::string_view name) const;
     void handOver(const QString &address, const QString &port);
     void dnsToggled(bool on);
     void autoApnToggled(bool on);
@@ -76,25 +74,8 @@ private:
     // Of the last record read; goes back with the next write (0 before the first read).
     std::uint8_t m_lead = 0;
 
-    QLineEdit *m_mac = nullptr;
-    QLineEdit *m_ipAddress = nullptr;
-    QLineEdit *m_subnetMask = nullptr;
-    QLineEdit *m_gateway = nullptr;
-    QLineEdit *m_localPort = nullptr;
-    QCheckBox *m_dhcp = nullptr;
-    QLineEdit *m_ssid = nullptr;
-    QLineEdit *m_wifiPassword = nullptr;
-    QLineEdit *m_remoteIp = nullptr;
-    QLineEdit *m_remotePort = nullptr;
-    QCheckBox *m_dns = nullptr;
-    QLineEdit *m_domain = nullptr;
-    QLineEdit *m_heartbeat = nullptr;
-    QCheckBox *m_gps = nullptr;
-    QLineEdit *m_gpsInterval = nullptr;
-    QCheckBox *m_autoApn = nullptr;
-    QLineEdit *m_apn = nullptr;
-    QLineEdit *m_apnUser = nullptr;
-    QLineEdit *m_apnPassword = nullptr;
+    // The fields the page has: the plain page has no GPS and GPRS fields.
+    CRecordForm m_form;
     QPushButton *m_rebootButton = nullptr;
 };
 

@@ -1,51 +1,24 @@
 #include "params/ParamPageParts.h"
 
-#include "kit/CAccessible.h"
+#include "kit/Captions.h"
 
-#include <QCheckBox>
-#include <QFormLayout>
-#include <QHBoxLayout>
-#include <QLabel>
-#include <QLineEdit>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace parampage {
 
-QLineEdit *addEdit(QFormLayout *form, const char *name, const QString &caption)
+CRecordForm::CaptionOf fieldCaptions(
+    const IMainWindowServices &services, std::span<const LayoutCaption> layoutCaptions)
 {
-    auto *edit = new QLineEdit(form->parentWidget());
-    edit->setObjectName(QString::fromLatin1(name));
-    auto *label = new QLabel(caption, form->parentWidget());
-    CAccessible::labelField(label, edit);
-    form->addRow(label, edit);
-    return edit;
-}
-
-QLineEdit *addEdit(
-    QFormLayout *form, const char *name, const QString &caption, const QString &note)
-{
-    QWidget *parent = form->parentWidget();
-    auto *edit = new QLineEdit(parent);
-    edit->setObjectName(QString::fromLatin1(name));
-    auto *label = new QLabel(caption, parent);
-    CAccessible::labelField(label, edit);
-    auto *noteLabel = new QLabel(note, parent);
-    noteLabel->setObjectName(QString::fromLatin1(name) + QStringLiteral("Note"));
-    auto *row = new QHBoxLayout;
-    row->addWidget(edit, 1);
-    row->addWidget(noteLabel);
-    form->addRow(label, row);
-    return edit;
-}
-
-QCheckBox *addCheck(QFormLayout *form, const char *name, const QString &caption)
-{
-    auto *box = new QCheckBox(caption, form->parentWidget());
-    box->setObjectName(QString::fromLatin1(name));
-    form->addRow(box);
-    return box;
+    return [&services, layoutCaptions](const record::Field &field) {
+        const auto layout = std::find_if(layoutCaptions.begin(), layoutCaptions.end(),
+            [&field](const LayoutCaption &each) { return each.field == field.name; });
+        return captionOr(
+            services.text(field.captionKey), layout == layoutCaptions.end() ? "" : layout->caption);
+    };
 }
 
 void layOutScrolling(QWidget *page, QWidget *form, QWidget *buttonRow)

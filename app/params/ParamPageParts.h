@@ -1,31 +1,34 @@
-// What the parameter, network, special and GPRS pages build their forms from: labelled
-// fields, check boxes and operation buttons, the scrolling layout, and the way an operation
-// runs on the reader worker while the page shows it is busy.
+// What the parameter, network, special and GPRS pages build their forms from: field captions,
+// operation buttons, the scrolling layout, and the way an operation runs on the reader worker
+// while the page shows it is busy.
 #pragma once
 
 #include "kit/CBusyState.h"
 #include "kit/CReaderWorker.h"
+#include "kit/CRecordForm.h"
 #include "kit/IMainWindowServices.h"
 
 #include <QString>
 
+#include <span>
+#include <string_view>
 #include <utility>
 
-class QCheckBox;
-class QFormLayout;
-class QLineEdit;
 class QObject;
 class QPushButton;
 class QWidget;
 
 namespace parampage {
 
-// A field under its label in the form; the label names the field for screen readers.
-QLineEdit *addEdit(QFormLayout *form, const char *name, const QString &caption);
-// The same with a second label after the field (a unit or a hint).
-QLineEdit *addEdit(
-    QFormLayout *form, const char *name, const QString &caption, const QString &note);
-QCheckBox *addCheck(QFormLayout *form, const char *name, const QString &caption);
+// A record field's caption for CRecordForm: its language text, or the page layout's own
+// caption (by field name) while no language file supplies one.
+struct LayoutCaption {
+    std::string_view field;
+    const char *caption;
+};
+CRecordForm::CaptionOf fieldCaptions(
+    const IMainWindowServices &services, std::span<const LayoutCaption> layoutCaptions);
+
 // A button that the busy state disables while an operation runs.
 QPushButton *addButton(QWidget *parent, CBusyState &busy, const char *name, const QString &caption);
 

@@ -1,6 +1,6 @@
-// Texts the reader keeps in fixed byte fields: 8-bit characters (UTF-8 here), ended by a zero
-// or by the field. Reading never looks past the field; writing never overruns it and never
-// splits a character.
+// Texts a reader answers with in fixed byte fields (GPS position, GPRS signal and cell
+// location): 8-bit characters (UTF-8 here), ended by a zero or by the field. Reading never
+// looks past the field.
 #pragma once
 
 #include <QString>
@@ -13,8 +13,5 @@ namespace recordtext {
 // The bytes up to the first zero, or all of them when there is none; invalid sequences show
 // as replacement characters.
 QString fromField(std::span<const std::uint8_t> field);
-// The text's UTF-8 form copied into the field: at most field.size() - 1 bytes, cut before a
-// character that does not fit whole, the rest of the field zero.
-void toField(const QString &text, std::span<std::uint8_t> field);
 
 } // namespace recordtext

@@ -3,6 +3,7 @@
 #include "kit/CIniFile.h"
 #include "kit/CMyFunc.h"
 #include "kit/SafeFile.h"
+#include "param_records.h"
 
 #include <QFile>
 
@@ -96,6 +97,14 @@ bool isRecordText(QStringView text)
             return false;
     }
     return true;
+}
+
+Bytes withOwnMac(const Bytes &imported, std::span<const std::uint8_t> own)
+{
+    const record::Field &mac = *record::find(record::networkRecord, "mac");
+    Bytes network = imported;
+    record::encode(mac, record::decode(mac, own), network);
+    return network;
 }
 
 Decoded decode(const CIniDocument &document)

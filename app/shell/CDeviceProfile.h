@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <span>
 
 class CIniDocument;
 
@@ -28,8 +29,6 @@ inline constexpr int recordLength = 200;
 inline constexpr int textByteLimit = 256;
 // Longest value read of a key.
 inline constexpr qsizetype valueLimit = 1023;
-// Reader keeps its own first network bytes (its MAC address).
-inline constexpr int keptNetworkBytes = 6;
 
 // What an export saves: recordLength bytes of each record and the leading byte of the last
 // record read.
@@ -72,6 +71,10 @@ struct Decoded
 // holding recordLength bytes; the final space may be missing, which loses the last byte (it
 // stays 0), as the byte-wise conversion does.
 bool isRecordText(QStringView text);
+// The imported network record with the target reader's own MAC address in it: a profile
+// copies settings, not a reader's identity.
+Bytes withOwnMac(const Bytes &imported, std::span<const std::uint8_t> own);
+
 // Record texts are read with their final space (blanks after the last digit count as one),
 // unquoted as the profile is written, or quoted as earlier builds wrote them.
 Decoded decode(const CIniDocument &document);

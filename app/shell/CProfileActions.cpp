@@ -9,8 +9,6 @@
 #include <QDir>
 #include <QFileInfo>
 
-#include <algorithm>
-
 namespace {
 
 const QString exportFilter = QStringLiteral("Device files(*.ini)");
@@ -173,11 +171,9 @@ CProfileActions::writeRecords(IReader &reader, const deviceprofile::Records &pro
         postLog(Text::OperationFailed);
         return std::nullopt;
     }
-    Written written{{own->lead, profile.device}, {own->lead, profile.network},
+    Written written{{own->lead, profile.device},
+                    {own->lead, deviceprofile::withOwnMac(profile.network, own->bytes)},
                     {own->lead, profile.special}};
-    std::copy_n(own->bytes.begin(),
-                std::min<std::size_t>(own->bytes.size(), deviceprofile::keptNetworkBytes),
-                written.network.bytes.begin());
     // All three are written whatever one of them answers; a refused one is reported, not
     // passed off as done, and its page is not told it was written.
     written.deviceWritten = reader.writeRecord(RecordKind::Device, written.device);

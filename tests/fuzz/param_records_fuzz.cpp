@@ -1,8 +1,8 @@
 // Arbitrary parameter records as a reader returns them (any length, any bytes) through the
-// decoders the parameter pages show them with (the device record's table for every family),
-// and back through the encoders the pages write with. Decoding never reads past the record; a rebuilt record keeps every plain byte
-// field the page owns, a second round trip changes nothing, and a record built shorter is the
-// start of the whole one.
+// tables the parameter pages show them with (the device record for every family), and back
+// into the zeroed records the pages write. Decoding never reads past the record; a rebuilt
+// record keeps every plain byte field the page owns, a second round trip changes nothing, and
+// a record built shorter is the start of the whole one.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <algorithm>
@@ -12,16 +12,16 @@
 #include <vector>
 
 #include "param_records.h"
-#include "params/NetParamRecord.h"
-#include "params/RecordBuffer.h"
-#include "params/SpecialParamRecord.h"
 
 namespace {
 
 using Record = std::vector<std::uint8_t>;
 
+// The zero-filled buffer a record is built in: larger than any record.
+constexpr int kCapacity = 256;
+
 size_t expectedSize(int length) {
-    return size_t(std::clamp(length, 0, paramrecord::capacity));
+    return size_t(std::clamp(length, 0, kCapacity));
 }
 
 // Byte `index` of the record as a decoder reads it: past its end, 0.
@@ -33,9 +33,9 @@ std::uint8_t byteAt(const Record &record, size_t index) {
 // built again is itself.
 template <typename Build>
 Record checkLengths(const Record &record, int length, Build build) {
-    const Record whole = build(record, paramrecord::capacity);
-    assert(whole.size() == size_t(paramrecord::capacity));
-    assert(build(whole, paramrecord::capacity) == whole);
+    const Record whole = build(record, kCapacity);
+    assert(whole.size() == size_t(kCapacity));
+    assert(build(whole, kCapacity) == whole);
     const Record cut = build(record, length);
     assert(cut.size() == expectedSize(length));
     assert(std::equal(cut.begin(), cut.end(), whole.begin()));
@@ -47,55 +47,55 @@ void checkKept(const Record &record, const Record &rebuilt, std::initializer_lis
 }
 
 // The family's values of the record written into a zeroed record of `size` bytes.
-Record rebuiltDevice(const Record &bytes, readerfamily::Family family, int size) {
+Record rebuilt(const record::RecordTable &table, readerfamily::Family family, const Record &bytes,
+               int size) {
     Record built(expectedSize(size), 0);
-    record::encode(record::deviceRecord, record::decode(record::deviceRecord, bytes, family),
-                   family, built);
+    record::encode(table, record::decode(table, bytes, family), family, built);
     return built;
 }
 
 void checkDevice(const Record &record, readerfamily::Family family, int length) {
-    const Record rebuilt = checkLengths(record, length, [&](const Record &bytes, int size) {
-        return rebuiltDevice(bytes, family, size);
+    const Record whole = checkLengths(record, length, [&](const Record &bytes, int size) {
+        return rebuilt(record::deviceRecord, family, bytes, size);
     });
-    checkKept(record, rebuilt, {0, 1, 3, 4, 6, 7, 8, 9, 10, 11, 12});
+    checkKept(record, whole, {0, 1, 3, 4, 6, 7, 8, 9, 10, 11, 12});
     if (record::find(record::deviceRecord, record::antennaField(1), family))
-        checkKept(record, rebuilt, {19});
+        checkKept(record, whole, {19});
 }
 
-void checkNet(const Record &record, bool gprsFields, int length) {
-    const Record rebuilt = checkLengths(record, length, [&](const Record &bytes, int size) {
-        return netparam::buildRecord(netparam::showRecord(bytes), gprsFields, size);
+void checkNet(const Record &record, readerfamily::Family family, int length) {
+    const Record whole = checkLengths(record, length, [&](const Record &bytes, int size) {
+        return rebuilt(record::networkRecord, family, bytes, size);
     });
-    // MAC, four addresses, two ports, heartbeat.
-    for (int index = 0; index < 26; ++index) checkKept(record, rebuilt, {index});
-    checkKept(record, rebuilt, {28});
-    if (gprsFields) checkKept(record, rebuilt, {126});
+    // MAC, four addresses, two ports, heartbeat, GPS upload interval.
+    for (int index = 0; index < 26; ++index) checkKept(record, whole, {index});
+    checkKept(record, whole, {28, 126});
 }
 
-void checkSpecial(const Record &record, int length) {
-    const Record rebuilt = checkLengths(record, length, [](const Record &bytes, int size) {
-        return specialparam::buildRecord(specialparam::showRecord(bytes), size);
+void checkSpecial(const Record &record, readerfamily::Family family, int length) {
+    const Record whole = checkLengths(record, length, [&](const Record &bytes, int size) {
+        return rebuilt(record::specialRecord, family, bytes, size);
     });
     // Password, mask start, relay time, protocol, condition.
-    checkKept(record, rebuilt, {1, 2, 3, 4, 6, 21, 24, 25});
-    const int maskLength = std::min<int>(byteAt(record, 19), specialparam::maskCapacity);
-    for (int index = 7; index < 7 + maskLength; ++index) checkKept(record, rebuilt, {index});
-    assert(rebuilt[19] == maskLength);
+    checkKept(record, whole, {1, 2, 3, 4, 6, 21, 24, 25});
+    const record::Field &mask = *record::find(record::specialRecord, "mask_data");
+    const int maskLength = std::min<int>(byteAt(record, size_t(mask.countAt)), mask.width);
+    for (int index = mask.offset; index < mask.offset + maskLength; ++index)
+        checkKept(record, whole, {index});
+    assert(whole[size_t(mask.countAt)] == maskLength);
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     FuzzedDataProvider input(data, size);
-    const int length = input.ConsumeIntegralInRange(-2, paramrecord::capacity + 40);
+    const int length = input.ConsumeIntegralInRange(-2, kCapacity + 40);
     const auto family = static_cast<readerfamily::Family>(input.ConsumeIntegralInRange(
         int(readerfamily::Family::Fir), int(readerfamily::Family::Alder)));
-    const bool gprsFields = input.ConsumeBool();
     // Exactly the bytes the reader sent, so a read past them is caught.
     const Record record = input.ConsumeRemainingBytes<std::uint8_t>();
     checkDevice(record, family, length);
-    checkNet(record, gprsFields, length);
-    checkSpecial(record, length);
+    checkNet(record, family, length);
+    checkSpecial(record, family, length);
     return 0;
 }

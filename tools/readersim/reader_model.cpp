@@ -24,16 +24,6 @@ constexpr int kUsChannels = 50;
 constexpr int kEuChannels = 15;
 constexpr size_t kUpgradeBlockLimit = 1536;
 
-void putText(Bytes &body, size_t offset, const char *text, size_t field) {
-    const size_t length = std::min(std::strlen(text), field - 1);
-    std::memcpy(body.data() + offset, text, length);
-}
-
-void putLittleEndian16(Bytes &body, size_t offset, uint16_t value) {
-    body[offset] = static_cast<uint8_t>(value);
-    body[offset + 1] = static_cast<uint8_t>(value >> 8);
-}
-
 Password passwordAt(std::span<const uint8_t> data, size_t offset) {
     return {data[offset], data[offset + 1], data[offset + 2], data[offset + 3]};
 }
@@ -49,6 +39,13 @@ uint8_t numberAt(const Bytes &body, std::string_view name) {
 
 void putNumber(Bytes &body, std::string_view name, uint8_t value) {
     record::encode(deviceField(name), int64_t{value}, body);
+}
+
+// A record holding the values, every other byte 0.
+Bytes recordBody(const record::RecordTable &table, const record::Values &values, Family family) {
+    Bytes body(ReaderModel::kRecordCapacity, 0);
+    record::encode(table, values, family, body);
+    return body;
 }
 
 bool validBank(uint8_t bank) { return bank <= static_cast<uint8_t>(Bank::User); }
@@ -84,9 +81,7 @@ Bytes ReaderModel::defaultDeviceBody() const {
     if (traits().sessionHasAuto) values["session"] = kSessionAuto;
     for (int antenna = 1; antenna <= antennaCount(); ++antenna)
         values[record::antennaField(antenna)] = true;
-    Bytes body(kRecordCapacity, 0);
-    record::encode(record::deviceRecord, values, family(), body);
-    return body;
+    return recordBody(record::deviceRecord, values, family());
 }
 
 uint8_t ReaderModel::address() const {
@@ -104,28 +99,22 @@ void ReaderModel::restoreDeviceDefaults() {
 }
 
 void ReaderModel::restoreNetDefaults() {
-    ParamRecord record{0x02, Bytes(kRecordCapacity, 0)};
-    Bytes &b = record.body;
+    record::Values values = record::defaultValues(record::networkRecord, family());
     // A locally administered address derived from the serial number.
-    const uint8_t mac[6] = {0x02, 0x1A, 0x86, serial[4], serial[5], serial[6]};
-    std::copy(mac, mac + 6, b.begin());
-    const uint8_t addresses[16] = {192, 168, 1, 250, 255, 255, 255, 0,
-                                   192, 168, 1, 1,   192, 168, 1,   100};
-    std::copy(addresses, addresses + 16, b.begin() + 6);
-    putLittleEndian16(b, 22, 60000);  // local port
-    putLittleEndian16(b, 24, 60001);  // remote port
-    b[28] = 6;                        // heartbeat, x10 s
-    putText(b, 29, "reader.example.com", 32);
-    putText(b, 61, "TagBench", 32);
-    b[126] = 6;  // GPS upload interval
-    b[127] = 1;  // automatic APN
-    netRecord = std::move(record);
+    const std::array<uint8_t, 6> mac{0x02, 0x1A, 0x86, serial[4], serial[5], serial[6]};
+    values["mac"] = record::hexText(mac);
+    netRecord = ParamRecord{0x02, recordBody(record::networkRecord, values, family())};
 }
 
 void ReaderModel::restoreSpecialDefaults() {
-    ParamRecord record{0x03, Bytes(kRecordCapacity, 0)};
-    record.body[21] = 1;  // relay valid time, s
-    specialRecord = std::move(record);
+    specialRecord = ParamRecord{
+        0x03, recordBody(record::specialRecord,
+                         record::defaultValues(record::specialRecord, family()), family())};
+}
+
+bool ReaderModel::cacheEnabled() const {
+    const record::Field *cache = record::find(record::specialRecord, "cache");
+    return std::get<bool>(record::decode(*cache, specialRecord.body));
 }
 
 std::array<uint8_t, 6> ReaderModel::clock() const {
@@ -229,7 +218,7 @@ ReaderModel::Reply ReaderModel::dispatch(const Request &request) {
     case Command::ReadDeviceOneParam: return readOneParam(data);
     case Command::SetDeviceOneParam: return setOneParam(data);
     case Command::ReadDeviceNetParam:
-        return network ? readRecord(netRecord, kNetRecordSize, 2) : failure();
+        return network ? readRecord(netRecord, readerfamily::networkRecord.read, 2) : failure();
     case Command::SetDeviceNetParam:
         return network ? writeRecord(netRecord, data, 2) : failure();
     case Command::DefaultDeviceNetParam:
@@ -243,7 +232,7 @@ ReaderModel::Reply ReaderModel::dispatch(const Request &request) {
     case Command::SetDeviceTime: return setClock(data) ? Reply{} : failure();
     case Command::ReadTransState: return {1, {transState()}};
     case Command::ReadDeviceSpecialParam:
-        return network ? readRecord(specialRecord, kSpecialRecordSize, 1) : failure();
+        return network ? readRecord(specialRecord, readerfamily::specialRecord.read, 1) : failure();
     case Command::SetDeviceSpecialParam:
         return network ? writeRecord(specialRecord, data, 1) : failure();
     case Command::RebootDevice: reboot(); return {};

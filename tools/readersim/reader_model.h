@@ -59,8 +59,6 @@ struct FieldPasses {
 class ReaderModel {
 public:
     static constexpr size_t kRecordCapacity = 256;
-    static constexpr int kNetRecordSize = 250;
-    static constexpr int kSpecialRecordSize = 200;
     static constexpr size_t kMaxAnswerData = 1453;  // hosts drop longer answers
     static constexpr uint16_t kMaxInventoryRecords = 50;  // a real reader's answer holds no more
     static constexpr size_t kWhiteListCapacity = 1000;
@@ -132,7 +130,7 @@ public:
     std::vector<WhiteListEntry> whiteList;
     std::vector<Bytes> cacheRecords;  // tag records (length byte + body)
     static constexpr size_t kCacheCapacity = 2000;
-    bool cacheEnabled() const { return specialRecord.body[22] != 0; }
+    bool cacheEnabled() const;
     // With the cache enabled, the records of a report no host took are kept for 0x43.
     void cacheUndelivered(std::span<const uint8_t> reportFrame);
     UpgradeState upgrade;

@@ -5,11 +5,15 @@
 
 #include "kit/CAccessible.h"
 #include "kit/CShellPrompts.h"
+#include "param_records.h"
 #include "params/CDlgGPRSTest.h"
 #include "params/CDlgSpecialParam.h"
 #include "params/CNetParamPage.h"
 
 #include <QLabel>
+
+#include <algorithm>
+#include <iterator>
 
 namespace paramtest {
 
@@ -24,6 +28,16 @@ constexpr std::uint8_t specialLead = 0x03;
 constexpr int failureText = 1022;
 constexpr int successText = 1023;
 
+// The network record's text fields.
+std::vector<record::Field> textFields()
+{
+    std::vector<record::Field> fields;
+    std::copy_if(record::networkRecord.fields.begin(), record::networkRecord.fields.end(),
+        std::back_inserter(fields),
+        [](const record::Field &field) { return field.codec == record::Codec::Text; });
+    return fields;
+}
+
 // A network record as a reader reports it: every byte non-zero where the plain page must
 // write zeros.
 Bytes networkReply()
@@ -33,9 +47,7 @@ Bytes networkReply()
     const Bytes head{0x02, 0x1A, 0x86, 0x00, 0x00, 0x01, 192, 168, 1, 250, 255, 255, 255, 0, 192,
         168, 1, 1, 192, 168, 1, 100, 0x60, 0xEA, 0x61, 0xEA, 0, 0, 6};
     std::copy(head.begin(), head.end(), reply.begin() + 1);
-    for (const netparam::TextField field : {netparam::domainField, netparam::ssidField,
-             netparam::wifiPasswordField, netparam::apnField, netparam::apnUserField,
-             netparam::apnPasswordField})
+    for (const record::Field &field : textFields())
         reply[std::size_t(1 + field.offset + 4)] = 0; // each text "\x11\x11\x11\x11"
     reply[1 + 125] = 1;
     reply[1 + 127] = 0;
@@ -127,10 +139,8 @@ TEST_F(NetPageTest, SetWritesItsLengthRestartsAndHandsOver)
         expected[1 + 22] = 4001 & 0xFF;
         expected[1 + 23] = 4001 >> 8;
         expected[1 + 27] = 1;
-        for (const netparam::TextField field : {netparam::domainField, netparam::ssidField,
-                 netparam::wifiPasswordField, netparam::apnField, netparam::apnUserField,
-                 netparam::apnPasswordField})
-            std::fill_n(expected.begin() + 1 + field.offset + 4, field.width + 1 - 4, 0);
+        for (const record::Field &field : textFields())
+            std::fill_n(expected.begin() + 1 + field.offset + 4, field.width - 4, 0);
         std::fill(expected.begin() + 1 + (each.length == 160 ? 125 : 193), expected.end(), 0);
         EXPECT_EQ(write.bytes, expected);
     }

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 
 namespace {
@@ -196,6 +197,16 @@ TEST_F(DeviceProfileTest, ImportAcceptsProfilesAndRefusesOtherFiles)
             EXPECT_TRUE(decoded.records.special.empty());
         }
     }
+}
+
+TEST(DeviceProfileImport, TheTargetKeepsItsOwnMac)
+{
+    const Bytes imported = pattern(2);
+    const Bytes own = pattern(90);
+    const Bytes written = deviceprofile::withOwnMac(imported, own);
+    ASSERT_EQ(written.size(), imported.size());
+    EXPECT_TRUE(std::equal(own.begin(), own.begin() + 6, written.begin()));
+    EXPECT_TRUE(std::equal(imported.begin() + 6, imported.end(), written.begin() + 6));
 }
 
 } // namespace
