@@ -94,11 +94,6 @@ int antennaCount(uint8_t type);
 // asks before any reader of it is connected, when the type is still 0).
 int antennaCount(Family family, uint8_t type);
 
-// Work-mode list language texts: answer, active, trigger.
-inline constexpr Text answerModeText = Text::AnswerModeItem;
-inline constexpr Text activeModeText = Text::ActiveModeItem;
-inline constexpr Text triggerModeText = Text::TriggerModeItem;
-
 struct Tab {
     Text captionText;
     PageId page;

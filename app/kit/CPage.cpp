@@ -9,21 +9,6 @@ CPage::CPage(IMainWindowServices &services, QWidget *parent)
 {
 }
 
-QString CPage::text(int key) const
-{
-    return m_services.text(key);
-}
-
-void CPage::log(int key)
-{
-    m_services.postLog(text(key));
-}
-
-QString CPage::caption(int key, const char *layoutCaption) const
-{
-    return captionOr(text(key), layoutCaption);
-}
-
 void CPage::log(Text key)
 {
     m_services.postLog(text(key));

@@ -38,11 +38,7 @@ protected:
     QString text(Text key) const;
     // The language text, or the layout's own caption while no language file supplies it.
     QString caption(Text key, const char *layoutCaption) const;
-    // By key number, for the pages that still name their texts by number.
-    QString text(int key) const;
-    QString caption(int key, const char *layoutCaption) const;
     // Posts the language text of the key to the message log.
-    void log(int key);
     void log(Text key);
 
     // The way every operation of a page reaches the reader: nothing while the main window is

@@ -317,9 +317,9 @@ QStringList CDlgParamPage::familyItems(std::span<const readerfamily::ListItem> i
 
 QStringList CDlgParamPage::workModes() const
 {
-    QStringList modes { text(readerfamily::answerModeText), text(readerfamily::activeModeText) };
+    QStringList modes { text(Text::AnswerModeItem), text(Text::ActiveModeItem) };
     if (m_traits.offersTriggerMode)
-        modes.append(text(readerfamily::triggerModeText));
+        modes.append(text(Text::TriggerModeItem));
     return modes;
 }
 
