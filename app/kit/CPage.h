@@ -1,9 +1,9 @@
 #pragma once
 
 #include "kit/CBusyState.h"
-#include "kit/CReaderWorker.h"
+#include "reader/CReaderWorker.h"
 #include "kit/IMainWindowServices.h"
-#include "kit/IReader.h"
+#include "reader/IReader.h"
 #include "text_keys.h"
 
 #include <QWidget>

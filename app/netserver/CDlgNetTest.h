@@ -1,7 +1,7 @@
 #pragma once
 
 #include "CReceivedListModel.h"
-#include "kit/CBatchQueue.h"
+#include "reader/CBatchQueue.h"
 #include "kit/CPage.h"
 
 #include <QByteArray>

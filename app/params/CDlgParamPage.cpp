@@ -1,7 +1,7 @@
 #include "params/CDlgParamPage.h"
 
 #include "kit/CAccessible.h"
-#include "kit/CReaderWorker.h"
+#include "reader/CReaderWorker.h"
 #include "kit/IMainWindowServices.h"
 #include "param_records.h"
 #include "params/ParamPageParts.h"

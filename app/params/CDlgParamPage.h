@@ -3,7 +3,7 @@
 #include "kit/CBusyState.h"
 #include "kit/CPage.h"
 #include "kit/CRecordForm.h"
-#include "kit/IReader.h"
+#include "reader/IReader.h"
 #include "params/ParamFamily.h"
 #include "channel_plan.h"
 #include "reader_family.h"

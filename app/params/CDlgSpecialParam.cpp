@@ -1,7 +1,7 @@
 #include "params/CDlgSpecialParam.h"
 
 #include "kit/CAccessible.h"
-#include "kit/CReaderEvents.h"
+#include "reader/CReaderEvents.h"
 #include "param_records.h"
 #include "params/ParamPageParts.h"
 #include "reader_family.h"

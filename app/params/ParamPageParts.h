@@ -4,7 +4,7 @@
 #pragma once
 
 #include "kit/CBusyState.h"
-#include "kit/CReaderWorker.h"
+#include "reader/CReaderWorker.h"
 #include "kit/CRecordForm.h"
 #include "kit/IMainWindowServices.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "kit/CConnection.h"
+#include "reader/CConnection.h"
 #include "text_keys.h"
 
 #include <QGroupBox>

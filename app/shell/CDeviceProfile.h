@@ -1,6 +1,6 @@
 #pragma once
 
-#include "kit/IReader.h"
+#include "reader/IReader.h"
 
 #include <QDateTime>
 #include <QString>

@@ -1,7 +1,7 @@
 #include "shell/CProfileActions.h"
 
 #include "kit/CIniFile.h"
-#include "kit/CReaderWorker.h"
+#include "reader/CReaderWorker.h"
 #include "kit/CShellPrompts.h"
 #include "kit/IMainWindowServices.h"
 #include "reader_family.h"

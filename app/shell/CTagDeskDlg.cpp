@@ -4,7 +4,7 @@
 #include "kit/CButtonST.h"
 #include "kit/CMyFunc.h"
 #include "kit/CMyListCtrl.h"
-#include "kit/CReaderEvents.h"
+#include "reader/CReaderEvents.h"
 #include "kit/CTextListModel.h"
 #include "reader_family.h"
 #include "shell/CConnectionPanel.h"

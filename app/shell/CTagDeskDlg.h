@@ -1,9 +1,9 @@
 #pragma once
 
-#include "kit/CConnection.h"
-#include "kit/CReader.h"
-#include "kit/CReaderFacade.h"
-#include "kit/CReaderWorker.h"
+#include "reader/CConnection.h"
+#include "reader/CReader.h"
+#include "reader/CReaderFacade.h"
+#include "reader/CReaderWorker.h"
 #include "kit/IMainWindowServices.h"
 #include "shell/CMessageQueue.h"
 #include "shell/CPreferenceActions.h"

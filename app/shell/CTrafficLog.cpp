@@ -1,7 +1,7 @@
 #include "shell/CTrafficLog.h"
 
 #include "kit/CMyFunc.h"
-#include "kit/CReaderEvents.h"
+#include "reader/CReaderEvents.h"
 
 #include "QnReaderTypes.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "kit/CPage.h"
-#include "kit/CReaderEvents.h"
+#include "reader/CReaderEvents.h"
 #include "tags/CReadRate.h"
 #include "tags/CTagListModel.h"
 

@@ -1,7 +1,7 @@
 #include "tags/CDlgWriter.h"
 
 #include "kit/CMyFunc.h"
-#include "kit/CReaderWorker.h"
+#include "reader/CReaderWorker.h"
 #include "kit/IMainWindowServices.h"
 #include "tags/CTagAccess.h"
 #include "tags/TagRecord.h"

@@ -1,6 +1,6 @@
 #include "tags/CInventoryLoop.h"
 
-#include "kit/IReader.h"
+#include "reader/IReader.h"
 
 #include <condition_variable>
 #include <mutex>

@@ -2,7 +2,7 @@
 
 #include "kit/CBusyState.h"
 #include "kit/CPage.h"
-#include "kit/IReader.h"
+#include "reader/IReader.h"
 #include "text_keys.h"
 
 #include <functional>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "kit/CCallQueue.h"
+#include "reader/CCallQueue.h"
 #include "tags/export/TagExportFiles.h"
 #include "tags/export/TagExportPrompts.h"
 

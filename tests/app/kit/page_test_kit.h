@@ -4,10 +4,10 @@
 #pragma once
 
 #include "kit/CLanguageStore.h"
-#include "kit/CReader.h"
-#include "kit/CReaderEvents.h"
-#include "kit/CReaderFacade.h"
-#include "kit/CReaderWorker.h"
+#include "reader/CReader.h"
+#include "reader/CReaderEvents.h"
+#include "reader/CReaderFacade.h"
+#include "reader/CReaderWorker.h"
 #include "kit/CShellPrompts.h"
 #include "kit/IMainWindowServices.h"
 #include "virtual_reader.h"

@@ -2,7 +2,7 @@
 // the next Open goes after a page reported that the reader moved.
 #include "main_window_fixture.h"
 
-#include "kit/CReaderEvents.h"
+#include "reader/CReaderEvents.h"
 
 #include <QComboBox>
 #include <QMetaEnum>

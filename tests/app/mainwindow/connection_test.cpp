@@ -3,7 +3,7 @@
 #include "main_window_fixture.h"
 
 #include "kit/CAccessible.h"
-#include "kit/CReaderEvents.h"
+#include "reader/CReaderEvents.h"
 
 #include "reader_model.h"
 #include "shell/CDemoReader.h"

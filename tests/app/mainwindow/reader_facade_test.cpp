@@ -1,4 +1,4 @@
-#include "kit/CReaderFacade.h"
+#include "reader/CReaderFacade.h"
 
 #include <gtest/gtest.h>
 

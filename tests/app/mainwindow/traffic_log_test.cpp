@@ -1,5 +1,5 @@
-#include "kit/CReaderEvents.h"
-#include "kit/CReaderFacade.h"
+#include "reader/CReaderEvents.h"
+#include "reader/CReaderFacade.h"
 #include "shell/CTrafficLog.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // The answer-mode inventory page end to end against the virtual reader, over TCP and over a
 // pseudo-terminal: rows appear and merge, Stop, Clear, an EPC write seen at the next
 // inventory, a TID read.
-#include "kit/CReader.h"
+#include "reader/CReader.h"
 #include "page_test_kit.h"
 #include "reader_model.h"
 #include "tags/CIdentifyTab.h"

@@ -1,4 +1,4 @@
-#include "kit/CCallQueue.h"
+#include "reader/CCallQueue.h"
 
 CCallQueue::CCallQueue()
     : m_calls([this] { runCalls(); })

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "kit/CBatchQueue.h"
+#include "reader/CBatchQueue.h"
 
 #include <QByteArray>
 #include <QList>

@@ -1,7 +1,7 @@
 // The reader events against the virtual reader over TCP: link events reach subscribers on the
 // user-interface thread, active-mode reports arrive complete and in order in batches, and a
 // connection closed or an events object destroyed while reports flow ends cleanly.
-#include "kit/CReaderEvents.h"
+#include "reader/CReaderEvents.h"
 #include "page_test_kit.h"
 #include "reader_model.h"
 

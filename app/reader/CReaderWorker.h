@@ -1,6 +1,6 @@
 #pragma once
 
-#include "kit/CCallQueue.h"
+#include "reader/CCallQueue.h"
 
 #include <QObject>
 #include <QPointer>

@@ -1,4 +1,4 @@
-#include "kit/CReaderWorker.h"
+#include "reader/CReaderWorker.h"
 
 CReaderWorker::CReaderWorker(IReader &reader)
     : m_reader(reader)

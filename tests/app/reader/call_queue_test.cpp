@@ -1,6 +1,6 @@
 // The call queue: calls from other threads run on the queue's thread in the order each thread
 // posted them, and calls still waiting when the queue goes are dropped.
-#include "kit/CCallQueue.h"
+#include "reader/CCallQueue.h"
 #include "page_test_kit.h"
 
 #include <QCoreApplication>

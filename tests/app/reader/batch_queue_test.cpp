@@ -1,6 +1,6 @@
 // The batch queue: items from a foreign thread reach this thread in order, one drain per batch,
 // within the bound, and what did not fit is counted.
-#include "kit/CBatchQueue.h"
+#include "reader/CBatchQueue.h"
 #include "page_test_kit.h"
 
 #include <QCoreApplication>

@@ -1,6 +1,5 @@
-#include "kit/CReaderFacade.h"
+#include "reader/CReaderFacade.h"
 
-#include "kit/CMyFunc.h"
 
 #include "QnComApi.h"
 #include "QnHidApi.h"
@@ -84,7 +83,7 @@ QStringList CReaderFacade::usbDevices()
     for (std::uint16_t position = 0; position < count; ++position) {
         std::array<char, 256> path{};
         QnHid_GetUsbInfo(position, path.data());
-        devices.append(CMyFunc::toWide(path.data()));
+        devices.append(QString::fromUtf8(path.data()));
     }
     return devices;
 }

@@ -1,6 +1,6 @@
 // The reader worker: jobs run off the user-interface thread, in order, and hand their results
 // back only to owners that still exist.
-#include "kit/CReaderWorker.h"
+#include "reader/CReaderWorker.h"
 #include "page_test_kit.h"
 
 #include <QCoreApplication>

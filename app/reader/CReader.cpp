@@ -1,6 +1,6 @@
-#include "kit/CReader.h"
+#include "reader/CReader.h"
 
-#include "kit/CReaderFacade.h"
+#include "reader/CReaderFacade.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "kit/CConnection.h"
+#include "reader/CConnection.h"
 
 void CConnection::moveTo(State state)
 {

@@ -1,4 +1,4 @@
-#include "kit/CBatchQueue.h"
+#include "reader/CBatchQueue.h"
 
 CQueuedWake::CQueuedWake(std::function<void()> drain)
 {

@@ -1,6 +1,6 @@
-#include "kit/CReaderEvents.h"
+#include "reader/CReaderEvents.h"
 
-#include "kit/CReaderFacade.h"
+#include "reader/CReaderFacade.h"
 
 #include "QnReaderTypes.h"
 
