@@ -16,13 +16,13 @@ namespace benchsupport {
 // Keeps `cores` threads spinning while it lives: the "one core busy" condition of the
 // round-trip benchmarks, started by the benchmark itself so every run sees the same load.
 class BusyCores {
-public:
+  public:
     explicit BusyCores(int cores);
     ~BusyCores();
     BusyCores(const BusyCores &) = delete;
     BusyCores &operator=(const BusyCores &) = delete;
 
-private:
+  private:
     std::atomic<bool> stop_{false};
     std::vector<std::thread> threads_;
 };

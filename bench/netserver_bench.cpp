@@ -72,8 +72,7 @@ struct Tally {
     std::vector<std::atomic<uint64_t>> perConnection;
 };
 
-void serverEvent(uint32_t, int32_t connection, const uint8_t *data, uint32_t length,
-                 void *user) {
+void serverEvent(uint32_t, int32_t connection, const uint8_t *data, uint32_t length, void *user) {
     auto &tally = *static_cast<Tally *>(user);
     if (data)
         tally.add(static_cast<size_t>(connection), length);
@@ -81,11 +80,13 @@ void serverEvent(uint32_t, int32_t connection, const uint8_t *data, uint32_t len
         ++(length == 1 ? tally.connected : tally.disconnected);
 }
 
-unsigned threadCount() { return 2 * std::max(1u, std::thread::hardware_concurrency()) + 2; }
+unsigned threadCount() {
+    return 2 * std::max(1u, std::thread::hardware_concurrency()) + 2;
+}
 
 // The floor: accept, one 20000-byte async_read_some per connection, count, read again.
 class BareLoop {
-public:
+  public:
     uint16_t start(Tally &tally) {
         acceptor_.open(tcp::v4());
         acceptor_.bind({asio::ip::address_v4::loopback(), 0});
@@ -99,20 +100,20 @@ public:
         for (std::thread &thread : threads_) thread.join();
     }
 
-private:
+  private:
     struct Session : std::enable_shared_from_this<Session> {
         Session(tcp::socket s, size_t i, Tally &t) : socket(std::move(s)), id(i), tally(t) {}
         void read() {
-            socket.async_read_some(asio::buffer(buffer), [self = shared_from_this()](
-                                                             const asio::error_code &error,
-                                                             size_t size) {
-                if (error) {
-                    ++self->tally.disconnected;
-                    return;
-                }
-                self->tally.add(self->id, size);
-                self->read();
-            });
+            socket.async_read_some(
+                asio::buffer(buffer),
+                [self = shared_from_this()](const asio::error_code &error, size_t size) {
+                    if (error) {
+                        ++self->tally.disconnected;
+                        return;
+                    }
+                    self->tally.add(self->id, size);
+                    self->read();
+                });
         }
         tcp::socket socket;
         size_t id;
@@ -137,7 +138,7 @@ private:
 
 // The peers: connected one after the other, then all writing at once on two threads.
 class Fleet {
-public:
+  public:
     bool connect(uint16_t port, int peers) {
         const tcp::endpoint server(asio::ip::address_v4::loopback(), port);
         asio::error_code error;
@@ -155,7 +156,7 @@ public:
         for (std::thread &thread : threads_) thread.join();
     }
 
-private:
+  private:
     void write(tcp::socket &socket, const Bytes &chunk, int left) {
         if (left == 0) {
             asio::error_code ignored;
@@ -281,9 +282,10 @@ int main(int argc, char **argv) {
     const double ratio = median(server) / median(bare);
     std::printf("median: CIocpModeSvr %.1f MB/s, bare Asio %.1f MB/s, ratio %.2f (goal >= 0.80)\n",
                 median(server), median(bare), ratio);
-    std::printf("peak memory: %.1f MB at start, %.1f MB after the first server round, %.1f MB "
-                "at the end\n",
-                startMegabytes, serverPeak, peakMegabytes());
+    std::printf(
+        "peak memory: %.1f MB at start, %.1f MB after the first server round, %.1f MB "
+        "at the end\n",
+        startMegabytes, serverPeak, peakMegabytes());
     std::printf("%s\n", complete ? "every byte and event arrived" : "LOSS: see the rounds above");
     return complete ? 0 : 1;
 }

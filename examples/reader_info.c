@@ -21,8 +21,7 @@
 struct reader {
     int (*setCallback)(QnCallback cb);
     int (*getDeviceSystemInfo)(uint8_t addr, uint8_t *info10);
-    int (*inventoryG2)(uint8_t addr, uint8_t *records, uint16_t *byteLength,
-                       uint16_t *tagCount);
+    int (*inventoryG2)(uint8_t addr, uint8_t *records, uint16_t *byteLength, uint16_t *tagCount);
     void (*closeDevice)(void);
 };
 
@@ -35,8 +34,7 @@ static const struct reader tcpReader = {QnNet_SetCallback, QnNet_GetDeviceSystem
 
 /* Runs on a library thread: link events only (this program does not start active mode). */
 static void onEvent(int32_t event, int32_t value, const uint8_t *data, int32_t length,
-                    const uint8_t *serial7)
-{
+                    const uint8_t *serial7) {
     (void)value, (void)data, (void)length, (void)serial7;
     if (event == QN_EVENT_LINK_LOST)
         fprintf(stderr, "link lost\n");
@@ -44,8 +42,7 @@ static void onEvent(int32_t event, int32_t value, const uint8_t *data, int32_t l
         fprintf(stderr, "link restored\n");
 }
 
-static int usage(const char *program)
-{
+static int usage(const char *program) {
     fprintf(stderr,
             "usage: %s tcp HOST PORT\n"
             "       %s serial PORT [BAUD]   (default 115200)\n"
@@ -56,8 +53,7 @@ static int usage(const char *program)
 
 /* Opens the reader named by the arguments and sets *reader to its commands. Returns 0 when
  * it is open, 1 when it could not be opened, 2 for wrong arguments. */
-static int openReader(int argc, char **argv, const struct reader **reader)
-{
+static int openReader(int argc, char **argv, const struct reader **reader) {
     const char *transport = argc >= 2 ? argv[1] : "";
     if (strcmp(transport, "tcp") == 0 && argc == 4) {
         printf("reader: tcp %s:%s\n", argv[2], argv[3]);
@@ -85,8 +81,7 @@ static int openReader(int argc, char **argv, const struct reader **reader)
     return 2;
 }
 
-int main(int argc, char **argv)
-{
+int main(int argc, char **argv) {
     const struct reader *reader = NULL;
     const int opened = openReader(argc, argv, &reader);
     if (opened == 2) return usage(argv[0]);

@@ -45,4 +45,4 @@ std::vector<std::string> presetChannels(std::string_view preset);
 // The first preset whose text contains the range; -1 when none does.
 int presetContaining(std::span<const std::string> presets, std::string_view range);
 
-} // namespace channelplan
+}  // namespace channelplan

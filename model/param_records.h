@@ -15,4 +15,4 @@ extern const RecordTable specialRecord;
 // The device record's field that enables antenna 1..8 (Fir and Hazel).
 std::string antennaField(int antenna);
 
-} // namespace record
+}  // namespace record

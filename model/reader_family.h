@@ -63,18 +63,18 @@ inline constexpr RecordLengths specialRecord{200, 64};
 
 struct FamilyTraits {
     Family family;
-    const char *name;          // as typed on command lines ("fir")
-    uint8_t defaultType;       // type byte used when the family is chosen by name
+    const char *name;     // as typed on command lines ("fir")
+    uint8_t defaultType;  // type byte used when the family is chosen by name
     RecordLengths deviceRecord;
-    bool checksModule;         // the parameter page's Read is followed by CheckModule
-    int maxPowerDbm;           // the RF power list runs 0 .. this
-    bool hasNetwork;           // network and special records, network pages
-    bool hasRelay;             // the reader itself drives a relay
-    bool hasGprs;              // SIM, signal, cell location and GPS texts
+    bool checksModule;                     // the parameter page's Read is followed by CheckModule
+    int maxPowerDbm;                       // the RF power list runs 0 .. this
+    bool hasNetwork;                       // network and special records, network pages
+    bool hasRelay;                         // the reader itself drives a relay
+    bool hasGprs;                          // SIM, signal, cell location and GPS texts
     std::span<const ListItem> interfaces;  // device record byte 0
     std::span<const ListItem> areas;       // device record byte 9
-    bool offersTriggerMode;    // work modes answer, active and, when set, trigger
-    bool sessionHasAuto;       // session list "0".."3" plus "Auto"
+    bool offersTriggerMode;                // work modes answer, active and, when set, trigger
+    bool sessionHasAuto;                   // session list "0".."3" plus "Auto"
 };
 
 // Family of a type byte; bytes outside every family give Family::Unknown.

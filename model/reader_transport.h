@@ -12,20 +12,18 @@ namespace readertransport {
 
 // The configuration keeps the transport of the last connection as 0 serial, 1 USB,
 // 2 network; any other stored number means serial, the button the panel then shows.
-constexpr Transport fromStoredValue(int value)
-{
+constexpr Transport fromStoredValue(int value) {
     switch (value) {
-    case 1:
-        return Transport::Usb;
-    case 2:
-        return Transport::Network;
-    default:
-        return Transport::Serial;
+        case 1:
+            return Transport::Usb;
+        case 2:
+            return Transport::Network;
+        default:
+            return Transport::Serial;
     }
 }
 
-constexpr int storedValue(Transport transport)
-{
+constexpr int storedValue(Transport transport) {
     return static_cast<int>(transport);
 }
 
@@ -34,21 +32,17 @@ constexpr int storedValue(Transport transport)
 inline constexpr std::array<int, 5> serialBaudRates{9600, 19200, 38400, 57600, 115200};
 
 // The rate of a baud code; nothing for a code no list holds.
-constexpr std::optional<int> baudRateOfCode(int code)
-{
-    if (code < 0 || code >= static_cast<int>(serialBaudRates.size()))
-        return std::nullopt;
+constexpr std::optional<int> baudRateOfCode(int code) {
+    if (code < 0 || code >= static_cast<int>(serialBaudRates.size())) return std::nullopt;
     return serialBaudRates[static_cast<std::size_t>(code)];
 }
 
 // The code of a rate; nothing for a rate no list holds.
-constexpr std::optional<int> baudCodeOfRate(int rate)
-{
+constexpr std::optional<int> baudCodeOfRate(int rate) {
     for (std::size_t code = 0; code < serialBaudRates.size(); ++code) {
-        if (serialBaudRates[code] == rate)
-            return static_cast<int>(code);
+        if (serialBaudRates[code] == rate) return static_cast<int>(code);
     }
     return std::nullopt;
 }
 
-} // namespace readertransport
+}  // namespace readertransport

@@ -8,19 +8,15 @@ namespace record {
 
 namespace {
 
-std::uint8_t byteAt(std::span<const std::uint8_t> record, int offset)
-{
+std::uint8_t byteAt(std::span<const std::uint8_t> record, int offset) {
     return offset >= 0 && std::size_t(offset) < record.size() ? record[std::size_t(offset)] : 0;
 }
 
-void putByte(std::span<std::uint8_t> record, int offset, std::uint8_t value)
-{
-    if (offset >= 0 && std::size_t(offset) < record.size())
-        record[std::size_t(offset)] = value;
+void putByte(std::span<std::uint8_t> record, int offset, std::uint8_t value) {
+    if (offset >= 0 && std::size_t(offset) < record.size()) record[std::size_t(offset)] = value;
 }
 
-std::string bytesAt(std::span<const std::uint8_t> record, int offset, int count)
-{
+std::string bytesAt(std::span<const std::uint8_t> record, int offset, int count) {
     std::string bytes;
     for (int index = 0; index < count; ++index)
         bytes.push_back(static_cast<char>(byteAt(record, offset + index)));
@@ -28,58 +24,46 @@ std::string bytesAt(std::span<const std::uint8_t> record, int offset, int count)
 }
 
 // The bytes into the field, the rest of the field zero.
-void putBytes(std::span<std::uint8_t> record, const Field &field, std::string_view bytes)
-{
+void putBytes(std::span<std::uint8_t> record, const Field &field, std::string_view bytes) {
     for (int index = 0; index < field.width; ++index) {
         const bool given = std::size_t(index) < bytes.size();
         putByte(record, field.offset + index, given ? std::uint8_t(bytes[std::size_t(index)]) : 0);
     }
 }
 
-int hexDigit(char digit)
-{
-    if (digit >= '0' && digit <= '9')
-        return digit - '0';
-    if (digit >= 'A' && digit <= 'F')
-        return digit - 'A' + 10;
-    if (digit >= 'a' && digit <= 'f')
-        return digit - 'a' + 10;
+int hexDigit(char digit) {
+    if (digit >= '0' && digit <= '9') return digit - '0';
+    if (digit >= 'A' && digit <= 'F') return digit - 'A' + 10;
+    if (digit >= 'a' && digit <= 'f') return digit - 'a' + 10;
     return -1;
 }
 
-std::uint8_t hexPair(char high, char low)
-{
+std::uint8_t hexPair(char high, char low) {
     const int lowValue = hexDigit(low);
-    if (lowValue < 0)
-        return 0;
+    if (lowValue < 0) return 0;
     return static_cast<std::uint8_t>(std::max(hexDigit(high), 0) * 16 + lowValue);
 }
 
-bool isContinuationByte(char byte)
-{
+bool isContinuationByte(char byte) {
     return (static_cast<unsigned char>(byte) & 0xC0) == 0x80;
 }
 
 // At most `limit` bytes of the text, cut before a character that does not fit whole.
-std::string_view fittingText(std::string_view text, std::size_t limit)
-{
+std::string_view fittingText(std::string_view text, std::size_t limit) {
     std::size_t length = std::min(text.size(), limit);
-    while (length > 0 && length < text.size() && isContinuationByte(text[length]))
-        --length;
+    while (length > 0 && length < text.size() && isContinuationByte(text[length])) --length;
     return text.substr(0, length);
 }
 
-std::string ipv4Text(std::span<const std::uint8_t> record, int offset)
-{
+std::string ipv4Text(std::span<const std::uint8_t> record, int offset) {
     std::array<char, 16> text{};
-    std::snprintf(
-        text.data(), text.size(), "%d.%d.%d.%d", byteAt(record, offset),
-        byteAt(record, offset + 1), byteAt(record, offset + 2), byteAt(record, offset + 3));
+    std::snprintf(text.data(), text.size(), "%d.%d.%d.%d", byteAt(record, offset),
+                  byteAt(record, offset + 1), byteAt(record, offset + 2),
+                  byteAt(record, offset + 3));
     return text.data();
 }
 
-std::string ipv4Bytes(std::string_view text)
-{
+std::string ipv4Bytes(std::string_view text) {
     std::string bytes(4, '\0');
     for (char &byte : bytes) {
         const std::size_t dot = text.find('.');
@@ -89,28 +73,25 @@ std::string ipv4Bytes(std::string_view text)
     return bytes;
 }
 
-std::int64_t numberAt(const Field &field, std::span<const std::uint8_t> record)
-{
+std::int64_t numberAt(const Field &field, std::span<const std::uint8_t> record) {
     std::int64_t value = 0;
     for (int index = field.width - 1; index >= 0; --index)
         value = value << 8 | byteAt(record, field.offset + index);
     return value;
 }
 
-int hexCount(const Field &field, std::span<const std::uint8_t> record)
-{
-    return field.countAt < 0 ? field.width : std::min<int>(byteAt(record, field.countAt), field.width);
+int hexCount(const Field &field, std::span<const std::uint8_t> record) {
+    return field.countAt < 0 ? field.width
+                             : std::min<int>(byteAt(record, field.countAt), field.width);
 }
 
-bool encodeNumber(const Field &field, std::int64_t value, std::span<std::uint8_t> record)
-{
+bool encodeNumber(const Field &field, std::int64_t value, std::span<std::uint8_t> record) {
     for (int index = 0; index < field.width; ++index)
         putByte(record, field.offset + index, static_cast<std::uint8_t>(value >> (8 * index)));
     return true;
 }
 
-bool encodeBool(const Field &field, bool value, std::span<std::uint8_t> record)
-{
+bool encodeBool(const Field &field, bool value, std::span<std::uint8_t> record) {
     if (field.codec == Codec::Flag) {
         putByte(record, field.offset, value ? 1 : 0);
         return true;
@@ -121,82 +102,76 @@ bool encodeBool(const Field &field, bool value, std::span<std::uint8_t> record)
     return true;
 }
 
-bool encodeText(const Field &field, const std::string &value, std::span<std::uint8_t> record)
-{
+bool encodeText(const Field &field, const std::string &value, std::span<std::uint8_t> record) {
     switch (field.codec) {
-    case Codec::Hex: {
-        const std::string bytes = hexBytes(value).substr(0, std::size_t(field.width));
-        putBytes(record, field, bytes);
-        if (field.countAt >= 0)
-            putByte(record, field.countAt, static_cast<std::uint8_t>(bytes.size()));
-        return true;
-    }
-    case Codec::Ipv4:
-        putBytes(record, field, ipv4Bytes(value));
-        return true;
-    case Codec::Text:
-        putBytes(record, field, fittingText(value, std::size_t(std::max(field.width - 1, 0))));
-        return true;
-    default:
-        return false;
+        case Codec::Hex: {
+            const std::string bytes = hexBytes(value).substr(0, std::size_t(field.width));
+            putBytes(record, field, bytes);
+            if (field.countAt >= 0)
+                putByte(record, field.countAt, static_cast<std::uint8_t>(bytes.size()));
+            return true;
+        }
+        case Codec::Ipv4:
+            putBytes(record, field, ipv4Bytes(value));
+            return true;
+        case Codec::Text:
+            putBytes(record, field, fittingText(value, std::size_t(std::max(field.width - 1, 0))));
+            return true;
+        default:
+            return false;
     }
 }
 
-bool isNumeric(Codec codec)
-{
+bool isNumeric(Codec codec) {
     return codec == Codec::Number || codec == Codec::List;
 }
 
-bool isBoolean(Codec codec)
-{
+bool isBoolean(Codec codec) {
     return codec == Codec::Flag || codec == Codec::Bit;
 }
 
-} // namespace
+}  // namespace
 
-const Field *find(const RecordTable &table, std::string_view name)
-{
+const Field *find(const RecordTable &table, std::string_view name) {
     const auto found = std::find_if(table.fields.begin(), table.fields.end(),
-        [name](const Field &field) { return field.name == name; });
+                                    [name](const Field &field) { return field.name == name; });
     return found == table.fields.end() ? nullptr : &*found;
 }
 
-const Field *find(const RecordTable &table, std::string_view name, readerfamily::Family family)
-{
-    const auto found
-        = std::find_if(table.fields.begin(), table.fields.end(), [name, family](const Field &field) {
-              return field.name == name && field.families.contains(family);
-          });
+const Field *find(const RecordTable &table, std::string_view name, readerfamily::Family family) {
+    const auto found =
+        std::find_if(table.fields.begin(), table.fields.end(), [name, family](const Field &field) {
+            return field.name == name && field.families.contains(family);
+        });
     return found == table.fields.end() ? nullptr : &*found;
 }
 
-Value decode(const Field &field, std::span<const std::uint8_t> record)
-{
+Value decode(const Field &field, std::span<const std::uint8_t> record) {
     switch (field.codec) {
-    case Codec::Number:
-    case Codec::List:
-        return numberAt(field, record);
-    case Codec::Flag:
-        return byteAt(record, field.offset) != 0;
-    case Codec::Bit:
-        return ((byteAt(record, field.offset) >> field.bit) & 1) != 0;
-    case Codec::Hex: {
-        const std::string bytes = bytesAt(record, field.offset, hexCount(field, record));
-        return hexText(std::span(reinterpret_cast<const std::uint8_t *>(bytes.data()), bytes.size()));
-    }
-    case Codec::Ipv4:
-        return ipv4Text(record, field.offset);
-    case Codec::Text: {
-        const std::string bytes = bytesAt(record, field.offset, std::max(field.width - 1, 0));
-        return bytes.substr(0, bytes.find('\0'));
-    }
+        case Codec::Number:
+        case Codec::List:
+            return numberAt(field, record);
+        case Codec::Flag:
+            return byteAt(record, field.offset) != 0;
+        case Codec::Bit:
+            return ((byteAt(record, field.offset) >> field.bit) & 1) != 0;
+        case Codec::Hex: {
+            const std::string bytes = bytesAt(record, field.offset, hexCount(field, record));
+            return hexText(
+                std::span(reinterpret_cast<const std::uint8_t *>(bytes.data()), bytes.size()));
+        }
+        case Codec::Ipv4:
+            return ipv4Text(record, field.offset);
+        case Codec::Text: {
+            const std::string bytes = bytesAt(record, field.offset, std::max(field.width - 1, 0));
+            return bytes.substr(0, bytes.find('\0'));
+        }
     }
     return std::int64_t{0};
 }
 
-Values decode(
-    const RecordTable &table, std::span<const std::uint8_t> record, readerfamily::Family family)
-{
+Values decode(const RecordTable &table, std::span<const std::uint8_t> record,
+              readerfamily::Family family) {
     Values values;
     for (const Field &field : table.fields)
         if (field.families.contains(family))
@@ -204,8 +179,7 @@ Values decode(
     return values;
 }
 
-bool encode(const Field &field, const Value &value, std::span<std::uint8_t> record)
-{
+bool encode(const Field &field, const Value &value, std::span<std::uint8_t> record) {
     if (const auto *number = std::get_if<std::int64_t>(&value); number && isNumeric(field.codec))
         return encodeNumber(field, *number, record);
     if (const auto *flag = std::get_if<bool>(&value); flag && isBoolean(field.codec))
@@ -215,38 +189,29 @@ bool encode(const Field &field, const Value &value, std::span<std::uint8_t> reco
     return false;
 }
 
-void encode(
-    const RecordTable &table, const Values &values, readerfamily::Family family,
-    std::span<std::uint8_t> record)
-{
+void encode(const RecordTable &table, const Values &values, readerfamily::Family family,
+            std::span<std::uint8_t> record) {
     for (const Field &field : table.fields) {
-        if (!field.families.contains(family))
-            continue;
+        if (!field.families.contains(family)) continue;
         if (const auto value = values.find(field.name); value != values.end())
             encode(field, value->second, record);
     }
 }
 
-Value defaultValue(const Field &field)
-{
-    if (isNumeric(field.codec))
-        return field.defaultNumber;
-    if (isBoolean(field.codec))
-        return field.defaultNumber != 0;
+Value defaultValue(const Field &field) {
+    if (isNumeric(field.codec)) return field.defaultNumber;
+    if (isBoolean(field.codec)) return field.defaultNumber != 0;
     return std::string(field.defaultText);
 }
 
-Values defaultValues(const RecordTable &table, readerfamily::Family family)
-{
+Values defaultValues(const RecordTable &table, readerfamily::Family family) {
     Values values;
     for (const Field &field : table.fields)
-        if (field.families.contains(family))
-            values[std::string(field.name)] = defaultValue(field);
+        if (field.families.contains(family)) values[std::string(field.name)] = defaultValue(field);
     return values;
 }
 
-int leadingDecimal(std::string_view text)
-{
+int leadingDecimal(std::string_view text) {
     constexpr int lowBits16 = 0x10000;
     std::size_t at = text.find_first_not_of(' ');
     int value = 0;
@@ -255,25 +220,20 @@ int leadingDecimal(std::string_view text)
     return value;
 }
 
-int shortHex(std::string_view text)
-{
-    if (text.size() == 1)
-        return std::max(hexDigit(text[0]), 0);
-    if (text.size() == 2)
-        return hexPair(text[0], text[1]);
+int shortHex(std::string_view text) {
+    if (text.size() == 1) return std::max(hexDigit(text[0]), 0);
+    if (text.size() == 2) return hexPair(text[0], text[1]);
     return 0;
 }
 
-std::string hexBytes(std::string_view text)
-{
+std::string hexBytes(std::string_view text) {
     std::string bytes(text.size() / 2, '\0');
     for (std::size_t index = 0; index < bytes.size(); ++index)
         bytes[index] = static_cast<char>(hexPair(text[2 * index], text[2 * index + 1]));
     return bytes;
 }
 
-std::string hexText(std::span<const std::uint8_t> bytes)
-{
+std::string hexText(std::span<const std::uint8_t> bytes) {
     static constexpr char digits[] = "0123456789ABCDEF";
     std::string text;
     text.reserve(bytes.size() * 2);
@@ -284,28 +244,22 @@ std::string hexText(std::span<const std::uint8_t> bytes)
     return text;
 }
 
-Value valueFromText(const Field &field, std::string_view text)
-{
-    if (isBoolean(field.codec))
-        return text == "1" || text == "true";
+Value valueFromText(const Field &field, std::string_view text) {
+    if (isBoolean(field.codec)) return text == "1" || text == "true";
     if (isNumeric(field.codec))
         return std::int64_t{field.radix == Radix::Hex ? shortHex(text) : leadingDecimal(text)};
     return std::string(text);
 }
 
-std::string textOf(const Field &field, const Value &value)
-{
-    if (const auto *flag = std::get_if<bool>(&value))
-        return *flag ? "1" : "0";
-    if (const auto *text = std::get_if<std::string>(&value))
-        return *text;
+std::string textOf(const Field &field, const Value &value) {
+    if (const auto *flag = std::get_if<bool>(&value)) return *flag ? "1" : "0";
+    if (const auto *text = std::get_if<std::string>(&value)) return *text;
     const std::int64_t number = std::get<std::int64_t>(value);
-    if (field.radix == Radix::Decimal)
-        return std::to_string(number);
+    if (field.radix == Radix::Decimal) return std::to_string(number);
     std::array<char, 24> digits{};
     std::snprintf(digits.data(), digits.size(), "%.*llX", 2 * field.width,
-        static_cast<unsigned long long>(number));
+                  static_cast<unsigned long long>(number));
     return digits.data();
 }
 
-} // namespace record
+}  // namespace record

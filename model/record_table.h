@@ -18,13 +18,13 @@
 namespace record {
 
 enum class Codec {
-    Number, // width 1 or 2 bytes, little-endian; the value's low bits are stored
-    List, // one byte: a list position
-    Flag, // one byte: nonzero reads true, true writes 1
-    Bit, // one bit of a byte (Field::bit); the other bits of the byte are kept
-    Hex, // width bytes as hex digits ("0A1B"); with a count byte, only that many bytes
-    Ipv4, // four bytes as "a.b.c.d", first byte first
-    Text, // UTF-8 in width bytes: at most width - 1 of them, ended by a zero
+    Number,  // width 1 or 2 bytes, little-endian; the value's low bits are stored
+    List,    // one byte: a list position
+    Flag,    // one byte: nonzero reads true, true writes 1
+    Bit,     // one bit of a byte (Field::bit); the other bits of the byte are kept
+    Hex,     // width bytes as hex digits ("0A1B"); with a count byte, only that many bytes
+    Ipv4,    // four bytes as "a.b.c.d", first byte first
+    Text,    // UTF-8 in width bytes: at most width - 1 of them, ended by a zero
 };
 
 // How a number is written where a person reads or types it.
@@ -32,27 +32,22 @@ enum class Radix { Decimal, Hex };
 
 // A set of reader families.
 class Families {
-public:
+  public:
     constexpr Families() = default;
-    constexpr Families(std::initializer_list<readerfamily::Family> families)
-    {
-        for (readerfamily::Family family : families)
-            m_bits |= bitOf(family);
+    constexpr Families(std::initializer_list<readerfamily::Family> families) {
+        for (readerfamily::Family family : families) m_bits |= bitOf(family);
     }
-    static constexpr Families all()
-    {
+    static constexpr Families all() {
         Families every;
         every.m_bits = 0xFFFF;
         return every;
     }
-    constexpr bool contains(readerfamily::Family family) const
-    {
+    constexpr bool contains(readerfamily::Family family) const {
         return (m_bits & bitOf(family)) != 0;
     }
 
-private:
-    static constexpr std::uint16_t bitOf(readerfamily::Family family)
-    {
+  private:
+    static constexpr std::uint16_t bitOf(readerfamily::Family family) {
         return static_cast<std::uint16_t>(1u << static_cast<unsigned>(family));
     }
     std::uint16_t m_bits = 0;
@@ -96,16 +91,15 @@ const Field *find(const RecordTable &table, std::string_view name, readerfamily:
 // Bytes past the end of the record read as 0.
 Value decode(const Field &field, std::span<const std::uint8_t> record);
 // Every field the family has.
-Values decode(
-    const RecordTable &table, std::span<const std::uint8_t> record, readerfamily::Family family);
+Values decode(const RecordTable &table, std::span<const std::uint8_t> record,
+              readerfamily::Family family);
 
 // Writes the field's bytes (and its count byte) and no others; bytes past the end of the
 // record are left out. A value of the wrong kind writes nothing and returns false.
 bool encode(const Field &field, const Value &value, std::span<std::uint8_t> record);
 // Writes every value whose name is a field of the family; other names are ignored.
-void encode(
-    const RecordTable &table, const Values &values, readerfamily::Family family,
-    std::span<std::uint8_t> record);
+void encode(const RecordTable &table, const Values &values, readerfamily::Family family,
+            std::span<std::uint8_t> record);
 
 // The factory value of the field; of every field the family has.
 Value defaultValue(const Field &field);
@@ -126,4 +120,4 @@ std::string hexText(std::span<const std::uint8_t> bytes);
 Value valueFromText(const Field &field, std::string_view text);
 std::string textOf(const Field &field, const Value &value);
 
-} // namespace record
+}  // namespace record

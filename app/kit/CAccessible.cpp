@@ -19,10 +19,9 @@ QString withoutMnemonic(QString caption)
 bool isControl(const QWidget *widget)
 {
     return qobject_cast<const QAbstractButton *>(widget) || qobject_cast<const QLineEdit *>(widget)
-           || qobject_cast<const QComboBox *>(widget)
-           || qobject_cast<const QAbstractSpinBox *>(widget)
-           || qobject_cast<const QAbstractItemView *>(widget)
-           || qobject_cast<const QGroupBox *>(widget);
+        || qobject_cast<const QComboBox *>(widget) || qobject_cast<const QAbstractSpinBox *>(widget)
+        || qobject_cast<const QAbstractItemView *>(widget)
+        || qobject_cast<const QGroupBox *>(widget);
 }
 
 QString captionOf(const QWidget *widget)
@@ -42,7 +41,8 @@ bool isPartOfComposite(const QWidget *widget)
 {
     for (const QWidget *ancestor = widget->parentWidget(); ancestor != nullptr;
          ancestor = ancestor->parentWidget()) {
-        if (qobject_cast<const QComboBox *>(ancestor) || qobject_cast<const QAbstractSpinBox *>(ancestor)
+        if (qobject_cast<const QComboBox *>(ancestor)
+            || qobject_cast<const QAbstractSpinBox *>(ancestor)
             || qobject_cast<const QAbstractItemView *>(ancestor)
             || qobject_cast<const QTabBar *>(ancestor))
             return true;

@@ -7,8 +7,7 @@
 // Shows that a page's reader operation is running: the buttons that would start another one
 // are disabled and the page shows a busy cursor; ending restores exactly the controls that
 // were enabled before. Nested operations end the busy state when the last one ends.
-class CBusyState
-{
+class CBusyState {
 public:
     explicit CBusyState(QWidget *page);
 

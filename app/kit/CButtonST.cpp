@@ -24,8 +24,8 @@ QPixmap paletteBitmap(bool hover)
     painter.setPen(QPen(hover ? QColor(60, 60, 60) : QColor(120, 120, 120), 1));
     painter.setBrush(QColor(240, 240, 240));
     painter.drawEllipse(1, 1, 18, 18);
-    const QColor dots[] = {QColor(220, 40, 40), QColor(40, 160, 60), QColor(40, 90, 220)};
-    const QPoint centres[] = {QPoint(7, 7), QPoint(13, 7), QPoint(10, 13)};
+    const QColor dots[] = { QColor(220, 40, 40), QColor(40, 160, 60), QColor(40, 90, 220) };
+    const QPoint centres[] = { QPoint(7, 7), QPoint(13, 7), QPoint(10, 13) };
     painter.setPen(Qt::NoPen);
     for (int index = 0; index < 3; ++index) {
         painter.setBrush(hover ? dots[index].lighter(125) : dots[index]);

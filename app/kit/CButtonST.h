@@ -7,16 +7,15 @@
 // A flat button that can show a bitmap for its normal and its hover state (one colour of the
 // bitmaps drawn transparent) and can open a web address when clicked. Tool tip, cursor, toggle
 // and popup menu come from QToolButton itself.
-class CButtonST : public QToolButton
-{
+class CButtonST : public QToolButton {
     Q_OBJECT
 
 public:
     explicit CButtonST(QWidget *parent = nullptr);
 
     // An invalid transparent colour keeps the bitmaps as they are.
-    void setBitmaps(const QPixmap &normal, const QPixmap &hover,
-                    const QColor &transparent = QColor());
+    void setBitmaps(
+        const QPixmap &normal, const QPixmap &hover, const QColor &transparent = QColor());
     // Clicking opens this address in the desktop's browser; an empty address opens nothing.
     void setUrl(const QUrl &url);
     bool isHovered() const { return m_hovered; }

@@ -14,8 +14,7 @@
 // Construction creates the file with the eighteen defaults when it is missing; an existing file
 // is never completed (a missing key reads as 0 or "default"). load() reads everything into
 // memory once; the setters write their key to the file at once and update the memory copy.
-class CConfigStore
-{
+class CConfigStore {
 public:
     static constexpr int listCapacity = 48;
     static constexpr qsizetype maxTextLength = 259;

@@ -30,8 +30,7 @@ std::optional<QStringView> sectionName(QStringView line)
     return name.trimmed();
 }
 
-struct KeyLine
-{
+struct KeyLine {
     QStringView key;
     QStringView value;
     // The value with the blanks that end it, short of the line break.
@@ -79,22 +78,20 @@ CIniDocument CIniDocument::fromBytes(const QByteArray &bytes)
     CIniDocument document;
     if (bytes.startsWith(utf16LittleEndianMark) || bytes.startsWith(utf16BigEndianMark)) {
         const bool littleEndian = bytes.startsWith(utf16LittleEndianMark);
-        document.m_encoding =
-            littleEndian ? Encoding::Utf16LittleEndian : Encoding::Utf16BigEndian;
-        const QString text = QStringDecoder(littleEndian ? QStringConverter::Utf16LE
-                                                         : QStringConverter::Utf16BE)(
-            bytes.sliced(2));
+        document.m_encoding = littleEndian ? Encoding::Utf16LittleEndian : Encoding::Utf16BigEndian;
+        const QString text = QStringDecoder(
+            littleEndian ? QStringConverter::Utf16LE : QStringConverter::Utf16BE)(bytes.sliced(2));
         document.m_crLf = text.contains(QLatin1String("\r\n"));
         document.m_lines.clear();
         for (const QString &line : text.split(u'\n'))
-            document.m_lines.append(Line{line, {}});
+            document.m_lines.append(Line { line, {} });
     } else {
         const bool marked = bytes.startsWith(utf8Mark);
         document.m_encoding = marked ? Encoding::Utf8WithMark : Encoding::Utf8;
         document.m_crLf = bytes.contains("\r\n");
         document.m_lines.clear();
         for (const QByteArray &line : (marked ? bytes.sliced(3) : bytes).split('\n'))
-            document.m_lines.append(Line{QString::fromUtf8(line), line});
+            document.m_lines.append(Line { QString::fromUtf8(line), line });
     }
     return document;
 }
@@ -174,9 +171,9 @@ void CIniDocument::insertLines(qsizetype at, const QStringList &lines)
     // Appending after a last line without a line break: end the document with one again.
     const bool appendingAfterOpenLine = at == m_lines.size();
     for (qsizetype index = 0; index < lines.size(); ++index)
-        m_lines.insert(at + index, Line{lines[index], {}});
+        m_lines.insert(at + index, Line { lines[index], {} });
     if (appendingAfterOpenLine)
-        m_lines.append(Line{});
+        m_lines.append(Line {});
 }
 
 void CIniDocument::setValue(const QString &section, const QString &key, const QString &value)
@@ -189,12 +186,12 @@ void CIniDocument::setValue(const QString &section, const QString &key, const QS
     if (header < 0) {
         // A document that ends with a line break has an empty last element; keep it last.
         const qsizetype at = m_lines.back().text.isEmpty() ? m_lines.size() - 1 : m_lines.size();
-        insertLines(at, {lineWithEnding(u'[' + section + u']'), entry});
+        insertLines(at, { lineWithEnding(u'[' + section + u']'), entry });
         return;
     }
     const qsizetype existing = findKey(header, key);
     if (existing >= 0) {
-        m_lines[existing] = Line{entry, {}};
+        m_lines[existing] = Line { entry, {} };
         return;
     }
     // New keys go after the section's last key, so blank lines and comments that separate it
@@ -205,7 +202,7 @@ void CIniDocument::setValue(const QString &section, const QString &key, const QS
         if (keyLine(m_lines[line].text))
             insertAfter = line;
     }
-    insertLines(insertAfter + 1, {entry});
+    insertLines(insertAfter + 1, { entry });
 }
 
 CIniFile::CIniFile(QString path)

@@ -1,8 +1,8 @@
 #pragma once
 
 #include <QByteArray>
-#include <QString>
 #include <QList>
+#include <QString>
 #include <QStringList>
 
 #include <optional>
@@ -18,8 +18,7 @@
 // The text of one INI file, kept line by line so it can be written back unchanged.
 // Reading: the first section and the first key of a name count; lines starting with ';' or '#'
 // are comments; names and values are trimmed, and a value in matching quotes loses them.
-class CIniDocument
-{
+class CIniDocument {
 public:
     // What a read does with the blanks that end an unquoted value. Trimming is the profile
     // reading of configuration and language texts; a text whose final space carries meaning
@@ -49,8 +48,7 @@ private:
     QString lineWithEnding(const QString &content) const;
     void insertLines(qsizetype at, const QStringList &lines);
 
-    struct Line
-    {
+    struct Line {
         QString text;
         // The line's bytes as read from a UTF-8 file, so that an untouched line is written back
         // byte for byte even when it holds invalid UTF-8; empty for new or changed lines.
@@ -58,15 +56,14 @@ private:
     };
 
     // Lines split at '\n'; a '\r' before the '\n' stays part of the line.
-    QList<Line> m_lines{Line()};
+    QList<Line> m_lines { Line() };
     bool m_crLf = false;
     Encoding m_encoding = Encoding::Utf8;
 };
 
 // One INI file on disk, read at every call and written at every write, as private-profile
 // functions do; nothing is cached, so the file is always the truth.
-class CIniFile
-{
+class CIniFile {
 public:
     explicit CIniFile(QString path);
 
@@ -92,6 +89,5 @@ public:
     static inline const QString missingText = QStringLiteral("default");
 
 private:
-
     QString m_path;
 };

@@ -12,8 +12,8 @@ int CLanguageStore::load(const QString &languageFilePath)
     m_texts.fill(QString());
     // One parse for the whole table instead of one file read per key.
     QFile file(languageFilePath);
-    const CIniDocument document =
-        file.open(QIODevice::ReadOnly) ? CIniDocument::fromBytes(file.readAll()) : CIniDocument();
+    const CIniDocument document
+        = file.open(QIODevice::ReadOnly) ? CIniDocument::fromBytes(file.readAll()) : CIniDocument();
     const auto count = document.value(section, countKey);
     m_textCount = std::clamp(count ? CIniFile::leadingDecimal(*count) : 0, 0, capacity);
     for (int slot = 0; slot < m_textCount; ++slot) {

@@ -10,8 +10,7 @@
 // the number of texts; slot k holds key 1000 + k. Every caption and message of the program is
 // named by its key (Text, in text_keys.h). Loaded once at start-up on the user-interface
 // thread; afterwards the table does not change, so any thread may read it.
-class CLanguageStore
-{
+class CLanguageStore {
 public:
     static constexpr int firstKey = 1000;
     static constexpr int capacity = 500;

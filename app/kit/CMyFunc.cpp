@@ -160,8 +160,8 @@ bool CMyFunc::lessByNaturalOrder(const QString &left, const QString &right)
         if (left[l].isDigit() && right[r].isDigit()) {
             qsizetype leftEnd = 0;
             qsizetype rightEnd = 0;
-            const int order =
-                compareNumbers(numberAt(left, l, leftEnd), numberAt(right, r, rightEnd));
+            const int order
+                = compareNumbers(numberAt(left, l, leftEnd), numberAt(right, r, rightEnd));
             if (order != 0)
                 return order < 0;
             l = leftEnd;
@@ -183,8 +183,8 @@ bool CMyFunc::lessByNaturalOrder(const QString &left, const QString &right)
 bool CMyFunc::enumerateSerialPorts(QStringList &ports, const QString &sysfsClassTty)
 {
     ports.clear();
-    const QStringList entries =
-        QDir(sysfsClassTty).entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::System);
+    const QStringList entries
+        = QDir(sysfsClassTty).entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::System);
     for (const QString &name : entries) {
         if (QFileInfo::exists(sysfsClassTty + u'/' + name + QStringLiteral("/device")))
             ports.append(name);

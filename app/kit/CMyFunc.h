@@ -9,8 +9,7 @@
 // Utilities shared by every page: text conversion, the hexadecimal forms in which bytes are
 // shown and typed, paths relative to the working directory, serial-port and network-address
 // listings. Stateless; all functions are static and safe to call from any thread.
-class CMyFunc
-{
+class CMyFunc {
 public:
     // Narrow text is UTF-8 on Linux (what the reader libraries take as port names and addresses).
     static QByteArray toNarrow(const QString &wide);
@@ -43,8 +42,8 @@ public:
     // names such as "ttyS0" or "ttyUSB0" that QnCom_OpenDevice maps to /dev/<name>. Sorted by
     // name with numbers compared as numbers (ttyS2 before ttyS10), so list positions stay
     // stable between runs. Returns whether at least one port was found.
-    static bool enumerateSerialPorts(QStringList &ports,
-                                     const QString &sysfsClassTty = QStringLiteral("/sys/class/tty"));
+    static bool enumerateSerialPorts(
+        QStringList &ports, const QString &sysfsClassTty = QStringLiteral("/sys/class/tty"));
     static bool lessByNaturalOrder(const QString &left, const QString &right);
 
     // Digit value of a hex character, or -1.

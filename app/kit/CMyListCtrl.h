@@ -6,8 +6,7 @@
 // The view of every list of the program: read-only, whole-row selection, grid lines, rows
 // coloured by parity (alternate row colour of the palette or style sheet), no row numbers at
 // the side. Titles and alignments come from the model.
-class CMyListCtrl : public QTableView
-{
+class CMyListCtrl : public QTableView {
     Q_OBJECT
 
 public:

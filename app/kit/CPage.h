@@ -1,8 +1,8 @@
 #pragma once
 
 #include "kit/CBusyState.h"
-#include "reader/CReaderWorker.h"
 #include "kit/IMainWindowServices.h"
+#include "reader/CReaderWorker.h"
 #include "reader/IReader.h"
 #include "text_keys.h"
 
@@ -20,18 +20,17 @@
 // gives every control an accessible name from its caption or its label (see CAccessible).
 // A part of a page that runs reader operations of its own (the tag access controls) is a
 // CPage too, for the same services.
-class CPage : public QWidget
-{
+class CPage : public QWidget {
     Q_OBJECT
 
 public:
     CPage(IMainWindowServices &services, QWidget *parent);
 
-    virtual void stopWork() {}
-    virtual void readParameters() {}
+    virtual void stopWork() { }
+    virtual void readParameters() { }
     // After a device profile import: shows a record just written to the reader in the page's
     // controls as if it had just been read. Pages that show none of the records ignore it.
-    virtual void showWrittenRecord(RecordKind /*kind*/, const ParamRecord & /*record*/) {}
+    virtual void showWrittenRecord(RecordKind /*kind*/, const ParamRecord & /*record*/) { }
 
 protected:
     IMainWindowServices &services() const { return m_services; }

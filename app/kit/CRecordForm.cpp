@@ -10,7 +10,6 @@
 #include <QLabel>
 #include <QLineEdit>
 
-
 namespace {
 
 using record::Codec;

@@ -10,8 +10,8 @@ CWidgetPrompts::CWidgetPrompts(QWidget *parent)
 
 bool CWidgetPrompts::confirm(const QString &caption, const QString &body)
 {
-    return QMessageBox::warning(m_parent, caption, body, QMessageBox::Ok | QMessageBox::Cancel,
-                                QMessageBox::Ok)
+    return QMessageBox::warning(
+               m_parent, caption, body, QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Ok)
         == QMessageBox::Ok;
 }
 
@@ -25,8 +25,8 @@ QString CWidgetPrompts::chooseFileToOpen(const QString &initialPath, const QStri
     return QFileDialog::getOpenFileName(m_parent, QString(), initialPath, filter);
 }
 
-QString CWidgetPrompts::chooseFileToSave(const QString &title, const QString &proposedPath,
-                                         const QString &filter)
+QString CWidgetPrompts::chooseFileToSave(
+    const QString &title, const QString &proposedPath, const QString &filter)
 {
     return QFileDialog::getSaveFileName(m_parent, title, proposedPath, filter);
 }

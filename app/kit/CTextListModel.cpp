@@ -47,7 +47,7 @@ void CTextListModel::setCellText(int row, int column, const QString &text)
         return;
     m_rows[static_cast<std::size_t>(row)][column] = text;
     const QModelIndex changed = index(row, column);
-    emit dataChanged(changed, changed, {Qt::DisplayRole});
+    emit dataChanged(changed, changed, { Qt::DisplayRole });
 }
 
 QString CTextListModel::cellText(int row, int column) const

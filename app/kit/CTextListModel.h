@@ -9,13 +9,11 @@
 // A list of text rows under fixed column titles: rows are appended in batches (one insertion
 // per batch) and, with a capacity, only the newest rows are kept. Changes only on the
 // user-interface thread.
-class CTextListModel : public QAbstractTableModel
-{
+class CTextListModel : public QAbstractTableModel {
     Q_OBJECT
 
 public:
-    struct Column
-    {
+    struct Column {
         QString title;
         Qt::Alignment alignment = Qt::AlignLeft;
     };
@@ -36,8 +34,8 @@ public:
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
-    QVariant headerData(int section, Qt::Orientation orientation,
-                        int role = Qt::DisplayRole) const override;
+    QVariant headerData(
+        int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
 private:
     void dropOldest(int count);

@@ -18,8 +18,7 @@ class IReader;
 // worker), the library events, the text table, the configuration lists, the log, Close, and
 // where the reader listens after a parameter page changed its own address or baud rate. The
 // main window implements it and hands it to each page it creates; tests hand pages a fake.
-class IMainWindowServices
-{
+class IMainWindowServices {
 public:
     virtual ~IMainWindowServices() = default;
 

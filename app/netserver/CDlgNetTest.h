@@ -1,8 +1,8 @@
 #pragma once
 
 #include "CReceivedListModel.h"
-#include "reader/CBatchQueue.h"
 #include "kit/CPage.h"
+#include "reader/CBatchQueue.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>

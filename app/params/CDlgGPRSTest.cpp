@@ -20,9 +20,9 @@ struct SimStateText {
     std::uint8_t state;
     Text textKey;
 };
-constexpr std::array<SimStateText, 5> simStateTexts{{{0, Text::SimStateNoCard},
-    {1, Text::SimStateReady}, {16, Text::SimStateSearching}, {17, Text::SimStateRegistered},
-    {18, Text::SimStateServerConnected}}};
+constexpr std::array<SimStateText, 5> simStateTexts { { { 0, Text::SimStateNoCard },
+    { 1, Text::SimStateReady }, { 16, Text::SimStateSearching }, { 17, Text::SimStateRegistered },
+    { 18, Text::SimStateServerConnected } } };
 
 } // namespace
 
@@ -31,12 +31,12 @@ CDlgGPRSTest::CDlgGPRSTest(IMainWindowServices &services, QWidget *parent)
 {
     setObjectName(QStringLiteral("CDlgGPRSTest"));
     auto *grid = new QGridLayout;
-    m_simState = addQuery(grid, 0, "simState", caption(Text::SimStateButton, "状态"),
-        &CDlgGPRSTest::querySimState);
-    m_signal = addQuery(grid, 1, "signal",
-        caption(Text::GprsSignalButton, "GPRS信号"), &CDlgGPRSTest::querySignal);
-    m_cellLocation = addQuery(grid, 2, "cellLocation",
-        caption(Text::CellLocationButton, "LBS"), &CDlgGPRSTest::queryCellLocation);
+    m_simState = addQuery(
+        grid, 0, "simState", caption(Text::SimStateButton, "状态"), &CDlgGPRSTest::querySimState);
+    m_signal = addQuery(
+        grid, 1, "signal", caption(Text::GprsSignalButton, "GPRS信号"), &CDlgGPRSTest::querySignal);
+    m_cellLocation = addQuery(grid, 2, "cellLocation", caption(Text::CellLocationButton, "LBS"),
+        &CDlgGPRSTest::queryCellLocation);
     auto *hint = new QLabel(cellLocationHint, this);
     hint->setObjectName(QStringLiteral("cellLocationHint"));
     grid->addWidget(hint, 3, 1);
@@ -50,8 +50,8 @@ QLineEdit *CDlgGPRSTest::addQuery(QGridLayout *grid, int row, const char *name,
     const QString &caption, void (CDlgGPRSTest::*query)())
 {
     const QString base = QString::fromLatin1(name);
-    QPushButton *button
-        = parampage::addButton(this, m_busy, (base + QStringLiteral("Button")).toLatin1().constData(), caption);
+    QPushButton *button = parampage::addButton(
+        this, m_busy, (base + QStringLiteral("Button")).toLatin1().constData(), caption);
     connect(button, &QPushButton::clicked, this, query);
     auto *edit = new QLineEdit(this);
     edit->setObjectName(base + QStringLiteral("Edit"));

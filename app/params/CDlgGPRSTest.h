@@ -30,7 +30,7 @@ private:
         void (CDlgGPRSTest::*query)());
     void showAnswer(QLineEdit *edit, const QString &answer);
 
-    CBusyState m_busy{this};
+    CBusyState m_busy { this };
     QLineEdit *m_simState = nullptr;
     QLineEdit *m_signal = nullptr;
     QLineEdit *m_cellLocation = nullptr;

@@ -1,10 +1,10 @@
 #include "params/CDlgParamPage.h"
 
 #include "kit/CAccessible.h"
-#include "reader/CReaderWorker.h"
 #include "kit/IMainWindowServices.h"
 #include "param_records.h"
 #include "params/ParamPageParts.h"
+#include "reader/CReaderWorker.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -52,7 +52,8 @@ QStringList numbered(int last, const QString &suffix = {})
 int numberIn(const record::Values &values, std::string_view name)
 {
     const auto found = values.find(name);
-    const auto *number = found == values.end() ? nullptr : std::get_if<std::int64_t>(&found->second);
+    const auto *number
+        = found == values.end() ? nullptr : std::get_if<std::int64_t>(&found->second);
     return number ? int(*number) : 0;
 }
 
@@ -148,7 +149,8 @@ QGroupBox *CDlgParamPage::buildReadSettingsGroup()
         { .field = "interface",
             .objectName = "interfaceList",
             .items = familyItems(m_traits.interfaces) });
-    m_form.addRow(form, { .field = "work_mode", .objectName = "workModeList", .items = workModes() });
+    m_form.addRow(
+        form, { .field = "work_mode", .objectName = "workModeList", .items = workModes() });
     m_form.addRow(form, { .field = "filter_time", .objectName = "filterTimeEdit" });
     m_form.addRow(
         form, { .field = "area", .objectName = "areaList", .items = familyItems(m_traits.areas) });
@@ -190,13 +192,14 @@ QGroupBox *CDlgParamPage::buildWiegandGroup()
     auto *group = new QGroupBox(text(Text::WiegandGroup), this);
     group->setObjectName(QStringLiteral("wiegandGroup"));
     auto *form = new QFormLayout(group);
-    m_form.addRow(
-        form, { .field = "wiegand_format", .objectName = "wiegandFormatList", .items = wiegandFormats });
+    m_form.addRow(form,
+        { .field = "wiegand_format", .objectName = "wiegandFormatList", .items = wiegandFormats });
     QWidget *order = m_form.makeControl(group,
         { .field = "wiegand_order",
             .objectName = "wiegandOrderList",
             .items = { text(Text::HighByteFirstItem), text(Text::LowByteFirstItem) } });
-    order->setAccessibleName(text(Text::HighByteFirstItem) + QStringLiteral(" / ") + text(Text::LowByteFirstItem));
+    order->setAccessibleName(
+        text(Text::HighByteFirstItem) + QStringLiteral(" / ") + text(Text::LowByteFirstItem));
     form->addRow(QString(), order);
     m_form.addRow(form, { .field = "output_interval", .objectName = "outputIntervalEdit" });
     m_form.addRow(form, { .field = "pulse_width", .objectName = "pulseWidthEdit" });
@@ -263,11 +266,11 @@ QWidget *CDlgParamPage::buildDeviceTimeRow()
     m_deviceTime->setObjectName(QStringLiteral("deviceTimeEdit"));
     m_deviceTime->setReadOnly(true);
     m_deviceTime->setAccessibleName(text(Text::DeviceTimeButton));
-    layout->addWidget(
-        addButton("deviceTimeButton", text(Text::DeviceTimeButton), &CDlgParamPage::readDeviceTime));
+    layout->addWidget(addButton(
+        "deviceTimeButton", text(Text::DeviceTimeButton), &CDlgParamPage::readDeviceTime));
     layout->addWidget(m_deviceTime, 1);
-    layout->addWidget(
-        addButton("synchroniseButton", text(Text::SynchroniseTimeButton), &CDlgParamPage::synchroniseTime));
+    layout->addWidget(addButton(
+        "synchroniseButton", text(Text::SynchroniseTimeButton), &CDlgParamPage::synchroniseTime));
     return row;
 }
 
@@ -398,7 +401,7 @@ void CDlgParamPage::followBaud(int selected)
         return;
     m_readBaud = selected;
     services().closeConnection();
-    services().readerMovedTo(SerialEndpoint{readertransport::baudRateOfCode(selected)});
+    services().readerMovedTo(SerialEndpoint { readertransport::baudRateOfCode(selected) });
 }
 
 void CDlgParamPage::restoreDefaults()
@@ -480,8 +483,7 @@ void CDlgParamPage::showRecord(std::span<const std::uint8_t> bytes)
 {
     m_form.show(bytes);
     const record::Values &shown = m_form.shown();
-    showChannels(channelplan::showChannels(
-        std::uint8_t(numberIn(shown, "frequency_upper")),
+    showChannels(channelplan::showChannels(std::uint8_t(numberIn(shown, "frequency_upper")),
         std::uint8_t(numberIn(shown, "frequency_lower"))));
     if (m_form.control("baud"))
         m_readBaud = numberIn(shown, "baud");

@@ -1,11 +1,11 @@
 #pragma once
 
+#include "channel_plan.h"
 #include "kit/CBusyState.h"
 #include "kit/CPage.h"
 #include "kit/CRecordForm.h"
-#include "reader/IReader.h"
 #include "params/ParamFamily.h"
-#include "channel_plan.h"
+#include "reader/IReader.h"
 #include "reader_family.h"
 
 #include <QDateTime>
@@ -100,7 +100,7 @@ private:
 
     const readerfamily::FamilyTraits &m_traits;
     const paramfamily::ParamFamily &m_family;
-    CBusyState m_busy{this};
+    CBusyState m_busy { this };
     std::function<QDateTime()> m_clock = [] { return QDateTime::currentDateTime(); };
 
     // The leading byte of the last record read (0 before the first read) goes back with the

@@ -1,9 +1,9 @@
 #include "params/CDlgSpecialParam.h"
 
 #include "kit/CAccessible.h"
-#include "reader/CReaderEvents.h"
 #include "param_records.h"
 #include "params/ParamPageParts.h"
+#include "reader/CReaderEvents.h"
 #include "reader_family.h"
 
 #include <QCheckBox>

@@ -37,7 +37,7 @@ private:
     void showRecord(const ParamRecord &record);
     Bytes recordFromControls() const;
 
-    CBusyState m_busy{this};
+    CBusyState m_busy { this };
     // Of the last record read; goes back with the next write (0 before the first read).
     std::uint8_t m_lead = 0;
     // Keeps the values last shown for a list left without a selection.

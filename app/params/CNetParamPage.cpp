@@ -323,7 +323,7 @@ void CNetParamPage::getGps()
 void CNetParamPage::handOver(const QString &address, const QString &port)
 {
     services().closeConnection();
-    services().readerMovedTo(NetworkEndpoint{address, port.toUShort()});
+    services().readerMovedTo(NetworkEndpoint { address, port.toUShort() });
 }
 
 // ---- Showing and taking the record -------------------------------------------------------

@@ -56,7 +56,8 @@ private:
     QGroupBox *buildGpsGroup();
     QGroupBox *buildGprsGroup();
     QWidget *buildButtonRow();
-    QPushButton *addButton(const char *name, const QString &caption, void (CNetParamPage::*operation)());
+    QPushButton *addButton(
+        const char *name, const QString &caption, void (CNetParamPage::*operation)());
 
     void reportRead(const std::optional<ParamRecord> &record);
     void showRecord(std::span<const std::uint8_t> bytes);
@@ -68,7 +69,7 @@ private:
     void autoApnToggled(bool on);
 
     const Kind m_kind;
-    CBusyState m_busy{this};
+    CBusyState m_busy { this };
     std::unique_ptr<IShellPrompts> m_ownPrompts;
     IShellPrompts *m_prompts = nullptr;
     // Of the last record read; goes back with the next write (0 before the first read).

@@ -4,9 +4,9 @@
 #pragma once
 
 #include "kit/CBusyState.h"
-#include "reader/CReaderWorker.h"
 #include "kit/CRecordForm.h"
 #include "kit/IMainWindowServices.h"
+#include "reader/CReaderWorker.h"
 
 #include <QString>
 
@@ -42,8 +42,8 @@ template <typename Job, typename Done>
 void run(QObject *page, IMainWindowServices &services, CBusyState &busy, Job job, Done done)
 {
     busy.begin();
-    services.worker().submit(page, std::move(job),
-        [&busy, done = std::move(done)](auto result) mutable {
+    services.worker().submit(
+        page, std::move(job), [&busy, done = std::move(done)](auto result) mutable {
             busy.end();
             done(std::move(result));
         });

@@ -13,8 +13,7 @@
 
 // What the operator chose to open, as the connection panel showed it when Open was pressed.
 // Only the fields of the transport are used.
-struct OpenRequest
-{
+struct OpenRequest {
     Transport transport = Transport::Serial;
     // Serial: the port name in the system code page and the rate.
     QByteArray portName;
@@ -27,13 +26,11 @@ struct OpenRequest
 };
 
 // Where a reader listens after a page changed its serial rate or network address.
-struct SerialEndpoint
-{
+struct SerialEndpoint {
     // One of readertransport::serialBaudRates; nothing for a rate no baud list holds.
     std::optional<int> baudRate;
 };
-struct NetworkEndpoint
-{
+struct NetworkEndpoint {
     // A dotted IPv4 address.
     QString address;
     std::uint16_t port = 0;
@@ -44,8 +41,7 @@ using ReaderEndpoint = std::variant<SerialEndpoint, NetworkEndpoint>;
 // worker, so the state passes through Opening and Closing while their jobs run. It changes on
 // the user-interface thread only and may be read from any thread (page loops and jobs ask
 // whether the reader is connected).
-class CConnection : public QObject
-{
+class CConnection : public QObject {
     Q_OBJECT
 
 public:
@@ -66,5 +62,5 @@ signals:
     void stateChanged(CConnection::State state);
 
 private:
-    std::atomic<State> m_state{State::Closed};
+    std::atomic<State> m_state { State::Closed };
 };

@@ -8,10 +8,9 @@ constexpr std::size_t gpsTextSize = 1024;
 constexpr int maxRecordLength = 255;
 
 // Calls a library function that fills a fixed-size buffer; the value only on success.
-template <typename Buffer, typename Call>
-std::optional<Buffer> filled(Call call)
+template <typename Buffer, typename Call> std::optional<Buffer> filled(Call call)
 {
-    Buffer buffer{};
+    Buffer buffer {};
     if (call(buffer.data()) == 0)
         return std::nullopt;
     return buffer;
@@ -31,7 +30,8 @@ CReader::CReader(CReaderFacade &facade)
 
 std::optional<SystemInfo> CReader::systemInfo()
 {
-    return filled<SystemInfo>([this](std::uint8_t *out) { return m_facade.getDeviceSystemInfo(out); });
+    return filled<SystemInfo>(
+        [this](std::uint8_t *out) { return m_facade.getDeviceSystemInfo(out); });
 }
 
 std::optional<ParamRecord> CReader::readRecord(RecordKind kind, int length)
@@ -151,7 +151,7 @@ std::optional<InventoryResult> CReader::inventory()
 }
 
 std::optional<Bytes> CReader::readTag(const AccessPassword &password, std::uint8_t bank,
-                                      std::uint8_t wordAddress, std::uint8_t wordCount)
+    std::uint8_t wordAddress, std::uint8_t wordCount)
 {
     Bytes data(static_cast<std::size_t>(wordCount) * 2, 0);
     if (m_facade.readCardG2(password.data(), bank, wordAddress, wordCount, data.data()) == 0)
@@ -159,17 +159,16 @@ std::optional<Bytes> CReader::readTag(const AccessPassword &password, std::uint8
     return data;
 }
 
-bool CReader::writeTag(const AccessPassword &password, std::uint8_t bank,
-                       std::uint8_t wordAddress, std::uint8_t wordCount,
-                       std::span<const std::uint8_t> data)
+bool CReader::writeTag(const AccessPassword &password, std::uint8_t bank, std::uint8_t wordAddress,
+    std::uint8_t wordCount, std::span<const std::uint8_t> data)
 {
     if (data.size() < static_cast<std::size_t>(wordCount) * 2)
         return false;
     return m_facade.writeCardG2(password.data(), bank, wordAddress, wordCount, data.data()) != 0;
 }
 
-bool CReader::writeEpc(const AccessPassword &password, std::span<const std::uint8_t> epc,
-                       std::uint8_t wordCount)
+bool CReader::writeEpc(
+    const AccessPassword &password, std::span<const std::uint8_t> epc, std::uint8_t wordCount)
 {
     if (epc.size() < static_cast<std::size_t>(wordCount) * 2)
         return false;

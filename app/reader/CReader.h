@@ -5,8 +5,7 @@
 class CReaderFacade;
 
 // IReader over the library of the transport in use.
-class CReader final : public IReader
-{
+class CReader final : public IReader {
 public:
     explicit CReader(CReaderFacade &facade);
 
@@ -24,11 +23,11 @@ public:
     std::optional<Bytes> gps() override;
     std::optional<InventoryResult> inventory() override;
     std::optional<Bytes> readTag(const AccessPassword &password, std::uint8_t bank,
-                                 std::uint8_t wordAddress, std::uint8_t wordCount) override;
+        std::uint8_t wordAddress, std::uint8_t wordCount) override;
     bool writeTag(const AccessPassword &password, std::uint8_t bank, std::uint8_t wordAddress,
-                  std::uint8_t wordCount, std::span<const std::uint8_t> data) override;
+        std::uint8_t wordCount, std::span<const std::uint8_t> data) override;
     bool writeEpc(const AccessPassword &password, std::span<const std::uint8_t> epc,
-                  std::uint8_t wordCount) override;
+        std::uint8_t wordCount) override;
     bool lockTag(const AccessPassword &password, std::uint8_t lockCode) override;
     bool reboot() override;
     bool relayOn() override;

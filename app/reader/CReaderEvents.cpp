@@ -13,7 +13,7 @@ namespace {
 // The library callbacks carry no context, so they find their owner through this pointer. A
 // callback counts itself in before it looks the owner up, so an owner going away can wait until
 // no callback runs in it any more (removing a callback does not wait for one in progress).
-std::atomic<CReaderEvents *> owner{nullptr};
+std::atomic<CReaderEvents *> owner { nullptr };
 std::atomic<int> callbacksRunning { 0 };
 
 template <typename Call> void withOwner(Call call)
@@ -72,8 +72,7 @@ void CReaderEvents::notifyConnection(bool open)
 }
 
 void CReaderEvents::onApplicationEvent(std::int32_t event, std::int32_t value,
-                                       const std::uint8_t *data, std::int32_t length,
-                                       const std::uint8_t *serial7)
+    const std::uint8_t *data, std::int32_t length, const std::uint8_t *serial7)
 {
     if (event != QN_EVENT_DATA) {
         // The library tells both callbacks of a link event; with both registered the traffic
@@ -93,16 +92,16 @@ void CReaderEvents::onApplicationEvent(std::int32_t event, std::int32_t value,
     m_reports.push(std::move(report));
 }
 
-void CReaderEvents::onTrafficEvent(std::int32_t event, std::int32_t value,
-                                   const std::uint8_t *data, std::int32_t length)
+void CReaderEvents::onTrafficEvent(
+    std::int32_t event, std::int32_t value, const std::uint8_t *data, std::int32_t length)
 {
     if (event != QN_EVENT_DATA) {
         emitLinkEvent(event);
         return;
     }
     const int size = data != nullptr ? std::max(length, 0) : 0;
-    emit trafficFrame(value == Sent ? Sent : Received,
-                      QByteArray(reinterpret_cast<const char *>(data), size));
+    emit trafficFrame(
+        value == Sent ? Sent : Received, QByteArray(reinterpret_cast<const char *>(data), size));
 }
 
 void CReaderEvents::emitLinkEvent(std::int32_t event)
@@ -121,8 +120,7 @@ void CReaderEvents::drainReports()
 }
 
 void CReaderEvents::applicationCallback(std::int32_t event, std::int32_t value,
-                                        const std::uint8_t *data, std::int32_t length,
-                                        const std::uint8_t *serial7)
+    const std::uint8_t *data, std::int32_t length, const std::uint8_t *serial7)
 {
     withOwner([&](CReaderEvents &events) {
         events.onApplicationEvent(event, value, data, length, serial7);
@@ -130,8 +128,7 @@ void CReaderEvents::applicationCallback(std::int32_t event, std::int32_t value,
 }
 
 void CReaderEvents::trafficCallback(std::int32_t event, std::int32_t value,
-                                    const std::uint8_t *data, std::int32_t length,
-                                    const std::uint8_t * /*serial7*/)
+    const std::uint8_t *data, std::int32_t length, const std::uint8_t * /*serial7*/)
 {
     withOwner([&](CReaderEvents &events) { events.onTrafficEvent(event, value, data, length); });
 }

@@ -15,12 +15,11 @@ class CReaderFacade;
 
 // One active-mode report as the library handed it over: the tag count, the record bytes (the
 // report's length field counts 12 bytes more than the records) and the reporting reader.
-struct CActiveReport
-{
+struct CActiveReport {
     int tagCount = 0;
     int length = 0;
     QByteArray records;
-    std::array<std::uint8_t, 7> serial{};
+    std::array<std::uint8_t, 7> serial {};
     // Who held the application callback when the library handed the report over.
     const QObject *receiver = nullptr;
 };
@@ -33,8 +32,7 @@ struct CActiveReport
 // - active-mode reports are copied on the library's thread and handed to the user-interface
 //   thread in batches (one queued drain per batch, in order, nothing dropped): reportsArrived.
 // The library's thread never waits for the user-interface thread.
-class CReaderEvents : public QObject
-{
+class CReaderEvents : public QObject {
     Q_OBJECT
 
 public:
@@ -57,9 +55,9 @@ public:
 
     // What the library callbacks do; public so that tests can play a library.
     void onApplicationEvent(std::int32_t event, std::int32_t value, const std::uint8_t *data,
-                            std::int32_t length, const std::uint8_t *serial7);
-    void onTrafficEvent(std::int32_t event, std::int32_t value, const std::uint8_t *data,
-                        std::int32_t length);
+        std::int32_t length, const std::uint8_t *serial7);
+    void onTrafficEvent(
+        std::int32_t event, std::int32_t value, const std::uint8_t *data, std::int32_t length);
 
 signals:
     void linkLost();
@@ -70,17 +68,16 @@ signals:
 
 private:
     static void applicationCallback(std::int32_t event, std::int32_t value,
-                                    const std::uint8_t *data, std::int32_t length,
-                                    const std::uint8_t *serial7);
+        const std::uint8_t *data, std::int32_t length, const std::uint8_t *serial7);
     static void trafficCallback(std::int32_t event, std::int32_t value, const std::uint8_t *data,
-                                std::int32_t length, const std::uint8_t *serial7);
+        std::int32_t length, const std::uint8_t *serial7);
     void emitLinkEvent(std::int32_t event);
     void drainReports();
 
     CReaderFacade &m_reader;
-    std::atomic<bool> m_trafficEnabled{false};
-    std::atomic<bool> m_reportsEnabled{false};
-    std::atomic<const QObject *> m_reportsReceiver{nullptr};
+    std::atomic<bool> m_trafficEnabled { false };
+    std::atomic<bool> m_reportsEnabled { false };
+    std::atomic<const QObject *> m_reportsReceiver { nullptr };
     // Unbounded: no report is dropped.
     CBatchQueue<CActiveReport> m_reports;
 };

@@ -1,6 +1,5 @@
 #include "reader/CReaderFacade.h"
 
-
 #include "QnComApi.h"
 #include "QnHidApi.h"
 #include "QnNetApi.h"
@@ -10,8 +9,7 @@
 
 // The table type and the three tables are generated from the shared command list, so a
 // command is named once and a transport can never miss one.
-struct CReaderApiTable
-{
+struct CReaderApiTable {
 #define QN_TABLE_MEMBER(name) decltype(&QnCom_##name) name = nullptr;
     QN_SHARED_COMMANDS(QN_TABLE_MEMBER)
     QN_TAG_BUFFER_COMMANDS(QN_TABLE_MEMBER)
@@ -25,11 +23,11 @@ namespace {
 #define QN_NET_ENTRY(name) .name = &QnNet_##name,
 
 // Indexed by transport: serial, USB, network.
-const std::array<CReaderApiTable, 3> apiTables{{
-    {QN_SHARED_COMMANDS(QN_COM_ENTRY) QN_TAG_BUFFER_COMMANDS(QN_COM_ENTRY)},
-    {QN_SHARED_COMMANDS(QN_HID_ENTRY) QN_TAG_BUFFER_COMMANDS(QN_HID_ENTRY)},
-    {QN_SHARED_COMMANDS(QN_NET_ENTRY)},
-}};
+const std::array<CReaderApiTable, 3> apiTables { {
+    { QN_SHARED_COMMANDS(QN_COM_ENTRY) QN_TAG_BUFFER_COMMANDS(QN_COM_ENTRY) },
+    { QN_SHARED_COMMANDS(QN_HID_ENTRY) QN_TAG_BUFFER_COMMANDS(QN_HID_ENTRY) },
+    { QN_SHARED_COMMANDS(QN_NET_ENTRY) },
+} };
 
 #undef QN_COM_ENTRY
 #undef QN_HID_ENTRY
@@ -49,7 +47,7 @@ Result CReaderFacade::call(Member member, Args... args) const
 {
     const CReaderApiTable &api = table();
     if (api.*member == nullptr)
-        return Result{0};
+        return Result { 0 };
     return (api.*member)(args...);
 }
 
@@ -81,7 +79,7 @@ QStringList CReaderFacade::usbDevices()
     QStringList devices;
     const std::uint16_t count = QnHid_GetUsbCount();
     for (std::uint16_t position = 0; position < count; ++position) {
-        std::array<char, 256> path{};
+        std::array<char, 256> path {};
         QnHid_GetUsbInfo(position, path.data());
         devices.append(QString::fromUtf8(path.data()));
     }
@@ -103,38 +101,36 @@ int CReaderFacade::getDeviceSystemInfo(std::uint8_t *info10)
     return call<int>(&CReaderApiTable::GetDeviceSystemInfo, address, info10);
 }
 
-int CReaderFacade::readDeviceParam(std::uint8_t *lead, std::uint8_t *record,
-                                   std::uint8_t length)
+int CReaderFacade::readDeviceParam(std::uint8_t *lead, std::uint8_t *record, std::uint8_t length)
 {
     return call<int>(&CReaderApiTable::ReadDeviceParam, address, lead, record, length);
 }
 
-int CReaderFacade::setDeviceParam(std::uint8_t lead, const std::uint8_t *record,
-                                  std::uint8_t length)
+int CReaderFacade::setDeviceParam(
+    std::uint8_t lead, const std::uint8_t *record, std::uint8_t length)
 {
     return call<int>(&CReaderApiTable::SetDeviceParam, address, lead, record, length);
 }
 
-int CReaderFacade::readDeviceNetParam(std::uint8_t *lead, std::uint8_t *record,
-                                      std::uint8_t length)
+int CReaderFacade::readDeviceNetParam(std::uint8_t *lead, std::uint8_t *record, std::uint8_t length)
 {
     return call<int>(&CReaderApiTable::ReadDeviceNetParam, address, lead, record, length);
 }
 
-int CReaderFacade::setDeviceNetParam(std::uint8_t lead, const std::uint8_t *record,
-                                     std::uint8_t length)
+int CReaderFacade::setDeviceNetParam(
+    std::uint8_t lead, const std::uint8_t *record, std::uint8_t length)
 {
     return call<int>(&CReaderApiTable::SetDeviceNetParam, address, lead, record, length);
 }
 
-int CReaderFacade::readDeviceSpecialParam(std::uint8_t *lead, std::uint8_t *record,
-                                          std::uint8_t length)
+int CReaderFacade::readDeviceSpecialParam(
+    std::uint8_t *lead, std::uint8_t *record, std::uint8_t length)
 {
     return call<int>(&CReaderApiTable::ReadDeviceSpecialParam, address, lead, record, length);
 }
 
-int CReaderFacade::setDeviceSpecialParam(std::uint8_t lead, const std::uint8_t *record,
-                                         std::uint8_t length)
+int CReaderFacade::setDeviceSpecialParam(
+    std::uint8_t lead, const std::uint8_t *record, std::uint8_t length)
 {
     return call<int>(&CReaderApiTable::SetDeviceSpecialParam, address, lead, record, length);
 }
@@ -204,28 +200,26 @@ int CReaderFacade::getGps(std::uint8_t *out1024)
     return call<int>(&CReaderApiTable::GetGPS, address, out1024);
 }
 
-int CReaderFacade::inventoryG2(std::uint8_t *records, std::uint16_t *byteLength,
-                               std::uint16_t *tagCount)
+int CReaderFacade::inventoryG2(
+    std::uint8_t *records, std::uint16_t *byteLength, std::uint16_t *tagCount)
 {
     return call<int>(&CReaderApiTable::InventoryG2, address, records, byteLength, tagCount);
 }
 
 int CReaderFacade::readCardG2(const std::uint8_t *pwd, std::uint8_t bank, std::uint8_t wordAddr,
-                              std::uint8_t wordCount, std::uint8_t *out)
+    std::uint8_t wordCount, std::uint8_t *out)
 {
     return call<int>(&CReaderApiTable::ReadCardG2, address, pwd, bank, wordAddr, wordCount, out);
 }
 
-int CReaderFacade::writeCardG2(const std::uint8_t *pwd, std::uint8_t bank,
-                               std::uint8_t wordAddr, std::uint8_t wordCount,
-                               const std::uint8_t *data)
+int CReaderFacade::writeCardG2(const std::uint8_t *pwd, std::uint8_t bank, std::uint8_t wordAddr,
+    std::uint8_t wordCount, const std::uint8_t *data)
 {
-    return call<int>(&CReaderApiTable::WriteCardG2, address, pwd, bank, wordAddr, wordCount,
-                     data);
+    return call<int>(&CReaderApiTable::WriteCardG2, address, pwd, bank, wordAddr, wordCount, data);
 }
 
-int CReaderFacade::writeEpcG2(const std::uint8_t *pwd, const std::uint8_t *epc,
-                              std::uint8_t wordCount)
+int CReaderFacade::writeEpcG2(
+    const std::uint8_t *pwd, const std::uint8_t *epc, std::uint8_t wordCount)
 {
     return call<int>(&CReaderApiTable::WriteEPCG2, address, pwd, epc, wordCount);
 }
@@ -245,8 +239,8 @@ int CReaderFacade::stopRead()
     return call<int>(&CReaderApiTable::StopRead, address);
 }
 
-std::uint8_t CReaderFacade::getTagBuf(std::uint8_t *records, std::int32_t *byteCount,
-                                      std::int32_t *tagCount)
+std::uint8_t CReaderFacade::getTagBuf(
+    std::uint8_t *records, std::int32_t *byteCount, std::int32_t *tagCount)
 {
     return call<std::uint8_t>(&CReaderApiTable::GetTagBuf, records, byteCount, tagCount);
 }

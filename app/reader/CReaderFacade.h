@@ -15,8 +15,7 @@ struct CReaderApiTable;
 // function of the same name, chosen by the transport in use, always with reader address 255,
 // so pages never switch on the transport themselves. Calls may come from any thread (the
 // libraries serve one command at a time); the transport is changed by the main window only.
-class CReaderFacade
-{
+class CReaderFacade {
 public:
     static constexpr std::uint8_t readerAddress = 255;
 
@@ -41,8 +40,7 @@ public:
     int readDeviceNetParam(std::uint8_t *lead, std::uint8_t *record, std::uint8_t length);
     int setDeviceNetParam(std::uint8_t lead, const std::uint8_t *record, std::uint8_t length);
     int readDeviceSpecialParam(std::uint8_t *lead, std::uint8_t *record, std::uint8_t length);
-    int setDeviceSpecialParam(std::uint8_t lead, const std::uint8_t *record,
-                              std::uint8_t length);
+    int setDeviceSpecialParam(std::uint8_t lead, const std::uint8_t *record, std::uint8_t length);
     int defaultDeviceParam();
     int defaultDeviceNetParam();
     int readDeviceTime(std::uint8_t *time6);
@@ -59,17 +57,16 @@ public:
 
     int inventoryG2(std::uint8_t *records, std::uint16_t *byteLength, std::uint16_t *tagCount);
     int readCardG2(const std::uint8_t *pwd, std::uint8_t bank, std::uint8_t wordAddr,
-                   std::uint8_t wordCount, std::uint8_t *out);
+        std::uint8_t wordCount, std::uint8_t *out);
     int writeCardG2(const std::uint8_t *pwd, std::uint8_t bank, std::uint8_t wordAddr,
-                    std::uint8_t wordCount, const std::uint8_t *data);
+        std::uint8_t wordCount, const std::uint8_t *data);
     int writeEpcG2(const std::uint8_t *pwd, const std::uint8_t *epc, std::uint8_t wordCount);
     int lockCardG2(const std::uint8_t *pwd, std::uint8_t lockCode);
     int startRead();
     int stopRead();
 
     // The network library keeps no tag buffer: there both calls fail (status 0).
-    std::uint8_t getTagBuf(std::uint8_t *records, std::int32_t *byteCount,
-                           std::int32_t *tagCount);
+    std::uint8_t getTagBuf(std::uint8_t *records, std::int32_t *byteCount, std::int32_t *tagCount);
     int clearTagBuf();
 
 private:
@@ -78,5 +75,5 @@ private:
     template <typename Result, typename Member, typename... Args>
     Result call(Member member, Args... args) const;
 
-    std::atomic<Transport> m_transport{Transport::Serial};
+    std::atomic<Transport> m_transport { Transport::Serial };
 };

@@ -18,8 +18,7 @@ class IReader;
 // the order they were submitted. A job makes all the reader calls of one operation (with its
 // pauses) and returns a value; the value is handed back on the user-interface thread, and only
 // when the object that asked for it still exists. Jobs must not touch widgets.
-class CReaderWorker
-{
+class CReaderWorker {
 public:
     explicit CReaderWorker(IReader &reader);
     // Finishes the running job; jobs still waiting are dropped and report nothing.
@@ -29,8 +28,7 @@ public:
 
     // Runs job(reader) on the worker thread, then done(result) on the user-interface thread
     // while `owner` exists. Must be called on the user-interface thread.
-    template <typename Job, typename Done>
-    void submit(QObject *owner, Job job, Done done)
+    template <typename Job, typename Done> void submit(QObject *owner, Job job, Done done)
     {
         using Result = std::invoke_result_t<Job, IReader &>;
         QPointer<QObject> guard(owner);

@@ -15,8 +15,7 @@ using AccessPassword = std::array<std::uint8_t, 4>;
 // The reader's three parameter records, each with the leading byte it is read with and that
 // goes back unchanged with the next write.
 enum class RecordKind { Device, Network, Special };
-struct ParamRecord
-{
+struct ParamRecord {
     std::uint8_t lead = 0;
     Bytes bytes;
 };
@@ -24,8 +23,7 @@ struct ParamRecord
 // One answer-mode inventory: the tag records back to back (a length byte n and n body bytes
 // each). `records` always holds the library's whole record buffer, zero past byteLength, so a
 // walk bounded by the buffer never reads outside it.
-struct InventoryResult
-{
+struct InventoryResult {
     static constexpr std::size_t bufferSize = 1451;
     Bytes records;
     std::uint16_t byteLength = 0;
@@ -36,8 +34,7 @@ struct InventoryResult
 // answer or refused. Every buffer size is owned here, so pages never size library buffers.
 // The program's implementation calls the library of the transport in use; tests script one.
 // Calls may come from any thread; the reader worker makes them one after the other.
-class IReader
-{
+class IReader {
 public:
     virtual ~IReader() = default;
 
@@ -65,13 +62,15 @@ public:
     virtual std::optional<InventoryResult> inventory() = 0;
     // wordCount * 2 bytes of the bank.
     virtual std::optional<Bytes> readTag(const AccessPassword &password, std::uint8_t bank,
-                                         std::uint8_t wordAddress, std::uint8_t wordCount) = 0;
+        std::uint8_t wordAddress, std::uint8_t wordCount)
+        = 0;
     // data must hold wordCount * 2 bytes; a shorter one fails without sending.
     virtual bool writeTag(const AccessPassword &password, std::uint8_t bank,
-                          std::uint8_t wordAddress, std::uint8_t wordCount,
-                          std::span<const std::uint8_t> data) = 0;
-    virtual bool writeEpc(const AccessPassword &password, std::span<const std::uint8_t> epc,
-                          std::uint8_t wordCount) = 0;
+        std::uint8_t wordAddress, std::uint8_t wordCount, std::span<const std::uint8_t> data)
+        = 0;
+    virtual bool writeEpc(
+        const AccessPassword &password, std::span<const std::uint8_t> epc, std::uint8_t wordCount)
+        = 0;
     virtual bool lockTag(const AccessPassword &password, std::uint8_t lockCode) = 0;
 
     virtual bool reboot() = 0;

@@ -37,7 +37,8 @@ QString firstExisting(const QStringList &folders, const QString &relativePath)
 
 QString CAppPaths::xdgConfigFolder()
 {
-    return environmentFolder("XDG_CONFIG_HOME", QStringLiteral(".config")) + QStringLiteral("/tagbench");
+    return environmentFolder("XDG_CONFIG_HOME", QStringLiteral(".config"))
+        + QStringLiteral("/tagbench");
 }
 
 QString CAppPaths::xdgLogFolder()
@@ -95,8 +96,8 @@ CDataFiles::CDataFiles(QString executableDirectory, QString installedDataDirecto
 
 CDataFiles CDataFiles::forRunningProgram()
 {
-    return CDataFiles(QCoreApplication::applicationDirPath(),
-                      QStringLiteral(TAGBENCH_INSTALLED_DATA_DIR));
+    return CDataFiles(
+        QCoreApplication::applicationDirPath(), QStringLiteral(TAGBENCH_INSTALLED_DATA_DIR));
 }
 
 QStringList CDataFiles::lookupFolders() const

@@ -8,8 +8,7 @@
 // $XDG_STATE_HOME/tagbench/Log, whoever runs it, so nothing is ever written into /usr/bin. A
 // build or unpacked program keeps SystemConfig.ini and the Log folder in its own folder (or
 // the --config-dir folder), and moves to the XDG folders only when that folder is not writable.
-class CAppPaths
-{
+class CAppPaths {
 public:
     // configDirOverride empty: decided from the executable's folder. Needs a QCoreApplication.
     static CAppPaths forRunningProgram(const QString &configDirOverride);
@@ -39,8 +38,7 @@ private:
 // Read-only data files (Language/, skin/, logo/): looked up in the working directory first,
 // then next to the executable, then in the installed share/tagbench, so a program started from
 // another folder still finds its captions.
-class CDataFiles
-{
+class CDataFiles {
 public:
     CDataFiles(QString executableDirectory, QString installedDataDirectory);
     // Needs a QCoreApplication for the executable's folder.

@@ -3,8 +3,8 @@
 #include "kit/CAccessible.h"
 #include "kit/CButtonST.h"
 #include "kit/CConfigStore.h"
-#include "kit/CParamInput.h"
 #include "kit/CMyFunc.h"
+#include "kit/CParamInput.h"
 
 #include <QButtonGroup>
 #include <QComboBox>
@@ -34,7 +34,7 @@ std::optional<std::array<int, 4>> parseDottedAddress(const QString &text)
     const QStringList parts = text.trimmed().split(u'.');
     if (parts.size() != 4)
         return std::nullopt;
-    std::array<int, 4> numbers{};
+    std::array<int, 4> numbers {};
     for (int index = 0; index < 4; ++index) {
         bool isNumber = false;
         numbers[static_cast<std::size_t>(index)] = parts[index].toInt(&isNumber);
@@ -121,11 +121,11 @@ QWidget *CConnectionPanel::buildTransportSection()
 void CConnectionPanel::createTransportButtons(QWidget *section)
 {
     m_transportGroup = new QButtonGroup(this);
-    const std::array<std::pair<Transport, const char *>, 3> buttons{{
-        {Transport::Serial, "serialButton"},
-        {Transport::Usb, "usbButton"},
-        {Transport::Network, "networkButton"},
-    }};
+    const std::array<std::pair<Transport, const char *>, 3> buttons { {
+        { Transport::Serial, "serialButton" },
+        { Transport::Usb, "usbButton" },
+        { Transport::Network, "networkButton" },
+    } };
     for (const auto &[transport, name] : buttons) {
         auto *button = new QRadioButton(section);
         button->setObjectName(QString::fromLatin1(name));
@@ -222,14 +222,13 @@ void CConnectionPanel::connectButtons()
 {
     connect(m_openButton, &QPushButton::clicked, this, &CConnectionPanel::openRequested);
     connect(m_closeButton, &QPushButton::clicked, this, &CConnectionPanel::closeRequested);
-    connect(m_portScanButton, &QPushButton::clicked, this,
-            &CConnectionPanel::portScanRequested);
-    connect(m_networkScanButton, &QPushButton::clicked, this,
-            &CConnectionPanel::networkScanRequested);
-    connect(m_relayCloseButton, &QPushButton::clicked, this,
-            &CConnectionPanel::relayCloseRequested);
+    connect(m_portScanButton, &QPushButton::clicked, this, &CConnectionPanel::portScanRequested);
+    connect(
+        m_networkScanButton, &QPushButton::clicked, this, &CConnectionPanel::networkScanRequested);
+    connect(
+        m_relayCloseButton, &QPushButton::clicked, this, &CConnectionPanel::relayCloseRequested);
     connect(m_relayReleaseButton, &QPushButton::clicked, this,
-            &CConnectionPanel::relayReleaseRequested);
+        &CConnectionPanel::relayReleaseRequested);
     connect(m_exportButton, &QPushButton::clicked, this, &CConnectionPanel::exportRequested);
     connect(m_importButton, &QPushButton::clicked, this, &CConnectionPanel::importRequested);
 }
@@ -272,8 +271,7 @@ void CConnectionPanel::nameFields(const TextLookup &text)
     m_ipField->setAccessibleName(text(Text::NetworkButton));
 }
 
-void CConnectionPanel::setDeviceLists(const QStringList &serialPorts,
-                                      const QStringList &usbDevices)
+void CConnectionPanel::setDeviceLists(const QStringList &serialPorts, const QStringList &usbDevices)
 {
     m_serialList->clear();
     m_serialList->addItems(serialPorts);
@@ -400,8 +398,8 @@ void CConnectionPanel::setNetworkFields(const QString &ipAddress, const QString 
 void CConnectionPanel::showEndpoint(const ReaderEndpoint &endpoint)
 {
     if (const auto *serial = std::get_if<SerialEndpoint>(&endpoint)) {
-        const std::optional<int> code =
-            serial->baudRate ? readertransport::baudCodeOfRate(*serial->baudRate) : std::nullopt;
+        const std::optional<int> code
+            = serial->baudRate ? readertransport::baudCodeOfRate(*serial->baudRate) : std::nullopt;
         selectPosition(m_baudList, code.value_or(-1));
         return;
     }
@@ -458,8 +456,8 @@ void CConnectionPanel::setProfileButtonsEnabled(bool enabled)
     m_importButton->setEnabled(enabled);
 }
 
-void CConnectionPanel::showIdentity(const QString &serialNumber, const QString &firmware,
-                                    const QString &hardware)
+void CConnectionPanel::showIdentity(
+    const QString &serialNumber, const QString &firmware, const QString &hardware)
 {
     m_serialNumberField->setText(serialNumber);
     m_firmwareField->setText(firmware);

@@ -22,8 +22,7 @@ class QRadioButton;
 // Open and Close, the device scans, the reader's identity, profiles, the relay, the language
 // list and the skin button. It holds no connection state of its own; the main window takes
 // the operator's choice from it as an open request and tells it which state to show.
-class CConnectionPanel : public QGroupBox
-{
+class CConnectionPanel : public QGroupBox {
     Q_OBJECT
 
 public:
@@ -70,8 +69,8 @@ public:
     void showState(CConnection::State state, bool relayAvailable);
     // The profile export and import buttons (off in the closed and busy states).
     void setProfileButtonsEnabled(bool enabled);
-    void showIdentity(const QString &serialNumber, const QString &firmware,
-                      const QString &hardware);
+    void showIdentity(
+        const QString &serialNumber, const QString &firmware, const QString &hardware);
 
     QComboBox *languageList() const { return m_languageList; }
     CButtonST *skinButton() const { return m_skinButton; }
@@ -104,7 +103,7 @@ private:
     void showOpen(bool relayAvailable);
 
     QButtonGroup *m_transportGroup = nullptr;
-    std::array<QRadioButton *, 3> m_transportButtons{};
+    std::array<QRadioButton *, 3> m_transportButtons {};
     QComboBox *m_serialList = nullptr;
     QLabel *m_baudLabel = nullptr;
     QComboBox *m_baudList = nullptr;

@@ -12,8 +12,7 @@ class VirtualReader;
 // The reader of `tagbench --demo`: a virtual reader inside the process (a Fir reader unless
 // another family is asked for), listening on a free loopback port, so the program can be
 // tried without hardware.
-class CDemoReader
-{
+class CDemoReader {
 public:
     // family: a name or type byte the family table knows; empty: Fir.
     explicit CDemoReader(const QString &family = {});

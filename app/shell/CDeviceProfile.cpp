@@ -17,7 +17,8 @@ constexpr int charactersPerByte = 3;
 
 QString recordText(const Bytes &record)
 {
-    const auto count = static_cast<std::uint16_t>(std::min<std::size_t>(record.size(), recordLength));
+    const auto count
+        = static_cast<std::uint16_t>(std::min<std::size_t>(record.size(), recordLength));
     return CMyFunc::bytesToSpacedHex(record.data(), count);
 }
 
@@ -37,12 +38,11 @@ QString recordTextOf(const CIniDocument &document, const QString &key)
 // leaves the last byte 0.
 Bytes recordBytes(QStringView text)
 {
-    const QByteArray converted =
-        CMyFunc::spacedHexToBytes(text.first(std::min<qsizetype>(
-            text.size(), qsizetype(textByteLimit) * charactersPerByte)));
+    const QByteArray converted = CMyFunc::spacedHexToBytes(
+        text.first(std::min<qsizetype>(text.size(), qsizetype(textByteLimit) * charactersPerByte)));
     Bytes bytes(recordLength, 0);
-    std::copy_n(converted.begin(), std::min<qsizetype>(converted.size(), recordLength),
-                bytes.begin());
+    std::copy_n(
+        converted.begin(), std::min<qsizetype>(converted.size(), recordLength), bytes.begin());
     return bytes;
 }
 
@@ -115,9 +115,9 @@ Decoded decode(const CIniDocument &document)
         return decoded;
     }
     const std::pair<const QString &, Bytes &> records[] = {
-        {deviceKey, decoded.records.device},
-        {networkKey, decoded.records.network},
-        {specialKey, decoded.records.special},
+        { deviceKey, decoded.records.device },
+        { networkKey, decoded.records.network },
+        { specialKey, decoded.records.special },
     };
     for (const auto &[key, bytes] : records) {
         // A missing key reads as "default", which is no record text either.

@@ -32,8 +32,7 @@ inline constexpr qsizetype valueLimit = 1023;
 
 // What an export saves: recordLength bytes of each record and the leading byte of the last
 // record read.
-struct Records
-{
+struct Records {
     std::uint8_t lead = 0;
     Bytes device;
     Bytes network;
@@ -58,8 +57,7 @@ enum class Refusal {
     RecordText,
 };
 
-struct Decoded
-{
+struct Decoded {
     Refusal refusal = Refusal::None;
     // With Refusal::RecordText: the key whose text was refused.
     QString refusedKey;

@@ -7,12 +7,12 @@
 #include "shell/CHttpClient.h"
 #include "shell/VersionPage.h"
 
+#include <QApplication>
 #include <QGridLayout>
 #include <QLabel>
 #include <QPixmap>
 #include <QPointer>
 #include <QPushButton>
-#include <QApplication>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -26,11 +26,12 @@ const QString updateHostKey = QStringLiteral("UpdateHost");
 const QString missingSetting = QStringLiteral("default");
 constexpr const char *versionPage = "/Upgrade/SoftVersion.htm";
 // Asked after the version page; their replies are not looked at.
-constexpr std::array<const char *, 2> followUpPages{"/", "/English/"};
+constexpr std::array<const char *, 2> followUpPages { "/", "/English/" };
 
 std::string addressOf(const QString &host, const char *path)
 {
-    const QString base = host.contains(QStringLiteral("://")) ? host : QStringLiteral("http://") + host;
+    const QString base
+        = host.contains(QStringLiteral("://")) ? host : QStringLiteral("http://") + host;
     return (base + QString::fromLatin1(path)).toStdString();
 }
 

@@ -16,8 +16,7 @@ class QPushButton;
 // which a check thread fetches once when the page is created. The update host is the
 // "UpdateHost" setting of SystemConfig.ini (host[:port] or a full address); without it no
 // request is made.
-class CHello final : public CPage
-{
+class CHello final : public CPage {
     Q_OBJECT
 
 public:
@@ -49,7 +48,7 @@ private:
     QPushButton *m_updateButton = nullptr;
     QString m_logoPath;
     float m_latestVersion = 0;
-    std::atomic<bool> m_leaving{false};
+    std::atomic<bool> m_leaving { false };
     bool m_checkFinished = false;
     std::thread m_checkThread;
 };

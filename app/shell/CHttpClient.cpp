@@ -38,8 +38,8 @@ CHttpClient::~CHttpClient()
     curl_global_cleanup();
 }
 
-int CHttpClient::get(const std::string &address, std::uint8_t *buffer, std::size_t capacity,
-                     std::size_t &length)
+int CHttpClient::get(
+    const std::string &address, std::uint8_t *buffer, std::size_t capacity, std::size_t &length)
 {
     std::lock_guard lock(transferMutex);
     CURL *transfer = curl_easy_init();

@@ -8,8 +8,7 @@
 // process-wide 64 KiB reply buffer. When the body arrives in several pieces, only the last
 // piece is kept (each piece replaces the buffer's contents). Construction and destruction
 // initialise and clean up libcurl globally.
-class CHttpClient
-{
+class CHttpClient {
 public:
     static constexpr std::size_t replyBufferSize = 64 * 1024;
     static constexpr long timeoutSeconds = 5;
@@ -28,5 +27,5 @@ public:
     // spoken: any other address gives unsupportedProtocol. On success the last piece of the
     // body is copied into buffer, at most capacity bytes, and length is set.
     int get(const std::string &address, std::uint8_t *buffer, std::size_t capacity,
-            std::size_t &length);
+        std::size_t &length);
 };

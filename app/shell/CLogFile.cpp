@@ -67,7 +67,7 @@ bool CLogFile::appendLine(const QString &text)
 {
     if (text.isNull())
         return false;
-    return appendLines({text});
+    return appendLines({ text });
 }
 
 bool CLogFile::appendLines(const QStringList &lines)

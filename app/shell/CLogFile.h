@@ -13,8 +13,7 @@
 // loses at most the batch being written. The folder, when created here, and the files are
 // readable by their owner only, and a line is never written through a symbolic link. All
 // functions are thread-safe.
-class CLogFile
-{
+class CLogFile {
 public:
     using Clock = std::function<QDateTime()>;
     static constexpr qint64 rollOverSize = 4 * 1024 * 1024;

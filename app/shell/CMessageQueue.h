@@ -11,8 +11,7 @@
 // waiting at each pass, in the order they were posted, so a burst of lines never builds up a
 // backlog. Posting never waits for the consumer or the
 // user-interface thread, so library threads can post from inside their callbacks.
-class CMessageQueue
-{
+class CMessageQueue {
 public:
     // Runs on the consumer thread with the lines taken in one pass (never empty).
     using Sink = std::function<void(const QStringList &lines)>;

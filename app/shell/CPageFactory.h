@@ -11,18 +11,15 @@ class QWidget;
 
 // Makes the page object of each page id. Page classes are registered in one place of the
 // program (pages.cpp); ids without a registration get a placeholder page that says so.
-class CPageFactory
-{
+class CPageFactory {
 public:
     using Maker = std::function<CPage *(IMainWindowServices &services, QWidget *parent)>;
 
     void registerPage(readerfamily::PageId page, Maker maker);
-    CPage *create(readerfamily::PageId page, IMainWindowServices &services,
-                  QWidget *parent) const;
+    CPage *create(readerfamily::PageId page, IMainWindowServices &services, QWidget *parent) const;
 
     // A maker for a page class constructed as PageClass(services, parent).
-    template <typename PageClass>
-    static Maker makerOf()
+    template <typename PageClass> static Maker makerOf()
     {
         return [](IMainWindowServices &services, QWidget *parent) -> CPage * {
             return new PageClass(services, parent);

@@ -30,8 +30,8 @@ bool CPreferenceActions::chooseSkin()
 {
     // Skins are only loaded from a "skin" folder, so the chooser starts in the one in use.
     const QString skinFolder = m_services.dataFiles().locate(QStringLiteral("skin"));
-    const QString chosen = m_prompts.chooseFileToOpen(skinFolder + u'/',
-                                                      QStringLiteral("Skin files (*.skin)"));
+    const QString chosen
+        = m_prompts.chooseFileToOpen(skinFolder + u'/', QStringLiteral("Skin files (*.skin)"));
     if (chosen.isEmpty())
         return false;
     m_services.config().setSkinFile(QFileInfo(chosen).fileName());

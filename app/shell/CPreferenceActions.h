@@ -5,8 +5,7 @@ class IShellPrompts;
 
 // The two preferences the main window's panel changes: the language (language list) and the
 // skin (skin button). Both are written to the configuration and take effect at the next start.
-class CPreferenceActions
-{
+class CPreferenceActions {
 public:
     CPreferenceActions(CShellServices &services, IShellPrompts &prompts);
 

@@ -1,9 +1,9 @@
 #include "shell/CProfileActions.h"
 
 #include "kit/CIniFile.h"
-#include "reader/CReaderWorker.h"
 #include "kit/CShellPrompts.h"
 #include "kit/IMainWindowServices.h"
+#include "reader/CReaderWorker.h"
 #include "reader_family.h"
 
 #include <QDir>
@@ -17,8 +17,8 @@ const QString extension = QStringLiteral(".ini");
 
 } // namespace
 
-CProfileActions::CProfileActions(IMainWindowServices &services, IShellPrompts &prompts,
-                                 ShowRecord show, QObject *parent)
+CProfileActions::CProfileActions(
+    IMainWindowServices &services, IShellPrompts &prompts, ShowRecord show, QObject *parent)
     : QObject(parent)
     , m_services(services)
     , m_prompts(&prompts)
@@ -58,8 +58,8 @@ void CProfileActions::exportProfile()
     if (!begin())
         return;
     // Only Elm readers are asked for their special record; the others' stays zero.
-    const bool readsSpecial =
-        readerfamily::familyOf(m_services.deviceType()) == readerfamily::Family::Elm;
+    const bool readsSpecial
+        = readerfamily::familyOf(m_services.deviceType()) == readerfamily::Family::Elm;
     m_services.worker().submit(
         this, [this, readsSpecial](IReader &reader) { return readRecords(reader, readsSpecial); },
         [this](const std::optional<deviceprofile::Records> &records) {
@@ -69,20 +69,21 @@ void CProfileActions::exportProfile()
         });
 }
 
-std::optional<deviceprofile::Records> CProfileActions::readRecords(IReader &reader,
-                                                                    bool readsSpecial)
+std::optional<deviceprofile::Records> CProfileActions::readRecords(
+    IReader &reader, bool readsSpecial)
 {
     deviceprofile::Records records;
     records.special.assign(deviceprofile::recordLength, 0);
     const std::pair<RecordKind, Bytes &> reads[] = {
-        {RecordKind::Device, records.device},
-        {RecordKind::Network, records.network},
-        {RecordKind::Special, records.special},
+        { RecordKind::Device, records.device },
+        { RecordKind::Network, records.network },
+        { RecordKind::Special, records.special },
     };
     for (const auto &[kind, bytes] : reads) {
         if (kind == RecordKind::Special && !readsSpecial)
             break;
-        const std::optional<ParamRecord> read = reader.readRecord(kind, deviceprofile::recordLength);
+        const std::optional<ParamRecord> read
+            = reader.readRecord(kind, deviceprofile::recordLength);
         if (!read) {
             postLog(Text::OperationFailed);
             return std::nullopt;
@@ -97,8 +98,7 @@ std::optional<deviceprofile::Records> CProfileActions::readRecords(IReader &read
 void CProfileActions::saveProfile(const deviceprofile::Records &records)
 {
     const QDateTime created = m_clock();
-    const QString chosen = m_prompts->chooseFileToSave(
-        m_services.text(Text::FileChooserTitle),
+    const QString chosen = m_prompts->chooseFileToSave(m_services.text(Text::FileChooserTitle),
         QDir::current().filePath(deviceprofile::proposedName(created)), exportFilter);
     if (chosen.isEmpty())
         return;
@@ -148,7 +148,8 @@ void CProfileActions::importProfile()
     }
     m_services.worker().submit(
         this,
-        [this, records = decoded.records](IReader &reader) { return writeRecords(reader, records); },
+        [this, records = decoded.records](
+            IReader &reader) { return writeRecords(reader, records); },
         [this](const std::optional<Written> &written) {
             if (written) {
                 if (written->deviceWritten)
@@ -162,25 +163,25 @@ void CProfileActions::importProfile()
         });
 }
 
-std::optional<CProfileActions::Written>
-CProfileActions::writeRecords(IReader &reader, const deviceprofile::Records &profile)
+std::optional<CProfileActions::Written> CProfileActions::writeRecords(
+    IReader &reader, const deviceprofile::Records &profile)
 {
-    const std::optional<ParamRecord> own =
-        reader.readRecord(RecordKind::Network, deviceprofile::recordLength);
+    const std::optional<ParamRecord> own
+        = reader.readRecord(RecordKind::Network, deviceprofile::recordLength);
     if (!own) {
         postLog(Text::OperationFailed);
         return std::nullopt;
     }
-    Written written{{own->lead, profile.device},
-                    {own->lead, deviceprofile::withOwnMac(profile.network, own->bytes)},
-                    {own->lead, profile.special}};
+    Written written { { own->lead, profile.device },
+        { own->lead, deviceprofile::withOwnMac(profile.network, own->bytes) },
+        { own->lead, profile.special } };
     // All three are written whatever one of them answers; a refused one is reported, not
     // passed off as done, and its page is not told it was written.
     written.deviceWritten = reader.writeRecord(RecordKind::Device, written.device);
     written.networkWritten = reader.writeRecord(RecordKind::Network, written.network);
     written.specialWritten = reader.writeRecord(RecordKind::Special, written.special);
     postLog(written.deviceWritten && written.networkWritten && written.specialWritten
-                ? Text::OperationSucceeded
-                : Text::OperationFailed);
+            ? Text::OperationSucceeded
+            : Text::OperationFailed);
     return written;
 }

@@ -18,8 +18,7 @@ class IShellPrompts;
 // reader (which keeps its own MAC address) and lets the pages show what was written. The
 // reader calls run on the reader worker; the file chooser and message boxes go through the
 // prompts.
-class CProfileActions : public QObject
-{
+class CProfileActions : public QObject {
     Q_OBJECT
 
 public:
@@ -27,7 +26,7 @@ public:
     using ShowRecord = std::function<void(RecordKind kind, const ParamRecord &record)>;
 
     CProfileActions(IMainWindowServices &services, IShellPrompts &prompts, ShowRecord show,
-                    QObject *parent = nullptr);
+        QObject *parent = nullptr);
 
     void setPrompts(IShellPrompts &prompts) { m_prompts = &prompts; }
     // The creation time of the next export (tests hand in a fixed one).
@@ -43,8 +42,7 @@ signals:
     void runningChanged(bool running);
 
 private:
-    struct Written
-    {
+    struct Written {
         ParamRecord device;
         ParamRecord network;
         ParamRecord special;

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "shell/CAppPaths.h"
 #include "kit/CConfigStore.h"
 #include "kit/CLanguageStore.h"
+#include "shell/CAppPaths.h"
 #include "shell/CLogFile.h"
 
 #include <QString>
@@ -11,8 +11,7 @@
 // file lookup, configuration, text table and log file. Construction creates the configuration
 // file when missing and starts the log file; the main window's initialisation then calls
 // loadConfiguration(), loadLanguage() and attachSkin() in that order.
-class CShellServices
-{
+class CShellServices {
 public:
     CShellServices(const CAppPaths &paths, const CDataFiles &dataFiles);
 

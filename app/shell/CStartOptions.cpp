@@ -25,18 +25,18 @@ void CStartOptions::declare(QCommandLineParser &parser)
         QStringLiteral("Configure and exercise UHF RFID readers over serial, USB or TCP/IP."));
     parser.addHelpOption();
     parser.addVersionOption();
-    parser.addOption({configDirOption,
-                      QStringLiteral("Keep SystemConfig.ini and the Log folder in <dir> instead "
-                                     "of the program's folder."),
-                      QStringLiteral("dir")});
-    parser.addOption({demoOption,
-                      QStringLiteral("Start with a virtual reader on a free local port, chosen "
-                                     "on the network transport (press Open to connect).")});
-    parser.addOption({demoFamilyOption,
-                      QStringLiteral("With --demo (implied): the virtual reader's family (%1) "
-                                     "or type byte as 0x..; fir when not given.")
-                          .arg(QString::fromStdString(readerfamily::familyNames())),
-                      QStringLiteral("name")});
+    parser.addOption({ configDirOption,
+        QStringLiteral("Keep SystemConfig.ini and the Log folder in <dir> instead "
+                       "of the program's folder."),
+        QStringLiteral("dir") });
+    parser.addOption({ demoOption,
+        QStringLiteral("Start with a virtual reader on a free local port, chosen "
+                       "on the network transport (press Open to connect).") });
+    parser.addOption({ demoFamilyOption,
+        QStringLiteral("With --demo (implied): the virtual reader's family (%1) "
+                       "or type byte as 0x..; fir when not given.")
+            .arg(QString::fromStdString(readerfamily::familyNames())),
+        QStringLiteral("name") });
 }
 
 CStartOptions CStartOptions::read(const QCommandLineParser &parser)
@@ -55,8 +55,8 @@ CParsedCommandLine CStartOptions::parse(const QStringList &arguments)
     declare(parser);
     const bool parsedCleanly = parser.parse(arguments);
     // Without an application object the parser cannot name the program in its usage line.
-    const QString helpText =
-        parser.helpText().replace(QStringLiteral("<executable_name>"), CTagDeskApp::programName);
+    const QString helpText
+        = parser.helpText().replace(QStringLiteral("<executable_name>"), CTagDeskApp::programName);
     CParsedCommandLine parsed;
     if (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all"))) {
         parsed.exitCode = 0;
@@ -70,7 +70,7 @@ CParsedCommandLine CStartOptions::parse(const QStringList &arguments)
     } else if (parser.isSet(demoFamilyOption) && !isFamily(parser.value(demoFamilyOption))) {
         parsed.exitCode = 2;
         parsed.message = QStringLiteral("Unknown reader family: ") + parser.value(demoFamilyOption)
-                         + QStringLiteral("\n\n") + helpText;
+            + QStringLiteral("\n\n") + helpText;
     } else {
         parsed.options = read(parser);
     }

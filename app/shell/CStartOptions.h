@@ -10,8 +10,7 @@ struct CParsedCommandLine;
 
 // Command-line options of tagbench. To add an option: a field here, one addOption() line in
 // declare() and one line in read().
-struct CStartOptions
-{
+struct CStartOptions {
     // Folder used instead of the program directory for SystemConfig.ini and Log/.
     QString configDir;
     // Start a virtual reader in the process and pre-select it on the network transport.
@@ -30,8 +29,7 @@ private:
 
 // What parsing the command line decided: run with the options, or print the message and exit
 // with exitCode (--help, --version, a wrong option).
-struct CParsedCommandLine
-{
+struct CParsedCommandLine {
     CStartOptions options;
     std::optional<int> exitCode;
     QString message;

@@ -2,8 +2,8 @@
 
 #include "kit/CAccessible.h"
 #include "kit/CPage.h"
-#include "shell/CPageFactory.h"
 #include "kit/IMainWindowServices.h"
+#include "shell/CPageFactory.h"
 
 CTab::CTab(QWidget *parent)
     : QTabWidget(parent)
@@ -51,7 +51,8 @@ void CTab::setUpFamily()
         rebuildTabs();
         m_tabsBuilt = true;
     }
-    if (const std::optional<readerfamily::PageId> parameterPage = readerfamily::parameterPageOf(m_deviceType))
+    if (const std::optional<readerfamily::PageId> parameterPage
+        = readerfamily::parameterPageOf(m_deviceType))
         page(*parameterPage)->readParameters();
     if (m_selectFirstTab) {
         m_selectFirstTab = false;

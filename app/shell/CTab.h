@@ -17,8 +17,7 @@ class IMainWindowServices;
 // before the first Open). The tabs are rebuilt only when the family set-up finds them not
 // built; switching tabs shows the page, stops work that may be running and lets parameter
 // pages read the reader.
-class CTab : public QTabWidget
-{
+class CTab : public QTabWidget {
     Q_OBJECT
 
 public:
@@ -50,7 +49,7 @@ private:
     void rebuildTabs();
     void hideAllPages();
 
-    std::array<CPage *, readerfamily::pageCount> m_pages{};
+    std::array<CPage *, readerfamily::pageCount> m_pages {};
     IMainWindowServices *m_services = nullptr;
     std::uint8_t m_deviceType = 0;
     bool m_tabsBuilt = false;

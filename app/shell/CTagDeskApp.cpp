@@ -1,8 +1,8 @@
 #include "shell/CTagDeskApp.h"
 
+#include "kit/CVersion.h"
 #include "shell/CDemoReader.h"
 #include "shell/CTagDeskDlg.h"
-#include "kit/CVersion.h"
 
 #include <optional>
 
@@ -29,8 +29,8 @@ int CTagDeskApp::run(const CStartOptions &options, const CPageFactory &pages)
     std::optional<CDemoReader> demoReader;
     if (options.demo)
         demoReader.emplace(options.demoFamily);
-    CTagDeskDlg mainWindow(CAppPaths::forRunningProgram(options.configDir),
-                           CDataFiles::forRunningProgram(), pages);
+    CTagDeskDlg mainWindow(
+        CAppPaths::forRunningProgram(options.configDir), CDataFiles::forRunningProgram(), pages);
     if (demoReader)
         mainWindow.preselectNetwork(CDemoReader::address, demoReader->portText());
     mainWindow.exec();

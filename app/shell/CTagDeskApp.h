@@ -7,8 +7,7 @@
 class CPageFactory;
 
 // The application object: runs the main window and ends the program when that window closes.
-class CTagDeskApp : public QApplication
-{
+class CTagDeskApp : public QApplication {
     Q_OBJECT
 
 public:

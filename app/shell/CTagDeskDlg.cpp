@@ -4,8 +4,8 @@
 #include "kit/CButtonST.h"
 #include "kit/CMyFunc.h"
 #include "kit/CMyListCtrl.h"
-#include "reader/CReaderEvents.h"
 #include "kit/CTextListModel.h"
+#include "reader/CReaderEvents.h"
 #include "reader_family.h"
 #include "shell/CConnectionPanel.h"
 #include "shell/CPageFactory.h"
@@ -45,8 +45,8 @@ QString versionText(std::uint8_t version)
 
 } // namespace
 
-CTagDeskDlg::CTagDeskDlg(const CAppPaths &paths, const CDataFiles &dataFiles,
-                         const CPageFactory &pages, QWidget *parent)
+CTagDeskDlg::CTagDeskDlg(
+    const CAppPaths &paths, const CDataFiles &dataFiles, const CPageFactory &pages, QWidget *parent)
     : QDialog(parent)
     , m_services(paths, dataFiles)
     , m_prompts(this)
@@ -93,8 +93,9 @@ void CTagDeskDlg::buildLayout()
     m_panel = new CConnectionPanel(this);
     m_tabs = new CTab(this);
     m_tabs->setObjectName(QStringLiteral("tabs"));
-    m_messageModel = new CTextListModel({{QString(), Qt::AlignHCenter}, {QString(), Qt::AlignLeft}},
-                                        messageListCapacity, this);
+    m_messageModel
+        = new CTextListModel({ { QString(), Qt::AlignHCenter }, { QString(), Qt::AlignLeft } },
+            messageListCapacity, this);
     m_messageList = new CMyListCtrl(this);
     m_messageList->setObjectName(QStringLiteral("messageList"));
     m_messageList->setModel(m_messageModel);
@@ -108,7 +109,7 @@ void CTagDeskDlg::buildLayout()
     splitter->addWidget(top);
     splitter->addWidget(m_messageList);
     splitter->setStretchFactor(0, 1);
-    splitter->setSizes({560, 200});
+    splitter->setSizes({ 560, 200 });
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(splitter);
     resize(1200, 800);
@@ -116,7 +117,8 @@ void CTagDeskDlg::buildLayout()
 
 void CTagDeskDlg::setUpMessageList()
 {
-    m_messageModel->setColumnTitles({text(Text::MessageTimeColumn), text(Text::MessageTextColumn)});
+    m_messageModel->setColumnTitles(
+        { text(Text::MessageTimeColumn), text(Text::MessageTextColumn) });
     m_messageList->setColumnWidth(0, minimumTimeColumnWidth);
     m_messageList->horizontalHeader()->setStretchLastSection(true);
     m_messageList->setAccessibleName(text(Text::MessageTextColumn));
@@ -149,8 +151,8 @@ void CTagDeskDlg::contextMenuEvent(QContextMenuEvent *event)
 void CTagDeskDlg::showAbout()
 {
     QMessageBox::about(this, windowTitle(),
-                       CTagDeskApp::windowCaption(text(Text::ProgramName)) + QStringLiteral("\n")
-                           + CTagDeskApp::programName + u' ' + CTagDeskApp::versionText());
+        CTagDeskApp::windowCaption(text(Text::ProgramName)) + QStringLiteral("\n")
+            + CTagDeskApp::programName + u' ' + CTagDeskApp::versionText());
 }
 
 void CTagDeskDlg::startMessageLog()
@@ -163,7 +165,7 @@ void CTagDeskDlg::startMessageLog()
         QList<QStringList> rows;
         rows.reserve(lines.size());
         for (const QString &line : lines)
-            rows.append({time, line});
+            rows.append({ time, line });
         QMetaObject::invokeMethod(
             m_messageModel,
             [this, rows = std::move(rows)] {
@@ -189,33 +191,30 @@ void CTagDeskDlg::applyTexts()
 
 void CTagDeskDlg::connectActions()
 {
-    connect(&m_connection, &CConnection::stateChanged, this,
-            &CTagDeskDlg::showConnectionState);
+    connect(&m_connection, &CConnection::stateChanged, this, &CTagDeskDlg::showConnectionState);
     connect(m_panel, &CConnectionPanel::openRequested, this, &CTagDeskDlg::openConnection);
     connect(m_panel, &CConnectionPanel::closeRequested, this, &CTagDeskDlg::closeConnection);
     connect(m_panel, &CConnectionPanel::portScanRequested, this, &CTagDeskDlg::scanPorts);
     connect(m_panel, &CConnectionPanel::networkScanRequested, this, &CTagDeskDlg::scanNetwork);
     connect(m_panel, &CConnectionPanel::relayCloseRequested, this, &CTagDeskDlg::relayClose);
-    connect(m_panel, &CConnectionPanel::relayReleaseRequested, this,
-            &CTagDeskDlg::relayRelease);
-    connect(m_panel, &CConnectionPanel::exportRequested, &m_profiles,
-            &CProfileActions::exportProfile);
-    connect(m_panel, &CConnectionPanel::importRequested, &m_profiles,
-            &CProfileActions::importProfile);
-    connect(&m_profiles, &CProfileActions::runningChanged, this,
-            &CTagDeskDlg::updateProfileButtons);
+    connect(m_panel, &CConnectionPanel::relayReleaseRequested, this, &CTagDeskDlg::relayRelease);
+    connect(
+        m_panel, &CConnectionPanel::exportRequested, &m_profiles, &CProfileActions::exportProfile);
+    connect(
+        m_panel, &CConnectionPanel::importRequested, &m_profiles, &CProfileActions::importProfile);
+    connect(
+        &m_profiles, &CProfileActions::runningChanged, this, &CTagDeskDlg::updateProfileButtons);
     // activated: only the operator's choice asks, not the selection made at start-up.
     connect(languageList(), &QComboBox::activated, this,
-            [this](int position) { m_preferences.changeLanguage(position); });
+        [this](int position) { m_preferences.changeLanguage(position); });
     connect(skinButton(), &QToolButton::clicked, this, [this] { m_preferences.chooseSkin(); });
 }
 
 void CTagDeskDlg::subscribeTrafficLog()
 {
     m_trafficLog = std::make_unique<CTrafficLog>(
-        CTrafficLog::Texts{text(Text::FrameSentLabel),
-                           text(Text::FrameReceivedLabel),
-                           text(Text::LinkLost), text(Text::LinkRestored)},
+        CTrafficLog::Texts { text(Text::FrameSentLabel), text(Text::FrameReceivedLabel),
+            text(Text::LinkLost), text(Text::LinkRestored) },
         [this](const QString &line) { postLog(line); });
     m_trafficLog->subscribe(*m_events);
 }
@@ -316,7 +315,7 @@ void CTagDeskDlg::showConnected(const SystemInfo &info)
 {
     std::copy(info.begin() + 2, info.begin() + 9, m_serialNumber.begin());
     m_panel->showIdentity(CMyFunc::bytesToCompactHex(m_serialNumber.data(), 7),
-                          versionText(info[0]), versionText(info[1]));
+        versionText(info[0]), versionText(info[1]));
     m_tabs->setDeviceType(info[2]);
     m_connection.moveTo(CConnection::State::Open);
     m_events->notifyConnection(true);

@@ -1,14 +1,14 @@
 #pragma once
 
+#include "kit/CShellPrompts.h"
+#include "kit/IMainWindowServices.h"
 #include "reader/CConnection.h"
 #include "reader/CReader.h"
 #include "reader/CReaderFacade.h"
 #include "reader/CReaderWorker.h"
-#include "kit/IMainWindowServices.h"
 #include "shell/CMessageQueue.h"
 #include "shell/CPreferenceActions.h"
 #include "shell/CProfileActions.h"
-#include "kit/CShellPrompts.h"
 #include "shell/CShellServices.h"
 
 #include <QDialog>
@@ -32,8 +32,7 @@ class QComboBox;
 // goes to the log file). It owns the connection: Open reads the reader's identity and picks
 // the family's pages, Close ends the pages' work and the connection. Both run on the reader
 // worker, so a reader that does not answer never freezes the window.
-class CTagDeskDlg : public QDialog, public IMainWindowServices
-{
+class CTagDeskDlg : public QDialog, public IMainWindowServices {
     Q_OBJECT
 
 public:
@@ -41,7 +40,7 @@ public:
     // file), then initialises the window with the factory's pages: message log, device lists,
     // configuration, language, captions, pages, skin.
     CTagDeskDlg(const CAppPaths &paths, const CDataFiles &dataFiles, const CPageFactory &pages,
-                QWidget *parent = nullptr);
+        QWidget *parent = nullptr);
     ~CTagDeskDlg() override;
 
     CShellServices &services() { return m_services; }
@@ -102,10 +101,9 @@ protected:
     void contextMenuEvent(QContextMenuEvent *event) override;
 
 private:
-    struct OpenOutcome
-    {
+    struct OpenOutcome {
         bool opened = false;
-        SystemInfo info{};
+        SystemInfo info {};
     };
 
     void initialise(const CPageFactory &pages);
@@ -136,19 +134,19 @@ private:
     CMessageQueue m_messages;
     CConnection m_connection;
     CReaderFacade m_facade;
-    CReader m_reader{m_facade};
+    CReader m_reader { m_facade };
     std::unique_ptr<CReaderEvents> m_events;
     std::unique_ptr<CTrafficLog> m_trafficLog;
     CProfileActions m_profiles;
     // Last of the reader members: its thread ends before the reader it calls goes.
-    CReaderWorker m_worker{m_reader};
+    CReaderWorker m_worker { m_reader };
 
     CConnectionPanel *m_panel = nullptr;
     CTab *m_tabs = nullptr;
     CMyListCtrl *m_messageList = nullptr;
     CTextListModel *m_messageModel = nullptr;
 
-    std::array<std::uint8_t, 7> m_serialNumber{};
+    std::array<std::uint8_t, 7> m_serialNumber {};
     bool m_shutDown = false;
     bool m_messageColumnsSized = false;
 };

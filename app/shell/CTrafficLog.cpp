@@ -25,8 +25,8 @@ CTrafficLog::~CTrafficLog()
         QObject::disconnect(connection);
 }
 
-QStringList CTrafficLog::frameLines(const QString &label, const std::uint8_t *data,
-                                    std::int32_t length)
+QStringList CTrafficLog::frameLines(
+    const QString &label, const std::uint8_t *data, std::int32_t length)
 {
     const int total = data != nullptr ? std::max(length, 0) : 0;
     QStringList lines;
@@ -40,8 +40,8 @@ QStringList CTrafficLog::frameLines(const QString &label, const std::uint8_t *da
     return lines;
 }
 
-void CTrafficLog::report(std::int32_t event, std::int32_t value, const std::uint8_t *data,
-                         std::int32_t length) const
+void CTrafficLog::report(
+    std::int32_t event, std::int32_t value, const std::uint8_t *data, std::int32_t length) const
 {
     switch (event) {
     case QN_EVENT_LINK_LOST:
@@ -52,7 +52,7 @@ void CTrafficLog::report(std::int32_t event, std::int32_t value, const std::uint
         break;
     case QN_EVENT_DATA:
         for (const QString &line :
-             frameLines(value == Sent ? m_texts.sentLabel : m_texts.receivedLabel, data, length))
+            frameLines(value == Sent ? m_texts.sentLabel : m_texts.receivedLabel, data, length))
             m_post(line);
         break;
     default:
@@ -65,16 +65,17 @@ void CTrafficLog::subscribe(CReaderEvents &events)
     // Direct: the lines keep the order of the library's events, whatever the user-interface
     // thread is doing.
     m_connections.append(QObject::connect(
-        &events, &CReaderEvents::linkLost, &events, [this] { report(QN_EVENT_LINK_LOST, 0, nullptr, 0); },
-        Qt::DirectConnection));
+        &events, &CReaderEvents::linkLost, &events,
+        [this] { report(QN_EVENT_LINK_LOST, 0, nullptr, 0); }, Qt::DirectConnection));
     m_connections.append(QObject::connect(
         &events, &CReaderEvents::linkRestored, &events,
         [this] { report(QN_EVENT_LINK_RESTORED, 0, nullptr, 0); }, Qt::DirectConnection));
     m_connections.append(QObject::connect(
         &events, &CReaderEvents::trafficFrame, &events,
         [this](int direction, const QByteArray &frame) {
-            report(QN_EVENT_DATA, direction, reinterpret_cast<const std::uint8_t *>(frame.constData()),
-                   static_cast<std::int32_t>(frame.size()));
+            report(QN_EVENT_DATA, direction,
+                reinterpret_cast<const std::uint8_t *>(frame.constData()),
+                static_cast<std::int32_t>(frame.size()));
         },
         Qt::DirectConnection));
 }

@@ -1,8 +1,8 @@
 #pragma once
 
-#include <QString>
 #include <QList>
 #include <QObject>
+#include <QString>
 #include <QStringList>
 
 #include <cstdint>
@@ -14,13 +14,11 @@ class CReaderEvents;
 // received. It listens to the reader events on the library's own threads (the sending thread,
 // the receive and monitor threads), so it only formats and posts; it never touches a widget
 // or waits for another thread.
-class CTrafficLog
-{
+class CTrafficLog {
 public:
     static constexpr int chunkSize = 38;
 
-    struct Texts
-    {
+    struct Texts {
         QString sentLabel;
         QString receivedLabel;
         QString linkLost;
@@ -35,12 +33,12 @@ public:
 
     // The log lines of one frame: 38-byte chunks in spaced hex, each after the label; the last
     // chunk (also the only one of a short or empty frame) is set off by one more space.
-    static QStringList frameLines(const QString &label, const std::uint8_t *data,
-                                  std::int32_t length);
+    static QStringList frameLines(
+        const QString &label, const std::uint8_t *data, std::int32_t length);
 
     // Posts the lines of one library event.
     void report(std::int32_t event, std::int32_t value, const std::uint8_t *data,
-                std::int32_t length) const;
+        std::int32_t length) const;
 
     // Posts the lines of every link event and frame the reader events report from now on,
     // until this object is destroyed.

@@ -21,8 +21,8 @@ CDlgActiveRead::CDlgActiveRead(IMainWindowServices &services, QWidget *parent)
 {
 }
 
-CDlgActiveRead::CDlgActiveRead(IMainWindowServices &services, QWidget *parent,
-                               CTagListModel::Kind kind)
+CDlgActiveRead::CDlgActiveRead(
+    IMainWindowServices &services, QWidget *parent, CTagListModel::Kind kind)
     : CPage(services, parent)
     , m_model(kind)
 {
@@ -31,8 +31,7 @@ CDlgActiveRead::CDlgActiveRead(IMainWindowServices &services, QWidget *parent,
     applyTexts();
     showCounts();
     showState();
-    connect(&services.events(), &CReaderEvents::reportsArrived, this,
-            &CDlgActiveRead::takeReports);
+    connect(&services.events(), &CReaderEvents::reportsArrived, this, &CDlgActiveRead::takeReports);
 }
 
 CDlgActiveRead::~CDlgActiveRead()
@@ -52,7 +51,7 @@ void CDlgActiveRead::buildLayout()
     m_reportCountLabel = new QLabel(this);
     m_reportCount = new QLineEdit(this);
     m_reportCount->setObjectName(QStringLiteral("reportCountField"));
-    for (QLineEdit *field : {m_tagCount, m_reportCount})
+    for (QLineEdit *field : { m_tagCount, m_reportCount })
         field->setReadOnly(true);
     m_rateLabel = new CReadRateLabel(this);
     m_start = new QPushButton(this);
@@ -90,8 +89,7 @@ void CDlgActiveRead::buildLayout()
 
 void CDlgActiveRead::applyTexts()
 {
-    const QStringList titles
-        = CTagListModel::columnTitles([this](Text key) { return text(key); });
+    const QStringList titles = CTagListModel::columnTitles([this](Text key) { return text(key); });
     m_model.setColumnTitles(titles);
     m_list->setAccessibleName(titles.mid(0, m_model.columnCount()).join(u' '));
     m_tagCountLabel->setText(text(Text::TagCountLabel));

@@ -18,8 +18,7 @@ class QPushButton;
 // It sends no command: whether the reader reports is its work mode. The two active pages share
 // the library's one callback slot through CReaderEvents: starting one moves the reports to it,
 // stopping either removes the callback for both.
-class CDlgActiveRead : public CPage
-{
+class CDlgActiveRead : public CPage {
     Q_OBJECT
 
 public:

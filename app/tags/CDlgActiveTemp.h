@@ -3,8 +3,7 @@
 #include "tags/CDlgActiveRead.h"
 
 // The active read page with the temperature column; a merged sighting always overwrites it.
-class CDlgActiveTemp final : public CDlgActiveRead
-{
+class CDlgActiveTemp final : public CDlgActiveRead {
     Q_OBJECT
 
 public:

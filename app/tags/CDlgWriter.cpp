@@ -1,8 +1,8 @@
 #include "tags/CDlgWriter.h"
 
 #include "kit/CMyFunc.h"
-#include "reader/CReaderWorker.h"
 #include "kit/IMainWindowServices.h"
+#include "reader/CReaderWorker.h"
 #include "tags/CTagAccess.h"
 #include "tags/TagRecord.h"
 
@@ -17,8 +17,8 @@ const QString zeroPassword = QStringLiteral("00000000");
 
 std::span<const std::uint8_t> bytesOf(const QByteArray &bytes)
 {
-    return {reinterpret_cast<const std::uint8_t *>(bytes.constData()),
-            static_cast<std::size_t>(bytes.size())};
+    return { reinterpret_cast<const std::uint8_t *>(bytes.constData()),
+        static_cast<std::size_t>(bytes.size()) };
 }
 
 QString hexOf(const std::vector<std::uint8_t> &bytes)
@@ -71,7 +71,7 @@ void CDlgWriter::addBoxes()
         m_incrementBox->setChecked(true);
     });
     connect(&access, &CTagAccess::bankChanged, this,
-            [this](int bank) { m_lockBox->setEnabled(bank == reservedBank); });
+        [this](int bank) { m_lockBox->setEnabled(bank == reservedBank); });
     access.addBesideEpc(m_epcAutoBox);
     access.addBesideEpc(m_incrementBox);
     access.addBesideData(m_dataAutoBox);
@@ -118,13 +118,12 @@ void CDlgWriter::writeClicked()
         return startMode(Mode::Data);
     const QString data = access.dataText();
     const bool lock = m_lockPassword && access.bank() == reservedBank
-                      && access.passwordText() == zeroPassword && data.size() == passwordDigits;
+        && access.passwordText() == zeroPassword && data.size() == passwordDigits;
     if (!lock)
         return access.write();
     const AccessPassword newPassword = CTagAccess::passwordOf(data);
-    access.write([newPassword](IReader &reader) {
-        return reader.lockTag(newPassword, passwordLockCode);
-    });
+    access.write(
+        [newPassword](IReader &reader) { return reader.lockTag(newPassword, passwordLockCode); });
 }
 
 void CDlgWriter::advanceEpc(const QString &written)
@@ -173,9 +172,8 @@ void CDlgWriter::showMode()
     access.writeButton()->setText(m_mode == Mode::Data
             ? caption(Text::StopInventoryButton, "停止读卡")
             : caption(Text::WriteDataButton, "写入"));
-    for (QWidget *control : std::initializer_list<QWidget *>{
-             stopButton(), startButton(), access.readButton(), m_epcAutoBox, m_dataAutoBox,
-             m_incrementBox})
+    for (QWidget *control : std::initializer_list<QWidget *> { stopButton(), startButton(),
+             access.readButton(), m_epcAutoBox, m_dataAutoBox, m_incrementBox })
         control->setEnabled(idle);
     access.writeButton()->setEnabled(m_mode != Mode::Epc);
     access.writeEpcButton()->setEnabled(m_mode != Mode::Data);
@@ -187,9 +185,9 @@ void CDlgWriter::stopWork()
     endMode();
     CTagAccess &access = tagAccess();
     stopButton()->setEnabled(false);
-    for (QWidget *control : std::initializer_list<QWidget *>{
-             startButton(), access.readButton(), access.writeButton(), access.writeEpcButton(),
-             m_epcAutoBox, m_dataAutoBox, m_incrementBox})
+    for (QWidget *control :
+        std::initializer_list<QWidget *> { startButton(), access.readButton(), access.writeButton(),
+            access.writeEpcButton(), m_epcAutoBox, m_dataAutoBox, m_incrementBox })
         control->setEnabled(true);
     access.writeEpcButton()->setText(caption(Text::WriteEpcButton, "写EPC"));
     access.writeButton()->setText(caption(Text::WriteDataButton, "写入"));
@@ -228,18 +226,18 @@ void CDlgWriter::runStep()
     }
 }
 
-CDlgWriter::StepResult CDlgWriter::epcStep(IReader &reader, const AccessPassword &password,
-                                           const QString &fieldEpc)
+CDlgWriter::StepResult CDlgWriter::epcStep(
+    IReader &reader, const AccessPassword &password, const QString &fieldEpc)
 {
     const std::optional<InventoryResult> result = reader.inventory();
     if (!result)
         return {};
-    const std::vector<tagrecord::Bytes> bodies =
-        tagrecord::walkInventory(result->records, result->byteLength, result->count);
+    const std::vector<tagrecord::Bytes> bodies
+        = tagrecord::walkInventory(result->records, result->byteLength, result->count);
     if (bodies.empty())
         return {};
-    const std::optional<tagrecord::TagRecord> tag =
-        tagrecord::decode(bodies.front(), tagrecord::plainRules);
+    const std::optional<tagrecord::TagRecord> tag
+        = tagrecord::decode(bodies.front(), tagrecord::plainRules);
     // The tag written last holds the EPC before the one to write.
     if (!tag || nextEpc(hexOf(tag->epc)) == fieldEpc)
         return {};
@@ -248,12 +246,11 @@ CDlgWriter::StepResult CDlgWriter::epcStep(IReader &reader, const AccessPassword
         return {};
     const QByteArray epc = CMyFunc::compactHexToBytes(fieldEpc);
     const bool written = reader.writeEpc(password, bytesOf(epc), CTagAccess::wordsOf(fieldEpc));
-    return {written ? Outcome::Written : Outcome::Failed, fieldEpc};
+    return { written ? Outcome::Written : Outcome::Failed, fieldEpc };
 }
 
 CDlgWriter::StepResult CDlgWriter::dataStep(IReader &reader, const AccessPassword &password,
-                                            std::uint8_t bank, std::uint8_t startWord,
-                                            const QString &data)
+    std::uint8_t bank, std::uint8_t startWord, const QString &data)
 {
     const std::uint8_t words = CTagAccess::wordsOf(data);
     const std::optional<Bytes> held = reader.readTag(password, bank, startWord, words);
@@ -261,7 +258,7 @@ CDlgWriter::StepResult CDlgWriter::dataStep(IReader &reader, const AccessPasswor
         return {};
     const QByteArray bytes = CMyFunc::compactHexToBytes(data);
     const bool written = reader.writeTag(password, bank, startWord, words, bytesOf(bytes));
-    return {written ? Outcome::Written : Outcome::Failed, {}};
+    return { written ? Outcome::Written : Outcome::Failed, {} };
 }
 
 void CDlgWriter::stepDone(Mode mode, std::uint64_t run, const StepResult &result)

@@ -15,8 +15,7 @@ class QCheckBox;
 // EPC of a counting sequence, automatic data writing puts the write data into every tag that
 // does not hold it yet. The relay is off while a mode runs; after a single write to the
 // Reserved bank the new access password can be locked.
-class CDlgWriter final : public CIdentifyTab
-{
+class CDlgWriter final : public CIdentifyTab {
     Q_OBJECT
 
 public:
@@ -24,8 +23,8 @@ public:
 
     // The lock code sent after writing a new access password.
     static constexpr std::uint8_t passwordLockCode = 3;
-    static constexpr std::chrono::milliseconds firstStepDelay{200};
-    static constexpr std::chrono::milliseconds nextStepDelay{10};
+    static constexpr std::chrono::milliseconds firstStepDelay { 200 };
+    static constexpr std::chrono::milliseconds nextStepDelay { 10 };
 
     CDlgWriter(IMainWindowServices &services, QWidget *parent);
 
@@ -45,8 +44,7 @@ public:
 private:
     // What one automatic step did.
     enum class Outcome { Nothing, Written, Failed };
-    struct StepResult
-    {
+    struct StepResult {
         Outcome outcome = Outcome::Nothing;
         // The EPC written, for the next one in the sequence.
         QString epc;
@@ -63,10 +61,10 @@ private:
     void runStep();
     void stepDone(Mode mode, std::uint64_t run, const StepResult &result);
     // The steps run on the reader worker with what the page handed them.
-    static StepResult epcStep(IReader &reader, const AccessPassword &password,
-                              const QString &fieldEpc);
-    static StepResult dataStep(IReader &reader, const AccessPassword &password,
-                               std::uint8_t bank, std::uint8_t startWord, const QString &data);
+    static StepResult epcStep(
+        IReader &reader, const AccessPassword &password, const QString &fieldEpc);
+    static StepResult dataStep(IReader &reader, const AccessPassword &password, std::uint8_t bank,
+        std::uint8_t startWord, const QString &data);
     void advanceEpc(const QString &written);
     void postOutcome(bool succeeded);
 
@@ -87,7 +85,7 @@ private:
     // The timer expired while a step of an earlier run was still on the worker.
     bool m_stepWaiting = false;
     // Taken from the fields when a mode starts.
-    AccessPassword m_password{};
+    AccessPassword m_password {};
     std::uint8_t m_startWord = 0;
     QString m_data;
 };

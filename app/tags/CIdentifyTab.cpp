@@ -28,8 +28,7 @@ CIdentifyTab::CIdentifyTab(IMainWindowServices &services, QWidget *parent)
 {
 }
 
-CIdentifyTab::CIdentifyTab(IMainWindowServices &services, QWidget *parent,
-                           CTagListModel::Kind kind)
+CIdentifyTab::CIdentifyTab(IMainWindowServices &services, QWidget *parent, CTagListModel::Kind kind)
     : CPage(services, parent)
     , m_tags(kind)
     , m_loop([this](CInventoryLoop::Batch batch) { addBatch(std::move(batch)); })
@@ -98,13 +97,13 @@ QWidget *CIdentifyTab::buildControlRow()
 
     auto *layout = new QHBoxLayout(row);
     layout->setContentsMargins(0, 0, 0, 0);
-    for (QWidget *widget : std::initializer_list<QWidget *>{countLabel, m_count, m_rate})
+    for (QWidget *widget : std::initializer_list<QWidget *> { countLabel, m_count, m_rate })
         layout->addWidget(widget);
     layout->addSpacing(16);
-    for (QWidget *widget : std::initializer_list<QWidget *>{intervalLabel, m_interval, m_filter})
+    for (QWidget *widget : std::initializer_list<QWidget *> { intervalLabel, m_interval, m_filter })
         layout->addWidget(widget);
     layout->addStretch();
-    for (QPushButton *widget : {m_startButton, m_stopButton, m_clearButton, m_exportButton})
+    for (QPushButton *widget : { m_startButton, m_stopButton, m_clearButton, m_exportButton })
         layout->addWidget(widget);
     return row;
 }
@@ -114,7 +113,8 @@ void CIdentifyTab::showEvent(QShowEvent *event)
     CPage::showEvent(event);
     // Widths follow the list's width when the page is first laid out.
     if (!m_widthsSet && m_list->width() > 0) {
-        m_list->setColumnWidths(CTagListModel::columnWidths(m_tags.kind(), m_list->widthForColumns()));
+        m_list->setColumnWidths(
+            CTagListModel::columnWidths(m_tags.kind(), m_list->widthForColumns()));
         m_widthsSet = true;
     }
 }

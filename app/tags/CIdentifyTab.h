@@ -17,8 +17,7 @@ class QPushButton;
 // page's own inventory thread and shows them, merged and counted, in the tag list; the lower
 // half reads, writes and re-numbers single tags. The temperature inventory page is this page
 // with a temperature column.
-class CIdentifyTab : public CPage
-{
+class CIdentifyTab : public CPage {
     Q_OBJECT
 
 public:

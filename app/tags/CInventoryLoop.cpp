@@ -6,11 +6,10 @@
 #include <mutex>
 
 // One run from a start to its stop: what the page and its worker share.
-struct CInventoryLoop::Run
-{
+struct CInventoryLoop::Run {
     std::uint64_t generation = 0;
-    std::chrono::milliseconds interval{0};
-    std::atomic<bool> clearRequest{false};
+    std::chrono::milliseconds interval { 0 };
+    std::atomic<bool> clearRequest { false };
     std::mutex mutex;
     std::condition_variable stopped;
     bool running = true;
@@ -53,8 +52,8 @@ void CInventoryLoop::start(IReader &reader, std::chrono::milliseconds interval)
     m_run->interval = interval;
     m_running = true;
     std::thread previous = std::move(m_thread);
-    m_thread = std::thread(&CInventoryLoop::work, this, std::ref(reader), m_run,
-                           std::move(previous));
+    m_thread
+        = std::thread(&CInventoryLoop::work, this, std::ref(reader), m_run, std::move(previous));
 }
 
 bool CInventoryLoop::stop()
@@ -82,8 +81,8 @@ void CInventoryLoop::work(IReader &reader, std::shared_ptr<Run> run, std::thread
         Batch batch;
         batch.clearFirst = run->clearRequest.exchange(false);
         if (result)
-            batch.records = tagrecord::walkInventory(result->records, result->byteLength,
-                                                     result->count);
+            batch.records
+                = tagrecord::walkInventory(result->records, result->byteLength, result->count);
         if (batch.clearFirst || !batch.records.empty())
             hand(run->generation, std::move(batch));
     }

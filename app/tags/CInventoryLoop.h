@@ -18,11 +18,9 @@ class IReader;
 // progress completes on the worker, which then ends by itself, and nothing of it is added
 // after the stop (only a clear it had taken up is still carried out). The next start lets
 // the old worker finish before the new one calls the reader.
-class CInventoryLoop
-{
+class CInventoryLoop {
 public:
-    struct Batch
-    {
+    struct Batch {
         // A clear request was taken up after this call: delete all rows first.
         bool clearFirst = false;
         std::vector<tagrecord::Bytes> records;

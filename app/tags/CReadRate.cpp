@@ -2,14 +2,14 @@
 
 namespace {
 
-constexpr std::chrono::seconds window{1};
-constexpr std::chrono::milliseconds refreshPeriod{250};
+constexpr std::chrono::seconds window { 1 };
+constexpr std::chrono::milliseconds refreshPeriod { 250 };
 
 } // namespace
 
 void CReadRate::add(Clock::time_point when, int sightings, int newTags)
 {
-    m_batches.push_back({when, sightings, newTags});
+    m_batches.push_back({ when, sightings, newTags });
 }
 
 CReadRate::Rates CReadRate::rates(Clock::time_point now)
@@ -40,7 +40,9 @@ CReadRateLabel::CReadRateLabel(QWidget *parent)
 
 QString CReadRateLabel::textOf(const CReadRate::Rates &rates)
 {
-    return QStringLiteral("%1/s +%2/s").arg(rates.sightings, 0, 'f', 1).arg(rates.newTags, 0, 'f', 1);
+    return QStringLiteral("%1/s +%2/s")
+        .arg(rates.sightings, 0, 'f', 1)
+        .arg(rates.newTags, 0, 'f', 1);
 }
 
 void CReadRateLabel::add(int sightings, int newTags)

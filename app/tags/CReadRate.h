@@ -7,12 +7,10 @@
 #include <deque>
 
 // Sightings and new tags per second over the last second, from the batches a list took.
-class CReadRate
-{
+class CReadRate {
 public:
     using Clock = std::chrono::steady_clock;
-    struct Rates
-    {
+    struct Rates {
         double sightings = 0;
         double newTags = 0;
     };
@@ -22,8 +20,7 @@ public:
     void reset() { m_batches.clear(); }
 
 private:
-    struct Batch
-    {
+    struct Batch {
         Clock::time_point when;
         int sightings;
         int newTags;
@@ -33,8 +30,7 @@ private:
 
 // The read rate beside a tag list's count field, "12.3/s +0.5/s" (sightings, new tags),
 // refreshed a few times a second while the page's reading runs.
-class CReadRateLabel : public QLabel
-{
+class CReadRateLabel : public QLabel {
     Q_OBJECT
 
 public:

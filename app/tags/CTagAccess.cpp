@@ -17,16 +17,16 @@
 
 namespace {
 
-const QStringList bankNames{QStringLiteral("Reserved"), QStringLiteral("EPC"),
-                            QStringLiteral("TID"), QStringLiteral("USER")};
+const QStringList bankNames { QStringLiteral("Reserved"), QStringLiteral("EPC"),
+    QStringLiteral("TID"), QStringLiteral("USER") };
 constexpr int epcBank = 1;
 // Hex digits per 16-bit word.
 constexpr int digitsPerWord = 4;
 
 std::span<const std::uint8_t> bytesOf(const QByteArray &bytes)
 {
-    return {reinterpret_cast<const std::uint8_t *>(bytes.constData()),
-            static_cast<std::size_t>(bytes.size())};
+    return { reinterpret_cast<const std::uint8_t *>(bytes.constData()),
+        static_cast<std::size_t>(bytes.size()) };
 }
 
 std::uint8_t byteOf(const QLineEdit *field)
@@ -45,7 +45,7 @@ CTagAccess::CTagAccess(IMainWindowServices &services, QWidget *page)
 {
     setObjectName(QStringLiteral("tagAccess"));
     buildLayout();
-    m_busy.setControls({m_writeEpcButton, m_writeButton, m_readButton});
+    m_busy.setControls({ m_writeEpcButton, m_writeButton, m_readButton });
 }
 
 QLineEdit *CTagAccess::addHexField(const char *name, const QString &initial, int maxLength)
@@ -111,8 +111,8 @@ QWidget *CTagAccess::buildMemoryGroup()
     connect(m_bank, &QComboBox::currentIndexChanged, this, &CTagAccess::bankChanged);
 
     auto *grid = new QGridLayout(group);
-    const auto place = [&](Text key, const char *layoutCaption, QWidget *field, int row,
-                           int column, int span, QHBoxLayout **besideRow = nullptr) {
+    const auto place = [&](Text key, const char *layoutCaption, QWidget *field, int row, int column,
+                           int span, QHBoxLayout **besideRow = nullptr) {
         auto *label = new QLabel(caption(key, layoutCaption), group);
         CAccessible::labelField(label, field);
         grid->addWidget(label, row, column, Qt::AlignRight);
@@ -151,7 +151,7 @@ QWidget *CTagAccess::buildMemoryGroup()
 
 void CTagAccess::setButtonsEnabled(bool enabled)
 {
-    for (QPushButton *button : {m_writeEpcButton, m_writeButton, m_readButton})
+    for (QPushButton *button : { m_writeEpcButton, m_writeButton, m_readButton })
         button->setEnabled(enabled);
 }
 
@@ -218,10 +218,10 @@ std::uint8_t CTagAccess::wordsOf(const QString &hexText)
 
 AccessPassword CTagAccess::passwordOf(QStringView text)
 {
-    AccessPassword password{};
+    AccessPassword password {};
     const QByteArray bytes = CMyFunc::compactHexToBytes(text);
-    std::copy_n(bytes.begin(), std::min<qsizetype>(bytes.size(), password.size()),
-                password.begin());
+    std::copy_n(
+        bytes.begin(), std::min<qsizetype>(bytes.size(), password.size()), password.begin());
     return password;
 }
 

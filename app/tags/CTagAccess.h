@@ -16,8 +16,7 @@ class QPushButton;
 // writing a range of words of a memory bank of the tag in the field. Input is hex text typed
 // in capitals; results go to the data-returned field or, as one line, to the message log.
 // Reader calls run on the reader worker while the page shows that it is busy.
-class CTagAccess : public CPage
-{
+class CTagAccess : public CPage {
     Q_OBJECT
 
 public:

@@ -21,8 +21,8 @@ QString twoHexDigits(unsigned value)
 
 QString epcText(const tagrecord::Bytes &epc)
 {
-    const QByteArray bytes(reinterpret_cast<const char *>(epc.data()),
-                           static_cast<qsizetype>(epc.size()));
+    const QByteArray bytes(
+        reinterpret_cast<const char *>(epc.data()), static_cast<qsizetype>(epc.size()));
     return QString::fromLatin1(bytes.toHex().toUpper());
 }
 
@@ -81,11 +81,11 @@ QList<int> CTagListModel::columnWidths(Kind kind, int listWidth)
     QList<int> widths;
     if (kind == Kind::AnswerMode || kind == Kind::ActiveRead) {
         const int u = listWidth / plainColumns;
-        widths = {u - 30, u, u + 120, u - 30, u - 30, u - 30, u};
+        widths = { u - 30, u, u + 120, u - 30, u - 30, u - 30, u };
     } else {
         const int u = listWidth / temperatureColumns;
         const int epc = kind == Kind::TemperatureInventory ? u + 100 : u + 120;
-        widths = {u - 30, u, epc, u - 30, u - 30, u - 30, u - 30, u + 30};
+        widths = { u - 30, u, epc, u - 30, u - 30, u - 30, u - 30, u + 30 };
     }
     for (int &width : widths)
         width = std::max(width, narrowestColumn);
@@ -97,8 +97,8 @@ void CTagListModel::setMerging(bool merging)
     m_merging = merging;
 }
 
-CTagListModel::Row CTagListModel::rowOf(const tagrecord::TagRecord &record,
-                                        const QString &time) const
+CTagListModel::Row CTagListModel::rowOf(
+    const tagrecord::TagRecord &record, const QString &time) const
 {
     Row row;
     row.time = time;
@@ -122,8 +122,8 @@ void CTagListModel::merge(Row &row, const Row &sighting) const
         row.temperature = sighting.temperature;
 }
 
-CTagListModel::BatchResult CTagListModel::addRecords(const std::vector<tagrecord::Bytes> &bodies,
-                                                     const QTime &time)
+CTagListModel::BatchResult CTagListModel::addRecords(
+    const std::vector<tagrecord::Bytes> &bodies, const QTime &time)
 {
     BatchResult result;
     m_reportCount += static_cast<std::int64_t>(bodies.size());

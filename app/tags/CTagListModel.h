@@ -18,8 +18,7 @@
 // A sighting merges into the first row whose EPC text matches, found through an index instead
 // of a pass over the rows. Records arrive in batches (one inventory answer, one drain of
 // active reports): one insertion per batch. Changes only on the user-interface thread.
-class CTagListModel : public QAbstractTableModel
-{
+class CTagListModel : public QAbstractTableModel {
     Q_OBJECT
 
 public:
@@ -44,9 +43,8 @@ public:
     static constexpr int activeCapacity = 2500;
 
     // What one batch did, for the count field, the scroll-into-view and the read rate.
-    struct BatchResult
-    {
-        int sightings = 0;  // records accepted (new rows and merges)
+    struct BatchResult {
+        int sightings = 0; // records accepted (new rows and merges)
         int newRows = 0;
         int lastNewRow = -1;
     };
@@ -55,9 +53,9 @@ public:
 
     // Language texts of the titles of the columns before RSSI, which the text export's
     // header names too.
-    static constexpr std::array<Text, Rssi> leadingTitleTexts{Text::RowNumberColumn,
+    static constexpr std::array<Text, Rssi> leadingTitleTexts { Text::RowNumberColumn,
         Text::TimeColumn, Text::EpcColumn, Text::EpcLengthColumn, Text::AntennaColumn,
-        Text::SightingCountColumn};
+        Text::SightingCountColumn };
     // The titles of every column, language texts looked up with text.
     static QStringList columnTitles(const std::function<QString(Text)> &text);
 
@@ -84,12 +82,11 @@ public:
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
-    QVariant headerData(int section, Qt::Orientation orientation,
-                        int role = Qt::DisplayRole) const override;
+    QVariant headerData(
+        int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
 private:
-    struct Row
-    {
+    struct Row {
         int number = 0;
         QString time;
         QString epc;

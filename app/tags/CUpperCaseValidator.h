@@ -3,8 +3,7 @@
 #include <QValidator>
 
 // Turns typed letters into capitals as they are entered (the hex fields of the tag pages).
-class CUpperCaseValidator : public QValidator
-{
+class CUpperCaseValidator : public QValidator {
     Q_OBJECT
 
 public:

@@ -22,7 +22,7 @@ std::string temperatureText(std::span<const std::uint8_t, 4> bytes)
     if (std::all_of(bytes.begin(), bytes.end(), [](std::uint8_t b) { return b == noReadingByte; }))
         return {};
     const std::uint32_t bits = std::uint32_t(bytes[0]) | std::uint32_t(bytes[1]) << 8
-                               | std::uint32_t(bytes[2]) << 16 | std::uint32_t(bytes[3]) << 24;
+        | std::uint32_t(bytes[2]) << 16 | std::uint32_t(bytes[3]) << 24;
     const float celsius = std::bit_cast<float>(bits);
     // Written so that not-a-number fails the test too.
     if (!(celsius > lowestReading && celsius < highestReading))
@@ -66,7 +66,7 @@ std::vector<Bytes> walkRecords(std::span<const std::uint8_t> records, int count)
         if (next > end)
             break;
         bodies.emplace_back(records.begin() + static_cast<std::ptrdiff_t>(position) + 1,
-                            records.begin() + static_cast<std::ptrdiff_t>(next));
+            records.begin() + static_cast<std::ptrdiff_t>(next));
         position = next;
     }
     return bodies;
@@ -74,16 +74,16 @@ std::vector<Bytes> walkRecords(std::span<const std::uint8_t> records, int count)
 
 } // namespace
 
-std::vector<Bytes> walkInventory(std::span<const std::uint8_t> records, std::uint16_t byteLength,
-                                 std::uint16_t count)
+std::vector<Bytes> walkInventory(
+    std::span<const std::uint8_t> records, std::uint16_t byteLength, std::uint16_t count)
 {
     if (count == 0 || count > walkCountLimit || byteLength > walkByteLimit)
         return {};
     return walkRecords(records, count);
 }
 
-std::vector<Bytes> walkActiveReport(std::span<const std::uint8_t> records, int lengthValue,
-                                    int count)
+std::vector<Bytes> walkActiveReport(
+    std::span<const std::uint8_t> records, int lengthValue, int count)
 {
     if (count <= 0 || count > activeCountLimit || lengthValue > int(walkByteLimit))
         return {};

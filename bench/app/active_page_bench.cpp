@@ -18,38 +18,29 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-struct Settings
-{
+struct Settings {
     int reportsPerSecond = 20000;
     int seconds = 10;
     int tags = 5000;
 };
 
-Settings settingsFrom(int argc, char **argv)
-{
+Settings settingsFrom(int argc, char **argv) {
     Settings settings;
-    if (argc > 1)
-        settings.reportsPerSecond = std::max(1, std::atoi(argv[1]));
-    if (argc > 2)
-        settings.seconds = std::max(1, std::atoi(argv[2]));
-    if (argc > 3)
-        settings.tags = std::max(1, std::atoi(argv[3]));
+    if (argc > 1) settings.reportsPerSecond = std::max(1, std::atoi(argv[1]));
+    if (argc > 2) settings.seconds = std::max(1, std::atoi(argv[2]));
+    if (argc > 3) settings.tags = std::max(1, std::atoi(argv[3]));
     return settings;
 }
 
-void runEventsFor(Clock::duration span)
-{
+void runEventsFor(Clock::duration span) {
     const auto end = Clock::now() + span;
-    while (Clock::now() < end)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    while (Clock::now() < end) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
 }
 
-} // namespace
+}  // namespace
 
-int main(int argc, char **argv)
-{
-    if (qgetenv("QT_QPA_PLATFORM").isEmpty())
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+int main(int argc, char **argv) {
+    if (qgetenv("QT_QPA_PLATFORM").isEmpty()) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     const Settings settings = settingsFrom(argc, argv);
     std::printf("active page: %d reports/s for %d s over %d tags (TCP)\n",

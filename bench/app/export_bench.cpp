@@ -16,8 +16,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-double medianMilliseconds(const std::function<void()> &work)
-{
+double medianMilliseconds(const std::function<void()> &work) {
     std::vector<double> runs;
     for (int run = 0; run < 5; ++run) {
         const auto start = Clock::now();
@@ -28,10 +27,9 @@ double medianMilliseconds(const std::function<void()> &work)
     return runs[runs.size() / 2];
 }
 
-} // namespace
+}  // namespace
 
-int main(int argc, char **argv)
-{
+int main(int argc, char **argv) {
     const int rowCount = argc > 1 ? std::atoi(argv[1]) : 10000;
     CTagListModel list(CTagListModel::Kind::AnswerMode);
     std::vector<tagrecord::Bytes> bodies;
@@ -56,8 +54,8 @@ int main(int argc, char **argv)
             QTemporaryDir folder;
             ok = tagexport::write(info.format, folder.filePath("export" + info.extension), titles,
                                   rows)
-                     .isEmpty()
-                && ok;
+                     .isEmpty() &&
+                 ok;
         });
         std::printf("%-20s %8.1f ms  %s\n", qPrintable(info.filter), milliseconds,
                     milliseconds < 1000.0 ? "goal met (< 1 s)" : "GOAL MISSED (>= 1 s)");

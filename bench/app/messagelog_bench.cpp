@@ -28,8 +28,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-struct Settings
-{
+struct Settings {
     int linesPerSecond = 10000;
     int seconds = 10;
     int total() const { return linesPerSecond * seconds; }
@@ -37,8 +36,7 @@ struct Settings
 
 // Posts `total` numbered lines at the given rate, in steps of one millisecond.
 template <typename Post>
-void postSteadily(const Settings &settings, Post post)
-{
+void postSteadily(const Settings &settings, Post post) {
     const int perMillisecond = std::max(1, settings.linesPerSecond / 1000);
     auto next = Clock::now();
     for (int line = 0; line < settings.total();) {
@@ -50,29 +48,25 @@ void postSteadily(const Settings &settings, Post post)
 }
 
 // Lines of every log file in the folder, oldest file first, without their time prefix.
-QStringList logLines(const QString &folder)
-{
+QStringList logLines(const QString &folder) {
     QStringList lines;
-    for (const QFileInfo &entry : QDir(folder).entryInfoList({QStringLiteral("*.log")},
-                                                             QDir::Files, QDir::Name)) {
+    for (const QFileInfo &entry :
+         QDir(folder).entryInfoList({QStringLiteral("*.log")}, QDir::Files, QDir::Name)) {
         QFile file(entry.filePath());
-        if (!file.open(QIODevice::ReadOnly))
-            continue;
+        if (!file.open(QIODevice::ReadOnly)) continue;
         const QByteArray bytes = file.readAll();
         QString text;
         for (qsizetype index = 2; index + 1 < bytes.size(); index += 2)
             text.append(QChar(char16_t(quint8(bytes[index + 1]) << 8 | quint8(bytes[index]))));
         for (const QString &line : text.split(u'\n')) {
             const qsizetype start = line.indexOf(QStringLiteral("] "));
-            if (start >= 0)
-                lines.append(line.mid(start + 2));
+            if (start >= 0) lines.append(line.mid(start + 2));
         }
     }
     return lines;
 }
 
-void measureMainWindow(const Settings &settings)
-{
+void measureMainWindow(const Settings &settings) {
     QTemporaryDir configDir;
     CTagDeskDlg window(CAppPaths::forProgramDirectory(configDir.path()),
                        CDataFiles(QStringLiteral(TAGBENCH_SHIPPED_DATA_DIR),
@@ -83,7 +77,8 @@ void measureMainWindow(const Settings &settings)
     probe.start();
 
     const auto started = Clock::now();
-    std::thread poster([&] { postSteadily(settings, [&](const QString &line) { window.postLog(line); }); });
+    std::thread poster(
+        [&] { postSteadily(settings, [&](const QString &line) { window.postLog(line); }); });
     const QString last = QStringLiteral("bench line %1").arg(settings.total() - 1);
     const CTextListModel *list = window.messages();
     while (list->rowCount() == 0 || list->cellText(list->rowCount() - 1, 1) != last)
@@ -92,14 +87,14 @@ void measureMainWindow(const Settings &settings)
     poster.join();
     probe.stop();
 
-    const QStringList file = logLines(QFileInfo(window.services().logFile().currentFilePath()).path());
+    const QStringList file =
+        logLines(QFileInfo(window.services().logFile().currentFilePath()).path());
     bool inOrder = file.size() == settings.total();
     for (int line = 0; inOrder && line < settings.total(); ++line)
         inOrder = file[line] == QStringLiteral("bench line %1").arg(line);
     std::printf("batched consumer: %d lines in %.2f s; log file %lld lines, %s; list %d rows\n",
                 settings.total(), seconds, static_cast<long long>(file.size()),
-                inOrder ? "complete and in order" : "INCOMPLETE OR OUT OF ORDER",
-                list->rowCount());
+                inOrder ? "complete and in order" : "INCOMPLETE OR OUT OF ORDER", list->rowCount());
     std::printf("  event-loop stall (5 ms probe lateness): p50 %.2f ms, p99 %.2f ms, max %.2f ms\n",
                 probe.stallMs(0.5), probe.stallMs(0.99), probe.stallMs(1.0));
     std::printf("  memory: resident %ld KiB, peak %ld KiB\n", residentKilobytes(),
@@ -107,8 +102,7 @@ void measureMainWindow(const Settings &settings)
 }
 
 // One line per pass, a pass every millisecond, each line written to the log file on its own.
-void measureOneLinePerMillisecond(const Settings &settings)
-{
+void measureOneLinePerMillisecond(const Settings &settings) {
     QTemporaryDir folder;
     CLogFile logFile(folder.path());
     std::mutex mutex;
@@ -121,8 +115,7 @@ void measureOneLinePerMillisecond(const Settings &settings)
             QString line;
             {
                 std::lock_guard lock(mutex);
-                if (queue.empty())
-                    continue;
+                if (queue.empty()) continue;
                 line = std::move(queue.front());
                 queue.pop_front();
             }
@@ -141,23 +134,22 @@ void measureOneLinePerMillisecond(const Settings &settings)
         std::lock_guard lock(mutex);
         backlog = queue.size();
     }
-    std::printf("one line per millisecond: %d of %d lines delivered while posting, backlog %zu "
-                "(grows by about %d lines a second)\n",
-                delivered.load(), settings.total(), backlog,
-                settings.linesPerSecond - delivered.load() / std::max(1, settings.seconds));
+    std::printf(
+        "one line per millisecond: %d of %d lines delivered while posting, backlog %zu "
+        "(grows by about %d lines a second)\n",
+        delivered.load(), settings.total(), backlog,
+        settings.linesPerSecond - delivered.load() / std::max(1, settings.seconds));
 }
 
-} // namespace
+}  // namespace
 
-int main(int argc, char **argv)
-{
-    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+int main(int argc, char **argv) {
+    qputenv("QT_QPA_PLATFORM",
+            qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
     QApplication app(argc, argv);
     Settings settings;
-    if (argc > 1)
-        settings.linesPerSecond = std::max(1, std::atoi(argv[1]));
-    if (argc > 2)
-        settings.seconds = std::max(1, std::atoi(argv[2]));
+    if (argc > 1) settings.linesPerSecond = std::max(1, std::atoi(argv[1]));
+    if (argc > 2) settings.seconds = std::max(1, std::atoi(argv[2]));
     std::printf("message log: %d lines/s for %d s\n", settings.linesPerSecond, settings.seconds);
     measureMainWindow(settings);
     measureOneLinePerMillisecond(settings);

@@ -65,9 +65,12 @@ int pollCount(Command command, TransportKind transport) {
     for (const PollCounts &entry : kPollCounts) {
         if (entry.command != command) continue;
         switch (transport) {
-            case TransportKind::Serial: return entry.serial;
-            case TransportKind::Hid: return entry.hid;
-            case TransportKind::Net: return entry.net;
+            case TransportKind::Serial:
+                return entry.serial;
+            case TransportKind::Hid:
+                return entry.hid;
+            case TransportKind::Net:
+                return entry.net;
         }
     }
     return 0;

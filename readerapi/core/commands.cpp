@@ -17,10 +17,12 @@ constexpr auto kFirstBlockPause = std::chrono::milliseconds(800);
 
 // Request data assembled in a fixed buffer, never past the longest request.
 class Request {
-public:
+  public:
     Request &byte(uint8_t value) {
-        if (size_ < kMaxRequestData) data_[size_++] = value;
-        else overflow_ = true;
+        if (size_ < kMaxRequestData)
+            data_[size_++] = value;
+        else
+            overflow_ = true;
         return *this;
     }
     Request &word(uint16_t value) { return byte(uint8_t(value >> 8)).byte(uint8_t(value)); }
@@ -37,14 +39,13 @@ public:
     bool fits() const { return !overflow_; }
     std::span<const uint8_t> span() const { return {data_, size_}; }
 
-private:
+  private:
     uint8_t data_[kMaxRequestData];
     size_t size_ = 0;
     bool overflow_ = false;
 };
 
-bool send(Link &link, uint8_t addr, Command command, const Request &request,
-          Response &response) {
+bool send(Link &link, uint8_t addr, Command command, const Request &request, Response &response) {
     return request.fits() && link.transact(addr, command, request.span(), response);
 }
 
@@ -249,7 +250,8 @@ int readWhiteList(Link &link, uint8_t addr, uint8_t *entries, uint16_t *count) {
     if (!send(link, addr, Command::ReadWhiteList, request, response)) return 0;
     // Never more entries than the answer carries.
     const size_t carried = response.dataSize() >= 2 ? (response.dataSize() - 2) / 4 : 0;
-    const uint16_t returned = static_cast<uint16_t>(std::min<size_t>(response.dataWord(0), carried));
+    const uint16_t returned =
+        static_cast<uint16_t>(std::min<size_t>(response.dataWord(0), carried));
     response.copyData(2, returned * 4u, entries);
     *count = returned;
     return 1;
@@ -296,7 +298,10 @@ int upgradeDevDataIn(Link &link, uint8_t addr, const uint8_t *pwd, uint16_t bloc
                      uint16_t blockNumber, const uint8_t *block) {
     if (!pwd || !block || blockLength > kMaxUpgradeBlock) return 0;
     Request request;
-    request.password(pwd).byte(uint8_t(blockLength / 16)).word(blockNumber).bytes(block, blockLength);
+    request.password(pwd)
+        .byte(uint8_t(blockLength / 16))
+        .word(blockNumber)
+        .bytes(block, blockLength);
     if (!request.fits()) return 0;
     Response response;
     const auto pause = blockNumber == 0 ? kFirstBlockPause : std::chrono::milliseconds(0);

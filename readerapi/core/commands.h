@@ -42,8 +42,7 @@ int readCardG2(Link &link, uint8_t addr, const uint8_t *pwd, uint8_t bank, uint8
                uint8_t wordCount, uint8_t *out);
 int writeCardG2(Link &link, uint8_t addr, const uint8_t *pwd, uint8_t bank, uint8_t wordAddr,
                 uint8_t wordCount, const uint8_t *data);
-int writeEpcG2(Link &link, uint8_t addr, const uint8_t *pwd, const uint8_t *epc,
-               uint8_t wordCount);
+int writeEpcG2(Link &link, uint8_t addr, const uint8_t *pwd, const uint8_t *epc, uint8_t wordCount);
 int lockCardG2(Link &link, uint8_t addr, const uint8_t *pwd, uint8_t lockCode);
 int setFreq(Link &link, uint8_t addr, uint8_t b0, uint8_t b1);
 

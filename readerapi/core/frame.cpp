@@ -57,7 +57,9 @@ void ReceiveParser::reset() {
     frameReady_ = false;
 }
 
-uint32_t ReceiveParser::checksumErrors() { return g_checksumErrors.load(); }
+uint32_t ReceiveParser::checksumErrors() {
+    return g_checksumErrors.load();
+}
 
 bool ReceiveParser::feed(uint8_t b) {
     switch (state_) {
@@ -115,7 +117,9 @@ void ReceiveParser::finishFrame(uint8_t checksumByte) {
 
 PendingInput::PendingInput(size_t capacity) : buffer_(new uint8_t[capacity]), capacity_(capacity) {}
 
-PendingInput::~PendingInput() { delete[] buffer_; }
+PendingInput::~PendingInput() {
+    delete[] buffer_;
+}
 
 bool PendingInput::pass(ReceiveParser &parser) {
     for (size_t i = 0; i < size_; ++i) {

@@ -55,7 +55,7 @@ inline uint16_t lengthField(const uint8_t *frame) {
 // link layer: hunting for 'J', expecting 'Q', two length bytes, the address byte, then the
 // body up to and including the checksum.
 class ReceiveParser {
-public:
+  public:
     // Returns true when this byte completed a frame with a good checksum.
     bool feed(uint8_t byte);
     void reset();
@@ -71,7 +71,7 @@ public:
     // Frames dropped for a bad checksum since the process started, over all parsers.
     static uint32_t checksumErrors();
 
-private:
+  private:
     void finishFrame(uint8_t checksumByte);
 
     uint8_t buffer_[kParserBufferSize] = {};
@@ -85,7 +85,7 @@ private:
 // parser up to the first completed frame and keeps the rest for the next pass, so at most
 // one frame is delivered per pass.
 class PendingInput {
-public:
+  public:
     explicit PendingInput(size_t capacity);
     ~PendingInput();
     PendingInput(const PendingInput &) = delete;
@@ -101,7 +101,7 @@ public:
     // Feeds the parser; returns true when a frame completed (the parser then holds it).
     bool pass(ReceiveParser &parser);
 
-private:
+  private:
     uint8_t *buffer_;
     size_t capacity_;
     size_t size_ = 0;

@@ -53,7 +53,9 @@ Link::Link(Transport &transport)
       pending_(transport.profile().pendingCapacity),
       tagBuffer_(kTagBufferSize) {}
 
-Link::~Link() { close(); }
+Link::~Link() {
+    close();
+}
 
 bool Link::open() {
     std::lock_guard lock(openMutex_);
@@ -128,8 +130,7 @@ void Link::resetReceiveState() {
     pending_.clear();
 }
 
-bool Link::waitForResponse(Command command, std::chrono::milliseconds timeout,
-                           Response &response) {
+bool Link::waitForResponse(Command command, std::chrono::milliseconds timeout, Response &response) {
     const auto deadline = Clock::now() + timeout;
     // The first arrival decides; a wrong answer ends the wait.
     const bool arrived =
@@ -185,7 +186,8 @@ bool Link::answerPass(Clock::time_point deadline) {
         ReadResult result{ReadStatus::Lost, 0};
         {
             std::lock_guard lock(transportMutex_);  // against a close from another thread
-            if (transport_.isOpen()) result = transport_.read({pending_.writePosition(), room}, wait);
+            if (transport_.isOpen())
+                result = transport_.read({pending_.writePosition(), room}, wait);
         }
         if (result.status == ReadStatus::Lost) return false;
         pending_.commit(result.bytes);
@@ -254,7 +256,9 @@ void Link::releaseReceiveRole() {
     roleChanged_.notify_all();
 }
 
-void Link::wakeReceiveThread() { receiveWake_.signal(); }
+void Link::wakeReceiveThread() {
+    receiveWake_.signal();
+}
 
 void Link::deliverFrames() {
     while (pending_.size() && pending_.pass(parser_)) deliverFrame();

@@ -26,7 +26,7 @@ using SerialNumber = std::array<uint8_t, 7>;
 
 // A copy of the answer to one request, taken from the response slot.
 class Response {
-public:
+  public:
     uint16_t lengthField() const { return lengthField_; }
     // Response data bytes the frame really carries.
     size_t dataSize() const { return dataSize_; }
@@ -38,7 +38,7 @@ public:
         return static_cast<uint16_t>(dataByte(index) << 8 | dataByte(index + 1));
     }
 
-private:
+  private:
     friend class Link;
     void assign(const uint8_t *frame, size_t frameSize);
 
@@ -49,7 +49,7 @@ private:
 };
 
 class Link {
-public:
+  public:
     static constexpr size_t kTagBufferSize = 65536;
     static constexpr size_t kTagBufferFillLimit = 0xB800;  // 47104
     static constexpr size_t kReportHeaderSize = 8;         // serial number and tag count
@@ -87,7 +87,7 @@ public:
     uint8_t drainTagBuffer(uint8_t *records, int32_t *byteCount, int32_t *tagCount);
     bool clearTagBuffer();
 
-private:
+  private:
     bool sendRequest(Command command, std::span<const uint8_t> data);
     bool waitForResponse(Command command, std::chrono::milliseconds timeout, Response &response);
     bool awaitDelivery(std::chrono::steady_clock::time_point deadline);

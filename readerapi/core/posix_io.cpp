@@ -21,8 +21,7 @@ bool writeAll(int fd, std::span<const uint8_t> bytes, std::chrono::milliseconds 
         if (n < 0 && errno == EINTR) continue;
         if (n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) return false;
         pollfd pfd{fd, POLLOUT, 0};
-        if (::poll(&pfd, 1, static_cast<int>(roomWait.count())) <= 0 ||
-            !(pfd.revents & POLLOUT)) {
+        if (::poll(&pfd, 1, static_cast<int>(roomWait.count())) <= 0 || !(pfd.revents & POLLOUT)) {
             return false;
         }
     }

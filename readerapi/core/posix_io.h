@@ -23,7 +23,7 @@ ssize_t sendNoSignal(int fd, const void *bytes, size_t count);
 // An eventfd that a poll loop watches beside its descriptors: a signal (a stop, new work)
 // wakes the wait at once. fd() is -1 when none could be made; poll then ignores it.
 class WakeEvent {
-public:
+  public:
     WakeEvent();
     ~WakeEvent();
     WakeEvent(const WakeEvent &) = delete;
@@ -33,7 +33,7 @@ public:
     // Uses up every signal so far.
     void drain();
 
-private:
+  private:
     int fd_;
 };
 

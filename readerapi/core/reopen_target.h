@@ -10,7 +10,7 @@ namespace qn {
 
 template <typename Target>
 class ReopenTarget {
-public:
+  public:
     void request(const Target &target) {
         std::lock_guard lock(mutex_);
         requested_ = target;
@@ -32,7 +32,7 @@ public:
         return target && openFn(*target);
     }
 
-private:
+  private:
     std::optional<Target> get(const std::optional<Target> &which) const {
         std::lock_guard lock(mutex_);
         return which;

@@ -32,7 +32,7 @@ struct TransportProfile {
 };
 
 class Transport {
-public:
+  public:
     virtual ~Transport() = default;
 
     virtual const TransportProfile &profile() const = 0;

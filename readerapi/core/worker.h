@@ -9,7 +9,7 @@
 namespace qn {
 
 class Worker {
-public:
+  public:
     using Body = std::function<void(std::stop_token)>;
 
     ~Worker() { stop(); }
@@ -23,7 +23,7 @@ public:
     // the connection without deadlocking.
     void stop();
 
-private:
+  private:
     void waitForDetachedThread();
 
     std::jthread thread_;

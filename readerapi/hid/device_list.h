@@ -22,7 +22,7 @@ struct ListedDevice {
 };
 
 class DeviceList {
-public:
+  public:
     DeviceList(HidBus &realDevices, HidBus &simulatedDevices)
         : buses_{&realDevices, &simulatedDevices} {}
 
@@ -31,7 +31,7 @@ public:
     uint16_t count() const;
     std::optional<ListedDevice> at(uint16_t position) const;
 
-private:
+  private:
     HidBus *buses_[2];
     mutable std::mutex mutex_;
     std::vector<ListedDevice> devices_;

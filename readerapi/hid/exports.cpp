@@ -30,7 +30,9 @@ qn::Link &libraryLink() {
 
 extern "C" {
 
-QN_API uint16_t QnHid_GetUsbCount(void) { return hidTransport().enumerate(); }
+QN_API uint16_t QnHid_GetUsbCount(void) {
+    return hidTransport().enumerate();
+}
 
 QN_API int QnHid_GetUsbInfo(uint16_t position, char *path256) {
     if (!path256) return 0;
@@ -50,7 +52,9 @@ QN_API int QnHid_OpenDevice(uint16_t position) {
     return libraryLink().open() ? 1 : 0;
 }
 
-QN_API void QnHid_CloseDevice(void) { libraryLink().close(); }
+QN_API void QnHid_CloseDevice(void) {
+    libraryLink().close();
+}
 
 QN_API int CH9326WriteData(const uint8_t *bytes, uint8_t count) {
     if (!bytes) return 0;
@@ -60,14 +64,15 @@ QN_API int CH9326WriteData(const uint8_t *bytes, uint8_t count) {
 QN_API int ReadUSBData(uint8_t *buffer, int32_t *count) {
     if (!buffer || !count) return 0;
     *count = 0;
-    const qn::ReadResult result =
-        hidTransport().read({buffer, qn::hid::kMaxPayload}, kRawReadWait);
+    const qn::ReadResult result = hidTransport().read({buffer, qn::hid::kMaxPayload}, kRawReadWait);
     if (result.status == qn::ReadStatus::Lost) return 0;
     *count = static_cast<int32_t>(result.bytes);
     return 1;
 }
 
-QN_API int GetDeviceCapabilities(void) { return hidTransport().reloadCapabilities() ? 1 : 0; }
+QN_API int GetDeviceCapabilities(void) {
+    return hidTransport().reloadCapabilities() ? 1 : 0;
+}
 
 }  // extern "C"
 

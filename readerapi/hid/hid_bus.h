@@ -30,7 +30,7 @@ struct ReportLengths {
 };
 
 class HidDevice {
-public:
+  public:
     virtual ~HidDevice() = default;
 
     // The device's input and output report lengths, report ID included.
@@ -45,7 +45,7 @@ public:
 };
 
 class HidBus {
-public:
+  public:
     virtual ~HidBus() = default;
 
     // Paths of the matching devices present now, at most `limit`. `livePath` is the device

@@ -48,7 +48,9 @@ bool sendConfiguration(HidDevice &device, const ReportLengths &lengths) {
 HidTransport::HidTransport(HidBus &realDevices, HidBus &simulatedDevices)
     : list_(realDevices, simulatedDevices) {}
 
-const TransportProfile &HidTransport::profile() const { return kHidProfile; }
+const TransportProfile &HidTransport::profile() const {
+    return kHidProfile;
+}
 
 uint16_t HidTransport::enumerate() {
     std::string livePath;
@@ -65,7 +67,9 @@ std::optional<std::string> HidTransport::listedText(uint16_t position) const {
     return listed->text;
 }
 
-bool HidTransport::open() { return openPosition(requestedPosition_); }
+bool HidTransport::open() {
+    return openPosition(requestedPosition_);
+}
 
 bool HidTransport::reopen() {
     const uint16_t count = enumerate();

@@ -16,7 +16,7 @@
 namespace qn::hid {
 
 class HidTransport final : public Transport {
-public:
+  public:
     HidTransport(HidBus &realDevices, HidBus &simulatedDevices);
 
     const TransportProfile &profile() const override;
@@ -45,7 +45,7 @@ public:
     // Reads the report lengths from the open device again.
     bool reloadCapabilities();
 
-private:
+  private:
     struct OpenDevice {
         std::shared_ptr<HidDevice> device;
         ReportLengths lengths;

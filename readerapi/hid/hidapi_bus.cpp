@@ -24,7 +24,7 @@ using Handle = std::unique_ptr<hid_device, HandleCloser>;
 // receive thread reads while a command writes, and hidapi keeps per-handle error state
 // that two threads must not share.
 class HidapiDevice final : public HidDevice {
-public:
+  public:
     HidapiDevice(Handle writeHandle, Handle readHandle)
         : write_(std::move(writeHandle)), read_(std::move(readHandle)) {}
 
@@ -52,7 +52,7 @@ public:
         return {ReadStatus::Data, static_cast<size_t>(got) + 1};
     }
 
-private:
+  private:
     Handle write_;
     Handle read_;
 };

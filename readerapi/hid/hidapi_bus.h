@@ -6,7 +6,7 @@
 namespace qn::hid {
 
 class HidapiBus final : public HidBus {
-public:
+  public:
     std::vector<std::string> enumerate(size_t limit, const std::string &livePath) override;
     std::unique_ptr<HidDevice> open(const std::string &path) override;
 };

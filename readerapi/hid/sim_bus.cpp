@@ -96,7 +96,7 @@ std::vector<SimEntry> configuredEntries() {
 }
 
 class SimDevice final : public HidDevice {
-public:
+  public:
     explicit SimDevice(int fd) : fd_(fd) {}
     ~SimDevice() override { ::close(fd_); }
     SimDevice(const SimDevice &) = delete;
@@ -130,7 +130,7 @@ public:
 
     int pollFd() const override { return fd_; }
 
-private:
+  private:
     int fd_;
     std::array<uint8_t, kReportLength> record_{};
     size_t held_ = 0;

@@ -21,7 +21,7 @@ struct Endpoint {
 std::optional<Endpoint> parseEndpoint(const std::string &text);
 
 class SimBus final : public HidBus {
-public:
+  public:
     std::vector<std::string> enumerate(size_t limit, const std::string &livePath) override;
     std::unique_ptr<HidDevice> open(const std::string &path) override;
 };

@@ -31,8 +31,8 @@ QN_API int QN_FN(SetCallbackDebug)(QnCallback cb);
  * number (its first byte is the family type byte), one further byte. On success the serial
  * number becomes the one passed to later callbacks. */
 QN_API int QN_FN(GetDeviceSystemInfo)(uint8_t addr, uint8_t *info10);
-QN_API int QN_FN(SetDeviceSystemInfo)(uint8_t addr, const uint8_t *pwd, uint8_t b0,
-                                          uint8_t b1, const uint8_t *serial7);
+QN_API int QN_FN(SetDeviceSystemInfo)(uint8_t addr, const uint8_t *pwd, uint8_t b0, uint8_t b1,
+                                      const uint8_t *serial7);
 /* id5: 5 bytes out. id4: 4 bytes in. */
 QN_API int QN_FN(ReadDeviceID)(uint8_t addr, const uint8_t *pwd, uint8_t *id5);
 QN_API int QN_FN(SetDeviceID)(uint8_t addr, const uint8_t *pwd, const uint8_t *id4);
@@ -41,18 +41,15 @@ QN_API int QN_FN(SetDeviceID)(uint8_t addr, const uint8_t *pwd, const uint8_t *i
  * `length` record bytes in `record` (which must hold `length` bytes; bytes the reader did not
  * send read as 0); the Set functions send it back followed by the marker 0x55 (network
  * record: 0x55 0x00) and `length` record bytes. length is 1 to 255. */
-QN_API int QN_FN(ReadDeviceParam)(uint8_t addr, uint8_t *lead, uint8_t *record,
-                                      uint8_t length);
-QN_API int QN_FN(SetDeviceParam)(uint8_t addr, uint8_t lead, const uint8_t *record,
-                                     uint8_t length);
-QN_API int QN_FN(ReadDeviceNetParam)(uint8_t addr, uint8_t *lead, uint8_t *record,
-                                         uint8_t length);
+QN_API int QN_FN(ReadDeviceParam)(uint8_t addr, uint8_t *lead, uint8_t *record, uint8_t length);
+QN_API int QN_FN(SetDeviceParam)(uint8_t addr, uint8_t lead, const uint8_t *record, uint8_t length);
+QN_API int QN_FN(ReadDeviceNetParam)(uint8_t addr, uint8_t *lead, uint8_t *record, uint8_t length);
 QN_API int QN_FN(SetDeviceNetParam)(uint8_t addr, uint8_t lead, const uint8_t *record,
-                                        uint8_t length);
+                                    uint8_t length);
 QN_API int QN_FN(ReadDeviceSpecialParam)(uint8_t addr, uint8_t *lead, uint8_t *record,
-                                             uint8_t length);
+                                         uint8_t length);
 QN_API int QN_FN(SetDeviceSpecialParam)(uint8_t addr, uint8_t lead, const uint8_t *record,
-                                            uint8_t length);
+                                        uint8_t length);
 QN_API int QN_FN(DefaultDeviceParam)(uint8_t addr);
 QN_API int QN_FN(DefaultDeviceNetParam)(uint8_t addr);
 QN_API int QN_FN(ReadDeviceOneParam)(uint8_t addr, uint8_t index, uint8_t *value);
@@ -84,13 +81,13 @@ QN_API int QN_FN(GetGPS)(uint8_t addr, uint8_t *out1024);
  * ReadCardG2: `out` must hold wordCount * 2 bytes. Note the argument order of WriteEPCG2:
  * data before count. */
 QN_API int QN_FN(InventoryG2)(uint8_t addr, uint8_t *records, uint16_t *byteLength,
-                                  uint16_t *tagCount);
-QN_API int QN_FN(ReadCardG2)(uint8_t addr, const uint8_t *pwd, uint8_t bank,
-                                 uint8_t wordAddr, uint8_t wordCount, uint8_t *out);
-QN_API int QN_FN(WriteCardG2)(uint8_t addr, const uint8_t *pwd, uint8_t bank,
-                                  uint8_t wordAddr, uint8_t wordCount, const uint8_t *data);
+                              uint16_t *tagCount);
+QN_API int QN_FN(ReadCardG2)(uint8_t addr, const uint8_t *pwd, uint8_t bank, uint8_t wordAddr,
+                             uint8_t wordCount, uint8_t *out);
+QN_API int QN_FN(WriteCardG2)(uint8_t addr, const uint8_t *pwd, uint8_t bank, uint8_t wordAddr,
+                              uint8_t wordCount, const uint8_t *data);
 QN_API int QN_FN(WriteEPCG2)(uint8_t addr, const uint8_t *pwd, const uint8_t *epc,
-                                 uint8_t wordCount);
+                             uint8_t wordCount);
 QN_API int QN_FN(LockCardG2)(uint8_t addr, const uint8_t *pwd, uint8_t lockCode);
 QN_API int QN_FN(SetFreq)(uint8_t addr, uint8_t b0, uint8_t b1);
 
@@ -115,13 +112,13 @@ QN_API int QN_FN(WriteWhiteList)(uint8_t addr, const uint8_t *entries, uint16_t 
 QN_API int QN_FN(DeleteAllWhiteList)(uint8_t addr);
 QN_API int QN_FN(DeleteOneWhiteList)(uint8_t addr, const uint8_t *entry4);
 QN_API int QN_FN(GetDevCache)(uint8_t addr, uint16_t *recordCount, uint8_t *records,
-                                  uint16_t *byteLength);
+                              uint16_t *byteLength);
 QN_API int QN_FN(DelDevCache)(uint8_t addr);
 QN_API int QN_FN(UpgradeDevData)(uint8_t addr, uint16_t blockLength, uint16_t blockNumber,
-                                     const uint8_t *block);
+                                 const uint8_t *block);
 QN_API int QN_FN(UpgradeDevEnd)(uint8_t addr);
 QN_API int QN_FN(UpgradeDevDataIn)(uint8_t addr, const uint8_t *pwd, uint16_t blockLength,
-                                       uint16_t blockNumber, const uint8_t *block);
+                                   uint16_t blockNumber, const uint8_t *block);
 QN_API int QN_FN(UpgradeDevEndIn)(uint8_t addr, const uint8_t *pwd);
 QN_API int QN_FN(DeviceSelfKill)(uint8_t addr, const uint8_t *pwd);
 

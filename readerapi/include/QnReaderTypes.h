@@ -53,11 +53,7 @@ extern "C" {
 #endif
 
 /* The `event` argument of a callback. */
-enum QnEvent {
-    QN_EVENT_LINK_RESTORED = 0,
-    QN_EVENT_LINK_LOST = 1,
-    QN_EVENT_DATA = 2
-};
+enum QnEvent { QN_EVENT_LINK_RESTORED = 0, QN_EVENT_LINK_LOST = 1, QN_EVENT_DATA = 2 };
 
 typedef void (*QnCallback)(int32_t event, int32_t value, const uint8_t *data, int32_t length,
                            const uint8_t *serial7);

@@ -10,18 +10,58 @@
 #ifndef QN_SHARED_COMMANDS_H
 #define QN_SHARED_COMMANDS_H
 
-#define QN_SHARED_COMMANDS(X)                                                                  \
-    X(SetCallback) X(SetCallbackDebug) X(CloseDevice) X(GetDeviceSystemInfo)                    \
-    X(SetDeviceSystemInfo) X(ReadDeviceID) X(SetDeviceID) X(ReadDeviceParam) X(SetDeviceParam)  \
-    X(ReadDeviceNetParam) X(SetDeviceNetParam) X(ReadDeviceSpecialParam)                        \
-    X(SetDeviceSpecialParam) X(DefaultDeviceParam) X(DefaultDeviceNetParam)                     \
-    X(ReadDeviceOneParam) X(SetDeviceOneParam) X(ReadDeviceTime) X(SetDeviceTime)               \
-    X(ReadTransState) X(RebootDevice) X(RelayOn) X(RelayOff) X(CheckModule) X(CheckAnt)         \
-    X(GPRSGetSIMState) X(GPRSGetSignal) X(GPRSGetLBS) X(GetGPS) X(InventoryG2) X(ReadCardG2)    \
-    X(WriteCardG2) X(WriteEPCG2) X(LockCardG2) X(SetFreq) X(StartRead) X(StopRead)              \
-    X(ReadWhiteList) X(WriteWhiteList) X(DeleteAllWhiteList) X(DeleteOneWhiteList)              \
-    X(GetDevCache) X(DelDevCache) X(UpgradeDevData) X(UpgradeDevEnd) X(UpgradeDevDataIn)        \
-    X(UpgradeDevEndIn) X(DeviceSelfKill)
+/* One command a line; the formatter would fold the list. */
+/* clang-format off */
+#define QN_SHARED_COMMANDS(X)  \
+    X(SetCallback)             \
+    X(SetCallbackDebug)        \
+    X(CloseDevice)             \
+    X(GetDeviceSystemInfo)     \
+    X(SetDeviceSystemInfo)     \
+    X(ReadDeviceID)            \
+    X(SetDeviceID)             \
+    X(ReadDeviceParam)         \
+    X(SetDeviceParam)          \
+    X(ReadDeviceNetParam)      \
+    X(SetDeviceNetParam)       \
+    X(ReadDeviceSpecialParam)  \
+    X(SetDeviceSpecialParam)   \
+    X(DefaultDeviceParam)      \
+    X(DefaultDeviceNetParam)   \
+    X(ReadDeviceOneParam)      \
+    X(SetDeviceOneParam)       \
+    X(ReadDeviceTime)          \
+    X(SetDeviceTime)           \
+    X(ReadTransState)          \
+    X(RebootDevice)            \
+    X(RelayOn)                 \
+    X(RelayOff)                \
+    X(CheckModule)             \
+    X(CheckAnt)                \
+    X(GPRSGetSIMState)         \
+    X(GPRSGetSignal)           \
+    X(GPRSGetLBS)              \
+    X(GetGPS)                  \
+    X(InventoryG2)             \
+    X(ReadCardG2)              \
+    X(WriteCardG2)             \
+    X(WriteEPCG2)              \
+    X(LockCardG2)              \
+    X(SetFreq)                 \
+    X(StartRead)               \
+    X(StopRead)                \
+    X(ReadWhiteList)           \
+    X(WriteWhiteList)          \
+    X(DeleteAllWhiteList)      \
+    X(DeleteOneWhiteList)      \
+    X(GetDevCache)             \
+    X(DelDevCache)             \
+    X(UpgradeDevData)          \
+    X(UpgradeDevEnd)           \
+    X(UpgradeDevDataIn)        \
+    X(UpgradeDevEndIn)         \
+    X(DeviceSelfKill)
+/* clang-format on */
 
 #define QN_TAG_BUFFER_COMMANDS(X) X(GetTagBuf) X(ClearTagBuf)
 

@@ -27,7 +27,9 @@ QN_API int QnNet_OpenDevice(const char *ipAddress, uint16_t port) {
     return libraryLink().open() ? 1 : 0;
 }
 
-QN_API void QnNet_CloseDevice(void) { libraryLink().close(); }
+QN_API void QnNet_CloseDevice(void) {
+    libraryLink().close();
+}
 
 }  // extern "C"
 

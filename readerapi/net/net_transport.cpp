@@ -97,9 +97,13 @@ std::optional<Endpoint> parseEndpoint(const char *ipAddress, uint16_t port) {
     return endpoint;
 }
 
-const TransportProfile &NetTransport::profile() const { return kNetProfile; }
+const TransportProfile &NetTransport::profile() const {
+    return kNetProfile;
+}
 
-void NetTransport::setTarget(const Endpoint &endpoint) { target_.request(endpoint); }
+void NetTransport::setTarget(const Endpoint &endpoint) {
+    target_.request(endpoint);
+}
 
 bool NetTransport::open() {
     return target_.openRequested([this](const Endpoint &endpoint) { return connectTo(endpoint); });

@@ -21,7 +21,7 @@ using Endpoint = sockaddr_in;
 std::optional<Endpoint> parseEndpoint(const char *ipAddress, uint16_t port);
 
 class NetTransport final : public Transport {
-public:
+  public:
     const TransportProfile &profile() const override;
 
     // The reader the next open() connects to; it becomes the reopen target once connected.
@@ -37,7 +37,7 @@ public:
     // The socket itself: an idle receive thread sleeps on it until the reader sends.
     int pollFd() const override { return fd_.load(); }
 
-private:
+  private:
     bool connectTo(const Endpoint &endpoint);
 
     ReopenTarget<Endpoint> target_;

@@ -30,16 +30,22 @@ QN_API int QnCom_OpenDevice(const char *portName, int32_t baudRate) {
     return libraryLink().open() ? 1 : 0;
 }
 
-QN_API void QnCom_CloseDevice(void) { libraryLink().close(); }
+QN_API void QnCom_CloseDevice(void) {
+    libraryLink().close();
+}
 
-QN_API uint8_t QnCom_SetParity(uint8_t parity) { return serialTransport().setParity(parity); }
+QN_API uint8_t QnCom_SetParity(uint8_t parity) {
+    return serialTransport().setParity(parity);
+}
 
 QN_API uint8_t QnCom_SetDeviceRDAddr(uint8_t addr) {
     libraryLink().setReaderAddress(addr);
     return addr;
 }
 
-QN_API uint8_t QnCom_ReadDeviceRDAddr(void) { return libraryLink().readerAddress(); }
+QN_API uint8_t QnCom_ReadDeviceRDAddr(void) {
+    return libraryLink().readerAddress();
+}
 
 }  // extern "C"
 

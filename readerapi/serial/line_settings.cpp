@@ -35,12 +35,22 @@ tcflag_t speedCode(int32_t baudRate) {
 bool setParityFlags(struct termios2 &tio, uint8_t parity) {
     tio.c_cflag &= ~(PARENB | PARODD | CMSPAR);
     switch (parity) {
-        case 0: return true;
-        case 1: tio.c_cflag |= PARENB | PARODD; return true;
-        case 2: tio.c_cflag |= PARENB; return true;
-        case 3: tio.c_cflag |= PARENB | PARODD | CMSPAR; return true;
-        case 4: tio.c_cflag |= PARENB | CMSPAR; return true;
-        default: return false;
+        case 0:
+            return true;
+        case 1:
+            tio.c_cflag |= PARENB | PARODD;
+            return true;
+        case 2:
+            tio.c_cflag |= PARENB;
+            return true;
+        case 3:
+            tio.c_cflag |= PARENB | PARODD | CMSPAR;
+            return true;
+        case 4:
+            tio.c_cflag |= PARENB | CMSPAR;
+            return true;
+        default:
+            return false;
     }
 }
 
@@ -80,6 +90,8 @@ int32_t lineSpeed(int fd) {
     return static_cast<int32_t>(tio.c_ospeed);
 }
 
-void purgeQueues(int fd) { ioctl(fd, TCFLSH, TCIOFLUSH); }
+void purgeQueues(int fd) {
+    ioctl(fd, TCFLSH, TCIOFLUSH);
+}
 
 }  // namespace qn

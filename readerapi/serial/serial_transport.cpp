@@ -29,7 +29,9 @@ constexpr std::chrono::milliseconds kWriteTimeout(1000);
 
 }  // namespace
 
-const TransportProfile &SerialTransport::profile() const { return kSerialProfile; }
+const TransportProfile &SerialTransport::profile() const {
+    return kSerialProfile;
+}
 
 void SerialTransport::setTarget(const std::string &devicePath, int32_t baudRate) {
     target_.request({devicePath, baudRate});

@@ -10,7 +10,7 @@
 namespace qn {
 
 class SerialTransport final : public Transport {
-public:
+  public:
     const TransportProfile &profile() const override;
 
     // The device the next open() uses; it becomes the reopen target once opened.
@@ -26,7 +26,7 @@ public:
     ReadResult read(std::span<uint8_t> buffer, std::chrono::milliseconds wait) override;
     int pollFd() const override { return fd_.load(); }
 
-private:
+  private:
     struct Port {
         std::string path;
         int32_t baudRate;

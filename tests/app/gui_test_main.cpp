@@ -2,8 +2,7 @@
 
 #include <gtest/gtest.h>
 
-int main(int argc, char **argv)
-{
+int main(int argc, char **argv) {
     // Headless: the tests never need a display.
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);

@@ -25,13 +25,11 @@ struct Placement {
     Value factory;
 };
 
-Value text(const char *value)
-{
+Value text(const char *value) {
     return std::string(value);
 }
 
-Value number(std::int64_t value)
-{
+Value number(std::int64_t value) {
     return value;
 }
 
@@ -59,16 +57,11 @@ const std::vector<Placement> networkPlacements{
 };
 
 const std::vector<Placement> specialPlacements{
-    {"password_enable", 0, 1, 1131, false},
-    {"password", 1, 4, 1126, text("00000000")},
-    {"mask_enable", 5, 1, 1132, false},
-    {"mask_start", 6, 1, 1127, number(0)},
-    {"mask_data", 7, 12, 1128, text("")},
-    {"relay", 20, 1, 1133, false},
-    {"relay_time", 21, 1, 1130, number(1)},
-    {"cache", 22, 1, 1151, false},
-    {"protocol_enable", 23, 1, 1152, false},
-    {"protocol", 24, 1, 0, number(0)},
+    {"password_enable", 0, 1, 1131, false},  {"password", 1, 4, 1126, text("00000000")},
+    {"mask_enable", 5, 1, 1132, false},      {"mask_start", 6, 1, 1127, number(0)},
+    {"mask_data", 7, 12, 1128, text("")},    {"relay", 20, 1, 1133, false},
+    {"relay_time", 21, 1, 1130, number(1)},  {"cache", 22, 1, 1151, false},
+    {"protocol_enable", 23, 1, 1152, false}, {"protocol", 24, 1, 0, number(0)},
     {"condition", 25, 1, 1246, number(0)},
 };
 
@@ -79,19 +72,17 @@ struct RecordCase {
     Bytes factory;
 };
 
-Bytes bytesRead(const readersim::ParamRecord &record, int length)
-{
+Bytes bytesRead(const readersim::ParamRecord &record, int length) {
     return {record.body.begin(), record.body.begin() + length};
 }
 
-TEST(ParamRecords, FactoryRecordsDecodeFieldByFieldAndRebuildByteForByte)
-{
+TEST(ParamRecords, FactoryRecordsDecodeFieldByFieldAndRebuildByteForByte) {
     const readersim::ReaderModel reader(0x50, 0);
     const std::vector<RecordCase> cases{
         {record::networkRecord, networkPlacements,
-            bytesRead(reader.netRecord, readerfamily::networkRecord.read)},
+         bytesRead(reader.netRecord, readerfamily::networkRecord.read)},
         {record::specialRecord, specialPlacements,
-            bytesRead(reader.specialRecord, readerfamily::specialRecord.read)},
+         bytesRead(reader.specialRecord, readerfamily::specialRecord.read)},
     };
     for (const RecordCase &each : cases) {
         SCOPED_TRACE(each.table.name);
@@ -113,13 +104,14 @@ TEST(ParamRecords, FactoryRecordsDecodeFieldByFieldAndRebuildByteForByte)
             Bytes alone(each.factory.size(), 0);
             record::encode(field, expected.factory, alone);
             for (std::size_t at = 0; at < alone.size(); ++at) {
-                const bool inField = int(at) >= field.offset && int(at) < field.offset + field.width;
+                const bool inField =
+                    int(at) >= field.offset && int(at) < field.offset + field.width;
                 EXPECT_EQ(alone[at], inField || int(at) == field.countAt ? each.factory[at] : 0)
                     << "byte " << at;
             }
         }
-        const record::Values values
-            = record::decode(each.table, each.factory, readerfamily::Family::Fir);
+        const record::Values values =
+            record::decode(each.table, each.factory, readerfamily::Family::Fir);
         Bytes rebuilt(each.factory.size(), 0);
         record::encode(each.table, values, readerfamily::Family::Fir, rebuilt);
         EXPECT_EQ(rebuilt, each.factory);
@@ -132,14 +124,13 @@ struct Typed {
 };
 
 // Texts as typed into the controls, written into a zeroed record.
-Bytes recordOf(const record::RecordTable &table, const std::vector<Typed> &typed, std::size_t length)
-{
+Bytes recordOf(const record::RecordTable &table, const std::vector<Typed> &typed,
+               std::size_t length) {
     Bytes bytes(length, 0);
     for (const Typed &each : typed) {
         const record::Field *field = record::find(table, each.name);
         EXPECT_NE(field, nullptr) << each.name;
-        if (field)
-            record::encode(*field, record::valueFromText(*field, each.text), bytes);
+        if (field) record::encode(*field, record::valueFromText(*field, each.text), bytes);
     }
     return bytes;
 }
@@ -172,36 +163,55 @@ const std::vector<Typed> networkTyped{
     {"apn", "cmnet"},
 };
 
-std::vector<Typed> specialTyped(std::string maskData)
-{
-    return {{"password_enable", "1"}, {"password", "0000abcd"}, {"mask_start", "2"},
-        {"mask_data", std::move(maskData)}, {"relay", "1"}, {"relay_time", "5"},
-        {"protocol", "2"}, {"condition", "1"}};
+std::vector<Typed> specialTyped(std::string maskData) {
+    return {{"password_enable", "1"}, {"password", "0000abcd"},
+            {"mask_start", "2"},      {"mask_data", std::move(maskData)},
+            {"relay", "1"},           {"relay_time", "5"},
+            {"protocol", "2"},        {"condition", "1"}};
 }
 
-TEST(ParamRecords, TypedTextsBecomeTheirBytes)
-{
+TEST(ParamRecords, TypedTextsBecomeTheirBytes) {
     std::vector<Typed> dnsOn = networkTyped;
     dnsOn.push_back({"dns", "1"});
     const std::vector<TypedCase> cases{
-        {"network fields and little-endian ports", record::networkRecord, networkTyped,
-            {{0, {0x0A, 0x1B, 0x2C, 0x3D, 0x4E, 0x5F}}, {6, {192, 168, 1, 250}},
-                {10, {255, 255, 255, 0}}, {14, {192, 168, 1, 1}}, {18, {10, 0, 0, 7}},
-                {22, {0x60, 0xEA}}, {24, {0xF6, 0x01}}, {28, {300 & 0xFF}},
-                {29, {'r', 'e', 'a', 'd', 'e', 'r', '.'}}, {47, {0}},
-                {125, {1, 6, 1, 'c', 'm', 'n', 'e', 't', 0}}, {193, Bytes(57, 0)}}},
-        {"DNS on keeps the remote address", record::networkRecord, dnsOn,
-            {{18, {10, 0, 0, 7}}, {26, {0, 1}}}},
-        {"a short MAC leaves zeros", record::networkRecord, {{"mac", "A1B2C"}},
-            {{0, {0xA1, 0xB2, 0, 0, 0, 0}}, {6, {0, 0, 0, 0}}}},
-        {"texts stop at their field without splitting a character", record::networkRecord,
-            {{"ssid", std::string(30, 'x') + "\xC3\xA4"}, {"apn_user", std::string(25, 'u')}},
-            {{61 + 29, {'x', 0, 0}}, {153 + 18, {'u', 0}}, {173, {0}}}},
-        {"mask of eight digits", record::specialRecord, specialTyped("E2003412"),
-            {{0, {1, 0x00, 0x00, 0xAB, 0xCD, 0, 0x02, 0xE2, 0x00, 0x34, 0x12, 0}}, {19, {4}},
-                {20, {1, 5, 0, 0, 2, 1}}, {26, Bytes(38, 0)}}},
-        {"mask of five digits writes two bytes", record::specialRecord, specialTyped("E2003"),
-            {{7, {0xE2, 0x00, 0x00}}, {19, {2}}}},
+        {"network fields and little-endian ports",
+         record::networkRecord,
+         networkTyped,
+         {{0, {0x0A, 0x1B, 0x2C, 0x3D, 0x4E, 0x5F}},
+          {6, {192, 168, 1, 250}},
+          {10, {255, 255, 255, 0}},
+          {14, {192, 168, 1, 1}},
+          {18, {10, 0, 0, 7}},
+          {22, {0x60, 0xEA}},
+          {24, {0xF6, 0x01}},
+          {28, {300 & 0xFF}},
+          {29, {'r', 'e', 'a', 'd', 'e', 'r', '.'}},
+          {47, {0}},
+          {125, {1, 6, 1, 'c', 'm', 'n', 'e', 't', 0}},
+          {193, Bytes(57, 0)}}},
+        {"DNS on keeps the remote address",
+         record::networkRecord,
+         dnsOn,
+         {{18, {10, 0, 0, 7}}, {26, {0, 1}}}},
+        {"a short MAC leaves zeros",
+         record::networkRecord,
+         {{"mac", "A1B2C"}},
+         {{0, {0xA1, 0xB2, 0, 0, 0, 0}}, {6, {0, 0, 0, 0}}}},
+        {"texts stop at their field without splitting a character",
+         record::networkRecord,
+         {{"ssid", std::string(30, 'x') + "\xC3\xA4"}, {"apn_user", std::string(25, 'u')}},
+         {{61 + 29, {'x', 0, 0}}, {153 + 18, {'u', 0}}, {173, {0}}}},
+        {"mask of eight digits",
+         record::specialRecord,
+         specialTyped("E2003412"),
+         {{0, {1, 0x00, 0x00, 0xAB, 0xCD, 0, 0x02, 0xE2, 0x00, 0x34, 0x12, 0}},
+          {19, {4}},
+          {20, {1, 5, 0, 0, 2, 1}},
+          {26, Bytes(38, 0)}}},
+        {"mask of five digits writes two bytes",
+         record::specialRecord,
+         specialTyped("E2003"),
+         {{7, {0xE2, 0x00, 0x00}}, {19, {2}}}},
     };
     for (const TypedCase &each : cases) {
         SCOPED_TRACE(each.what);
@@ -209,26 +219,31 @@ TEST(ParamRecords, TypedTextsBecomeTheirBytes)
         for (const Expected &expected : each.expected) {
             ASSERT_LE(expected.at + expected.bytes.size(), record.size());
             EXPECT_EQ(Bytes(record.begin() + expected.at,
-                          record.begin() + expected.at + long(expected.bytes.size())),
-                expected.bytes)
+                            record.begin() + expected.at + long(expected.bytes.size())),
+                      expected.bytes)
                 << "at " << expected.at;
         }
     }
 }
 
-std::string shown(const record::RecordTable &table, std::string_view name, const Bytes &bytes)
-{
+std::string shown(const record::RecordTable &table, std::string_view name, const Bytes &bytes) {
     const record::Field &field = *record::find(table, name);
     return record::textOf(field, record::decode(field, bytes));
 }
 
-TEST(ParamRecords, RecordsShowAsTheControlsShowThem)
-{
+TEST(ParamRecords, RecordsShowAsTheControlsShowThem) {
     const Bytes network = recordOf(record::networkRecord, networkTyped, 250);
     const std::vector<std::pair<std::string_view, std::string>> networkShown{
-        {"mac", "0A1B2C3D4E5F"}, {"ip_address", "192.168.1.250"}, {"remote_ip", "10.0.0.7"},
-        {"local_port", "60000"}, {"remote_port", "502"}, {"heartbeat", "44"},
-        {"domain", "reader.example.com"}, {"apn", "cmnet"}, {"gps", "1"}, {"auto_apn", "1"}};
+        {"mac", "0A1B2C3D4E5F"},
+        {"ip_address", "192.168.1.250"},
+        {"remote_ip", "10.0.0.7"},
+        {"local_port", "60000"},
+        {"remote_port", "502"},
+        {"heartbeat", "44"},
+        {"domain", "reader.example.com"},
+        {"apn", "cmnet"},
+        {"gps", "1"},
+        {"auto_apn", "1"}};
     for (const auto &[name, expected] : networkShown)
         EXPECT_EQ(shown(record::networkRecord, name, network), expected) << name;
 
@@ -240,7 +255,7 @@ TEST(ParamRecords, RecordsShowAsTheControlsShowThem)
     Bytes special = recordOf(record::specialRecord, specialTyped("E2003412"), 64);
     const std::vector<std::pair<std::string_view, std::string>> specialShown{
         {"password", "0000ABCD"}, {"mask_start", "02"}, {"mask_data", "E2003412"},
-        {"relay_time", "5"}, {"protocol", "2"}, {"condition", "1"}};
+        {"relay_time", "5"},      {"protocol", "2"},    {"condition", "1"}};
     for (const auto &[name, expected] : specialShown)
         EXPECT_EQ(shown(record::specialRecord, name, special), expected) << name;
     // A mask length beyond the record's room shows the twelve mask bytes.
@@ -248,4 +263,4 @@ TEST(ParamRecords, RecordsShowAsTheControlsShowThem)
     EXPECT_EQ(shown(record::specialRecord, "mask_data", special).size(), 24u);
 }
 
-} // namespace
+}  // namespace

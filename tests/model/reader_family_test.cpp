@@ -9,37 +9,31 @@ using namespace readerfamily;
 
 namespace {
 
-std::vector<int> captionsOf(std::uint8_t type)
-{
+std::vector<int> captionsOf(std::uint8_t type) {
     std::vector<int> captions;
-    for (const Tab &tab : tabsOf(type))
-        captions.push_back(keyNumber(tab.captionText));
+    for (const Tab &tab : tabsOf(type)) captions.push_back(keyNumber(tab.captionText));
     return captions;
 }
 
-std::vector<PageId> pagesOf(std::uint8_t type)
-{
+std::vector<PageId> pagesOf(std::uint8_t type) {
     std::vector<PageId> pages;
-    for (const Tab &tab : tabsOf(type))
-        pages.push_back(tab.page);
+    for (const Tab &tab : tabsOf(type)) pages.push_back(tab.page);
     return pages;
 }
 
-} // namespace
+}  // namespace
 
-TEST(FamilyTableTest, FirTypesOfferSixTabsAndTheGprsTest)
-{
+TEST(FamilyTableTest, FirTypesOfferSixTabsAndTheGprsTest) {
     for (const std::uint8_t type : {0x50, 0x60}) {
         EXPECT_EQ(captionsOf(type), (std::vector<int>{1005, 1006, 1096, 1223, 1008, 1009, 1236}));
         EXPECT_EQ(pagesOf(type),
-                  (std::vector<PageId>{PageId::FirParam, PageId::SpecialParam,
-                                       PageId::IdentifyTab, PageId::ActiveRead,
-                                       PageId::NetParam, PageId::NetTest, PageId::GprsTest}));
+                  (std::vector<PageId>{PageId::FirParam, PageId::SpecialParam, PageId::IdentifyTab,
+                                       PageId::ActiveRead, PageId::NetParam, PageId::NetTest,
+                                       PageId::GprsTest}));
     }
 }
 
-TEST(FamilyTableTest, FamiliesLikeFirDifferInTheirParameterPage)
-{
+TEST(FamilyTableTest, FamiliesLikeFirDifferInTheirParameterPage) {
     const std::vector<std::pair<std::uint8_t, PageId>> expected{
         {0xC1, PageId::HazelParam}, {0xC2, PageId::HazelParam}, {0xC4, PageId::HazelParam},
         {0xC8, PageId::HazelParam}, {0xCC, PageId::HazelParam}, {0xC3, PageId::ElmParam},
@@ -54,17 +48,14 @@ TEST(FamilyTableTest, FamiliesLikeFirDifferInTheirParameterPage)
     }
 }
 
-TEST(FamilyTableTest, Cedar2UsesTheTemperaturePages)
-{
+TEST(FamilyTableTest, Cedar2UsesTheTemperaturePages) {
     EXPECT_EQ(pagesOf(0xD1),
-              (std::vector<PageId>{PageId::Cedar2Param, PageId::SpecialParam,
-                                   PageId::IdentifyTemp, PageId::ActiveTemp, PageId::NetParam,
-                                   PageId::NetTest}));
+              (std::vector<PageId>{PageId::Cedar2Param, PageId::SpecialParam, PageId::IdentifyTemp,
+                                   PageId::ActiveTemp, PageId::NetParam, PageId::NetTest}));
     EXPECT_EQ(captionsOf(0xD1), (std::vector<int>{1005, 1006, 1096, 1223, 1008, 1009}));
 }
 
-TEST(FamilyTableTest, BirchAndAlderFamilies)
-{
+TEST(FamilyTableTest, BirchAndAlderFamilies) {
     EXPECT_EQ(captionsOf(0xD2), (std::vector<int>{1005, 1007, 1097}));
     EXPECT_EQ(pagesOf(0xD2),
               (std::vector<PageId>{PageId::BirchParam, PageId::Writer, PageId::ActiveRead}));
@@ -75,8 +66,7 @@ TEST(FamilyTableTest, BirchAndAlderFamilies)
                                                   PageId::ActiveRead, PageId::NetTest}));
 }
 
-TEST(FamilyTableTest, TypeZeroAndUnknownTypesOfferTheWelcomeTabAlone)
-{
+TEST(FamilyTableTest, TypeZeroAndUnknownTypesOfferTheWelcomeTabAlone) {
     for (const std::uint8_t type : {0x00, 0x11, 0x51, 0xE1}) {
         EXPECT_EQ(captionsOf(type), std::vector<int>{1001});
         EXPECT_EQ(pageAt(type, 0), PageId::Hello);
@@ -85,16 +75,14 @@ TEST(FamilyTableTest, TypeZeroAndUnknownTypesOfferTheWelcomeTabAlone)
     }
 }
 
-TEST(FamilyTableTest, PageAtOutsideTheTabsIsNone)
-{
+TEST(FamilyTableTest, PageAtOutsideTheTabsIsNone) {
     EXPECT_FALSE(pageAt(0x50, 7).has_value());
     EXPECT_FALSE(pageAt(0xC4, 6).has_value());
     EXPECT_FALSE(pageAt(0x50, -1).has_value());
     EXPECT_EQ(pageAt(0xE0, 3), PageId::NetTest);
 }
 
-TEST(FamilyTableTest, ParameterSpecialAndNetworkPagesReadWhenSelected)
-{
+TEST(FamilyTableTest, ParameterSpecialAndNetworkPagesReadWhenSelected) {
     EXPECT_TRUE(readsOnSelection(0x50, PageId::FirParam));
     EXPECT_TRUE(readsOnSelection(0x50, PageId::SpecialParam));
     EXPECT_TRUE(readsOnSelection(0x50, PageId::NetParam));
@@ -104,8 +92,7 @@ TEST(FamilyTableTest, ParameterSpecialAndNetworkPagesReadWhenSelected)
     EXPECT_FALSE(readsOnSelection(0x00, PageId::Hello));
 }
 
-TEST(FamilyTableTest, SelectionStopsTheFamilysRunningPages)
-{
+TEST(FamilyTableTest, SelectionStopsTheFamilysRunningPages) {
     const std::vector<PageId> inventory{PageId::IdentifyTab, PageId::ActiveRead};
     const std::vector<PageId> temperature{PageId::IdentifyTemp, PageId::ActiveTemp};
     const std::vector<PageId> writer{PageId::Writer, PageId::ActiveRead};
@@ -122,25 +109,22 @@ TEST(FamilyTableTest, SelectionStopsTheFamilysRunningPages)
     EXPECT_EQ(pagesToStop(0xE0, 2), writer);
 }
 
-TEST(FamilyTableTest, CloseStopsEveryPageThatMayRun)
-{
+TEST(FamilyTableTest, CloseStopsEveryPageThatMayRun) {
     const auto pages = pagesStoppedAtClose();
     const std::vector<PageId> stopped(pages.begin(), pages.end());
-    EXPECT_EQ(stopped, (std::vector<PageId>{PageId::IdentifyTab, PageId::IdentifyTemp,
-                                            PageId::ActiveRead, PageId::ActiveTemp,
-                                            PageId::Writer}));
+    EXPECT_EQ(stopped,
+              (std::vector<PageId>{PageId::IdentifyTab, PageId::IdentifyTemp, PageId::ActiveRead,
+                                   PageId::ActiveTemp, PageId::Writer}));
 }
 
-TEST(FamilyTableTest, EveryPageHasItsClassName)
-{
+TEST(FamilyTableTest, EveryPageHasItsClassName) {
     EXPECT_STREQ(pageClassName(PageId::Hello), "CHello");
     EXPECT_STREQ(pageClassName(PageId::FirParam), "CDlgFirParam");
     EXPECT_STREQ(pageClassName(PageId::GprsTest), "CDlgGPRSTest");
     EXPECT_STREQ(pageClassName(PageId::NetTest), "CDlgNetTest");
 }
 
-TEST(FamilyTableTest, FamiliesByNameAndTypeByte)
-{
+TEST(FamilyTableTest, FamiliesByNameAndTypeByte) {
     EXPECT_EQ(parseFamilyOrType("Cedar2"), 0xD1);
     EXPECT_EQ(parseFamilyOrType("0xcc"), 0xCC);
     EXPECT_FALSE(parseFamilyOrType("0x100"));
@@ -152,10 +136,8 @@ TEST(FamilyTableTest, FamiliesByNameAndTypeByte)
     EXPECT_EQ(antennaCount(0xC2), 2);
 }
 
-TEST(FamilyTableTest, RecordLengthsAndPageListsPerFamily)
-{
-    struct Expected
-    {
+TEST(FamilyTableTest, RecordLengthsAndPageListsPerFamily) {
+    struct Expected {
         std::uint8_t type;
         RecordLengths device;
         bool checksModule;

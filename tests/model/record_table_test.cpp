@@ -22,37 +22,59 @@ struct CodecCase {
 
 constexpr std::uint8_t kept = 0xEE;
 
-Field field(Codec codec, int offset, int width)
-{
+Field field(Codec codec, int offset, int width) {
     return Field{"f", offset, width, codec};
 }
 
-TEST(RecordTable, EachCodecWritesOnlyItsBytesAndReadsBack)
-{
+TEST(RecordTable, EachCodecWritesOnlyItsBytesAndReadsBack) {
     Field bit = field(Codec::Bit, 1, 1);
     bit.bit = 4;
     Field counted = field(Codec::Hex, 1, 3);
     counted.countAt = 0;
     const std::vector<CodecCase> cases{
-        {"number, two bytes little-endian", field(Codec::Number, 1, 2), std::int64_t{60000},
-            {kept, 0x60, 0xEA, kept, kept, kept}, std::int64_t{60000}},
-        {"number keeps its low bits", field(Codec::Number, 0, 1), std::int64_t{0x1FF},
-            {0xFF, kept, kept, kept, kept, kept}, std::int64_t{0xFF}},
-        {"list position", field(Codec::List, 5, 1), std::int64_t{3},
-            {kept, kept, kept, kept, kept, 3}, std::int64_t{3}},
+        {"number, two bytes little-endian",
+         field(Codec::Number, 1, 2),
+         std::int64_t{60000},
+         {kept, 0x60, 0xEA, kept, kept, kept},
+         std::int64_t{60000}},
+        {"number keeps its low bits",
+         field(Codec::Number, 0, 1),
+         std::int64_t{0x1FF},
+         {0xFF, kept, kept, kept, kept, kept},
+         std::int64_t{0xFF}},
+        {"list position",
+         field(Codec::List, 5, 1),
+         std::int64_t{3},
+         {kept, kept, kept, kept, kept, 3},
+         std::int64_t{3}},
         {"flag", field(Codec::Flag, 2, 1), true, {kept, kept, 1, kept, kept, kept}, true},
         {"bit keeps the other bits", bit, false, {kept, 0xEE, kept, kept, kept, kept}, false},
         {"bit set", bit, true, {kept, 0xFE, kept, kept, kept, kept}, true},
-        {"hex, the rest of the field zero", field(Codec::Hex, 1, 3), std::string("0a1"),
-            {kept, 0x0A, 0, 0, kept, kept}, std::string("0A0000")},
-        {"hex with a count byte", counted, std::string("A1B2C3D4"),
-            {3, 0xA1, 0xB2, 0xC3, kept, kept}, std::string("A1B2C3")},
-        {"address", field(Codec::Ipv4, 1, 4), std::string("192.168.300.x"),
-            {kept, 192, 168, 44, 0, kept}, std::string("192.168.44.0")},
-        {"text cut before a split character", field(Codec::Text, 0, 4), std::string("ab\xC3\xA9"),
-            {'a', 'b', 0, 0, kept, kept}, std::string("ab")},
-        {"text past the record's end", field(Codec::Text, 4, 8), std::string("xyz"),
-            {kept, kept, kept, kept, 'x', 'y'}, std::string("xy")},
+        {"hex, the rest of the field zero",
+         field(Codec::Hex, 1, 3),
+         std::string("0a1"),
+         {kept, 0x0A, 0, 0, kept, kept},
+         std::string("0A0000")},
+        {"hex with a count byte",
+         counted,
+         std::string("A1B2C3D4"),
+         {3, 0xA1, 0xB2, 0xC3, kept, kept},
+         std::string("A1B2C3")},
+        {"address",
+         field(Codec::Ipv4, 1, 4),
+         std::string("192.168.300.x"),
+         {kept, 192, 168, 44, 0, kept},
+         std::string("192.168.44.0")},
+        {"text cut before a split character",
+         field(Codec::Text, 0, 4),
+         std::string("ab\xC3\xA9"),
+         {'a', 'b', 0, 0, kept, kept},
+         std::string("ab")},
+        {"text past the record's end",
+         field(Codec::Text, 4, 8),
+         std::string("xyz"),
+         {kept, kept, kept, kept, 'x', 'y'},
+         std::string("xy")},
     };
     for (const CodecCase &each : cases) {
         SCOPED_TRACE(each.what);
@@ -63,8 +85,7 @@ TEST(RecordTable, EachCodecWritesOnlyItsBytesAndReadsBack)
     }
 }
 
-TEST(RecordTable, WrongKindOfValueWritesNothing)
-{
+TEST(RecordTable, WrongKindOfValueWritesNothing) {
     std::vector<std::uint8_t> bytes(4, kept);
     EXPECT_FALSE(record::encode(field(Codec::Number, 0, 1), std::string("12"), bytes));
     EXPECT_FALSE(record::encode(field(Codec::Text, 0, 4), std::int64_t{1}, bytes));
@@ -72,8 +93,7 @@ TEST(RecordTable, WrongKindOfValueWritesNothing)
     EXPECT_EQ(bytes, std::vector<std::uint8_t>(4, kept));
 }
 
-TEST(RecordTable, FieldTextParsesAsTheControlsDo)
-{
+TEST(RecordTable, FieldTextParsesAsTheControlsDo) {
     EXPECT_EQ(record::leadingDecimal("  65537xyz"), 1);
     EXPECT_EQ(record::leadingDecimal("x1"), 0);
     EXPECT_EQ(record::shortHex("a"), 10);
@@ -86,4 +106,4 @@ TEST(RecordTable, FieldTextParsesAsTheControlsDo)
     EXPECT_EQ(record::valueFromText(hexNumber, "0A"), Value(std::int64_t{10}));
 }
 
-} // namespace
+}  // namespace

@@ -66,11 +66,9 @@ bool CallbackRecorder::waitForCount(int32_t event, int32_t value, size_t wanted,
                                     std::chrono::milliseconds deadline) const {
     return waitFor(
         [&](const std::vector<CallbackEvent> &events) {
-            return size_t(std::count_if(events.begin(), events.end(),
-                                        [&](const CallbackEvent &e) {
-                                            return e.event == event &&
-                                                   (value < 0 || e.value == value);
-                                        })) >= wanted;
+            return size_t(std::count_if(events.begin(), events.end(), [&](const CallbackEvent &e) {
+                       return e.event == event && (value < 0 || e.value == value);
+                   })) >= wanted;
         },
         deadline);
 }

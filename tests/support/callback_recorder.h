@@ -23,14 +23,14 @@ struct CallbackEvent {
 };
 
 class CallbackRecorder {
-public:
+  public:
     static CallbackRecorder &app();
     static CallbackRecorder &traffic();
     // Function pointers to register with SetCallback / SetCallbackDebug.
     static void appCallback(int32_t event, int32_t value, const uint8_t *data, int32_t length,
                             const uint8_t *serial7);
-    static void trafficCallback(int32_t event, int32_t value, const uint8_t *data,
-                                int32_t length, const uint8_t *serial7);
+    static void trafficCallback(int32_t event, int32_t value, const uint8_t *data, int32_t length,
+                                const uint8_t *serial7);
 
     void record(int32_t event, int32_t value, const uint8_t *data, int32_t length,
                 const uint8_t *serial7);
@@ -45,7 +45,7 @@ public:
     // Bytes of data each record keeps (the active-report callback gets `length` bytes).
     void setKeepBytes(size_t bytes) { keepBytes_ = bytes; }
 
-private:
+  private:
     mutable std::mutex mutex_;
     mutable std::condition_variable changed_;
     std::vector<CallbackEvent> events_;

@@ -30,8 +30,7 @@ LoopbackSocket boundSocket(uint16_t port) {
     const sockaddr_in address = loopback(port);
     // A port is taken again at once after its last listener closed.
     const int on = 1;
-    if (socket.valid())
-        ::setsockopt(socket.fd(), SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    if (socket.valid()) ::setsockopt(socket.fd(), SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
     if (!socket.valid() ||
         ::bind(socket.fd(), reinterpret_cast<const sockaddr *>(&address), sizeof address) != 0) {
         return {};
@@ -68,7 +67,9 @@ uint16_t LoopbackSocket::port() const {
     return ntohs(address.sin_port);
 }
 
-LoopbackSocket LoopbackSocket::boundOnly() { return boundSocket(0); }
+LoopbackSocket LoopbackSocket::boundOnly() {
+    return boundSocket(0);
+}
 
 LoopbackSocket LoopbackSocket::listening(int backlog, uint16_t port) {
     LoopbackSocket socket = boundSocket(port);
@@ -79,8 +80,8 @@ LoopbackSocket LoopbackSocket::listening(int backlog, uint16_t port) {
 LoopbackSocket LoopbackSocket::connectedTo(uint16_t port) {
     LoopbackSocket socket(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
     const sockaddr_in address = loopback(port);
-    if (!socket.valid() || ::connect(socket.fd(), reinterpret_cast<const sockaddr *>(&address),
-                                     sizeof address) != 0) {
+    if (!socket.valid() ||
+        ::connect(socket.fd(), reinterpret_cast<const sockaddr *>(&address), sizeof address) != 0) {
         return {};
     }
     return socket;

@@ -9,7 +9,7 @@
 namespace testsupport {
 
 class LoopbackSocket {
-public:
+  public:
     LoopbackSocket() = default;
     explicit LoopbackSocket(int fd) : fd_(fd) {}
     ~LoopbackSocket();
@@ -36,7 +36,7 @@ public:
     bool receiveExactly(uint8_t *out, size_t size) const;
     bool sendAll(const uint8_t *bytes, size_t size) const;
 
-private:
+  private:
     int fd_ = -1;
 };
 

@@ -40,8 +40,8 @@ std::vector<Bytes> AnswerShaper::shape(Bytes answer, bool fromModel, const Fault
     const size_t chunk = static_cast<size_t>(faults.splitChunk);
     for (size_t offset = 0; offset < wire.size(); offset += chunk) {
         const auto first = wire.begin() + static_cast<std::ptrdiff_t>(offset);
-        pieces.emplace_back(first, first + static_cast<std::ptrdiff_t>(
-                                               std::min(chunk, wire.size() - offset)));
+        pieces.emplace_back(
+            first, first + static_cast<std::ptrdiff_t>(std::min(chunk, wire.size() - offset)));
     }
     return pieces;
 }

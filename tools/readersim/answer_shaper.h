@@ -10,14 +10,14 @@
 namespace readersim {
 
 class AnswerShaper {
-public:
+  public:
     // The writes to perform in order (none: nothing is sent now). Content faults change only
     // answers of the model; `held` is the link's answer kept back by the merge fault.
     std::vector<Bytes> shape(Bytes answer, bool fromModel, const Faults &faults, Bytes &held);
     // Counting for "every Nth" starts again.
     void resetCount() { answers_ = 0; }
 
-private:
+  private:
     uint64_t answers_ = 0;
 };
 

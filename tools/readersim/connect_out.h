@@ -17,7 +17,7 @@
 namespace readersim {
 
 class ConnectOut : public HostLink {
-public:
+  public:
     explicit ConnectOut(FrameHandler handler);
     ~ConnectOut() override;
     ConnectOut(const ConnectOut &) = delete;
@@ -31,7 +31,7 @@ public:
     bool send(std::span<const uint8_t> bytes) override;
     uint64_t connectionsMade() const { return connections_.load(); }
 
-private:
+  private:
     void run();
     int connectOnce();
     bool waitConnected(int fd);

@@ -20,14 +20,14 @@ Bytes encodeInputReports(std::span<const uint8_t> bytes);
 
 // Collects host records and yields the payload bytes they carry.
 class OutputReportDecoder {
-public:
+  public:
     // Appends the payload of every record completed by `bytes` to `payload`.
     void feed(std::span<const uint8_t> bytes, Bytes &payload);
     void reset() { record_.clear(); }
     uint64_t configReports() const { return configReports_; }
     uint64_t invalidReports() const { return invalidReports_; }
 
-private:
+  private:
     void finishRecord(Bytes &payload);
 
     Bytes record_;

@@ -11,7 +11,7 @@ namespace readersim {
 using Bytes = std::vector<uint8_t>;
 
 class HostLink {
-public:
+  public:
     virtual ~HostLink() = default;
     // Sends reader output to the current host; false when there is none or it failed.
     // Thread-safe: answers, active reports and raw sends may come from different threads.

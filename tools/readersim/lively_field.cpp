@@ -86,7 +86,8 @@ void LivelyField::comeOrGo(ReaderModel &model) {
     for (size_t i = 0; i < model.tags.size(); ++i)
         if (isVisitor(model.tags[i])) present.push_back(i);
     if (present.empty()) return;
-    const size_t pick = present[std::uniform_int_distribution<size_t>(0, present.size() - 1)(random_)];
+    const size_t pick =
+        present[std::uniform_int_distribution<size_t>(0, present.size() - 1)(random_)];
     away_.push_back(std::move(model.tags[pick]));
     model.tags.erase(model.tags.begin() + static_cast<std::ptrdiff_t>(pick));
 }

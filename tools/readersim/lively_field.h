@@ -16,7 +16,7 @@ namespace readersim {
 class ReaderModel;
 
 class LivelyField {
-public:
+  public:
     static constexpr int kResidentTags = 18;
     static constexpr int kVisitorTags = 6;
     static constexpr std::chrono::milliseconds kStepPeriod{200};
@@ -28,7 +28,7 @@ public:
     // Moves the field on to `now`, one step per kStepPeriod at most.
     void step(ReaderModel &model, std::chrono::steady_clock::time_point now);
 
-private:
+  private:
     void drift(VirtualTag &tag);
     void comeOrGo(ReaderModel &model);
     bool isVisitor(const VirtualTag &tag) const;

@@ -1,5 +1,6 @@
 // tagbench-sim: a virtual UHF reader served over TCP, a pseudo-terminal and the HID report
-// tunnel, or connecting out to a server, with optional fault injection. Runs until SIGINT or SIGTERM.
+// tunnel, or connecting out to a server, with optional fault injection. Runs until SIGINT or
+// SIGTERM.
 #include <signal.h>
 
 #include <CLI/CLI.hpp>
@@ -47,8 +48,7 @@ std::optional<std::pair<std::string, uint16_t>> splitHostPort(const std::string 
     const size_t colon = text.rfind(':');
     if (colon == std::string::npos || colon == 0 || colon + 1 == text.size()) return {};
     const std::string digits = text.substr(colon + 1);
-    if (digits.size() > 5 || digits.find_first_not_of("0123456789") != std::string::npos)
-        return {};
+    if (digits.size() > 5 || digits.find_first_not_of("0123456789") != std::string::npos) return {};
     const int port = std::stoi(digits);
     if (port < 1 || port > 65535) return {};
     return std::pair(text.substr(0, colon), static_cast<uint16_t>(port));
@@ -94,47 +94,65 @@ void addOptions(CLI::App &app, Options &o) {
                    "N tags pass through the field one after another, again and again, instead "
                    "of a still or lively field: each tag stays for --pass-looks inventories and "
                    "tag reads, then leaves")
-        ->group(line)->check(CLI::Range(1, 10000));
+        ->group(line)
+        ->check(CLI::Range(1, 10000));
     app.add_option("--pass-looks", o.passLooks,
                    "Inventories and tag reads each passing tag answers before it leaves")
-        ->group(line)->default_val(25)->needs("--passes")->check(CLI::Range(1, 1000000));
+        ->group(line)
+        ->default_val(25)
+        ->needs("--passes")
+        ->check(CLI::Range(1, 1000000));
     app.add_option("--pass-gap", o.passGap,
                    "Inventories and tag reads with an empty field between two passing tags")
-        ->group(line)->default_val(10)->needs("--passes")->check(CLI::Range(0, 1000000));
+        ->group(line)
+        ->default_val(10)
+        ->needs("--passes")
+        ->check(CLI::Range(0, 1000000));
 
     auto *faults = "Fault injection";
     app.add_option("--delay", o.delayMs, "Delay every answer by MS milliseconds")
-        ->group(faults)->check(CLI::Range(0, 60000));
+        ->group(faults)
+        ->check(CLI::Range(0, 60000));
     app.add_option("--drop-every", o.dropEvery, "Do not send every Nth answer")
-        ->group(faults)->check(CLI::Range(0, 1000000));
+        ->group(faults)
+        ->check(CLI::Range(0, 1000000));
     app.add_flag("--bad-checksum", o.badChecksum, "Send answers with a wrong checksum")
         ->group(faults);
-    app.add_flag("--fail-status", o.failStatus, "Answer with status 0 (failure)")
-        ->group(faults);
+    app.add_flag("--fail-status", o.failStatus, "Answer with status 0 (failure)")->group(faults);
     app.add_flag("--wrong-echo", o.wrongEcho, "Echo the command code + 1")->group(faults);
     app.add_option("--wrong-address", o.wrongAddress, "Answer from this reader address")
-        ->group(faults)->check(CLI::Range(0, 255));
+        ->group(faults)
+        ->check(CLI::Range(0, 255));
     app.add_option("--split", o.split, "Write answers in pieces of N bytes")
-        ->group(faults)->check(CLI::Range(0, 4096));
+        ->group(faults)
+        ->check(CLI::Range(0, 4096));
     app.add_flag("--merge", o.merge, "Hold each answer and send it with the next one")
         ->group(faults);
     app.add_option("--drop-for", o.dropForMs,
                    "Unplug every --drop-period seconds and come back after MS milliseconds")
-        ->group(faults)->check(CLI::Range(0, 600000));
+        ->group(faults)
+        ->check(CLI::Range(0, 600000));
     app.add_option("--drop-period", o.dropPeriodS, "Seconds between unplugs of --drop-for")
-        ->group(faults)->default_val(10)->check(CLI::Range(1, 86400));
+        ->group(faults)
+        ->default_val(10)
+        ->check(CLI::Range(1, 86400));
 
     auto *active = "Active mode";
     app.add_flag("--active", o.active, "Push 0x45 reports from the start")->group(active);
     app.add_option("--active-period", o.activePeriodMs,
                    "Milliseconds between reports (0: as fast as possible); also used by "
                    "StartRead")
-        ->group(active)->default_val(200)->check(CLI::Range(0, 600000));
-    app.add_option("--active-rate", o.activeRate,
-                   "Reports per second (instead of --active-period)")
-        ->group(active)->default_val(0)->check(CLI::Range(0, 100000));
+        ->group(active)
+        ->default_val(200)
+        ->check(CLI::Range(0, 600000));
+    app.add_option("--active-rate", o.activeRate, "Reports per second (instead of --active-period)")
+        ->group(active)
+        ->default_val(0)
+        ->check(CLI::Range(0, 100000));
     app.add_option("--active-batch", o.activeBatch, "Tags per report (0: as many as fit)")
-        ->group(active)->default_val(0)->check(CLI::Range(0, 255));
+        ->group(active)
+        ->default_val(0)
+        ->check(CLI::Range(0, 255));
 }
 
 readersim::Faults faultsOf(const Options &o) {

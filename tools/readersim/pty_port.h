@@ -17,7 +17,7 @@
 namespace readersim {
 
 class PtyPort : public HostLink {
-public:
+  public:
     explicit PtyPort(FrameHandler handler);
     ~PtyPort() override;
     PtyPort(const PtyPort &) = delete;
@@ -32,9 +32,9 @@ public:
 
     bool send(std::span<const uint8_t> bytes) override;
 
-private:
+  private:
     void run();
-    void openPty();   // throws
+    void openPty();  // throws
     void closePty();
     void readMaster();
     void pointSymlink() const;

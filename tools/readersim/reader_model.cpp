@@ -48,7 +48,9 @@ Bytes recordBody(const record::RecordTable &table, const record::Values &values,
     return body;
 }
 
-bool validBank(uint8_t bank) { return bank <= static_cast<uint8_t>(Bank::User); }
+bool validBank(uint8_t bank) {
+    return bank <= static_cast<uint8_t>(Bank::User);
+}
 
 // The channel pair of the frequency bytes: region bits 00/10 select the US plan and 01/00
 // the European one; both channel numbers must exist in the plan.
@@ -129,8 +131,8 @@ std::array<uint8_t, 6> ReaderModel::clock() const {
 
 bool ReaderModel::setClock(std::span<const uint8_t> b) {
     if (b.size() != 6) return false;
-    if (b[0] > 99 || b[1] < 1 || b[1] > 12 || b[2] < 1 || b[2] > 31 || b[3] > 23 ||
-        b[4] > 59 || b[5] > 59)
+    if (b[0] > 99 || b[1] < 1 || b[1] > 12 || b[2] < 1 || b[2] > 31 || b[3] > 23 || b[4] > 59 ||
+        b[5] > 59)
         return false;
     std::tm parts{};
     parts.tm_year = 100 + b[0];
@@ -147,12 +149,30 @@ bool ReaderModel::setClock(std::span<const uint8_t> b) {
 
 size_t ReaderModel::addGeneratedTag() {
     const uint32_t n = ++generatedTags_;
-    const uint8_t epc[12] = {0xE2, 0x00, 0x00, 0x17, 0x22, 0x0A, 0x01, 0x00,
-                             static_cast<uint8_t>(n >> 24), static_cast<uint8_t>(n >> 16),
-                             static_cast<uint8_t>(n >> 8), static_cast<uint8_t>(n)};
-    const uint8_t tid[12] = {0xE2, 0x80, 0x11, 0x05, 0x20, 0x00, 0x7A, 0x3C,
-                             static_cast<uint8_t>(n >> 24), static_cast<uint8_t>(n >> 16),
-                             static_cast<uint8_t>(n >> 8), static_cast<uint8_t>(n)};
+    const uint8_t epc[12] = {0xE2,
+                             0x00,
+                             0x00,
+                             0x17,
+                             0x22,
+                             0x0A,
+                             0x01,
+                             0x00,
+                             static_cast<uint8_t>(n >> 24),
+                             static_cast<uint8_t>(n >> 16),
+                             static_cast<uint8_t>(n >> 8),
+                             static_cast<uint8_t>(n)};
+    const uint8_t tid[12] = {0xE2,
+                             0x80,
+                             0x11,
+                             0x05,
+                             0x20,
+                             0x00,
+                             0x7A,
+                             0x3C,
+                             static_cast<uint8_t>(n >> 24),
+                             static_cast<uint8_t>(n >> 16),
+                             static_cast<uint8_t>(n >> 8),
+                             static_cast<uint8_t>(n)};
     VirtualTag tag(epc, tid);
     tag.antenna = static_cast<int>((n - 1) % static_cast<uint32_t>(antennaCount())) + 1;
     tag.rssi = static_cast<uint8_t>(0xB0 + (n * 7) % 0x30);
@@ -197,70 +217,114 @@ ReaderModel::Reply ReaderModel::dispatch(const Request &request) {
     const std::span<const uint8_t> data = request.data;
     const bool network = traits().hasNetwork;
     switch (static_cast<Command>(request.command)) {
-    case Command::InventoryG2: return inventory();
-    case Command::ReadCardG2: return readTag(data);
-    case Command::WriteCardG2: return writeTag(data);
-    case Command::WriteEPCG2: return writeEpc(data);
-    case Command::LockCardG2: return lockTag(data);
-    case Command::SetFreq: return setFrequency(data);
-    case Command::GetDeviceSystemInfo: return systemInfo();
-    case Command::SetDeviceSystemInfo: return setSystemInfo(data);
-    case Command::ReadDeviceID: return readDeviceId(data);
-    case Command::SetDeviceID: return setDeviceId(data);
-    case Command::ReadDeviceParam: return readRecord(deviceRecord, deviceRecordSize(), 1);
-    case Command::SetDeviceParam: {
-        const uint8_t previousMode = workMode();
-        Reply reply = writeRecord(deviceRecord, data, 1);
-        followWorkMode(previousMode);
-        return reply;
-    }
-    case Command::DefaultDeviceParam: restoreDeviceDefaults(); return {};
-    case Command::ReadDeviceOneParam: return readOneParam(data);
-    case Command::SetDeviceOneParam: return setOneParam(data);
-    case Command::ReadDeviceNetParam:
-        return network ? readRecord(netRecord, readerfamily::networkRecord.read, 2) : failure();
-    case Command::SetDeviceNetParam:
-        return network ? writeRecord(netRecord, data, 2) : failure();
-    case Command::DefaultDeviceNetParam:
-        if (!network) return failure();
-        restoreNetDefaults();
-        return {};
-    case Command::ReadDeviceTime: {
-        const auto now = clock();
-        return {1, Bytes(now.begin(), now.end())};
-    }
-    case Command::SetDeviceTime: return setClock(data) ? Reply{} : failure();
-    case Command::ReadTransState: return {1, {transState()}};
-    case Command::ReadDeviceSpecialParam:
-        return network ? readRecord(specialRecord, readerfamily::specialRecord.read, 1) : failure();
-    case Command::SetDeviceSpecialParam:
-        return network ? writeRecord(specialRecord, data, 1) : failure();
-    case Command::RebootDevice: reboot(); return {};
-    case Command::UpgradeDevData: return upgradeBlock(data, false);
-    case Command::UpgradeDevEnd: return upgradeEnd(data, false);
-    case Command::DeviceSelfKill: return selfKill(data);
-    case Command::UpgradeDevDataIn: return upgradeBlock(data, true);
-    case Command::UpgradeDevEndIn: return upgradeEnd(data, true);
-    case Command::StopRead: activeRunning = false; return {};
-    case Command::StartRead: activeRunning = true; return {};
-    case Command::GetDevCache: return cache();
-    case Command::DelDevCache: cacheRecords.clear(); return {};
-    case Command::ReadWhiteList: return readWhiteList(data);
-    case Command::WriteWhiteList: return writeWhiteList(data);
-    case Command::DeleteAllWhiteList: whiteList.clear(); return {};
-    case Command::DeleteOneWhiteList: return deleteOneWhiteListEntry(data);
-    case Command::RelayOn:
-    case Command::RelayOff:
-        if (!traits().hasRelay) return failure();
-        relayClosed = request.command == static_cast<uint8_t>(Command::RelayOn);
-        return {};
-    case Command::CheckModule: return {1, {moduleStatus}};
-    case Command::CheckAnt: return checkAntennas();
-    case Command::GPRSGetSIMState: return traits().hasGprs ? Reply{1, {simState}} : failure();
-    case Command::GPRSGetSignal: return fixedText(signalText, kSignalTextSize);
-    case Command::GPRSGetLBS: return fixedText(lbsText, kLbsTextSize);
-    case Command::GetGPS: return fixedText(gpsText, kGpsTextSize);
-    case Command::ActiveReport: break;
+        case Command::InventoryG2:
+            return inventory();
+        case Command::ReadCardG2:
+            return readTag(data);
+        case Command::WriteCardG2:
+            return writeTag(data);
+        case Command::WriteEPCG2:
+            return writeEpc(data);
+        case Command::LockCardG2:
+            return lockTag(data);
+        case Command::SetFreq:
+            return setFrequency(data);
+        case Command::GetDeviceSystemInfo:
+            return systemInfo();
+        case Command::SetDeviceSystemInfo:
+            return setSystemInfo(data);
+        case Command::ReadDeviceID:
+            return readDeviceId(data);
+        case Command::SetDeviceID:
+            return setDeviceId(data);
+        case Command::ReadDeviceParam:
+            return readRecord(deviceRecord, deviceRecordSize(), 1);
+        case Command::SetDeviceParam: {
+            const uint8_t previousMode = workMode();
+            Reply reply = writeRecord(deviceRecord, data, 1);
+            followWorkMode(previousMode);
+            return reply;
+        }
+        case Command::DefaultDeviceParam:
+            restoreDeviceDefaults();
+            return {};
+        case Command::ReadDeviceOneParam:
+            return readOneParam(data);
+        case Command::SetDeviceOneParam:
+            return setOneParam(data);
+        case Command::ReadDeviceNetParam:
+            return network ? readRecord(netRecord, readerfamily::networkRecord.read, 2) : failure();
+        case Command::SetDeviceNetParam:
+            return network ? writeRecord(netRecord, data, 2) : failure();
+        case Command::DefaultDeviceNetParam:
+            if (!network) return failure();
+            restoreNetDefaults();
+            return {};
+        case Command::ReadDeviceTime: {
+            const auto now = clock();
+            return {1, Bytes(now.begin(), now.end())};
+        }
+        case Command::SetDeviceTime:
+            return setClock(data) ? Reply{} : failure();
+        case Command::ReadTransState:
+            return {1, {transState()}};
+        case Command::ReadDeviceSpecialParam:
+            return network ? readRecord(specialRecord, readerfamily::specialRecord.read, 1)
+                           : failure();
+        case Command::SetDeviceSpecialParam:
+            return network ? writeRecord(specialRecord, data, 1) : failure();
+        case Command::RebootDevice:
+            reboot();
+            return {};
+        case Command::UpgradeDevData:
+            return upgradeBlock(data, false);
+        case Command::UpgradeDevEnd:
+            return upgradeEnd(data, false);
+        case Command::DeviceSelfKill:
+            return selfKill(data);
+        case Command::UpgradeDevDataIn:
+            return upgradeBlock(data, true);
+        case Command::UpgradeDevEndIn:
+            return upgradeEnd(data, true);
+        case Command::StopRead:
+            activeRunning = false;
+            return {};
+        case Command::StartRead:
+            activeRunning = true;
+            return {};
+        case Command::GetDevCache:
+            return cache();
+        case Command::DelDevCache:
+            cacheRecords.clear();
+            return {};
+        case Command::ReadWhiteList:
+            return readWhiteList(data);
+        case Command::WriteWhiteList:
+            return writeWhiteList(data);
+        case Command::DeleteAllWhiteList:
+            whiteList.clear();
+            return {};
+        case Command::DeleteOneWhiteList:
+            return deleteOneWhiteListEntry(data);
+        case Command::RelayOn:
+        case Command::RelayOff:
+            if (!traits().hasRelay) return failure();
+            relayClosed = request.command == static_cast<uint8_t>(Command::RelayOn);
+            return {};
+        case Command::CheckModule:
+            return {1, {moduleStatus}};
+        case Command::CheckAnt:
+            return checkAntennas();
+        case Command::GPRSGetSIMState:
+            return traits().hasGprs ? Reply{1, {simState}} : failure();
+        case Command::GPRSGetSignal:
+            return fixedText(signalText, kSignalTextSize);
+        case Command::GPRSGetLBS:
+            return fixedText(lbsText, kLbsTextSize);
+        case Command::GetGPS:
+            return fixedText(gpsText, kGpsTextSize);
+        case Command::ActiveReport:
+            break;
     }
     return failure();  // not a command this reader knows
 }
@@ -333,8 +397,8 @@ ReaderModel::Reply ReaderModel::readTag(std::span<const uint8_t> data) {
     VirtualTag *tag = firstVisibleTag();
     if (tag == nullptr) return failure();
     Reply reply;
-    if (tag->read(static_cast<Bank>(data[0]), data[1], data[2], passwordAt(data, 3),
-                  reply.data) != AccessResult::Ok)
+    if (tag->read(static_cast<Bank>(data[0]), data[1], data[2], passwordAt(data, 3), reply.data) !=
+        AccessResult::Ok)
         return failure();
     return reply;
 }
@@ -345,8 +409,8 @@ ReaderModel::Reply ReaderModel::writeTag(std::span<const uint8_t> data) {
     if (data.size() != 7 + 2 * wordCount) return failure();
     VirtualTag *tag = firstVisibleTag();
     if (tag == nullptr) return failure();
-    const AccessResult result = tag->write(static_cast<Bank>(data[0]), data[1],
-                                           data.subspan(7), passwordAt(data, 3));
+    const AccessResult result =
+        tag->write(static_cast<Bank>(data[0]), data[1], data.subspan(7), passwordAt(data, 3));
     return result == AccessResult::Ok ? Reply{} : failure();
 }
 
@@ -357,7 +421,7 @@ ReaderModel::Reply ReaderModel::writeEpc(std::span<const uint8_t> data) {
     VirtualTag *tag = firstVisibleTag();
     if (tag == nullptr) return failure();
     return tag->writeEpc(data.subspan(5), passwordAt(data, 1)) == AccessResult::Ok ? Reply{}
-                                                                                  : failure();
+                                                                                   : failure();
 }
 
 ReaderModel::Reply ReaderModel::lockTag(std::span<const uint8_t> data) {
@@ -384,8 +448,8 @@ ReaderModel::Reply ReaderModel::systemInfo() const {
 }
 
 bool ReaderModel::devicePasswordMatches(std::span<const uint8_t> data) const {
-    return data.size() >= kPasswordSize && std::equal(devicePassword.begin(),
-                                                      devicePassword.end(), data.begin());
+    return data.size() >= kPasswordSize &&
+           std::equal(devicePassword.begin(), devicePassword.end(), data.begin());
 }
 
 ReaderModel::Reply ReaderModel::setSystemInfo(std::span<const uint8_t> data) {
@@ -483,8 +547,9 @@ void ReaderModel::restartUpgrade() {
 
 ReaderModel::Reply ReaderModel::checkAntennas() const {
     const uint8_t present = static_cast<uint8_t>((1u << antennaCount()) - 1);
-    return {1, {static_cast<uint8_t>(antennaCount()),
-                static_cast<uint8_t>(connectedAntennas & present)}};
+    return {
+        1,
+        {static_cast<uint8_t>(antennaCount()), static_cast<uint8_t>(connectedAntennas & present)}};
 }
 
 ReaderModel::Reply ReaderModel::fixedText(const std::string &text, size_t size) const {
@@ -520,9 +585,9 @@ ReaderModel::Reply ReaderModel::writeWhiteList(std::span<const uint8_t> data) {
     for (size_t i = 0; i < count; ++i) {
         WhiteListEntry entry;
         std::copy_n(data.begin() + 2 + 4 * static_cast<std::ptrdiff_t>(i), 4, entry.begin());
-        const bool known = std::find(whiteList.begin(), whiteList.end(), entry) !=
-                               whiteList.end() ||
-                           std::find(added.begin(), added.end(), entry) != added.end();
+        const bool known =
+            std::find(whiteList.begin(), whiteList.end(), entry) != whiteList.end() ||
+            std::find(added.begin(), added.end(), entry) != added.end();
         if (!known) added.push_back(entry);
     }
     if (whiteList.size() + added.size() > kWhiteListCapacity) return failure();
@@ -569,8 +634,7 @@ ReaderModel::Reply ReaderModel::cache() const {
 
 // --- firmware upgrade and self-kill ---
 
-ReaderModel::Reply ReaderModel::upgradeBlock(std::span<const uint8_t> data,
-                                             bool passwordVariant) {
+ReaderModel::Reply ReaderModel::upgradeBlock(std::span<const uint8_t> data, bool passwordVariant) {
     const size_t passwordBytes = passwordVariant ? kPasswordSize : 0;
     if (data.size() < passwordBytes + 3) return failure();
     if (passwordVariant && !devicePasswordMatches(data)) return failure();
@@ -605,8 +669,8 @@ bool ReaderModel::isResentLastBlock(int number, std::span<const uint8_t> block) 
 ReaderModel::Reply ReaderModel::upgradeEnd(std::span<const uint8_t> data, bool passwordVariant) {
     if (data.size() != (passwordVariant ? kPasswordSize : 0)) return failure();
     if (passwordVariant && !devicePasswordMatches(data)) return failure();
-    const bool complete = upgrade.nextBlock > 0 && !upgrade.broken &&
-                          upgrade.passwordVariant == passwordVariant;
+    const bool complete =
+        upgrade.nextBlock > 0 && !upgrade.broken && upgrade.passwordVariant == passwordVariant;
     if (!complete) return failure();
     upgrade.completed = true;
     upgrade.completedBytes = upgrade.image.size();

@@ -30,8 +30,8 @@ struct ParamRecord {
 
 // Firmware upload in progress and the result of the last completed one.
 struct UpgradeState {
-    int nextBlock = 0;          // the only block number accepted next
-    bool broken = false;        // a block came out of order: the end command fails
+    int nextBlock = 0;    // the only block number accepted next
+    bool broken = false;  // a block came out of order: the end command fails
     bool passwordVariant = false;
     Bytes image;                // blocks received so far, in order
     size_t lastBlockSize = 0;   // a resent last block (its answer was lost) is accepted again
@@ -57,9 +57,9 @@ struct FieldPasses {
 };
 
 class ReaderModel {
-public:
+  public:
     static constexpr size_t kRecordCapacity = 256;
-    static constexpr size_t kMaxAnswerData = 1453;  // hosts drop longer answers
+    static constexpr size_t kMaxAnswerData = 1453;        // hosts drop longer answers
     static constexpr uint16_t kMaxInventoryRecords = 50;  // a real reader's answer holds no more
     static constexpr size_t kWhiteListCapacity = 1000;
     static constexpr size_t kSignalTextSize = 8;
@@ -100,16 +100,15 @@ public:
 
     // --- hardware state ---
     bool relayClosed = false;
-    uint8_t moduleStatus = 1;      // 1: radio module answers
-    uint8_t connectedAntennas = 0; // check result mask; set for every antenna at start
-    bool killed = false;           // after self-kill the reader answers nothing
+    uint8_t moduleStatus = 1;       // 1: radio module answers
+    uint8_t connectedAntennas = 0;  // check result mask; set for every antenna at start
+    bool killed = false;            // after self-kill the reader answers nothing
 
     // --- GPRS / GPS ---
     uint8_t simState = 1;
     std::string signalText = "CSQ:24";
     std::string lbsText = "LAC:1A2B,CI:00C3D4,MCC:460,MNC:00";
-    std::string gpsText =
-        "$GPRMC,083559.00,A,2237.49000,N,11403.28000,E,0.004,77.52,081226,,,A*57";
+    std::string gpsText = "$GPRMC,083559.00,A,2237.49000,N,11403.28000,E,0.004,77.52,081226,,,A*57";
 
     // --- tags ---
     std::vector<VirtualTag> tags;
@@ -151,7 +150,7 @@ public:
     // its connections for a moment.
     bool takeRestartRequest();
 
-private:
+  private:
     struct Reply {
         uint8_t status = 1;
         Bytes data;

@@ -21,7 +21,7 @@ struct Request {
 };
 
 class RequestParser {
-public:
+  public:
     // Largest length field accepted: the host assembles requests in 1560 bytes.
     static constexpr size_t kMaxLengthField = 1556;
 
@@ -37,7 +37,7 @@ public:
     void reset();
     uint64_t checksumErrors() const { return checksumErrors_; }
 
-private:
+  private:
     void feedByte(uint8_t byte);
     // After a broken frame, its bytes after the first are searched again for a header, so
     // a frame that started inside the broken one is not lost.

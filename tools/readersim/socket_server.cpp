@@ -81,8 +81,12 @@ void SocketServer::setPlugged(bool plugged) {
     stateChanged_.wait(lock, [&] { return applied_ >= ticket || stopping_.load(); });
 }
 
-void SocketServer::unplug() { setPlugged(false); }
-void SocketServer::replug() { setPlugged(true); }
+void SocketServer::unplug() {
+    setPlugged(false);
+}
+void SocketServer::replug() {
+    setPlugged(true);
+}
 
 void SocketServer::applyPlugState() {
     std::lock_guard lock(stateMutex_);

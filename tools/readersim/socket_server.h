@@ -19,7 +19,7 @@ namespace readersim {
 enum class Framing { Stream, HidReports };
 
 class SocketServer : public HostLink {
-public:
+  public:
     SocketServer(Framing framing, FrameHandler handler);
     ~SocketServer() override;
     SocketServer(const SocketServer &) = delete;
@@ -39,7 +39,7 @@ public:
     uint64_t configReports() const { return configReports_.load(); }
     uint64_t connectionsAccepted() const { return accepted_.load(); }
 
-private:
+  private:
     void run();
     void applyPlugState();
     bool openListener();

@@ -51,7 +51,8 @@ std::string hex(std::span<const uint8_t> bytes) {
 
 struct VirtualReader::Impl {
     explicit Impl(ReaderOptions opts)
-        : options(std::move(opts)), model(parseTypeOrThrow(options.family), options.livelyField ? 0 : options.tagCount) {
+        : options(std::move(opts)),
+          model(parseTypeOrThrow(options.family), options.livelyField ? 0 : options.tagCount) {
         if (options.livelyField) {
             lively.emplace();
             lively->populate(model);
@@ -172,8 +173,7 @@ void VirtualReader::Impl::deliver(HostLink &link, Bytes answer, bool fromModel, 
 // (the answer belongs to a connection that is gone).
 bool VirtualReader::Impl::pause(std::chrono::milliseconds delay, uint64_t ticket) {
     std::unique_lock lock(controlMutex);
-    return !controlChanged.wait_for(lock, delay,
-                                    [&] { return stopping || plugTicket != ticket; });
+    return !controlChanged.wait_for(lock, delay, [&] { return stopping || plugTicket != ticket; });
 }
 
 uint64_t VirtualReader::Impl::currentPlugTicket() {
@@ -238,9 +238,8 @@ void VirtualReader::Impl::runActive() {
             std::max<std::chrono::steady_clock::duration>(settings.period, kCatchUpWindow);
         if (nextReport < now - catchUp) nextReport = now;  // no long burst after a stall
         if (nextReport > now)
-            controlChanged.wait_until(control, nextReport, [&] {
-                return stopping || activeWakeups != seenWakeups;
-            });
+            controlChanged.wait_until(control, nextReport,
+                                      [&] { return stopping || activeWakeups != seenWakeups; });
     }
 }
 
@@ -357,8 +356,10 @@ std::string VirtualReader::servePty(const std::string &symlink) {
 }
 
 void VirtualReader::connectTo(const std::string &host, uint16_t port) {
-    auto client = std::make_unique<ConnectOut>(
-        [impl = impl_.get()](const Bytes &frame, HostLink &link) { impl->handleFrame(frame, link); });
+    auto client =
+        std::make_unique<ConnectOut>([impl = impl_.get()](const Bytes &frame, HostLink &link) {
+            impl->handleFrame(frame, link);
+        });
     std::lock_guard lock(impl_->transportMutex);
     if (impl_->connectOut) throw std::logic_error("connectTo called twice");
     client->start(host, port);
@@ -391,8 +392,8 @@ void VirtualReader::dropFor(std::chrono::milliseconds delay) {
         std::lock_guard lock(impl_->controlMutex);
         ticket = ++impl_->plugTicket;
     }
-    impl_->dropThread = std::thread(
-        [impl = impl_.get(), delay, ticket] { impl->replugAfter(delay, ticket); });
+    impl_->dropThread =
+        std::thread([impl = impl_.get(), delay, ticket] { impl->replugAfter(delay, ticket); });
 }
 
 std::string VirtualReader::ptyPath() const {
@@ -456,7 +457,9 @@ void VirtualReader::stopActive() {
     withModel([](ReaderModel &model) { model.activeRunning = false; });
 }
 
-uint64_t VirtualReader::reportsSent() const { return impl_->reportsSent.load(); }
+uint64_t VirtualReader::reportsSent() const {
+    return impl_->reportsSent.load();
+}
 
 uint64_t VirtualReader::hidConfigReports() const {
     std::lock_guard lock(impl_->transportMutex);

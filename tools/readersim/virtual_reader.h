@@ -33,17 +33,17 @@ struct ReaderOptions {
 // Faults applied to answers. Zero / false means "behave".
 struct Faults {
     std::chrono::milliseconds answerDelay{0};
-    int dropEveryNth = 0;       // every Nth answer is not sent
+    int dropEveryNth = 0;  // every Nth answer is not sent
     bool badChecksum = false;
-    bool failureStatus = false;  // status byte 0 instead of 1
-    bool wrongEcho = false;      // command code + 1 in the answer
+    bool failureStatus = false;           // status byte 0 instead of 1
+    bool wrongEcho = false;               // command code + 1 in the answer
     std::optional<uint8_t> wrongAddress;  // answer from this address instead
-    int splitChunk = 0;          // write answers in pieces of this many bytes (0: whole)
-    bool mergeFrames = false;    // hold an answer and send it together with the next one
+    int splitChunk = 0;                   // write answers in pieces of this many bytes (0: whole)
+    bool mergeFrames = false;             // hold an answer and send it together with the next one
 };
 
 class VirtualReader {
-public:
+  public:
     explicit VirtualReader(ReaderOptions options = {});
     ~VirtualReader();
     VirtualReader(const VirtualReader &) = delete;
@@ -100,7 +100,7 @@ public:
     // payload); hosts send one after every open.
     uint64_t hidConfigReports() const;
 
-private:
+  private:
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };

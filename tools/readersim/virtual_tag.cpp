@@ -27,9 +27,8 @@ bool isZero(const Password &password) {
 }
 
 // The lock code's high nibble: the plain area number secures the area.
-constexpr std::array<LockState, 4> kLockActions{LockState::Secured, LockState::Open,
-                                                LockState::PermanentlyOpen,
-                                                LockState::PermanentlyLocked};
+constexpr std::array<LockState, 4> kLockActions{
+    LockState::Secured, LockState::Open, LockState::PermanentlyOpen, LockState::PermanentlyLocked};
 
 bool isPermanent(LockState state) {
     return state == LockState::PermanentlyOpen || state == LockState::PermanentlyLocked;
@@ -37,8 +36,7 @@ bool isPermanent(LockState state) {
 
 }  // namespace
 
-VirtualTag::VirtualTag(std::span<const uint8_t> epc, std::span<const uint8_t> tid,
-                       int userWords)
+VirtualTag::VirtualTag(std::span<const uint8_t> epc, std::span<const uint8_t> tid, int userWords)
     : user_(2 * static_cast<size_t>(std::clamp(userWords, 0, 255)), 0) {
     setEpc(epc);
     std::copy_n(tid.begin(), std::min(tid.size(), tid_.size()), tid_.begin());
@@ -89,10 +87,14 @@ void VirtualTag::setKillPassword(const Password &password) {
 
 int VirtualTag::bankWords(Bank bank) const {
     switch (bank) {
-    case Bank::Reserved: return static_cast<int>(reserved_.size() / 2);
-    case Bank::Epc: return static_cast<int>(epcBank_.size() / 2);
-    case Bank::Tid: return static_cast<int>(tid_.size() / 2);
-    case Bank::User: return static_cast<int>(user_.size() / 2);
+        case Bank::Reserved:
+            return static_cast<int>(reserved_.size() / 2);
+        case Bank::Epc:
+            return static_cast<int>(epcBank_.size() / 2);
+        case Bank::Tid:
+            return static_cast<int>(tid_.size() / 2);
+        case Bank::User:
+            return static_cast<int>(user_.size() / 2);
     }
     return 0;
 }
@@ -105,12 +107,14 @@ bool VirtualTag::passwordMatches(const Password &password) const {
 // password, only the matching one secures it.
 AccessResult VirtualTag::mayWrite(LockArea area, const Password &password) const {
     switch (lockState(area)) {
-    case LockState::Open:
-    case LockState::PermanentlyOpen: return AccessResult::Ok;
-    case LockState::Secured:
-        return isZero(accessPassword()) || passwordMatches(password) ? AccessResult::Ok
-                                                                     : AccessResult::Locked;
-    case LockState::PermanentlyLocked: return AccessResult::Locked;
+        case LockState::Open:
+        case LockState::PermanentlyOpen:
+            return AccessResult::Ok;
+        case LockState::Secured:
+            return isZero(accessPassword()) || passwordMatches(password) ? AccessResult::Ok
+                                                                         : AccessResult::Locked;
+        case LockState::PermanentlyLocked:
+            return AccessResult::Locked;
     }
     return AccessResult::Locked;
 }
@@ -120,8 +124,8 @@ AccessResult VirtualTag::mayReadPassword(LockArea area, const Password &password
     return mayWrite(area, password);
 }
 
-AccessResult VirtualTag::read(Bank bank, int wordAddress, int wordCount,
-                              const Password &password, Bytes &out) const {
+AccessResult VirtualTag::read(Bank bank, int wordAddress, int wordCount, const Password &password,
+                              Bytes &out) const {
     if (wordCount <= 0 || wordAddress < 0) return AccessResult::BadArgument;
     if (wordAddress + wordCount > bankWords(bank)) return AccessResult::OutOfBounds;
     if (!isZero(password) && !passwordMatches(password)) return AccessResult::WrongPassword;
@@ -132,8 +136,7 @@ AccessResult VirtualTag::read(Bank bank, int wordAddress, int wordCount,
                 return r;
         }
         if (last >= 2) {
-            if (auto r = mayReadPassword(LockArea::AccessPassword, password);
-                r != AccessResult::Ok)
+            if (auto r = mayReadPassword(LockArea::AccessPassword, password); r != AccessResult::Ok)
                 return r;
         }
     }
@@ -156,28 +159,28 @@ AccessResult VirtualTag::write(Bank bank, int wordAddress, std::span<const uint8
     AccessResult allowed = AccessResult::Ok;
     Bytes *memory = nullptr;
     switch (bank) {
-    case Bank::Reserved: {
-        const int last = wordAddress + wordCount - 1;
-        if (wordAddress <= 1) allowed = mayWrite(LockArea::KillPassword, password);
-        if (allowed == AccessResult::Ok && last >= 2)
-            allowed = mayWrite(LockArea::AccessPassword, password);
-        memory = &reserved_;
-        break;
-    }
-    case Bank::Epc:
-        // The stored CRC is computed by the tag, never written.
-        if (wordAddress == 0) return AccessResult::BadArgument;
-        allowed = mayWrite(LockArea::Epc, password);
-        memory = &epcBank_;
-        break;
-    case Bank::Tid:
-        allowed = mayWrite(LockArea::Tid, password);
-        memory = &tid_;
-        break;
-    case Bank::User:
-        allowed = mayWrite(LockArea::User, password);
-        memory = &user_;
-        break;
+        case Bank::Reserved: {
+            const int last = wordAddress + wordCount - 1;
+            if (wordAddress <= 1) allowed = mayWrite(LockArea::KillPassword, password);
+            if (allowed == AccessResult::Ok && last >= 2)
+                allowed = mayWrite(LockArea::AccessPassword, password);
+            memory = &reserved_;
+            break;
+        }
+        case Bank::Epc:
+            // The stored CRC is computed by the tag, never written.
+            if (wordAddress == 0) return AccessResult::BadArgument;
+            allowed = mayWrite(LockArea::Epc, password);
+            memory = &epcBank_;
+            break;
+        case Bank::Tid:
+            allowed = mayWrite(LockArea::Tid, password);
+            memory = &tid_;
+            break;
+        case Bank::User:
+            allowed = mayWrite(LockArea::User, password);
+            memory = &user_;
+            break;
     }
     if (allowed != AccessResult::Ok) return allowed;
     std::copy(words.begin(), words.end(), memory->begin() + 2 * wordAddress);

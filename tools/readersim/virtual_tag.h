@@ -32,7 +32,7 @@ enum class AccessResult { Ok, OutOfBounds, WrongPassword, Locked, BadArgument };
 using Password = std::array<uint8_t, 4>;
 
 class VirtualTag {
-public:
+  public:
     static constexpr int kEpcCapacityWords = 16;  // EPC memory behind the PC word
     static constexpr int kTidWords = 6;
     static constexpr int kDefaultUserWords = 32;
@@ -78,7 +78,7 @@ public:
     bool temperatureSensor = false;
     std::optional<float> temperature;
 
-private:
+  private:
     bool passwordMatches(const Password &password) const;
     // Whether the host, holding `password`, may do this to the area.
     AccessResult mayWrite(LockArea area, const Password &password) const;
@@ -92,8 +92,7 @@ private:
     Bytes tid_ = Bytes(2 * kTidWords, 0);
     Bytes user_ = Bytes(2 * kDefaultUserWords, 0);
     std::array<LockState, kLockAreaCount> locks_{LockState::Open, LockState::PermanentlyLocked,
-                                                 LockState::Open, LockState::Open,
-                                                 LockState::Open};
+                                                 LockState::Open, LockState::Open, LockState::Open};
 };
 
 }  // namespace readersim

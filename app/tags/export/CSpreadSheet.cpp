@@ -65,7 +65,7 @@ bool CSpreadSheet::WriteOut()
     const QByteArray builtName = QFile::encodeName(built);
     const QByteArray scratchName = QFile::encodeName(scratch.path());
 
-    lxw_workbook_options options{};
+    lxw_workbook_options options {};
     options.tmpdir = const_cast<char *>(scratchName.constData());
     lxw_workbook *workbook = workbook_new_opt(builtName.constData(), &options);
     if (workbook == nullptr)
@@ -76,7 +76,7 @@ bool CSpreadSheet::WriteOut()
     const auto writeRow = [&](lxw_row_t row, const QStringList &cells) {
         for (int column = 0; column < cells.size(); ++column) {
             worksheet_write_string(sheet, row, static_cast<lxw_col_t>(column),
-                                   cells[column].toUtf8().constData(), nullptr);
+                cells[column].toUtf8().constData(), nullptr);
             int &width = widths[static_cast<std::size_t>(column)];
             width = std::max(width, static_cast<int>(cells[column].size()));
         }
@@ -87,8 +87,8 @@ bool CSpreadSheet::WriteOut()
         writeRow(row++, cells);
     // Wide enough to read the longest text of each column, EPCs included.
     for (std::size_t column = 0; column < widths.size(); ++column)
-        worksheet_set_column(sheet, static_cast<lxw_col_t>(column),
-                             static_cast<lxw_col_t>(column), widths[column] + 2.0, nullptr);
+        worksheet_set_column(sheet, static_cast<lxw_col_t>(column), static_cast<lxw_col_t>(column),
+            widths[column] + 2.0, nullptr);
 
     const lxw_error closed = workbook_close(workbook);
     if (closed != LXW_NO_ERROR)

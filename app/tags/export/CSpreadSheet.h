@@ -9,8 +9,7 @@
 // export: rows are held in memory and WriteOut writes the whole workbook (one sheet, every cell
 // text) through libxlsxwriter. The file is replaced whole and only when it is complete, so a
 // failure leaves an existing file as it was.
-class CSpreadSheet
-{
+class CSpreadSheet {
 public:
     // The backup flag of the original writer has nothing to back up here: the file is never
     // read, so the sheet starts empty.

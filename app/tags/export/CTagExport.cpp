@@ -12,7 +12,7 @@
 #include <algorithm>
 
 CTagExport::CTagExport(QWidget *page, IMainWindowServices &services, CBusyState &busy,
-                       std::unique_ptr<ITagExportPrompts> prompts)
+    std::unique_ptr<ITagExportPrompts> prompts)
     : m_services(services)
     , m_busy(busy)
     , m_prompts(prompts ? std::move(prompts) : std::make_unique<CWidgetExportPrompts>(page))
@@ -37,13 +37,12 @@ void CTagExport::run(const QAbstractItemModel &list)
     QStringList filters;
     for (const tagexport::FormatInfo &info : tagexport::formats())
         filters.append(info.filter);
-    const std::optional<ITagExportPrompts::Choice> choice = m_prompts->chooseFile(
-        m_services.text(Text::FileChooserTitle),
-        QDir::current().filePath(initialName(QDateTime::currentDateTime())), filters);
+    const std::optional<ITagExportPrompts::Choice> choice
+        = m_prompts->chooseFile(m_services.text(Text::FileChooserTitle),
+            QDir::current().filePath(initialName(QDateTime::currentDateTime())), filters);
     if (!choice)
         return;
-    const tagexport::FormatInfo &info = tagexport::formats().at(
-        static_cast<std::size_t>(
+    const tagexport::FormatInfo &info = tagexport::formats().at(static_cast<std::size_t>(
         std::clamp(choice->filter, 0, static_cast<int>(tagexport::formats().size()) - 1)));
     // The extension is appended whatever the name already ends in.
     const QString path = choice->path + info.extension;
@@ -57,12 +56,12 @@ void CTagExport::run(const QAbstractItemModel &list)
         m_writer.join();
     m_running = true;
     m_busy.begin();
-    m_writer = std::thread([this, format = info.format, path, titles,
-                            rows = tagexport::snapshot(list)] {
-        const QString reason = tagexport::write(format, path, titles, rows);
-        // The writer ends before this export goes, and the call is dropped with it.
-        m_finished.post([this, path, reason] { finish(path, reason); });
-    });
+    m_writer
+        = std::thread([this, format = info.format, path, titles, rows = tagexport::snapshot(list)] {
+              const QString reason = tagexport::write(format, path, titles, rows);
+              // The writer ends before this export goes, and the call is dropped with it.
+              m_finished.post([this, path, reason] { finish(path, reason); });
+          });
 }
 
 bool CTagExport::mayWrite(tagexport::Format format, const QString &path)

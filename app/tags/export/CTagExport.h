@@ -19,15 +19,14 @@ class QDateTime;
 // shows its busy state, and reports a failure once in a message box. A workbook or CSV file
 // replaces an existing file only when the operator agrees; nothing is written through a
 // symbolic link. Nothing is shown on success and the list is never changed.
-class CTagExport final : public QObject
-{
+class CTagExport final : public QObject {
     Q_OBJECT
 
 public:
     // `page` hosts the dialogs; `busy` is the page's busy state, held while the file is written.
     // Without `prompts`, Qt dialogs over the page.
     CTagExport(QWidget *page, IMainWindowServices &services, CBusyState &busy,
-               std::unique_ptr<ITagExportPrompts> prompts = nullptr);
+        std::unique_ptr<ITagExportPrompts> prompts = nullptr);
     // Waits for a file being written.
     ~CTagExport() override;
 

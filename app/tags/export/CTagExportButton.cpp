@@ -3,7 +3,7 @@
 #include <QPushButton>
 
 CTagExportButton::CTagExportButton(QWidget *page, QPushButton *button,
-                                   IMainWindowServices &services, const QAbstractItemModel &list)
+    IMainWindowServices &services, const QAbstractItemModel &list)
     : QObject(button)
     , m_busy(page)
     , m_export(page, services, m_busy)

@@ -12,9 +12,9 @@ namespace tagexport {
 
 namespace {
 
-const QStringList sheetHeader{QStringLiteral("Time"), QStringLiteral("TagID"),
-                              QStringLiteral("Length"), QStringLiteral("Ant"),
-                              QStringLiteral("Cnt"), QStringLiteral("RSSI")};
+const QStringList sheetHeader { QStringLiteral("Time"), QStringLiteral("TagID"),
+    QStringLiteral("Length"), QStringLiteral("Ant"), QStringLiteral("Cnt"),
+    QStringLiteral("RSSI") };
 
 QStringList cellsOf(const Row &row)
 {
@@ -44,10 +44,10 @@ QString csvLine(const QStringList &cells)
 
 const std::vector<FormatInfo> &formats()
 {
-    static const std::vector<FormatInfo> all{
-        {Format::Workbook, QStringLiteral("Excel files(*.xlsx)"), QStringLiteral(".xlsx")},
-        {Format::Text, QStringLiteral("TXT files(*.txt)"), QStringLiteral(".txt")},
-        {Format::Csv, QStringLiteral("CSV files(*.csv)"), QStringLiteral(".csv")},
+    static const std::vector<FormatInfo> all {
+        { Format::Workbook, QStringLiteral("Excel files(*.xlsx)"), QStringLiteral(".xlsx") },
+        { Format::Text, QStringLiteral("TXT files(*.txt)"), QStringLiteral(".txt") },
+        { Format::Csv, QStringLiteral("CSV files(*.csv)"), QStringLiteral(".csv") },
     };
     return all;
 }
@@ -66,9 +66,10 @@ Rows snapshot(const QAbstractItemModel &list)
 
 QString writeText(const QString &path, const QStringList &titles, const Rows &rows)
 {
-    QString text = QStringLiteral("%1  %2     %3                           %4    %5    %6    RSSI\r\n")
-                       .arg(titles.value(0), titles.value(1), titles.value(2), titles.value(3),
-                            titles.value(4), titles.value(5));
+    QString text
+        = QStringLiteral("%1  %2     %3                           %4    %5    %6    RSSI\r\n")
+              .arg(titles.value(0), titles.value(1), titles.value(2), titles.value(3),
+                  titles.value(4), titles.value(5));
     int number = 0;
     for (const Row &row : rows)
         text += QString::asprintf("%.4d  ", ++number) + cellsOf(row).join(QStringLiteral("   "))

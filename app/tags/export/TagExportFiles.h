@@ -21,8 +21,7 @@ using Rows = std::vector<Row>;
 // In the order of the chooser's filters.
 enum class Format { Workbook, Text, Csv };
 
-struct FormatInfo
-{
+struct FormatInfo {
     Format format;
     QString filter;
     QString extension;

@@ -9,9 +9,8 @@ CWidgetExportPrompts::CWidgetExportPrompts(QWidget *parent)
 {
 }
 
-std::optional<ITagExportPrompts::Choice>
-CWidgetExportPrompts::chooseFile(const QString &title, const QString &initialPath,
-                                 const QStringList &filters)
+std::optional<ITagExportPrompts::Choice> CWidgetExportPrompts::chooseFile(
+    const QString &title, const QString &initialPath, const QStringList &filters)
 {
     QFileDialog dialog(m_parent, title, initialPath);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
@@ -21,8 +20,8 @@ CWidgetExportPrompts::chooseFile(const QString &title, const QString &initialPat
     dialog.selectFile(initialPath);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
-    return Choice{dialog.selectedFiles().constFirst(),
-                  std::max(0, static_cast<int>(filters.indexOf(dialog.selectedNameFilter())))};
+    return Choice { dialog.selectedFiles().constFirst(),
+        std::max(0, static_cast<int>(filters.indexOf(dialog.selectedNameFilter()))) };
 }
 
 bool CWidgetExportPrompts::confirm(const QString &caption, const QString &body)

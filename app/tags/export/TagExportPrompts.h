@@ -9,11 +9,9 @@ class QWidget;
 
 // The file chooser and message box of the export, behind an interface so that the export can
 // be tested without modal dialogs.
-class ITagExportPrompts
-{
+class ITagExportPrompts {
 public:
-    struct Choice
-    {
+    struct Choice {
         QString path;
         // Index into the filters offered.
         int filter = 0;
@@ -22,21 +20,21 @@ public:
     virtual ~ITagExportPrompts() = default;
     // A chooser in which an existing file can be picked or a new name typed; nothing when
     // cancelled.
-    virtual std::optional<Choice> chooseFile(const QString &title, const QString &initialPath,
-                                             const QStringList &filters) = 0;
+    virtual std::optional<Choice> chooseFile(
+        const QString &title, const QString &initialPath, const QStringList &filters)
+        = 0;
     // OK/Cancel question with a warning icon; true for OK.
     virtual bool confirm(const QString &caption, const QString &body) = 0;
     virtual void showFailure(const QString &caption, const QString &body) = 0;
 };
 
 // Qt dialogs over the page.
-class CWidgetExportPrompts final : public ITagExportPrompts
-{
+class CWidgetExportPrompts final : public ITagExportPrompts {
 public:
     explicit CWidgetExportPrompts(QWidget *parent);
 
-    std::optional<Choice> chooseFile(const QString &title, const QString &initialPath,
-                                     const QStringList &filters) override;
+    std::optional<Choice> chooseFile(
+        const QString &title, const QString &initialPath, const QStringList &filters) override;
     bool confirm(const QString &caption, const QString &body) override;
     void showFailure(const QString &caption, const QString &body) override;
 

@@ -14,75 +14,67 @@ namespace {
 
 const QString shippedData = QStringLiteral(TAGBENCH_SHIPPED_DATA_DIR);
 
-Bytes resized(Bytes bytes, std::size_t size)
-{
+Bytes resized(Bytes bytes, std::size_t size) {
     bytes.resize(size, 0);
     return bytes;
 }
 
-Bytes joined(std::span<const std::uint8_t> first, std::span<const std::uint8_t> second = {})
-{
+Bytes joined(std::span<const std::uint8_t> first, std::span<const std::uint8_t> second = {}) {
     Bytes bytes(first.begin(), first.end());
     bytes.insert(bytes.end(), second.begin(), second.end());
     return bytes;
 }
 
-} // namespace
+}  // namespace
 
-void toggleBy(QAbstractButton *box, ToggleWay way)
-{
+void toggleBy(QAbstractButton *box, ToggleWay way) {
     switch (way) {
-    case ToggleWay::Click:
-        box->click();
-        return;
-    case ToggleWay::Keyboard: {
-        QKeyEvent press(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier, QStringLiteral(" "));
-        QKeyEvent release(QEvent::KeyRelease, Qt::Key_Space, Qt::NoModifier, QStringLiteral(" "));
-        QCoreApplication::sendEvent(box, &press);
-        QCoreApplication::sendEvent(box, &release);
-        return;
-    }
-    case ToggleWay::Accessibility:
-        QAccessible::queryAccessibleInterface(box)->actionInterface()->doAction(
-            QAccessibleActionInterface::toggleAction());
-        return;
+        case ToggleWay::Click:
+            box->click();
+            return;
+        case ToggleWay::Keyboard: {
+            QKeyEvent press(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier, QStringLiteral(" "));
+            QKeyEvent release(QEvent::KeyRelease, Qt::Key_Space, Qt::NoModifier,
+                              QStringLiteral(" "));
+            QCoreApplication::sendEvent(box, &press);
+            QCoreApplication::sendEvent(box, &release);
+            return;
+        }
+        case ToggleWay::Accessibility:
+            QAccessible::queryAccessibleInterface(box)->actionInterface()->doAction(
+                QAccessibleActionInterface::toggleAction());
+            return;
     }
 }
 
-std::string nameOf(ToggleWay way)
-{
+std::string nameOf(ToggleWay way) {
     switch (way) {
-    case ToggleWay::Click:
-        return "Click";
-    case ToggleWay::Keyboard:
-        return "Keyboard";
-    case ToggleWay::Accessibility:
-        return "Accessibility";
+        case ToggleWay::Click:
+            return "Click";
+        case ToggleWay::Keyboard:
+            return "Keyboard";
+        case ToggleWay::Accessibility:
+            return "Accessibility";
     }
     return {};
 }
 
-QString accessibleName(QWidget *widget)
-{
+QString accessibleName(QWidget *widget) {
     return QAccessible::queryAccessibleInterface(widget)->text(QAccessible::Name);
 }
 
-QStringList accessibleLabels(QWidget *widget)
-{
+QStringList accessibleLabels(QWidget *widget) {
     QStringList labels;
     const auto relations =
         QAccessible::queryAccessibleInterface(widget)->relations(QAccessible::Label);
-    for (const auto &[label, relation] : relations)
-        labels.append(label->text(QAccessible::Name));
+    for (const auto &[label, relation] : relations) labels.append(label->text(QAccessible::Name));
     return labels;
 }
 
-bool waitUntil(const std::function<bool()> &condition, std::chrono::milliseconds deadline)
-{
+bool waitUntil(const std::function<bool()> &condition, std::chrono::milliseconds deadline) {
     const auto end = std::chrono::steady_clock::now() + deadline;
     while (!condition()) {
-        if (std::chrono::steady_clock::now() > end)
-            return false;
+        if (std::chrono::steady_clock::now() > end) return false;
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
         QThread::msleep(2);
     }
@@ -91,47 +83,39 @@ bool waitUntil(const std::function<bool()> &condition, std::chrono::milliseconds
 
 // ---- CScriptedReader ----------------------------------------------------------------------
 
-void CScriptedReader::answer(const std::string &command, std::optional<Bytes> reply)
-{
+void CScriptedReader::answer(const std::string &command, std::optional<Bytes> reply) {
     answerWith(command, [reply](const ReaderCall &) { return reply; });
 }
 
-void CScriptedReader::answerWith(const std::string &command, Answer answer)
-{
+void CScriptedReader::answerWith(const std::string &command, Answer answer) {
     std::lock_guard lock(m_mutex);
     m_answers[command] = std::move(answer);
 }
 
-std::vector<ReaderCall> CScriptedReader::calls() const
-{
+std::vector<ReaderCall> CScriptedReader::calls() const {
     std::lock_guard lock(m_mutex);
     return m_calls;
 }
 
-std::vector<ReaderCall> CScriptedReader::callsOf(const std::string &command) const
-{
+std::vector<ReaderCall> CScriptedReader::callsOf(const std::string &command) const {
     std::vector<ReaderCall> matching;
     for (const ReaderCall &call : calls())
-        if (call.command == command)
-            matching.push_back(call);
+        if (call.command == command) matching.push_back(call);
     return matching;
 }
 
-void CScriptedReader::clearCalls()
-{
+void CScriptedReader::clearCalls() {
     std::lock_guard lock(m_mutex);
     m_calls.clear();
 }
 
-std::optional<Bytes> CScriptedReader::ask(ReaderCall call)
-{
+std::optional<Bytes> CScriptedReader::ask(ReaderCall call) {
     Answer answer;
     {
         std::lock_guard lock(m_mutex);
         m_calls.push_back(call);
         const auto found = m_answers.find(call.command);
-        if (found == m_answers.end())
-            return std::nullopt;
+        if (found == m_answers.end()) return std::nullopt;
         answer = found->second;
     }
     // Outside the lock: an answer may take its time like a slow reader.
@@ -139,26 +123,21 @@ std::optional<Bytes> CScriptedReader::ask(ReaderCall call)
 }
 
 template <std::size_t Size>
-std::optional<std::array<std::uint8_t, Size>> CScriptedReader::askFixed(ReaderCall call)
-{
+std::optional<std::array<std::uint8_t, Size>> CScriptedReader::askFixed(ReaderCall call) {
     const std::optional<Bytes> reply = ask(std::move(call));
-    if (!reply)
-        return std::nullopt;
+    if (!reply) return std::nullopt;
     std::array<std::uint8_t, Size> fixed{};
     std::copy_n(reply->begin(), std::min(reply->size(), Size), fixed.begin());
     return fixed;
 }
 
-std::optional<SystemInfo> CScriptedReader::systemInfo()
-{
+std::optional<SystemInfo> CScriptedReader::systemInfo() {
     return askFixed<10>({"systemInfo", {}, {}});
 }
 
-std::optional<ParamRecord> CScriptedReader::readRecord(RecordKind kind, int length)
-{
+std::optional<ParamRecord> CScriptedReader::readRecord(RecordKind kind, int length) {
     const std::optional<Bytes> reply = ask({"readRecord", {int(kind), length}, {}});
-    if (!reply)
-        return std::nullopt;
+    if (!reply) return std::nullopt;
     ParamRecord record;
     record.lead = reply->empty() ? 0 : reply->front();
     record.bytes = resized(reply->empty() ? Bytes{} : Bytes(reply->begin() + 1, reply->end()),
@@ -166,66 +145,54 @@ std::optional<ParamRecord> CScriptedReader::readRecord(RecordKind kind, int leng
     return record;
 }
 
-bool CScriptedReader::writeRecord(RecordKind kind, const ParamRecord &record)
-{
+bool CScriptedReader::writeRecord(RecordKind kind, const ParamRecord &record) {
     Bytes bytes{record.lead};
     bytes.insert(bytes.end(), record.bytes.begin(), record.bytes.end());
     return ask({"writeRecord", {int(kind), int(record.bytes.size())}, bytes}).has_value();
 }
 
-bool CScriptedReader::defaultRecord(RecordKind kind)
-{
+bool CScriptedReader::defaultRecord(RecordKind kind) {
     return ask({"defaultRecord", {int(kind)}, {}}).has_value();
 }
 
-std::optional<DeviceTime> CScriptedReader::readTime()
-{
+std::optional<DeviceTime> CScriptedReader::readTime() {
     return askFixed<6>({"readTime", {}, {}});
 }
 
-bool CScriptedReader::setTime(const DeviceTime &time)
-{
+bool CScriptedReader::setTime(const DeviceTime &time) {
     return ask({"setTime", {}, joined(time)}).has_value();
 }
 
-std::optional<std::uint8_t> CScriptedReader::checkModule()
-{
+std::optional<std::uint8_t> CScriptedReader::checkModule() {
     const auto reply = askFixed<1>({"checkModule", {}, {}});
     return reply ? std::optional<std::uint8_t>((*reply)[0]) : std::nullopt;
 }
 
-std::optional<std::array<std::uint8_t, 2>> CScriptedReader::checkAntennas()
-{
+std::optional<std::array<std::uint8_t, 2>> CScriptedReader::checkAntennas() {
     return askFixed<2>({"checkAntennas", {}, {}});
 }
 
-std::optional<std::uint8_t> CScriptedReader::simState()
-{
+std::optional<std::uint8_t> CScriptedReader::simState() {
     const auto reply = askFixed<1>({"simState", {}, {}});
     return reply ? std::optional<std::uint8_t>((*reply)[0]) : std::nullopt;
 }
 
-std::optional<std::array<std::uint8_t, 8>> CScriptedReader::gprsSignal()
-{
+std::optional<std::array<std::uint8_t, 8>> CScriptedReader::gprsSignal() {
     return askFixed<8>({"gprsSignal", {}, {}});
 }
 
-std::optional<std::array<std::uint8_t, 64>> CScriptedReader::cellLocation()
-{
+std::optional<std::array<std::uint8_t, 64>> CScriptedReader::cellLocation() {
     return askFixed<64>({"cellLocation", {}, {}});
 }
 
-std::optional<Bytes> CScriptedReader::gps()
-{
+std::optional<Bytes> CScriptedReader::gps() {
     const std::optional<Bytes> reply = ask({"gps", {}, {}});
     return reply ? std::optional<Bytes>(resized(*reply, 1024)) : std::nullopt;
 }
 
-std::optional<InventoryResult> CScriptedReader::inventory()
-{
+std::optional<InventoryResult> CScriptedReader::inventory() {
     const std::optional<Bytes> reply = ask({"inventory", {}, {}});
-    if (!reply)
-        return std::nullopt;
+    if (!reply) return std::nullopt;
     InventoryResult result;
     result.count = reply->empty() ? 0 : reply->front();
     Bytes records = reply->empty() ? Bytes{} : Bytes(reply->begin() + 1, reply->end());
@@ -235,8 +202,7 @@ std::optional<InventoryResult> CScriptedReader::inventory()
 }
 
 std::optional<Bytes> CScriptedReader::readTag(const AccessPassword &password, std::uint8_t bank,
-                                              std::uint8_t wordAddress, std::uint8_t wordCount)
-{
+                                              std::uint8_t wordAddress, std::uint8_t wordCount) {
     const std::optional<Bytes> reply =
         ask({"readTag", {bank, wordAddress, wordCount}, joined(password)});
     return reply ? std::optional<Bytes>(resized(*reply, std::size_t(wordCount) * 2)) : std::nullopt;
@@ -244,115 +210,95 @@ std::optional<Bytes> CScriptedReader::readTag(const AccessPassword &password, st
 
 bool CScriptedReader::writeTag(const AccessPassword &password, std::uint8_t bank,
                                std::uint8_t wordAddress, std::uint8_t wordCount,
-                               std::span<const std::uint8_t> data)
-{
+                               std::span<const std::uint8_t> data) {
     return ask({"writeTag", {bank, wordAddress, wordCount}, joined(password, data)}).has_value();
 }
 
 bool CScriptedReader::writeEpc(const AccessPassword &password, std::span<const std::uint8_t> epc,
-                               std::uint8_t wordCount)
-{
+                               std::uint8_t wordCount) {
     return ask({"writeEpc", {wordCount}, joined(password, epc)}).has_value();
 }
 
-bool CScriptedReader::lockTag(const AccessPassword &password, std::uint8_t lockCode)
-{
+bool CScriptedReader::lockTag(const AccessPassword &password, std::uint8_t lockCode) {
     return ask({"lockTag", {lockCode}, joined(password)}).has_value();
 }
 
-bool CScriptedReader::reboot()
-{
+bool CScriptedReader::reboot() {
     return ask({"reboot", {}, {}}).has_value();
 }
 
-bool CScriptedReader::relayOn()
-{
+bool CScriptedReader::relayOn() {
     return ask({"relayOn", {}, {}}).has_value();
 }
 
-bool CScriptedReader::relayOff()
-{
+bool CScriptedReader::relayOff() {
     return ask({"relayOff", {}, {}}).has_value();
 }
 
-bool CScriptedReader::startActiveMode()
-{
+bool CScriptedReader::startActiveMode() {
     return ask({"startActiveMode", {}, {}}).has_value();
 }
 
-bool CScriptedReader::stopActiveMode()
-{
+bool CScriptedReader::stopActiveMode() {
     return ask({"stopActiveMode", {}, {}}).has_value();
 }
 
 // ---- CFakeMainWindow ----------------------------------------------------------------------
 
 CFakeMainWindow::CFakeMainWindow(IReader &reader, CReaderFacade *facade, const QString &language)
-    : m_reader(reader)
-    , m_events(std::make_unique<CReaderEvents>(facade ? *facade : m_ownFacade))
-    , m_worker(std::make_unique<CReaderWorker>(reader))
-{
+    : m_reader(reader),
+      m_events(std::make_unique<CReaderEvents>(facade ? *facade : m_ownFacade)),
+      m_worker(std::make_unique<CReaderWorker>(reader)) {
     m_language.load(shippedData + QStringLiteral("/Language/") + language + QStringLiteral(".ini"));
 }
 
-CFakeMainWindow::~CFakeMainWindow()
-{
+CFakeMainWindow::~CFakeMainWindow() {
     m_worker->stop();
     m_events->setReportsEnabled(false);
     m_events->setTrafficEnabled(false);
 }
 
-QStringList CFakeMainWindow::logLines() const
-{
+QStringList CFakeMainWindow::logLines() const {
     std::lock_guard lock(m_logMutex);
     return m_log;
 }
 
-bool CFakeMainWindow::waitForLog(const QString &line)
-{
+bool CFakeMainWindow::waitForLog(const QString &line) {
     return waitUntil([&] { return logLines().contains(line); });
 }
 
-QStringList CFakeMainWindow::languageNames() const
-{
+QStringList CFakeMainWindow::languageNames() const {
     return {QStringLiteral("Chinese"), QStringLiteral("English")};
 }
 
-QStringList CFakeMainWindow::frequencyPresets() const
-{
+QStringList CFakeMainWindow::frequencyPresets() const {
     return {QStringLiteral("US Freq,902.75,927.25"), QStringLiteral("EU Freq,865.1,867.9")};
 }
 
-QStringList CFakeMainWindow::protocols() const
-{
+QStringList CFakeMainWindow::protocols() const {
     return {QStringLiteral("1,0x02 Head HexID 0x03 0x0D 0x0A end"), QStringLiteral("2,test1"),
             QStringLiteral("3,test2")};
 }
 
-QString CFakeMainWindow::dataFile(const QString &relativePath) const
-{
+QString CFakeMainWindow::dataFile(const QString &relativePath) const {
     return shippedData + u'/' + relativePath;
 }
 
-QString CFakeMainWindow::setting(const QString &key) const
-{
+QString CFakeMainWindow::setting(const QString &key) const {
     return settings.value(key, QStringLiteral("default"));
 }
 
-void CFakeMainWindow::postLog(const QString &line)
-{
+void CFakeMainWindow::postLog(const QString &line) {
     std::lock_guard lock(m_logMutex);
     m_log.append(line);
 }
 
-void CFakeMainWindow::closeConnection()
-{
+void CFakeMainWindow::closeConnection() {
     ++closeRequests;
     connected = false;
 }
 
-void CFakeMainWindow::readerMovedTo(const ReaderEndpoint &endpoint)
-{
+void CFakeMainWindow::readerMovedTo(const ReaderEndpoint &endpoint) {
     if (const auto *serial = std::get_if<SerialEndpoint>(&endpoint)) {
         serialMove = *serial;
         return;
@@ -366,24 +312,21 @@ void CFakeMainWindow::readerMovedTo(const ReaderEndpoint &endpoint)
 
 CVirtualReaderSession::CVirtualReaderSession(const std::string &family, int tagCount)
     : m_virtual(std::make_unique<readersim::VirtualReader>(
-          readersim::ReaderOptions{.family = family, .tagCount = tagCount}))
-{
+          readersim::ReaderOptions{.family = family, .tagCount = tagCount})) {
     m_port = m_virtual->serveTcp(0);
     m_open = m_facade.openNetwork("127.0.0.1", m_port) != 0;
 }
 
-bool CVirtualReaderSession::reopen()
-{
+bool CVirtualReaderSession::reopen() {
     m_facade.closeDevice();
     m_open = waitUntil([this] { return m_facade.openNetwork("127.0.0.1", m_port) != 0; });
     return m_open;
 }
 
-CVirtualReaderSession::~CVirtualReaderSession()
-{
+CVirtualReaderSession::~CVirtualReaderSession() {
     m_facade.setCallback(nullptr);
     m_facade.setCallbackDebug(nullptr);
     m_facade.closeDevice();
 }
 
-} // namespace pagetest
+}  // namespace pagetest

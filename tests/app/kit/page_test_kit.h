@@ -4,12 +4,12 @@
 #pragma once
 
 #include "kit/CLanguageStore.h"
+#include "kit/CShellPrompts.h"
+#include "kit/IMainWindowServices.h"
 #include "reader/CReader.h"
 #include "reader/CReaderEvents.h"
 #include "reader/CReaderFacade.h"
 #include "reader/CReaderWorker.h"
-#include "kit/CShellPrompts.h"
-#include "kit/IMainWindowServices.h"
 #include "virtual_reader.h"
 
 #include <QHash>
@@ -46,8 +46,7 @@ bool waitUntil(const std::function<bool()> &condition,
 // One call a page made: the command (IReader's method name), its small arguments in order
 // (kind, length, bank, word address, word count, lock code) and its byte arguments
 // (password first, then data or record; a record write starts with its leading byte).
-struct ReaderCall
-{
+struct ReaderCall {
     std::string command;
     std::vector<int> arguments;
     Bytes bytes;
@@ -56,9 +55,8 @@ struct ReaderCall
 // Answers every command from a script: a reply's bytes (nothing = the command fails). Typed
 // results are cut or zero-padded from the bytes: a record read is the leading byte then the
 // record; an inventory is the tag count then the records. Unscripted commands fail.
-class CScriptedReader final : public IReader
-{
-public:
+class CScriptedReader final : public IReader {
+  public:
     using Answer = std::function<std::optional<Bytes>(const ReaderCall &call)>;
 
     void answer(const std::string &command, std::optional<Bytes> reply);
@@ -93,7 +91,7 @@ public:
     bool startActiveMode() override;
     bool stopActiveMode() override;
 
-private:
+  private:
     std::optional<Bytes> ask(ReaderCall call);
     template <std::size_t Size>
     std::optional<std::array<std::uint8_t, Size>> askFixed(ReaderCall call);
@@ -106,9 +104,8 @@ private:
 // A main window for pages under test: any reader, a real reader worker and reader events, the
 // shipped language texts, settings from a map, and a record of what the page asked of the
 // window.
-class CFakeMainWindow final : public IMainWindowServices
-{
-public:
+class CFakeMainWindow final : public IMainWindowServices {
+  public:
     // language: "Chinese" or "English", loaded from the shipped data folder. The reader events
     // register their callbacks through `facade` (the session's, for end-to-end runs).
     explicit CFakeMainWindow(IReader &reader, CReaderFacade *facade = nullptr,
@@ -148,7 +145,7 @@ public:
     void closeConnection() override;
     void readerMovedTo(const ReaderEndpoint &endpoint) override;
 
-private:
+  private:
     IReader &m_reader;
     CLanguageStore m_language;
     CReaderFacade m_ownFacade;
@@ -160,9 +157,8 @@ private:
 
 // A virtual reader of a family served over TCP on loopback, and the network library opened
 // to it: pages run against it end to end.
-class CVirtualReaderSession
-{
-public:
+class CVirtualReaderSession {
+  public:
     explicit CVirtualReaderSession(const std::string &family = "fir", int tagCount = 5);
     ~CVirtualReaderSession();
 
@@ -174,7 +170,7 @@ public:
     // may still be away for a while).
     bool reopen();
 
-private:
+  private:
     std::unique_ptr<readersim::VirtualReader> m_virtual;
     std::uint16_t m_port = 0;
     CReaderFacade m_facade;
@@ -182,48 +178,39 @@ private:
     bool m_open = false;
 };
 
-struct Prompt
-{
+struct Prompt {
     QString caption;
     QString body;
 };
 
 // Message boxes and file choosers without dialogs: answers set beforehand, every question
 // and notice kept.
-class CRecordingPrompts final : public IShellPrompts
-{
-public:
-    bool confirm(const QString &caption, const QString &body) override
-    {
+class CRecordingPrompts final : public IShellPrompts {
+  public:
+    bool confirm(const QString &caption, const QString &body) override {
         confirmations.append({caption, body});
         return confirmAnswer;
     }
-    void inform(const QString &caption, const QString &body) override
-    {
+    void inform(const QString &caption, const QString &body) override {
         notices.append({caption, body});
     }
-    QString chooseFileToOpen(const QString &initialPath, const QString &filter) override
-    {
+    QString chooseFileToOpen(const QString &initialPath, const QString &filter) override {
         openPath = initialPath;
         openFilter = filter;
         return fileToOpen;
     }
     QString chooseFileToSave(const QString &title, const QString &proposedPath,
-                             const QString &filter) override
-    {
+                             const QString &filter) override {
         saveTitle = title;
         proposed = proposedPath;
         saveFilter = filter;
-        if (onSaveChooser)
-            onSaveChooser();
+        if (onSaveChooser) onSaveChooser();
         return fileToSave;
     }
 
-    QStringList noticeBodies() const
-    {
+    QStringList noticeBodies() const {
         QStringList bodies;
-        for (const Prompt &notice : notices)
-            bodies.append(notice.body);
+        for (const Prompt &notice : notices) bodies.append(notice.body);
         return bodies;
     }
 
@@ -236,4 +223,4 @@ public:
     QString openPath, openFilter, saveTitle, proposed, saveFilter;
 };
 
-} // namespace pagetest
+}  // namespace pagetest

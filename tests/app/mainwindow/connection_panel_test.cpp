@@ -12,21 +12,18 @@
 namespace {
 
 template <typename Widget>
-Widget *childOf(const CConnectionPanel &panel, const char *name)
-{
+Widget *childOf(const CConnectionPanel &panel, const char *name) {
     return panel.findChild<Widget *>(QString::fromLatin1(name));
 }
 
-QValidator::State validate(QLineEdit *field, QString text)
-{
+QValidator::State validate(QLineEdit *field, QString text) {
     int position = 0;
     return field->validator()->validate(text, position);
 }
 
-} // namespace
+}  // namespace
 
-TEST(ConnectionPanelTest, BaudRatesSelectTheirEntriesAndNoSelectionGives115200)
-{
+TEST(ConnectionPanelTest, BaudRatesSelectTheirEntriesAndNoSelectionGives115200) {
     CConnectionPanel panel;
     const int rates[] = {9600, 19200, 38400, 57600, 115200};
     for (int position = 0; position < 5; ++position) {
@@ -42,8 +39,7 @@ TEST(ConnectionPanelTest, BaudRatesSelectTheirEntriesAndNoSelectionGives115200)
     EXPECT_EQ(childOf<QComboBox>(panel, "baudList")->itemText(0), QStringLiteral("9600bps"));
 }
 
-TEST(ConnectionPanelTest, TheAddressIsFourNumbers)
-{
+TEST(ConnectionPanelTest, TheAddressIsFourNumbers) {
     CConnectionPanel panel;
     panel.setNetworkFields(QStringLiteral("10.0.0.7"), QStringLiteral("4001"));
     EXPECT_EQ(panel.ipAddressText(), QStringLiteral("10.0.0.7"));
@@ -56,8 +52,7 @@ TEST(ConnectionPanelTest, TheAddressIsFourNumbers)
     EXPECT_EQ(panel.ipAddressText(), QStringLiteral("192.168.0.0"));
 }
 
-TEST(ConnectionPanelTest, FieldsAcceptOnlyWhatTheyHold)
-{
+TEST(ConnectionPanelTest, FieldsAcceptOnlyWhatTheyHold) {
     CConnectionPanel panel;
     auto *port = childOf<QLineEdit>(panel, "portField");
     EXPECT_EQ(port->maxLength(), 5);
@@ -69,8 +64,7 @@ TEST(ConnectionPanelTest, FieldsAcceptOnlyWhatTheyHold)
     EXPECT_EQ(validate(address, QStringLiteral("192.168.1.256")), QValidator::Invalid);
 }
 
-TEST(ConnectionPanelTest, TransportFollowsTheCheckedButton)
-{
+TEST(ConnectionPanelTest, TransportFollowsTheCheckedButton) {
     CConnectionPanel panel;
     for (const Transport transport : {Transport::Serial, Transport::Usb, Transport::Network}) {
         panel.selectTransport(transport);
@@ -78,8 +72,7 @@ TEST(ConnectionPanelTest, TransportFollowsTheCheckedButton)
     }
 }
 
-TEST(ConnectionPanelTest, OpenAndClosedStatesEnableTheirButtons)
-{
+TEST(ConnectionPanelTest, OpenAndClosedStatesEnableTheirButtons) {
     CConnectionPanel panel;
     const auto enabled = [&](const char *name) {
         return childOf<QPushButton>(panel, name)->isEnabled();
@@ -106,8 +99,7 @@ TEST(ConnectionPanelTest, OpenAndClosedStatesEnableTheirButtons)
     EXPECT_FALSE(enabled("relayCloseButton"));
 }
 
-TEST(ConnectionPanelTest, DeviceListsSelectTheirFirstEntries)
-{
+TEST(ConnectionPanelTest, DeviceListsSelectTheirFirstEntries) {
     CConnectionPanel panel;
     panel.setDeviceLists({QStringLiteral("ttyS0"), QStringLiteral("ttyUSB0")},
                          {QStringLiteral("sim:127.0.0.1:1")});
@@ -122,8 +114,7 @@ TEST(ConnectionPanelTest, DeviceListsSelectTheirFirstEntries)
     EXPECT_EQ(panel.serialPortName(), QStringLiteral("/dev/pts/7"));
 }
 
-TEST(ConnectionPanelTest, OpenRequestsCarryWhatTheFieldsShow)
-{
+TEST(ConnectionPanelTest, OpenRequestsCarryWhatTheFieldsShow) {
     CConnectionPanel panel;
     panel.setDeviceLists({QStringLiteral("ttyS0")},
                          {QStringLiteral("sim:127.0.0.1:1"), QStringLiteral("sim:127.0.0.1:2")});

@@ -12,8 +12,7 @@
 #include <ostream>
 
 // Failures name the states.
-void PrintTo(CConnection::State state, std::ostream *out)
-{
+void PrintTo(CConnection::State state, std::ostream *out) {
     *out << QMetaEnum::fromType<CConnection::State>().valueToKey(static_cast<int>(state));
 }
 
@@ -23,14 +22,12 @@ namespace {
 
 using State = CConnection::State;
 
-} // namespace
+}  // namespace
 
-class ConnectionStateTest : public MainWindowTest
-{
-protected:
+class ConnectionStateTest : public MainWindowTest {
+  protected:
     // Records every state the window's connection passes through from now on.
-    void recordStates()
-    {
+    void recordStates() {
         QObject::connect(&window_->connection(), &CConnection::stateChanged,
                          [this](State state) { states_.append(state); });
     }
@@ -38,8 +35,7 @@ protected:
     QList<State> states_;
 };
 
-TEST_F(ConnectionStateTest, OpenAndCloseAndAFailedOpenPassThroughTheirStates)
-{
+TEST_F(ConnectionStateTest, OpenAndCloseAndAFailedOpenPassThroughTheirStates) {
     auto reader = makeReader("fir");
     const std::uint16_t port = reader->serveTcp(0);
     createWindow();
@@ -62,8 +58,7 @@ TEST_F(ConnectionStateTest, OpenAndCloseAndAFailedOpenPassThroughTheirStates)
     EXPECT_TRUE(isEnabled("openButton"));
 }
 
-TEST_F(ConnectionStateTest, ACloseWhileOpeningEndsClosed)
-{
+TEST_F(ConnectionStateTest, ACloseWhileOpeningEndsClosed) {
     auto reader = makeReader("fir");
     const std::uint16_t port = reader->serveTcp(0);
     createWindow();
@@ -93,8 +88,7 @@ TEST_F(ConnectionStateTest, ACloseWhileOpeningEndsClosed)
     EXPECT_FALSE(isEnabled("exportButton"));
 }
 
-TEST_F(ConnectionStateTest, TheNextOpenGoesWhereAPageSaidTheReaderMoved)
-{
+TEST_F(ConnectionStateTest, TheNextOpenGoesWhereAPageSaidTheReaderMoved) {
     auto moved = makeReader("fir");
     const std::uint16_t port = moved->serveTcp(0);
     createWindow();
@@ -120,4 +114,4 @@ TEST_F(ConnectionStateTest, TheNextOpenGoesWhereAPageSaidTheReaderMoved)
     EXPECT_EQ(fieldText("portField"), QString::number(port));
 }
 
-} // namespace mainwindowtest
+}  // namespace mainwindowtest

@@ -19,14 +19,13 @@
 
 namespace mainwindowtest {
 
-TEST_F(MainWindowTest, StartsClosedWithTheWelcomeTabAlone)
-{
+TEST_F(MainWindowTest, StartsClosedWithTheWelcomeTabAlone) {
     createWindow();
     EXPECT_FALSE(window_->isConnected());
     EXPECT_EQ(tabCaptions(), QStringList{text(1001)});
     EXPECT_TRUE(isEnabled("openButton"));
-    for (const char *name : {"closeButton", "relayCloseButton", "relayReleaseButton",
-                             "exportButton", "importButton"})
+    for (const char *name :
+         {"closeButton", "relayCloseButton", "relayReleaseButton", "exportButton", "importButton"})
         EXPECT_FALSE(isEnabled(name)) << name;
     EXPECT_EQ(child<QComboBox>("baudList")->currentText(), QStringLiteral("115200bps"));
     EXPECT_EQ(fieldText("ipField"), QStringLiteral("192.168.1.250"));
@@ -38,8 +37,7 @@ TEST_F(MainWindowTest, StartsClosedWithTheWelcomeTabAlone)
     EXPECT_EQ(child<QLineEdit>("portField")->accessibleName(), text(1051));
 }
 
-TEST_F(MainWindowTest, OpensAFirReaderOverTcp)
-{
+TEST_F(MainWindowTest, OpensAFirReaderOverTcp) {
     auto reader = makeReader("fir");
     const std::uint16_t port = reader->serveTcp(0);
     createWindow();
@@ -86,10 +84,10 @@ TEST_F(MainWindowTest, OpensAFirReaderOverTcp)
     EXPECT_EQ(notices, (QList<bool>{true, false}));
 }
 
-TEST_F(MainWindowTest, OpensOverAPseudoTerminal)
-{
+TEST_F(MainWindowTest, OpensOverAPseudoTerminal) {
     auto reader = makeReader("fir");
-    const std::string path = reader->servePty(configDir_.filePath(QStringLiteral("reader0")).toStdString());
+    const std::string path =
+        reader->servePty(configDir_.filePath(QStringLiteral("reader0")).toStdString());
     createWindow();
     child<QRadioButton>("serialButton")->setChecked(true);
     child<QComboBox>("serialList")->setEditText(QString::fromStdString(path));
@@ -108,8 +106,7 @@ TEST_F(MainWindowTest, OpensOverAPseudoTerminal)
     EXPECT_TRUE(waitForMessage(text(1017)));
 }
 
-TEST_F(MainWindowTest, OpensOverTheHidTunnel)
-{
+TEST_F(MainWindowTest, OpensOverTheHidTunnel) {
     auto reader = makeReader("fir");
     const std::uint16_t port = reader->serveHid(0);
     const QByteArray simulated = QByteArrayLiteral("127.0.0.1:") + QByteArray::number(port);
@@ -134,8 +131,7 @@ TEST_F(MainWindowTest, OpensOverTheHidTunnel)
     EXPECT_TRUE(waitForMessage(text(1017)));
 }
 
-TEST_F(MainWindowTest, AnAlderReaderAfterAFirReaderRebuildsTheTabs)
-{
+TEST_F(MainWindowTest, AnAlderReaderAfterAFirReaderRebuildsTheTabs) {
     auto fir = makeReader("fir");
     auto alder = makeReader("alder");
     const std::uint16_t firPort = fir->serveTcp(0);
@@ -160,8 +156,7 @@ TEST_F(MainWindowTest, AnAlderReaderAfterAFirReaderRebuildsTheTabs)
     EXPECT_TRUE(isEnabled("closeButton"));
 }
 
-TEST_F(MainWindowTest, AnUnknownTypeKeepsTheWelcomeTab)
-{
+TEST_F(MainWindowTest, AnUnknownTypeKeepsTheWelcomeTab) {
     auto reader = makeReader("0x11");
     const std::uint16_t port = reader->serveTcp(0);
     createWindow();
@@ -173,8 +168,7 @@ TEST_F(MainWindowTest, AnUnknownTypeKeepsTheWelcomeTab)
     EXPECT_TRUE(isEnabled("relayCloseButton"));
 }
 
-TEST_F(MainWindowTest, AnUnknownTypeAfterAFirReaderGoesBackToTheWelcomeTab)
-{
+TEST_F(MainWindowTest, AnUnknownTypeAfterAFirReaderGoesBackToTheWelcomeTab) {
     auto fir = makeReader("fir");
     auto unknown = makeReader("0x11");
     const std::uint16_t firPort = fir->serveTcp(0);
@@ -189,8 +183,7 @@ TEST_F(MainWindowTest, AnUnknownTypeAfterAFirReaderGoesBackToTheWelcomeTab)
     EXPECT_TRUE(page(PageId::Hello)->isEnabled());
 }
 
-TEST_F(MainWindowTest, OpenCloseOpenKeepsTheCurrentTab)
-{
+TEST_F(MainWindowTest, OpenCloseOpenKeepsTheCurrentTab) {
     auto reader = makeReader("fir");
     const std::uint16_t port = reader->serveTcp(0);
     createWindow();
@@ -208,8 +201,7 @@ TEST_F(MainWindowTest, OpenCloseOpenKeepsTheCurrentTab)
     EXPECT_EQ(page(PageId::SpecialParam)->reads(), 0);
 }
 
-TEST_F(MainWindowTest, SelectingTabsShowsOnePageAndReadsParameterPages)
-{
+TEST_F(MainWindowTest, SelectingTabsShowsOnePageAndReadsParameterPages) {
     auto reader = makeReader("fir");
     const std::uint16_t port = reader->serveTcp(0);
     createWindow();
@@ -230,8 +222,7 @@ TEST_F(MainWindowTest, SelectingTabsShowsOnePageAndReadsParameterPages)
     EXPECT_EQ(page(PageId::FirParam)->reads(), 2);
 }
 
-TEST_F(MainWindowTest, RelayButtonsSwitchTheReadersRelay)
-{
+TEST_F(MainWindowTest, RelayButtonsSwitchTheReadersRelay) {
     auto reader = makeReader("fir");
     const std::uint16_t port = reader->serveTcp(0);
     createWindow();
@@ -259,8 +250,7 @@ TEST_F(MainWindowTest, RelayButtonsSwitchTheReadersRelay)
     EXPECT_TRUE(waitForMessage(text(1022)));
 }
 
-TEST_F(MainWindowTest, PortScanRefillsTheUsbList)
-{
+TEST_F(MainWindowTest, PortScanRefillsTheUsbList) {
     auto reader = makeReader("fir");
     const std::uint16_t port = reader->serveHid(0);
     qunsetenv("QNHID_SIM");
@@ -274,8 +264,7 @@ TEST_F(MainWindowTest, PortScanRefillsTheUsbList)
     EXPECT_EQ(child<QComboBox>("usbList")->currentIndex(), 0);
 }
 
-TEST_F(MainWindowTest, NetworkScanStartsTheToolBesideTheProgramOnly)
-{
+TEST_F(MainWindowTest, NetworkScanStartsTheToolBesideTheProgramOnly) {
     // Both folders hold a scan tool that leaves a mark next to itself; only one is started.
     QTemporaryDir program;
     for (const QString &folder : {program.path(), configDir_.path()}) {
@@ -296,8 +285,7 @@ TEST_F(MainWindowTest, NetworkScanStartsTheToolBesideTheProgramOnly)
     EXPECT_FALSE(QFile::exists(configDir_.filePath(QStringLiteral("Seeker/started"))));
 }
 
-TEST_F(MainWindowTest, NetworkScanWithoutTheToolDoesNothing)
-{
+TEST_F(MainWindowTest, NetworkScanWithoutTheToolDoesNothing) {
     createWindow();
     const QString previous = QDir::currentPath();
     QDir::setCurrent(configDir_.path());
@@ -307,10 +295,9 @@ TEST_F(MainWindowTest, NetworkScanWithoutTheToolDoesNothing)
     EXPECT_EQ(messages().size(), 1);
 }
 
-TEST_F(MainWindowTest, TheDemoReaderIsPreselectedAndNothingIsWrittenUntilOpen)
-{
-    EXPECT_TRUE(CStartOptions::parse({QStringLiteral("tagbench"), QStringLiteral("--demo")})
-                    .options.demo);
+TEST_F(MainWindowTest, TheDemoReaderIsPreselectedAndNothingIsWrittenUntilOpen) {
+    EXPECT_TRUE(
+        CStartOptions::parse({QStringLiteral("tagbench"), QStringLiteral("--demo")}).options.demo);
     EXPECT_FALSE(CStartOptions::parse({QStringLiteral("tagbench")}).options.demo);
 
     const CDemoReader demo;
@@ -329,4 +316,4 @@ TEST_F(MainWindowTest, TheDemoReaderIsPreselectedAndNothingIsWrittenUntilOpen)
     window_.reset();
 }
 
-} // namespace mainwindowtest
+}  // namespace mainwindowtest

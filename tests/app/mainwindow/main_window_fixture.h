@@ -2,8 +2,8 @@
 // control calls, and helpers to wait for what the window shows.
 #pragma once
 
-#include "reader_family.h"
 #include "kit/CPage.h"
+#include "reader_family.h"
 #include "shell/CTagDeskDlg.h"
 #include "virtual_reader.h"
 
@@ -27,17 +27,15 @@ namespace mainwindowtest {
 using readerfamily::PageId;
 
 // Stands for any page: counts the tab control's calls.
-class CountingPage final : public CPage
-{
+class CountingPage final : public CPage {
     Q_OBJECT
 
-public:
+  public:
     CountingPage(IMainWindowServices &services, QWidget *parent);
 
     void stopWork() override { ++m_stops; }
     void readParameters() override { ++m_reads; }
-    void showWrittenRecord(RecordKind kind, const ParamRecord &) override
-    {
+    void showWrittenRecord(RecordKind kind, const ParamRecord &) override {
         m_written.push_back(kind);
     }
     int stops() const { return m_stops; }
@@ -45,15 +43,14 @@ public:
     // The kinds of the records a profile import handed the page, in order.
     const std::vector<RecordKind> &written() const { return m_written; }
 
-private:
+  private:
     std::vector<RecordKind> m_written;
     int m_stops = 0;
     int m_reads = 0;
 };
 
-class MainWindowTest : public ::testing::Test
-{
-protected:
+class MainWindowTest : public ::testing::Test {
+  protected:
     void SetUp() override;
     void TearDown() override;
 
@@ -90,8 +87,7 @@ protected:
     CountingPage *page(readerfamily::PageId id) const;
 
     template <typename Widget>
-    Widget *child(const char *name) const
-    {
+    Widget *child(const char *name) const {
         Widget *found = window_->findChild<Widget *>(QString::fromLatin1(name));
         EXPECT_NE(found, nullptr) << name;
         return found;
@@ -106,4 +102,4 @@ protected:
     int markers_ = 0;
 };
 
-} // namespace mainwindowtest
+}  // namespace mainwindowtest

@@ -19,8 +19,7 @@ namespace mainwindowtest {
 namespace {
 
 // A response frame of exactly `size` bytes (8 bytes of framing around the data).
-std::vector<std::uint8_t> responseFrame(std::size_t size)
-{
+std::vector<std::uint8_t> responseFrame(std::size_t size) {
     std::vector<std::uint8_t> data(size - 8);
     for (std::size_t index = 0; index < data.size(); ++index)
         data[index] = static_cast<std::uint8_t>(index + 1);
@@ -29,10 +28,9 @@ std::vector<std::uint8_t> responseFrame(std::size_t size)
     return frame;
 }
 
-} // namespace
+}  // namespace
 
-TEST_F(MainWindowTest, FiftyThousandLinesFromThreeThreadsShowAndReachTheLogFileInOrder)
-{
+TEST_F(MainWindowTest, FiftyThousandLinesFromThreeThreadsShowAndReachTheLogFileInOrder) {
     createWindow();
     constexpr int perThread = 16667;
     std::vector<std::thread> posters;
@@ -41,8 +39,7 @@ TEST_F(MainWindowTest, FiftyThousandLinesFromThreeThreadsShowAndReachTheLogFileI
             for (int index = 0; index < perThread; ++index)
                 window_->postLog(QStringLiteral("line %1.%2").arg(thread).arg(index));
         });
-    for (std::thread &poster : posters)
-        poster.join();
+    for (std::thread &poster : posters) poster.join();
     flushMessages();
 
     const CTextListModel *list = window_->messages();
@@ -60,12 +57,10 @@ TEST_F(MainWindowTest, FiftyThousandLinesFromThreeThreadsShowAndReachTheLogFileI
     EXPECT_TRUE(waitUntil([this] { return logLines() == messages(); }));
 }
 
-TEST_F(MainWindowTest, TheListKeepsTheNewestHundredThousandLinesAndTheFileKeepsAll)
-{
+TEST_F(MainWindowTest, TheListKeepsTheNewestHundredThousandLinesAndTheFileKeepsAll) {
     createWindow();
     constexpr int posted = CTagDeskDlg::messageListCapacity + 20;
-    for (int index = 0; index < posted; ++index)
-        window_->postLog(QString::number(index));
+    for (int index = 0; index < posted; ++index) window_->postLog(QString::number(index));
     flushMessages();
     const CTextListModel *list = window_->messages();
     ASSERT_EQ(list->rowCount(), CTagDeskDlg::messageListCapacity);
@@ -76,8 +71,7 @@ TEST_F(MainWindowTest, TheListKeepsTheNewestHundredThousandLinesAndTheFileKeepsA
     EXPECT_EQ(file.front(), QStringLiteral("0"));
 }
 
-TEST_F(MainWindowTest, TheTimeColumnTakesHalfTheListLess330)
-{
+TEST_F(MainWindowTest, TheTimeColumnTakesHalfTheListLess330) {
     createWindow();
     window_->resize(1600, 800);
     window_->show();
@@ -85,14 +79,14 @@ TEST_F(MainWindowTest, TheTimeColumnTakesHalfTheListLess330)
     const int half = list->viewport()->width() / 2;
     ASSERT_GT(half, 330);
     EXPECT_EQ(list->columnWidth(0), half - 330);
-    EXPECT_EQ(window_->messages()->headerData(0, Qt::Horizontal, Qt::TextAlignmentRole)
-                      .value<Qt::Alignment>()
-                  & Qt::AlignHorizontal_Mask,
+    EXPECT_EQ(window_->messages()
+                      ->headerData(0, Qt::Horizontal, Qt::TextAlignmentRole)
+                      .value<Qt::Alignment>() &
+                  Qt::AlignHorizontal_Mask,
               Qt::AlignHCenter);
 }
 
-TEST_F(MainWindowTest, FramesOf38And39BytesBecomeTrafficLines)
-{
+TEST_F(MainWindowTest, FramesOf38And39BytesBecomeTrafficLines) {
     auto reader = makeReader("fir");
     const std::uint16_t port = reader->serveTcp(0);
     createWindow();
@@ -122,8 +116,7 @@ TEST_F(MainWindowTest, FramesOf38And39BytesBecomeTrafficLines)
     }));
 }
 
-TEST_F(MainWindowTest, CommandsShowTheirSentAndReceivedFrames)
-{
+TEST_F(MainWindowTest, CommandsShowTheirSentAndReceivedFrames) {
     auto reader = makeReader("fir");
     const std::uint16_t port = reader->serveTcp(0);
     createWindow();
@@ -133,9 +126,8 @@ TEST_F(MainWindowTest, CommandsShowTheirSentAndReceivedFrames)
     std::vector<std::uint8_t> request(7);
     request.resize(qn::buildRequest(0xFF, 0x85, {}, request));
     EXPECT_TRUE(waitForMessage(CTrafficLog::frameLines(text(1049), request.data(), 7).front()));
-    EXPECT_TRUE(waitUntil([&] {
-        return !messages().filter(text(1048) + QStringLiteral(" 4A 51 ")).isEmpty();
-    }));
+    EXPECT_TRUE(waitUntil(
+        [&] { return !messages().filter(text(1048) + QStringLiteral(" 4A 51 ")).isEmpty(); }));
     pressClose();
     flushMessages();
     const qsizetype afterClose = messages().size();
@@ -146,8 +138,7 @@ TEST_F(MainWindowTest, CommandsShowTheirSentAndReceivedFrames)
     EXPECT_EQ(messages().size(), afterClose + 2);
 }
 
-TEST_F(MainWindowTest, LinkLostAndRestoredLines)
-{
+TEST_F(MainWindowTest, LinkLostAndRestoredLines) {
     auto reader = makeReader("fir");
     const std::uint16_t port = reader->serveTcp(0);
     createWindow();
@@ -161,8 +152,7 @@ TEST_F(MainWindowTest, LinkLostAndRestoredLines)
     EXPECT_TRUE(waitUntil([&] { return logLines().contains(text(1206)); }));
 }
 
-TEST_F(MainWindowTest, ClosingTheWindowWhileTrafficFlowsEndsCleanly)
-{
+TEST_F(MainWindowTest, ClosingTheWindowWhileTrafficFlowsEndsCleanly) {
     auto reader = makeReader("fir");
     const std::uint16_t port = reader->serveTcp(0);
     createWindow();
@@ -174,8 +164,7 @@ TEST_F(MainWindowTest, ClosingTheWindowWhileTrafficFlowsEndsCleanly)
     reader->startActive(std::chrono::milliseconds(1), 1);
     std::atomic<bool> running{true};
     std::thread commands([&] {
-        while (running)
-            window_->reader().checkModule();
+        while (running) window_->reader().checkModule();
     });
     std::thread poster([&] {
         while (running) {
@@ -195,4 +184,4 @@ TEST_F(MainWindowTest, ClosingTheWindowWhileTrafficFlowsEndsCleanly)
     window_.reset();
 }
 
-} // namespace mainwindowtest
+}  // namespace mainwindowtest

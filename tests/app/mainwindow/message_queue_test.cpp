@@ -13,11 +13,9 @@
 namespace {
 
 // Collects what the consumer delivers and lets the test wait for a count.
-class Collector
-{
-public:
-    CMessageQueue::Sink sink()
-    {
+class Collector {
+  public:
+    CMessageQueue::Sink sink() {
         return [this](const QStringList &lines) {
             std::lock_guard lock(m_mutex);
             m_lines.append(lines);
@@ -25,42 +23,36 @@ public:
         };
     }
 
-    bool waitFor(qsizetype count)
-    {
+    bool waitFor(qsizetype count) {
         std::unique_lock lock(m_mutex);
         return m_changed.wait_for(lock, std::chrono::seconds(30),
                                   [&] { return m_lines.size() >= count; });
     }
 
-    QStringList lines() const
-    {
+    QStringList lines() const {
         std::lock_guard lock(m_mutex);
         return m_lines;
     }
 
-private:
+  private:
     mutable std::mutex m_mutex;
     std::condition_variable m_changed;
     QStringList m_lines;
 };
 
-} // namespace
+}  // namespace
 
-TEST(MessageQueueTest, DeliversLinesInPostingOrder)
-{
+TEST(MessageQueueTest, DeliversLinesInPostingOrder) {
     Collector collector;
     CMessageQueue queue;
     queue.start(collector.sink());
-    for (int index = 0; index < 100; ++index)
-        queue.post(QString::number(index));
+    for (int index = 0; index < 100; ++index) queue.post(QString::number(index));
     ASSERT_TRUE(collector.waitFor(100));
     const QStringList lines = collector.lines();
-    for (int index = 0; index < 100; ++index)
-        EXPECT_EQ(lines[index], QString::number(index));
+    for (int index = 0; index < 100; ++index) EXPECT_EQ(lines[index], QString::number(index));
 }
 
-TEST(MessageQueueTest, KeepsEachThreadsOrderWhenManyThreadsPost)
-{
+TEST(MessageQueueTest, KeepsEachThreadsOrderWhenManyThreadsPost) {
     Collector collector;
     CMessageQueue queue;
     queue.start(collector.sink());
@@ -72,8 +64,7 @@ TEST(MessageQueueTest, KeepsEachThreadsOrderWhenManyThreadsPost)
             for (int index = 0; index < perThread; ++index)
                 queue.post(QStringLiteral("%1:%2").arg(thread).arg(index));
         });
-    for (std::thread &poster : posters)
-        poster.join();
+    for (std::thread &poster : posters) poster.join();
     ASSERT_TRUE(collector.waitFor(threads * perThread));
     std::vector<int> next(threads, 0);
     for (const QString &line : collector.lines()) {
@@ -83,8 +74,7 @@ TEST(MessageQueueTest, KeepsEachThreadsOrderWhenManyThreadsPost)
     }
 }
 
-TEST(MessageQueueTest, StartEmptiesTheQueue)
-{
+TEST(MessageQueueTest, StartEmptiesTheQueue) {
     Collector collector;
     CMessageQueue queue;
     queue.post(QStringLiteral("early"));
@@ -94,8 +84,7 @@ TEST(MessageQueueTest, StartEmptiesTheQueue)
     EXPECT_EQ(collector.lines().front(), QStringLiteral("late"));
 }
 
-TEST(MessageQueueTest, StopDropsWaitingLinesAndEndsTheConsumer)
-{
+TEST(MessageQueueTest, StopDropsWaitingLinesAndEndsTheConsumer) {
     std::mutex gate;
     std::unique_lock held(gate);
     QStringList delivered;
@@ -110,16 +99,14 @@ TEST(MessageQueueTest, StopDropsWaitingLinesAndEndsTheConsumer)
     queue.post(QStringLiteral("second"));
     queue.post(QStringLiteral("third"));
     std::thread stopper([&] { queue.stop(); });
-    while (queue.isRunning())
-        std::this_thread::yield();
+    while (queue.isRunning()) std::this_thread::yield();
     held.unlock();
     stopper.join();
     EXPECT_LE(delivered.size(), 1);
     EXPECT_FALSE(queue.isRunning());
 }
 
-TEST(MessageQueueTest, StopWithoutStartAndTwiceIsHarmless)
-{
+TEST(MessageQueueTest, StopWithoutStartAndTwiceIsHarmless) {
     CMessageQueue queue;
     queue.stop();
     queue.start([](const QStringList &) {});

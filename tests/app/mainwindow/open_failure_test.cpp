@@ -6,13 +6,12 @@
 
 #include <QComboBox>
 #include <QPushButton>
-#include <QTimer>
 #include <QRadioButton>
+#include <QTimer>
 
 namespace mainwindowtest {
 
-TEST_F(MainWindowTest, ARefusedNetworkOpenChangesNothing)
-{
+TEST_F(MainWindowTest, ARefusedNetworkOpenChangesNothing) {
     std::uint16_t closedPort = 0;
     {
         // A port that was just free and is closed again: the connect is refused.
@@ -33,8 +32,7 @@ TEST_F(MainWindowTest, ARefusedNetworkOpenChangesNothing)
     EXPECT_TRUE(fieldText("serialNumberField").isEmpty());
 }
 
-TEST_F(MainWindowTest, AFailedOpenKeepsTheFieldsOfTheLastReader)
-{
+TEST_F(MainWindowTest, AFailedOpenKeepsTheFieldsOfTheLastReader) {
     auto reader = makeReader("fir");
     const std::uint16_t port = reader->serveTcp(0);
     createWindow();
@@ -53,8 +51,7 @@ TEST_F(MainWindowTest, AFailedOpenKeepsTheFieldsOfTheLastReader)
     EXPECT_EQ(window_->tabs()->count(), 7);
 }
 
-TEST_F(MainWindowTest, AReaderThatNeverAnswersLeavesTheWindowLiveAndIsClosedAgain)
-{
+TEST_F(MainWindowTest, AReaderThatNeverAnswersLeavesTheWindowLiveAndIsClosedAgain) {
     auto reader = makeReader("fir");
     const std::uint16_t port = reader->serveTcp(0);
     readersim::Faults silent;
@@ -85,8 +82,7 @@ TEST_F(MainWindowTest, AReaderThatNeverAnswersLeavesTheWindowLiveAndIsClosedAgai
     EXPECT_FALSE(isEnabled("relayCloseButton"));
 }
 
-TEST_F(MainWindowTest, UsbOpenWithAnEmptyListDoesNothing)
-{
+TEST_F(MainWindowTest, UsbOpenWithAnEmptyListDoesNothing) {
     qunsetenv("QNHID_SIM");
     createWindow();
     auto *usbList = child<QComboBox>("usbList");
@@ -95,8 +91,7 @@ TEST_F(MainWindowTest, UsbOpenWithAnEmptyListDoesNothing)
     expectOpenDoesNothing();
 }
 
-TEST_F(MainWindowTest, SerialOpenWithoutAPortNameDoesNothing)
-{
+TEST_F(MainWindowTest, SerialOpenWithoutAPortNameDoesNothing) {
     createWindow();
     auto *serialList = child<QComboBox>("serialList");
     serialList->clear();
@@ -105,8 +100,7 @@ TEST_F(MainWindowTest, SerialOpenWithoutAPortNameDoesNothing)
     expectOpenDoesNothing();
 }
 
-TEST_F(MainWindowTest, SerialOpenOfAMissingPortLogsTheFailure)
-{
+TEST_F(MainWindowTest, SerialOpenOfAMissingPortLogsTheFailure) {
     createWindow();
     child<QRadioButton>("serialButton")->setChecked(true);
     child<QComboBox>("serialList")->setEditText(configDir_.filePath(QStringLiteral("noport0")));
@@ -117,4 +111,4 @@ TEST_F(MainWindowTest, SerialOpenOfAMissingPortLogsTheFailure)
     EXPECT_EQ(configFile(), configBefore);
 }
 
-} // namespace mainwindowtest
+}  // namespace mainwindowtest

@@ -25,45 +25,37 @@ using pagetest::ReaderCall;
 
 const QDateTime created(QDate(2031, 3, 7), QTime(9, 5, 1));
 
-Bytes numbered(std::size_t size, std::uint8_t seed)
-{
+Bytes numbered(std::size_t size, std::uint8_t seed) {
     Bytes bytes(size);
     for (std::size_t index = 0; index < size; ++index)
         bytes[index] = static_cast<std::uint8_t>(seed + index * 3);
     return bytes;
 }
 
-QString spaced(const Bytes &bytes)
-{
+QString spaced(const Bytes &bytes) {
     QString text;
-    for (const std::uint8_t byte : bytes)
-        text += QString::asprintf("%.2X ", byte);
+    for (const std::uint8_t byte : bytes) text += QString::asprintf("%.2X ", byte);
     return text;
 }
 
 // A record reply: its leading byte, then the record.
-Bytes reply(std::uint8_t lead, const Bytes &record)
-{
+Bytes reply(std::uint8_t lead, const Bytes &record) {
     Bytes bytes(record.size() + 1, lead);
     std::copy(record.begin(), record.end(), bytes.begin() + 1);
     return bytes;
 }
 
-QString profileValue(const QString &path, const QString &key)
-{
-    return CIniFile(path).readText(deviceprofile::section, key, 1023,
-                                   CIniDocument::Trailing::Keep);
+QString profileValue(const QString &path, const QString &key) {
+    return CIniFile(path).readText(deviceprofile::section, key, 1023, CIniDocument::Trailing::Keep);
 }
 
-QByteArray fileBytes(const QString &path)
-{
+QByteArray fileBytes(const QString &path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 void writeProfile(const QString &path, const QString &devType, const QString &device,
-                  const QString &network, const QString &special)
-{
+                  const QString &network, const QString &special) {
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
     file.write(QStringLiteral("[DeviceParam]\nDevType=%1\nCreateTime=20310307090501\n"
@@ -74,30 +66,28 @@ void writeProfile(const QString &path, const QString &devType, const QString &de
 
 // ---- The reader calls, against a scripted reader ----------------------------------------
 
-class ProfileActionsTest : public ::testing::Test
-{
-protected:
-    ProfileActionsTest()
-    {
+class ProfileActionsTest : public ::testing::Test {
+  protected:
+    ProfileActionsTest() {
         actions.setClock([] { return created; });
         reader.answerWith("readRecord", [this](const ReaderCall &call) -> std::optional<Bytes> {
             switch (RecordKind(call.arguments[0])) {
-            case RecordKind::Device: return reply(0x01, device);
-            case RecordKind::Network: return networkAnswers ? std::optional(reply(0x02, network))
-                                                            : std::nullopt;
-            case RecordKind::Special: return reply(0x03, special);
+                case RecordKind::Device:
+                    return reply(0x01, device);
+                case RecordKind::Network:
+                    return networkAnswers ? std::optional(reply(0x02, network)) : std::nullopt;
+                case RecordKind::Special:
+                    return reply(0x03, special);
             }
             return std::nullopt;
         });
         reader.answerWith("writeRecord", [this](const ReaderCall &call) -> std::optional<Bytes> {
-            if (refusedWrite && call.arguments[0] == int(*refusedWrite))
-                return std::nullopt;
+            if (refusedWrite && call.arguments[0] == int(*refusedWrite)) return std::nullopt;
             return Bytes{};
         });
     }
 
-    void runToEnd(void (CProfileActions::*operation)())
-    {
+    void runToEnd(void (CProfileActions::*operation)()) {
         (actions.*operation)();
         ASSERT_TRUE(pagetest::waitUntil([this] { return !actions.isRunning(); }));
     }
@@ -119,10 +109,8 @@ protected:
 
 // Every family reads 200 bytes of the device and network records; only an Elm reader is
 // asked for its special record, and DevType is the leading byte of the last record read.
-TEST_F(ProfileActionsTest, ExportReadsTwoHundredBytesOfEachRecordItHas)
-{
-    struct Case
-    {
+TEST_F(ProfileActionsTest, ExportReadsTwoHundredBytesOfEachRecordItHas) {
+    struct Case {
         std::uint8_t type;
         bool readsSpecial;
         const char *devType;
@@ -136,12 +124,10 @@ TEST_F(ProfileActionsTest, ExportReadsTwoHundredBytesOfEachRecordItHas)
         runToEnd(&CProfileActions::exportProfile);
 
         std::vector<std::vector<int>> reads;
-        for (const ReaderCall &call : reader.callsOf("readRecord"))
-            reads.push_back(call.arguments);
+        for (const ReaderCall &call : reader.callsOf("readRecord")) reads.push_back(call.arguments);
         std::vector<std::vector<int>> expected{{int(RecordKind::Device), 200},
                                                {int(RecordKind::Network), 200}};
-        if (each.readsSpecial)
-            expected.push_back({int(RecordKind::Special), 200});
+        if (each.readsSpecial) expected.push_back({int(RecordKind::Special), 200});
         EXPECT_EQ(reads, expected);
         EXPECT_TRUE(reader.callsOf("writeRecord").empty());
 
@@ -161,8 +147,7 @@ TEST_F(ProfileActionsTest, ExportReadsTwoHundredBytesOfEachRecordItHas)
     EXPECT_TRUE(prompts.notices.isEmpty());
 }
 
-TEST_F(ProfileActionsTest, AFailedReadSavesNothing)
-{
+TEST_F(ProfileActionsTest, AFailedReadSavesNothing) {
     networkAnswers = false;
     prompts.fileToSave = folder.filePath(QStringLiteral("never"));
     runToEnd(&CProfileActions::exportProfile);
@@ -183,8 +168,7 @@ TEST_F(ProfileActionsTest, AFailedReadSavesNothing)
 // Import writes all three records with 200 bytes and the leading byte of the reader's own
 // network record, keeps the reader's first six network bytes, and reports a refused write
 // as a failure (that record is not shown on the pages).
-TEST_F(ProfileActionsTest, ImportWritesThreeRecordsAndReportsRefusedWrites)
-{
+TEST_F(ProfileActionsTest, ImportWritesThreeRecordsAndReportsRefusedWrites) {
     const Bytes profileDevice = numbered(200, 0x40);
     const Bytes profileNetwork = numbered(200, 0x50);
     const Bytes profileSpecial = numbered(200, 0x60);
@@ -212,13 +196,11 @@ TEST_F(ProfileActionsTest, ImportWritesThreeRecordsAndReportsRefusedWrites)
             EXPECT_EQ(writes[index].bytes, expected[index]);
         }
         std::vector<RecordKind> shownKinds;
-        for (const auto &[kind, record] : shown)
-            shownKinds.push_back(kind);
+        for (const auto &[kind, record] : shown) shownKinds.push_back(kind);
         if (refused) {
             EXPECT_EQ(shownKinds, (std::vector{RecordKind::Device, RecordKind::Special}));
-            EXPECT_TRUE(pagetest::waitUntil([&] {
-                return window.logLines().count(window.text(1022)) == failures + 1;
-            }));
+            EXPECT_TRUE(pagetest::waitUntil(
+                [&] { return window.logLines().count(window.text(1022)) == failures + 1; }));
         } else {
             EXPECT_EQ(shownKinds,
                       (std::vector{RecordKind::Device, RecordKind::Network, RecordKind::Special}));
@@ -232,8 +214,7 @@ TEST_F(ProfileActionsTest, ImportWritesThreeRecordsAndReportsRefusedWrites)
 
 // A link at the chosen path, to a file or to none, is refused with one notice; neither the link
 // nor what it points at changes.
-TEST_F(ProfileActionsTest, ExportNeverWritesThroughALink)
-{
+TEST_F(ProfileActionsTest, ExportNeverWritesThroughALink) {
     const QString target = folder.filePath(QStringLiteral("target"));
     const QString absent = folder.filePath(QStringLiteral("absent"));
     writeProfile(target, QStringLiteral("01"), spaced(device), spaced(device), spaced(device));
@@ -256,8 +237,7 @@ TEST_F(ProfileActionsTest, ExportNeverWritesThroughALink)
     EXPECT_FALSE(QFileInfo::exists(absent));
 }
 
-TEST_F(ProfileActionsTest, NothingHappensWhileNotConnected)
-{
+TEST_F(ProfileActionsTest, NothingHappensWhileNotConnected) {
     window.connected = false;
     prompts.fileToOpen = folder.filePath(QStringLiteral("in.ini"));
     actions.exportProfile();
@@ -267,15 +247,13 @@ TEST_F(ProfileActionsTest, NothingHappensWhileNotConnected)
     EXPECT_TRUE(reader.calls().empty());
 }
 
-} // namespace
+}  // namespace
 
 // ---- The main window's buttons, against virtual readers ---------------------------------
 
-class ProfileWindowTest : public MainWindowTest
-{
-protected:
-    void openReader(const std::string &family)
-    {
+class ProfileWindowTest : public MainWindowTest {
+  protected:
+    void openReader(const std::string &family) {
         reader_ = makeReader(family);
         createWindow();
         window_->profiles().setPrompts(prompts_);
@@ -285,24 +263,20 @@ protected:
         ASSERT_TRUE(window_->isConnected());
     }
 
-    void press(const char *button)
-    {
+    void press(const char *button) {
         child<QPushButton>(button)->click();
         ASSERT_TRUE(waitUntil([this] { return !window_->profiles().isRunning(); }));
     }
 
-    struct RecordState
-    {
+    struct RecordState {
         readersim::ParamRecord device, network, special;
-        bool operator==(const RecordState &other) const
-        {
-            return device.lead == other.device.lead && device.body == other.device.body
-                && network.lead == other.network.lead && network.body == other.network.body
-                && special.lead == other.special.lead && special.body == other.special.body;
+        bool operator==(const RecordState &other) const {
+            return device.lead == other.device.lead && device.body == other.device.body &&
+                   network.lead == other.network.lead && network.body == other.network.body &&
+                   special.lead == other.special.lead && special.body == other.special.body;
         }
     };
-    static RecordState records(readersim::VirtualReader &reader)
-    {
+    static RecordState records(readersim::VirtualReader &reader) {
         RecordState state;
         reader.withModel([&](readersim::ReaderModel &model) {
             state = {model.deviceRecord, model.netRecord, model.specialRecord};
@@ -316,10 +290,11 @@ protected:
     std::uint16_t port_ = 0;
 };
 
-TEST_F(ProfileWindowTest, ButtonsAreOnExactlyWhileConnected)
-{
+TEST_F(ProfileWindowTest, ButtonsAreOnExactlyWhileConnected) {
     createWindow();
-    const auto buttonsOn = [this] { return isEnabled("exportButton") && isEnabled("importButton"); };
+    const auto buttonsOn = [this] {
+        return isEnabled("exportButton") && isEnabled("importButton");
+    };
     const auto buttonsOff = [this] {
         return !isEnabled("exportButton") && !isEnabled("importButton");
     };
@@ -349,8 +324,7 @@ TEST_F(ProfileWindowTest, ButtonsAreOnExactlyWhileConnected)
 
 // A Fir reader's profile: 200 zero bytes as its special record, ".ini" appended to any name,
 // and an existing file is left as it was and the operator told.
-TEST_F(ProfileWindowTest, FirExportAppendsTheExtensionAndNeverOverwrites)
-{
+TEST_F(ProfileWindowTest, FirExportAppendsTheExtensionAndNeverOverwrites) {
     openReader("fir");
     prompts_.fileToSave = files_.filePath(QStringLiteral("fir.ini"));
     press("exportButton");
@@ -379,15 +353,12 @@ TEST_F(ProfileWindowTest, FirExportAppendsTheExtensionAndNeverOverwrites)
 }
 
 // Files that are no profile are refused with a message box before the reader is touched.
-TEST_F(ProfileWindowTest, ImportRefusesFilesThatAreNoProfile)
-{
+TEST_F(ProfileWindowTest, ImportRefusesFilesThatAreNoProfile) {
     openReader("elm");
     const QString good = QStringLiteral("01 ").repeated(200);
     QByteArray binary(800, '\0');
-    for (int index = 0; index < binary.size(); ++index)
-        binary[index] = char(index * 53 + 7);
-    struct Case
-    {
+    for (int index = 0; index < binary.size(); ++index) binary[index] = char(index * 53 + 7);
+    struct Case {
         const char *name;
         std::function<void(const QString &)> write;
         QString body;
@@ -427,8 +398,8 @@ TEST_F(ProfileWindowTest, ImportRefusesFilesThatAreNoProfile)
         ASSERT_EQ(prompts_.notices.size(), 1);
         EXPECT_EQ(prompts_.notices[0].caption, text(1019));
         if (each.body.isEmpty())
-            EXPECT_TRUE(prompts_.notices[0].body.contains(
-                QDir::toNativeSeparators(prompts_.fileToOpen)));
+            EXPECT_TRUE(
+                prompts_.notices[0].body.contains(QDir::toNativeSeparators(prompts_.fileToOpen)));
         else
             EXPECT_EQ(prompts_.notices[0].body, each.body);
         EXPECT_TRUE(records(*reader_) == before);
@@ -438,8 +409,7 @@ TEST_F(ProfileWindowTest, ImportRefusesFilesThatAreNoProfile)
 // One Elm reader's profile copied to another: its three records arrive (200 bytes each), the
 // target keeps its own MAC address, and a record text cut before its final space loses its
 // last byte.
-TEST_F(ProfileWindowTest, RoundTripCopiesTheRecordsButKeepsTheTargetMac)
-{
+TEST_F(ProfileWindowTest, RoundTripCopiesTheRecordsButKeepsTheTargetMac) {
     auto source = makeReader("elm");
     source->withModel([](readersim::ReaderModel &model) {
         for (std::size_t index = 0; index < 200; ++index) {
@@ -471,8 +441,8 @@ TEST_F(ProfileWindowTest, RoundTripCopiesTheRecordsButKeepsTheTargetMac)
     // Every page is handed the three records; each shows what it shows.
     for (const PageId id : {PageId::ElmParam, PageId::AlderParam, PageId::NetParam,
                             PageId::FirNetParam, PageId::SpecialParam})
-        EXPECT_EQ(page(id)->written(), (std::vector{RecordKind::Device, RecordKind::Network,
-                                                    RecordKind::Special}));
+        EXPECT_EQ(page(id)->written(),
+                  (std::vector{RecordKind::Device, RecordKind::Network, RecordKind::Special}));
 
     const RecordState copied = records(*source);
     const RecordState after = records(*reader_);
@@ -500,4 +470,4 @@ TEST_F(ProfileWindowTest, RoundTripCopiesTheRecordsButKeepsTheTargetMac)
               Body(copied.special.body.begin(), copied.special.body.begin() + 199));
 }
 
-} // namespace mainwindowtest
+}  // namespace mainwindowtest

@@ -7,14 +7,12 @@
 // Without an open connection every library refuses its commands; these tests only check the
 // dispatch that needs no reader. Calls against a reader are covered by the main window tests.
 
-TEST(ReaderFacadeTest, StartsOnTheSerialTransport)
-{
+TEST(ReaderFacadeTest, StartsOnTheSerialTransport) {
     const CReaderFacade reader;
     EXPECT_EQ(reader.transport(), Transport::Serial);
 }
 
-TEST(ReaderFacadeTest, CommandsFailWhileNothingIsOpen)
-{
+TEST(ReaderFacadeTest, CommandsFailWhileNothingIsOpen) {
     CReaderFacade reader;
     for (const Transport transport : {Transport::Serial, Transport::Usb, Transport::Network}) {
         reader.setTransport(transport);
@@ -23,8 +21,7 @@ TEST(ReaderFacadeTest, CommandsFailWhileNothingIsOpen)
     }
 }
 
-TEST(ReaderFacadeTest, TheNetworkTransportHasNoTagBuffer)
-{
+TEST(ReaderFacadeTest, TheNetworkTransportHasNoTagBuffer) {
     CReaderFacade reader;
     reader.setTransport(Transport::Network);
     std::int32_t bytes = -1;
@@ -35,8 +32,7 @@ TEST(ReaderFacadeTest, TheNetworkTransportHasNoTagBuffer)
     EXPECT_EQ(bytes, -1);
 }
 
-TEST(ReaderFacadeTest, OpeningChoosesTheTransport)
-{
+TEST(ReaderFacadeTest, OpeningChoosesTheTransport) {
     CReaderFacade reader;
     EXPECT_EQ(reader.openNetwork(QByteArray("not an address"), 1), 0);
     EXPECT_EQ(reader.transport(), Transport::Network);

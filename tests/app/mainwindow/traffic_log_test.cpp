@@ -9,39 +9,34 @@
 
 namespace {
 
-std::vector<std::uint8_t> countingBytes(int count)
-{
+std::vector<std::uint8_t> countingBytes(int count) {
     std::vector<std::uint8_t> bytes(static_cast<std::size_t>(count));
     std::iota(bytes.begin(), bytes.end(), std::uint8_t{0});
     return bytes;
 }
 
-QString spacedHex(int first, int count)
-{
+QString spacedHex(int first, int count) {
     QString text;
     for (int value = first; value < first + count; ++value)
         text += QStringLiteral("%1 ").arg(value, 2, 16, QLatin1Char('0')).toUpper();
     return text;
 }
 
-CTrafficLog::Texts testTexts()
-{
+CTrafficLog::Texts testTexts() {
     return {QStringLiteral("Send:"), QStringLiteral("Recv:"), QStringLiteral("lost"),
             QStringLiteral("restored")};
 }
 
-} // namespace
+}  // namespace
 
-TEST(TrafficLogTest, ThirtyEightBytesMakeOneLineWithTheExtraSpace)
-{
+TEST(TrafficLogTest, ThirtyEightBytesMakeOneLineWithTheExtraSpace) {
     const auto frame = countingBytes(38);
     const QStringList lines = CTrafficLog::frameLines(QStringLiteral("Recv:"), frame.data(), 38);
     ASSERT_EQ(lines.size(), 1);
     EXPECT_EQ(lines[0], QStringLiteral("Recv: ") + spacedHex(0, 38));
 }
 
-TEST(TrafficLogTest, ThirtyNineBytesMakeAFullChunkWithoutAndOneByteWithTheSpace)
-{
+TEST(TrafficLogTest, ThirtyNineBytesMakeAFullChunkWithoutAndOneByteWithTheSpace) {
     const auto frame = countingBytes(39);
     const QStringList lines = CTrafficLog::frameLines(QStringLiteral("Send:"), frame.data(), 39);
     ASSERT_EQ(lines.size(), 2);
@@ -49,8 +44,7 @@ TEST(TrafficLogTest, ThirtyNineBytesMakeAFullChunkWithoutAndOneByteWithTheSpace)
     EXPECT_EQ(lines[1], QStringLiteral("Send: 26 "));
 }
 
-TEST(TrafficLogTest, SeventySixBytesMakeTwoLines)
-{
+TEST(TrafficLogTest, SeventySixBytesMakeTwoLines) {
     const auto frame = countingBytes(76);
     const QStringList lines = CTrafficLog::frameLines(QStringLiteral("L"), frame.data(), 76);
     ASSERT_EQ(lines.size(), 2);
@@ -58,8 +52,7 @@ TEST(TrafficLogTest, SeventySixBytesMakeTwoLines)
     EXPECT_EQ(lines[1], QStringLiteral("L ") + spacedHex(38, 38));
 }
 
-TEST(TrafficLogTest, EmptyFrameGivesTheLabelAndOneSpace)
-{
+TEST(TrafficLogTest, EmptyFrameGivesTheLabelAndOneSpace) {
     EXPECT_EQ(CTrafficLog::frameLines(QStringLiteral("Recv:"), nullptr, 0),
               QStringList{QStringLiteral("Recv: ")});
     const std::uint8_t byte = 0xAB;
@@ -67,8 +60,7 @@ TEST(TrafficLogTest, EmptyFrameGivesTheLabelAndOneSpace)
               QStringList{QStringLiteral("Recv: ")});
 }
 
-TEST(TrafficLogTest, EventsPostTheirTexts)
-{
+TEST(TrafficLogTest, EventsPostTheirTexts) {
     QStringList posted;
     const CTrafficLog log(testTexts(), [&](const QString &line) { posted.append(line); });
     const std::uint8_t frame[] = {0x5A, 0x4B};
@@ -77,13 +69,12 @@ TEST(TrafficLogTest, EventsPostTheirTexts)
     log.report(2, 1, frame, 2);
     log.report(2, 0, frame, 2);
     log.report(7, 0, frame, 2);
-    EXPECT_EQ(posted, (QStringList{QStringLiteral("lost"), QStringLiteral("restored"),
-                                   QStringLiteral("Send: 5A 4B "),
-                                   QStringLiteral("Recv: 5A 4B ")}));
+    EXPECT_EQ(posted,
+              (QStringList{QStringLiteral("lost"), QStringLiteral("restored"),
+                           QStringLiteral("Send: 5A 4B "), QStringLiteral("Recv: 5A 4B ")}));
 }
 
-TEST(TrafficLogTest, ASubscribedLogPostsTheReaderEventsUntilItIsDestroyed)
-{
+TEST(TrafficLogTest, ASubscribedLogPostsTheReaderEventsUntilItIsDestroyed) {
     CReaderFacade facade;
     CReaderEvents events(facade);
     QStringList posted;

@@ -28,13 +28,11 @@ struct FrameCount {
     int others = 0;
 };
 
-FrameCount countFrames(const Bytes &bytes)
-{
+FrameCount countFrames(const Bytes &bytes) {
     qn::ReceiveParser parser;
     FrameCount count;
     for (const std::uint8_t byte : bytes) {
-        if (!parser.feed(byte))
-            continue;
+        if (!parser.feed(byte)) continue;
         const bool report = parser.frame()[qn::kResponseCommandOffset] == kReportCommand;
         ++(report ? count.reports : count.others);
         parser.clearFrameReady();
@@ -43,17 +41,14 @@ FrameCount countFrames(const Bytes &bytes)
 }
 
 // The simulator as a child process, ended with SIGTERM.
-class SimProcess
-{
-public:
-    explicit SimProcess(std::uint16_t port)
-    {
+class SimProcess {
+  public:
+    explicit SimProcess(std::uint16_t port) {
         const std::string target = "127.0.0.1:" + std::to_string(port);
-        const char *argv[] = { TAGBENCH_SIM_PATH, "--connect", target.c_str(), "--active-period",
-                               "5", nullptr };
+        const char *argv[] = {TAGBENCH_SIM_PATH, "--connect", target.c_str(),
+                              "--active-period", "5",         nullptr};
         if (::posix_spawn(&m_pid, TAGBENCH_SIM_PATH, nullptr, nullptr,
-                          const_cast<char *const *>(argv), environ)
-            != 0)
+                          const_cast<char *const *>(argv), environ) != 0)
             m_pid = -1;
     }
     ~SimProcess() { stop(); }
@@ -62,10 +57,8 @@ public:
 
     bool running() const { return m_pid > 0; }
     // The exit status after SIGTERM (0 for a clean end).
-    int stop()
-    {
-        if (m_pid <= 0)
-            return m_status;
+    int stop() {
+        if (m_pid <= 0) return m_status;
         ::kill(m_pid, SIGTERM);
         int status = 0;
         ::waitpid(m_pid, &status, 0);
@@ -74,21 +67,18 @@ public:
         return m_status;
     }
 
-private:
+  private:
     pid_t m_pid = -1;
     int m_status = -1;
 };
 
-bool hasReports(const EventLog &log, std::size_t connections)
-{
+bool hasReports(const EventLog &log, std::size_t connections) {
     const auto &events = log.eventsUnlocked();
-    if (events.size() < connections)
-        return false;
+    if (events.size() < connections) return false;
     return countFrames(std::prev(events.end())->second.bytes).reports >= 3;
 }
 
-TEST(NetServerWithSim, ReceivesReportFramesAndTheSimComesBackAfterARestart)
-{
+TEST(NetServerWithSim, ReceivesReportFramesAndTheSimComesBackAfterARestart) {
     EventLog log;
     CIocpModeSvr server;
     ASSERT_TRUE(server.start(&EventLog::callback, 0, &log)) << server.lastError();
@@ -113,4 +103,4 @@ TEST(NetServerWithSim, ReceivesReportFramesAndTheSimComesBackAfterARestart)
     EXPECT_EQ(log.violations(), 0);
 }
 
-} // namespace
+}  // namespace

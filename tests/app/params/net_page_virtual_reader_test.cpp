@@ -19,21 +19,18 @@ constexpr int successText = 1023;
 constexpr std::uint8_t rebootCommand = 0x30;
 
 class NetPagesVirtualReaderTest : public ::testing::Test {
-protected:
+  protected:
     NetPagesVirtualReaderTest() { window.type = 0x50; }
 
-    void runAndSucceed(const std::function<void()> &operation)
-    {
+    void runAndSucceed(const std::function<void()> &operation) {
         const int before = logCount(window, successText);
         operation();
         ASSERT_TRUE(waitForLogCount(window, successText, before + 1));
     }
 
-    bool rebootRequested()
-    {
+    bool rebootRequested() {
         for (const Bytes &request : session.virtualReader().requests())
-            if (request.size() > 5 && request[5] == rebootCommand)
-                return true;
+            if (request.size() > 5 && request[5] == rebootCommand) return true;
         return false;
     }
 
@@ -41,8 +38,7 @@ protected:
     CFakeMainWindow window{session.reader(), &session.facade()};
 };
 
-TEST_F(NetPagesVirtualReaderTest, AWrittenNetworkRecordSurvivesTheRestart)
-{
+TEST_F(NetPagesVirtualReaderTest, AWrittenNetworkRecordSurvivesTheRestart) {
     ASSERT_TRUE(session.isOpen());
     CDlgFirNetParam page(window, nullptr);
     runAndSucceed([&] { page.readParameters(); });
@@ -77,8 +73,7 @@ TEST_F(NetPagesVirtualReaderTest, AWrittenNetworkRecordSurvivesTheRestart)
     EXPECT_FALSE(window.logLines().contains(window.text(1022)));
 }
 
-TEST_F(NetPagesVirtualReaderTest, SpecialRecordAndGprsAnswersComeFromTheReader)
-{
+TEST_F(NetPagesVirtualReaderTest, SpecialRecordAndGprsAnswersComeFromTheReader) {
     ASSERT_TRUE(session.isOpen());
     CDlgSpecialParam special(window, nullptr);
     runAndSucceed([&] { special.readParameters(); });
@@ -96,13 +91,14 @@ TEST_F(NetPagesVirtualReaderTest, SpecialRecordAndGprsAnswersComeFromTheReader)
 
     CDlgGPRSTest gprs(window, nullptr);
     press(&gprs, "simStateButton");
-    ASSERT_TRUE(pagetest::waitUntil([&] { return !edit(&gprs, "simStateEdit")->text().isEmpty(); }));
+    ASSERT_TRUE(
+        pagetest::waitUntil([&] { return !edit(&gprs, "simStateEdit")->text().isEmpty(); }));
     EXPECT_EQ(edit(&gprs, "simStateEdit")->text(), window.text(1231));
     press(&gprs, "signalButton");
     ASSERT_TRUE(pagetest::waitUntil([&] { return !edit(&gprs, "signalEdit")->text().isEmpty(); }));
     EXPECT_EQ(edit(&gprs, "signalEdit")->text(), QStringLiteral("CSQ:24"));
 }
 
-} // namespace
+}  // namespace
 
-} // namespace paramtest
+}  // namespace paramtest

@@ -29,50 +29,47 @@ constexpr int failureText = 1022;
 constexpr int successText = 1023;
 
 // The network record's text fields.
-std::vector<record::Field> textFields()
-{
+std::vector<record::Field> textFields() {
     std::vector<record::Field> fields;
     std::copy_if(record::networkRecord.fields.begin(), record::networkRecord.fields.end(),
-        std::back_inserter(fields),
-        [](const record::Field &field) { return field.codec == record::Codec::Text; });
+                 std::back_inserter(fields),
+                 [](const record::Field &field) { return field.codec == record::Codec::Text; });
     return fields;
 }
 
 // A network record as a reader reports it: every byte non-zero where the plain page must
 // write zeros.
-Bytes networkReply()
-{
+Bytes networkReply() {
     Bytes reply(251, 0x11);
     reply[0] = netLead;
-    const Bytes head{0x02, 0x1A, 0x86, 0x00, 0x00, 0x01, 192, 168, 1, 250, 255, 255, 255, 0, 192,
-        168, 1, 1, 192, 168, 1, 100, 0x60, 0xEA, 0x61, 0xEA, 0, 0, 6};
+    const Bytes head{0x02, 0x1A, 0x86, 0x00, 0x00, 0x01, 192, 168, 1,   250,
+                     255,  255,  255,  0,    192,  168,  1,   1,   192, 168,
+                     1,    100,  0x60, 0xEA, 0x61, 0xEA, 0,   0,   6};
     std::copy(head.begin(), head.end(), reply.begin() + 1);
     for (const record::Field &field : textFields())
-        reply[std::size_t(1 + field.offset + 4)] = 0; // each text "\x11\x11\x11\x11"
+        reply[std::size_t(1 + field.offset + 4)] = 0;  // each text "\x11\x11\x11\x11"
     reply[1 + 125] = 1;
     reply[1 + 127] = 0;
     return reply;
 }
 
 class NetPageTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
+  protected:
+    void SetUp() override {
         reader.answer("readRecord", networkReply());
         reader.answer("writeRecord", Bytes{});
         reader.answer("defaultRecord", Bytes{});
         reader.answer("reboot", Bytes{});
     }
 
-    template <typename Page> std::unique_ptr<CNetParamPage> makeNetPage()
-    {
+    template <typename Page>
+    std::unique_ptr<CNetParamPage> makeNetPage() {
         auto page = std::make_unique<Page>(window, nullptr);
         page->setPrompts(&prompts);
         return page;
     }
 
-    void readNow(CNetParamPage *page)
-    {
+    void readNow(CNetParamPage *page) {
         const int before = logCount(window, successText);
         page->readParameters();
         ASSERT_TRUE(waitForLogCount(window, successText, before + 1));
@@ -83,16 +80,13 @@ protected:
     pagetest::CRecordingPrompts prompts;
 };
 
-std::vector<std::string> commands(const std::vector<ReaderCall> &calls)
-{
+std::vector<std::string> commands(const std::vector<ReaderCall> &calls) {
     std::vector<std::string> names;
-    for (const ReaderCall &call : calls)
-        names.push_back(call.command);
+    for (const ReaderCall &call : calls) names.push_back(call.command);
     return names;
 }
 
-TEST_F(NetPageTest, SetWritesItsLengthRestartsAndHandsOver)
-{
+TEST_F(NetPageTest, SetWritesItsLengthRestartsAndHandsOver) {
     struct Case {
         const char *name;
         std::function<std::unique_ptr<CNetParamPage>()> make;
@@ -110,7 +104,7 @@ TEST_F(NetPageTest, SetWritesItsLengthRestartsAndHandsOver)
         const std::unique_ptr<CNetParamPage> page = each.make();
         readNow(page.get());
         EXPECT_EQ(reader.callsOf("readRecord").at(0).arguments,
-            (std::vector<int>{int(RecordKind::Network), 250}));
+                  (std::vector<int>{int(RecordKind::Network), 250}));
         EXPECT_EQ(edit(page.get(), "macEdit")->text(), QStringLiteral("021A86000001"));
         EXPECT_EQ(edit(page.get(), "localPortEdit")->text(), QStringLiteral("60000"));
         EXPECT_EQ(edit(page.get(), "domainEdit")->text(), QStringLiteral("\x11\x11\x11\x11"));
@@ -127,7 +121,7 @@ TEST_F(NetPageTest, SetWritesItsLengthRestartsAndHandsOver)
         EXPECT_EQ(window.networkPort, QStringLiteral("4001"));
         EXPECT_FALSE(window.connected);
         EXPECT_EQ(commands(reader.calls()),
-            (std::vector<std::string>{"readRecord", "writeRecord", "reboot"}));
+                  (std::vector<std::string>{"readRecord", "writeRecord", "reboot"}));
 
         const ReaderCall write = reader.callsOf("writeRecord").at(0);
         EXPECT_EQ(write.arguments, (std::vector<int>{int(RecordKind::Network), each.length}));
@@ -146,8 +140,7 @@ TEST_F(NetPageTest, SetWritesItsLengthRestartsAndHandsOver)
     }
 }
 
-TEST_F(NetPageTest, DefaultReadsRestartsAndHandsOverTheDefaults)
-{
+TEST_F(NetPageTest, DefaultReadsRestartsAndHandsOverTheDefaults) {
     const std::unique_ptr<CNetParamPage> page = makeNetPage<CDlgNetParam>();
     readNow(page.get());
     edit(page.get(), "ipAddressEdit")->setText(QStringLiteral("10.9.9.9"));
@@ -155,7 +148,7 @@ TEST_F(NetPageTest, DefaultReadsRestartsAndHandsOverTheDefaults)
     press(page.get(), "defaultButton");
     ASSERT_TRUE(pagetest::waitUntil([&] { return window.closeRequests == 1; }));
     EXPECT_EQ(commands(reader.calls()),
-        (std::vector<std::string>{"defaultRecord", "readRecord", "reboot"}));
+              (std::vector<std::string>{"defaultRecord", "readRecord", "reboot"}));
     EXPECT_EQ(edit(page.get(), "ipAddressEdit")->text(), QStringLiteral("192.168.1.250"));
     EXPECT_EQ(window.networkAddress, QStringLiteral("192.168.1.250"));
     EXPECT_EQ(window.networkPort, QStringLiteral("60000"));
@@ -163,8 +156,7 @@ TEST_F(NetPageTest, DefaultReadsRestartsAndHandsOverTheDefaults)
     EXPECT_EQ(logCount(window, successText), 3);
 }
 
-TEST_F(NetPageTest, FailuresPostTheFailureTextAndDoNotRestart)
-{
+TEST_F(NetPageTest, FailuresPostTheFailureTextAndDoNotRestart) {
     const std::unique_ptr<CNetParamPage> page = makeNetPage<CDlgNetParam>();
     readNow(page.get());
     reader.answer("writeRecord", std::nullopt);
@@ -178,7 +170,7 @@ TEST_F(NetPageTest, FailuresPostTheFailureTextAndDoNotRestart)
     press(page.get(), "readButton");
     ASSERT_TRUE(waitForLogCount(window, failureText, 3));
     EXPECT_EQ(commands(reader.calls()),
-        (std::vector<std::string>{"writeRecord", "defaultRecord", "readRecord"}));
+              (std::vector<std::string>{"writeRecord", "defaultRecord", "readRecord"}));
     EXPECT_EQ(window.closeRequests, 0);
     EXPECT_TRUE(window.connected);
     EXPECT_TRUE(window.networkAddress.isEmpty());
@@ -186,8 +178,7 @@ TEST_F(NetPageTest, FailuresPostTheFailureTextAndDoNotRestart)
     EXPECT_EQ(edit(page.get(), "localPortEdit")->text(), QStringLiteral("60000"));
 }
 
-TEST_F(NetPageTest, RebootGpsAndNothingWhileClosed)
-{
+TEST_F(NetPageTest, RebootGpsAndNothingWhileClosed) {
     const std::unique_ptr<CNetParamPage> plain = makeNetPage<CDlgNetParam>();
     const auto *rebootButton = child<QPushButton>(plain.get(), "rebootButton");
     EXPECT_TRUE(rebootButton->isHidden());
@@ -221,8 +212,7 @@ TEST_F(NetPageTest, RebootGpsAndNothingWhileClosed)
     EXPECT_EQ(prompts.notices.size(), 1);
 }
 
-TEST_F(NetPageTest, EnablingRulesAndInputLimits)
-{
+TEST_F(NetPageTest, EnablingRulesAndInputLimits) {
     const std::unique_ptr<CNetParamPage> page = makeNetPage<CDlgFirNetParam>();
     readNow(page.get());
     EXPECT_TRUE(edit(page.get(), "remoteIpEdit")->isEnabled());
@@ -255,19 +245,18 @@ TEST_F(NetPageTest, EnablingRulesAndInputLimits)
         QLineEdit *field = edit(page.get(), each.name);
         field->setEnabled(true);
         field->clear();
-        for (const QChar key : each.keys)
-            field->insert(QString(key));
+        for (const QChar key : each.keys) field->insert(QString(key));
         EXPECT_EQ(field->text(), each.kept) << each.name;
     }
 }
 
-TEST_F(NetPageTest, AWrittenRecordShowsAsIfRead)
-{
+TEST_F(NetPageTest, AWrittenRecordShowsAsIfRead) {
     const std::unique_ptr<CNetParamPage> page = makeNetPage<CDlgNetParam>();
     const Bytes reply = networkReply();
     page->showWrittenRecord(RecordKind::Special, ParamRecord{1, Bytes(64, 0)});
     EXPECT_TRUE(edit(page.get(), "macEdit")->text().isEmpty());
-    page->showWrittenRecord(RecordKind::Network, ParamRecord{0x09, Bytes(reply.begin() + 1, reply.end())});
+    page->showWrittenRecord(RecordKind::Network,
+                            ParamRecord{0x09, Bytes(reply.begin() + 1, reply.end())});
     EXPECT_EQ(edit(page.get(), "ipAddressEdit")->text(), QStringLiteral("192.168.1.250"));
     EXPECT_EQ(edit(page.get(), "remotePortEdit")->text(), QStringLiteral("60001"));
     press(page.get(), "setButton");
@@ -277,8 +266,7 @@ TEST_F(NetPageTest, AWrittenRecordShowsAsIfRead)
 
 // ---- Special parameters ------------------------------------------------------------------
 
-Bytes specialReply(std::uint8_t maskLength = 4)
-{
+Bytes specialReply(std::uint8_t maskLength = 4) {
     Bytes reply(201, 0);
     const Bytes head{specialLead, 1, 0x12, 0x34, 0x56, 0x78, 1, 0x20, 0xE2, 0x00, 0x34, 0x12};
     std::copy(head.begin(), head.end(), reply.begin());
@@ -294,16 +282,14 @@ Bytes specialReply(std::uint8_t maskLength = 4)
 }
 
 class SpecialPageTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
+  protected:
+    void SetUp() override {
         reader.answer("readRecord", specialReply());
         reader.answer("writeRecord", Bytes{});
         page = std::make_unique<CDlgSpecialParam>(window, nullptr);
     }
 
-    void readNow()
-    {
+    void readNow() {
         const int before = logCount(window, successText);
         page->readParameters();
         ASSERT_TRUE(waitForLogCount(window, successText, before + 1));
@@ -314,11 +300,10 @@ protected:
     std::unique_ptr<CDlgSpecialParam> page;
 };
 
-TEST_F(SpecialPageTest, ReadsTwoHundredAndWritesSixtyFour)
-{
+TEST_F(SpecialPageTest, ReadsTwoHundredAndWritesSixtyFour) {
     readNow();
     EXPECT_EQ(reader.callsOf("readRecord").at(0).arguments,
-        (std::vector<int>{int(RecordKind::Special), 200}));
+              (std::vector<int>{int(RecordKind::Special), 200}));
     EXPECT_EQ(edit(page.get(), "passwordEdit")->text(), QStringLiteral("12345678"));
     EXPECT_EQ(edit(page.get(), "maskStartEdit")->text(), QStringLiteral("20"));
     EXPECT_EQ(edit(page.get(), "maskDataEdit")->text(), QStringLiteral("E2003412"));
@@ -346,8 +331,7 @@ TEST_F(SpecialPageTest, ReadsTwoHundredAndWritesSixtyFour)
     ASSERT_TRUE(waitForLogCount(window, failureText, 1));
 }
 
-TEST_F(SpecialPageTest, ACedarReaderHasNoRelayControls)
-{
+TEST_F(SpecialPageTest, ACedarReaderHasNoRelayControls) {
     // Created before any reader: the controls are there to use.
     EXPECT_TRUE(check(page.get(), "relayCheck")->isEnabled());
     window.type = 0xD0;
@@ -369,11 +353,11 @@ TEST_F(SpecialPageTest, ACedarReaderHasNoRelayControls)
     EXPECT_TRUE(check(page.get(), "relayCheck")->isEnabled());
 }
 
-TEST_F(SpecialPageTest, AnOverlongMaskShowsTwelveBytesAndAWrittenRecordShows)
-{
+TEST_F(SpecialPageTest, AnOverlongMaskShowsTwelveBytesAndAWrittenRecordShows) {
     reader.answer("readRecord", specialReply(13));
     readNow();
-    EXPECT_EQ(edit(page.get(), "maskDataEdit")->text(), QStringLiteral("E2003412") + QString(16, u'0'));
+    EXPECT_EQ(edit(page.get(), "maskDataEdit")->text(),
+              QStringLiteral("E2003412") + QString(16, u'0'));
 
     Bytes record(64, 0);
     record[19] = 1;
@@ -390,8 +374,7 @@ TEST_F(SpecialPageTest, AnOverlongMaskShowsTwelveBytesAndAWrittenRecordShows)
 
 // ---- GPRS test ---------------------------------------------------------------------------
 
-TEST(GprsPageTest, QueriesShowTheirAnswers)
-{
+TEST(GprsPageTest, QueriesShowTheirAnswers) {
     CScriptedReader reader;
     CFakeMainWindow window{reader};
     CDlgGPRSTest page(window, nullptr);
@@ -417,7 +400,8 @@ TEST(GprsPageTest, QueriesShowTheirAnswers)
 
     int failures = 0;
     for (const auto &[command, button] : std::vector<std::pair<std::string, const char *>>{
-             {"simState", "simStateButton"}, {"gprsSignal", "signalButton"},
+             {"simState", "simStateButton"},
+             {"gprsSignal", "signalButton"},
              {"cellLocation", "cellLocationButton"}}) {
         reader.answer(command, std::nullopt);
         press(&page, button);
@@ -428,8 +412,7 @@ TEST(GprsPageTest, QueriesShowTheirAnswers)
 
 // ---- Every control named -----------------------------------------------------------------
 
-TEST(NetSpecialGprsPages, EveryControlHasAName)
-{
+TEST(NetSpecialGprsPages, EveryControlHasAName) {
     CScriptedReader reader;
     CFakeMainWindow window{reader};
     std::vector<std::unique_ptr<QWidget>> pages;
@@ -445,9 +428,9 @@ TEST(NetSpecialGprsPages, EveryControlHasAName)
                           << unnamed->objectName().toStdString();
     }
     EXPECT_EQ(pages[0]->findChild<QLineEdit *>(QStringLiteral("macEdit"))->accessibleName(),
-        window.text(1103));
+              window.text(1103));
 }
 
-} // namespace
+}  // namespace
 
-} // namespace paramtest
+}  // namespace paramtest

@@ -22,30 +22,26 @@ using readerfamily::Family;
 // The family's page class.
 std::unique_ptr<CDlgParamPage> makePage(Family family, IMainWindowServices &services);
 
-template <typename Control> Control *child(QWidget *page, const char *name)
-{
+template <typename Control>
+Control *child(QWidget *page, const char *name) {
     auto *control = page->findChild<Control *>(QString::fromLatin1(name));
     EXPECT_NE(control, nullptr) << name;
     return control;
 }
 
-inline QComboBox *list(QWidget *page, const char *name)
-{
+inline QComboBox *list(QWidget *page, const char *name) {
     return child<QComboBox>(page, name);
 }
 
-inline QLineEdit *edit(QWidget *page, const char *name)
-{
+inline QLineEdit *edit(QWidget *page, const char *name) {
     return child<QLineEdit>(page, name);
 }
 
-inline QCheckBox *check(QWidget *page, const char *name)
-{
+inline QCheckBox *check(QWidget *page, const char *name) {
     return child<QCheckBox>(page, name);
 }
 
-inline void press(QWidget *page, const char *name)
-{
+inline void press(QWidget *page, const char *name) {
     child<QPushButton>(page, name)->click();
 }
 
@@ -54,4 +50,4 @@ int logCount(const pagetest::CFakeMainWindow &window, int key);
 // Waits until the log holds key's text `count` times.
 bool waitForLogCount(const pagetest::CFakeMainWindow &window, int key, int count);
 
-} // namespace paramtest
+}  // namespace paramtest

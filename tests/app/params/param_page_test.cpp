@@ -27,28 +27,22 @@ struct FamilyCase {
 };
 
 const std::vector<FamilyCase> familyCases{
-    {Family::Alder, 0xE0, 128, 128, false},
-    {Family::Birch, 0xD2, 16, 16, false},
-    {Family::Birch2, 0xD3, 16, 16, false},
-    {Family::Cedar, 0xD0, 100, 32, true},
-    {Family::Cedar2, 0xD1, 100, 32, true},
-    {Family::Elm, 0xC3, 200, 32, true},
-    {Family::Fir, 0x50, 64, 32, true},
-    {Family::Hazel, 0xC2, 64, 32, true},
+    {Family::Alder, 0xE0, 128, 128, false}, {Family::Birch, 0xD2, 16, 16, false},
+    {Family::Birch2, 0xD3, 16, 16, false},  {Family::Cedar, 0xD0, 100, 32, true},
+    {Family::Cedar2, 0xD1, 100, 32, true},  {Family::Elm, 0xC3, 200, 32, true},
+    {Family::Fir, 0x50, 64, 32, true},      {Family::Hazel, 0xC2, 64, 32, true},
 };
 
 // Leading byte, then bytes 0..24 with every field set; zeros after.
-Bytes recordReply(std::uint8_t interface = 1, std::uint8_t baud = 2)
-{
-    Bytes reply{lead, interface, 1, 0x21, 5, 10, 1, baud, 0x05, 0x85, 1, 0x02, 0x0C, 7, 1, 1, 20,
-        30, 40, 0, 0x0F, 4, 2, 10, 1, 1};
+Bytes recordReply(std::uint8_t interface = 1, std::uint8_t baud = 2) {
+    Bytes reply{lead, interface, 1, 0x21, 5,  10, 1, baud, 0x05, 0x85, 1,  0x02, 0x0C,
+                7,    1,         1, 20,   30, 40, 0, 0x0F, 4,    2,    10, 1,    1};
     return reply;
 }
 
 class ParamPageTest : public ::testing::Test {
-protected:
-    void open(Family family, std::uint8_t type, Bytes reply = recordReply())
-    {
+  protected:
+    void open(Family family, std::uint8_t type, Bytes reply = recordReply()) {
         window.type = type;
         reader.answer("readRecord", std::move(reply));
         reader.answer("checkModule", Bytes{1});
@@ -56,15 +50,13 @@ protected:
         page = makePage(family, window);
     }
 
-    void readNow()
-    {
+    void readNow() {
         const int before = logCount(window, CDlgParamPage::successText);
         page->readParameters();
         ASSERT_TRUE(waitForLogCount(window, CDlgParamPage::successText, before + 1));
     }
 
-    Bytes setNow()
-    {
+    Bytes setNow() {
         const int before = logCount(window, CDlgParamPage::successText);
         press(page.get(), "setButton");
         EXPECT_TRUE(waitForLogCount(window, CDlgParamPage::successText, before + 1));
@@ -77,8 +69,7 @@ protected:
     std::unique_ptr<CDlgParamPage> page;
 };
 
-TEST_F(ParamPageTest, EachFamilyReadsAndWritesItsLengths)
-{
+TEST_F(ParamPageTest, EachFamilyReadsAndWritesItsLengths) {
     for (const FamilyCase &each : familyCases) {
         SCOPED_TRACE(readerfamily::traitsOf(each.family).name);
         reader.clearCalls();
@@ -92,15 +83,14 @@ TEST_F(ParamPageTest, EachFamilyReadsAndWritesItsLengths)
         const Bytes written = setNow();
         const std::vector<ReaderCall> writes = reader.callsOf("writeRecord");
         ASSERT_EQ(writes.size(), 1u);
-        EXPECT_EQ(
-            writes[0].arguments, (std::vector<int>{int(RecordKind::Device), each.writeLength}));
+        EXPECT_EQ(writes[0].arguments,
+                  (std::vector<int>{int(RecordKind::Device), each.writeLength}));
         ASSERT_EQ(int(written.size()), each.writeLength + 1);
         EXPECT_EQ(written[0], lead);
     }
 }
 
-TEST_F(ParamPageTest, ControlValuesGiveTheirBytes)
-{
+TEST_F(ParamPageTest, ControlValuesGiveTheirBytes) {
     open(Family::Cedar, 0xD0);
     readNow();
     list(page.get(), "interfaceList")->setCurrentIndex(2);
@@ -126,15 +116,14 @@ TEST_F(ParamPageTest, ControlValuesGiveTheirBytes)
     check(page.get(), "denseCheck")->setChecked(false);
 
     const Bytes written = setNow();
-    const Bytes expected{lead, 2, 2, 0xFE, 44, 33, 0, 4, 0x05, 0x85, 0, 0x01, 0, 9, 0, 0, 255, 0, 3,
-        0, 0, 15, 3, 12, 2, 0};
+    const Bytes expected{lead, 2, 2, 0xFE, 44, 33, 0, 4, 0x05, 0x85, 0,  0x01, 0,
+                         9,    0, 0, 255,  0,  3,  0, 0, 15,   3,    12, 2,    0};
     ASSERT_EQ(written.size(), 33u);
     EXPECT_EQ(Bytes(written.begin(), written.begin() + 26), expected);
     EXPECT_EQ(Bytes(written.begin() + 26, written.end()), Bytes(7, 0));
 }
 
-TEST_F(ParamPageTest, AlderInventoryTimeAndNetworkTexts)
-{
+TEST_F(ParamPageTest, AlderInventoryTimeAndNetworkTexts) {
     open(Family::Alder, 0xE0, recordReply(0));
     readNow();
     EXPECT_TRUE(child<QGroupBox>(page.get(), "wifiGroup")->isHidden());
@@ -149,21 +138,19 @@ TEST_F(ParamPageTest, AlderInventoryTimeAndNetworkTexts)
     ASSERT_EQ(written.size(), 129u);
     EXPECT_EQ(written[1 + 0], 1);
     EXPECT_EQ(written[1 + 12], 100);
-    EXPECT_EQ(
-        std::string(written.begin() + 1 + 45, written.begin() + 1 + 50), std::string("Shop\0", 5));
+    EXPECT_EQ(std::string(written.begin() + 1 + 45, written.begin() + 1 + 50),
+              std::string("Shop\0", 5));
     EXPECT_EQ(written[1 + 109], 60001 & 0xFF);
     EXPECT_EQ(written[1 + 110], 60001 >> 8);
 }
 
-TEST_F(ParamPageTest, AlderReadShowsTheWifiGroupForInterfaceWifi)
-{
+TEST_F(ParamPageTest, AlderReadShowsTheWifiGroupForInterfaceWifi) {
     open(Family::Alder, 0xE0, recordReply(1));
     readNow();
     EXPECT_FALSE(child<QGroupBox>(page.get(), "wifiGroup")->isHidden());
 }
 
-TEST_F(ParamPageTest, Birch2SendsNoAddressAndItsOutputFormat)
-{
+TEST_F(ParamPageTest, Birch2SendsNoAddressAndItsOutputFormat) {
     open(Family::Birch2, 0xD3);
     readNow();
     EXPECT_EQ(page->findChild<QLineEdit *>(QStringLiteral("addressEdit")), nullptr);
@@ -179,8 +166,7 @@ TEST_F(ParamPageTest, Birch2SendsNoAddressAndItsOutputFormat)
     EXPECT_EQ(window.closeRequests, 0);
 }
 
-TEST_F(ParamPageTest, ElmWeigandInterfaceDisablesTheByteLength)
-{
+TEST_F(ParamPageTest, ElmWeigandInterfaceDisablesTheByteLength) {
     open(Family::Elm, 0xC3, recordReply(4));
     readNow();
     EXPECT_FALSE(edit(page.get(), "byteLengthEdit")->isEnabled());
@@ -188,8 +174,7 @@ TEST_F(ParamPageTest, ElmWeigandInterfaceDisablesTheByteLength)
     EXPECT_TRUE(edit(page.get(), "byteLengthEdit")->isEnabled());
 }
 
-TEST_F(ParamPageTest, HazelTwoAntennaReaderReportsTwoAntennas)
-{
+TEST_F(ParamPageTest, HazelTwoAntennaReaderReportsTwoAntennas) {
     open(Family::Hazel, 0xC2);
     reader.answer("checkAntennas", Bytes{0x00, 0x03});
     readNow();
@@ -199,8 +184,7 @@ TEST_F(ParamPageTest, HazelTwoAntennaReaderReportsTwoAntennas)
     EXPECT_TRUE(window.waitForLog(QStringLiteral("Ant1: 1, Ant2: 1")));
 }
 
-TEST_F(ParamPageTest, FirFourPortReaderReportsFourAntennas)
-{
+TEST_F(ParamPageTest, FirFourPortReaderReportsFourAntennas) {
     open(Family::Fir, 0x50);
     reader.answer("checkAntennas", Bytes{0x00, 0xFF});
     EXPECT_TRUE(check(page.get(), "ant5")->isHidden());
@@ -211,15 +195,13 @@ TEST_F(ParamPageTest, FirFourPortReaderReportsFourAntennas)
     EXPECT_TRUE(window.waitForLog(QStringLiteral("Ant1: 1, Ant2: 1, Ant3: 1, Ant4: 1")));
 }
 
-TEST_F(ParamPageTest, FirEightPortTypeShowsEightAntennasAtRead)
-{
+TEST_F(ParamPageTest, FirEightPortTypeShowsEightAntennasAtRead) {
     open(Family::Fir, 0x51);
     readNow();
     EXPECT_FALSE(check(page.get(), "ant8")->isHidden());
 }
 
-TEST_F(ParamPageTest, FirSynchronisesAndReadsTheDeviceTime)
-{
+TEST_F(ParamPageTest, FirSynchronisesAndReadsTheDeviceTime) {
     open(Family::Fir, 0x50);
     reader.answer("setTime", Bytes{});
     reader.answer("readTime", Bytes{26, 12, 8, 16, 5, 9});
@@ -234,8 +216,7 @@ TEST_F(ParamPageTest, FirSynchronisesAndReadsTheDeviceTime)
     EXPECT_EQ(edit(page.get(), "deviceTimeEdit")->text(), QStringLiteral("2026-12-08 16:05:09"));
 }
 
-TEST_F(ParamPageTest, ChangedBaudOverSerialClosesAndMovesTheMainWindowList)
-{
+TEST_F(ParamPageTest, ChangedBaudOverSerialClosesAndMovesTheMainWindowList) {
     open(Family::Fir, 0x50, recordReply(1, 4));
     window.transportInUse = Transport::Serial;
     readNow();
@@ -246,8 +227,7 @@ TEST_F(ParamPageTest, ChangedBaudOverSerialClosesAndMovesTheMainWindowList)
     EXPECT_EQ(window.serialMove->baudRate, 9600);
 }
 
-TEST_F(ParamPageTest, ChangedBaudOverUsbClosesNothing)
-{
+TEST_F(ParamPageTest, ChangedBaudOverUsbClosesNothing) {
     open(Family::Fir, 0x50, recordReply(1, 4));
     window.transportInUse = Transport::Usb;
     readNow();
@@ -257,8 +237,7 @@ TEST_F(ParamPageTest, ChangedBaudOverUsbClosesNothing)
     EXPECT_FALSE(window.serialMove);
 }
 
-TEST_F(ParamPageTest, FailedDefaultDoesNotRead)
-{
+TEST_F(ParamPageTest, FailedDefaultDoesNotRead) {
     open(Family::Fir, 0x50);
     press(page.get(), "defaultButton");
     ASSERT_TRUE(waitForLogCount(window, CDlgParamPage::failureText, 1));
@@ -266,8 +245,7 @@ TEST_F(ParamPageTest, FailedDefaultDoesNotRead)
     EXPECT_TRUE(reader.callsOf("readRecord").empty());
 }
 
-TEST_F(ParamPageTest, DefaultReadsTheRestoredRecord)
-{
+TEST_F(ParamPageTest, DefaultReadsTheRestoredRecord) {
     open(Family::Fir, 0x50);
     reader.answer("defaultRecord", Bytes{});
     press(page.get(), "defaultButton");
@@ -276,8 +254,7 @@ TEST_F(ParamPageTest, DefaultReadsTheRestoredRecord)
     EXPECT_EQ(list(page.get(), "powerList")->currentIndex(), 10);
 }
 
-TEST_F(ParamPageTest, ModuleFaultIsLoggedBeforeTheRecordIsShown)
-{
+TEST_F(ParamPageTest, ModuleFaultIsLoggedBeforeTheRecordIsShown) {
     open(Family::Hazel, 0xC4);
     reader.answer("checkModule", Bytes{0});
     readNow();
@@ -287,8 +264,7 @@ TEST_F(ParamPageTest, ModuleFaultIsLoggedBeforeTheRecordIsShown)
     EXPECT_EQ(list(page.get(), "powerList")->currentIndex(), 10);
 }
 
-TEST_F(ParamPageTest, FailedReadKeepsTheControls)
-{
+TEST_F(ParamPageTest, FailedReadKeepsTheControls) {
     open(Family::Birch, 0xD2);
     readNow();
     reader.answer("readRecord", std::nullopt);
@@ -297,29 +273,26 @@ TEST_F(ParamPageTest, FailedReadKeepsTheControls)
     EXPECT_EQ(list(page.get(), "powerList")->currentIndex(), 10);
 }
 
-TEST_F(ParamPageTest, NotConnectedDoesNothing)
-{
+TEST_F(ParamPageTest, NotConnectedDoesNothing) {
     open(Family::Fir, 0x50);
     window.connected = false;
     for (const char *button : {"readButton", "setButton", "defaultButton", "checkButton",
-             "deviceTimeButton", "synchroniseButton"})
+                               "deviceTimeButton", "synchroniseButton"})
         press(page.get(), button);
     page->readParameters();
     EXPECT_TRUE(reader.calls().empty());
 }
 
-TEST_F(ParamPageTest, IndexOutsideAListShowsNoSelectionAndIsWrittenBack)
-{
+TEST_F(ParamPageTest, IndexOutsideAListShowsNoSelectionAndIsWrittenBack) {
     Bytes reply = recordReply();
-    reply[1 + 4] = 40; // beyond Birch's 17 dBm
+    reply[1 + 4] = 40;  // beyond Birch's 17 dBm
     open(Family::Birch, 0xD2, reply);
     readNow();
     EXPECT_EQ(list(page.get(), "powerList")->currentIndex(), -1);
     EXPECT_EQ(setNow()[1 + 4], 40);
 }
 
-TEST_F(ParamPageTest, RegionChoiceListsThePresetsChannels)
-{
+TEST_F(ParamPageTest, RegionChoiceListsThePresetsChannels) {
     open(Family::Fir, 0x50, recordReply());
     readNow();
     QComboBox *region = list(page.get(), "regionList");
@@ -335,8 +308,7 @@ TEST_F(ParamPageTest, RegionChoiceListsThePresetsChannels)
     EXPECT_EQ(written[1 + 8], 0x00);
 }
 
-TEST_F(ParamPageTest, ButtonsWaitWhileTheReaderWorks)
-{
+TEST_F(ParamPageTest, ButtonsWaitWhileTheReaderWorks) {
     open(Family::Fir, 0x50);
     std::promise<void> release;
     std::shared_future<void> released = release.get_future().share();
@@ -353,8 +325,7 @@ TEST_F(ParamPageTest, ButtonsWaitWhileTheReaderWorks)
         EXPECT_TRUE(child<QPushButton>(page.get(), button)->isEnabled()) << button;
 }
 
-TEST_F(ParamPageTest, EveryControlOfEveryPageHasAName)
-{
+TEST_F(ParamPageTest, EveryControlOfEveryPageHasAName) {
     for (const FamilyCase &each : familyCases) {
         open(each.family, each.type);
         EXPECT_TRUE(CAccessible::unnamedControls(page.get()).isEmpty())
@@ -365,25 +336,24 @@ TEST_F(ParamPageTest, EveryControlOfEveryPageHasAName)
 // A profile import hands the device record it wrote to every page: the Elm, Fir and Hazel pages
 // show it as if read (without asking the reader), the other families keep what they showed.
 // The page's next write still carries the leading byte of its own last read.
-TEST_F(ParamPageTest, ImportedDeviceRecordShowsOnTheElmFirAndHazelPages)
-{
+TEST_F(ParamPageTest, ImportedDeviceRecordShowsOnTheElmFirAndHazelPages) {
     for (const FamilyCase &each : familyCases) {
         SCOPED_TRACE(readerfamily::traitsOf(each.family).name);
         open(each.family, each.type);
         readNow();
         reader.clearCalls();
         Bytes imported(200, 0);
-        imported[3] = 42; // filter time
-        imported[4] = 3;  // RF power
+        imported[3] = 42;  // filter time
+        imported[4] = 3;   // RF power
         imported[7] = 0x05;
         imported[8] = 0x85;
         page->showWrittenRecord(RecordKind::Network, ParamRecord{0x99, Bytes(200, 0x11)});
         EXPECT_EQ(edit(page.get(), "filterTimeEdit")->text(), QStringLiteral("5"));
         page->showWrittenRecord(RecordKind::Device, ParamRecord{0x99, imported});
-        const bool shows = each.family == Family::Elm || each.family == Family::Fir
-            || each.family == Family::Hazel;
+        const bool shows = each.family == Family::Elm || each.family == Family::Fir ||
+                           each.family == Family::Hazel;
         EXPECT_EQ(edit(page.get(), "filterTimeEdit")->text(),
-            shows ? QStringLiteral("42") : QStringLiteral("5"));
+                  shows ? QStringLiteral("42") : QStringLiteral("5"));
         EXPECT_EQ(list(page.get(), "powerList")->currentIndex(), shows ? 3 : 10);
         EXPECT_TRUE(reader.callsOf("readRecord").empty());
 
@@ -394,6 +364,6 @@ TEST_F(ParamPageTest, ImportedDeviceRecordShowsOnTheElmFirAndHazelPages)
     }
 }
 
-} // namespace
+}  // namespace
 
-} // namespace paramtest
+}  // namespace paramtest

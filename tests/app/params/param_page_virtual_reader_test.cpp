@@ -10,12 +10,11 @@ using pagetest::CFakeMainWindow;
 using pagetest::CVirtualReaderSession;
 
 class ParamPageVirtualReaderTest : public ::testing::TestWithParam<Family> {
-protected:
+  protected:
     const readerfamily::FamilyTraits &traits() const { return readerfamily::traitsOf(GetParam()); }
 
     // Runs an operation and waits for its success line.
-    void runAndSucceed(const std::function<void()> &operation)
-    {
+    void runAndSucceed(const std::function<void()> &operation) {
         const int before = logCount(window, CDlgParamPage::successText);
         operation();
         ASSERT_TRUE(waitForLogCount(window, CDlgParamPage::successText, before + 1));
@@ -26,8 +25,7 @@ protected:
     std::unique_ptr<CDlgParamPage> page;
 };
 
-TEST_P(ParamPageVirtualReaderTest, SetIsReadBackAndDefaultRestores)
-{
+TEST_P(ParamPageVirtualReaderTest, SetIsReadBackAndDefaultRestores) {
     ASSERT_TRUE(session.isOpen());
     window.type = traits().defaultType;
     page = makePage(GetParam(), window);
@@ -58,8 +56,7 @@ TEST_P(ParamPageVirtualReaderTest, SetIsReadBackAndDefaultRestores)
     EXPECT_FALSE(window.logLines().contains(window.text(CDlgParamPage::failureText)));
 }
 
-TEST(ParamPageVirtualReader, AlderNetworkTextsAreWrittenAndReadBack)
-{
+TEST(ParamPageVirtualReader, AlderNetworkTextsAreWrittenAndReadBack) {
     CVirtualReaderSession session{"alder"};
     CFakeMainWindow window{session.reader(), &session.facade()};
     window.type = readerfamily::traitsOf(Family::Alder).defaultType;
@@ -82,12 +79,13 @@ TEST(ParamPageVirtualReader, AlderNetworkTextsAreWrittenAndReadBack)
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryFamily, ParamPageVirtualReaderTest,
-    ::testing::Values(Family::Alder, Family::Birch, Family::Birch2, Family::Cedar, Family::Cedar2,
-        Family::Elm, Family::Fir, Family::Hazel),
-    [](const ::testing::TestParamInfo<Family> &info) {
-        return std::string(readerfamily::traitsOf(info.param).name);
-    });
+                         ::testing::Values(Family::Alder, Family::Birch, Family::Birch2,
+                                           Family::Cedar, Family::Cedar2, Family::Elm, Family::Fir,
+                                           Family::Hazel),
+                         [](const ::testing::TestParamInfo<Family> &info) {
+                             return std::string(readerfamily::traitsOf(info.param).name);
+                         });
 
-} // namespace
+}  // namespace
 
-} // namespace paramtest
+}  // namespace paramtest

@@ -9,8 +9,7 @@
 
 namespace {
 
-TEST(RecordCodecTest, GprsAnswersAsText)
-{
+TEST(RecordCodecTest, GprsAnswersAsText) {
     EXPECT_EQ(CDlgGPRSTest::simStateTextKey(0), Text::SimStateNoCard);
     EXPECT_EQ(CDlgGPRSTest::simStateTextKey(1), Text::SimStateReady);
     EXPECT_EQ(CDlgGPRSTest::simStateTextKey(16), Text::SimStateSearching);
@@ -23,4 +22,4 @@ TEST(RecordCodecTest, GprsAnswersAsText)
     EXPECT_EQ(recordtext::fromField(invalid), QStringLiteral("\ufffda"));
 }
 
-} // namespace
+}  // namespace

@@ -1,7 +1,7 @@
 // The batch queue: items from a foreign thread reach this thread in order, one drain per batch,
 // within the bound, and what did not fit is counted.
-#include "reader/CBatchQueue.h"
 #include "page_test_kit.h"
+#include "reader/CBatchQueue.h"
 
 #include <QCoreApplication>
 #include <QThread>

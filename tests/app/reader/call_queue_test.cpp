@@ -1,7 +1,7 @@
 // The call queue: calls from other threads run on the queue's thread in the order each thread
 // posted them, and calls still waiting when the queue goes are dropped.
-#include "reader/CCallQueue.h"
 #include "page_test_kit.h"
+#include "reader/CCallQueue.h"
 
 #include <QCoreApplication>
 #include <QThread>
@@ -17,8 +17,7 @@ namespace {
 
 using pagetest::waitUntil;
 
-TEST(CallQueueTest, CallsFromOtherThreadsRunHereInTheirOrder)
-{
+TEST(CallQueueTest, CallsFromOtherThreadsRunHereInTheirOrder) {
     constexpr int callsPerThread = 2000;
     CCallQueue queue;
     std::array<std::vector<int>, 2> seen;
@@ -28,18 +27,16 @@ TEST(CallQueueTest, CallsFromOtherThreadsRunHereInTheirOrder)
         posters.emplace_back([&, poster] {
             for (int index = 0; index < callsPerThread; ++index) {
                 queue.post([&, poster, index] {
-                    allOnThisThread = allOnThisThread
-                        && QThread::currentThread() == QCoreApplication::instance()->thread();
+                    allOnThisThread = allOnThisThread && QThread::currentThread() ==
+                                                             QCoreApplication::instance()->thread();
                     seen[poster].push_back(index);
                 });
             }
         });
     }
-    for (std::thread &poster : posters)
-        poster.join();
-    ASSERT_TRUE(waitUntil([&] {
-        return seen[0].size() == callsPerThread && seen[1].size() == callsPerThread;
-    }));
+    for (std::thread &poster : posters) poster.join();
+    ASSERT_TRUE(waitUntil(
+        [&] { return seen[0].size() == callsPerThread && seen[1].size() == callsPerThread; }));
     EXPECT_TRUE(allOnThisThread);
     for (const std::vector<int> &indexes : seen) {
         for (int index = 0; index < callsPerThread; ++index)
@@ -47,8 +44,7 @@ TEST(CallQueueTest, CallsFromOtherThreadsRunHereInTheirOrder)
     }
 }
 
-TEST(CallQueueTest, CallsWaitingWhenTheQueueGoesAreDropped)
-{
+TEST(CallQueueTest, CallsWaitingWhenTheQueueGoesAreDropped) {
     bool ran = false;
     auto queue = std::make_unique<CCallQueue>();
     std::thread([&] { queue->post([&] { ran = true; }); }).join();
@@ -57,4 +53,4 @@ TEST(CallQueueTest, CallsWaitingWhenTheQueueGoesAreDropped)
     EXPECT_FALSE(ran);
 }
 
-} // namespace
+}  // namespace

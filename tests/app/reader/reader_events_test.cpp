@@ -1,8 +1,8 @@
 // The reader events against the virtual reader over TCP: link events reach subscribers on the
 // user-interface thread, active-mode reports arrive complete and in order in batches, and a
 // connection closed or an events object destroyed while reports flow ends cleanly.
-#include "reader/CReaderEvents.h"
 #include "page_test_kit.h"
+#include "reader/CReaderEvents.h"
 #include "reader_model.h"
 
 #include <QCoreApplication>
@@ -19,14 +19,12 @@ using pagetest::CVirtualReaderSession;
 using pagetest::waitUntil;
 
 // A record without its last byte (the signal strength, which may change between sightings).
-QByteArray recordKey(const CActiveReport &report)
-{
+QByteArray recordKey(const CActiveReport &report) {
     const int length = report.records.isEmpty() ? 0 : static_cast<unsigned char>(report.records[0]);
     return report.records.mid(0, length);
 }
 
-TEST(ReaderEventsTest, LinkLostAndRestoredReachSubscribersOnTheUserInterfaceThread)
-{
+TEST(ReaderEventsTest, LinkLostAndRestoredReachSubscribersOnTheUserInterfaceThread) {
     CVirtualReaderSession session("fir");
     ASSERT_TRUE(session.isOpen());
     CReaderEvents events(session.facade());
@@ -48,8 +46,7 @@ TEST(ReaderEventsTest, LinkLostAndRestoredReachSubscribersOnTheUserInterfaceThre
         EXPECT_EQ(thread, QCoreApplication::instance()->thread());
 }
 
-TEST(ReaderEventsTest, AHundredThousandReportsArriveInOrderAndComplete)
-{
+TEST(ReaderEventsTest, AHundredThousandReportsArriveInOrderAndComplete) {
     constexpr int fieldTags = 7;
     constexpr qsizetype reportCount = 100000;
     CVirtualReaderSession session("fir", fieldTags);
@@ -61,8 +58,7 @@ TEST(ReaderEventsTest, AHundredThousandReportsArriveInOrderAndComplete)
                      [&](const QList<CActiveReport> &batch) {
                          ++batches;
                          received.append(batch);
-                         if (received.size() >= reportCount)
-                             session.virtualReader().stopActive();
+                         if (received.size() >= reportCount) session.virtualReader().stopActive();
                      });
     events.setReportsEnabled(true);
     session.virtualReader().startActive(10us, 1);
@@ -77,8 +73,7 @@ TEST(ReaderEventsTest, AHundredThousandReportsArriveInOrderAndComplete)
     EXPECT_LT(batches, reportCount);
 }
 
-TEST(ReaderEventsTest, ClosingWhileReportsFlowEndsCleanly)
-{
+TEST(ReaderEventsTest, ClosingWhileReportsFlowEndsCleanly) {
     CVirtualReaderSession session("fir", 20);
     ASSERT_TRUE(session.isOpen());
     auto events = std::make_unique<CReaderEvents>(session.facade());
@@ -97,8 +92,7 @@ TEST(ReaderEventsTest, ClosingWhileReportsFlowEndsCleanly)
 
 // The library may be inside a callback at any moment: the events object must not go while one
 // still runs in it. Each round destroys it while reports flow at full speed.
-TEST(ReaderEventsTest, DestroyedWhileReportsFlowIsLeftByEveryCallback)
-{
+TEST(ReaderEventsTest, DestroyedWhileReportsFlowIsLeftByEveryCallback) {
     CVirtualReaderSession session("fir", 20);
     ASSERT_TRUE(session.isOpen());
     session.virtualReader().startActive(20us, 4);
@@ -114,4 +108,4 @@ TEST(ReaderEventsTest, DestroyedWhileReportsFlowIsLeftByEveryCallback)
     session.virtualReader().stopActive();
 }
 
-} // namespace
+}  // namespace

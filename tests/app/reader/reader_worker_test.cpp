@@ -1,7 +1,7 @@
 // The reader worker: jobs run off the user-interface thread, in order, and hand their results
 // back only to owners that still exist.
-#include "reader/CReaderWorker.h"
 #include "page_test_kit.h"
+#include "reader/CReaderWorker.h"
 
 #include <QCoreApplication>
 #include <QThread>
@@ -18,8 +18,7 @@ namespace {
 using pagetest::CScriptedReader;
 using pagetest::waitUntil;
 
-TEST(ReaderWorkerTest, AJobRunsOffTheUserInterfaceThreadAndReportsOnIt)
-{
+TEST(ReaderWorkerTest, AJobRunsOffTheUserInterfaceThreadAndReportsOnIt) {
     CScriptedReader reader;
     reader.answer("systemInfo", Bytes{0x23, 0x11, 0x50});
     CReaderWorker worker(reader);
@@ -43,8 +42,7 @@ TEST(ReaderWorkerTest, AJobRunsOffTheUserInterfaceThreadAndReportsOnIt)
     EXPECT_EQ((*shown)[2], 0x50);
 }
 
-TEST(ReaderWorkerTest, JobsRunAndReportInSubmissionOrder)
-{
+TEST(ReaderWorkerTest, JobsRunAndReportInSubmissionOrder) {
     CScriptedReader reader;
     CReaderWorker worker(reader);
     QObject page;
@@ -65,33 +63,32 @@ TEST(ReaderWorkerTest, JobsRunAndReportInSubmissionOrder)
     }
 }
 
-TEST(ReaderWorkerTest, AnOwnerDestroyedWhileItsJobRunsIsNotTouched)
-{
+TEST(ReaderWorkerTest, AnOwnerDestroyedWhileItsJobRunsIsNotTouched) {
     CScriptedReader reader;
     std::atomic<bool> release{false};
     reader.answerWith("reboot", [&](const pagetest::ReaderCall &) {
-        while (!release)
-            QThread::msleep(1);
+        while (!release) QThread::msleep(1);
         return std::optional<Bytes>(Bytes{});
     });
     CReaderWorker worker(reader);
     auto page = std::make_unique<QObject>();
     bool reportedToDestroyed = false;
-    worker.submit(page.get(), [](IReader &r) { return r.reboot(); },
-                  [&](bool) { reportedToDestroyed = true; });
+    worker.submit(
+        page.get(), [](IReader &r) { return r.reboot(); },
+        [&](bool) { reportedToDestroyed = true; });
     ASSERT_TRUE(waitUntil([&] { return worker.isBusy() && !reader.calls().empty(); }));
     page.reset();
     release = true;
     // A later job's report proves the earlier one has been delivered, or dropped.
     QObject survivor;
     bool later = false;
-    worker.submit(&survivor, [](IReader &) {}, [&] { later = true; });
+    worker.submit(
+        &survivor, [](IReader &) {}, [&] { later = true; });
     ASSERT_TRUE(waitUntil([&] { return later; }));
     EXPECT_FALSE(reportedToDestroyed);
 }
 
-TEST(ReaderWorkerTest, TheEventLoopRunsWhileTheReaderTakesTwoSecondsToAnswer)
-{
+TEST(ReaderWorkerTest, TheEventLoopRunsWhileTheReaderTakesTwoSecondsToAnswer) {
     CScriptedReader reader;
     reader.answerWith("systemInfo", [](const pagetest::ReaderCall &) {
         QThread::msleep(2000);
@@ -104,20 +101,19 @@ TEST(ReaderWorkerTest, TheEventLoopRunsWhileTheReaderTakesTwoSecondsToAnswer)
     QTimer timer;
     QObject::connect(&timer, &QTimer::timeout, [&] { ++ticks; });
     timer.start(10);
-    worker.submit(&page, [](IReader &r) { return r.systemInfo(); },
-                  [&](std::optional<SystemInfo>) { ticksWhenAnswered = ticks; });
+    worker.submit(
+        &page, [](IReader &r) { return r.systemInfo(); },
+        [&](std::optional<SystemInfo>) { ticksWhenAnswered = ticks; });
     ASSERT_TRUE(waitUntil([&] { return ticksWhenAnswered >= 0; }));
     // The window would have frozen for the whole answer if the call ran on this thread.
     EXPECT_GE(ticksWhenAnswered, 5);
 }
 
-TEST(ReaderWorkerTest, StopDropsWaitingJobsAndRefusesNewOnes)
-{
+TEST(ReaderWorkerTest, StopDropsWaitingJobsAndRefusesNewOnes) {
     CScriptedReader reader;
     std::atomic<bool> release{false};
     reader.answerWith("relayOn", [&](const pagetest::ReaderCall &) {
-        while (!release)
-            QThread::msleep(1);
+        while (!release) QThread::msleep(1);
         return std::optional<Bytes>(Bytes{});
     });
     CReaderWorker worker(reader);
@@ -134,4 +130,4 @@ TEST(ReaderWorkerTest, StopDropsWaitingJobsAndRefusesNewOnes)
     EXPECT_FALSE(worker.isBusy());
 }
 
-} // namespace
+}  // namespace

@@ -12,8 +12,7 @@
 
 namespace {
 
-TEST(CAppPaths, WritableProgramDirectoryHoldsConfigurationAndLog)
-{
+TEST(CAppPaths, WritableProgramDirectoryHoldsConfigurationAndLog) {
     QTemporaryDir base;
     const QString program = base.filePath(QStringLiteral("new/program"));
     const CAppPaths paths = CAppPaths::forProgramDirectory(program);
@@ -22,8 +21,7 @@ TEST(CAppPaths, WritableProgramDirectoryHoldsConfigurationAndLog)
     EXPECT_TRUE(QDir(program).exists()) << "a --config-dir folder is created";
 }
 
-TEST(CAppPaths, UnusableProgramDirectoryFallsBackToXdgFolders)
-{
+TEST(CAppPaths, UnusableProgramDirectoryFallsBackToXdgFolders) {
     QTemporaryDir base;
     const QByteArray savedConfig = qgetenv("XDG_CONFIG_HOME");
     const QByteArray savedState = qgetenv("XDG_STATE_HOME");
@@ -42,8 +40,7 @@ TEST(CAppPaths, UnusableProgramDirectoryFallsBackToXdgFolders)
     qputenv("XDG_STATE_HOME", savedState);
 }
 
-TEST(CAppPaths, RelativeXdgValuesAreIgnored)
-{
+TEST(CAppPaths, RelativeXdgValuesAreIgnored) {
     const QByteArray saved = qgetenv("XDG_CONFIG_HOME");
     qputenv("XDG_CONFIG_HOME", "relative/config");
     EXPECT_EQ(CAppPaths::xdgConfigFolder(), QDir::homePath() + QStringLiteral("/.config/tagbench"));
@@ -51,8 +48,7 @@ TEST(CAppPaths, RelativeXdgValuesAreIgnored)
 }
 
 // Folders of a fake prefix and a build tree, named relative to a temporary folder.
-struct InstalledPrefixCase
-{
+struct InstalledPrefixCase {
     const char *name;
     const char *executableDirectory;
     const char *binDirectory;
@@ -60,17 +56,13 @@ struct InstalledPrefixCase
     bool installed;
 };
 
-void PrintTo(const InstalledPrefixCase &c, std::ostream *out)
-{
+void PrintTo(const InstalledPrefixCase &c, std::ostream *out) {
     *out << c.name;
 }
 
-class InstalledPrefixTest : public ::testing::TestWithParam<InstalledPrefixCase>
-{
-};
+class InstalledPrefixTest : public ::testing::TestWithParam<InstalledPrefixCase> {};
 
-TEST_P(InstalledPrefixTest, DecidesFromTheExecutableFolderAndTheDataFolder)
-{
+TEST_P(InstalledPrefixTest, DecidesFromTheExecutableFolderAndTheDataFolder) {
     QTemporaryDir base;
     const QDir root(base.path());
     for (const char *folder : {"usr/bin", "usr/share/tagbench", "build/bin", "bare/bin"})
@@ -101,28 +93,27 @@ INSTANTIATE_TEST_SUITE_P(
         InstalledPrefixCase{"neitherThere", "gone/bin", "none/bin", "usr/share/tagbench", false}),
     [](const ::testing::TestParamInfo<InstalledPrefixCase> &info) { return info.param.name; });
 
-class DataFilesTest : public ::testing::Test
-{
-protected:
-    void SetUp() override
-    {
+class DataFilesTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
         m_previous = QDir::currentPath();
-        for (const char *folder : {"work/skin", "work/Language", "work/Seeker", "exe/skin",
-                                   "exe/Language", "exe/Seeker", "share/Language", "share/logo",
-                                   "share/Seeker"})
+        for (const char *folder :
+             {"work/skin", "work/Language", "work/Seeker", "exe/skin", "exe/Language", "exe/Seeker",
+              "share/Language", "share/logo", "share/Seeker"})
             QDir(m_base.path()).mkpath(QString::fromLatin1(folder));
         QDir::setCurrent(m_base.filePath(QStringLiteral("work")));
     }
     void TearDown() override { QDir::setCurrent(m_previous); }
 
-    QString at(const char *relative) const { return m_base.filePath(QString::fromLatin1(relative)); }
+    QString at(const char *relative) const {
+        return m_base.filePath(QString::fromLatin1(relative));
+    }
 
     QTemporaryDir m_base;
     QString m_previous;
 };
 
-TEST_F(DataFilesTest, LooksInWorkingDirectoryThenExecutableThenInstalledData)
-{
+TEST_F(DataFilesTest, LooksInWorkingDirectoryThenExecutableThenInstalledData) {
     writeFile(at("work/skin/red.skin"), "w");
     writeFile(at("exe/skin/red.skin"), "e");
     writeFile(at("exe/Language/English.ini"), "e");
@@ -130,20 +121,19 @@ TEST_F(DataFilesTest, LooksInWorkingDirectoryThenExecutableThenInstalledData)
     writeFile(at("share/logo/hello.bmp"), "s");
     const CDataFiles files(at("exe"), at("share"));
     const QString work = QDir::currentPath();
-    EXPECT_EQ(files.locate(QStringLiteral("skin/red.skin")), work + QStringLiteral("/skin/red.skin"));
+    EXPECT_EQ(files.locate(QStringLiteral("skin/red.skin")),
+              work + QStringLiteral("/skin/red.skin"));
     EXPECT_EQ(files.locate(QStringLiteral("Language/English.ini")), at("exe/Language/English.ini"));
     EXPECT_EQ(files.locate(QStringLiteral("logo/hello.bmp")), at("share/logo/hello.bmp"));
 }
 
-TEST_F(DataFilesTest, MissingEverywhereNamesTheWorkingDirectoryPath)
-{
+TEST_F(DataFilesTest, MissingEverywhereNamesTheWorkingDirectoryPath) {
     const CDataFiles files(at("exe"), at("share"));
     EXPECT_EQ(files.locate(QStringLiteral("skin/none.skin")),
               QDir::currentPath() + QStringLiteral("/skin/none.skin"));
 }
 
-TEST_F(DataFilesTest, ListsBaseNamesInLookupOrderOnce)
-{
+TEST_F(DataFilesTest, ListsBaseNamesInLookupOrderOnce) {
     writeFile(at("work/Language/Klingon.ini"), "w");
     writeFile(at("work/Language/notes.txt"), "w");
     writeFile(at("exe/Language/English.ini"), "e");
@@ -158,8 +148,7 @@ TEST_F(DataFilesTest, ListsBaseNamesInLookupOrderOnce)
 }
 
 // Where the network scan tool is taken from, by the folders that hold one.
-struct ProgramFileCase
-{
+struct ProgramFileCase {
     const char *name;
     bool inWorkingDirectory;
     bool besideExecutable;
@@ -167,25 +156,20 @@ struct ProgramFileCase
     const char *expected;  // relative to the temporary folder; empty: not found
 };
 
-void PrintTo(const ProgramFileCase &c, std::ostream *out)
-{
+void PrintTo(const ProgramFileCase &c, std::ostream *out) {
     *out << c.name;
 }
 
 class ProgramFileTest : public DataFilesTest,
-                        public ::testing::WithParamInterface<ProgramFileCase>
-{
-};
+                        public ::testing::WithParamInterface<ProgramFileCase> {};
 
-TEST_P(ProgramFileTest, ComesFromBesideTheProgramNeverFromTheWorkingDirectory)
-{
+TEST_P(ProgramFileTest, ComesFromBesideTheProgramNeverFromTheWorkingDirectory) {
     const ProgramFileCase &c = GetParam();
     const std::pair<bool, const char *> places[] = {{c.inWorkingDirectory, "work/Seeker/Locator"},
                                                     {c.besideExecutable, "exe/Seeker/Locator"},
                                                     {c.inInstalledData, "share/Seeker/Locator"}};
     for (const auto &[present, path] : places) {
-        if (present)
-            writeFile(at(path), "#!/bin/sh\n");
+        if (present) writeFile(at(path), "#!/bin/sh\n");
     }
     const CDataFiles files(at("exe"), at("share"));
     const QString expected = *c.expected ? at(c.expected) : QString();
@@ -201,4 +185,4 @@ INSTANTIATE_TEST_SUITE_P(
                       ProgramFileCase{"nowhere", false, false, false, ""}),
     [](const ::testing::TestParamInfo<ProgramFileCase> &info) { return info.param.name; });
 
-} // namespace
+}  // namespace

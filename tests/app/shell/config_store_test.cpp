@@ -7,37 +7,36 @@
 
 namespace {
 
-class ConfigStoreTest : public ::testing::Test
-{
-protected:
+class ConfigStoreTest : public ::testing::Test {
+  protected:
     QString filePath() const { return m_folder.filePath(QStringLiteral("SystemConfig.ini")); }
     void writeConfig(const QByteArray &content) const { writeFile(filePath(), content); }
 
     QTemporaryDir m_folder;
 };
 
-const QByteArray firstStartFile("[SystemConfig]\n"
-                                "Transport=0\n"
-                                "ComNum=0\n"
-                                "ComBaud=4\n"
-                                "UsbNum=0\n"
-                                "DevIP=192.168.1.250\n"
-                                "DevPort=60000\n"
-                                "SkinFile=red.skin\n"
-                                "FreqNum=2\n"
-                                "FreqType1=US Freq,902.75,927.25\n"
-                                "FreqType2=EU Freq,865.1,867.9\n"
-                                "ProtocolNum=3\n"
-                                "Protocol1=1,0x02 Head HexID 0x03 0x0D 0x0A end\n"
-                                "Protocol2=2,test1\n"
-                                "Protocol3=3,test2\n"
-                                "LanguageSelect=0\n"
-                                "LanguageNum=2\n"
-                                "Language1=Chinese\n"
-                                "Language2=English\n");
+const QByteArray firstStartFile(
+    "[SystemConfig]\n"
+    "Transport=0\n"
+    "ComNum=0\n"
+    "ComBaud=4\n"
+    "UsbNum=0\n"
+    "DevIP=192.168.1.250\n"
+    "DevPort=60000\n"
+    "SkinFile=red.skin\n"
+    "FreqNum=2\n"
+    "FreqType1=US Freq,902.75,927.25\n"
+    "FreqType2=EU Freq,865.1,867.9\n"
+    "ProtocolNum=3\n"
+    "Protocol1=1,0x02 Head HexID 0x03 0x0D 0x0A end\n"
+    "Protocol2=2,test1\n"
+    "Protocol3=3,test2\n"
+    "LanguageSelect=0\n"
+    "LanguageNum=2\n"
+    "Language1=Chinese\n"
+    "Language2=English\n");
 
-TEST_F(ConfigStoreTest, FirstStartWritesTheEighteenDefaultsInOrder)
-{
+TEST_F(ConfigStoreTest, FirstStartWritesTheEighteenDefaultsInOrder) {
     CConfigStore config(m_folder.path());
     EXPECT_EQ(config.filePath(), filePath());
     EXPECT_EQ(readFile(filePath()), firstStartFile);
@@ -55,18 +54,18 @@ TEST_F(ConfigStoreTest, FirstStartWritesTheEighteenDefaultsInOrder)
     EXPECT_EQ(config.languageNames(), (QStringList{"Chinese", "English"}));
     EXPECT_EQ(config.frequencyPresets(),
               (QStringList{"US Freq,902.75,927.25", "EU Freq,865.1,867.9"}));
-    EXPECT_EQ(config.protocols(), (QStringList{"1,0x02 Head HexID 0x03 0x0D 0x0A end",
-                                               "2,test1", "3,test2"}));
+    EXPECT_EQ(config.protocols(),
+              (QStringList{"1,0x02 Head HexID 0x03 0x0D 0x0A end", "2,test1", "3,test2"}));
 }
 
-TEST_F(ConfigStoreTest, ExistingFileIsReadAsItIsAndNeverCompleted)
-{
-    const QByteArray existing("[SystemConfig]\n"
-                              "Transport=2\n"
-                              "ComBaud=1\n"
-                              "SkinFile=blue.skin\n"
-                              "LanguageNum=1\n"
-                              "Language1=English\n");
+TEST_F(ConfigStoreTest, ExistingFileIsReadAsItIsAndNeverCompleted) {
+    const QByteArray existing(
+        "[SystemConfig]\n"
+        "Transport=2\n"
+        "ComBaud=1\n"
+        "SkinFile=blue.skin\n"
+        "LanguageNum=1\n"
+        "Language1=English\n");
     writeConfig(existing);
     CConfigStore config(m_folder.path());
     config.load();
@@ -82,8 +81,7 @@ TEST_F(ConfigStoreTest, ExistingFileIsReadAsItIsAndNeverCompleted)
     EXPECT_EQ(config.currentLanguageName(), QStringLiteral("English"));
 }
 
-TEST_F(ConfigStoreTest, EmptyFileStaysEmpty)
-{
+TEST_F(ConfigStoreTest, EmptyFileStaysEmpty) {
     writeConfig(QByteArray());
     CConfigStore config(m_folder.path());
     config.load();
@@ -92,11 +90,11 @@ TEST_F(ConfigStoreTest, EmptyFileStaysEmpty)
     EXPECT_EQ(config.currentLanguageName(), QString());
 }
 
-TEST_F(ConfigStoreTest, CountsAboveTheCapacityAreClamped)
-{
+TEST_F(ConfigStoreTest, CountsAboveTheCapacityAreClamped) {
     QByteArray content("[SystemConfig]\nLanguageNum=100\nFreqNum=49\nProtocolNum=-3\n");
     for (int number = 1; number <= 60; ++number)
-        content += "Language" + QByteArray::number(number) + "=L" + QByteArray::number(number) + "\n";
+        content +=
+            "Language" + QByteArray::number(number) + "=L" + QByteArray::number(number) + "\n";
     writeConfig(content);
     CConfigStore config(m_folder.path());
     config.load();
@@ -108,30 +106,28 @@ TEST_F(ConfigStoreTest, CountsAboveTheCapacityAreClamped)
     EXPECT_EQ(config.protocolCount(), 0) << "a negative count does not start with a digit";
 }
 
-TEST_F(ConfigStoreTest, LanguagePositionOutOfRangeFallsBackToTheFirstLanguage)
-{
+TEST_F(ConfigStoreTest, LanguagePositionOutOfRangeFallsBackToTheFirstLanguage) {
     for (const char *position : {"2", "47", "48", "1000", "-1", "x"}) {
-        writeConfig(QByteArray("[SystemConfig]\nLanguageSelect=") + position
-                    + "\nLanguageNum=2\nLanguage1=Chinese\nLanguage2=English\n");
+        writeConfig(QByteArray("[SystemConfig]\nLanguageSelect=") + position +
+                    "\nLanguageNum=2\nLanguage1=Chinese\nLanguage2=English\n");
         CConfigStore config(m_folder.path());
         config.load();
         EXPECT_EQ(config.currentLanguageName(), QStringLiteral("Chinese")) << position;
     }
-    writeConfig("[SystemConfig]\nLanguageSelect=1\nLanguageNum=2\nLanguage1=Chinese\nLanguage2=English\n");
+    writeConfig(
+        "[SystemConfig]\nLanguageSelect=1\nLanguageNum=2\nLanguage1=Chinese\nLanguage2=English\n");
     CConfigStore config(m_folder.path());
     config.load();
     EXPECT_EQ(config.currentLanguageName(), QStringLiteral("English"));
 }
 
-TEST_F(ConfigStoreTest, LanguageNamesFoundReplaceTheListInMemoryOnly)
-{
+TEST_F(ConfigStoreTest, LanguageNamesFoundReplaceTheListInMemoryOnly) {
     const QByteArray content("[SystemConfig]\nLanguageSelect=1\n");
     writeConfig(content);
     CConfigStore config(m_folder.path());
     config.load();
     QStringList found;
-    for (int number = 1; number <= 60; ++number)
-        found.append(QStringLiteral("L%1").arg(number));
+    for (int number = 1; number <= 60; ++number) found.append(QStringLiteral("L%1").arg(number));
     config.useLanguageNames(found);
     EXPECT_EQ(config.languageCount(), 48);
     EXPECT_EQ(config.languageNames(), found.first(48));
@@ -142,8 +138,7 @@ TEST_F(ConfigStoreTest, LanguageNamesFoundReplaceTheListInMemoryOnly)
     EXPECT_EQ(readFile(filePath()), content);
 }
 
-TEST_F(ConfigStoreTest, SettersWriteAtOnceAndKeepTheRestOfTheFile)
-{
+TEST_F(ConfigStoreTest, SettersWriteAtOnceAndKeepTheRestOfTheFile) {
     CConfigStore config(m_folder.path());
     config.load();
     config.rememberNetworkOpen(QStringLiteral("10.1.2.3"), QStringLiteral("8080"));
@@ -169,10 +164,8 @@ TEST_F(ConfigStoreTest, SettersWriteAtOnceAndKeepTheRestOfTheFile)
     EXPECT_EQ(reread.transport(), Transport::Usb);
 }
 
-TEST_F(ConfigStoreTest, StoredTransportNumbersReadAsTransportsAndAreWrittenBack)
-{
-    struct Case
-    {
+TEST_F(ConfigStoreTest, StoredTransportNumbersReadAsTransportsAndAreWrittenBack) {
+    struct Case {
         QByteArray stored;
         Transport read;
         QString written;
@@ -198,16 +191,14 @@ TEST_F(ConfigStoreTest, StoredTransportNumbersReadAsTransportsAndAreWrittenBack)
     }
 }
 
-TEST_F(ConfigStoreTest, PortIsStoredAsTyped)
-{
+TEST_F(ConfigStoreTest, PortIsStoredAsTyped) {
     CConfigStore config(m_folder.path());
     config.setDevPortText(QStringLiteral("0815"));
     EXPECT_EQ(config.readText(QStringLiteral("DevPort")), QStringLiteral("0815"));
     EXPECT_EQ(config.devPort(), 815);
 }
 
-TEST_F(ConfigStoreTest, LanguagePositionIsWrittenOnlyWhenSaved)
-{
+TEST_F(ConfigStoreTest, LanguagePositionIsWrittenOnlyWhenSaved) {
     CConfigStore config(m_folder.path());
     config.load();
     config.setLanguagePosition(1);
@@ -217,4 +208,4 @@ TEST_F(ConfigStoreTest, LanguagePositionIsWrittenOnlyWhenSaved)
     EXPECT_EQ(config.readInt(QStringLiteral("LanguageSelect")), 1);
 }
 
-} // namespace
+}  // namespace

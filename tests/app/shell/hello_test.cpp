@@ -30,13 +30,10 @@ using pagetest::waitUntil;
 
 // Serves every request with the given body pieces (the second after a pause), or holds the
 // connection open without answering for `stall`.
-class VersionServer : public QObject
-{
-public:
+class VersionServer : public QObject {
+  public:
     VersionServer(QList<QByteArray> pieces, std::chrono::milliseconds stall = 0ms)
-        : m_pieces(std::move(pieces))
-        , m_stall(stall)
-    {
+        : m_pieces(std::move(pieces)), m_stall(stall) {
         m_server.listen(QHostAddress::LocalHost);
         connect(&m_server, &QTcpServer::newConnection, this, &VersionServer::serve);
     }
@@ -44,9 +41,8 @@ public:
     QString host() const { return QStringLiteral("127.0.0.1:%1").arg(m_server.serverPort()); }
     QStringList paths() const { return m_paths; }
 
-private:
-    void serve()
-    {
+  private:
+    void serve() {
         QTcpSocket *socket = m_server.nextPendingConnection();
         connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
             const QByteArray request = socket->readAll();
@@ -59,13 +55,11 @@ private:
         });
     }
 
-    void answer(QTcpSocket *socket)
-    {
+    void answer(QTcpSocket *socket) {
         qsizetype length = 0;
-        for (const QByteArray &piece : m_pieces)
-            length += piece.size();
-        socket->write("HTTP/1.1 200 OK\r\nConnection: close\r\nContent-Length: "
-                      + QByteArray::number(length) + "\r\n\r\n" + m_pieces.value(0));
+        for (const QByteArray &piece : m_pieces) length += piece.size();
+        socket->write("HTTP/1.1 200 OK\r\nConnection: close\r\nContent-Length: " +
+                      QByteArray::number(length) + "\r\n\r\n" + m_pieces.value(0));
         socket->flush();
         QTimer::singleShot(200ms, socket, [this, socket] {
             for (qsizetype index = 1; index < m_pieces.size(); ++index)
@@ -80,22 +74,31 @@ private:
     QStringList m_paths;
 };
 
-struct Case
-{
+struct Case {
     const char *name;
     QList<QByteArray> pieces;
     QString latest;
 };
 
-TEST(HelloTest, TheLatestVersionFollowsTheReply)
-{
+TEST(HelloTest, TheLatestVersionFollowsTheReply) {
     const Case cases[] = {
-        {"version reply", {"De0123456789" "3.1 and more"}, QStringLiteral("3.1")},
-        {"version 3.0", {"De0123456789" "3.0"}, QStringLiteral("3.0")},
+        {"version reply",
+         {"De0123456789"
+          "3.1 and more"},
+         QStringLiteral("3.1")},
+        {"version 3.0",
+         {"De0123456789"
+          "3.0"},
+         QStringLiteral("3.0")},
         {"short reply", {"D"}, QStringLiteral("-52.8")},
         {"empty reply", {""}, QString()},
         {"other shape", {"<html>3.1 ..."}, QString()},
-        {"two pieces", {"De0123456789" "9.9 first piece", "De9876543210" "4.2"}, QStringLiteral("4.2")},
+        {"two pieces",
+         {"De0123456789"
+          "9.9 first piece",
+          "De9876543210"
+          "4.2"},
+         QStringLiteral("4.2")},
     };
     for (const Case &test : cases) {
         VersionServer server(test.pieces);
@@ -114,22 +117,22 @@ TEST(HelloTest, TheLatestVersionFollowsTheReply)
             if (!label->text().isEmpty()) {  // an empty value is announced by its caption
                 EXPECT_EQ(pagetest::accessibleName(label), label->text()) << test.name;
             }
-            EXPECT_EQ(pagetest::accessibleLabels(label), QStringList{window.text(caption).trimmed()})
+            EXPECT_EQ(pagetest::accessibleLabels(label),
+                      QStringList{window.text(caption).trimmed()})
                 << test.name;
         }
         if (!test.latest.isEmpty()) {
             // The root and the English page follow a successful check; their replies are
             // not looked at.
             EXPECT_TRUE(waitUntil([&] { return server.paths().size() == 3; })) << test.name;
-            EXPECT_EQ(server.paths(), (QStringList{QStringLiteral("/Upgrade/SoftVersion.htm"),
-                                                   QStringLiteral("/"),
-                                                   QStringLiteral("/English/")}));
+            EXPECT_EQ(server.paths(),
+                      (QStringList{QStringLiteral("/Upgrade/SoftVersion.htm"), QStringLiteral("/"),
+                                   QStringLiteral("/English/")}));
         }
     }
 }
 
-TEST(HelloTest, NoHostNoServerOrAStalledServerLeaveTheLatestVersionEmpty)
-{
+TEST(HelloTest, NoHostNoServerOrAStalledServerLeaveTheLatestVersionEmpty) {
     CScriptedReader reader;
     {
         CFakeMainWindow window(reader);
@@ -149,7 +152,9 @@ TEST(HelloTest, NoHostNoServerOrAStalledServerLeaveTheLatestVersionEmpty)
         EXPECT_TRUE(page.latestVersion().isEmpty());
     }
     {
-        VersionServer stalled({"De0123456789" "3.1"}, 6s);
+        VersionServer stalled({"De0123456789"
+                               "3.1"},
+                              6s);
         CFakeMainWindow window(reader);
         window.settings[QStringLiteral("UpdateHost")] = stalled.host();
         CHello page(window, nullptr);
@@ -166,17 +171,19 @@ TEST(HelloTest, NoHostNoServerOrAStalledServerLeaveTheLatestVersionEmpty)
 
 // The client fetches web pages only: a local file or another protocol is refused at once,
 // while http to a loopback server answers.
-TEST(HelloTest, TheHttpClientSpeaksOnlyHttpAndHttps)
-{
-    VersionServer server({"De0123456789" "3.1"});
+TEST(HelloTest, TheHttpClientSpeaksOnlyHttpAndHttps) {
+    VersionServer server(
+        {"De0123456789"
+         "3.1"});
     QTemporaryDir folder;
     const QString localFile = folder.filePath(QStringLiteral("SoftVersion.htm"));
     QFile file(localFile);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("De0123456789" "9.9");
+    file.write(
+        "De0123456789"
+        "9.9");
     file.close();
-    struct Address
-    {
+    struct Address {
         std::string address;
         int result;
     };
@@ -196,12 +203,13 @@ TEST(HelloTest, TheHttpClientSpeaksOnlyHttpAndHttps)
         ASSERT_TRUE(waitUntil([&] { return result.wait_for(0s) == std::future_status::ready; }));
         EXPECT_EQ(result.get(), each.result);
         EXPECT_EQ(QByteArray(reinterpret_cast<const char *>(reply.data()), qsizetype(length)),
-                  each.result == 0 ? QByteArray("De0123456789" "3.1") : QByteArray());
+                  each.result == 0 ? QByteArray("De0123456789"
+                                                "3.1")
+                                   : QByteArray());
     }
 }
 
-TEST(HelloTest, ShowsTheLogoAndNamesEveryControl)
-{
+TEST(HelloTest, ShowsTheLogoAndNamesEveryControl) {
     CScriptedReader reader;
     CFakeMainWindow window(reader);
     CHello page(window, nullptr);
@@ -213,4 +221,4 @@ TEST(HelloTest, ShowsTheLogoAndNamesEveryControl)
     EXPECT_TRUE(CAccessible::unnamedControls(&page).isEmpty());
 }
 
-} // namespace
+}  // namespace

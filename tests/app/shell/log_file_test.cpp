@@ -14,19 +14,16 @@
 
 namespace {
 
-QByteArray utf16(const QString &text)
-{
+QByteArray utf16(const QString &text) {
     return QByteArray(reinterpret_cast<const char *>(text.utf16()), text.size() * 2);
 }
 
 const QByteArray byteOrderMark("\xFF\xFE", 2);
 
-class LogFileTest : public ::testing::Test
-{
-protected:
+class LogFileTest : public ::testing::Test {
+  protected:
     QString logFolder() const { return m_base.filePath(QStringLiteral("Log")); }
-    CLogFile::Clock clock()
-    {
+    CLogFile::Clock clock() {
         return [this] { return m_now; };
     }
 
@@ -34,8 +31,7 @@ protected:
     QDateTime m_now{QDate(2017, 6, 8), QTime(14, 10, 7)};
 };
 
-TEST_F(LogFileTest, StartingCreatesTheFolderAndNamesTheFileWithoutWriting)
-{
+TEST_F(LogFileTest, StartingCreatesTheFolderAndNamesTheFileWithoutWriting) {
     CLogFile log(logFolder(), clock());
     EXPECT_TRUE(QFileInfo(logFolder()).isDir());
     EXPECT_EQ(log.currentFilePath(), logFolder() + QStringLiteral("/20170608141007.log"));
@@ -43,11 +39,11 @@ TEST_F(LogFileTest, StartingCreatesTheFolderAndNamesTheFileWithoutWriting)
     EXPECT_EQ(log.sizeEstimate(), 0);
 }
 
-TEST_F(LogFileTest, FirstAndSecondLineBytes)
-{
+TEST_F(LogFileTest, FirstAndSecondLineBytes) {
     CLogFile log(logFolder(), clock());
     ASSERT_TRUE(log.appendLine(QStringLiteral("Open ok")));
-    const QByteArray firstLine = byteOrderMark + utf16(QStringLiteral("[2017-06-08 14:10:07] Open ok\n"));
+    const QByteArray firstLine =
+        byteOrderMark + utf16(QStringLiteral("[2017-06-08 14:10:07] Open ok\n"));
     EXPECT_EQ(readFile(log.currentFilePath()), firstLine);
     EXPECT_EQ(log.sizeEstimate(), 2 * 7 + 40);
 
@@ -59,8 +55,7 @@ TEST_F(LogFileTest, FirstAndSecondLineBytes)
     EXPECT_EQ(log.currentFilePath(), logFolder() + QStringLiteral("/20170608141007.log"));
 }
 
-TEST_F(LogFileTest, NullTextFailsAndEmptyTextWritesNothing)
-{
+TEST_F(LogFileTest, NullTextFailsAndEmptyTextWritesNothing) {
     CLogFile log(logFolder(), clock());
     EXPECT_FALSE(log.appendLine(QString()));
     EXPECT_TRUE(log.appendLine(QStringLiteral("")));
@@ -68,12 +63,10 @@ TEST_F(LogFileTest, NullTextFailsAndEmptyTextWritesNothing)
     EXPECT_EQ(log.sizeEstimate(), 0);
 }
 
-TEST_F(LogFileTest, RollsOverIntoANewFileAfterFourMebibytes)
-{
+TEST_F(LogFileTest, RollsOverIntoANewFileAfterFourMebibytes) {
     CLogFile log(logFolder(), clock());
     const QString bigLine(1000000, u'x');
-    for (int line = 0; line < 3; ++line)
-        ASSERT_TRUE(log.appendLine(bigLine));
+    for (int line = 0; line < 3; ++line) ASSERT_TRUE(log.appendLine(bigLine));
     EXPECT_EQ(log.sizeEstimate(), 3 * (2 * 1000000 + 40));
     const QString firstFile = log.currentFilePath();
 
@@ -86,12 +79,10 @@ TEST_F(LogFileTest, RollsOverIntoANewFileAfterFourMebibytes)
     EXPECT_EQ(log.sizeEstimate(), 2 * 4 + 40);
 }
 
-TEST_F(LogFileTest, RollOverWithinTheSameSecondContinuesTheFile)
-{
+TEST_F(LogFileTest, RollOverWithinTheSameSecondContinuesTheFile) {
     CLogFile log(logFolder(), clock());
     const QString bigLine(1000000, u'y');
-    for (int line = 0; line < 3; ++line)
-        ASSERT_TRUE(log.appendLine(bigLine));
+    for (int line = 0; line < 3; ++line) ASSERT_TRUE(log.appendLine(bigLine));
     const qint64 sizeBefore = QFileInfo(log.currentFilePath()).size();
 
     ASSERT_TRUE(log.appendLine(QStringLiteral("same second")));
@@ -102,17 +93,15 @@ TEST_F(LogFileTest, RollOverWithinTheSameSecondContinuesTheFile)
     EXPECT_EQ(log.sizeEstimate(), 2 * 11 + 40) << "the estimate starts again";
 }
 
-mode_t modeOf(const QString &path)
-{
-    struct stat status{};
+mode_t modeOf(const QString &path) {
+    struct stat status {};
     return ::lstat(QFile::encodeName(path).constData(), &status) == 0 ? status.st_mode & 07777
-                                                                     : mode_t(-1);
+                                                                      : mode_t(-1);
 }
 
 // The lines hold every frame, passwords included: a folder the log creates (with its missing
 // parents) and every log file are for their owner only, and no line goes through a link.
-TEST_F(LogFileTest, FolderAndFilesAreForTheirOwnerOnly)
-{
+TEST_F(LogFileTest, FolderAndFilesAreForTheirOwnerOnly) {
     const QString folder = m_base.filePath(QStringLiteral("state/tagbench/Log"));
     CLogFile log(folder, clock());
     EXPECT_EQ(modeOf(folder), mode_t(0700));
@@ -134,8 +123,7 @@ TEST_F(LogFileTest, FolderAndFilesAreForTheirOwnerOnly)
     EXPECT_EQ(readFile(target), QByteArray("kept"));
 }
 
-TEST_F(LogFileTest, FolderThatCannotBeCreatedLosesTheLine)
-{
+TEST_F(LogFileTest, FolderThatCannotBeCreatedLosesTheLine) {
     const QString plainFile = m_base.filePath(QStringLiteral("not-a-folder"));
     writeFile(plainFile, "x");
     CLogFile log(plainFile + QStringLiteral("/Log"), clock());
@@ -143,8 +131,7 @@ TEST_F(LogFileTest, FolderThatCannotBeCreatedLosesTheLine)
     EXPECT_EQ(log.sizeEstimate(), 0);
 }
 
-TEST_F(LogFileTest, LinesFromSeveralThreadsStayWhole)
-{
+TEST_F(LogFileTest, LinesFromSeveralThreadsStayWhole) {
     CLogFile log(logFolder());
     constexpr int threadCount = 4;
     constexpr int linesPerThread = 200;
@@ -155,17 +142,16 @@ TEST_F(LogFileTest, LinesFromSeveralThreadsStayWhole)
                 log.appendLine(QStringLiteral("writer %1 line %2").arg(writer).arg(line));
         });
     }
-    for (std::thread &writer : writers)
-        writer.join();
+    for (std::thread &writer : writers) writer.join();
 
     const QByteArray content = readFile(log.currentFilePath());
     ASSERT_TRUE(content.startsWith(byteOrderMark));
-    const QString text = QString::fromUtf16(reinterpret_cast<const char16_t *>(content.constData() + 2),
-                                            (content.size() - 2) / 2);
+    const QString text = QString::fromUtf16(
+        reinterpret_cast<const char16_t *>(content.constData() + 2), (content.size() - 2) / 2);
     const QStringList lines = text.split(u'\n', Qt::SkipEmptyParts);
     EXPECT_EQ(lines.size(), threadCount * linesPerThread);
     for (const QString &line : lines)
         EXPECT_TRUE(line.contains(QStringLiteral("] writer "))) << line.toStdString();
 }
 
-} // namespace
+}  // namespace

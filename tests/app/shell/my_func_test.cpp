@@ -8,16 +8,13 @@
 
 namespace {
 
-QByteArray bytes(std::initializer_list<int> values)
-{
+QByteArray bytes(std::initializer_list<int> values) {
     QByteArray result;
-    for (const int value : values)
-        result.append(static_cast<char>(value));
+    for (const int value : values) result.append(static_cast<char>(value));
     return result;
 }
 
-TEST(CMyFuncHex, CompactHexEdgeCases)
-{
+TEST(CMyFuncHex, CompactHexEdgeCases) {
     EXPECT_EQ(CMyFunc::compactHexToBytes(u"1G"), bytes({0x00})) << "non-digit second character";
     EXPECT_EQ(CMyFunc::compactHexToBytes(u"G1"), bytes({0x01})) << "non-digit first character";
     EXPECT_EQ(CMyFunc::compactHexToBytes(u"ABC"), bytes({0xAB})) << "odd last character ignored";
@@ -27,17 +24,17 @@ TEST(CMyFuncHex, CompactHexEdgeCases)
     EXPECT_EQ(CMyFunc::compactHexToBytes(u"欢迎"), bytes({0x00}));
 }
 
-TEST(CMyFuncHex, SpacedHexEdgeCases)
-{
-    EXPECT_EQ(CMyFunc::spacedHexToBytes(u"01 AB"), bytes({0x01})) << "no final space: last byte lost";
+TEST(CMyFuncHex, SpacedHexEdgeCases) {
+    EXPECT_EQ(CMyFunc::spacedHexToBytes(u"01 AB"), bytes({0x01}))
+        << "no final space: last byte lost";
     EXPECT_EQ(CMyFunc::spacedHexToBytes(u"01 AB "), bytes({0x01, 0xAB}));
-    EXPECT_EQ(CMyFunc::spacedHexToBytes(u"01xABy"), bytes({0x01, 0xAB})) << "separator not looked at";
+    EXPECT_EQ(CMyFunc::spacedHexToBytes(u"01xABy"), bytes({0x01, 0xAB}))
+        << "separator not looked at";
     EXPECT_EQ(CMyFunc::spacedHexToBytes(u"1G G1 "), bytes({0x00, 0x01}));
     EXPECT_TRUE(CMyFunc::spacedHexToBytes(u"01").isEmpty());
 }
 
-TEST(CMyFuncHex, ShortHexEdgeCases)
-{
+TEST(CMyFuncHex, ShortHexEdgeCases) {
     EXPECT_EQ(CMyFunc::shortHexToInt(u""), 0);
     EXPECT_EQ(CMyFunc::shortHexToInt(u"123"), 0);
     EXPECT_EQ(CMyFunc::shortHexToInt(u"f"), 15);
@@ -48,8 +45,7 @@ TEST(CMyFuncHex, ShortHexEdgeCases)
     EXPECT_EQ(CMyFunc::shortHexToInt(u"0a"), 10);
 }
 
-TEST(CMyFuncHex, BytesToText)
-{
+TEST(CMyFuncHex, BytesToText) {
     EXPECT_EQ(CMyFunc::bytesToSpacedHex(bytes({0x00, 0xFF})), QStringLiteral("00 FF "));
     EXPECT_EQ(CMyFunc::bytesToSpacedHex(bytes({0x01, 0xAB})), QStringLiteral("01 AB "));
     EXPECT_EQ(CMyFunc::bytesToCompactHex(bytes({0x01, 0xAB})), QStringLiteral("01AB"));
@@ -60,26 +56,22 @@ TEST(CMyFuncHex, BytesToText)
     EXPECT_EQ(CMyFunc::bytesToCompactHex(nullptr, 5), QString());
 }
 
-TEST(CMyFuncHex, RoundTripsEveryByteValue)
-{
+TEST(CMyFuncHex, RoundTripsEveryByteValue) {
     QByteArray all;
-    for (int value = 0; value < 256; ++value)
-        all.append(static_cast<char>(value));
+    for (int value = 0; value < 256; ++value) all.append(static_cast<char>(value));
     EXPECT_EQ(CMyFunc::compactHexToBytes(CMyFunc::bytesToCompactHex(all)), all);
     EXPECT_EQ(CMyFunc::spacedHexToBytes(CMyFunc::bytesToSpacedHex(all)), all);
     EXPECT_EQ(CMyFunc::compactHexToBytes(CMyFunc::bytesToCompactHex(all).toLower()), all);
 }
 
-TEST(CMyFuncText, NarrowIsUtf8)
-{
+TEST(CMyFuncText, NarrowIsUtf8) {
     const QString wide = QStringLiteral("COM3 端口");
     EXPECT_EQ(CMyFunc::toNarrow(wide), QByteArray("COM3 \xE7\xAB\xAF\xE5\x8F\xA3"));
     EXPECT_EQ(CMyFunc::toWide(CMyFunc::toNarrow(wide)), wide);
     EXPECT_EQ(CMyFunc::toWide(static_cast<const char *>(nullptr)), QString());
 }
 
-TEST(CMyFuncFiles, PathsAreRelativeToTheWorkingDirectory)
-{
+TEST(CMyFuncFiles, PathsAreRelativeToTheWorkingDirectory) {
     QTemporaryDir folder;
     const QString previous = QDir::currentPath();
     ASSERT_TRUE(QDir::setCurrent(folder.path()));
@@ -91,23 +83,19 @@ TEST(CMyFuncFiles, PathsAreRelativeToTheWorkingDirectory)
     QDir::setCurrent(previous);
 }
 
-class SerialPortsTest : public ::testing::Test
-{
-protected:
-    void addTty(const QString &name, bool withDevice) const
-    {
+class SerialPortsTest : public ::testing::Test {
+  protected:
+    void addTty(const QString &name, bool withDevice) const {
         QDir(m_root.path()).mkpath(withDevice ? name + QStringLiteral("/device") : name);
     }
 
     QTemporaryDir m_root;
 };
 
-TEST_F(SerialPortsTest, ListsPortsWithADeviceSortedByName)
-{
+TEST_F(SerialPortsTest, ListsPortsWithADeviceSortedByName) {
     for (const char *name : {"ttyUSB0", "ttyS10", "ttyS2", "ttyACM0", "ttyS0", "ttyUSB1"})
         addTty(QString::fromLatin1(name), true);
-    for (const char *name : {"tty0", "console", "ptmx"})
-        addTty(QString::fromLatin1(name), false);
+    for (const char *name : {"tty0", "console", "ptmx"}) addTty(QString::fromLatin1(name), false);
     QStringList ports{QStringLiteral("stale")};
     EXPECT_TRUE(CMyFunc::enumerateSerialPorts(ports, m_root.path()));
     EXPECT_EQ(ports, (QStringList{"ttyACM0", "ttyS0", "ttyS2", "ttyS10", "ttyUSB0", "ttyUSB1"}));
@@ -117,8 +105,7 @@ TEST_F(SerialPortsTest, ListsPortsWithADeviceSortedByName)
     EXPECT_EQ(again, ports);
 }
 
-TEST_F(SerialPortsTest, NoPortsOrNoFolderGiveAnEmptyList)
-{
+TEST_F(SerialPortsTest, NoPortsOrNoFolderGiveAnEmptyList) {
     addTty(QStringLiteral("tty1"), false);
     QStringList ports{QStringLiteral("stale")};
     EXPECT_FALSE(CMyFunc::enumerateSerialPorts(ports, m_root.path()));
@@ -126,8 +113,7 @@ TEST_F(SerialPortsTest, NoPortsOrNoFolderGiveAnEmptyList)
     EXPECT_FALSE(CMyFunc::enumerateSerialPorts(ports, m_root.filePath(QStringLiteral("missing"))));
 }
 
-TEST(CMyFuncOrder, NaturalOrderComparesNumbersAsNumbers)
-{
+TEST(CMyFuncOrder, NaturalOrderComparesNumbersAsNumbers) {
     EXPECT_TRUE(CMyFunc::lessByNaturalOrder(QStringLiteral("ttyS2"), QStringLiteral("ttyS10")));
     EXPECT_FALSE(CMyFunc::lessByNaturalOrder(QStringLiteral("ttyS10"), QStringLiteral("ttyS2")));
     EXPECT_TRUE(CMyFunc::lessByNaturalOrder(QStringLiteral("ttyS"), QStringLiteral("ttyS0")));
@@ -137,4 +123,4 @@ TEST(CMyFuncOrder, NaturalOrderComparesNumbersAsNumbers)
     EXPECT_FALSE(CMyFunc::lessByNaturalOrder(QStringLiteral("a1"), QStringLiteral("a1")));
 }
 
-} // namespace
+}  // namespace

@@ -1,6 +1,6 @@
-#include "shell/CPreferenceActions.h"
 #include "kit/CShellPrompts.h"
 #include "page_test_kit.h"
+#include "shell/CPreferenceActions.h"
 #include "shell/CShellServices.h"
 
 #include <QApplication>
@@ -10,17 +10,14 @@
 
 namespace {
 
-class PreferenceActionsTest : public ::testing::Test
-{
-protected:
-    void SetUp() override
-    {
+class PreferenceActionsTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
         m_services.loadConfiguration();
         m_services.loadLanguage();
     }
 
-    int savedLanguagePosition() const
-    {
+    int savedLanguagePosition() const {
         return m_services.config().readInt(QStringLiteral("LanguageSelect"));
     }
 
@@ -32,8 +29,7 @@ protected:
     CPreferenceActions m_actions{m_services, m_prompts};
 };
 
-TEST_F(PreferenceActionsTest, CancelledLanguageChangeMovesOnlyTheMemoryPosition)
-{
+TEST_F(PreferenceActionsTest, CancelledLanguageChangeMovesOnlyTheMemoryPosition) {
     m_prompts.confirmAnswer = false;
     EXPECT_FALSE(m_actions.changeLanguage(1));
     EXPECT_EQ(m_services.config().languagePosition(), 1);
@@ -46,21 +42,20 @@ TEST_F(PreferenceActionsTest, CancelledLanguageChangeMovesOnlyTheMemoryPosition)
     EXPECT_TRUE(m_prompts.notices.isEmpty());
 }
 
-TEST_F(PreferenceActionsTest, ConfirmedLanguageChangeIsSavedAndAnnounced)
-{
+TEST_F(PreferenceActionsTest, ConfirmedLanguageChangeIsSavedAndAnnounced) {
     EXPECT_TRUE(m_actions.changeLanguage(1));
     EXPECT_EQ(savedLanguagePosition(), 1);
     ASSERT_EQ(m_prompts.notices.size(), 1);
     EXPECT_EQ(m_prompts.notices[0].body, m_services.text(1021));
-    EXPECT_EQ(m_services.language().text(1001),
-              m_services.text(1001)) << "nothing is reloaded before the next start";
+    EXPECT_EQ(m_services.language().text(1001), m_services.text(1001))
+        << "nothing is reloaded before the next start";
 }
 
-TEST_F(PreferenceActionsTest, ChosenSkinIsStoredByFileName)
-{
+TEST_F(PreferenceActionsTest, ChosenSkinIsStoredByFileName) {
     m_prompts.fileToOpen = QStringLiteral("/elsewhere/themes/blue.skin");
     EXPECT_TRUE(m_actions.chooseSkin());
-    EXPECT_EQ(m_services.config().readText(QStringLiteral("SkinFile")), QStringLiteral("blue.skin"));
+    EXPECT_EQ(m_services.config().readText(QStringLiteral("SkinFile")),
+              QStringLiteral("blue.skin"));
     EXPECT_EQ(m_prompts.openPath, m_data + QStringLiteral("/skin/"));
     EXPECT_TRUE(m_prompts.openFilter.contains(QStringLiteral("*.skin")));
     ASSERT_EQ(m_prompts.notices.size(), 1);
@@ -68,19 +63,17 @@ TEST_F(PreferenceActionsTest, ChosenSkinIsStoredByFileName)
     EXPECT_EQ(m_prompts.notices[0].body, m_services.text(1018));
 }
 
-TEST_F(PreferenceActionsTest, CancelledSkinChoiceChangesNothing)
-{
+TEST_F(PreferenceActionsTest, CancelledSkinChoiceChangesNothing) {
     EXPECT_FALSE(m_actions.chooseSkin());
     EXPECT_EQ(m_services.config().readText(QStringLiteral("SkinFile")), QStringLiteral("red.skin"));
     EXPECT_TRUE(m_prompts.notices.isEmpty());
 }
 
-TEST_F(PreferenceActionsTest, AttachSkinAppliesTheStyleSheet)
-{
+TEST_F(PreferenceActionsTest, AttachSkinAppliesTheStyleSheet) {
     qApp->setStyleSheet(QString());
     EXPECT_TRUE(m_services.attachSkin());
     EXPECT_FALSE(qApp->styleSheet().isEmpty());
     qApp->setStyleSheet(QString());
 }
 
-} // namespace
+}  // namespace

@@ -4,27 +4,24 @@
 
 namespace {
 
-CParsedCommandLine parse(const QStringList &options)
-{
+CParsedCommandLine parse(const QStringList &options) {
     return CStartOptions::parse(QStringList{QStringLiteral("tagbench")} + options);
 }
 
-TEST(CStartOptions, NoOptionsRunWithTheProgramDirectory)
-{
+TEST(CStartOptions, NoOptionsRunWithTheProgramDirectory) {
     const CParsedCommandLine parsed = parse({});
     EXPECT_FALSE(parsed.exitCode.has_value());
     EXPECT_TRUE(parsed.options.configDir.isEmpty());
 }
 
-TEST(CStartOptions, ConfigDirIsTaken)
-{
+TEST(CStartOptions, ConfigDirIsTaken) {
     EXPECT_EQ(parse({QStringLiteral("--config-dir"), QStringLiteral("/tmp/x")}).options.configDir,
               QStringLiteral("/tmp/x"));
-    EXPECT_EQ(parse({QStringLiteral("--config-dir=/tmp/y")}).options.configDir, QStringLiteral("/tmp/y"));
+    EXPECT_EQ(parse({QStringLiteral("--config-dir=/tmp/y")}).options.configDir,
+              QStringLiteral("/tmp/y"));
 }
 
-TEST(CStartOptions, HelpAndVersionPrintAndExit)
-{
+TEST(CStartOptions, HelpAndVersionPrintAndExit) {
     const CParsedCommandLine help = parse({QStringLiteral("--help")});
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_TRUE(help.message.contains(QStringLiteral("--config-dir")));
@@ -34,25 +31,25 @@ TEST(CStartOptions, HelpAndVersionPrintAndExit)
     EXPECT_EQ(version.message, QStringLiteral("tagbench 2.9\n"));
 }
 
-TEST(CStartOptions, WrongOptionsExitWithAnError)
-{
+TEST(CStartOptions, WrongOptionsExitWithAnError) {
     const CParsedCommandLine unknown = parse({QStringLiteral("--bogus")});
     EXPECT_EQ(unknown.exitCode, 2);
     EXPECT_TRUE(unknown.message.contains(QStringLiteral("bogus")));
     EXPECT_EQ(parse({QStringLiteral("--config-dir")}).exitCode, 2) << "value missing";
 }
 
-TEST(CStartOptions, DemoFamilyChoosesTheDemoReaderAndImpliesDemo)
-{
-    const CParsedCommandLine alder = parse({QStringLiteral("--demo-family"), QStringLiteral("alder")});
+TEST(CStartOptions, DemoFamilyChoosesTheDemoReaderAndImpliesDemo) {
+    const CParsedCommandLine alder =
+        parse({QStringLiteral("--demo-family"), QStringLiteral("alder")});
     EXPECT_FALSE(alder.exitCode.has_value());
     EXPECT_TRUE(alder.options.demo);
     EXPECT_EQ(alder.options.demoFamily, QStringLiteral("alder"));
     EXPECT_TRUE(parse({QStringLiteral("--demo")}).options.demoFamily.isEmpty());
     EXPECT_FALSE(parse({QStringLiteral("--demo-family=0xC2")}).exitCode.has_value());
-    const CParsedCommandLine wrong = parse({QStringLiteral("--demo-family"), QStringLiteral("oak")});
+    const CParsedCommandLine wrong =
+        parse({QStringLiteral("--demo-family"), QStringLiteral("oak")});
     EXPECT_EQ(wrong.exitCode, 2);
     EXPECT_TRUE(wrong.message.contains(QStringLiteral("oak")));
 }
 
-} // namespace
+}  // namespace

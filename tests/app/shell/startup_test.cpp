@@ -21,13 +21,11 @@ namespace {
 const QString shippedData = QStringLiteral(TAGBENCH_SHIPPED_DATA_DIR);
 
 // The tab control, whatever class the main window uses for it.
-QTabWidget *tabsOf(const CTagDeskDlg &window)
-{
+QTabWidget *tabsOf(const CTagDeskDlg &window) {
     return window.findChild<QTabWidget *>();
 }
 
-CLanguageStore shippedLanguage(const QString &name)
-{
+CLanguageStore shippedLanguage(const QString &name) {
     CLanguageStore language;
     language.load(shippedData + u'/' + CLanguageStore::relativeFilePath(name));
     return language;
@@ -35,28 +33,23 @@ CLanguageStore shippedLanguage(const QString &name)
 
 // Every start runs in an empty working directory, so captions can only come from the data
 // folder found next to the "executable" (here the source tree's data folder).
-class StartupTest : public ::testing::Test
-{
-protected:
-    void SetUp() override
-    {
+class StartupTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
         m_previousDirectory = QDir::currentPath();
         QDir::setCurrent(m_workingDirectory.path());
         qApp->setStyleSheet(QString());
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         QDir::setCurrent(m_previousDirectory);
         qApp->setStyleSheet(QString());
     }
 
     CAppPaths paths() const { return CAppPaths::forProgramDirectory(m_configDirectory.path()); }
-    CDataFiles dataNextToExecutable() const
-    {
+    CDataFiles dataNextToExecutable() const {
         return CDataFiles(shippedData, m_workingDirectory.filePath(QStringLiteral("no-share")));
     }
-    void writeConfig(const QByteArray &content) const
-    {
+    void writeConfig(const QByteArray &content) const {
         writeFile(m_configDirectory.filePath(QStringLiteral("SystemConfig.ini")), content);
     }
 
@@ -65,8 +58,7 @@ protected:
     QString m_previousDirectory;
 };
 
-TEST_F(StartupTest, FirstStartComesUpInChineseWithTheDefaultSkin)
-{
+TEST_F(StartupTest, FirstStartComesUpInChineseWithTheDefaultSkin) {
     CTagDeskDlg window(paths(), dataNextToExecutable(), CPageFactory());
     window.show();
     const CLanguageStore chinese = shippedLanguage(QStringLiteral("Chinese"));
@@ -87,35 +79,29 @@ TEST_F(StartupTest, FirstStartComesUpInChineseWithTheDefaultSkin)
               QString::fromUtf8(readFile(shippedData + QStringLiteral("/skin/red.skin"))));
 }
 
-TEST_F(StartupTest, MissingSkinKeepsTheDefaultStyle)
-{
+TEST_F(StartupTest, MissingSkinKeepsTheDefaultStyle) {
     writeConfig("[SystemConfig]\nLanguageNum=1\nLanguage1=English\nSkinFile=missing.skin\n");
     CTagDeskDlg window(paths(), dataNextToExecutable(), CPageFactory());
     EXPECT_TRUE(qApp->styleSheet().isEmpty());
 }
 
 // A configuration file as found at start-up, and the language list and captions it gives.
-struct LanguageConfigCase
-{
+struct LanguageConfigCase {
     const char *name;
-    const char *configuration; // below [SystemConfig]
+    const char *configuration;  // below [SystemConfig]
     QStringList listed;
     int selected;
     const char *captionLanguage;
 };
 
-void PrintTo(const LanguageConfigCase &c, std::ostream *out)
-{
+void PrintTo(const LanguageConfigCase &c, std::ostream *out) {
     *out << c.name;
 }
 
 class LanguageConfigTest : public StartupTest,
-                           public ::testing::WithParamInterface<LanguageConfigCase>
-{
-};
+                           public ::testing::WithParamInterface<LanguageConfigCase> {};
 
-TEST_P(LanguageConfigTest, WindowNeverGoesWithoutCaptions)
-{
+TEST_P(LanguageConfigTest, WindowNeverGoesWithoutCaptions) {
     const LanguageConfigCase &c = GetParam();
     const QByteArray configuration = QByteArray("[SystemConfig]\n") + c.configuration;
     writeConfig(configuration);
@@ -156,15 +142,18 @@ INSTANTIATE_TEST_SUITE_P(
         LanguageConfigCase{"positionOutOfRange",
                            "LanguageSelect=7\nLanguageNum=2\n"
                            "Language1=English\nLanguage2=Chinese\n",
-                           {QStringLiteral("English"), QStringLiteral("Chinese")}, -1, "English"},
+                           {QStringLiteral("English"), QStringLiteral("Chinese")},
+                           -1,
+                           "English"},
         LanguageConfigCase{"selectedFileMissing",
                            "LanguageSelect=1\nLanguageNum=2\n"
                            "Language1=Chinese\nLanguage2=Klingon\n",
-                           {QStringLiteral("Chinese"), QStringLiteral("Klingon")}, 1, "Chinese"}),
+                           {QStringLiteral("Chinese"), QStringLiteral("Klingon")},
+                           1,
+                           "Chinese"}),
     [](const ::testing::TestParamInfo<LanguageConfigCase> &info) { return info.param.name; });
 
-TEST_F(StartupTest, NetworkScanToolIsTakenFromBesideTheProgramOnly)
-{
+TEST_F(StartupTest, NetworkScanToolIsTakenFromBesideTheProgramOnly) {
     QTemporaryDir program;
     const QString tool = QStringLiteral("Seeker/Locator");
     for (const QString &folder : {m_workingDirectory.path(), program.path()})
@@ -178,8 +167,7 @@ TEST_F(StartupTest, NetworkScanToolIsTakenFromBesideTheProgramOnly)
     EXPECT_EQ(window.networkScanToolPath(), program.filePath(tool));
 }
 
-TEST_F(StartupTest, MissingDataFilesLeaveAUsableWindow)
-{
+TEST_F(StartupTest, MissingDataFilesLeaveAUsableWindow) {
     const QString nowhere = m_workingDirectory.filePath(QStringLiteral("nowhere"));
     CTagDeskDlg window(paths(), CDataFiles(nowhere, nowhere), CPageFactory());
     window.show();
@@ -189,8 +177,7 @@ TEST_F(StartupTest, MissingDataFilesLeaveAUsableWindow)
     EXPECT_TRUE(qApp->styleSheet().isEmpty());
 }
 
-TEST(TagBenchProgram, AnswersVersionWithoutADisplay)
-{
+TEST(TagBenchProgram, AnswersVersionWithoutADisplay) {
     QProcess program;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
@@ -202,4 +189,4 @@ TEST(TagBenchProgram, AnswersVersionWithoutADisplay)
     EXPECT_EQ(program.readAllStandardOutput(), QByteArray("tagbench 2.9\n"));
 }
 
-} // namespace
+}  // namespace

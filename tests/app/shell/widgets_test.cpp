@@ -9,8 +9,7 @@
 
 namespace {
 
-TEST(CTextListModel, RowsFollowTheColumnsAndOnlyTheNewestAreKept)
-{
+TEST(CTextListModel, RowsFollowTheColumnsAndOnlyTheNewestAreKept) {
     CTextListModel model({{QStringLiteral("Time"), Qt::AlignHCenter},
                           {QStringLiteral("Text"), Qt::AlignLeft},
                           {QStringLiteral("Count"), Qt::AlignRight}},
@@ -37,8 +36,11 @@ TEST(CTextListModel, RowsFollowTheColumnsAndOnlyTheNewestAreKept)
 
     // Three more than fit: the oldest go, in one batch or across batches alike.
     model.appendRows({{QStringLiteral("t2")}, {QStringLiteral("t3")}, {QStringLiteral("t4")}});
-    model.appendRows({{QStringLiteral("t5")}, {QStringLiteral("t6")}, {QStringLiteral("t7")},
-                      {QStringLiteral("t8")}, {QStringLiteral("t9")}});
+    model.appendRows({{QStringLiteral("t5")},
+                      {QStringLiteral("t6")},
+                      {QStringLiteral("t7")},
+                      {QStringLiteral("t8")},
+                      {QStringLiteral("t9")}});
     ASSERT_EQ(model.rowCount(), 4);
     for (int row = 0; row < 4; ++row)
         EXPECT_EQ(model.cellText(row, 0), QStringLiteral("t%1").arg(row + 6));
@@ -46,8 +48,7 @@ TEST(CTextListModel, RowsFollowTheColumnsAndOnlyTheNewestAreKept)
     EXPECT_EQ(model.rowCount(), 0);
 }
 
-TEST(CButtonST, HoverSwitchesTheBitmap)
-{
+TEST(CButtonST, HoverSwitchesTheBitmap) {
     QPixmap normal(8, 8);
     normal.fill(Qt::red);
     QPixmap hover(8, 8);
@@ -66,8 +67,7 @@ TEST(CButtonST, HoverSwitchesTheBitmap)
     EXPECT_FALSE(button.isHovered());
 }
 
-TEST(CButtonST, TransparentColourIsMasked)
-{
+TEST(CButtonST, TransparentColourIsMasked) {
     QPixmap bitmap(4, 4);
     bitmap.fill(Qt::magenta);
     CButtonST button;
@@ -76,8 +76,7 @@ TEST(CButtonST, TransparentColourIsMasked)
     EXPECT_EQ(qAlpha(shown.pixel(1, 1)), 0);
 }
 
-TEST(CButtonST, SkinButtonCarriesItsToolTip)
-{
+TEST(CButtonST, SkinButtonCarriesItsToolTip) {
     CButtonST *button = CButtonST::createSkinButton(QStringLiteral("Skin"), nullptr);
     EXPECT_EQ(button->toolTip(), QStringLiteral("Skin"));
     EXPECT_FALSE(button->icon().isNull());
@@ -85,8 +84,7 @@ TEST(CButtonST, SkinButtonCarriesItsToolTip)
     delete button;
 }
 
-TEST(CButtonST, UrlShowsAPointingCursor)
-{
+TEST(CButtonST, UrlShowsAPointingCursor) {
     CButtonST button;
     button.setUrl(QUrl(QStringLiteral("https://example.com")));
     EXPECT_EQ(button.cursor().shape(), Qt::PointingHandCursor);
@@ -94,4 +92,4 @@ TEST(CButtonST, UrlShowsAPointingCursor)
     EXPECT_EQ(button.cursor().shape(), Qt::ArrowCursor);
 }
 
-} // namespace
+}  // namespace

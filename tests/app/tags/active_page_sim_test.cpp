@@ -15,8 +15,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-void startPushing(readersim::VirtualReader &reader, std::chrono::microseconds period)
-{
+void startPushing(readersim::VirtualReader &reader, std::chrono::microseconds period) {
     reader.withModel([&](readersim::ReaderModel &model) {
         model.active.period = period;
         model.active.batch = 1;
@@ -25,8 +24,7 @@ void startPushing(readersim::VirtualReader &reader, std::chrono::microseconds pe
 }
 
 // Every count field agrees with the list, and every record counted is a sighting in a row.
-void expectInStep(CDlgActiveRead &page)
-{
+void expectInStep(CDlgActiveRead &page) {
     const CTagListModel &list = page.tagList();
     std::int64_t sightings = 0;
     for (int row = 0; row < list.rowCount(); ++row)
@@ -38,8 +36,7 @@ void expectInStep(CDlgActiveRead &page)
               QString::number(list.reportCount()));
 }
 
-TEST(ActivePageOverTcp, ReportsFillTheListAndResumeAfterReplug)
-{
+TEST(ActivePageOverTcp, ReportsFillTheListAndResumeAfterReplug) {
     pagetest::CVirtualReaderSession session("fir", 5);
     ASSERT_TRUE(session.isOpen());
     pagetest::CFakeMainWindow window(session.reader(), &session.facade());
@@ -55,8 +52,7 @@ TEST(ActivePageOverTcp, ReportsFillTheListAndResumeAfterReplug)
     expectInStep(page);
 }
 
-TEST(ActivePageOverTcp, ClearWhileTenThousandReportsASecondFlowKeepsTableAndRowsInStep)
-{
+TEST(ActivePageOverTcp, ClearWhileTenThousandReportsASecondFlowKeepsTableAndRowsInStep) {
     pagetest::CVirtualReaderSession session("fir", 500);
     ASSERT_TRUE(session.isOpen());
     pagetest::CFakeMainWindow window(session.reader(), &session.facade());
@@ -66,8 +62,8 @@ TEST(ActivePageOverTcp, ClearWhileTenThousandReportsASecondFlowKeepsTableAndRows
     auto *clear = page.findChild<QPushButton *>("clearButton");
     for (int press = 0; press < 100; ++press) {
         const std::uint64_t sent = session.virtualReader().reportsSent();
-        ASSERT_TRUE(pagetest::waitUntil(
-            [&] { return session.virtualReader().reportsSent() > sent + 10; }));
+        ASSERT_TRUE(
+            pagetest::waitUntil([&] { return session.virtualReader().reportsSent() > sent + 10; }));
         clear->click();
         expectInStep(page);
     }
@@ -76,8 +72,7 @@ TEST(ActivePageOverTcp, ClearWhileTenThousandReportsASecondFlowKeepsTableAndRows
 }
 
 // Starting the second page moves the reports to it; stopping either ends them for both.
-TEST(ActivePageOverTcp, TheSecondPageStartedTakesTheReportsAndEitherStopEndsThem)
-{
+TEST(ActivePageOverTcp, TheSecondPageStartedTakesTheReportsAndEitherStopEndsThem) {
     pagetest::CVirtualReaderSession session("fir", 5);
     ASSERT_TRUE(session.isOpen());
     pagetest::CFakeMainWindow window(session.reader(), &session.facade());
@@ -91,7 +86,8 @@ TEST(ActivePageOverTcp, TheSecondPageStartedTakesTheReportsAndEitherStopEndsThem
     ASSERT_TRUE(pagetest::waitUntil([&] { return second.tagList().reportCount() > 20; }));
     const std::int64_t firstAfterMove = first.tagList().reportCount();
     const std::int64_t secondBefore = second.tagList().reportCount();
-    ASSERT_TRUE(pagetest::waitUntil([&] { return second.tagList().reportCount() > secondBefore + 20; }));
+    ASSERT_TRUE(
+        pagetest::waitUntil([&] { return second.tagList().reportCount() > secondBefore + 20; }));
     EXPECT_EQ(first.tagList().reportCount(), firstAfterMove);
     EXPECT_EQ(second.tagList().rowCount(), 5);
 
@@ -99,7 +95,8 @@ TEST(ActivePageOverTcp, TheSecondPageStartedTakesTheReportsAndEitherStopEndsThem
     EXPECT_FALSE(window.events().reportsEnabled());
     const auto reportsGoOn = [&] {
         const std::uint64_t sent = session.virtualReader().reportsSent();
-        return pagetest::waitUntil([&] { return session.virtualReader().reportsSent() > sent + 20; });
+        return pagetest::waitUntil(
+            [&] { return session.virtualReader().reportsSent() > sent + 20; });
     };
     ASSERT_TRUE(reportsGoOn());
     const std::int64_t secondAfterStop = second.tagList().reportCount();
@@ -108,8 +105,7 @@ TEST(ActivePageOverTcp, TheSecondPageStartedTakesTheReportsAndEitherStopEndsThem
     EXPECT_EQ(first.tagList().reportCount(), firstAfterMove);
 }
 
-TEST(ActivePageOverHid, ReportsFillTheList)
-{
+TEST(ActivePageOverHid, ReportsFillTheList) {
     readersim::VirtualReader reader(readersim::ReaderOptions{.family = "fir", .tagCount = 3});
     const std::string endpoint = "127.0.0.1:" + std::to_string(reader.serveHid(0));
     qputenv("QNHID_SIM", QByteArray::fromStdString(endpoint));
@@ -130,4 +126,4 @@ TEST(ActivePageOverHid, ReportsFillTheList)
     facade.closeDevice();
 }
 
-} // namespace
+}  // namespace

@@ -23,61 +23,49 @@ using tagrecord::Bytes;
 constexpr std::int32_t reportEvent = 2;
 const std::array<std::uint8_t, 7> readerSerial{0x50, 1, 2, 3, 4, 5, 6};
 
-Bytes plainRecord(const Bytes &epc, std::uint8_t antenna = 1, std::uint8_t rssi = 0xC0)
-{
+Bytes plainRecord(const Bytes &epc, std::uint8_t antenna = 1, std::uint8_t rssi = 0xC0) {
     Bytes record{static_cast<std::uint8_t>(epc.size() + 3), 1, antenna};
     record.insert(record.end(), epc.begin(), epc.end());
     record.push_back(rssi);
     return record;
 }
 
-Bytes epcOf(int tag)
-{
+Bytes epcOf(int tag) {
     return {0xE2, 0x00, static_cast<std::uint8_t>(tag >> 8), static_cast<std::uint8_t>(tag)};
 }
 
-class ActivePage : public ::testing::Test
-{
-protected:
+class ActivePage : public ::testing::Test {
+  protected:
     // Hands the page one report as the library would: count, records (+12 in the length), in
     // a buffer that holds `length` bytes as the library's does.
-    void report(int count, const Bytes &records, int lengthValue = -1)
-    {
-        const int length
-            = lengthValue >= 0 ? lengthValue : static_cast<int>(records.size() + 12);
+    void report(int count, const Bytes &records, int lengthValue = -1) {
+        const int length = lengthValue >= 0 ? lengthValue : static_cast<int>(records.size() + 12);
         Bytes buffer = records;
         buffer.resize(std::max(records.size(), static_cast<std::size_t>(length)));
         window.events().onApplicationEvent(reportEvent, count, buffer.data(), length,
                                            readerSerial.data());
     }
-    void reportTags(const std::vector<Bytes> &records)
-    {
+    void reportTags(const std::vector<Bytes> &records) {
         Bytes joined;
         for (const Bytes &record : records)
             joined.insert(joined.end(), record.begin(), record.end());
         report(static_cast<int>(records.size()), joined);
     }
     // Reports reach the page in a queued drain: wait until the counter shows `reports`.
-    bool settle(CDlgActiveRead &on, std::int64_t reports)
-    {
+    bool settle(CDlgActiveRead &on, std::int64_t reports) {
         return pagetest::waitUntil([&] { return on.tagList().reportCount() == reports; });
     }
-    QString field(CDlgActiveRead &on, const char *name)
-    {
+    QString field(CDlgActiveRead &on, const char *name) {
         return on.findChild<QLineEdit *>(name)->text();
     }
-    void press(CDlgActiveRead &on, const char *name)
-    {
-        on.findChild<QPushButton *>(name)->click();
-    }
+    void press(CDlgActiveRead &on, const char *name) { on.findChild<QPushButton *>(name)->click(); }
 
     CScriptedReader reader;
     CFakeMainWindow window{reader};
     CDlgActiveRead page{window, nullptr};
 };
 
-TEST_F(ActivePage, StartsAndStopsWithItsLogLinesAndNamesEveryControl)
-{
+TEST_F(ActivePage, StartsAndStopsWithItsLogLinesAndNamesEveryControl) {
     CAccessible::nameControls(&page);
     EXPECT_TRUE(CAccessible::unnamedControls(&page).isEmpty());
     EXPECT_FALSE(page.findChild<QPushButton *>("stopButton")->isEnabled());
@@ -94,8 +82,7 @@ TEST_F(ActivePage, StartsAndStopsWithItsLogLinesAndNamesEveryControl)
     EXPECT_TRUE(reader.calls().empty());  // the page sends the reader nothing
 }
 
-TEST_F(ActivePage, StartWithoutAReaderDoesNothing)
-{
+TEST_F(ActivePage, StartWithoutAReaderDoesNothing) {
     window.connected = false;
     press(page, "startButton");
     EXPECT_FALSE(page.isRunning());
@@ -103,8 +90,7 @@ TEST_F(ActivePage, StartWithoutAReaderDoesNothing)
     EXPECT_TRUE(window.logLines().isEmpty());
 }
 
-TEST_F(ActivePage, HandlesReportsByTheirLimits)
-{
+TEST_F(ActivePage, HandlesReportsByTheirLimits) {
     press(page, "startButton");
     Bytes tooLong(41, 0);
     tooLong[0] = 40;
@@ -124,8 +110,7 @@ TEST_F(ActivePage, HandlesReportsByTheirLimits)
     EXPECT_EQ(page.tagList().rowCount(), 2);
 }
 
-TEST_F(ActivePage, MergesOneTagReportedFiftyTimes)
-{
+TEST_F(ActivePage, MergesOneTagReportedFiftyTimes) {
     press(page, "startButton");
     for (int sighting = 0; sighting < 50; ++sighting)
         reportTags({plainRecord(epcOf(7), std::uint8_t(1 + sighting % 4), 0xB0)});
@@ -136,8 +121,7 @@ TEST_F(ActivePage, MergesOneTagReportedFiftyTimes)
     EXPECT_EQ(field(page, "reportCountField"), "50");
 }
 
-TEST_F(ActivePage, ClearAndRestartBeginAfresh)
-{
+TEST_F(ActivePage, ClearAndRestartBeginAfresh) {
     press(page, "startButton");
     reportTags({plainRecord(epcOf(1)), plainRecord(epcOf(2))});
     ASSERT_TRUE(settle(page, 2));
@@ -156,8 +140,7 @@ TEST_F(ActivePage, ClearAndRestartBeginAfresh)
     EXPECT_EQ(field(page, "reportCountField"), "0");
 }
 
-TEST_F(ActivePage, KeepsEveryTagPastTwoThousandFiveHundred)
-{
+TEST_F(ActivePage, KeepsEveryTagPastTwoThousandFiveHundred) {
     press(page, "startButton");
     const int tags = CTagListModel::activeCapacity + 1;
     for (int first = 0; first < tags; first += 100) {
@@ -171,8 +154,7 @@ TEST_F(ActivePage, KeepsEveryTagPastTwoThousandFiveHundred)
     EXPECT_EQ(page.tagList().cellText(tags - 1, CTagListModel::Epc), "E20009C4");
 }
 
-TEST_F(ActivePage, TheSecondPageTakesTheReportsAndEitherStopEndsThem)
-{
+TEST_F(ActivePage, TheSecondPageTakesTheReportsAndEitherStopEndsThem) {
     CDlgActiveTemp temperature(window, nullptr);
     press(page, "startButton");
     press(temperature, "startButton");
@@ -190,4 +172,4 @@ TEST_F(ActivePage, TheSecondPageTakesTheReportsAndEitherStopEndsThem)
     EXPECT_TRUE(temperature.isRunning());  // it still shows itself running
 }
 
-} // namespace
+}  // namespace

@@ -1,8 +1,8 @@
 // The answer-mode inventory page end to end against the virtual reader, over TCP and over a
 // pseudo-terminal: rows appear and merge, Stop, Clear, an EPC write seen at the next
 // inventory, a TID read.
-#include "reader/CReader.h"
 #include "page_test_kit.h"
+#include "reader/CReader.h"
 #include "reader_model.h"
 #include "tags/CIdentifyTab.h"
 
@@ -19,26 +19,19 @@ using pagetest::CFakeMainWindow;
 using pagetest::CVirtualReaderSession;
 using pagetest::waitUntil;
 
-class PageDriver
-{
-public:
-    PageDriver(IMainWindowServices &services)
-        : page(services, nullptr)
-    {
-    }
+class PageDriver {
+  public:
+    PageDriver(IMainWindowServices &services) : page(services, nullptr) {}
 
     template <typename Widget>
-    Widget *child(const char *name)
-    {
+    Widget *child(const char *name) {
         return page.findChild<Widget *>(QString::fromLatin1(name));
     }
     QAbstractItemModel *tags() { return child<QTableView>("tagList")->model(); }
     QString cell(int row, int column) { return tags()->index(row, column).data().toString(); }
-    bool hasEpc(const QString &epc)
-    {
+    bool hasEpc(const QString &epc) {
         for (int row = 0; row < tags()->rowCount(); ++row)
-            if (cell(row, 2) == epc)
-                return true;
+            if (cell(row, 2) == epc) return true;
         return false;
     }
     void click(const char *name) { child<QPushButton>(name)->click(); }
@@ -46,19 +39,18 @@ public:
     CIdentifyTab page;
 };
 
-QString hexOf(const Bytes &bytes)
-{
+QString hexOf(const Bytes &bytes) {
     return QString::fromLatin1(
-        QByteArray(reinterpret_cast<const char *>(bytes.data()), qsizetype(bytes.size())).toHex().toUpper());
+        QByteArray(reinterpret_cast<const char *>(bytes.data()), qsizetype(bytes.size()))
+            .toHex()
+            .toUpper());
 }
 
 // Start, watch the field's tags arrive and merge, Stop, Clear.
-void inventoryRound(PageDriver &driver, CFakeMainWindow &window, int tagCount)
-{
+void inventoryRound(PageDriver &driver, CFakeMainWindow &window, int tagCount) {
     driver.click("startButton");
-    ASSERT_TRUE(waitUntil([&] {
-        return driver.tags()->rowCount() == tagCount && driver.cell(0, 5).toInt() >= 3;
-    }));
+    ASSERT_TRUE(waitUntil(
+        [&] { return driver.tags()->rowCount() == tagCount && driver.cell(0, 5).toInt() >= 3; }));
     EXPECT_EQ(driver.child<QLineEdit>("tagCount")->text(), QString::number(tagCount));
     driver.click("stopButton");
     EXPECT_TRUE(window.waitForLog(window.text(1027)));
@@ -66,8 +58,7 @@ void inventoryRound(PageDriver &driver, CFakeMainWindow &window, int tagCount)
     EXPECT_EQ(driver.tags()->rowCount(), 0);
 }
 
-TEST(IdentifyEndToEnd, OverTcpInventoriesWritesAnEpcAndReadsTheTid)
-{
+TEST(IdentifyEndToEnd, OverTcpInventoriesWritesAnEpcAndReadsTheTid) {
     CVirtualReaderSession session("fir", 5);
     ASSERT_TRUE(session.isOpen());
     CFakeMainWindow window(session.reader(), &session.facade());
@@ -83,17 +74,18 @@ TEST(IdentifyEndToEnd, OverTcpInventoriesWritesAnEpcAndReadsTheTid)
     driver.page.stopWork();
 
     Bytes tid;
-    session.virtualReader().withModel([&](readersim::ReaderModel &model) { tid = model.tags[0].tid(); });
+    session.virtualReader().withModel(
+        [&](readersim::ReaderModel &model) { tid = model.tags[0].tid(); });
     driver.child<QComboBox>("bank")->setCurrentIndex(2);
     driver.child<QLineEdit>("startAddress")->setText(QStringLiteral("00"));
     ASSERT_TRUE(waitUntil([&] { return driver.child<QPushButton>("readButton")->isEnabled(); }));
     driver.click("readButton");
-    ASSERT_TRUE(waitUntil([&] { return !driver.child<QLineEdit>("dataReturned")->text().isEmpty(); }));
+    ASSERT_TRUE(
+        waitUntil([&] { return !driver.child<QLineEdit>("dataReturned")->text().isEmpty(); }));
     EXPECT_EQ(driver.child<QLineEdit>("dataReturned")->text(), hexOf(tid));
 }
 
-TEST(IdentifyEndToEnd, OverAPseudoTerminal)
-{
+TEST(IdentifyEndToEnd, OverAPseudoTerminal) {
     readersim::VirtualReader reader(readersim::ReaderOptions{.family = "fir", .tagCount = 3});
     const std::string path = reader.servePty();
     CReaderFacade facade;
@@ -108,4 +100,4 @@ TEST(IdentifyEndToEnd, OverAPseudoTerminal)
     facade.closeDevice();
 }
 
-} // namespace
+}  // namespace

@@ -27,8 +27,7 @@ using pagetest::ReaderCall;
 using pagetest::waitUntil;
 
 // An inventory reply: the count byte, then records of type 1 on antenna 1 with RSSI C0.
-Bytes inventoryOf(const std::vector<Bytes> &epcs)
-{
+Bytes inventoryOf(const std::vector<Bytes> &epcs) {
     Bytes reply{static_cast<std::uint8_t>(epcs.size())};
     for (const Bytes &epc : epcs) {
         reply.push_back(static_cast<std::uint8_t>(epc.size() + 3));
@@ -40,40 +39,34 @@ Bytes inventoryOf(const std::vector<Bytes> &epcs)
 }
 
 // Holds the reader's answers until opened.
-class Gate
-{
-public:
-    void wait()
-    {
+class Gate {
+  public:
+    void wait() {
         std::unique_lock lock(m_mutex);
         ++m_waiting;
         m_changed.wait(lock, [this] { return m_open; });
     }
-    void open()
-    {
+    void open() {
         std::lock_guard lock(m_mutex);
         m_open = true;
         m_changed.notify_all();
     }
-    int waiting()
-    {
+    int waiting() {
         std::lock_guard lock(m_mutex);
         return m_waiting;
     }
 
-private:
+  private:
     std::mutex m_mutex;
     std::condition_variable m_changed;
     bool m_open = false;
     int m_waiting = 0;
 };
 
-class IdentifyTabTest : public testing::Test
-{
-protected:
+class IdentifyTabTest : public testing::Test {
+  protected:
     template <typename Widget>
-    Widget *child(const char *name) const
-    {
+    Widget *child(const char *name) const {
         return m_page->findChild<Widget *>(QString::fromLatin1(name));
     }
     QAbstractItemModel *tags() const { return child<QTableView>("tagList")->model(); }
@@ -82,13 +75,15 @@ protected:
     QString text(int key) const { return m_window.text(key); }
     void click(const char *name) { child<QPushButton>(name)->click(); }
     bool enabled(const char *name) const { return child<QWidget>(name)->isEnabled(); }
-    void setField(const char *name, const QString &value) { child<QLineEdit>(name)->setText(value); }
-    bool waitIdle() { return waitUntil([this] { return enabled("readButton"); }); }
-    bool hasEpc(const QString &epc) const
-    {
+    void setField(const char *name, const QString &value) {
+        child<QLineEdit>(name)->setText(value);
+    }
+    bool waitIdle() {
+        return waitUntil([this] { return enabled("readButton"); });
+    }
+    bool hasEpc(const QString &epc) const {
         for (int row = 0; row < rows(); ++row)
-            if (cell(row, 2) == epc)
-                return true;
+            if (cell(row, 2) == epc) return true;
         return false;
     }
 
@@ -97,16 +92,14 @@ protected:
     std::unique_ptr<CIdentifyTab> m_page = std::make_unique<CIdentifyTab>(m_window, nullptr);
     std::vector<std::pair<QString, QString>> m_notices;
 
-    void SetUp() override
-    {
+    void SetUp() override {
         m_page->tagAccess().setNotice([this](const QString &caption, const QString &body) {
             m_notices.emplace_back(caption, body);
         });
     }
 };
 
-TEST_F(IdentifyTabTest, StartsWithItsSpecifiedControls)
-{
+TEST_F(IdentifyTabTest, StartsWithItsSpecifiedControls) {
     auto *interval = child<QComboBox>("interval");
     ASSERT_EQ(interval->count(), 25);
     EXPECT_EQ(interval->itemText(0), "10ms");
@@ -146,16 +139,14 @@ TEST_F(IdentifyTabTest, StartsWithItsSpecifiedControls)
     EXPECT_TRUE(rate->text().contains(QStringLiteral("/s"))) << rate->text().toStdString();
 }
 
-TEST_F(IdentifyTabTest, TypedLettersBecomeCapitals)
-{
+TEST_F(IdentifyTabTest, TypedLettersBecomeCapitals) {
     auto *field = child<QLineEdit>("writeData");
     field->clear();
     field->insert(QStringLiteral("aabb"));
     EXPECT_EQ(field->text(), "AABB");
 }
 
-TEST_F(IdentifyTabTest, StartWithoutAReaderChangesNothing)
-{
+TEST_F(IdentifyTabTest, StartWithoutAReaderChangesNothing) {
     m_window.connected = false;
     click("startButton");
     EXPECT_FALSE(m_page->isRunning());
@@ -165,8 +156,7 @@ TEST_F(IdentifyTabTest, StartWithoutAReaderChangesNothing)
     EXPECT_TRUE(m_reader.calls().empty());
 }
 
-TEST_F(IdentifyTabTest, RunsMergesCountsAndStops)
-{
+TEST_F(IdentifyTabTest, RunsMergesCountsAndStops) {
     const Bytes a{0xE2, 0x00, 0x00, 0x01}, b{0xE2, 0x00, 0x00, 0x02};
     m_reader.answer("inventory", inventoryOf({a, b, a}));
     click("startButton");
@@ -192,8 +182,7 @@ TEST_F(IdentifyTabTest, RunsMergesCountsAndStops)
     EXPECT_EQ(child<QLineEdit>("tagCount")->text(), "0");
 }
 
-TEST_F(IdentifyTabTest, WithoutTheFilterEverySightingIsARow)
-{
+TEST_F(IdentifyTabTest, WithoutTheFilterEverySightingIsARow) {
     m_reader.answer("inventory", inventoryOf({{0xAA, 0xBB}, {0xAA, 0xBB}, {0xAA, 0xBB}}));
     child<QCheckBox>("filter")->setChecked(false);
     click("startButton");
@@ -203,13 +192,11 @@ TEST_F(IdentifyTabTest, WithoutTheFilterEverySightingIsARow)
     EXPECT_EQ(cell(2, 5), "1");
 }
 
-TEST_F(IdentifyTabTest, ClearWhileRunningTakesEffectAfterTheCurrentCall)
-{
+TEST_F(IdentifyTabTest, ClearWhileRunningTakesEffectAfterTheCurrentCall) {
     Gate gate;
     std::atomic<int> calls{0};
     m_reader.answerWith("inventory", [&](const ReaderCall &) {
-        if (++calls == 1)
-            return std::optional<Bytes>(inventoryOf({{0x0A, 0x0A}}));
+        if (++calls == 1) return std::optional<Bytes>(inventoryOf({{0x0A, 0x0A}}));
         gate.wait();
         return std::optional<Bytes>(inventoryOf({{0x0B, 0x0B}}));
     });
@@ -225,8 +212,7 @@ TEST_F(IdentifyTabTest, ClearWhileRunningTakesEffectAfterTheCurrentCall)
     m_page->stop();
 }
 
-TEST_F(IdentifyTabTest, NothingOfAStoppedRunAppearsLater)
-{
+TEST_F(IdentifyTabTest, NothingOfAStoppedRunAppearsLater) {
     Gate gate;
     std::atomic<int> calls{0};
     m_reader.answerWith("inventory", [&](const ReaderCall &) {
@@ -246,11 +232,9 @@ TEST_F(IdentifyTabTest, NothingOfAStoppedRunAppearsLater)
     m_page->stop();
 }
 
-TEST_F(IdentifyTabTest, DropsResultsOutsideTheLimits)
-{
+TEST_F(IdentifyTabTest, DropsResultsOutsideTheLimits) {
     std::vector<Bytes> tooMany;
-    for (int tag = 0; tag < 51; ++tag)
-        tooMany.push_back({0x51, std::uint8_t(tag)});
+    for (int tag = 0; tag < 51; ++tag) tooMany.push_back({0x51, std::uint8_t(tag)});
     // 42 records of 33 bytes, then one that claims 14 bytes and would end at byte 1401.
     Bytes longResult{43};
     for (int tag = 0; tag < 42; ++tag) {
@@ -264,10 +248,8 @@ TEST_F(IdentifyTabTest, DropsResultsOutsideTheLimits)
     std::atomic<int> calls{0};
     m_reader.answerWith("inventory", [&](const ReaderCall &) {
         const int call = ++calls;
-        if (call == 1)
-            return std::optional<Bytes>(inventoryOf(tooMany));
-        if (call == 2)
-            return std::optional<Bytes>(longResult);
+        if (call == 1) return std::optional<Bytes>(inventoryOf(tooMany));
+        if (call == 2) return std::optional<Bytes>(longResult);
         return std::optional<Bytes>(inventoryOf({{0xEE, 0xEE}}));
     });
     click("startButton");
@@ -279,8 +261,7 @@ TEST_F(IdentifyTabTest, DropsResultsOutsideTheLimits)
     EXPECT_EQ(cell(42, 2), "EEEE");
 }
 
-TEST_F(IdentifyTabTest, ReadSendsTheFieldsAndShowsTheWords)
-{
+TEST_F(IdentifyTabTest, ReadSendsTheFieldsAndShowsTheWords) {
     m_reader.answer("readTag", Bytes{0xE2, 0x00, 0x00, 0x17, 0x22, 0x0A, 1, 2, 3, 4, 5, 6});
     click("readButton");
     ASSERT_TRUE(waitIdle());
@@ -306,16 +287,14 @@ TEST_F(IdentifyTabTest, ReadSendsTheFieldsAndShowsTheWords)
     EXPECT_TRUE(child<QLineEdit>("dataReturned")->text().isEmpty());
 }
 
-TEST_F(IdentifyTabTest, AFailedReadLeavesTheFieldEmptyAndLogs)
-{
+TEST_F(IdentifyTabTest, AFailedReadLeavesTheFieldEmptyAndLogs) {
     m_reader.answer("readTag", std::nullopt);
     click("readButton");
     EXPECT_TRUE(m_window.waitForLog(text(1022)));
     EXPECT_TRUE(child<QLineEdit>("dataReturned")->text().isEmpty());
 }
 
-TEST_F(IdentifyTabTest, WriteSendsTheDataWordsWhateverTheLength)
-{
+TEST_F(IdentifyTabTest, WriteSendsTheDataWordsWhateverTheLength) {
     m_reader.answer("writeTag", Bytes{});
     setField("wordCount", "01");
     click("writeButton");
@@ -327,8 +306,7 @@ TEST_F(IdentifyTabTest, WriteSendsTheDataWordsWhateverTheLength)
                                      0x66, 0x77, 0x88, 0x99}));
 }
 
-TEST_F(IdentifyTabTest, WriteEpcSendsTheEpcWords)
-{
+TEST_F(IdentifyTabTest, WriteEpcSendsTheEpcWords) {
     m_reader.answer("writeEpc", std::nullopt);
     click("writeEpcButton");
     EXPECT_TRUE(m_window.waitForLog(text(1022)));
@@ -339,8 +317,7 @@ TEST_F(IdentifyTabTest, WriteEpcSendsTheEpcWords)
                                      0x88, 0x99, 0xAA, 0xBB}));
 }
 
-struct NoticeCase
-{
+struct NoticeCase {
     const char *name;
     const char *field;
     const char *text;
@@ -348,11 +325,10 @@ struct NoticeCase
     int body;
 };
 
-class IdentifyTabNotices : public IdentifyTabTest, public testing::WithParamInterface<NoticeCase>
-{};
+class IdentifyTabNotices : public IdentifyTabTest,
+                           public testing::WithParamInterface<NoticeCase> {};
 
-TEST_P(IdentifyTabNotices, BadInputShowsANoticeAndSendsNothing)
-{
+TEST_P(IdentifyTabNotices, BadInputShowsANoticeAndSendsNothing) {
     setField(GetParam().field, QString::fromLatin1(GetParam().text));
     click(GetParam().button);
     ASSERT_EQ(m_notices.size(), 1u);
@@ -361,29 +337,23 @@ TEST_P(IdentifyTabNotices, BadInputShowsANoticeAndSendsNothing)
     EXPECT_TRUE(m_reader.calls().empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(Fields, IdentifyTabNotices,
-                         testing::Values(NoticeCase{"NoData", "writeData", "", "writeButton", 1031},
-                                         NoticeCase{"DataNotWholeWords", "writeData", "AABBCC",
-                                                    "writeButton", 1030},
-                                         NoticeCase{"NoEpc", "quickEpc", "", "writeEpcButton", 1029},
-                                         NoticeCase{"EpcNotWholeWords", "quickEpc", "AABBC",
-                                                    "writeEpcButton", 1030}),
-                         [](const testing::TestParamInfo<NoticeCase> &info) {
-                             return std::string(info.param.name);
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Fields, IdentifyTabNotices,
+    testing::Values(NoticeCase{"NoData", "writeData", "", "writeButton", 1031},
+                    NoticeCase{"DataNotWholeWords", "writeData", "AABBCC", "writeButton", 1030},
+                    NoticeCase{"NoEpc", "quickEpc", "", "writeEpcButton", 1029},
+                    NoticeCase{"EpcNotWholeWords", "quickEpc", "AABBC", "writeEpcButton", 1030}),
+    [](const testing::TestParamInfo<NoticeCase> &info) { return std::string(info.param.name); });
 
-TEST_F(IdentifyTabTest, TagAccessWithoutAReaderDoesNothing)
-{
+TEST_F(IdentifyTabTest, TagAccessWithoutAReaderDoesNothing) {
     m_window.connected = false;
     setField("writeData", "");
-    for (const char *button : {"readButton", "writeButton", "writeEpcButton"})
-        click(button);
+    for (const char *button : {"readButton", "writeButton", "writeEpcButton"}) click(button);
     EXPECT_TRUE(m_notices.empty());
     EXPECT_TRUE(m_reader.calls().empty());
 }
 
-Bytes temperatureReply(const Bytes &epc, std::optional<float> celsius)
-{
+Bytes temperatureReply(const Bytes &epc, std::optional<float> celsius) {
     Bytes reply{1, static_cast<std::uint8_t>(epc.size() + 7), 2, 1};
     reply.insert(reply.end(), epc.begin(), epc.end());
     reply.push_back(0xC3);
@@ -393,8 +363,7 @@ Bytes temperatureReply(const Bytes &epc, std::optional<float> celsius)
     return reply;
 }
 
-TEST(IdentifyTempTest, ShowsAndKeepsTheLastValidReading)
-{
+TEST(IdentifyTempTest, ShowsAndKeepsTheLastValidReading) {
     CScriptedReader reader;
     CFakeMainWindow window(reader);
     CDlgIdentifyTemp page(window, nullptr);
@@ -406,14 +375,16 @@ TEST(IdentifyTempTest, ShowsAndKeepsTheLastValidReading)
     std::atomic<int> calls{0};
     reader.answerWith("inventory", [&](const ReaderCall &) {
         const Bytes epc{0x30, 0x00, 0x00, 0x01};
-        return std::optional<Bytes>(temperatureReply(epc, ++calls == 1 ? std::optional(23.5f) : std::nullopt));
+        return std::optional<Bytes>(
+            temperatureReply(epc, ++calls == 1 ? std::optional(23.5f) : std::nullopt));
     });
     page.start();
-    ASSERT_TRUE(waitUntil([&] { return tags->rowCount() == 1 && tags->index(0, 5).data().toInt() >= 3; }));
+    ASSERT_TRUE(
+        waitUntil([&] { return tags->rowCount() == 1 && tags->index(0, 5).data().toInt() >= 3; }));
     page.stop();
     EXPECT_EQ(tags->index(0, 3).data().toString(), "04");
     EXPECT_EQ(tags->index(0, 6).data().toString(), "C3");
     EXPECT_EQ(tags->index(0, 7).data().toString(), "23.500000C");
 }
 
-} // namespace
+}  // namespace

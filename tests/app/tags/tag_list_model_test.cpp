@@ -4,7 +4,6 @@
 
 #include <QColor>
 
-
 #include <gtest/gtest.h>
 
 #include <bit>
@@ -17,16 +16,14 @@ using Kind = CTagListModel::Kind;
 const QTime noon(12, 0, 1);
 const QTime later(12, 0, 7);
 
-Bytes plainBody(const Bytes &epc, std::uint8_t antenna = 1, std::uint8_t rssi = 0xC0)
-{
+Bytes plainBody(const Bytes &epc, std::uint8_t antenna = 1, std::uint8_t rssi = 0xC0) {
     Bytes body{1, antenna};
     body.insert(body.end(), epc.begin(), epc.end());
     body.push_back(rssi);
     return body;
 }
 
-Bytes temperatureBody(const Bytes &epc, std::optional<float> celsius, std::uint8_t rssi = 0xC0)
-{
+Bytes temperatureBody(const Bytes &epc, std::optional<float> celsius, std::uint8_t rssi = 0xC0) {
     Bytes body{2, 1};
     body.insert(body.end(), epc.begin(), epc.end());
     body.push_back(rssi);
@@ -36,8 +33,7 @@ Bytes temperatureBody(const Bytes &epc, std::optional<float> celsius, std::uint8
     return body;
 }
 
-QStringList row(const CTagListModel &model, int index)
-{
+QStringList row(const CTagListModel &model, int index) {
     QStringList cells;
     for (int column = 0; column < model.columnCount(); ++column)
         cells.append(model.cellText(index, column));
@@ -46,8 +42,7 @@ QStringList row(const CTagListModel &model, int index)
 
 const Bytes epcA{0xE2, 0x00, 0x00, 0x17};
 
-TEST(TagListModel, MergesRepeatedSightingsIntoTheFirstRow)
-{
+TEST(TagListModel, MergesRepeatedSightingsIntoTheFirstRow) {
     CTagListModel model(Kind::AnswerMode);
     model.addRecords({plainBody(epcA, 1, 0xC0)}, noon);
     model.addRecords({plainBody(epcA, 2, 0xC1), plainBody(epcA, 3, 0xC2)}, later);
@@ -55,8 +50,7 @@ TEST(TagListModel, MergesRepeatedSightingsIntoTheFirstRow)
     EXPECT_EQ(row(model, 0), (QStringList{"001", "12:00:07", "E2000017", "04", "03", "3", "C2"}));
 }
 
-TEST(TagListModel, WithoutMergingEverySightingIsARow)
-{
+TEST(TagListModel, WithoutMergingEverySightingIsARow) {
     CTagListModel model(Kind::AnswerMode);
     model.setMerging(false);
     const CTagListModel::BatchResult added =
@@ -65,7 +59,8 @@ TEST(TagListModel, WithoutMergingEverySightingIsARow)
     EXPECT_EQ(added.lastNewRow, 2);
     ASSERT_EQ(model.tagCount(), 3);
     for (int index = 0; index < 3; ++index) {
-        EXPECT_EQ(model.cellText(index, CTagListModel::Number), QStringLiteral("00%1").arg(index + 1));
+        EXPECT_EQ(model.cellText(index, CTagListModel::Number),
+                  QStringLiteral("00%1").arg(index + 1));
         EXPECT_EQ(model.cellText(index, CTagListModel::Count), "1");
     }
     // Merging again finds the first of the three.
@@ -76,8 +71,7 @@ TEST(TagListModel, WithoutMergingEverySightingIsARow)
     EXPECT_EQ(model.cellText(1, CTagListModel::Count), "1");
 }
 
-TEST(TagListModel, MatchesTheWholeEpc)
-{
+TEST(TagListModel, MatchesTheWholeEpc) {
     CTagListModel model(Kind::AnswerMode);
     model.addRecords({plainBody({0xAA, 0xBB}), plainBody({0xAA, 0xBB, 0x00, 0x11})}, noon);
     ASSERT_EQ(model.tagCount(), 2);
@@ -86,8 +80,7 @@ TEST(TagListModel, MatchesTheWholeEpc)
     EXPECT_EQ(model.cellText(1, CTagListModel::Length), "04");
 }
 
-TEST(TagListModel, NumbersRowsPastNineHundredNinetyNine)
-{
+TEST(TagListModel, NumbersRowsPastNineHundredNinetyNine) {
     CTagListModel model(Kind::AnswerMode);
     std::vector<Bytes> batch;
     for (int tag = 0; tag < 1000; ++tag)
@@ -101,8 +94,7 @@ TEST(TagListModel, NumbersRowsPastNineHundredNinetyNine)
     EXPECT_EQ(model.cellText(999, CTagListModel::Number), "1000");
 }
 
-TEST(TagListModel, SkipsRecordsOutsideTheLengthRange)
-{
+TEST(TagListModel, SkipsRecordsOutsideTheLengthRange) {
     CTagListModel model(Kind::AnswerMode);
     const CTagListModel::BatchResult added =
         model.addRecords({Bytes{1, 1, 0xC0}, Bytes(33, 1), Bytes{1, 1, 0x42, 0xC0}}, noon);
@@ -111,8 +103,7 @@ TEST(TagListModel, SkipsRecordsOutsideTheLengthRange)
     EXPECT_EQ(model.cellText(0, CTagListModel::Length), "01");
 }
 
-TEST(TagListModel, ClearStartsNumberingAndMergingAfresh)
-{
+TEST(TagListModel, ClearStartsNumberingAndMergingAfresh) {
     CTagListModel model(Kind::AnswerMode);
     model.addRecords({plainBody(epcA), plainBody({0x01, 0x02})}, noon);
     model.clear();
@@ -122,8 +113,7 @@ TEST(TagListModel, ClearStartsNumberingAndMergingAfresh)
     EXPECT_EQ(model.cellText(0, CTagListModel::Count), "1");
 }
 
-TEST(TagListModel, TemperatureInventoryKeepsTheLastValidReading)
-{
+TEST(TagListModel, TemperatureInventoryKeepsTheLastValidReading) {
     CTagListModel model(Kind::TemperatureInventory);
     ASSERT_EQ(model.columnCount(), 8);
     model.addRecords({temperatureBody(epcA, 23.5f)}, noon);
@@ -136,16 +126,14 @@ TEST(TagListModel, TemperatureInventoryKeepsTheLastValidReading)
     EXPECT_EQ(model.cellText(0, CTagListModel::Temperature), "24.000000C");
 }
 
-TEST(TagListModel, ActiveTemperatureShowsTheLatestReportAsItIs)
-{
+TEST(TagListModel, ActiveTemperatureShowsTheLatestReportAsItIs) {
     CTagListModel model(Kind::ActiveTemperature);
     model.addRecords({temperatureBody(epcA, 23.5f), temperatureBody(epcA, std::nullopt)}, noon);
     EXPECT_EQ(model.cellText(0, CTagListModel::Count), "2");
     EXPECT_EQ(model.cellText(0, CTagListModel::Temperature), "");
 }
 
-TEST(TagListModel, ActiveTableGrowsPastItsCapacityAndCountsEveryRecord)
-{
+TEST(TagListModel, ActiveTableGrowsPastItsCapacityAndCountsEveryRecord) {
     CTagListModel model(Kind::ActiveRead);
     model.setMerging(false);  // active lists always merge
     std::vector<Bytes> batch;
@@ -161,17 +149,16 @@ TEST(TagListModel, ActiveTableGrowsPastItsCapacityAndCountsEveryRecord)
     EXPECT_EQ(model.reportCount(), 0);
 }
 
-TEST(TagListModel, ColoursRowsByParity)
-{
+TEST(TagListModel, ColoursRowsByParity) {
     CTagListModel model(Kind::AnswerMode);
     model.addRecords({plainBody({0x01, 0x02}), plainBody({0x03, 0x04})}, noon);
-    EXPECT_EQ(model.data(model.index(0, 2), Qt::BackgroundRole).value<QColor>(), QColor(191, 239, 255));
+    EXPECT_EQ(model.data(model.index(0, 2), Qt::BackgroundRole).value<QColor>(),
+              QColor(191, 239, 255));
     EXPECT_EQ(model.data(model.index(1, 2), Qt::BackgroundRole).value<QColor>(), QColor(Qt::white));
     EXPECT_EQ(model.data(model.index(1, 2), Qt::ForegroundRole).value<QColor>(), QColor(Qt::black));
 }
 
-TEST(TagListModel, ColumnWidthsFollowTheListWidth)
-{
+TEST(TagListModel, ColumnWidthsFollowTheListWidth) {
     EXPECT_EQ(CTagListModel::columnWidths(Kind::AnswerMode, 700),
               (QList<int>{70, 100, 220, 70, 70, 70, 100}));
     EXPECT_EQ(CTagListModel::columnWidths(Kind::TemperatureInventory, 800),
@@ -179,12 +166,11 @@ TEST(TagListModel, ColumnWidthsFollowTheListWidth)
     EXPECT_EQ(CTagListModel::columnWidths(Kind::ActiveTemperature, 800)[2], 220);
 }
 
-TEST(TagListModel, ShowsTheTitlesItIsGiven)
-{
+TEST(TagListModel, ShowsTheTitlesItIsGiven) {
     CTagListModel model(Kind::AnswerMode);
     model.setColumnTitles({"No", "Time", "EPC", "Len", "Ant", "Times", "RSSI", "Temp"});
     EXPECT_EQ(model.headerData(6, Qt::Horizontal).toString(), "RSSI");
     EXPECT_FALSE(model.headerData(7, Qt::Horizontal).isValid());
 }
 
-} // namespace
+}  // namespace

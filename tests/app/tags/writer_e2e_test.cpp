@@ -19,13 +19,11 @@ using pagetest::CVirtualReaderSession;
 using pagetest::waitUntil;
 
 template <typename Widget>
-Widget *child(QWidget &page, const char *name)
-{
+Widget *child(QWidget &page, const char *name) {
     return page.findChild<Widget *>(QString::fromLatin1(name));
 }
 
-TEST(WriterEndToEnd, TagsPassingOneByOneGetConsecutiveEpcs)
-{
+TEST(WriterEndToEnd, TagsPassingOneByOneGetConsecutiveEpcs) {
     CVirtualReaderSession session("fir", 0);
     ASSERT_TRUE(session.isOpen());
     readersim::FieldPasses line;
@@ -60,8 +58,8 @@ TEST(WriterEndToEnd, TagsPassingOneByOneGetConsecutiveEpcs)
     }));
     EXPECT_FALSE(relayClosed);  // off while the mode runs
     for (std::uint8_t last : {0xBB, 0xBC, 0xBD})
-        EXPECT_EQ(passed[last - 0xBB], (Bytes{0x00, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77,
-                                             0x88, 0x99, 0xAA, last}));
+        EXPECT_EQ(passed[last - 0xBB],
+                  (Bytes{0x00, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77, 0x88, 0x99, 0xAA, last}));
     EXPECT_EQ(child<QLineEdit>(page, "quickEpc")->text(), "00112233445566778899AABE");
     EXPECT_EQ(window.logLines().count(window.text(1023)), 3);
 
@@ -73,8 +71,7 @@ TEST(WriterEndToEnd, TagsPassingOneByOneGetConsecutiveEpcs)
     }));
 }
 
-TEST(WriterEndToEnd, ANewAccessPasswordIsLockedAndTheEpcStaysWritable)
-{
+TEST(WriterEndToEnd, ANewAccessPasswordIsLockedAndTheEpcStaysWritable) {
     CVirtualReaderSession session("fir", 1);
     ASSERT_TRUE(session.isOpen());
     CFakeMainWindow window(session.reader(), &session.facade());
@@ -105,8 +102,8 @@ TEST(WriterEndToEnd, ANewAccessPasswordIsLockedAndTheEpcStaysWritable)
     child<QLineEdit>(page, "accessPassword")->setText(QStringLiteral("1234ABCD"));
     ASSERT_TRUE(waitUntil([&] { return child<QPushButton>(page, "readButton")->isEnabled(); }));
     child<QPushButton>(page, "readButton")->click();
-    ASSERT_TRUE(waitUntil(
-        [&] { return child<QLineEdit>(page, "dataReturned")->text() == "1234ABCD"; }));
+    ASSERT_TRUE(
+        waitUntil([&] { return child<QLineEdit>(page, "dataReturned")->text() == "1234ABCD"; }));
 }
 
-} // namespace
+}  // namespace

@@ -12,8 +12,8 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <atomic>
+#include <cstring>
 #include <mutex>
 #include <thread>
 
@@ -25,8 +25,7 @@ using pagetest::ReaderCall;
 using pagetest::waitUntil;
 using Mode = CDlgWriter::Mode;
 
-TEST(WriterEpcIncrement, CountsUpBigEndianInWholeBytes)
-{
+TEST(WriterEpcIncrement, CountsUpBigEndianInWholeBytes) {
     const std::pair<const char *, const char *> cases[] = {
         {"00112233445566778899AABB", "00112233445566778899AABC"},
         {"00FF", "0100"},
@@ -38,15 +37,13 @@ TEST(WriterEpcIncrement, CountsUpBigEndianInWholeBytes)
         EXPECT_EQ(CDlgWriter::nextEpc(QString::fromLatin1(epc)), QString::fromLatin1(next)) << epc;
 }
 
-Bytes bytesOfHex(const QString &hex)
-{
+Bytes bytesOfHex(const QString &hex) {
     const QByteArray bytes = QByteArray::fromHex(hex.toLatin1());
     return Bytes(bytes.begin(), bytes.end());
 }
 
 // The bytes of a write call: the zero password, then the hex text's bytes.
-Bytes afterZeroPassword(const char *hex)
-{
+Bytes afterZeroPassword(const char *hex) {
     Bytes bytes(4, 0);
     const Bytes data = bytesOfHex(QString::fromLatin1(hex));
     bytes.insert(bytes.end(), data.begin(), data.end());
@@ -54,15 +51,12 @@ Bytes afterZeroPassword(const char *hex)
 }
 
 // One tag in the field (or none) that answers inventories, reads and writes as a tag would.
-class Field
-{
-public:
-    explicit Field(CScriptedReader &reader)
-    {
+class Field {
+  public:
+    explicit Field(CScriptedReader &reader) {
         reader.answerWith("inventory", [this](const ReaderCall &) -> std::optional<Bytes> {
             std::lock_guard lock(m_mutex);
-            if (!m_epc)
-                return std::nullopt;
+            if (!m_epc) return std::nullopt;
             Bytes reply{1, static_cast<std::uint8_t>(m_epc->size() + 3), 1, 1};
             reply.insert(reply.end(), m_epc->begin(), m_epc->end());
             reply.push_back(0xC0);
@@ -70,8 +64,7 @@ public:
         });
         reader.answerWith("writeEpc", [this](const ReaderCall &call) -> std::optional<Bytes> {
             std::lock_guard lock(m_mutex);
-            if (!m_epc)
-                return std::nullopt;
+            if (!m_epc) return std::nullopt;
             m_epc = Bytes(call.bytes.begin() + 4, call.bytes.end());
             return Bytes{};
         });
@@ -81,46 +74,43 @@ public:
         });
         reader.answerWith("writeTag", [this](const ReaderCall &call) -> std::optional<Bytes> {
             std::lock_guard lock(m_mutex);
-            if (!m_epc)
-                return std::nullopt;
+            if (!m_epc) return std::nullopt;
             m_memory = Bytes(call.bytes.begin() + 4, call.bytes.end());
             return Bytes{};
         });
     }
 
-    void enter(const Bytes &epc, const Bytes &memory = {})
-    {
+    void enter(const Bytes &epc, const Bytes &memory = {}) {
         std::lock_guard lock(m_mutex);
         m_epc = epc;
         m_memory = memory;
     }
 
-private:
+  private:
     std::mutex m_mutex;
     std::optional<Bytes> m_epc;
     Bytes m_memory;
 };
 
-class WriterPageTest : public testing::Test
-{
-protected:
+class WriterPageTest : public testing::Test {
+  protected:
     template <typename Widget>
-    Widget *child(const char *name) const
-    {
+    Widget *child(const char *name) const {
         return m_page->findChild<Widget *>(QString::fromLatin1(name));
     }
     void click(const char *name) { child<QAbstractButton>(name)->click(); }
     bool enabled(const char *name) const { return child<QWidget>(name)->isEnabled(); }
     QString field(const char *name) const { return child<QLineEdit>(name)->text(); }
-    void setField(const char *name, const QString &value) { child<QLineEdit>(name)->setText(value); }
+    void setField(const char *name, const QString &value) {
+        child<QLineEdit>(name)->setText(value);
+    }
     QString text(int key) const { return m_window.text(key); }
     std::size_t callsOf(const char *command) const { return m_reader.callsOf(command).size(); }
     // Whether the mode ended and the worker has nothing left (results may still be on their
     // way to the page).
     bool idle() { return m_page->mode() == Mode::Idle && !m_window.worker().isBusy(); }
     // Lets the mode run a few more steps.
-    bool stepsPass(const char *command, std::size_t steps = 3)
-    {
+    bool stepsPass(const char *command, std::size_t steps = 3) {
         const std::size_t before = callsOf(command);
         return waitUntil([&] { return callsOf(command) >= before + steps; });
     }
@@ -132,15 +122,13 @@ protected:
     std::unique_ptr<CDlgWriter> m_page = std::make_unique<CDlgWriter>(m_window, nullptr);
     std::vector<QString> m_notices;
 
-    void SetUp() override
-    {
+    void SetUp() override {
         m_page->tagAccess().setNotice(
             [this](const QString &, const QString &body) { m_notices.push_back(body); });
     }
 };
 
-TEST_F(WriterPageTest, StartsWithTheInventoryPageAndItsOwnBoxes)
-{
+TEST_F(WriterPageTest, StartsWithTheInventoryPageAndItsOwnBoxes) {
     for (const char *name : {"epcAuto", "increment", "dataAuto", "autoLockPass"})
         EXPECT_FALSE(child<QCheckBox>(name)->isChecked()) << name;
     EXPECT_EQ(child<QCheckBox>("epcAuto")->text(), "Auto");
@@ -169,8 +157,7 @@ TEST_F(WriterPageTest, StartsWithTheInventoryPageAndItsOwnBoxes)
     EXPECT_TRUE(enabled("autoLockPass"));
 }
 
-TEST_F(WriterPageTest, EachNewTagGetsTheNextEpc)
-{
+TEST_F(WriterPageTest, EachNewTagGetsTheNextEpc) {
     m_field.enter({0xE2, 0x00, 0x00, 0x01});
     click("epcAuto");
     click("writeEpcButton");
@@ -188,8 +175,7 @@ TEST_F(WriterPageTest, EachNewTagGetsTheNextEpc)
 
     m_field.enter({0xE2, 0x00, 0x00, 0x02});
     ASSERT_TRUE(waitUntil([&] { return callsOf("writeEpc") == 2; }));
-    EXPECT_EQ(m_reader.callsOf("writeEpc")[1].bytes,
-              afterZeroPassword("00112233445566778899AABC"));
+    EXPECT_EQ(m_reader.callsOf("writeEpc")[1].bytes, afterZeroPassword("00112233445566778899AABC"));
     ASSERT_TRUE(waitUntil([&] { return field("quickEpc") == "00112233445566778899AABD"; }));
 
     // Ending the mode with the button switches the relay back on; it went off at the start,
@@ -204,8 +190,7 @@ TEST_F(WriterPageTest, EachNewTagGetsTheNextEpc)
     EXPECT_EQ(child<QPushButton>("writeEpcButton")->text(), text(1148));
 }
 
-TEST_F(WriterPageTest, WithoutIncrementTheSameTagIsWrittenEveryStep)
-{
+TEST_F(WriterPageTest, WithoutIncrementTheSameTagIsWrittenEveryStep) {
     m_field.enter({0xE2, 0x00, 0x00, 0x01});
     click("epcAuto");
     click("increment");
@@ -218,8 +203,7 @@ TEST_F(WriterPageTest, WithoutIncrementTheSameTagIsWrittenEveryStep)
     EXPECT_EQ(field("quickEpc"), "00112233445566778899AABB");
 }
 
-TEST_F(WriterPageTest, DataAutoWritesOnlyTagsThatLackTheData)
-{
+TEST_F(WriterPageTest, DataAutoWritesOnlyTagsThatLackTheData) {
     const Bytes data = bytesOfHex(QStringLiteral("AABB00112233445566778899"));
     m_field.enter({0xE2, 0x01}, data);
     click("dataAuto");
@@ -244,17 +228,15 @@ TEST_F(WriterPageTest, DataAutoWritesOnlyTagsThatLackTheData)
     EXPECT_EQ(m_page->mode(), Mode::Idle);
 }
 
-TEST_F(WriterPageTest, EachModeDisablesTheOtherControls)
-{
-    struct Case
-    {
+TEST_F(WriterPageTest, EachModeDisablesTheOtherControls) {
+    struct Case {
         const char *autoBox;
         const char *button;
         Mode mode;
         const char *stillEnabled;
     };
-    const char *controls[] = {"stopButton", "startButton", "readButton", "writeButton",
-                              "writeEpcButton", "epcAuto", "dataAuto", "increment"};
+    const char *controls[] = {"stopButton",     "startButton", "readButton", "writeButton",
+                              "writeEpcButton", "epcAuto",     "dataAuto",   "increment"};
     for (const Case &mode : {Case{"epcAuto", "writeEpcButton", Mode::Epc, "writeEpcButton"},
                              Case{"dataAuto", "writeButton", Mode::Data, "writeButton"}}) {
         SCOPED_TRACE(mode.button);
@@ -274,8 +256,7 @@ TEST_F(WriterPageTest, EachModeDisablesTheOtherControls)
     EXPECT_EQ(child<QPushButton>("writeButton")->text(), text(1149));
 }
 
-TEST_F(WriterPageTest, BadInputIsCheckedAlsoWhenEndingAMode)
-{
+TEST_F(WriterPageTest, BadInputIsCheckedAlsoWhenEndingAMode) {
     m_field.enter({0xE2, 0x00, 0x00, 0x01});
     click("epcAuto");
     click("writeEpcButton");
@@ -305,8 +286,7 @@ TEST_F(WriterPageTest, BadInputIsCheckedAlsoWhenEndingAMode)
     EXPECT_EQ(m_page->mode(), Mode::Idle);
 }
 
-TEST_F(WriterPageTest, StopFromTheMainWindowEndsAModeWithoutTheRelay)
-{
+TEST_F(WriterPageTest, StopFromTheMainWindowEndsAModeWithoutTheRelay) {
     auto *bank = child<QComboBox>("bank");
     bank->setCurrentIndex(0);
     click("autoLockPass");
@@ -339,19 +319,16 @@ TEST_F(WriterPageTest, StopFromTheMainWindowEndsAModeWithoutTheRelay)
 // However a box changes (a click, the space key, an assistive tool's toggle action), the page
 // follows it exactly as it follows a click.
 class WriterBoxToggle : public WriterPageTest,
-                        public testing::WithParamInterface<pagetest::ToggleWay>
-{
-protected:
+                        public testing::WithParamInterface<pagetest::ToggleWay> {
+  protected:
     void toggle(const char *name) { pagetest::toggleBy(child<QAbstractButton>(name), GetParam()); }
-    void endMode()
-    {
+    void endMode() {
         m_page->stopWork();
         ASSERT_TRUE(waitUntil([&] { return idle(); }));
     }
 };
 
-TEST_P(WriterBoxToggle, DrivesThePageAsAClickDoes)
-{
+TEST_P(WriterBoxToggle, DrivesThePageAsAClickDoes) {
     toggle("epcAuto");
     EXPECT_TRUE(child<QCheckBox>("increment")->isChecked());
     EXPECT_TRUE(m_page->increments());
@@ -400,8 +377,7 @@ INSTANTIATE_TEST_SUITE_P(Ways, WriterBoxToggle,
                                          pagetest::ToggleWay::Accessibility),
                          [](const auto &info) { return pagetest::nameOf(info.param); });
 
-struct LockCase
-{
+struct LockCase {
     const char *name;
     int bank;
     const char *password;
@@ -413,17 +389,14 @@ struct LockCase
     int logged;
 };
 
-class WriterLock : public WriterPageTest, public testing::WithParamInterface<LockCase>
-{};
+class WriterLock : public WriterPageTest, public testing::WithParamInterface<LockCase> {};
 
-TEST_P(WriterLock, LocksANewPasswordOnlyWhenAllRulesHold)
-{
+TEST_P(WriterLock, LocksANewPasswordOnlyWhenAllRulesHold) {
     const LockCase &rule = GetParam();
     m_reader.answer("writeTag", rule.writeSucceeds ? std::optional<Bytes>(Bytes{}) : std::nullopt);
     m_reader.answer("lockTag", rule.lockSucceeds ? std::optional<Bytes>(Bytes{}) : std::nullopt);
     child<QComboBox>("bank")->setCurrentIndex(rule.bank);
-    if (rule.lockTicked)
-        click("autoLockPass");
+    if (rule.lockTicked) click("autoLockPass");
     setField("accessPassword", QString::fromLatin1(rule.password));
     setField("writeData", QString::fromLatin1(rule.data));
     click("writeButton");
@@ -454,8 +427,7 @@ INSTANTIATE_TEST_SUITE_P(
         LockCase{"WriteFails", 0, "00000000", "12345678", true, false, true, false, 1022}),
     [](const testing::TestParamInfo<LockCase> &info) { return std::string(info.param.name); });
 
-TEST_F(WriterPageTest, ASingleEpcWriteAdvancesTheFieldWithIncrement)
-{
+TEST_F(WriterPageTest, ASingleEpcWriteAdvancesTheFieldWithIncrement) {
     m_field.enter({0xE2, 0x00, 0x00, 0x01});
     click("increment");
     setField("quickEpc", QStringLiteral("00FF"));
@@ -474,8 +446,7 @@ TEST_F(WriterPageTest, ASingleEpcWriteAdvancesTheFieldWithIncrement)
     // An EPC typed while the write is on its way is not replaced by the sequence.
     std::atomic<bool> release{false};
     m_reader.answerWith("writeEpc", [&](const ReaderCall &) -> std::optional<Bytes> {
-        while (!release)
-            std::this_thread::yield();
+        while (!release) std::this_thread::yield();
         return Bytes{};
     });
     click("writeEpcButton");
@@ -486,4 +457,4 @@ TEST_F(WriterPageTest, ASingleEpcWriteAdvancesTheFieldWithIncrement)
     EXPECT_EQ(field("quickEpc"), "AAAA");
 }
 
-} // namespace
+}  // namespace

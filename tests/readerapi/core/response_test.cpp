@@ -11,7 +11,7 @@ namespace {
 // Response is filled by the link; this test builds one through the same path a link uses,
 // by feeding a frame to a loopback transport.
 class LoopbackTransport final : public qn::Transport {
-public:
+  public:
     const qn::TransportProfile &profile() const override { return profile_; }
     bool open() override { return open_ = true; }
     void close() override { open_ = false; }
@@ -32,10 +32,15 @@ public:
     }
     void answerWith(std::vector<uint8_t> answer) { answer_ = std::move(answer); }
 
-private:
-    qn::TransportProfile profile_{qn::TransportKind::Hid, std::chrono::milliseconds(0),
-                                  std::chrono::milliseconds(50), std::chrono::milliseconds(1),
-                                  4096, 256, true, false};
+  private:
+    qn::TransportProfile profile_{qn::TransportKind::Hid,
+                                  std::chrono::milliseconds(0),
+                                  std::chrono::milliseconds(50),
+                                  std::chrono::milliseconds(1),
+                                  4096,
+                                  256,
+                                  true,
+                                  false};
     std::mutex mutex_;
     bool open_ = false;
     std::vector<uint8_t> written_, answer_, pending_;

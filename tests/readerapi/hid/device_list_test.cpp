@@ -44,7 +44,7 @@ TEST(SimEndpoint, IncompleteEntriesAreRejected) {
 }
 
 class FakeBus final : public HidBus {
-public:
+  public:
     explicit FakeBus(std::vector<std::string> paths) : paths_(std::move(paths)) {}
 
     std::vector<std::string> enumerate(size_t limit, const std::string &livePath) override {
@@ -58,7 +58,7 @@ public:
     size_t lastLimit = 0;
     std::string lastLivePath;
 
-private:
+  private:
     std::vector<std::string> paths_;
 };
 

@@ -12,7 +12,9 @@ SimulatedDevices::SimulatedDevices(const std::string &endpoints) {
     ::setenv("QNHID_SIM", endpoints.c_str(), 1);
 }
 
-SimulatedDevices::~SimulatedDevices() { ::unsetenv("QNHID_SIM"); }
+SimulatedDevices::~SimulatedDevices() {
+    ::unsetenv("QNHID_SIM");
+}
 
 std::vector<Bytes> piecesOf(const Bytes &bytes, size_t size) {
     std::vector<Bytes> pieces;

@@ -14,7 +14,7 @@ using testsupport::responseFrame;
 
 // Sets QNHID_SIM for the lifetime of the object and removes it afterwards.
 class SimulatedDevices {
-public:
+  public:
     explicit SimulatedDevices(const std::string &endpoints);
     ~SimulatedDevices();
     SimulatedDevices(const SimulatedDevices &) = delete;

@@ -22,7 +22,7 @@ struct Script {
 };
 
 class ScriptedDevice final : public HidDevice {
-public:
+  public:
     explicit ScriptedDevice(std::shared_ptr<Script> script) : script_(std::move(script)) {}
 
     ReportLengths capabilities() override { return {kReportLength, kReportLength}; }
@@ -43,13 +43,13 @@ public:
         return {ReadStatus::Data, size};
     }
 
-private:
+  private:
     std::shared_ptr<Script> script_;
 };
 
 // Devices by path; a path without a script is absent.
 class ScriptedBus final : public HidBus {
-public:
+  public:
     std::vector<std::string> enumerate(size_t limit, const std::string &) override {
         std::vector<std::string> paths;
         for (const auto &[path, script] : devices) {
@@ -74,7 +74,7 @@ Bytes inputReport(uint8_t count, const Bytes &payload) {
 }
 
 class HidTransportTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         first_ = std::make_shared<Script>();
         second_ = std::make_shared<Script>();

@@ -35,7 +35,9 @@ ReportPeer::~ReportPeer() {
     if (listenFd_ >= 0) ::close(listenFd_);
 }
 
-std::string ReportPeer::endpoint() const { return "127.0.0.1:" + std::to_string(port_); }
+std::string ReportPeer::endpoint() const {
+    return "127.0.0.1:" + std::to_string(port_);
+}
 
 void ReportPeer::setResponder(Responder responder) {
     std::lock_guard lock(mutex_);

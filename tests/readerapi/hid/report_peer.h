@@ -19,7 +19,7 @@ namespace hidtest {
 using Bytes = std::vector<uint8_t>;
 
 class ReportPeer {
-public:
+  public:
     // Payloads of the input reports that answer one request frame.
     using Responder = std::function<std::vector<Bytes>(const Bytes &request)>;
 
@@ -41,7 +41,7 @@ public:
     void unplug();
     void replug();
 
-private:
+  private:
     void run(std::stop_token stop);
     void listen();
     void acceptClient();

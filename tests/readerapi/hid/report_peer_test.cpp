@@ -25,7 +25,7 @@ std::vector<Bytes> answerWithSuccess(const Bytes &request) {
 }
 
 class HidReportPeer : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         app_.clear();
         traffic_.clear();
@@ -87,8 +87,8 @@ TEST_F(HidReportPeer, EndpointThatRefusesConnectionsIsNotListed) {
 }
 
 TEST_F(HidReportPeer, MalformedEntriesAreSkippedAndSpacesIgnored) {
-    const SimulatedDevices devices("nonsense, :1234,127.0.0.1:,127.0.0.1:x1,, " +
-                                   peer_.endpoint() + " ");
+    const SimulatedDevices devices("nonsense, :1234,127.0.0.1:,127.0.0.1:x1,, " + peer_.endpoint() +
+                                   " ");
     ASSERT_EQ(QnHid_GetUsbCount(), 1);
     EXPECT_EQ(usbInfo(0), "sim:" + peer_.endpoint());
 }
@@ -164,9 +164,8 @@ TEST_F(HidReportPeer, AnswerIsAssembledFromSeveralInputReports) {
 }
 
 TEST_F(HidReportPeer, FailureStatusFailsTheCommand) {
-    peer_.setResponder([](const Bytes &request) {
-        return std::vector<Bytes>{responseFrame(request[5], {}, 0)};
-    });
+    peer_.setResponder(
+        [](const Bytes &request) { return std::vector<Bytes>{responseFrame(request[5], {}, 0)}; });
     openPeer();
     EXPECT_EQ(QnHid_RelayOff(0xFF), 0);
 }

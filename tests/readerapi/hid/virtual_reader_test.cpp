@@ -18,7 +18,9 @@ using namespace std::chrono_literals;
 using readersim::VirtualReader;
 constexpr auto kDeadline = 10s;
 
-std::string endpointOf(uint16_t port) { return "127.0.0.1:" + std::to_string(port); }
+std::string endpointOf(uint16_t port) {
+    return "127.0.0.1:" + std::to_string(port);
+}
 
 // The last request frame the reader received with this command code (empty when none).
 Bytes lastRequest(const VirtualReader &reader, uint8_t command) {
@@ -26,7 +28,7 @@ Bytes lastRequest(const VirtualReader &reader, uint8_t command) {
 }
 
 class HidVirtualReader : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         app_.clear();
         traffic_.clear();

@@ -18,9 +18,13 @@ TEST(ParseEndpoint, LongestDottedFormIsAccepted) {
     EXPECT_TRUE(qn::parseEndpoint("255.255.255.255", 1).has_value());
 }
 
-TEST(ParseEndpoint, PortZeroFails) { EXPECT_FALSE(qn::parseEndpoint("127.0.0.1", 0)); }
+TEST(ParseEndpoint, PortZeroFails) {
+    EXPECT_FALSE(qn::parseEndpoint("127.0.0.1", 0));
+}
 
-TEST(ParseEndpoint, MissingTextFails) { EXPECT_FALSE(qn::parseEndpoint(nullptr, 6000)); }
+TEST(ParseEndpoint, MissingTextFails) {
+    EXPECT_FALSE(qn::parseEndpoint(nullptr, 6000));
+}
 
 class ParseEndpointRejects : public ::testing::TestWithParam<const char *> {};
 
@@ -28,10 +32,10 @@ TEST_P(ParseEndpointRejects, TextThatIsNotDottedIpv4) {
     EXPECT_FALSE(qn::parseEndpoint(GetParam(), 6000).has_value());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    BadText, ParseEndpointRejects,
-    ::testing::Values("", "localhost", "reader.example", "1.2.3", "1.2.3.4.5", "256.1.1.1",
-                      " 127.0.0.1", "127.0.0.1 ", "127.0.0.1:6000", "::1", "0x7f.0.0.1",
-                      "1234567890123456789012345678901234567890"));
+INSTANTIATE_TEST_SUITE_P(BadText, ParseEndpointRejects,
+                         ::testing::Values("", "localhost", "reader.example", "1.2.3", "1.2.3.4.5",
+                                           "256.1.1.1", " 127.0.0.1", "127.0.0.1 ",
+                                           "127.0.0.1:6000", "::1", "0x7f.0.0.1",
+                                           "1234567890123456789012345678901234567890"));
 
 }  // namespace

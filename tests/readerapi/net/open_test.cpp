@@ -14,7 +14,7 @@ namespace {
 using testsupport::LoopbackSocket;
 
 class NetOpenTest : public ::testing::Test {
-protected:
+  protected:
     void TearDown() override {
         QnNet_CloseDevice();
         QnNet_SetCallback(nullptr);
@@ -27,7 +27,9 @@ TEST_F(NetOpenTest, TextThatIsNotDottedIpv4FailsAtOnce) {
     EXPECT_EQ(QnNet_OpenDevice(nullptr, 6000), 0);
 }
 
-TEST_F(NetOpenTest, PortZeroFailsAtOnce) { EXPECT_EQ(QnNet_OpenDevice("127.0.0.1", 0), 0); }
+TEST_F(NetOpenTest, PortZeroFailsAtOnce) {
+    EXPECT_EQ(QnNet_OpenDevice("127.0.0.1", 0), 0);
+}
 
 TEST_F(NetOpenTest, PortWhereNothingListensFails) {
     const LoopbackSocket unlistened = LoopbackSocket::boundOnly();

@@ -22,7 +22,7 @@ using testsupport::requestData;
 using testsupport::responseFrame;
 
 class SerialReaderTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override;
     void TearDown() override;
 

@@ -19,7 +19,7 @@ Bytes record(uint8_t fill, size_t bodyBytes) {
 
 template <class Library>
 class ActiveReports : public ReaderTest<Library> {
-protected:
+  protected:
     void SetUp() override {
         ReaderTest<Library>::SetUp();
         if (this->HasFatalFailure()) return;
@@ -65,7 +65,7 @@ TYPED_TEST_SUITE(ActiveReports, AllLibraries, LibraryName);
 // The same, for the libraries with a tag buffer; it starts out drained.
 template <class Library>
 class TagBuffer : public ActiveReports<Library> {
-protected:
+  protected:
     void SetUp() override {
         ActiveReports<Library>::SetUp();
         this->drain();
@@ -93,7 +93,8 @@ TYPED_TEST(TagBuffer, TwoReportsBetweenDrainsComeBackToBack) {
     const Bytes d = record(0x04, 8), e = record(0x05, 9);
     this->push({reportFrame(kSerial, {a, b, c}), reportFrame(kSerial, {d, e})});
     Bytes expected;
-    for (const Bytes *r : {&a, &b, &c, &d, &e}) expected.insert(expected.end(), r->begin(), r->end());
+    for (const Bytes *r : {&a, &b, &c, &d, &e})
+        expected.insert(expected.end(), r->begin(), r->end());
     const auto drained = this->drainAtLeast(expected.size());
     EXPECT_EQ(drained.status, 2);
     EXPECT_EQ(drained.tags, 5);

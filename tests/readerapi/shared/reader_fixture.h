@@ -22,7 +22,7 @@ using testsupport::responseFrame;
 
 template <class Library>
 class ReaderTest : public ::testing::Test {
-protected:
+  protected:
     static constexpr const ReaderApi &qn = Library::api;
 
     void SetUp() override {

@@ -30,7 +30,9 @@ HidLibrary::Endpoint::Endpoint(readersim::VirtualReader &reader) {
     ::setenv("QNHID_SIM", endpoint.c_str(), 1);
 }
 
-HidLibrary::Endpoint::~Endpoint() { ::unsetenv("QNHID_SIM"); }
+HidLibrary::Endpoint::~Endpoint() {
+    ::unsetenv("QNHID_SIM");
+}
 
 int HidLibrary::Endpoint::open() const {
     return QnHid_GetUsbCount() == 1 && QnHid_OpenDevice(0) == 1 ? 1 : 0;
@@ -38,6 +40,8 @@ int HidLibrary::Endpoint::open() const {
 
 NetLibrary::Endpoint::Endpoint(readersim::VirtualReader &reader) : port_(reader.serveTcp()) {}
 
-int NetLibrary::Endpoint::open() const { return QnNet_OpenDevice("127.0.0.1", port_); }
+int NetLibrary::Endpoint::open() const {
+    return QnNet_OpenDevice("127.0.0.1", port_);
+}
 
 }  // namespace readertest

@@ -39,12 +39,12 @@ struct SerialLibrary {
                                           QN_TAG_BUFFER_COMMANDS(QN_BIND_COM)};
 
     class Endpoint {
-    public:
+      public:
         explicit Endpoint(readersim::VirtualReader &reader);
         ~Endpoint();
         int open() const;
 
-    private:
+      private:
         std::filesystem::path tempDir_;
         std::string link_;
     };
@@ -58,7 +58,7 @@ struct HidLibrary {
                                           QN_TAG_BUFFER_COMMANDS(QN_BIND_HID)};
 
     class Endpoint {
-    public:
+      public:
         explicit Endpoint(readersim::VirtualReader &reader);
         ~Endpoint();
         int open() const;
@@ -73,11 +73,11 @@ struct NetLibrary {
                                       .ClearTagBuf = nullptr};
 
     class Endpoint {
-    public:
+      public:
         explicit Endpoint(readersim::VirtualReader &reader);
         int open() const;
 
-    private:
+      private:
         uint16_t port_;
     };
 };

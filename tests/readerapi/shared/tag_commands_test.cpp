@@ -2,8 +2,8 @@
 // against the virtual reader's tag field.
 #include <algorithm>
 
-#include "reader_model.h"
 #include "reader_fixture.h"
+#include "reader_model.h"
 
 namespace readertest {
 namespace {

@@ -10,7 +10,7 @@ using namespace simtest;
 using readersim::VirtualReader;
 
 class ActiveMode : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { ASSERT_TRUE(client_.connect(reader_.serveTcp())); }
 
     // Next frame that is not a report of the given kind.
@@ -50,9 +50,8 @@ TEST_F(ActiveMode, PeriodLimitsTheRate) {
 }
 
 TEST_F(ActiveMode, StartReadAndStopReadCommands) {
-    reader_.withModel([](readersim::ReaderModel &model) {
-        model.active.period = std::chrono::milliseconds(2);
-    });
+    reader_.withModel(
+        [](readersim::ReaderModel &model) { model.active.period = std::chrono::milliseconds(2); });
     const auto started = client_.ask(0x41);
     ASSERT_TRUE(started);
     EXPECT_EQ(statusOf(*started), 1);
@@ -67,9 +66,8 @@ TEST_F(ActiveMode, StartReadAndStopReadCommands) {
 }
 
 TEST_F(ActiveMode, WorkModeByteStartsReports) {
-    reader_.withModel([](readersim::ReaderModel &model) {
-        model.active.period = std::chrono::milliseconds(2);
-    });
+    reader_.withModel(
+        [](readersim::ReaderModel &model) { model.active.period = std::chrono::milliseconds(2); });
     const auto set = client_.ask(0x24, {1, 1});
     ASSERT_TRUE(set);
     ASSERT_EQ(statusOf(*set), 1);
@@ -94,8 +92,8 @@ TEST_F(ActiveMode, NoVisibleTagNoReport) {
     ASSERT_TRUE(client_.ask(0x10));
     reader_.withModel([](readersim::ReaderModel &model) { model.tags.clear(); });
     reader_.startActive(std::chrono::milliseconds(1), 1);
-    EXPECT_FALSE(eventually([&] { return reader_.reportsSent() > 0; },
-                            std::chrono::milliseconds(100)));
+    EXPECT_FALSE(
+        eventually([&] { return reader_.reportsSent() > 0; }, std::chrono::milliseconds(100)));
     reader_.withModel([](readersim::ReaderModel &model) { model.addGeneratedTag(); });
     EXPECT_TRUE(eventually([&] { return reader_.reportsSent() > 0; }));
 }

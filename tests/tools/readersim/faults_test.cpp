@@ -11,7 +11,7 @@ using readersim::Faults;
 using readersim::VirtualReader;
 
 class FaultsOnTcp : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { ASSERT_TRUE(client_.connect(reader_.serveTcp())); }
 
     void inject(const Faults &faults) {

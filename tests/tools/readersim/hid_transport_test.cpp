@@ -18,7 +18,7 @@ Bytes configurationReport() {
 }
 
 class HidTunnel : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { port_ = reader_.serveHid(); }
 
     VirtualReader reader_;
@@ -49,8 +49,8 @@ TEST_F(HidTunnel, AnswersComeAsPaddedInputReportsOfThirtyOneBytes) {
     EXPECT_EQ(reports[0][1], 31);
     EXPECT_EQ(reports[1][1], 31);
     EXPECT_EQ(reports[2][1], 12);
-    EXPECT_TRUE(std::all_of(reports[2].begin() + 14, reports[2].end(),
-                            [](uint8_t b) { return b == 0; }));
+    EXPECT_TRUE(
+        std::all_of(reports[2].begin() + 14, reports[2].end(), [](uint8_t b) { return b == 0; }));
 }
 
 TEST_F(HidTunnel, LongRequestInManyOutputReportsIsReassembled) {

@@ -31,7 +31,8 @@ TEST(LivelyField, ChangesWhileTheFirstTagStays) {
         ASSERT_EQ(model.tags[0].epc(), firstEpc);
     }
     EXPECT_GT(sizes.size(), 1u);
-    EXPECT_LE(*sizes.rbegin(), static_cast<size_t>(LivelyField::kResidentTags + LivelyField::kVisitorTags));
+    EXPECT_LE(*sizes.rbegin(),
+              static_cast<size_t>(LivelyField::kResidentTags + LivelyField::kVisitorTags));
 }
 
 TEST(LivelyField, PlainFamiliesSpreadPlainTagsOverTheirAntennas) {

@@ -29,7 +29,7 @@ void countLinkEvents(int32_t event, int32_t, const uint8_t *, int32_t, const uin
 }
 
 class PtyWithSerialLibrary : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         path_ = reader_.servePty();
         ASSERT_FALSE(path_.empty());
@@ -135,8 +135,8 @@ TEST(PtyRaw, SlaveIsRawSoNothingIsEchoedOrTranslated) {
 }
 
 TEST(PtyRaw, UnplugAndReplugMoveTheSymlinkAndTheLibraryReconnects) {
-    const auto dir = std::filesystem::temp_directory_path() /
-                     ("readersim-pty-" + std::to_string(::getpid()));
+    const auto dir =
+        std::filesystem::temp_directory_path() / ("readersim-pty-" + std::to_string(::getpid()));
     std::filesystem::create_directories(dir);
     // Ends in a digit: the serial library drops a trailing non-digit from port names.
     const std::string link = (dir / "tty0").string();

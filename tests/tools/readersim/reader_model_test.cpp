@@ -72,9 +72,9 @@ TEST(ModelIdentity, DeviceIdRoundTrip) {
 // --- records ---
 
 TEST(ModelRecords, DeviceRecordSizesFollowTheFamily) {
-    const std::pair<const char *, size_t> sizes[] = {{"fir", 64},   {"hazel", 64}, {"elm", 200},
-                                                     {"cedar", 100}, {"cedar2", 100},
-                                                     {"birch", 16}, {"birch2", 16}, {"alder", 128}};
+    const std::pair<const char *, size_t> sizes[] = {{"fir", 64},    {"hazel", 64},   {"elm", 200},
+                                                     {"cedar", 100}, {"cedar2", 100}, {"birch", 16},
+                                                     {"birch2", 16}, {"alder", 128}};
     for (const auto &[name, size] : sizes) {
         ReaderModel model(*readerfamily::parseFamilyOrType(name), 0);
         const Answer answer = ask(model, 0x20);
@@ -94,7 +94,7 @@ TEST(ModelRecords, NetworkDefaultsHoldAddressPortAndMac) {
     EXPECT_EQ(Bytes(body.begin() + 6, body.begin() + 10), (Bytes{192, 168, 1, 250}));
     EXPECT_EQ(body[22], 0x60);  // 60000, little-endian
     EXPECT_EQ(body[23], 0xEA);
-    EXPECT_EQ(body[0], 0x02);   // locally administered MAC
+    EXPECT_EQ(body[0], 0x02);  // locally administered MAC
 }
 
 TEST(ModelRecords, WritesAreReadBackWithTheirLeadingByteAndDefaultsRestore) {

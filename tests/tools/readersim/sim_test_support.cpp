@@ -20,8 +20,12 @@ Bytes requestFrame(uint8_t command, const Bytes &data, uint8_t address) {
     return frame;
 }
 
-uint8_t statusOf(const Bytes &frame) { return frame.at(qn::kResponseStatusOffset); }
-uint8_t commandOf(const Bytes &frame) { return frame.at(qn::kResponseCommandOffset); }
+uint8_t statusOf(const Bytes &frame) {
+    return frame.at(qn::kResponseStatusOffset);
+}
+uint8_t commandOf(const Bytes &frame) {
+    return frame.at(qn::kResponseCommandOffset);
+}
 Bytes dataOf(const Bytes &frame) {
     return Bytes(frame.begin() + qn::kResponseDataOffset, frame.end() - 1);
 }
@@ -35,7 +39,9 @@ bool eventually(const std::function<bool()> &condition, std::chrono::millisecond
     return true;
 }
 
-FrameClient::~FrameClient() { close(); }
+FrameClient::~FrameClient() {
+    close();
+}
 
 bool FrameClient::connect(uint16_t port) {
     close();
@@ -65,8 +71,7 @@ bool FrameClient::send(const Bytes &bytes) {
         const size_t count = std::min(readersim::kHidPayloadMax, bytes.size() - offset);
         Bytes report(readersim::kHidReportSize, 0);
         report[1] = static_cast<uint8_t>(count);
-        std::copy_n(bytes.begin() + static_cast<std::ptrdiff_t>(offset), count,
-                    report.begin() + 2);
+        std::copy_n(bytes.begin() + static_cast<std::ptrdiff_t>(offset), count, report.begin() + 2);
         if (!sendWire(report)) return false;
     }
     return true;

@@ -33,7 +33,7 @@ enum class Wire { Stream, HidReports };
 // A client of the TCP stream or the HID tunnel. Frames are cut by the host parser of the
 // reader libraries, so a frame accepted here is one a library would accept.
 class FrameClient {
-public:
+  public:
     explicit FrameClient(Wire wire = Wire::Stream) : wire_(wire) {}
     ~FrameClient();
     FrameClient(const FrameClient &) = delete;
@@ -58,7 +58,7 @@ public:
     // Every input report received (HID tunnel), whole.
     const std::vector<Bytes> &inputReports() const { return reports_; }
 
-private:
+  private:
     // Reads once, waiting at most `wait`; false when the connection ended.
     bool pump(std::chrono::milliseconds wait);
 

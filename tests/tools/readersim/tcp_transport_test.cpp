@@ -10,7 +10,7 @@ using namespace simtest;
 using readersim::VirtualReader;
 
 class TcpTransport : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { port_ = reader_.serveTcp(); }
 
     VirtualReader reader_;

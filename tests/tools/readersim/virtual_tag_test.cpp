@@ -127,7 +127,7 @@ TEST(VirtualTag, CodeThreeSecuresANewAccessPassword) {
     Bytes out;
     EXPECT_EQ(tag.read(Bank::Reserved, 2, 2, kNone, out), AccessResult::Locked);
     EXPECT_EQ(tag.writeEpc(Bytes{1, 2}, kNone), AccessResult::Ok);  // the EPC stays writable
-    EXPECT_EQ(tag.lock(0x13, kSecret), AccessResult::Ok);             // and the lock undone
+    EXPECT_EQ(tag.lock(0x13, kSecret), AccessResult::Ok);           // and the lock undone
     EXPECT_EQ(tag.lockState(LockArea::AccessPassword), LockState::Open);
 }
 

@@ -2,12 +2,12 @@
 // the appended extension, the workbook read back by openpyxl, the CSV file parsed back, and
 // failures that are shown once and write nothing.
 #include "kit/CBusyState.h"
-#include "page_test_kit.h"
-#include "tags/CTagListModel.h"
 #include "kit/CMyListCtrl.h"
+#include "page_test_kit.h"
 #include "tags/CDlgActiveTemp.h"
 #include "tags/CDlgIdentifyTemp.h"
 #include "tags/CDlgWriter.h"
+#include "tags/CTagListModel.h"
 #include "tags/export/CTagExport.h"
 #include "tags/export/CTagExportButton.h"
 
@@ -20,11 +20,11 @@
 #include <QProcess>
 #include <QPushButton>
 
-#include <functional>
 #include <QRegularExpression>
 #include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QWidget>
+#include <functional>
 
 #include <gtest/gtest.h>
 
@@ -35,8 +35,7 @@ using Format = tagexport::Format;
 
 const QTime noon(12, 0, 1);
 
-Bytes plainBody(const Bytes &epc, std::uint8_t antenna, std::uint8_t rssi)
-{
+Bytes plainBody(const Bytes &epc, std::uint8_t antenna, std::uint8_t rssi) {
     Bytes body{1, antenna};
     body.insert(body.end(), epc.begin(), epc.end());
     body.push_back(rssi);
@@ -57,14 +56,12 @@ const std::vector<QStringList> threeRows{
     {"12:00:01", "300833B2DDD90140", "08", "04", "1", "9F"},
 };
 
-QStringList expectedRow(int index)
-{
+QStringList expectedRow(int index) {
     return threeRows[static_cast<std::size_t>(index)];
 }
 
-class CTestPrompts final : public ITagExportPrompts
-{
-public:
+class CTestPrompts final : public ITagExportPrompts {
+  public:
     std::optional<Choice> answer;
     bool confirmAnswer = true;
     QString title;
@@ -74,30 +71,25 @@ public:
     QStringList failures;
 
     std::optional<Choice> chooseFile(const QString &chooserTitle, const QString &initial,
-                                     const QStringList &offered) override
-    {
+                                     const QStringList &offered) override {
         title = chooserTitle;
         initialPath = initial;
         filters = offered;
         return answer;
     }
-    bool confirm(const QString &caption, const QString &body) override
-    {
+    bool confirm(const QString &caption, const QString &body) override {
         confirmations.append(caption + QLatin1Char('|') + body);
         return confirmAnswer;
     }
-    void showFailure(const QString &caption, const QString &body) override
-    {
+    void showFailure(const QString &caption, const QString &body) override {
         failures.append(caption + QLatin1Char('|') + body);
     }
 };
 
 // A page with its busy state, its tag list and its export.
-struct ExportFixture
-{
+struct ExportFixture {
     explicit ExportFixture(const QString &language = QStringLiteral("English"))
-        : window(reader, nullptr, language)
-    {
+        : window(reader, nullptr, language) {
         auto owned = std::make_unique<CTestPrompts>();
         prompts = owned.get();
         exporter = std::make_unique<CTagExport>(&page, window, busy, std::move(owned));
@@ -105,13 +97,12 @@ struct ExportFixture
     }
 
     // Exports to `path` with the filter of `format`; true when the export finished.
-    bool exportTo(const QString &path, Format format)
-    {
+    bool exportTo(const QString &path, Format format) {
         prompts->answer = ITagExportPrompts::Choice{path, static_cast<int>(format)};
         exporter->run(list);
         const bool wasBusy = busy.isBusy() && !exportButton.isEnabled();
-        return wasBusy && pagetest::waitUntil([&] { return !exporter->isRunning(); })
-            && !busy.isBusy() && exportButton.isEnabled();
+        return wasBusy && pagetest::waitUntil([&] { return !exporter->isRunning(); }) &&
+               !busy.isBusy() && exportButton.isEnabled();
     }
 
     pagetest::CScriptedReader reader;
@@ -124,40 +115,33 @@ struct ExportFixture
     std::unique_ptr<CTagExport> exporter;
 };
 
-QByteArray utf16(const QString &text)
-{
+QByteArray utf16(const QString &text) {
     QStringEncoder encoder(QStringEncoder::Utf16LE);
     return QByteArray(encoder(text));
 }
 
-QByteArray readAll(const QString &path)
-{
+QByteArray readAll(const QString &path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-QByteArray expectedText(const QString &header, int rows)
-{
+QByteArray expectedText(const QString &header, int rows) {
     QString text = header;
     for (int index = 0; index < rows; ++index)
-        text += QStringLiteral("%1  ").arg(index + 1, 4, 10, QLatin1Char('0'))
-            + expectedRow(index).join(QStringLiteral("   ")) + QStringLiteral("\r\n");
+        text += QStringLiteral("%1  ").arg(index + 1, 4, 10, QLatin1Char('0')) +
+                expectedRow(index).join(QStringLiteral("   ")) + QStringLiteral("\r\n");
     return QByteArrayLiteral("\xFF\xFE") + utf16(text);
 }
 
-struct TextCase
-{
+struct TextCase {
     const char *language;
     int rows;
     const char *header;
 };
 
-class TextFile : public ::testing::TestWithParam<TextCase>
-{
-};
+class TextFile : public ::testing::TestWithParam<TextCase> {};
 
-TEST_P(TextFile, IsByteForByteTheMarkTheHeaderAndOneLinePerRow)
-{
+TEST_P(TextFile, IsByteForByteTheMarkTheHeaderAndOneLinePerRow) {
     const TextCase &c = GetParam();
     ExportFixture fixture{QString::fromUtf8(c.language)};
     fixture.list.addRecords({threeTags.begin(), threeTags.begin() + c.rows}, noon);
@@ -178,17 +162,18 @@ TEST_P(TextFile, IsByteForByteTheMarkTheHeaderAndOneLinePerRow)
 INSTANTIATE_TEST_SUITE_P(
     Languages, TextFile,
     ::testing::Values(
-        TextCase{"English", 0,
-                 "No.  Time     EPC                           Length    Antenna    Count    RSSI\r\n"},
-        TextCase{"English", 3,
-                 "No.  Time     EPC                           Length    Antenna    Count    RSSI\r\n"},
+        TextCase{
+            "English", 0,
+            "No.  Time     EPC                           Length    Antenna    Count    RSSI\r\n"},
+        TextCase{
+            "English", 3,
+            "No.  Time     EPC                           Length    Antenna    Count    RSSI\r\n"},
         TextCase{"Chinese", 0,
                  "序号  时间     EPC                           长度    天线    次数    RSSI\r\n"},
         TextCase{"Chinese", 3,
                  "序号  时间     EPC                           长度    天线    次数    RSSI\r\n"}));
 
-TEST(TagExport, OffersTheChooserInTheWorkingDirectory)
-{
+TEST(TagExport, OffersTheChooserInTheWorkingDirectory) {
     ExportFixture fixture;
     fixture.prompts->answer.reset();
     fixture.exporter->run(fixture.list);
@@ -207,15 +192,14 @@ TEST(TagExport, OffersTheChooserInTheWorkingDirectory)
               "OutPutID20240131235959");
 }
 
-TEST(TagExport, AppendsTheExtensionAlsoWhenTheNameEndsInIt)
-{
-    struct Case
-    {
+TEST(TagExport, AppendsTheExtensionAlsoWhenTheNameEndsInIt) {
+    struct Case {
         Format format;
         const char *written;
     };
-    for (const Case &c : {Case{Format::Text, "tags.txt.txt"}, Case{Format::Workbook, "tags.txt.xlsx"},
-                          Case{Format::Csv, "tags.txt.csv"}}) {
+    for (const Case &c :
+         {Case{Format::Text, "tags.txt.txt"}, Case{Format::Workbook, "tags.txt.xlsx"},
+          Case{Format::Csv, "tags.txt.csv"}}) {
         ExportFixture fixture;
         QTemporaryDir folder;
         const QString existing = folder.filePath(QStringLiteral("tags.txt"));
@@ -229,8 +213,7 @@ TEST(TagExport, AppendsTheExtensionAlsoWhenTheNameEndsInIt)
     }
 }
 
-TEST(TagExport, WithoutMergingEverySightingIsANumberedLine)
-{
+TEST(TagExport, WithoutMergingEverySightingIsANumberedLine) {
     ExportFixture fixture;
     fixture.list.setMerging(false);
     fixture.list.addRecords({threeTags[0], threeTags[0], threeTags[0]}, noon);
@@ -243,12 +226,11 @@ TEST(TagExport, WithoutMergingEverySightingIsANumberedLine)
     const QStringList lines = text.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 4);
     for (int index = 1; index <= 3; ++index)
-        EXPECT_EQ(lines[index], QStringLiteral("000%1  12:00:01   E2000017   04   01   1   C0")
-                                    .arg(index));
+        EXPECT_EQ(lines[index],
+                  QStringLiteral("000%1  12:00:01   E2000017   04   01   1   C0").arg(index));
 }
 
-QJsonObject readWorkbook(const QString &path)
-{
+QJsonObject readWorkbook(const QString &path) {
     QProcess reader;
     reader.start(QStringLiteral(TAGBENCH_SYSTEM_PYTHON3),
                  {QStringLiteral(TAGBENCH_READ_WORKBOOK), path});
@@ -259,8 +241,7 @@ QJsonObject readWorkbook(const QString &path)
     return QJsonDocument::fromJson(reader.readAllStandardOutput()).object();
 }
 
-TEST(TagExport, WorkbookHoldsOneSheetOfTextsAndReplacesAnExistingFile)
-{
+TEST(TagExport, WorkbookHoldsOneSheetOfTextsAndReplacesAnExistingFile) {
     ExportFixture fixture;
     fixture.list.addRecords(threeTags, noon);
     QTemporaryDir folder;
@@ -279,8 +260,7 @@ TEST(TagExport, WorkbookHoldsOneSheetOfTextsAndReplacesAnExistingFile)
     const QJsonArray rows = book["rows"].toArray();
     ASSERT_EQ(rows.size(), 4);
     std::vector<QStringList> expected{{"Time", "TagID", "Length", "Ant", "Cnt", "RSSI"}};
-    for (int index = 0; index < 3; ++index)
-        expected.push_back(expectedRow(index));
+    for (int index = 0; index < 3; ++index) expected.push_back(expectedRow(index));
     for (int row = 0; row < 4; ++row) {
         const QJsonArray cells = rows[row].toArray();
         ASSERT_EQ(cells.size(), 6) << row;
@@ -297,8 +277,7 @@ TEST(TagExport, WorkbookHoldsOneSheetOfTextsAndReplacesAnExistingFile)
 }
 
 // A minimal RFC 4180 reader, independent of the writer.
-std::vector<QStringList> parseCsv(const QString &text)
-{
+std::vector<QStringList> parseCsv(const QString &text) {
     std::vector<QStringList> rows;
     QStringList row;
     QString field;
@@ -327,8 +306,7 @@ std::vector<QStringList> parseCsv(const QString &text)
     return rows;
 }
 
-TEST(TagExport, CsvParsesBackCellForCell)
-{
+TEST(TagExport, CsvParsesBackCellForCell) {
     ExportFixture fixture;
     fixture.list.addRecords(threeTags, noon);
     QTemporaryDir folder;
@@ -336,28 +314,23 @@ TEST(TagExport, CsvParsesBackCellForCell)
     const QByteArray bytes = readAll(folder.filePath(QStringLiteral("list.csv")));
     EXPECT_FALSE(bytes.startsWith("\xEF\xBB\xBF"));
     std::vector<QStringList> expected{{"Time", "TagID", "Length", "Ant", "Cnt", "RSSI"}};
-    for (int index = 0; index < 3; ++index)
-        expected.push_back(expectedRow(index));
+    for (int index = 0; index < 3; ++index) expected.push_back(expectedRow(index));
     EXPECT_EQ(parseCsv(QString::fromUtf8(bytes)), expected);
     // The EPC of leading zeros is the text itself, not a number.
     EXPECT_TRUE(bytes.contains("\r\n12:00:01,0000000000000000000000AB,0C,"));
 }
 
-TEST(TagExport, CsvQuotesWhatRfc4180Requires)
-{
+TEST(TagExport, CsvQuotesWhatRfc4180Requires) {
     const tagexport::Rows rows{{"a,b", "say \"hi\"", "two\r\nlines", "plain", "", "é"}};
     QTemporaryDir folder;
     const QString path = folder.filePath(QStringLiteral("quoted.csv"));
     ASSERT_EQ(tagexport::writeCsv(path, rows), QString());
     const QByteArray bytes = readAll(path);
-    EXPECT_TRUE(bytes.endsWith(
-        "\"a,b\",\"say \"\"hi\"\"\",\"two\r\nlines\",plain,,\xC3\xA9\r\n"));
-    EXPECT_EQ(parseCsv(QString::fromUtf8(bytes))[1],
-              QStringList(rows[0].begin(), rows[0].end()));
+    EXPECT_TRUE(bytes.endsWith("\"a,b\",\"say \"\"hi\"\"\",\"two\r\nlines\",plain,,\xC3\xA9\r\n"));
+    EXPECT_EQ(parseCsv(QString::fromUtf8(bytes))[1], QStringList(rows[0].begin(), rows[0].end()));
 }
 
-TEST(TagExport, AFailingWriteIsShownOnceAndWritesNothing)
-{
+TEST(TagExport, AFailingWriteIsShownOnceAndWritesNothing) {
     QTemporaryDir folder;
     const QStringList unwritable{QStringLiteral("/dev/null/x"),
                                  folder.filePath(QStringLiteral("missing/x"))};
@@ -370,8 +343,8 @@ TEST(TagExport, AFailingWriteIsShownOnceAndWritesNothing)
                 chosen + tagexport::formats()[static_cast<std::size_t>(format)].extension;
             ASSERT_EQ(fixture.prompts->failures.size(), 1) << written.toStdString();
             const QString failure = fixture.prompts->failures.constFirst();
-            EXPECT_TRUE(failure.startsWith(fixture.window.text(1019) + "|"
-                                           + fixture.window.text(1022) + "\n" + written + "\n"))
+            EXPECT_TRUE(failure.startsWith(fixture.window.text(1019) + "|" +
+                                           fixture.window.text(1022) + "\n" + written + "\n"))
                 << failure.toStdString();
             // A reason follows the path.
             EXPECT_GT(failure.section(QLatin1Char('\n'), 2).size(), 0) << failure.toStdString();
@@ -384,10 +357,8 @@ TEST(TagExport, AFailingWriteIsShownOnceAndWritesNothing)
 
 // A workbook or CSV export onto an existing file asks once: declined, the file stays as it was
 // and nothing runs; accepted, the file is replaced.
-TEST(TagExport, ReplacingAnExistingFileIsAskedFirst)
-{
-    struct Case
-    {
+TEST(TagExport, ReplacingAnExistingFileIsAskedFirst) {
+    struct Case {
         Format format;
         bool accepted;
         QByteArray replacedStart;
@@ -420,8 +391,8 @@ TEST(TagExport, ReplacingAnExistingFileIsAskedFirst)
         }
         ASSERT_EQ(fixture.prompts->confirmations.size(), 1);
         EXPECT_EQ(fixture.prompts->confirmations[0],
-                  fixture.window.text(1019) + "|" + chosen + extension
-                      + " already exists.\nDo you want to replace it?");
+                  fixture.window.text(1019) + "|" + chosen + extension +
+                      " already exists.\nDo you want to replace it?");
         EXPECT_TRUE(fixture.prompts->failures.isEmpty());
         EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files), QStringList{"tags" + extension});
     }
@@ -431,8 +402,7 @@ TEST(TagExport, ReplacingAnExistingFileIsAskedFirst)
 // file or at nothing: the refusal is shown once, nothing is asked, and the link and what it
 // points at stay as they were. The writers refuse a link on their own too (one that appears
 // after the export looked).
-TEST(TagExport, NothingIsWrittenThroughASymbolicLink)
-{
+TEST(TagExport, NothingIsWrittenThroughASymbolicLink) {
     const QByteArray targetBytes("the file the link points at");
     for (const Format format : {Format::Text, Format::Workbook, Format::Csv}) {
         const QString extension = tagexport::formats()[static_cast<std::size_t>(format)].extension;
@@ -476,14 +446,15 @@ TEST(TagExport, NothingIsWrittenThroughASymbolicLink)
 }
 
 // Each tag page's export button writes that page's own list.
-TEST(TagExport, EveryTagPageExportsItsOwnList)
-{
+TEST(TagExport, EveryTagPageExportsItsOwnList) {
     using Factory = std::function<std::unique_ptr<CPage>(IMainWindowServices &)>;
     const std::vector<std::pair<const char *, Factory>> pages{
-        {"inventory", [](IMainWindowServices &s) { return std::make_unique<CIdentifyTab>(s, nullptr); }},
+        {"inventory",
+         [](IMainWindowServices &s) { return std::make_unique<CIdentifyTab>(s, nullptr); }},
         {"temperature inventory",
          [](IMainWindowServices &s) { return std::make_unique<CDlgIdentifyTemp>(s, nullptr); }},
-        {"active", [](IMainWindowServices &s) { return std::make_unique<CDlgActiveRead>(s, nullptr); }},
+        {"active",
+         [](IMainWindowServices &s) { return std::make_unique<CDlgActiveRead>(s, nullptr); }},
         {"active temperature",
          [](IMainWindowServices &s) { return std::make_unique<CDlgActiveTemp>(s, nullptr); }},
         {"writer", [](IMainWindowServices &s) { return std::make_unique<CDlgWriter>(s, nullptr); }},
@@ -509,11 +480,12 @@ TEST(TagExport, EveryTagPageExportsItsOwnList)
         EXPECT_FALSE(button->isEnabled());
         ASSERT_TRUE(pagetest::waitUntil([&] { return !procedure.isRunning(); }));
         EXPECT_TRUE(button->isEnabled());
-        EXPECT_EQ(readAll(folder.filePath("tags.txt")),
-                  expectedText(QStringLiteral("No.  Time     EPC                           Length    "
-                                              "Antenna    Count    RSSI\r\n"),
-                               3));
+        EXPECT_EQ(
+            readAll(folder.filePath("tags.txt")),
+            expectedText(QStringLiteral("No.  Time     EPC                           Length    "
+                                        "Antenna    Count    RSSI\r\n"),
+                         3));
     }
 }
 
-} // namespace
+}  // namespace
