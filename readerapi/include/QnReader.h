@@ -102,14 +102,17 @@ QN_API uint8_t QnReader_ReadDeviceRDAddr(QnReader *reader);
  * GetDeviceSystemInfo) decides which fields its records have. Field names are the stable
  * snake_case names the command-line tool and the Python package use.
  *
- * GetParams reads the record and writes one "name=value" line per field of the family to
- * `text` (terminated; fails when textSize is too small, 64 KiB is always enough).
+ * GetParams reads the record and writes it to `text` as one JSON object of the family's
+ * fields in table order: numbers and list positions as numbers, flags as true/false, hex
+ * fields, addresses and texts as strings (terminated; fails when textSize is too small, 64 KiB
+ * is always enough).
  * SetParams reads the record, changes the fields named in `assignments` ("name=value" lines,
- * or ones separated by ';'), and writes the record back with the length the program's pages
- * write; an unknown name, a value of the wrong kind or a failed read or write fails with the
- * reason in `error` (as QnReader_Open's) and changes nothing on the reader. Values are
- * written as GetParams prints them: numbers in decimal (hex fields as hex digits), flags as
- * 0 or 1, addresses as a.b.c.d. */
+ * one per line) and writes the record back with the length the program's pages write: the
+ * bytes it read, with only the named fields changed and the leading byte as read. An unknown
+ * name, a value of the wrong kind or a failed read or write fails with the reason in `error`
+ * (as QnReader_Open's); nothing is written unless every line is valid. Values: numbers in
+ * decimal or with a 0x prefix, flags as 0/1 or true/false, hex fields as pairs of hex digits,
+ * addresses as a.b.c.d, texts as they are. */
 QN_API int QnReader_GetParams(QnReader *reader, uint8_t addr, const char *record, char *text,
                               size_t textSize);
 QN_API int QnReader_SetParams(QnReader *reader, uint8_t addr, const char *record,
