@@ -322,7 +322,7 @@ class Reader:
         should return quickly; an exception it raises is printed. None stops the calls."""
         with self._use() as handle:
             self._reports.callback = callback
-            api().SetCallback(handle, self._reports.c_callback if callback else None, None)
+            api().SetCallback(handle, self._reports.c_callback if callback else Callback(), None)
 
     def start_read(self) -> None:
         """Asks the reader to push reports by itself (active mode)."""

@@ -155,22 +155,27 @@ def test_commands_round_trip_over_tcp(start_sim: Callable[..., str]) -> None:
 def test_readers_on_every_transport_at_once(start_sim: Callable[..., str]) -> None:
     # Each reader its own family (so its own serial number) and its own count of tags.
     expected = {start_sim("tcp", "--family", "fir", "--tags", "2"): ("fir", "50", 2),
-                start_sim("pty", "--family", "hazel", "--tags", "3"): ("hazel", "C1", 3),
+                start_sim("pty", "--family", "hazel", "--tags", "3"): ("hazel", "C4", 3),
                 start_sim("hid", "--family", "cedar2", "--tags", "4"): ("cedar2", "D1", 4)}
 
-    def use(address: str) -> set[tuple[str, str, int]]:
+    def use(reader: tagbench.Reader) -> set[tuple[str, str, int]]:
         """What the reader said it is, over ten rounds of identity and inventory."""
         seen = set()
-        with tagbench.open(address) as reader:
-            for _ in range(10):
-                info = reader.info()
-                seen.add((info.family, info.serial[:2], len(reader.inventory())))
+        for _ in range(10):
+            info = reader.info()
+            seen.add((info.family, info.serial[:2], len(reader.inventory())))
         return seen
 
-    with concurrent.futures.ThreadPoolExecutor(len(expected)) as pool:
-        answers = {address: pool.submit(use, address) for address in expected}
+    readers = {address: tagbench.open(address) for address in expected}
+    # Two threads a reader: one handle's commands are served one after the other.
+    with concurrent.futures.ThreadPoolExecutor(2 * len(readers)) as pool:
+        answers = {address: [pool.submit(use, reader) for _ in range(2)]
+                   for address, reader in readers.items()}
         for address, identity in expected.items():
-            assert answers[address].result(timeout=4 * DEADLINE) == {identity}, address
+            for answer in answers[address]:
+                assert answer.result(timeout=4 * DEADLINE) == {identity}, address
+    for reader in readers.values():
+        reader.close()
 
 
 @needs_sim
@@ -180,9 +185,16 @@ def test_reports_reach_their_reader_with_its_serial(start_sim: Callable[..., str
                                       "--active-period", "20"))
     # Temperature tags; active mode started by the command.
     started = tagbench.open(start_sim("hid", "--family", "cedar2", "--active-period", "20"))
+    # Closes itself from its first report's callback.
+    closing = tagbench.open(start_sim("pty", "--active", "--active-period", "20"))
     reports: dict[str, list[tuple[str, list[tagbench.TagRecord]]]] = {"pushing": [],
                                                                        "started": []}
     failed_once = threading.Event()
+    closed = threading.Event()
+
+    def close_closing(_serial: str, _tags: list[tagbench.TagRecord]) -> None:
+        closing.close()
+        closed.set()
 
     def collect(name: str) -> Callable[[str, list[tagbench.TagRecord]], None]:
         def callback(serial: str, tags: list[tagbench.TagRecord]) -> None:
@@ -196,6 +208,7 @@ def test_reports_reach_their_reader_with_its_serial(start_sim: Callable[..., str
         serials = {"pushing": pushing.info().serial, "started": started.info().serial}
         pushing.on_report(collect("pushing"))
         started.on_report(collect("started"))
+        closing.on_report(close_closing)
         started.start_read()
 
         def enough() -> bool:
@@ -204,6 +217,9 @@ def test_reports_reach_their_reader_with_its_serial(start_sim: Callable[..., str
                     and any(t is not None for t in temperatures))
 
         wait_until(enough, "three reports from each reader and one temperature")
+        wait_until(closed.is_set, "the reader closed from its callback")
+        with pytest.raises(ReaderError, match="closed"):
+            closing.info()
         started.stop_read()
         pushing.on_report(None)
         started.on_report(None)
@@ -227,11 +243,11 @@ def refused_address() -> str:
 
 @needs_sim
 @pytest.mark.parametrize("address, reason", [
-    ("", "."),
+    ("", "malformed"),
     ("bogus://127.0.0.1", "malformed"),
     ("tcp://127.0.0.1:99999", "malformed"),
-    ("serial:/nonexistent/tty0", "."),
-    ("usb:99", "."),
+    ("serial:/nonexistent/tty0", "no such device"),
+    ("usb:99", "no such device"),
     (None, "refused"),
 ])
 def test_bad_addresses_raise_with_the_reason(address: str | None, reason: str) -> None:
