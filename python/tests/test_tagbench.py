@@ -274,6 +274,7 @@ def test_bad_arguments_and_use_after_close_raise(start_sim: Callable[..., str]) 
         (TypeError, lambda: reader.read(Bank.USER, 0, 1, password=4)),
         (ValueError, lambda: reader.params("bogus")),
         (ValueError, lambda: reader.set_params("device", beeper="1\nwork_mode=1")),
+        (ValueError, lambda: reader.set_params("device", beeper="1;work_mode=1")),
         (TypeError, lambda: reader.set_params("device", filter_time=1.5)),
     ]
     for error, call in bad_arguments:
