@@ -360,7 +360,17 @@ def test_pip_installs_the_package_offline(tmp_path: Path) -> None:
     python = str(venv / "bin" / "python")
     subprocess.run([python, "-m", "pip", "install", "--quiet", str(source)], check=True,
                    cwd=tmp_path, env=environment)
-    installed = subprocess.run(
-        [python, "-c", "import tagbench; print(tagbench.__file__, tagbench.__version__)"],
-        check=True, cwd=tmp_path, env=environment, capture_output=True, text=True).stdout.split()
-    assert Path(installed[0]).is_relative_to(venv) and installed[1] == tagbench.__version__
+    # Imported without the library; opening a reader says where it looked.
+    script = """import tagbench
+print(tagbench.__file__, tagbench.__version__)
+try:
+    tagbench.open("tcp://127.0.0.1")
+except tagbench.ReaderError as error:
+    print(error)
+"""
+    environment["TAGBENCH_LIB_DIR"] = str(tmp_path)
+    installed = subprocess.run([python, "-c", script], check=True, cwd=tmp_path,
+                               env=environment, capture_output=True, text=True).stdout
+    path, version, error = installed.split(maxsplit=2)
+    assert Path(path).is_relative_to(venv) and version == tagbench.__version__
+    assert error.startswith("cannot load libQnReader") and str(tmp_path) in error
