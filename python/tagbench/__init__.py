@@ -1,0 +1,25 @@
+"""TagBench readers from Python: any number of UHF RFID readers at once, each opened by its
+address, over libQnReader (ctypes, no build step).
+
+    import tagbench
+
+    with tagbench.open("tcp://192.168.1.250") as reader:
+        print(reader.info().serial)
+        for tag in reader.inventory():
+            print(tag.epc, tag.antenna, tag.rssi)
+
+The library is loaded from $TAGBENCH_LIB_DIR when that is set, else from the system's
+library path (libQnReader.so.2, then libQnReader.so).
+"""
+from ._library import ReaderError
+from .reader import Bank, Reader, ReaderInfo
+from .records import TagRecord
+
+__all__ = ["Bank", "Reader", "ReaderError", "ReaderInfo", "TagRecord", "open"]
+__version__ = "2.9.0"
+
+
+def open(address: str) -> Reader:
+    """Opens the reader at `address` ("tcp://HOST[:PORT]", "serial:PATH[?baud=N]", "usb:N",
+    "usb:PATH"); raises ReaderError with the reason when it cannot."""
+    return Reader(address)

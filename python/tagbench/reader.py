@@ -1,0 +1,334 @@
+"""A reader opened by its address, on libQnReader's handles."""
+from __future__ import annotations
+
+import atexit
+import contextlib
+import ctypes
+import enum
+import json
+import threading
+import traceback
+import weakref
+from dataclasses import dataclass
+from typing import Callable, Iterator, Union
+
+from . import records
+from ._library import EVENT_DATA, Callback, ReaderError, api, buffer
+from .records import TagRecord
+
+# The reader address the commands carry: whichever reader is at the other end.
+ANY_READER = 0xFF
+SYSTEM_INFO_SIZE = 10
+SERIAL_SIZE = 7
+SERIAL_SLICE = slice(2, 2 + SERIAL_SIZE)
+# The library's inventory record buffer (QnReaderCommands.h).
+INVENTORY_BUFFER_SIZE = 1451
+PASSWORD_SIZE = 4
+NO_PASSWORD = b"\0\0\0\0"
+# "64 KiB is always enough" for one record's fields (QnReader.h).
+PARAMS_TEXT_SIZE = 64 * 1024
+ERROR_SIZE = 512
+RECORD_NAMES = ("device", "network", "special")
+# A report's length field counts 12 bytes more than its records.
+REPORT_OVERHEAD = 12
+WORD_SIZE = 2
+MAX_WORDS = 255
+MAX_WORD_ADDRESS = 255
+
+ByteText = Union[str, bytes, bytearray, memoryview]
+ReportCallback = Callable[[str, list[TagRecord]], None]
+
+
+class Bank(enum.IntEnum):
+    """The Gen-2 memory banks."""
+
+    RESERVED = 0
+    EPC = 1
+    TID = 2
+    USER = 3
+
+
+@dataclass(frozen=True)
+class ReaderInfo:
+    """A reader's identity.
+
+    Attributes:
+        serial: the serial number, 14 upper-case hex digits.
+        type: the type byte (the serial number's first byte), which names the family.
+        family: the family's name ("fir", "hazel", ..., "unknown").
+        firmware: the firmware version, "major.minor".
+        hardware: the hardware version, "major.minor".
+    """
+
+    serial: str
+    type: int
+    family: str
+    firmware: str
+    hardware: str
+
+
+def _version(byte: int) -> str:
+    """A version byte as text: high nibble major, low nibble minor."""
+    return f"{byte >> 4}.{byte & 0x0F}"
+
+
+def _bytes_of(value: ByteText, what: str) -> bytes:
+    """Hex text (spaces allowed between bytes) or bytes, as bytes."""
+    if isinstance(value, str):
+        try:
+            return bytes.fromhex(value)
+        except ValueError:
+            raise ValueError(f"{what} {value!r} is not hex text (two digits a byte)") from None
+    if isinstance(value, (bytes, bytearray, memoryview)):
+        return bytes(value)
+    raise TypeError(f"{what} must be hex text or bytes, not {type(value).__name__}")
+
+
+def _password(value: ByteText) -> ctypes.Array:
+    """The 4-byte access password as a C buffer."""
+    password = _bytes_of(value, "password")
+    if len(password) != PASSWORD_SIZE:
+        raise ValueError(f"the password has {len(password)} bytes instead of {PASSWORD_SIZE}")
+    return buffer(password)
+
+
+def _words(data: bytes, what: str) -> int:
+    """The count of 16-bit words in `data`, which must be 1 to 255 whole words."""
+    if len(data) % WORD_SIZE or not WORD_SIZE <= len(data) <= MAX_WORDS * WORD_SIZE:
+        raise ValueError(f"{what} has {len(data)} bytes; tags take whole 16-bit words "
+                         f"(an even count of 2 to {MAX_WORDS * WORD_SIZE} bytes)")
+    return len(data) // WORD_SIZE
+
+
+def _checked(name: str, value: int, low: int, high: int) -> int:
+    """`value` when it is an integer from low to high."""
+    if isinstance(value, bool) or not isinstance(value, int) or not low <= value <= high:
+        raise ValueError(f"{name} must be an integer from {low} to {high}, not {value!r}")
+    return value
+
+
+def _record_name(record: str) -> bytes:
+    if record not in RECORD_NAMES:
+        raise ValueError(f"no record {record!r}: device, network or special")
+    return record.encode()
+
+
+def _assignment(name: str, value: bool | int | str) -> str:
+    """One "name=value" line of QnReader_SetParams (flags as 1 or 0)."""
+    if isinstance(value, bool):
+        text = "1" if value else "0"
+    elif isinstance(value, (int, str)):
+        text = str(value)
+    else:
+        raise TypeError(f"{name} takes a bool, int or str, not {type(value).__name__}")
+    # Assignments are separated by line ends or ';'.
+    if any(separator in text for separator in "\n\r;"):
+        raise ValueError(f"the value of {name} holds a line end or ';': {text!r}")
+    return f"{name}={text}"
+
+
+class _ReportSink:
+    """Hands active-mode reports from the library's receive thread to the user's callback.
+
+    The C callback is this object's bound method, registered once per reader and alive as
+    long as the reader: the library may still be inside it right after a new callback was set.
+    It holds no reference to the reader, so a forgotten reader is still collected and closed.
+    """
+
+    def __init__(self) -> None:
+        self.callback: ReportCallback | None = None
+        self.c_callback = Callback(self.deliver)
+
+    # Runs on the library's receive thread; nothing may propagate into C.
+    def deliver(self, _reader: int | None, _user: int | None, event: int, value: int,
+                data: ctypes._Pointer, length: int, serial7: ctypes._Pointer) -> None:
+        callback = self.callback
+        if event != EVENT_DATA or callback is None:
+            return
+        try:
+            serial = ctypes.string_at(serial7, SERIAL_SIZE) if serial7 else b""
+            # Bodies past byte 1400 are never walked, so no more is copied.
+            size = max(0, min(length - REPORT_OVERHEAD, records.WALK_BYTE_LIMIT))
+            raw = ctypes.string_at(data, size) if data and size else b""
+            bodies = records.walk_active_report(raw, length, value)
+            callback(serial.hex().upper(), records.decode_all(bodies, records.ACTIVE_RULES))
+        except BaseException:  # a callback from C has nowhere to raise to
+            traceback.print_exc()
+
+
+# Readers still open: closed before the interpreter goes away, since a library thread calling
+# into a finalising interpreter would crash the process.
+_open_readers: "weakref.WeakSet[Reader]" = weakref.WeakSet()
+
+
+@atexit.register
+def _close_open_readers() -> None:
+    for reader in list(_open_readers):
+        reader.close()
+
+
+class Reader:
+    """One reader, opened by its address; usable as a context manager.
+
+    Commands raise ReaderError when the reader does not answer or refuses, and after
+    close(). Any number of readers may be open at once, each used from any thread; one
+    reader's commands never wait for another's.
+    """
+
+    def __init__(self, address: str) -> None:
+        """Opens the reader at `address`: "tcp://HOST[:PORT]", "serial:PATH[?baud=N]",
+        "usb:N" or "usb:PATH". Raises ReaderError with the library's reason."""
+        self._handle: int | None = None
+        self._address = address
+        self._state = threading.Condition()
+        self._users = 0
+        self._reports = _ReportSink()
+        if not isinstance(address, str):
+            raise TypeError(f"the address must be text, not {type(address).__name__}")
+        error = ctypes.create_string_buffer(ERROR_SIZE)
+        handle = api().Open(address.encode(), error, ERROR_SIZE)
+        if not handle:
+            raise ReaderError(error.value.decode(errors="replace") or f"{address}: cannot open")
+        self._handle = handle
+        _open_readers.add(self)
+
+    @property
+    def address(self) -> str:
+        """The address the reader was opened with."""
+        return self._address
+
+    def __repr__(self) -> str:
+        state = "open" if self._handle else "closed"
+        return f"<tagbench.Reader {self._address!r} {state}>"
+
+    def __enter__(self) -> Reader:
+        return self
+
+    def __exit__(self, *_exception: object) -> None:
+        self.close()
+
+    def __del__(self) -> None:
+        self.close()
+
+    def close(self) -> None:
+        """Closes the reader; when it returns, no report callback runs any more. A second
+        close does nothing. May be called from a report callback."""
+        with self._state:
+            handle, self._handle = self._handle, None
+            if handle is None:
+                return
+            # The library frees the handle at close; no call may still be using it.
+            self._state.wait_for(lambda: self._users == 0)
+        api().Close(handle)
+        _open_readers.discard(self)
+
+    @contextlib.contextmanager
+    def _use(self) -> Iterator[int]:
+        """The handle, kept from being closed until the block ends."""
+        with self._state:
+            if self._handle is None:
+                raise ReaderError(f"{self._address}: the reader is closed")
+            self._users += 1
+            handle = self._handle
+        try:
+            yield handle
+        finally:
+            with self._state:
+                self._users -= 1
+                self._state.notify_all()
+
+    def _call(self, failure: str, name: str, *arguments: object) -> None:
+        """Calls QnReader_<name> with the handle first; ReaderError(failure) on 0."""
+        with self._use() as handle:
+            if not getattr(api(), name)(handle, *arguments):
+                raise ReaderError(f"{self._address}: {failure}")
+
+    def info(self) -> ReaderInfo:
+        """The reader's serial number, family and versions."""
+        info = (ctypes.c_uint8 * SYSTEM_INFO_SIZE)()
+        self._call("no answer to the system information request", "GetDeviceSystemInfo",
+                   ANY_READER, info)
+        serial = bytes(info[SERIAL_SLICE])
+        return ReaderInfo(serial=serial.hex().upper(), type=serial[0],
+                          family=api().FamilyName(serial[0]).decode(),
+                          firmware=_version(info[0]), hardware=_version(info[1]))
+
+    def inventory(self) -> list[TagRecord]:
+        """One answer-mode inventory: the tags in the field, at most 50. A reader answers
+        failure when it sees no tag, so an empty field raises ReaderError as a silent reader
+        does."""
+        buffer_ = (ctypes.c_uint8 * INVENTORY_BUFFER_SIZE)()
+        byte_length, count = ctypes.c_uint16(), ctypes.c_uint16()
+        self._call("the inventory found no tag or got no answer", "InventoryG2", ANY_READER,
+                   buffer_, byte_length, count)
+        bodies = records.walk_inventory(bytes(buffer_), byte_length.value, count.value)
+        return records.decode_all(bodies, records.INVENTORY_RULES)
+
+    def read(self, bank: int, start: int, words: int,
+             password: ByteText = NO_PASSWORD) -> bytes:
+        """Reads `words` 16-bit words from word `start` of a bank (see Bank) of the first tag
+        the reader finds."""
+        bank = _checked("bank", bank, Bank.RESERVED, Bank.USER)
+        start = _checked("start", start, 0, MAX_WORD_ADDRESS)
+        words = _checked("words", words, 1, MAX_WORDS)
+        out = (ctypes.c_uint8 * (words * WORD_SIZE))()
+        self._call(f"reading {words} words at word {start} of bank {bank} failed", "ReadCardG2",
+                   ANY_READER, _password(password), bank, start, words, out)
+        return bytes(out)
+
+    def write(self, bank: int, start: int, data: ByteText,
+              password: ByteText = NO_PASSWORD) -> None:
+        """Writes `data` (whole words, bytes or hex text) from word `start` of a bank."""
+        bank = _checked("bank", bank, Bank.RESERVED, Bank.USER)
+        start = _checked("start", start, 0, MAX_WORD_ADDRESS)
+        data = _bytes_of(data, "data")
+        words = _words(data, "data")
+        self._call(f"writing {words} words at word {start} of bank {bank} failed", "WriteCardG2",
+                   ANY_READER, _password(password), bank, start, words, buffer(data))
+
+    def write_epc(self, epc: ByteText, password: ByteText = NO_PASSWORD) -> None:
+        """Gives the first tag the reader finds a new EPC (hex text or bytes, whole words)."""
+        epc = _bytes_of(epc, "EPC")
+        words = _words(epc, "the EPC")
+        self._call(f"writing the EPC {epc.hex().upper()} failed", "WriteEPCG2", ANY_READER,
+                   _password(password), buffer(epc), words)
+
+    def params(self, record: str = "device") -> dict[str, bool | int | str]:
+        """The fields of a parameter record ("device", "network" or "special") that the
+        reader's family has, by their names: numbers as int, flags as bool, hex fields,
+        addresses and texts as str."""
+        text = ctypes.create_string_buffer(PARAMS_TEXT_SIZE)
+        self._call(f"the reader did not give its {record} record (or has none)", "GetParams",
+                   ANY_READER, _record_name(record), text, PARAMS_TEXT_SIZE)
+        return json.loads(text.value.decode())
+
+    def set_params(self, record: str = "device", /, **fields: bool | int | str) -> None:
+        """Changes the named fields of a parameter record and writes it back; the other fields
+        keep their values. Values as params() gives them (numbers, flags, hex digits,
+        addresses "a.b.c.d"). Nothing changes when a field is unknown or a value does not fit:
+        ReaderError says which."""
+        name = _record_name(record)
+        if not fields:
+            return
+        assignments = "\n".join(_assignment(field, value) for field, value in fields.items())
+        error = ctypes.create_string_buffer(ERROR_SIZE)
+        with self._use() as handle:
+            if not api().SetParams(handle, ANY_READER, name, assignments.encode(), error,
+                                   ERROR_SIZE):
+                raise ReaderError(f"{self._address}: {error.value.decode(errors='replace')}")
+
+    def on_report(self, callback: ReportCallback | None) -> None:
+        """Calls `callback(serial, tags)` for every active-mode report: the reporting reader's
+        serial number (14 hex digits) and its tags. It runs on a thread of the library and
+        should return quickly; an exception it raises is printed. None stops the calls."""
+        with self._use() as handle:
+            self._reports.callback = callback
+            api().SetCallback(handle, self._reports.c_callback if callback else Callback(), None)
+
+    def start_read(self) -> None:
+        """Asks the reader to push reports by itself (active mode)."""
+        self._call("the reader did not start active mode", "StartRead", ANY_READER)
+
+    def stop_read(self) -> None:
+        """Ends the reader's active mode."""
+        self._call("the reader did not stop active mode", "StopRead", ANY_READER)

@@ -1,0 +1,376 @@
+"""The tagbench package against virtual readers (tagbench-sim over TCP, a pseudo-terminal and
+the HID tunnel), the record rules it shares with the program, and its offline install.
+
+Run by CTest with TAGBENCH_LIB_DIR (the folder of libQnReader), TAGBENCH_SIM (tagbench-sim)
+and PYTHONPATH (this package's folder) set.
+"""
+from __future__ import annotations
+
+import concurrent.futures
+import os
+import queue
+import re
+import shutil
+import socket
+import struct
+import subprocess
+import sys
+import threading
+import time
+from pathlib import Path
+from typing import Callable, Iterator
+
+import pytest
+
+import tagbench
+from tagbench import Bank, ReaderError, records
+
+PACKAGE_DIR = Path(__file__).resolve().parents[1]
+SIM = os.environ.get("TAGBENCH_SIM") or shutil.which("tagbench-sim")
+# Generous: the machine may be loaded; a healthy run takes a fraction of it.
+DEADLINE = 60.0
+HEX = re.compile(r"[0-9A-F]*")
+SERIAL = re.compile(r"[0-9A-F]{14}")
+
+needs_sim = pytest.mark.skipif(not SIM, reason="tagbench-sim not found (set TAGBENCH_SIM)")
+
+
+class Sim:
+    """One tagbench-sim process and the endpoints it printed ("tcp 127.0.0.1:PORT", "hid
+    127.0.0.1:PORT", "link PATH")."""
+
+    def __init__(self, options: list[str], expected: set[str]) -> None:
+        self.process = subprocess.Popen([SIM, *options], stdout=subprocess.PIPE, text=True)
+        lines: queue.Queue[str] = queue.Queue()
+        threading.Thread(target=lambda: [lines.put(line) for line in self.process.stdout],
+                         daemon=True).start()
+        self.endpoints: dict[str, str] = {}
+        end = time.monotonic() + DEADLINE
+        while not expected <= self.endpoints.keys():
+            try:
+                kind, _, value = lines.get(timeout=max(0.0, end - time.monotonic())).partition(" ")
+            except queue.Empty:
+                self.stop()
+                raise AssertionError(f"tagbench-sim {options} printed only {self.endpoints}")
+            self.endpoints[kind] = value.strip()
+
+    def stop(self) -> None:
+        self.process.terminate()
+        try:
+            self.process.wait(timeout=DEADLINE)
+        except subprocess.TimeoutExpired:
+            self.process.kill()
+            self.process.wait()
+
+
+@pytest.fixture
+def start_sim(tmp_path: Path) -> Iterator[Callable[..., Sim]]:
+    """Starts virtual readers: start_sim("tcp" | "pty" | "hid", *options) -> the address to
+    open ("tcp://...", "serial:...", "usb:sim:..."); all are stopped after the test."""
+    started: list[Sim] = []
+
+    def start(transport: str, *options: str) -> str:
+        if transport == "tcp":
+            sim = Sim(["--tcp", "0", *options], {"tcp"})
+            address = "tcp://" + sim.endpoints["tcp"]
+        elif transport == "pty":
+            # A trailing digit: the serial library drops a trailing non-digit of port names.
+            link = tmp_path / f"tty{len(started)}"
+            sim = Sim(["--pty", "--link", str(link), *options], {"link"})
+            address = "serial:" + sim.endpoints["link"]
+        else:
+            sim = Sim(["--hid", "0", *options], {"hid"})
+            listed = [entry for entry in os.environ.get("QNHID_SIM", "").split(",") if entry]
+            os.environ["QNHID_SIM"] = ",".join([*listed, sim.endpoints["hid"]])
+            address = "usb:sim:" + sim.endpoints["hid"]
+        started.append(sim)
+        return address
+
+    saved_hid_list = os.environ.get("QNHID_SIM")
+    yield start
+    for sim in started:
+        sim.stop()
+    if saved_hid_list is None:
+        os.environ.pop("QNHID_SIM", None)
+    else:
+        os.environ["QNHID_SIM"] = saved_hid_list
+
+
+def wait_until(condition: Callable[[], bool], what: str) -> None:
+    end = time.monotonic() + DEADLINE
+    while not condition():
+        assert time.monotonic() < end, f"gave up waiting for {what}"
+        time.sleep(0.02)
+
+
+def check_tag(tag: tagbench.TagRecord) -> None:
+    """A tag is its body read as type, antenna, EPC, RSSI[, temperature]."""
+    assert HEX.fullmatch(tag.epc)
+    assert tag.body[:2] == bytes([tag.type, tag.antenna])
+    assert tag.body[2:2 + len(tag.epc) // 2].hex().upper() == tag.epc
+    trailer = 5 if tag.type == records.TEMPERATURE_TYPE else 1
+    assert tag.body[-trailer] == tag.rssi
+    if tag.temperature is not None:
+        assert tag.type == records.TEMPERATURE_TYPE and -40 < tag.temperature < 150
+
+
+@needs_sim
+def test_commands_round_trip_over_tcp(start_sim: Callable[..., str]) -> None:
+    with tagbench.open(start_sim("tcp", "--family", "fir", "--tags", "3")) as reader:
+        info = reader.info()
+        assert SERIAL.fullmatch(info.serial) and info.serial[:2] == "50"
+        assert (info.type, info.family, info.firmware, info.hardware) == (0x50, "fir", "2.3", "1.1")
+
+        tags = reader.inventory()
+        assert len(tags) == 3 and len({tag.epc for tag in tags}) == 3
+        for tag in tags:
+            check_tag(tag)
+
+        # Reads and writes reach the first tag the reader finds.
+        for start, data, expected in [(0, b"\x01\x23\x45\x67", "01234567"),
+                                      (2, "89AB CDEF", "89ABCDEF")]:
+            reader.write(Bank.USER, start, data, password="00000000")
+            assert reader.read(Bank.USER, start, 2).hex().upper() == expected
+        new_epc = "E2801160600002054C8BAA01"
+        reader.write_epc(new_epc)
+        assert reader.read(Bank.EPC, 2, 6).hex().upper() == new_epc
+        assert new_epc in {tag.epc for tag in reader.inventory()}
+
+        for record, change in [("device", {"beeper": False, "filter_time": 7}),
+                               ("network", {"ip_address": "10.1.2.3", "dhcp": True}),
+                               ("special", {"relay_time": 5, "password": "A1B2C3D4"})]:
+            before = reader.params(record)
+            assert change.keys() <= before.keys()
+            reader.set_params(record, **change)
+            assert reader.params(record) == {**before, **change}
+
+        # An unknown field changes nothing and says which field.
+        before = reader.params("device")
+        with pytest.raises(ReaderError, match="no_such_field"):
+            reader.set_params("device", filter_time=9, no_such_field=1)
+        assert reader.params("device") == before
+
+
+@needs_sim
+def test_readers_on_every_transport_at_once(start_sim: Callable[..., str]) -> None:
+    # Each reader its own family (so its own serial number) and its own count of tags.
+    expected = {start_sim("tcp", "--family", "fir", "--tags", "2"): ("fir", "50", 2),
+                start_sim("pty", "--family", "hazel", "--tags", "3"): ("hazel", "C4", 3),
+                start_sim("hid", "--family", "cedar2", "--tags", "4"): ("cedar2", "D1", 4)}
+
+    def use(reader: tagbench.Reader) -> set[tuple[str, str, int]]:
+        """What the reader said it is, over ten rounds of identity and inventory."""
+        seen = set()
+        for _ in range(10):
+            info = reader.info()
+            seen.add((info.family, info.serial[:2], len(reader.inventory())))
+        return seen
+
+    readers = {address: tagbench.open(address) for address in expected}
+    # Two threads a reader: one handle's commands are served one after the other.
+    with concurrent.futures.ThreadPoolExecutor(2 * len(readers)) as pool:
+        answers = {address: [pool.submit(use, reader) for _ in range(2)]
+                   for address, reader in readers.items()}
+        for address, identity in expected.items():
+            for answer in answers[address]:
+                assert answer.result(timeout=4 * DEADLINE) == {identity}, address
+    for reader in readers.values():
+        reader.close()
+
+
+@needs_sim
+def test_reports_reach_their_reader_with_its_serial(start_sim: Callable[..., str],
+                                                    capfd: pytest.CaptureFixture[str]) -> None:
+    pushing = tagbench.open(start_sim("tcp", "--family", "hazel", "--active",
+                                      "--active-period", "20"))
+    # Temperature tags; active mode started by the command.
+    started = tagbench.open(start_sim("hid", "--family", "cedar2", "--active-period", "20"))
+    # Closes itself from its first report's callback.
+    closing = tagbench.open(start_sim("pty", "--active", "--active-period", "20"))
+    reports: dict[str, list[tuple[str, list[tagbench.TagRecord]]]] = {"pushing": [],
+                                                                       "started": []}
+    failed_once = threading.Event()
+    closed = threading.Event()
+
+    def close_closing(_serial: str, _tags: list[tagbench.TagRecord]) -> None:
+        closing.close()
+        closed.set()
+
+    def collect(name: str) -> Callable[[str, list[tagbench.TagRecord]], None]:
+        def callback(serial: str, tags: list[tagbench.TagRecord]) -> None:
+            if name == "pushing" and not failed_once.is_set():
+                failed_once.set()
+                raise RuntimeError("a failing report callback")
+            reports[name].append((serial, tags))
+        return callback
+
+    with pushing, started:
+        serials = {"pushing": pushing.info().serial, "started": started.info().serial}
+        pushing.on_report(collect("pushing"))
+        started.on_report(collect("started"))
+        closing.on_report(close_closing)
+        started.start_read()
+
+        def enough() -> bool:
+            temperatures = [tag.temperature for _, tags in reports["started"] for tag in tags]
+            return (all(len(reports[name]) >= 3 for name in reports)
+                    and any(t is not None for t in temperatures))
+
+        wait_until(enough, "three reports from each reader and one temperature")
+        wait_until(closed.is_set, "the reader closed from its callback")
+        with pytest.raises(ReaderError, match="closed"):
+            closing.info()
+        started.stop_read()
+        pushing.on_report(None)
+        started.on_report(None)
+
+    assert serials["pushing"] != serials["started"]
+    for name, received in reports.items():
+        for serial, tags in received:
+            assert serial == serials[name]
+            for tag in tags:
+                check_tag(tag)
+        assert any(tags for _, tags in received), name
+    assert "a failing report callback" in capfd.readouterr().err
+
+
+def refused_address() -> str:
+    """A loopback port that refuses: bound, never listening."""
+    with socket.socket() as bound:
+        bound.bind(("127.0.0.1", 0))
+        return f"tcp://127.0.0.1:{bound.getsockname()[1]}"
+
+
+@needs_sim
+@pytest.mark.parametrize("address, reason", [
+    ("", "malformed"),
+    ("bogus://127.0.0.1", "malformed"),
+    ("tcp://127.0.0.1:99999", "malformed"),
+    ("serial:/nonexistent/tty0", "no such device"),
+    ("usb:99", "no such device"),
+    (None, "refused"),
+])
+def test_bad_addresses_raise_with_the_reason(address: str | None, reason: str) -> None:
+    address = address if address is not None else refused_address()
+    with pytest.raises(ReaderError) as raised:
+        tagbench.open(address)
+    message = str(raised.value)
+    assert message.startswith(f"{address}: ") and re.search(reason, message[len(address) + 2:],
+                                                            re.IGNORECASE), message
+
+
+@needs_sim
+def test_bad_arguments_and_use_after_close_raise(start_sim: Callable[..., str]) -> None:
+    reader = tagbench.open(start_sim("tcp", "--tags", "1"))
+    bad_arguments = [
+        (ValueError, lambda: reader.write_epc("ABC")),
+        (ValueError, lambda: reader.write_epc("E2XY")),
+        (ValueError, lambda: reader.write_epc(b"\xE2\x80\x11")),
+        (ValueError, lambda: reader.write(Bank.USER, 0, b"")),
+        (ValueError, lambda: reader.write(Bank.USER, 256, b"\0\0")),
+        (ValueError, lambda: reader.read(4, 0, 1)),
+        (ValueError, lambda: reader.read(Bank.USER, 0, 0)),
+        (ValueError, lambda: reader.read(Bank.USER, 0, 1, password=b"\0\0")),
+        (TypeError, lambda: reader.read(Bank.USER, 0, 1, password=4)),
+        (ValueError, lambda: reader.params("bogus")),
+        (ValueError, lambda: reader.set_params("device", beeper="1\nwork_mode=1")),
+        (ValueError, lambda: reader.set_params("device", beeper="1;work_mode=1")),
+        (TypeError, lambda: reader.set_params("device", filter_time=1.5)),
+    ]
+    for error, call in bad_arguments:
+        with pytest.raises(error):
+            call()
+    reader.close()
+    reader.close()
+    for call in [reader.info, reader.inventory, lambda: reader.read(Bank.EPC, 2, 6),
+                 lambda: reader.write(Bank.USER, 0, b"\0\0"), lambda: reader.write_epc("1234"),
+                 reader.params, lambda: reader.set_params(beeper=True), reader.start_read,
+                 reader.stop_read, lambda: reader.on_report(print)]:
+        with pytest.raises(ReaderError, match="closed"):
+            call()
+
+
+def record(body: bytes) -> bytes:
+    return bytes([len(body)]) + body
+
+
+def temperature(celsius: float) -> bytes:
+    return struct.pack("<f", celsius)
+
+
+PLAIN = bytes([1, 3, 0xE2, 0x00, 0x11, 0x22, 0x40])
+SENSOR = bytes([2, 1, 0xAB, 0xCD, 0x50]) + temperature(25.5)
+# 200 bytes that no walk keeps as a tag (a body longer than 32 bytes).
+PAD = record(bytes(199))
+
+
+@pytest.mark.parametrize("walk, decoded", [
+    # The program's limits: tags per answer, bytes per answer, bodies that run past the end.
+    (lambda: records.walk_inventory(record(PLAIN) * 2, 14, 2), ["E2001122", "E2001122"]),
+    (lambda: records.walk_inventory(record(PLAIN) * 51, 51 * 8, 51), []),
+    (lambda: records.walk_inventory(record(PLAIN), 1401, 1), []),
+    (lambda: records.walk_inventory(record(PLAIN), 8, 0), []),
+    (lambda: records.walk_inventory(record(PLAIN) + b"\x09\x01", 10, 2), ["E2001122"]),
+    # Bodies up to byte 1400 of the buffer, never one that runs past it.
+    (lambda: records.walk_inventory(PAD * 6 + record(bytes(191)) + record(PLAIN), 1400, 8),
+     ["E2001122"]),
+    (lambda: records.walk_inventory(PAD * 6 + record(bytes(195)) + record(PLAIN), 1400, 8), []),
+    (lambda: records.walk_active_report(record(PLAIN) * 100, 812, 100), ["E2001122"] * 100),
+    (lambda: records.walk_active_report(record(PLAIN) * 101, 820, 101), []),
+    (lambda: records.walk_active_report(record(PLAIN), 1401, 1), []),
+])
+def test_walks_follow_the_programs_limits(walk: Callable[[], list[bytes]],
+                                          decoded: list[str]) -> None:
+    tags = records.decode_all(walk(), records.INVENTORY_RULES)
+    assert [tag.epc for tag in tags] == decoded
+
+
+@pytest.mark.parametrize("body, rules, expected", [
+    (PLAIN, records.INVENTORY_RULES, (1, 3, "E2001122", 0x40, None)),
+    (SENSOR, records.INVENTORY_RULES, (2, 1, "ABCD", 0x50, 25.5)),
+    (SENSOR, records.RecordRules(4, 32, False), (2, 1, "ABCD500000CC", 0x41, None)),
+    (SENSOR[:5] + b"\xEE" * 4, records.ACTIVE_RULES, (2, 1, "ABCD", 0x50, None)),
+    (SENSOR[:5] + temperature(150.0), records.ACTIVE_RULES, (2, 1, "ABCD", 0x50, None)),
+    (SENSOR[:5] + temperature(-39.5), records.ACTIVE_RULES, (2, 1, "ABCD", 0x50, -39.5)),
+    (SENSOR[:5] + temperature(float("nan")), records.ACTIVE_RULES, (2, 1, "ABCD", 0x50, None)),
+    (bytes([2, 1, 0x50, 0, 0, 0]), records.ACTIVE_RULES, None),
+    (bytes([1, 2, 0x40]), records.ACTIVE_RULES, (1, 2, "", 0x40, None)),
+    (bytes([1, 2, 0x40]), records.INVENTORY_RULES, None),
+    (bytes([1, 2]), records.ACTIVE_RULES, None),
+    (bytes([1, 2]) + bytes(31), records.ACTIVE_RULES, None),
+])
+def test_record_bodies_decode_as_the_program_reads_them(
+        body: bytes, rules: records.RecordRules,
+        expected: tuple[int, int, str, int, float | None] | None) -> None:
+    tag = records.decode(body, rules)
+    assert (tag and (tag.type, tag.antenna, tag.epc, tag.rssi, tag.temperature)) == expected
+
+
+def test_pip_installs_the_package_offline(tmp_path: Path) -> None:
+    source = tmp_path / "source"
+    # A copy, so that the build leaves nothing in the source tree.
+    shutil.copytree(PACKAGE_DIR, source,
+                    ignore=shutil.ignore_patterns("tests", "build", "*.egg-info", "__pycache__"))
+    venv = tmp_path / "venv"
+    subprocess.run([sys.executable, "-m", "venv", "--system-site-packages", str(venv)],
+                   check=True)
+    environment = {name: value for name, value in os.environ.items()
+                   if not name.startswith("PIP_") and name != "PYTHONPATH"}
+    environment["PIP_NO_INDEX"] = "1"
+    python = str(venv / "bin" / "python")
+    subprocess.run([python, "-m", "pip", "install", "--quiet", str(source)], check=True,
+                   cwd=tmp_path, env=environment)
+    # Imported without the library; opening a reader says where it looked.
+    script = """import tagbench
+print(tagbench.__file__, tagbench.__version__)
+try:
+    tagbench.open("tcp://127.0.0.1")
+except tagbench.ReaderError as error:
+    print(error)
+"""
+    environment["TAGBENCH_LIB_DIR"] = str(tmp_path)
+    installed = subprocess.run([python, "-c", script], check=True, cwd=tmp_path,
+                               env=environment, capture_output=True, text=True).stdout
+    path, version, error = installed.split(maxsplit=2)
+    assert Path(path).is_relative_to(venv) and version == tagbench.__version__
+    assert error.startswith("cannot load libQnReader") and str(tmp_path) in error
