@@ -121,9 +121,9 @@ def _assignment(name: str, value: bool | int | str) -> str:
         text = str(value)
     else:
         raise TypeError(f"{name} takes a bool, int or str, not {type(value).__name__}")
-    # Assignments are separated by line ends or ';'.
-    if any(separator in text for separator in "\n\r;"):
-        raise ValueError(f"the value of {name} holds a line end or ';': {text!r}")
+    # Assignments are separated by line ends.
+    if any(separator in text for separator in "\n\r"):
+        raise ValueError(f"the value of {name} holds a line end: {text!r}")
     return f"{name}={text}"
 
 
