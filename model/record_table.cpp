@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
+#include <charconv>
 #include <cstdio>
 
 namespace record {
@@ -260,6 +262,79 @@ std::string textOf(const Field &field, const Value &value) {
     std::snprintf(digits.data(), digits.size(), "%.*llX", 2 * field.width,
                   static_cast<unsigned long long>(number));
     return digits.data();
+}
+
+namespace {
+
+std::optional<std::int64_t> wholeNumber(std::string_view text) {
+    int base = 10;
+    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+        text.remove_prefix(2);
+        base = 16;
+    }
+    std::int64_t value = 0;
+    const char *end = text.data() + text.size();
+    const auto [stop, error] = std::from_chars(text.data(), end, value, base);
+    if (text.empty() || error != std::errc() || stop != end) return std::nullopt;
+    return value;
+}
+
+bool isHexDigits(std::string_view text) {
+    return std::all_of(text.begin(), text.end(),
+                       [](char c) { return std::isxdigit(static_cast<unsigned char>(c)); });
+}
+
+// Four dot-separated decimal numbers from 0 to 255.
+bool isIpv4(std::string_view text) {
+    for (int part = 0; part < 4; ++part) {
+        const size_t dot = text.find('.');
+        if ((part < 3) == (dot == std::string_view::npos)) return false;
+        const std::string_view digits = text.substr(0, dot);
+        const bool decimal = !digits.empty() && digits.size() <= 3 &&
+                             digits.find_first_not_of("0123456789") == std::string_view::npos;
+        if (!decimal || std::stoi(std::string(digits)) > 255) return false;
+        text.remove_prefix(part < 3 ? dot + 1 : text.size());
+    }
+    return true;
+}
+
+}  // namespace
+
+std::optional<Value> parseValue(const Field &field, std::string_view text, std::string &error) {
+    const std::string name(field.name);
+    if (isBoolean(field.codec)) {
+        if (text == "1" || text == "true") return true;
+        if (text == "0" || text == "false") return false;
+        error = name + " takes 0 or 1";
+        return std::nullopt;
+    }
+    if (isNumeric(field.codec)) {
+        const std::int64_t max = field.codec == Codec::List || field.width == 1 ? 0xFF : 0xFFFF;
+        const std::optional<std::int64_t> number = wholeNumber(text);
+        if (number && *number >= 0 && *number <= max) return *number;
+        error = name + " takes a number from 0 to " + std::to_string(max);
+        return std::nullopt;
+    }
+    const std::string value(text);
+    switch (field.codec) {
+        case Codec::Hex: {
+            const int room = field.width;
+            if (isHexDigits(text) && text.size() % 2 == 0 && int(text.size() / 2) <= room)
+                return value;
+            error = name + " takes up to " + std::to_string(room) + " bytes as pairs of hex digits";
+            return std::nullopt;
+        }
+        case Codec::Ipv4:
+            if (isIpv4(text)) return value;
+            error = name + " takes an IPv4 address a.b.c.d";
+            return std::nullopt;
+        default:
+            if (int(text.size()) <= std::max(field.width - 1, 0) && text.find('\0') == text.npos)
+                return value;
+            error = name + " takes at most " + std::to_string(std::max(field.width - 1, 0)) +
+                    " bytes of text";
+            return std::nullopt;
+    }
 }
 
 }  // namespace record

@@ -120,4 +120,10 @@ std::string hexText(std::span<const std::uint8_t> bytes);
 Value valueFromText(const Field &field, std::string_view text);
 std::string textOf(const Field &field, const Value &value);
 
+// A value from text given by another program or a person on a command line, checked in full:
+// numbers in decimal or 0x-prefixed hex within the field's width, flags as 0/1/true/false,
+// hex as pairs of digits that fit, IPv4 as a.b.c.d, text that fits. Otherwise nothing, with
+// the reason in `error`.
+std::optional<Value> parseValue(const Field &field, std::string_view text, std::string &error);
+
 }  // namespace record

@@ -47,9 +47,10 @@ uint8_t Response::dataByte(size_t index) const {
     return index < dataSize_ ? frame_[kResponseDataOffset + index] : 0;
 }
 
-Link::Link(Transport &transport)
+Link::Link(Transport &transport, LinkListener &listener)
     : transport_(transport),
       profile_(transport.profile()),
+      listener_(listener),
       pending_(transport.profile().pendingCapacity),
       tagBuffer_(kTagBufferSize) {}
 
@@ -303,9 +304,8 @@ void Link::handleReport(const uint8_t *frame) {
     // records is zero, never bytes of another frame.
     std::memcpy(callbackBuffer_.data(), data + kReportHeaderSize, recordBytes);
     std::memset(callbackBuffer_.data() + recordBytes, 0, length - recordBytes);
-    if (QnCallback callback = appCallback_.load()) {
-        callback(QN_EVENT_DATA, tagCount, callbackBuffer_.data(), length, serial.data());
-    }
+    listener_.deliver(Channel::App, QN_EVENT_DATA, tagCount, callbackBuffer_.data(), length,
+                      serial.data());
     if (!profile_.hasTagBuffer) return;
     std::lock_guard lock(tagMutex_);
     if (tagFill_ >= kTagBufferFillLimit) return;
@@ -328,7 +328,9 @@ void Link::monitorLoop(std::stop_token stop) {
         // Closed from a callback: leave without the open lock, which a new open may hold
         // while it waits for this thread to end.
         if (stop.stop_requested()) break;
-        if (!appCallback_.load() && !trafficCallback_.load()) continue;
+        if (!listener_.listening(Channel::App) && !listener_.listening(Channel::Traffic)) {
+            continue;
+        }
         bool reopened;
         {
             std::lock_guard lock(openMutex_);
@@ -341,16 +343,13 @@ void Link::monitorLoop(std::stop_token stop) {
 
 void Link::notifyLinkEvent(int32_t event) {
     const SerialNumber serial = serialNumber();
-    if (QnCallback callback = appCallback_.load()) callback(event, 0, nullptr, 0, serial.data());
-    if (QnCallback callback = trafficCallback_.load()) {
-        callback(event, 0, nullptr, 0, serial.data());
-    }
+    listener_.deliver(Channel::App, event, 0, nullptr, 0, serial.data());
+    listener_.deliver(Channel::Traffic, event, 0, nullptr, 0, serial.data());
 }
 
 void Link::notifyTraffic(int32_t value, const uint8_t *frame, size_t size, const uint8_t *serial) {
-    if (QnCallback callback = trafficCallback_.load()) {
-        callback(QN_EVENT_DATA, value, frame, static_cast<int32_t>(size), serial);
-    }
+    listener_.deliver(Channel::Traffic, QN_EVENT_DATA, value, frame, static_cast<int32_t>(size),
+                      serial);
 }
 
 SerialNumber Link::serialNumber() const {
@@ -364,6 +363,7 @@ void Link::setSerialNumber(const uint8_t *serial7) {
 }
 
 uint8_t Link::drainTagBuffer(uint8_t *records, int32_t *byteCount, int32_t *tagCount) {
+    if (!profile_.hasTagBuffer) return 0;  // a handle of a transport that keeps none
     std::lock_guard lock(tagMutex_);
     if (!records || !byteCount || !tagCount) return status_;
     std::memcpy(records, tagBuffer_.data(), tagFill_);
@@ -375,6 +375,7 @@ uint8_t Link::drainTagBuffer(uint8_t *records, int32_t *byteCount, int32_t *tagC
 }
 
 bool Link::clearTagBuffer() {
+    if (!profile_.hasTagBuffer) return false;
     {
         std::lock_guard transportLock(transportMutex_);
         if (!transport_.isOpen()) return false;

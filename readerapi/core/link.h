@@ -1,6 +1,7 @@
 // The connection of one reader library: transport, receive and monitor threads, callbacks,
 // the response slot, the reader serial number, the status byte and the tag buffer.
-// Each library holds exactly one Link for the life of the process.
+// Each specified library holds exactly one Link for the life of the process; the handle
+// library one per open handle.
 #pragma once
 
 #include <array>
@@ -16,6 +17,7 @@
 #include "QnReaderTypes.h"
 #include "command_table.h"
 #include "frame.h"
+#include "link_listener.h"
 #include "posix_io.h"
 #include "transport.h"
 #include "worker.h"
@@ -54,7 +56,7 @@ class Link {
     static constexpr size_t kTagBufferFillLimit = 0xB800;  // 47104
     static constexpr size_t kReportHeaderSize = 8;         // serial number and tag count
 
-    explicit Link(Transport &transport);
+    Link(Transport &transport, LinkListener &listener);
     ~Link();
     Link(const Link &) = delete;
     Link &operator=(const Link &) = delete;
@@ -65,9 +67,6 @@ class Link {
     void close();
     bool connected() const { return connected_.load(); }
     Transport &transport() { return transport_; }
-
-    void setCallback(QnCallback callback) { appCallback_.store(callback); }
-    void setTrafficCallback(QnCallback callback) { trafficCallback_.store(callback); }
 
     uint8_t readerAddress() const { return readerAddress_.load(); }
     void setReaderAddress(uint8_t address) { readerAddress_.store(address); }
@@ -121,8 +120,7 @@ class Link {
     std::mutex monitorWakeMutex_;
     std::condition_variable_any monitorWake_;
 
-    std::atomic<QnCallback> appCallback_{nullptr};
-    std::atomic<QnCallback> trafficCallback_{nullptr};
+    LinkListener &listener_;
     std::atomic<uint8_t> readerAddress_{0xFF};
 
     mutable std::mutex serialMutex_;

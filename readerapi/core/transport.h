@@ -2,6 +2,8 @@
 // framing, waiting, threads and callbacks; a transport only moves bytes.
 #pragma once
 
+#include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -54,6 +56,20 @@ class Transport {
     // With one, the receive thread sleeps in poll until input or a stop instead of waking
     // every read period, so an idle connection costs no processor time.
     virtual int pollFd() const { return -1; }
+
+    // Why the last open or reopen failed, as an errno value (ETIMEDOUT, ECONNREFUSED, ENOENT,
+    // ENODEV, ...); 0 before any failure.
+    int openError() const { return openError_.load(); }
+
+  protected:
+    // Records a failed open's reason and returns false, for `return failOpen(errno);`.
+    bool failOpen(int error) {
+        openError_.store(error != 0 ? error : EIO);
+        return false;
+    }
+
+  private:
+    std::atomic<int> openError_{0};
 };
 
 }  // namespace qn

@@ -37,4 +37,14 @@ std::optional<ListedDevice> DeviceList::at(uint16_t position) const {
     return devices_[position];
 }
 
+std::optional<uint16_t> DeviceList::find(const std::string &pathOrText) const {
+    std::lock_guard lock(mutex_);
+    for (size_t i = 0; i < devices_.size(); ++i) {
+        if (devices_[i].path == pathOrText || devices_[i].text == pathOrText) {
+            return static_cast<uint16_t>(i);
+        }
+    }
+    return std::nullopt;
+}
+
 }  // namespace qn::hid

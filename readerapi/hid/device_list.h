@@ -30,6 +30,8 @@ class DeviceList {
     uint16_t refresh(const std::string &livePath);
     uint16_t count() const;
     std::optional<ListedDevice> at(uint16_t position) const;
+    // The position of the device listed under this path or text.
+    std::optional<uint16_t> find(const std::string &pathOrText) const;
 
   private:
     HidBus *buses_[2];

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstring>
 #include <thread>
 
@@ -67,13 +68,43 @@ std::optional<std::string> HidTransport::listedText(uint16_t position) const {
     return listed->text;
 }
 
+std::optional<std::string> HidTransport::listedPath(uint16_t position) const {
+    const std::optional<ListedDevice> listed = list_.at(position);
+    if (!listed) return std::nullopt;
+    return listed->path;
+}
+
+void HidTransport::setTargetPath(const std::string &path) {
+    std::lock_guard lock(deviceMutex_);
+    targetPath_ = path;
+}
+
 bool HidTransport::open() {
-    return openPosition(requestedPosition_);
+    std::string path;
+    {
+        std::lock_guard lock(deviceMutex_);
+        path = targetPath_;
+    }
+    return path.empty() ? openPosition(requestedPosition_) : openTargetPath(path);
+}
+
+bool HidTransport::openTargetPath(const std::string &path) {
+    enumerate();
+    const std::optional<uint16_t> position = list_.find(path);
+    return position ? openPosition(*position) : failOpen(ENODEV);
 }
 
 bool HidTransport::reopen() {
+    {
+        std::unique_lock lock(deviceMutex_);
+        if (!targetPath_.empty()) {
+            const std::string path = targetPath_;
+            lock.unlock();
+            return openTargetPath(path);
+        }
+    }
     const uint16_t count = enumerate();
-    if (count == 0) return false;
+    if (count == 0) return failOpen(ENODEV);
     if (savedPosition_ >= count) savedPosition_ = 0;
     return openPosition(savedPosition_);
 }
@@ -82,15 +113,17 @@ bool HidTransport::reopen() {
 // receive thread starts.
 bool HidTransport::openPosition(uint16_t position) {
     const std::optional<ListedDevice> listed = list_.at(position);
-    if (!listed) return false;
+    if (!listed) return failOpen(ENODEV);
     // A listing on another thread meanwhile must not probe the endpoint being connected:
     // the simulator would take the probe for its new client.
     setDevicePath(listed->path);
+    errno = 0;
     std::unique_ptr<HidDevice> device = listed->bus->open(listed->path);
+    const int openErrno = errno;  // hidraw's open or the tunnel's connect says why
     const ReportLengths lengths = device ? device->capabilities() : ReportLengths{};
     if (!device || !fitsReports(lengths) || !sendConfiguration(*device, lengths)) {
         setDevicePath({});
-        return false;
+        return failOpen(device || openErrno == 0 ? EIO : openErrno);
     }
     {
         std::lock_guard lock(deviceMutex_);

@@ -28,6 +28,11 @@ class HidTransport final : public Transport {
     bool isListed(uint16_t position) const { return position < list_.count(); }
     // The list position the next open() uses.
     void setTarget(uint16_t position) { requestedPosition_ = position; }
+    // The device the next open() and every reopen use, found by its path (or listed text) in a
+    // fresh listing: a transport of the handle library never moves to another reader.
+    void setTargetPath(const std::string &path);
+    // The path of the device at `position` in the last listing.
+    std::optional<std::string> listedPath(uint16_t position) const;
 
     bool open() override;
     // Lists the devices again; the saved position falls back to 0 when fewer remain.
@@ -52,6 +57,7 @@ class HidTransport final : public Transport {
     };
 
     bool openPosition(uint16_t position);
+    bool openTargetPath(const std::string &path);
     void setDevicePath(const std::string &path);
     OpenDevice current() const;
     bool sendReport(const OpenDevice &open, std::span<const uint8_t> payload);
@@ -59,6 +65,7 @@ class HidTransport final : public Transport {
     DeviceList list_;
     std::atomic<uint16_t> requestedPosition_{0};
     std::atomic<uint16_t> savedPosition_{0};
+    std::string targetPath_;  // under deviceMutex_; empty: open by position
 
     // The device is shared with calls in flight, so closing never pulls it from under a
     // read or write on another thread.

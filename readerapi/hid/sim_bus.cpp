@@ -97,8 +97,12 @@ std::vector<SimEntry> configuredEntries() {
 
 class SimDevice final : public HidDevice {
   public:
-    explicit SimDevice(int fd) : fd_(fd) {}
-    ~SimDevice() override { ::close(fd_); }
+    SimDevice(int fd, std::string path, std::shared_ptr<HeldPaths> held)
+        : fd_(fd), path_(std::move(path)), heldPaths_(std::move(held)) {}
+    ~SimDevice() override {
+        ::close(fd_);
+        heldPaths_->remove(path_);
+    }
     SimDevice(const SimDevice &) = delete;
     SimDevice &operator=(const SimDevice &) = delete;
 
@@ -132,6 +136,8 @@ class SimDevice final : public HidDevice {
 
   private:
     int fd_;
+    std::string path_;
+    std::shared_ptr<HeldPaths> heldPaths_;
     std::array<uint8_t, kReportLength> record_{};
     size_t held_ = 0;
 };
@@ -159,7 +165,9 @@ std::vector<std::string> SimBus::enumerate(size_t limit, const std::string &live
     for (const SimEntry &entry : configuredEntries()) {
         if (paths.size() >= limit) break;
         const std::string path = kSimPathPrefix + entry.text;
-        if (path == livePath || acceptsConnection(entry.endpoint)) paths.push_back(path);
+        if (path == livePath || held_->contains(path) || acceptsConnection(entry.endpoint)) {
+            paths.push_back(path);
+        }
     }
     return paths;
 }
@@ -169,12 +177,32 @@ std::unique_ptr<HidDevice> SimBus::open(const std::string &path) {
     if (path.compare(0, prefix.size(), prefix) != 0) return nullptr;
     const std::optional<Endpoint> endpoint = parseEndpoint(path.substr(prefix.size()));
     if (!endpoint) return nullptr;
+    held_->add(path);  // from before the connect: a listing meanwhile must not probe it
     const int fd = connectTo(*endpoint, kConnectTimeoutMs);
-    if (fd < 0) return nullptr;
+    if (fd < 0) {
+        held_->remove(path);
+        return nullptr;
+    }
     // Reports are small and 1 ms apart; Nagle's delay would hold them back.
     const int on = 1;
     ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-    return std::make_unique<SimDevice>(fd);
+    return std::make_unique<SimDevice>(fd, path, held_);
+}
+
+void HeldPaths::add(const std::string &path) {
+    std::lock_guard lock(mutex_);
+    paths_.insert(path);
+}
+
+void HeldPaths::remove(const std::string &path) {
+    std::lock_guard lock(mutex_);
+    const auto found = paths_.find(path);
+    if (found != paths_.end()) paths_.erase(found);
+}
+
+bool HeldPaths::contains(const std::string &path) const {
+    std::lock_guard lock(mutex_);
+    return paths_.count(path) > 0;
 }
 
 }  // namespace qn::hid

@@ -4,7 +4,8 @@
  * the name as it follows the library's prefix.
  *
  * QN_SHARED_COMMANDS: the functions every library exports with the same signature (the
- * serial library's declarations give their types). QN_TAG_BUFFER_COMMANDS: the tag buffer
+ * serial library's declarations give their types): QN_CONNECTION_COMMANDS and
+ * QN_READER_COMMANDS. QN_TAG_BUFFER_COMMANDS: the tag buffer
  * functions, which only the serial and USB-HID libraries export.
  */
 #ifndef QN_SHARED_COMMANDS_H
@@ -13,9 +14,17 @@
 /* One command a line; the formatter would fold the list. */
 /* clang-format off */
 #define QN_SHARED_COMMANDS(X)  \
+    QN_CONNECTION_COMMANDS(X)  \
+    QN_READER_COMMANDS(X)
+
+/* The connection's own functions, whose handle counterparts differ in shape. */
+#define QN_CONNECTION_COMMANDS(X) \
     X(SetCallback)             \
     X(SetCallbackDebug)        \
-    X(CloseDevice)             \
+    X(CloseDevice)
+
+/* The commands to the reader: QnReader_ exports each with the handle first. */
+#define QN_READER_COMMANDS(X)  \
     X(GetDeviceSystemInfo)     \
     X(SetDeviceSystemInfo)     \
     X(ReadDeviceID)            \

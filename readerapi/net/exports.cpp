@@ -1,21 +1,18 @@
 // QnNetApi exports: the TCP client transport behind the shared command set.
 #include "QnNetApi.h"
-#include "link.h"
 #include "net_transport.h"
 
 namespace {
 
-qn::NetTransport &netTransport() {
+qn::NetTransport &libraryTransport() {
     static qn::NetTransport transport;
     return transport;
 }
 
-qn::Link &libraryLink() {
-    static qn::Link link(netTransport());
-    return link;
-}
-
 }  // namespace
+
+#define QN_FN(name) QnNet_##name
+#include "plain_exports.inc"
 
 extern "C" {
 
@@ -23,7 +20,7 @@ QN_API int QnNet_OpenDevice(const char *ipAddress, uint16_t port) {
     // Bad text or port 0 fails at once and leaves an open connection as it is.
     const auto endpoint = qn::parseEndpoint(ipAddress, port);
     if (!endpoint) return 0;
-    netTransport().setTarget(*endpoint);
+    libraryTransport().setTarget(*endpoint);
     return libraryLink().open() ? 1 : 0;
 }
 
@@ -32,7 +29,3 @@ QN_API void QnNet_CloseDevice(void) {
 }
 
 }  // extern "C"
-
-#define QN_FN(name) QnNet_##name
-#include "exports.inc"
-#undef QN_FN

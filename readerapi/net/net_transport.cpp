@@ -67,21 +67,23 @@ bool setNonBlocking(int fd) {
     return flags >= 0 && ::fcntl(fd, F_SETFL, flags | O_NONBLOCK) == 0;
 }
 
-bool startConnect(int fd, const Endpoint &endpoint) {
+// 0 when the connect is under way or done, else its errno.
+int startConnect(int fd, const Endpoint &endpoint) {
     if (::connect(fd, reinterpret_cast<const sockaddr *>(&endpoint), sizeof endpoint) == 0) {
-        return true;
+        return 0;
     }
     // An interrupted connect goes on in the background, like one in progress.
-    return errno == EINPROGRESS || errno == EINTR;
+    return errno == EINPROGRESS || errno == EINTR ? 0 : errno;
 }
 
 // Writability alone is not success: a refused or unreachable connect makes the socket
-// writable too, and leaves its reason in SO_ERROR.
-bool finishConnect(int fd) {
-    if (!(waitFor(fd, POLLOUT, kConnectWait) & POLLOUT)) return false;
+// writable too, and leaves its reason in SO_ERROR. 0 when connected, else the errno.
+int finishConnect(int fd) {
+    if (!(waitFor(fd, POLLOUT, kConnectWait) & POLLOUT)) return ETIMEDOUT;
     int error = 0;
     socklen_t size = sizeof error;
-    return ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size) == 0 && error == 0;
+    if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size) != 0) return errno;
+    return error;
 }
 
 }  // namespace
@@ -115,12 +117,14 @@ bool NetTransport::reopen() {
 
 bool NetTransport::connectTo(const Endpoint &endpoint) {
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) return false;
+    if (fd < 0) return failOpen(errno);
     // The socket stays non-blocking for its whole life: the receive thread waits in poll.
-    if (!setIoTimeouts(fd) || !setNonBlocking(fd) || !startConnect(fd, endpoint) ||
-        !finishConnect(fd)) {
+    int error = setIoTimeouts(fd) && setNonBlocking(fd) ? 0 : errno;
+    if (error == 0) error = startConnect(fd, endpoint);
+    if (error == 0) error = finishConnect(fd);
+    if (error != 0) {
         ::close(fd);
-        return false;
+        return failOpen(error);
     }
     fd_ = fd;
     return true;

@@ -2,23 +2,21 @@
 #include <string>
 
 #include "QnComApi.h"
-#include "link.h"
 #include "port_name.h"
 #include "serial_transport.h"
 
 namespace {
 
-qn::SerialTransport &serialTransport() {
+qn::SerialTransport &libraryTransport() {
     static qn::SerialTransport transport;
     return transport;
 }
 
-qn::Link &libraryLink() {
-    static qn::Link link(serialTransport());
-    return link;
-}
-
 }  // namespace
+
+#define QN_FN(name) QnCom_##name
+#include "plain_exports.inc"
+#include "tag_buffer_exports.inc"
 
 extern "C" {
 
@@ -26,7 +24,7 @@ QN_API int QnCom_OpenDevice(const char *portName, int32_t baudRate) {
     if (!portName) return 0;
     const std::string path = qn::devicePathForPortName(qn::dropTrailingNonDigit(portName));
     if (path.empty()) return 0;
-    serialTransport().setTarget(path, baudRate);
+    libraryTransport().setTarget(path, baudRate);
     return libraryLink().open() ? 1 : 0;
 }
 
@@ -35,7 +33,7 @@ QN_API void QnCom_CloseDevice(void) {
 }
 
 QN_API uint8_t QnCom_SetParity(uint8_t parity) {
-    return serialTransport().setParity(parity);
+    return libraryTransport().setParity(parity);
 }
 
 QN_API uint8_t QnCom_SetDeviceRDAddr(uint8_t addr) {
@@ -48,8 +46,3 @@ QN_API uint8_t QnCom_ReadDeviceRDAddr(void) {
 }
 
 }  // extern "C"
-
-#define QN_FN(name) QnCom_##name
-#include "exports.inc"
-#include "tag_buffer_exports.inc"
-#undef QN_FN

@@ -51,12 +51,13 @@ bool SerialTransport::reopen() {
 }
 
 bool SerialTransport::openPort(const Port &port) {
-    if (port.path.empty()) return false;
+    if (port.path.empty()) return failOpen(ENOENT);
     const int fd = ::open(port.path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return false;
+    if (fd < 0) return failOpen(errno);
     if (!applyLineSettings(fd, port.baudRate, parity_.load())) {
+        const int error = errno;
         ::close(fd);
-        return false;
+        return failOpen(error);
     }
     purgeQueues(fd);
     fd_ = fd;

@@ -283,9 +283,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     Observed seen;
     observed = &seen;
     StreamTransport transport(profile);
-    qn::Link link(transport);
-    link.setTrafficCallback(onTraffic);
-    link.setCallback(onReport);
+    qn::PlainCallbacks callbacks;
+    callbacks.set(qn::Channel::Traffic, onTraffic);
+    callbacks.set(qn::Channel::App, onReport);
+    qn::Link link(transport, callbacks);
     for (int segment = 0; segment < 4 && input.remaining_bytes(); ++segment) {
         const Command command = input.PickValueInArray(kCommands);
         const uint8_t address = input.ConsumeBool() ? 0xFF : input.ConsumeIntegral<uint8_t>();

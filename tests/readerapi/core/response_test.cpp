@@ -54,7 +54,8 @@ std::vector<uint8_t> frameWith(uint8_t command, std::vector<uint8_t> data) {
 
 TEST(ResponseCopy, ShortAnswerFillsTheRestWithZeros) {
     LoopbackTransport transport;
-    qn::Link link(transport);
+    qn::PlainCallbacks callbacks;
+    qn::Link link(transport, callbacks);
     ASSERT_TRUE(link.open());
     transport.answerWith(frameWith(0xF1, {'O', 'K'}));
     qn::Response response;
@@ -68,7 +69,8 @@ TEST(ResponseCopy, ShortAnswerFillsTheRestWithZeros) {
 
 TEST(ResponseCopy, LengthFieldShorterThanItsHeaderYieldsNoData) {
     LoopbackTransport transport;
-    qn::Link link(transport);
+    qn::PlainCallbacks callbacks;
+    qn::Link link(transport, callbacks);
     ASSERT_TRUE(link.open());
     // "JQ" 00 04 FF 10 01 + checksum: a success without data.
     transport.answerWith(frameWith(0x10, {}));
@@ -87,7 +89,8 @@ TEST(ResponseCopy, TheFirstAnswerDecidesWhateverFollowsIt) {
     answers.insert(answers.end(), repeated.begin(), repeated.end());
     for (int round = 0; round < 20; ++round) {
         LoopbackTransport transport;
-        qn::Link link(transport);
+        qn::PlainCallbacks callbacks;
+        qn::Link link(transport, callbacks);
         ASSERT_TRUE(link.open());
         transport.answerWith(answers);
         qn::Response response;

@@ -2,9 +2,59 @@
 
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdlib>
+#include <utility>
 
 namespace readertest {
+
+namespace handleapi {
+
+namespace {
+
+// Read on the handle's threads while a test changes them.
+std::atomic<QnCallback> appCallback{nullptr};
+std::atomic<QnCallback> trafficCallback{nullptr};
+
+void forward(QnReader *, void *user, int32_t event, int32_t value, const uint8_t *data,
+             int32_t length, const uint8_t *serial7) {
+    const QnCallback callback = static_cast<std::atomic<QnCallback> *>(user)->load();
+    if (callback) callback(event, value, data, length, serial7);
+}
+
+void applyCallbacks() {
+    QnReader_SetCallback(current, appCallback ? forward : nullptr, &appCallback);
+    QnReader_SetCallbackDebug(current, trafficCallback ? forward : nullptr, &trafficCallback);
+}
+
+}  // namespace
+
+int SetCallback(QnCallback cb) {
+    appCallback = cb;
+    if (current) applyCallbacks();
+    return 1;
+}
+
+int SetCallbackDebug(QnCallback cb) {
+    trafficCallback = cb;
+    if (current) applyCallbacks();
+    return 1;
+}
+
+void CloseDevice() {
+    QnReader_Close(current.exchange(nullptr));
+}
+
+int open(const std::string &address) {
+    CloseDevice();
+    char error[256];
+    current = QnReader_Open(address.c_str(), error, sizeof error);
+    if (!current.load()) return 0;
+    applyCallbacks();
+    return 1;
+}
+
+}  // namespace handleapi
 
 SerialLibrary::Endpoint::Endpoint(readersim::VirtualReader &reader)
     : tempDir_(std::filesystem::temp_directory_path() /

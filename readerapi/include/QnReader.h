@@ -1,0 +1,133 @@
+/*
+ * QnReader: many readers in one program. Each reader is a handle opened by its address; the
+ * transport (TCP, serial port, USB) follows from the address. Handles are independent of each
+ * other and of the one-reader libraries QnComApi, QnHidApi and QnNetApi.
+ *
+ *     char error[256];
+ *     QnReader *reader = QnReader_Open("tcp://192.168.1.100", error, sizeof error);
+ *     if (!reader) { fprintf(stderr, "%s\n", error); return 1; }
+ *     uint8_t info[10];
+ *     if (QnReader_GetDeviceSystemInfo(reader, 0xFF, info)) ...
+ *     QnReader_Close(reader);
+ *
+ * Addresses
+ *   tcp://HOST[:PORT]      IPv4 dotted text or a host name (looked up once, at open, IPv4);
+ *                          port 60000 when omitted.
+ *   serial:PATH[?baud=N]   a serial device; a bare name is taken under /dev ("serial:ttyUSB0"
+ *                          is /dev/ttyUSB0); 115200 baud when omitted; no parity.
+ *   usb:N                  the N-th CH9326 reader of the USB list (0-based), in the order
+ *                          QnHid_GetUsbCount lists them (simulated bridges of QNHID_SIM
+ *                          included).
+ *   usb:PATH               the USB reader at that device path ("/dev/hidraw3"), or a listed
+ *                          simulated bridge ("usb:sim:127.0.0.1:61000").
+ *
+ * Commands
+ *   Every command of QnReaderCommands.h (and, for serial and USB handles, of
+ *   QnTagBufferCommands.h) exists as QnReader_<Name> with the handle first and then the
+ *   arguments, buffers, return values and answer waits of the one-reader library of the
+ *   handle's transport. A NULL handle fails the call (0). On a TCP handle the tag buffer
+ *   functions return 0; on USB and TCP handles the reader-address and parity functions
+ *   return 0 and change nothing.
+ *
+ * Link loss
+ *   As in the one-reader libraries, per handle: while a callback is registered on the
+ *   handle, a lost link is reported (event 1) every monitor period (TCP 500 ms, serial and
+ *   USB 200 ms) and reopened at the same address (event 0). A USB handle always reopens the
+ *   device it opened (found again by its path), never another reader of the list.
+ *
+ * Threads
+ *   Any number of handles may be open at once; each has its own connection, serial number,
+ *   tag buffer and callbacks, and a handle's commands never wait for another handle's.
+ *   Commands on one handle may come from several threads; they are served one after the
+ *   other.
+ *   Each open handle runs two threads: a receive thread (active-mode reports, frames no
+ *   command waits for) and a monitor thread (link loss and reopen). Idle, a TCP, serial or
+ *   simulated-USB handle sleeps in poll() and wakes about three times a second; a real USB
+ *   bridge (hidapi offers no descriptor to wait on) reads every 5 ms.
+ *   Callbacks run on those two threads as QnReaderTypes.h says of the one-reader libraries:
+ *   reports and received frames on the receive thread (or, for a command's own answer, on the
+ *   thread of the command), link events on the monitor thread, the traffic callback of a
+ *   sent frame on the thread of the command.
+ *
+ * Closing
+ *   QnReader_Close stops the handle's threads, closes its connection and frees it. It may be
+ *   called from any thread, including from a callback of the same handle (the handle is then
+ *   freed once that callback has returned). When it returns, no callback of the handle runs
+ *   any more; a callback already running on another thread is waited for. Calls made on a
+ *   handle after its close are undefined, as with free().
+ */
+#ifndef QN_READER_H
+#define QN_READER_H
+
+#include <stddef.h>
+
+#include "QnReaderTypes.h"
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+typedef struct QnReader QnReader;
+
+/* The handle callback: the events, values and arguments of QnCallback, plus the handle and
+ * the user pointer given when it was registered. */
+typedef void (*QnReaderCallback)(QnReader *reader, void *user, int32_t event, int32_t value,
+                                 const uint8_t *data, int32_t length, const uint8_t *serial7);
+
+/* Opens the reader at `address`. Returns the handle, or NULL with a one-line reason in
+ * `error` (always terminated, cut to errorSize; error may be NULL): a malformed address, no
+ * such device, permission denied, refused, timed out. */
+QN_API QnReader *QnReader_Open(const char *address, char *error, size_t errorSize);
+/* Closes and frees the handle (see Closing above). NULL is ignored. */
+QN_API void QnReader_Close(QnReader *reader);
+/* The address the handle was opened with, as given. Valid until the handle is closed. */
+QN_API const char *QnReader_Address(QnReader *reader);
+
+/* The family name of a reader type byte (the first serial number byte): "fir", "hazel",
+ * "elm", "cedar", "cedar2", "birch", "birch2", "alder" or "unknown". A static text. */
+QN_API const char *QnReader_FamilyName(uint8_t type);
+
+/* The application and traffic callbacks of the handle (NULL removes one). Return 1. */
+QN_API int QnReader_SetCallback(QnReader *reader, QnReaderCallback cb, void *user);
+QN_API int QnReader_SetCallbackDebug(QnReader *reader, QnReaderCallback cb, void *user);
+
+/* Serial handles only (0 elsewhere). SetParity reopens the port with the parity code (0 none,
+ * 1 odd, 2 even, 3 mark, 4 space) and returns it; the monitor keeps it for later reopens. */
+QN_API uint8_t QnReader_SetParity(QnReader *reader, uint8_t parity);
+QN_API uint8_t QnReader_SetDeviceRDAddr(QnReader *reader, uint8_t addr);
+QN_API uint8_t QnReader_ReadDeviceRDAddr(QnReader *reader);
+
+/* ---- Parameter records by field name ---------------------------------------------------
+ * `record` is "device", "network" or "special". The reader's family (from
+ * GetDeviceSystemInfo) decides which fields its records have. Field names are the stable
+ * snake_case names the command-line tool and the Python package use.
+ *
+ * GetParams reads the record and writes one "name=value" line per field of the family to
+ * `text` (terminated; fails when textSize is too small, 64 KiB is always enough).
+ * SetParams reads the record, changes the fields named in `assignments` ("name=value" lines,
+ * or ones separated by ';'), and writes the record back with the length the program's pages
+ * write; an unknown name, a value of the wrong kind or a failed read or write fails with the
+ * reason in `error` (as QnReader_Open's) and changes nothing on the reader. Values are
+ * written as GetParams prints them: numbers in decimal (hex fields as hex digits), flags as
+ * 0 or 1, addresses as a.b.c.d. */
+QN_API int QnReader_GetParams(QnReader *reader, uint8_t addr, const char *record, char *text,
+                              size_t textSize);
+QN_API int QnReader_SetParams(QnReader *reader, uint8_t addr, const char *record,
+                              const char *assignments, char *error, size_t errorSize);
+
+#ifdef __cplusplus
+}
+#endif
+
+#define QN_FN(name) QnReader_##name
+#define QN_SELF QnReader *reader,
+#define QN_SELF_ONLY QnReader *reader
+#define QN_HANDLE_FUNCTIONS
+#include "QnReaderCommands.h"
+#include "QnTagBufferCommands.h"
+#undef QN_HANDLE_FUNCTIONS
+#undef QN_SELF_ONLY
+#undef QN_SELF
+#undef QN_FN
+
+#endif /* QN_READER_H */
