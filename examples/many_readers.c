@@ -56,7 +56,7 @@ struct reader_run {
     uint8_t serial[7];
     long rounds, failed;
     struct epc_set tags;
-    char error[ERROR_SIZE]; /* empty when the reader was opened and answered */
+    char error[ERROR_SIZE]; /* "ADDRESS: reason", empty when the reader was opened and answered */
 };
 
 static double now_seconds(void) {
@@ -117,7 +117,8 @@ static void *run_reader(void *argument) {
         memcpy(run->serial, info + 2, sizeof run->serial);
         run_inventories(run, reader);
     } else {
-        snprintf(run->error, sizeof run->error, "no answer to GetDeviceSystemInfo");
+        snprintf(run->error, sizeof run->error, "%s: no answer to GetDeviceSystemInfo",
+                 run->address);
     }
     QnReader_Close(reader);
     return NULL;
@@ -154,7 +155,7 @@ static int parse_options(int argc, char **argv, struct plan *plan) {
 /* Prints the reader's line, or its reason on stderr; returns 0 for a line. */
 static int report(const struct reader_run *run) {
     if (run->error[0]) {
-        fprintf(stderr, "%s: %s\n", run->address, run->error);
+        fprintf(stderr, "%s\n", run->error);
         return 1;
     }
     printf("%s serial ", run->address);

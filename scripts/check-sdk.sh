@@ -73,22 +73,22 @@ cc -std=c11 -Wall -Wextra -pedantic -Werror -pthread examples/many_readers.c \
   -Wl,-rpath,"$(pkg-config --variable=libdir qnreader)"
 
 echo "-- examples against tagbench-sim (TCP, HID tunnel, pseudo-terminal)"
-# Three virtual readers of different families and fields, so that each line of many_readers
-# shows it talked to its own reader: name, then tagbench-sim's options.
+# Three virtual readers of different type bytes (families) and fields, so that each line of
+# many_readers shows it talked to its own reader: name, then tagbench-sim's options.
 start_sim() {
   local name=$1; shift
   "$prefix/bin/tagbench-sim" "$@" >"$work/$name.out" 2>"$work/$name.err" &
   sim_pids+=($!)
   for _ in $(seq 300); do  # up to 30 s on a loaded machine
-    grep -q '^\(tcp\|hid\|link\) ' "$work/$name.out" && return
+    grep -qs '^\(tcp\|hid\|link\) ' "$work/$name.out" && return
     kill -0 "${sim_pids[-1]}" 2>/dev/null || fail "tagbench-sim ended: $(cat "$work/$name.err")"
     sleep 0.1
   done
   fail "tagbench-sim ($name) did not get ready"
 }
-start_sim tcp --tcp 0 --family fir --tags 3
-start_sim hid --hid 0 --family hazel --tags 4
-start_sim pty --pty --link "$work/tty0" --family cedar --tags 5
+start_sim tcp --tcp 0 --family 0x50 --tags 3
+start_sim hid --hid 0 --family 0xC4 --tags 4
+start_sim pty --pty --link "$work/tty0" --family 0xD0 --tags 5
 tcp_port=$(sed -n 's/^tcp 127\.0\.0\.1:\([0-9]*\)$/\1/p' "$work/tcp.out")
 hid_port=$(sed -n 's/^hid 127\.0\.0\.1:\([0-9]*\)$/\1/p' "$work/hid.out")
 export QNHID_SIM="127.0.0.1:$hid_port"
@@ -109,12 +109,12 @@ expect_run "C (pkg-config), serial" "$work/reader_info_pc" serial "$work/tty0"
 expect_run "Python, tcp" python3 examples/reader_info.py --lib-dir "$lib_dir" tcp 127.0.0.1 "$tcp_port"
 expect_run "Python, usb" python3 examples/reader_info.py --lib-dir "$lib_dir" usb 0
 
-# many_readers: one line per reader in the order given, with its family's type byte first in
+# many_readers: one line per reader in the order given, with its reader's type byte first in
 # the serial number, every round answered and the reader's whole field counted.
 readers=("tcp://127.0.0.1:$tcp_port" usb:0 "serial:$work/tty0")
 expected_lines=(
   "tcp://127\.0\.0\.1:$tcp_port serial 50[0-9A-F]\{12\} rounds 20 tags 3 failed 0"
-  "usb:0 serial C1[0-9A-F]\{12\} rounds 20 tags 4 failed 0"
+  "usb:0 serial C4[0-9A-F]\{12\} rounds 20 tags 4 failed 0"
   "serial:$work/tty0 serial D0[0-9A-F]\{12\} rounds 20 tags 5 failed 0")
 for build_name in find pc; do
   program=$work/find/many_readers
