@@ -6,6 +6,7 @@
 //   aggregate rate near the raw one (handle_to_raw_ratio);
 // - CPU used by 64 open, idle handles (their threads must sleep, not spin), and the threads
 //   each handle starts.
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -92,9 +93,19 @@ class OpenSockets {
     std::vector<int> fds_;
 };
 
+// Context switches of the whole process so far, voluntary or not.
+double processContextSwitches() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_nvcsw + usage.ru_nivcsw);
+}
+
 struct Throughput {
     double roundTrips = 0;
     double seconds = 0;
+    // Of the whole process, both ends of every round trip.
+    double cpuSeconds = 0;
+    double contextSwitches = 0;
     double failures = 0;
 };
 
@@ -117,10 +128,14 @@ void runConcurrently(Seconds window, const std::function<bool(int)> &roundTrip, 
     }
     ready.arrive_and_wait();
     const auto start = Clock::now();
+    const double cpuAtStart = benchsupport::processCpuSeconds();
+    const double switchesAtStart = processContextSwitches();
     std::this_thread::sleep_for(window);
     stop = true;
     for (std::thread &thread : threads) thread.join();
     total.seconds += Seconds(Clock::now() - start).count();
+    total.cpuSeconds += benchsupport::processCpuSeconds() - cpuAtStart;
+    total.contextSwitches += processContextSwitches() - switchesAtStart;
     total.roundTrips += double(done.load());
     total.failures += double(failed.load());
 }
@@ -162,6 +177,13 @@ void BM_ManyHandlesRoundTrips(benchmark::State &state) {
         state.counters["handle_round_trips_per_second"] = handleRate;
         state.counters["raw_round_trips_per_second"] = rawRate;
         state.counters["handle_to_raw_ratio"] = handleRate / rawRate;
+        // Where the ratio comes from on a machine with fewer cores than threads.
+        state.counters["handle_cpu_us_per_round_trip"] =
+            1e6 * handles.cpuSeconds / handles.roundTrips;
+        state.counters["raw_cpu_us_per_round_trip"] = 1e6 * raw.cpuSeconds / raw.roundTrips;
+        state.counters["handle_switches_per_round_trip"] =
+            handles.contextSwitches / handles.roundTrips;
+        state.counters["raw_switches_per_round_trip"] = raw.contextSwitches / raw.roundTrips;
         state.counters["handle_failures"] = handles.failures;
         state.counters["raw_failures"] = raw.failures;
     }
