@@ -38,7 +38,7 @@ if [ "${TAGBENCH_QUICK:-0}" = 1 ]; then exit 0; fi
 echo "== fuzz smoke run (parsers of outside input, 10 s each, asserts live) =="
 fuzzers=(fuzz_receive_parser fuzz_request_parser fuzz_ini_document fuzz_tag_records
   fuzz_device_profile fuzz_link fuzz_hid_reports fuzz_active_reports fuzz_param_records
-  fuzz_version_page)
+  fuzz_version_page fuzz_field_text)
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DTAGBENCH_BUILD_FUZZ=ON \
   -DTAGBENCH_BUILD_APP=OFF -DTAGBENCH_BUILD_BENCH=OFF >/dev/null
 cmake --build build-fuzz -j "$jobs" --target "${fuzzers[@]}"
@@ -59,7 +59,7 @@ ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 
 echo "== thread sanitizer (library tests; worker, events, inventory loop, export, network page) =="
 tsan_tests=(readersim_transport_test readersim_pty_test qncom_test qnhid_report_test
-  qnhid_reader_test qnnet_open_test qn_reader_test netserver_test netserver_sim_test
+  qnhid_reader_test qnnet_open_test qn_reader_test qn_handle_test netserver_test netserver_sim_test
   page_kit_gui_tests reader_layer_gui_tests tags_gui_tests tag_export_gui_tests net_test_page_gui_tests)
 cmake -S . -B build-tsan -G Ninja -DTAGBENCH_WERROR=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DTAGBENCH_SANITIZE=thread -DTAGBENCH_BUILD_BENCH=OFF >/dev/null
