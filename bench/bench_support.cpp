@@ -1,14 +1,15 @@
 #include "bench_support.h"
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
 #include <poll.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <chrono>
 #include <thread>
-
-#include "frame.h"
 
 namespace benchsupport {
 
@@ -68,28 +69,45 @@ double processCpuSeconds() {
            double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
+double cpuPercentOfCoreOver(std::chrono::duration<double> window) {
+    const double before = processCpuSeconds();
+    std::this_thread::sleep_for(window);
+    return 100.0 * (processCpuSeconds() - before) / window.count();
+}
+
 void measureIdleCpu(benchmark::State &state) {
-    constexpr double kWindowSeconds = 3.0;
     for (auto _ : state) {
-        const double before = processCpuSeconds();
-        std::this_thread::sleep_for(std::chrono::duration<double>(kWindowSeconds));
-        state.counters["cpu_percent_of_core"] =
-            100.0 * (processCpuSeconds() - before) / kWindowSeconds;
+        state.counters["cpu_percent_of_core"] = cpuPercentOfCoreOver(std::chrono::seconds(3));
     }
 }
 
-void measureRawRoundTrips(benchmark::State &state, int fd, qn::WriteSome writeSome) {
-    uint8_t request[qn::kRequestBufferSize];
-    const size_t size = qn::buildRequest(0xFF, 0x10, {}, request);
+RawRoundTrip::RawRoundTrip() : size_(qn::buildRequest(0xFF, 0x10, {}, request_)) {}
+
+bool RawRoundTrip::run(int fd, qn::WriteSome writeSome) const {
     uint8_t answer[18];  // the system information answer
+    return writeSome(fd, request_, size_) == ssize_t(size_) &&
+           readExactly(fd, answer, sizeof answer);
+}
+
+void measureRawRoundTrips(benchmark::State &state, int fd, qn::WriteSome writeSome) {
+    RawRoundTrip roundTrip;
     int failures = 0;
-    for (auto _ : state) {
-        if (writeSome(fd, request, size) != ssize_t(size) ||
-            !readExactly(fd, answer, sizeof answer)) {
-            ++failures;
-        }
-    }
+    for (auto _ : state) failures += roundTrip.run(fd, writeSome) ? 0 : 1;
     state.counters["failures"] = failures;
+}
+
+int connectLoopback(uint16_t port) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (fd >= 0 &&
+        ::connect(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address) == 0) {
+        return fd;
+    }
+    if (fd >= 0) ::close(fd);
+    return -1;
 }
 
 void countReport(int32_t event, int32_t, const uint8_t *, int32_t, const uint8_t *) {

@@ -4,10 +4,12 @@
 #include <benchmark/benchmark.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <thread>
 #include <vector>
 
+#include "frame.h"
 #include "posix_io.h"
 #include "virtual_reader.h"
 
@@ -29,12 +31,29 @@ class BusyCores {
 
 // CPU time of this process so far, in seconds.
 double processCpuSeconds();
+// The share of a core, in percent, this process uses while the caller sleeps for `window`.
+double cpuPercentOfCoreOver(std::chrono::duration<double> window);
 // One iteration: the share of a core this process uses over three idle seconds.
 void measureIdleCpu(benchmark::State &state);
 
-// Raw GetDeviceSystemInfo round trips on an open descriptor, written with `writeSome`:
-// the floor the library's round trip is compared with.
+// A GetDeviceSystemInfo round trip without the library: the request frame written with
+// `writeSome`, the whole answer read back. The floor the library's round trip is compared
+// with.
+class RawRoundTrip {
+  public:
+    RawRoundTrip();
+    // False when the request could not be written or the answer did not come within 1 s.
+    bool run(int fd, qn::WriteSome writeSome) const;
+
+  private:
+    uint8_t request_[qn::kRequestBufferSize];
+    size_t size_;
+};
+// Raw round trips on an open descriptor, one per iteration.
 void measureRawRoundTrips(benchmark::State &state, int fd, qn::WriteSome writeSome);
+
+// A TCP connection to 127.0.0.1:port, or -1.
+int connectLoopback(uint16_t port);
 
 // Register with the library's SetCallback before opening; counts active-mode reports.
 void countReport(int32_t event, int32_t value, const uint8_t *data, int32_t length,

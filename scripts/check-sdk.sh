@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Checks the SDK and the package as their users meet them, from an existing build folder
-# (default: build): installs into a temporary prefix, builds examples/reader_info.c against
-# it with find_package(TagBench) and with pkg-config, runs both builds and the Python
-# example against tagbench-sim over TCP, the HID tunnel and a pseudo-terminal, validates
+# (default: build): installs into a temporary prefix, builds the C examples against it with
+# find_package(TagBench) and with pkg-config, runs reader_info (both builds and the Python
+# one) against tagbench-sim over TCP, the HID tunnel and a pseudo-terminal and many_readers
+# against all three at once, validates
 # the desktop entry and the AppStream metainfo, and packs a Debian package whose contents
 # must hold the libraries, headers, programs, data, desktop entry and udev rule. As root (or
 # with password-less sudo), it then installs the package with apt, starts the installed
@@ -14,7 +15,7 @@ build=$(realpath "${1:-build}")
 [ -f "$build/CMakeCache.txt" ] || { echo "check-sdk: no build in $build" >&2; exit 1; }
 
 work=$(mktemp -d)
-sim_pid=
+sim_pids=()
 app_pid=
 package_installed=0
 marker=
@@ -24,7 +25,7 @@ stop() {  # pid: ends a process this script started
   kill "$1" 2>/dev/null || true; wait "$1" 2>/dev/null || true
 }
 cleanup() {
-  if [ -n "$sim_pid" ]; then stop "$sim_pid"; fi
+  for pid in "${sim_pids[@]}"; do stop "$pid"; done
   if [ -n "$app_pid" ]; then stop "$app_pid"; fi
   if [ "$package_installed" = 1 ]; then
     "${as_root[@]}" apt-get purge -y tagbench >"$work/remove.log" 2>&1 \
@@ -44,9 +45,10 @@ prefix=$work/prefix
 cmake --install "$build" --prefix "$prefix" >/dev/null
 pc_dir=$(dirname "$(find "$prefix" -name qncomapi.pc)")
 lib_dir=$(dirname "$pc_dir")
-for f in "$lib_dir"/libQn{Com,Hid,Net}Api.so.2 "$prefix"/include/tagbench/Qn{Com,Hid,Net}Api.h \
+for f in "$lib_dir"/libQn{{Com,Hid,Net}Api,Reader}.so.2 \
+         "$prefix"/include/tagbench/Qn{{Com,Hid,Net}Api,Reader}.h \
          "$lib_dir"/cmake/TagBench/TagBenchConfig{,Version}.cmake \
-         "$pc_dir"/qn{com,hid,net}api.pc "$prefix"/bin/tagbench-sim; do
+         "$pc_dir"/qn{{com,hid,net}api,reader}.pc "$prefix"/bin/tagbench-sim; do
   [ -e "$f" ] || fail "not installed: ${f#"$prefix"/}"
 done
 app=0
@@ -54,29 +56,42 @@ app=0
 
 echo "-- consumer build with find_package(TagBench)"
 cmake -S examples -B "$work/find" -G Ninja -DCMAKE_PREFIX_PATH="$prefix" \
-  -DCMAKE_C_FLAGS="-Wall -Wextra -Werror" >/dev/null
+  -DCMAKE_C_STANDARD=11 -DCMAKE_C_FLAGS="-Wall -Wextra -pedantic -Werror" >/dev/null
 cmake --build "$work/find" >/dev/null
 
 echo "-- consumer build with pkg-config"
 export PKG_CONFIG_PATH=$pc_dir
-pkg-config --atleast-version=2.9 qncomapi qnhidapi qnnetapi || fail "pkg-config finds no SDK 2.9"
+pkg-config --atleast-version=2.9 qncomapi qnhidapi qnnetapi qnreader \
+  || fail "pkg-config finds no SDK 2.9"
 # shellcheck disable=SC2046  # pkg-config prints several words on purpose
 cc -std=c11 -Wall -Wextra -pedantic -Werror examples/reader_info.c -o "$work/reader_info_pc" \
   $(pkg-config --cflags --libs qncomapi qnhidapi qnnetapi) \
   -Wl,-rpath,"$(pkg-config --variable=libdir qncomapi)"
+# shellcheck disable=SC2046
+cc -std=c11 -Wall -Wextra -pedantic -Werror -pthread examples/many_readers.c \
+  -o "$work/many_readers_pc" $(pkg-config --cflags --libs qnreader) \
+  -Wl,-rpath,"$(pkg-config --variable=libdir qnreader)"
 
 echo "-- examples against tagbench-sim (TCP, HID tunnel, pseudo-terminal)"
-"$prefix/bin/tagbench-sim" --tcp 0 --hid 0 --pty --link "$work/tty0" --tags 3 \
-  >"$work/sim.out" 2>"$work/sim.err" &
-sim_pid=$!
-for _ in $(seq 300); do  # up to 30 s on a loaded machine
-  grep -q '^link ' "$work/sim.out" && break
-  kill -0 "$sim_pid" 2>/dev/null || fail "tagbench-sim ended: $(cat "$work/sim.err")"
-  sleep 0.1
-done
-grep -q '^link ' "$work/sim.out" || fail "tagbench-sim did not get ready"
-tcp_port=$(sed -n 's/^tcp 127\.0\.0\.1:\([0-9]*\)$/\1/p' "$work/sim.out")
-hid_port=$(sed -n 's/^hid 127\.0\.0\.1:\([0-9]*\)$/\1/p' "$work/sim.out")
+# Three virtual readers of different type bytes (families) and fields, so that each line of
+# many_readers shows it talked to its own reader: name, then tagbench-sim's options.
+start_sim() {
+  local name=$1; shift
+  "$prefix/bin/tagbench-sim" "$@" >"$work/$name.out" 2>"$work/$name.err" &
+  sim_pids+=($!)
+  for _ in $(seq 300); do  # up to 30 s on a loaded machine
+    grep -qs '^\(tcp\|hid\|link\) ' "$work/$name.out" && return
+    kill -0 "${sim_pids[-1]}" 2>/dev/null || fail "tagbench-sim ended: $(cat "$work/$name.err")"
+    sleep 0.1
+  done
+  fail "tagbench-sim ($name) did not get ready"
+}
+start_sim tcp --tcp 0 --family 0x50 --tags 3
+start_sim hid --hid 0 --family 0xC4 --tags 4
+start_sim pty --pty --link "$work/tty0" --family 0xD0 --tags 5
+tcp_port=$(sed -n 's/^tcp 127\.0\.0\.1:\([0-9]*\)$/\1/p' "$work/tcp.out")
+hid_port=$(sed -n 's/^hid 127\.0\.0\.1:\([0-9]*\)$/\1/p' "$work/hid.out")
+export QNHID_SIM="127.0.0.1:$hid_port"
 
 expect_run() {  # name, command...: the run must print the identity and ten inventories
   local name=$1; shift
@@ -89,12 +104,44 @@ expect_run() {  # name, command...: the run must print the identity and ten inve
 }
 expect_run "C (find_package), tcp" "$work/find/reader_info" tcp 127.0.0.1 "$tcp_port"
 expect_run "C (pkg-config), tcp" "$work/reader_info_pc" tcp 127.0.0.1 "$tcp_port"
-expect_run "C (pkg-config), usb" env QNHID_SIM="127.0.0.1:$hid_port" "$work/reader_info_pc" usb 0
+expect_run "C (pkg-config), usb" "$work/reader_info_pc" usb 0
 expect_run "C (pkg-config), serial" "$work/reader_info_pc" serial "$work/tty0"
 expect_run "Python, tcp" python3 examples/reader_info.py --lib-dir "$lib_dir" tcp 127.0.0.1 "$tcp_port"
-expect_run "Python, usb" env QNHID_SIM="127.0.0.1:$hid_port" \
-  python3 examples/reader_info.py --lib-dir "$lib_dir" usb 0
-kill "$sim_pid"; wait "$sim_pid" || true; sim_pid=
+expect_run "Python, usb" python3 examples/reader_info.py --lib-dir "$lib_dir" usb 0
+
+# many_readers: one line per reader in the order given, with its reader's type byte first in
+# the serial number, every round answered and the reader's whole field counted.
+readers=("tcp://127.0.0.1:$tcp_port" usb:0 "serial:$work/tty0")
+expected_lines=(
+  "tcp://127\.0\.0\.1:$tcp_port serial 50[0-9A-F]\{12\} rounds 20 tags 3 failed 0"
+  "usb:0 serial C4[0-9A-F]\{12\} rounds 20 tags 4 failed 0"
+  "serial:$work/tty0 serial D0[0-9A-F]\{12\} rounds 20 tags 5 failed 0")
+for build_name in find pc; do
+  program=$work/find/many_readers
+  [ "$build_name" = pc ] && program=$work/many_readers_pc
+  out=$work/many.out
+  timeout 60 "$program" --rounds 20 "${readers[@]}" >"$out" 2>"$work/many.err" \
+    || { cat "$out" "$work/many.err" >&2; fail "many_readers ($build_name) failed"; }
+  for i in "${!expected_lines[@]}"; do
+    sed -n "$((i + 1))p" "$out" | grep -qx "${expected_lines[$i]}" \
+      || { cat "$out" >&2; fail "many_readers ($build_name): line $((i + 1))"; }
+  done
+  [ "$(wc -l <"$out")" = 3 ] || { cat "$out" >&2; fail "many_readers ($build_name): lines"; }
+  echo "   many_readers ($build_name), tcp + usb + serial at once: ok"
+done
+# An address that cannot be opened: exit status 1, the reason on stderr, the others still run.
+status=0
+timeout 60 "$work/many_readers_pc" --rounds 2 "serial:$work/no-such-tty0" \
+  "tcp://127.0.0.1:$tcp_port" >"$out" 2>"$work/many.err" || status=$?
+[ "$status" = 1 ] || fail "many_readers with a missing device: exit status $status"
+grep -q "^serial:$work/no-such-tty0: ." "$work/many.err" \
+  || { cat "$work/many.err" >&2; fail "many_readers gave no reason for the missing device"; }
+grep -q "^tcp://127\.0\.0\.1:$tcp_port serial 50" "$out" \
+  || { cat "$out" >&2; fail "many_readers stopped the other reader"; }
+echo "   many_readers, a missing device: ok ($(cat "$work/many.err"))"
+for pid in "${sim_pids[@]}"; do stop "$pid"; done
+sim_pids=()
+unset QNHID_SIM
 
 echo "-- desktop entry and AppStream metainfo"
 desktop-file-validate packaging/desktop/org.tagbench.TagBench.desktop
@@ -115,8 +162,9 @@ dpkg-deb --contents "$deb" | awk '{print $6}' >"$work/contents"
 pkg_prefix=$(sed -n 's/^CMAKE_INSTALL_PREFIX:PATH=//p' "$build/CMakeCache.txt")
 expected=(
   "lib/.*/libQnComApi\.so\.2$" "lib/.*/libQnHidApi\.so\.2$" "lib/.*/libQnNetApi\.so\.2$"
-  "include/tagbench/QnComApi\.h$" "include/tagbench/QnReaderTypes\.h$"
-  "lib/.*/cmake/TagBench/TagBenchConfig\.cmake$" "lib/.*/pkgconfig/qnhidapi\.pc$"
+  "lib/.*/libQnReader\.so\.2$" "include/tagbench/QnComApi\.h$" "include/tagbench/QnReader\.h$"
+  "include/tagbench/QnReaderTypes\.h$" "lib/.*/cmake/TagBench/TagBenchConfig\.cmake$"
+  "lib/.*/pkgconfig/qnhidapi\.pc$" "lib/.*/pkgconfig/qnreader\.pc$"
   "bin/tagbench-sim$" "share/tagbench/Language/English\.ini$" "share/tagbench/skin/blue\.skin$"
   "share/tagbench/logo/hello\.bmp$" "lib/udev/rules\.d/70-tagbench-ch9326\.rules$"
   "share/man/man1/tagbench-sim\.1$")

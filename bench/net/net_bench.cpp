@@ -4,10 +4,7 @@
 // - CPU used by an open, idle connection (the receive thread must wait, not spin);
 // - active-mode ingest: reports per second reaching the application callback while the
 //   reader pushes as fast as it can, and how many of the reports sent never arrived.
-#include <arpa/inet.h>
 #include <benchmark/benchmark.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include "QnNetApi.h"
@@ -29,23 +26,9 @@ void BM_NetLibraryRoundTrip(benchmark::State &state) {
 }
 BENCHMARK(BM_NetLibraryRoundTrip)->UseRealTime()->Repetitions(5)->ReportAggregatesOnly(true);
 
-int connectLoopback(uint16_t port) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(port);
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (fd >= 0 &&
-        ::connect(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address) == 0) {
-        return fd;
-    }
-    if (fd >= 0) ::close(fd);
-    return -1;
-}
-
 void BM_NetRawRoundTrip(benchmark::State &state) {
     readersim::VirtualReader reader;
-    const int fd = connectLoopback(reader.serveTcp());
+    const int fd = benchsupport::connectLoopback(reader.serveTcp());
     if (fd < 0) {
         state.SkipWithError("connect failed");
         return;
@@ -70,7 +53,7 @@ BENCHMARK(BM_NetIdleConnectionCpu)->Iterations(1)->Unit(benchmark::kSecond);
 // The same with a plain socket instead of the library: what the idle reader itself costs.
 void BM_NetIdleRawConnectionCpu(benchmark::State &state) {
     readersim::VirtualReader reader;
-    const int fd = connectLoopback(reader.serveTcp());
+    const int fd = benchsupport::connectLoopback(reader.serveTcp());
     if (fd < 0) {
         state.SkipWithError("connect failed");
         return;
