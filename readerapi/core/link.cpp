@@ -15,6 +15,11 @@ constexpr uint8_t kStatusNoReport = 1;
 constexpr uint8_t kStatusReportStored = 2;
 // Longest sleep of an idle receive thread on a pollable transport; a stop wakes it at once.
 constexpr int kIdlePollMs = 1000;
+// While commands read their own answers, the receive thread leaves the transport to them and
+// looks again this often (or at once when a command hands it a report): watching the same
+// descriptor would wake it for every answer, a wake-up per round trip that cost a loaded
+// machine a quarter of its round trips.
+constexpr auto kCommandLinger = std::chrono::milliseconds(20);
 // Longest single read of a command waiting for its answer: close and reopen, which take the
 // transport from it, wait at most this long.
 constexpr auto kAnswerReadSlice = std::chrono::milliseconds(10);
@@ -155,6 +160,14 @@ bool Link::awaitDelivery(Clock::time_point deadline) {
 }
 
 bool Link::receiveAnswer(Clock::time_point deadline) {
+    ++answersAwaited_;
+    const bool arrived = readOwnAnswer(deadline);
+    lastAnswerEnd_ = Clock::now().time_since_epoch().count();
+    --answersAwaited_;
+    return arrived;
+}
+
+bool Link::readOwnAnswer(Clock::time_point deadline) {
     while (true) {
         {
             std::unique_lock lock(roleMutex_);
@@ -200,11 +213,21 @@ bool Link::answerPass(Clock::time_point deadline) {
     return true;
 }
 
+bool Link::commandsReadingAnswers() const {
+    const auto sinceLastAnswer = Clock::now().time_since_epoch().count() - lastAnswerEnd_.load();
+    return answersAwaited_.load() > 0 ||
+           sinceLastAnswer < std::chrono::duration_cast<Clock::duration>(kCommandLinger).count();
+}
+
 std::chrono::milliseconds Link::waitForInput(const std::stop_token &stop) {
     const int fd = transport_.pollFd();
     if (fd < 0 || receiveWake_.fd() < 0) return profile_.readWait;
     pollfd fds[2] = {{fd, POLLIN, 0}, {receiveWake_.fd(), POLLIN, 0}};
-    while (!stop.stop_requested() && ::poll(fds, 2, kIdlePollMs) == 0) {
+    while (!stop.stop_requested()) {
+        const bool leaveToCommands = commandsReadingAnswers();
+        fds[0].fd = leaveToCommands ? -1 : fd;  // poll skips a negative descriptor
+        const int waitMs = leaveToCommands ? int(kCommandLinger.count()) : kIdlePollMs;
+        if (::poll(fds, 2, waitMs) != 0) break;
     }
     // A wake is a stop or input a waiting command left behind; either way it is used up.
     if (fds[1].revents & POLLIN) receiveWake_.drain();

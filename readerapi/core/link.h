@@ -91,6 +91,8 @@ class Link {
     bool waitForResponse(Command command, std::chrono::milliseconds timeout, Response &response);
     bool awaitDelivery(std::chrono::steady_clock::time_point deadline);
     bool receiveAnswer(std::chrono::steady_clock::time_point deadline);
+    bool readOwnAnswer(std::chrono::steady_clock::time_point deadline);
+    bool commandsReadingAnswers() const;
     bool answerPass(std::chrono::steady_clock::time_point deadline);
     bool openLocked();
     void resetReceiveState();
@@ -137,6 +139,8 @@ class Link {
     std::condition_variable_any roleChanged_;
     Receiver receiver_ = Receiver::None;
     std::thread::id receiverId_;
+    std::atomic<int> answersAwaited_{0};
+    std::atomic<int64_t> lastAnswerEnd_{0};  // steady clock ticks
     ReceiveParser parser_;
     PendingInput pending_;
     std::array<uint8_t, kResponseSlotSize> callbackBuffer_{};  // receive thread only
