@@ -3,8 +3,8 @@
 #include "kit/CMyFunc.h"
 #include "kit/IMainWindowServices.h"
 #include "reader/CReaderWorker.h"
+#include "tag_record.h"
 #include "tags/CTagAccess.h"
-#include "tags/TagRecord.h"
 
 #include <QCheckBox>
 #include <QPushButton>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "reader/CCallQueue.h"
-#include "tags/TagRecord.h"
+#include "tag_record.h"
 
 #include <atomic>
 #include <chrono>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "tags/TagRecord.h"
+#include "tag_record.h"
 #include "text_keys.h"
 
 #include <QAbstractTableModel>

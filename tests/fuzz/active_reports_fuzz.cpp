@@ -13,8 +13,8 @@
 #include <set>
 #include <vector>
 
+#include "tag_record.h"
 #include "tags/CTagListModel.h"
-#include "tags/TagRecord.h"
 
 namespace {
 

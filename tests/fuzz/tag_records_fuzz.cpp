@@ -2,7 +2,7 @@
 // bound, and every body it yields decodes (or is refused) under each page's rules.
 #include <cassert>
 
-#include "tags/TagRecord.h"
+#include "tag_record.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     if (size < 4) return 0;

@@ -25,11 +25,11 @@ struct RecordRules {
 };
 
 // Answer-mode inventory and writer pages.
-inline constexpr RecordRules plainRules { 4, 32, false };
+inline constexpr RecordRules plainRules{4, 32, false};
 // Temperature inventory page.
-inline constexpr RecordRules temperatureRules { 4, 32, true };
+inline constexpr RecordRules temperatureRules{4, 32, true};
 // Active read and active temperature pages.
-inline constexpr RecordRules activeRules { 2, 32, true };
+inline constexpr RecordRules activeRules{2, 32, true};
 
 inline constexpr std::uint8_t temperatureType = 2;
 
@@ -60,15 +60,15 @@ inline constexpr std::uint16_t walkCountLimit = 50;
 // The record bodies of one inventory result (records back to back, a length byte each):
 // nothing when count is 0 or above 50 or byteLength above 1400; otherwise up to count
 // records, ending before the first that would run past byte 1400 or past `records`.
-std::vector<Bytes> walkInventory(
-    std::span<const std::uint8_t> records, std::uint16_t byteLength, std::uint16_t count);
+std::vector<Bytes> walkInventory(std::span<const std::uint8_t> records, std::uint16_t byteLength,
+                                 std::uint16_t count);
 
 // An active-mode report allows twice the tags of an inventory result.
 inline constexpr int activeCountLimit = 100;
 
 // The record bodies of one active-mode report: nothing when count is 0 or above 100 or the
 // report's length value above 1400; otherwise as walkInventory.
-std::vector<Bytes> walkActiveReport(
-    std::span<const std::uint8_t> records, int lengthValue, int count);
+std::vector<Bytes> walkActiveReport(std::span<const std::uint8_t> records, int lengthValue,
+                                    int count);
 
-} // namespace tagrecord
+}  // namespace tagrecord

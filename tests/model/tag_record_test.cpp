@@ -1,5 +1,5 @@
 // Record bodies as the pages read them, and the walk over one inventory result.
-#include "tags/TagRecord.h"
+#include "tag_record.h"
 
 #include <gtest/gtest.h>
 
