@@ -1,0 +1,53 @@
+// tagbench-cli [global options] COMMAND [arguments]: reader jobs from a shell or a script.
+#include <CLI/CLI.hpp>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "cli_error.h"
+#include "commands.h"
+
+namespace {
+
+void addGlobalOptions(CLI::App &app, cli::GlobalOptions &options) {
+    if (const char *fromEnvironment = std::getenv("TAGBENCH_READER")) {
+        options.address = fromEnvironment;
+    }
+    app.add_option("-r,--reader", options.address,
+                   "tcp://HOST[:PORT], serial:PATH[?baud=N] or usb:N (default: $TAGBENCH_READER)");
+    app.add_flag("--json", options.json, "Machine-readable output");
+    app.add_flag("-v,--verbose", options.verbose,
+                 "Every frame sent (>) and received (<) on stderr");
+    app.set_version_flag("--version", "tagbench-cli " TAGBENCH_VERSION);
+    // Global options may also follow the command.
+    app.fallthrough();
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+    CLI::App app("Reader jobs from a shell, a script or a pipe", "tagbench-cli");
+    cli::GlobalOptions options;
+    cli::Action action;
+    addGlobalOptions(app, options);
+    cli::addInfoCommand(app, options, action);
+    cli::addInventoryCommands(app, options, action);
+    cli::addMemoryCommands(app, options, action);
+    cli::addDeviceCommands(app, options, action);
+    try {
+        app.parse(argc, argv);
+        // A command group without its command (or no command at all) leaves nothing to run.
+        if (!action) cli::usageError("no command given (see --help)");
+        action();
+    } catch (const CLI::Success &done) {
+        return app.exit(done);  // --help, --version
+    } catch (const CLI::ParseError &error) {
+        cli::printError(error.what());
+        return cli::kUsage;
+    } catch (const cli::Failure &failure) {
+        std::fflush(stdout);
+        cli::printError(failure.what());
+        return failure.status();
+    }
+    return cli::kSuccess;
+}

@@ -1,0 +1,27 @@
+// How values are written: upper-case hex, JSON strings, UTC times, and the output formats
+// of the tag streams.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <span>
+#include <string>
+
+namespace cli {
+
+enum class Format { Table, Csv, Ndjson };
+
+// --format as typed, or empty: ndjson with --json or when stdout is not a terminal,
+// a table otherwise.
+Format chooseFormat(const std::string &typed, bool json);
+
+std::string hexText(std::span<const std::uint8_t> bytes);
+// `text` as a quoted JSON string.
+std::string jsonString(const std::string &text);
+// 2026-12-09T02:41:48.123Z
+std::string utcText(std::chrono::system_clock::time_point time);
+
+// Writes `text` and a line end to stdout and flushes, so pipes see every line as it comes.
+void printLine(const std::string &text);
+
+}  // namespace cli

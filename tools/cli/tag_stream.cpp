@@ -1,0 +1,147 @@
+#include "tag_stream.h"
+
+#include <signal.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <ctime>
+
+namespace cli {
+
+namespace {
+
+std::string epcText(const Sighting &sighting) {
+    return hexText(sighting.record.epc);
+}
+
+// The temperature text is "%fC": the number without its unit is a JSON number.
+std::string celsius(const std::string &temperatureText) {
+    return temperatureText.substr(0, temperatureText.size() - 1);
+}
+
+std::string ndjsonLine(const Sighting &sighting) {
+    std::string line = "{\"reader\":" + jsonString(sighting.reader) +
+                       ",\"epc\":" + jsonString(epcText(sighting)) +
+                       ",\"antenna\":" + std::to_string(sighting.record.antenna) +
+                       ",\"rssi\":" + std::to_string(sighting.record.rssi) +
+                       ",\"time\":" + jsonString(utcText(sighting.time));
+    if (!sighting.record.temperature.empty()) {
+        line += ",\"temperature\":" + celsius(sighting.record.temperature);
+    }
+    return line + "}";
+}
+
+std::string rowLine(const std::vector<std::string> &cells, Format format,
+                    const std::vector<std::size_t> &widths) {
+    std::string line;
+    for (std::size_t i = 0; i < cells.size(); ++i) {
+        if (i > 0) line += format == Format::Csv ? "," : "  ";
+        line += cells[i];
+        if (format == Format::Table && i + 1 < cells.size()) {
+            line.append(widths[i] - cells[i].size(), ' ');
+        }
+    }
+    return line;
+}
+
+sigset_t interruptSet() {
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGINT);
+    return set;
+}
+
+}  // namespace
+
+std::vector<Sighting> decodeSightings(const std::vector<tagrecord::Bytes> &bodies,
+                                      const tagrecord::RecordRules &rules,
+                                      const std::string &reader) {
+    const Clock::time_point now = Clock::now();
+    std::vector<Sighting> sightings;
+    for (const tagrecord::Bytes &body : bodies) {
+        if (auto record = tagrecord::decode(body, rules)) {
+            sightings.push_back({reader, std::move(*record), now});
+        }
+    }
+    return sightings;
+}
+
+void TagSink::add(const std::vector<Sighting> &sightings) {
+    const std::lock_guard lock(mutex_);
+    if (format_ != Format::Ndjson) {
+        for (const Sighting &sighting : sightings) merge(sighting);
+        return;
+    }
+    std::string lines;
+    for (const Sighting &sighting : sightings) lines += ndjsonLine(sighting) + "\n";
+    if (!lines.empty()) {
+        lines.pop_back();
+        printLine(lines);
+    }
+}
+
+void TagSink::merge(const Sighting &sighting) {
+    const auto [found, inserted] = rowOfEpc_.try_emplace(epcText(sighting), rows_.size());
+    if (inserted) rows_.push_back({sighting, sighting.time, 0});
+    Row &row = rows_[found->second];
+    row.latest = sighting;
+    ++row.count;
+}
+
+void TagSink::finish() {
+    const std::lock_guard lock(mutex_);
+    if (format_ == Format::Ndjson) return;
+    std::vector<std::vector<std::string>> table = {
+        {"epc", "antenna", "count", "rssi", "first_seen", "last_seen"}};
+    for (const Row &row : rows_) {
+        table.push_back({epcText(row.latest), std::to_string(row.latest.record.antenna),
+                         std::to_string(row.count), std::to_string(row.latest.record.rssi),
+                         utcText(row.firstSeen), utcText(row.latest.time)});
+    }
+    std::vector<std::size_t> widths(table.front().size(), 0);
+    for (const auto &cells : table) {
+        for (std::size_t i = 0; i < cells.size(); ++i)
+            widths[i] = std::max(widths[i], cells[i].size());
+    }
+    std::string text;
+    for (const auto &cells : table) text += rowLine(cells, format_, widths) + "\n";
+    text.pop_back();
+    printLine(text);
+}
+
+InterruptWatch::InterruptWatch() {
+    const sigset_t set = interruptSet();
+    pthread_sigmask(SIG_BLOCK, &set, nullptr);
+}
+
+bool InterruptWatch::waitFor(std::chrono::milliseconds timeout) {
+    if (interrupted_) return true;
+    const sigset_t set = interruptSet();
+    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(timeout);
+    const timespec wait{static_cast<std::time_t>(seconds.count()),
+                        static_cast<long>(std::chrono::nanoseconds(timeout - seconds).count())};
+    int signal = -1;
+    do {
+        signal = sigtimedwait(&set, nullptr, &wait);
+    } while (signal < 0 && errno == EINTR);
+    interrupted_ = signal == SIGINT;
+    return interrupted_;
+}
+
+Clock::time_point streamEnd(double seconds) {
+    if (seconds <= 0) return Clock::time_point::max();
+    return Clock::now() +
+           std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
+}
+
+std::chrono::milliseconds timeLeft(Clock::time_point end) {
+    const Clock::time_point now = Clock::now();
+    if (end <= now) return std::chrono::milliseconds(0);
+    // Capped, so a stream without an end waits in long steps instead of overflowing.
+    constexpr std::chrono::hours longestWait{24};
+    if (end - now > longestWait) return longestWait;
+    return std::chrono::ceil<std::chrono::milliseconds>(end - now);
+}
+
+}  // namespace cli

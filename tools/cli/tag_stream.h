@@ -1,0 +1,72 @@
+// The tags an inventory or a watch sees: each sighting printed as it arrives (ndjson), or
+// merged into one row per EPC and printed at the end (table, csv). Ctrl-C ends a stream
+// cleanly: the stream waits for SIGINT instead of dying of it.
+#pragma once
+
+#include <chrono>
+#include <mutex>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "output.h"
+#include "tag_record.h"
+
+namespace cli {
+
+using Clock = std::chrono::system_clock;
+
+struct Sighting {
+    std::string reader;  // serial number text of the reader that saw the tag
+    tagrecord::TagRecord record;
+    Clock::time_point time;
+};
+
+// The sightings of one inventory result or report; records the rules refuse are skipped.
+std::vector<Sighting> decodeSightings(const std::vector<tagrecord::Bytes> &bodies,
+                                      const tagrecord::RecordRules &rules,
+                                      const std::string &reader);
+
+class TagSink {
+  public:
+    explicit TagSink(Format format) : format_(format) {}
+    // Safe from any thread.
+    void add(const std::vector<Sighting> &sightings);
+    // Prints the merged list (table, csv); nothing more for ndjson.
+    void finish();
+
+  private:
+    struct Row {
+        Sighting latest;
+        Clock::time_point firstSeen;
+        long count = 0;
+    };
+    void merge(const Sighting &sighting);
+
+    Format format_;
+    std::mutex mutex_;
+    std::vector<Row> rows_;
+    std::unordered_map<std::string, std::size_t> rowOfEpc_;
+};
+
+// Blocks SIGINT in the calling thread from now on and takes it as a request to stop: the
+// stream ends and its output is completed.
+class InterruptWatch {
+  public:
+    InterruptWatch();
+    InterruptWatch(const InterruptWatch &) = delete;
+    InterruptWatch &operator=(const InterruptWatch &) = delete;
+
+    // Waits up to `timeout` (zero: only looks); true once SIGINT has come.
+    bool waitFor(std::chrono::milliseconds timeout);
+
+  private:
+    bool interrupted_ = false;
+};
+
+// When a stream of --duration SECONDS ends (far away without one).
+Clock::time_point streamEnd(double seconds);
+// The time left until `end`, never negative.
+std::chrono::milliseconds timeLeft(Clock::time_point end);
+
+}  // namespace cli
