@@ -17,7 +17,4 @@ void addInventoryCommands(CLI::App &app, const GlobalOptions &options, Action &a
 void addMemoryCommands(CLI::App &app, const GlobalOptions &options, Action &action);
 void addDeviceCommands(CLI::App &app, const GlobalOptions &options, Action &action);
 
-// Prints "{}" with --json (so a script always gets a document) and nothing otherwise.
-void printDone(const Session &session);
-
 }  // namespace cli

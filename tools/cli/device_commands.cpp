@@ -47,7 +47,7 @@ void runRelay(const GlobalOptions &global, const std::string &state) {
     const bool done = state == "on" ? QnReader_RelayOn(session.reader(), kAnyAddress)
                                     : QnReader_RelayOff(session.reader(), kAnyAddress);
     if (!done) readerFailed("relay " + state);
-    printDone(session);
+    printDone(session.json());
 }
 
 }  // namespace

@@ -32,8 +32,4 @@ void addInfoCommand(CLI::App &app, const GlobalOptions &options, Action &action)
     });
 }
 
-void printDone(const Session &session) {
-    if (session.json()) printLine("{}");
-}
-
 }  // namespace cli

@@ -1,4 +1,5 @@
 // inventory (the host asks, round after round) and watch (the reader reports by itself).
+#include <algorithm>
 #include <memory>
 #include <span>
 

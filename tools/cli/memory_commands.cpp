@@ -50,7 +50,7 @@ void runWrite(const GlobalOptions &global, const MemoryArguments &arguments) {
                               static_cast<std::uint8_t>(data.size() / 2), data.data())) {
         readerFailed("write");
     }
-    printDone(session);
+    printDone(session.json());
 }
 
 void runWriteEpc(const GlobalOptions &global, const MemoryArguments &arguments) {
@@ -61,7 +61,7 @@ void runWriteEpc(const GlobalOptions &global, const MemoryArguments &arguments) 
                              static_cast<std::uint8_t>(epc.size() / 2))) {
         readerFailed("write-epc");
     }
-    printDone(session);
+    printDone(session.json());
 }
 
 void runLock(const GlobalOptions &global, const MemoryArguments &arguments) {
@@ -71,7 +71,7 @@ void runLock(const GlobalOptions &global, const MemoryArguments &arguments) {
     if (!QnReader_LockCardG2(session.reader(), kAnyAddress, password.data(), code)) {
         readerFailed("lock");
     }
-    printDone(session);
+    printDone(session.json());
 }
 
 using Runner = void (*)(const GlobalOptions &, const MemoryArguments &);

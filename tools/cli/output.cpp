@@ -63,4 +63,8 @@ void printLine(const std::string &text) {
     std::fflush(stdout);
 }
 
+void printDone(bool json) {
+    if (json) printLine("{}");
+}
+
 }  // namespace cli

@@ -23,5 +23,8 @@ std::string utcText(std::chrono::system_clock::time_point time);
 
 // Writes `text` and a line end to stdout and flushes, so pipes see every line as it comes.
 void printLine(const std::string &text);
+// A command that has nothing to report: "{}" with --json, so a script always gets a
+// document, and nothing otherwise.
+void printDone(bool json);
 
 }  // namespace cli

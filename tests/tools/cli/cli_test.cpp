@@ -229,12 +229,17 @@ TEST(Cli, VerboseTracesEveryFrame) {
     EXPECT_TRUE(std::regex_match(lines[1], std::regex("< [0-9A-F]+"))) << lines[1];
 }
 
-// Every tag of a 1 000-tag field reaches the ndjson stream, one well-formed line per sighting.
+// Every tag of a 1 000-tag field reaches the ndjson stream, one well-formed line per sighting;
+// a sensor tag's lines carry its temperature in degrees Celsius.
 TEST(Cli, NdjsonInventoryOfAThousandTagsHasEveryTag) {
     const Site site = tcpSite(1000);
     std::set<std::string> field;
+    std::string sensorEpc;
     site.reader->withModel([&](ReaderModel &model) {
         for (const auto &tag : model.tags) field.insert(hexOf(tag.epc()));
+        model.tags[7].temperatureSensor = true;
+        model.tags[7].temperature = 23.5f;
+        sensorEpc = hexOf(model.tags[7].epc());
     });
     ASSERT_EQ(field.size(), 1000u);
     // A result holds at most 50 tags: 20 rounds see each tag once, 40 twice.
@@ -245,6 +250,8 @@ TEST(Cli, NdjsonInventoryOfAThousandTagsHasEveryTag) {
         const std::string epc = epcOfSightingLine(line);
         ASSERT_FALSE(epc.empty()) << line;
         seen.insert(epc);
+        const bool hasTemperature = line.find(",\"temperature\":23.500000}") != std::string::npos;
+        EXPECT_EQ(hasTemperature, epc == sensorEpc) << line;
     }
     EXPECT_EQ(seen, field);
 }
