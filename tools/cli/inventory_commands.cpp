@@ -21,10 +21,12 @@ struct InventoryOptions {
     unsigned intervalMs = 40;
 };
 
+// The longest inventory result the library delivers.
+constexpr std::size_t kInventoryBufferSize = 1451;
 constexpr double kLongestDuration = 366.0 * 24 * 3600;
 
 void addStreamOptions(CLI::App *command, StreamOptions &stream) {
-    command->add_option("--duration", stream.durationSeconds, "Stop after SECONDS")
+    command->add_option("--duration", stream.durationSeconds, "Stop after SECONDS (0: no limit)")
         ->check(CLI::Range(0.0, kLongestDuration));
     command->add_option("--format", stream.format, "table, csv or ndjson")
         ->check(CLI::IsMember({"table", "csv", "ndjson"}));
@@ -33,7 +35,7 @@ void addStreamOptions(CLI::App *command, StreamOptions &stream) {
 // One inventory round: its tags, or none when the field is empty (the reader then answers
 // with a failure status, as it does for a refused inventory).
 std::vector<Sighting> inventoryRound(const Session &session) {
-    std::uint8_t records[1451];
+    std::uint8_t records[kInventoryBufferSize];
     std::uint16_t byteLength = 0, tagCount = 0;
     if (!QnReader_InventoryG2(session.reader(), kAnyAddress, records, &byteLength, &tagCount)) {
         return {};
@@ -48,10 +50,11 @@ void runInventory(const GlobalOptions &global, const InventoryOptions &options) 
     InterruptWatch interrupt;
     const Clock::time_point end = streamEnd(options.stream.durationSeconds);
     for (unsigned round = 0; options.rounds == 0 || round < options.rounds; ++round) {
-        if (interrupt.waitFor(std::chrono::milliseconds(0)) || Clock::now() >= end) break;
+        const auto pause =
+            round == 0 ? std::chrono::milliseconds(0)
+                       : std::min(std::chrono::milliseconds(options.intervalMs), timeLeft(end));
+        if (interrupt.waitFor(pause) || Clock::now() >= end) break;
         sink.add(inventoryRound(session));
-        const auto pause = std::min(std::chrono::milliseconds(options.intervalMs), timeLeft(end));
-        if (interrupt.waitFor(pause)) break;
     }
     sink.finish();
 }
@@ -62,7 +65,8 @@ void onReport(QnReader *, void *user, int32_t event, int32_t value, const uint8_
               int32_t length, const uint8_t *serial7) {
     constexpr int32_t reportOverhead = 12;
     if (event != QN_EVENT_DATA || data == nullptr || serial7 == nullptr) return;
-    const std::size_t recordBytes = length > reportOverhead ? length - reportOverhead : 0;
+    const std::size_t recordBytes =
+        length > reportOverhead ? static_cast<std::size_t>(length - reportOverhead) : 0;
     const auto bodies = tagrecord::walkActiveReport(std::span(data, recordBytes), length, value);
     const std::string reader = hexText(std::span(serial7, 7));
     static_cast<TagSink *>(user)->add(decodeSightings(bodies, tagrecord::activeRules, reader));

@@ -39,6 +39,10 @@ int main(int argc, char **argv) {
         // A command group without its command (or no command at all) leaves nothing to run.
         if (!action) cli::usageError("no command given (see --help)");
         action();
+        // Output that never arrived is a failure too ("> /dev/full", a full disk).
+        if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+            throw cli::Failure(cli::kFileFailed, "cannot write the output");
+        }
     } catch (const CLI::Success &done) {
         return app.exit(done);  // --help, --version
     } catch (const CLI::ParseError &error) {

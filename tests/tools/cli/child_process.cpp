@@ -30,7 +30,8 @@ void closeFd(int &fd) {
 }  // namespace
 
 ChildProcess::ChildProcess(const std::string &program, const std::vector<std::string> &arguments,
-                           const std::vector<std::string> &environment) {
+                           const std::vector<std::string> &environment,
+                           const std::string &stdoutFile) {
     int outPipe[2], errPipe[2];
     if (::pipe2(outPipe, O_CLOEXEC) != 0) return;
     if (::pipe2(errPipe, O_CLOEXEC) != 0) {
@@ -40,7 +41,11 @@ ChildProcess::ChildProcess(const std::string &program, const std::vector<std::st
     }
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, outPipe[1], STDOUT_FILENO);
+    if (stdoutFile.empty()) {
+        posix_spawn_file_actions_adddup2(&actions, outPipe[1], STDOUT_FILENO);
+    } else {
+        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, stdoutFile.c_str(), O_WRONLY, 0);
+    }
     posix_spawn_file_actions_adddup2(&actions, errPipe[1], STDERR_FILENO);
     std::vector<std::string> argv = {program};
     argv.insert(argv.end(), arguments.begin(), arguments.end());

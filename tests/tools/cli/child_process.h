@@ -18,8 +18,9 @@ struct Finished {
 
 class ChildProcess {
   public:
+    // With `stdoutFile`, stdout goes to that file instead of being captured.
     ChildProcess(const std::string &program, const std::vector<std::string> &arguments,
-                 const std::vector<std::string> &environment);
+                 const std::vector<std::string> &environment, const std::string &stdoutFile = {});
     ~ChildProcess();
     ChildProcess(const ChildProcess &) = delete;
     ChildProcess &operator=(const ChildProcess &) = delete;

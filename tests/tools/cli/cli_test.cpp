@@ -358,6 +358,13 @@ TEST(Cli, ExitStatusesAndOneLineErrors) {
         }
     }
 
+    // Output that cannot be written.
+    ChildProcess full(TAGBENCH_CLI_PATH, {"--reader", site.address, "info"},
+                      clitest::childEnvironment({}), "/dev/full");
+    const Finished unwritten = full.finish();
+    EXPECT_EQ(unwritten.status, 4);
+    EXPECT_EQ(unwritten.err, "tagbench-cli: cannot write the output\n");
+
     // A reader that does not say who it is cannot be opened.
     readersim::Faults silence;
     silence.dropEveryNth = 1;
