@@ -1,6 +1,6 @@
 """Tag records: how the bytes a reader delivers become tags.
 
-The rules mirror the program's own decoding in app/tags/TagRecord.cpp (namespace
+The rules mirror the program's own decoding in model/tag_record.cpp (namespace
 tagrecord), so a script and the program's tag lists agree on every record, including the
 malformed ones both of them drop.
 """

@@ -1,11 +1,11 @@
 #include "record_params.h"
 
-#include <cstdio>
 #include <optional>
 #include <sstream>
 #include <vector>
 
 #include "commands.h"
+#include "json_text.h"
 #include "param_records.h"
 #include "reader_family.h"
 
@@ -67,42 +67,10 @@ std::optional<RecordImage> readImage(Link &link, uint8_t addr, const RecordPlan 
     return image;
 }
 
-// JSON text: quotes, backslashes and control characters escaped; bytes that are not UTF-8 as
-// U+FFFD, so the document stays valid whatever a reader's text field holds.
-std::string jsonString(const std::string &text) {
-    std::string out = "\"";
-    for (size_t i = 0; i < text.size(); ++i) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += static_cast<char>(c);
-        } else if (c < 0x20) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-            out += escaped;
-        } else if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else {
-            const size_t length = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 0;
-            bool whole = length > 0 && c < 0xF5 && i + length <= text.size();
-            for (size_t k = 1; whole && k < length; ++k) {
-                whole = (static_cast<unsigned char>(text[i + k]) & 0xC0) == 0x80;
-            }
-            if (!whole) {
-                out += "\xEF\xBF\xBD";
-                continue;
-            }
-            out.append(text, i, length);
-            i += length - 1;
-        }
-    }
-    return out + "\"";
-}
-
 std::string jsonValue(const record::Value &value) {
     if (const auto *flag = std::get_if<bool>(&value)) return *flag ? "true" : "false";
     if (const auto *number = std::get_if<int64_t>(&value)) return std::to_string(*number);
-    return jsonString(std::get<std::string>(value));
+    return jsontext::quoted(std::get<std::string>(value));
 }
 
 // Applies "name=value" lines to the record; false with the reason at the first bad line.
@@ -146,8 +114,7 @@ bool readParams(Link &link, uint8_t addr, const std::string &record, std::string
     for (const record::Field &field : plan->table->fields) {
         if (record::find(*plan->table, field.name, *family) != &field) continue;
         if (json.size() > 1) json += ",";
-        json += jsonString(std::string(field.name)) + ":" +
-                jsonValue(record::decode(field, image->bytes));
+        json += jsontext::quoted(field.name) + ":" + jsonValue(record::decode(field, image->bytes));
     }
     json += "}";
     return true;

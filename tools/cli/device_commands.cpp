@@ -21,7 +21,7 @@ std::string deviceTimeText(const DeviceTime &time) {
 
 void printTime(const Session &session, const DeviceTime &time) {
     const std::string text = deviceTimeText(time);
-    printLine(session.json() ? "{\"time\":" + jsonString(text) + "}" : text);
+    printLine(session.json() ? "{\"time\":" + jsontext::quoted(text) + "}" : text);
 }
 
 void runTimeGet(const GlobalOptions &global) {

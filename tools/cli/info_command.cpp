@@ -9,10 +9,10 @@ namespace {
 void printInfo(const Session &session) {
     const Identity &id = session.identity();
     if (session.json()) {
-        printLine("{\"serial\":" + jsonString(id.serialText()) + ",\"type\":" +
-                  std::to_string(id.type()) + ",\"family\":" + jsonString(id.family()) +
-                  ",\"firmware\":" + jsonString(id.firmware()) +
-                  ",\"hardware\":" + jsonString(id.hardware()) + "}");
+        printLine("{\"serial\":" + jsontext::quoted(id.serialText()) + ",\"type\":" +
+                  std::to_string(id.type()) + ",\"family\":" + jsontext::quoted(id.family()) +
+                  ",\"firmware\":" + jsontext::quoted(id.firmware()) +
+                  ",\"hardware\":" + jsontext::quoted(id.hardware()) + "}");
         return;
     }
     printLine("serial    " + id.serialText() + "\ntype      " + std::to_string(id.type()) +

@@ -36,7 +36,8 @@ void runRead(const GlobalOptions &global, const MemoryArguments &arguments) {
                              data.data())) {
         readerFailed("read");
     }
-    printLine(session.json() ? "{\"data\":" + jsonString(hexText(data)) + "}" : hexText(data));
+    printLine(session.json() ? "{\"data\":" + jsontext::quoted(hexText(data)) + "}"
+                             : hexText(data));
 }
 
 void runWrite(const GlobalOptions &global, const MemoryArguments &arguments) {

@@ -25,23 +25,6 @@ std::string hexText(std::span<const std::uint8_t> bytes) {
     return text;
 }
 
-std::string jsonString(const std::string &text) {
-    std::string quoted = "\"";
-    for (const char c : text) {
-        if (c == '"' || c == '\\') {
-            quoted += '\\';
-            quoted += c;
-        } else if (static_cast<unsigned char>(c) < 0x20) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04X", static_cast<unsigned>(c));
-            quoted += escaped;
-        } else {
-            quoted += c;
-        }
-    }
-    return quoted + '"';
-}
-
 std::string utcText(std::chrono::system_clock::time_point time) {
     const auto sinceEpoch = time.time_since_epoch();
     const std::time_t seconds =

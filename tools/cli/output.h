@@ -7,6 +7,8 @@
 #include <span>
 #include <string>
 
+#include "json_text.h"
+
 namespace cli {
 
 enum class Format { Table, Csv, Ndjson };
@@ -16,8 +18,6 @@ enum class Format { Table, Csv, Ndjson };
 Format chooseFormat(const std::string &typed, bool json);
 
 std::string hexText(std::span<const std::uint8_t> bytes);
-// `text` as a quoted JSON string.
-std::string jsonString(const std::string &text);
 // 2026-12-09T02:41:48.123Z
 std::string utcText(std::chrono::system_clock::time_point time);
 

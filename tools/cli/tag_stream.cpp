@@ -21,11 +21,11 @@ std::string celsius(const std::string &temperatureText) {
 }
 
 std::string ndjsonLine(const Sighting &sighting) {
-    std::string line = "{\"reader\":" + jsonString(sighting.reader) +
-                       ",\"epc\":" + jsonString(epcText(sighting)) +
+    std::string line = "{\"reader\":" + jsontext::quoted(sighting.reader) +
+                       ",\"epc\":" + jsontext::quoted(epcText(sighting)) +
                        ",\"antenna\":" + std::to_string(sighting.record.antenna) +
                        ",\"rssi\":" + std::to_string(sighting.record.rssi) +
-                       ",\"time\":" + jsonString(utcText(sighting.time));
+                       ",\"time\":" + jsontext::quoted(utcText(sighting.time));
     if (!sighting.record.temperature.empty()) {
         line += ",\"temperature\":" + celsius(sighting.record.temperature);
     }
