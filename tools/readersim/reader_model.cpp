@@ -79,7 +79,7 @@ void ReaderModel::setType(uint8_t newType) {
 // Factory values of the device record: the table's, then those that depend on the type.
 Bytes ReaderModel::defaultDeviceBody() const {
     record::Values values = record::defaultValues(record::deviceRecord, family());
-    values["power"] = int64_t{traits().maxPowerDbm - kPowerBelowMaximum};
+    values["rf_power_dbm"] = int64_t{traits().maxPowerDbm - kPowerBelowMaximum};
     if (traits().sessionHasAuto) values["session"] = kSessionAuto;
     for (int antenna = 1; antenna <= antennaCount(); ++antenna)
         values[record::antennaField(antenna)] = true;
@@ -87,7 +87,7 @@ Bytes ReaderModel::defaultDeviceBody() const {
 }
 
 uint8_t ReaderModel::address() const {
-    return numberAt(deviceRecord.body, "address");
+    return numberAt(deviceRecord.body, "rs485_address");
 }
 
 uint8_t ReaderModel::workMode() const {
