@@ -15,7 +15,9 @@
 #include <vector>
 
 #include "child_process.h"
+#include "command_table.h"
 #include "loopback_socket.h"
+#include "reader_frames.h"
 #include "reader_model.h"
 #include "virtual_reader.h"
 
@@ -382,6 +384,79 @@ TEST(Cli, ExitStatusesAndOneLineErrors) {
     EXPECT_EQ(silent.status, 3);
     EXPECT_NE(silent.err.find("did not say who it is"), std::string::npos) << silent.err;
     EXPECT_EQ(silent.out, "");
+}
+
+// Parameter records by field name on two families: set changes only the named fields of the
+// bytes read, lists go by their choices, default restores; refused fields and values name
+// the field and what it takes, and no record is written.
+TEST_F(CliTransports, ParamsByNameOnTwoFamilies) {
+    Site cedar{"pty", nullptr, {}, {}};
+    readersim::ReaderOptions cedarOptions;
+    cedarOptions.family = "cedar";
+    cedar.reader = std::make_unique<VirtualReader>(cedarOptions);
+    cedar.address = "serial:" + (ptyDir_ / "cedar0").string();
+    cedar.reader->servePty((ptyDir_ / "cedar0").string());
+    std::vector<Site> sites;
+    sites.push_back(tcpSite());
+    sites.push_back(std::move(cedar));
+    for (Site &site : sites) {
+        SCOPED_TRACE(site.name);
+        VirtualReader &reader = *site.reader;
+        const auto deviceBytes = [&] {
+            std::vector<uint8_t> body;
+            reader.withModel([&](ReaderModel &model) { body = model.deviceRecord.body; });
+            return body;
+        };
+        const std::vector<uint8_t> before = deviceBytes();
+        const Finished set = runCli(site, {"--json", "params", "set", "rf_power_dbm=20",
+                                           "work_mode=active", "baud_rate=9600", "q_value=0x0F"});
+        ASSERT_EQ(set.status, 0) << set.err;
+        for (const char *shown : {R"("rf_power_dbm":20)", R"("work_mode":"active")",
+                                  R"("baud_rate":9600)", R"("q_value":15)"})
+            EXPECT_NE(set.out.find(shown), std::string::npos) << shown << " in " << set.out;
+        std::vector<uint8_t> expected = before;
+        expected[1] = 1;  // active
+        expected[4] = 20;
+        expected[6] = 0;  // 9600
+        expected[20] = 15;
+        EXPECT_EQ(hexOf(deviceBytes()), hexOf(expected));
+
+        const Finished plain = runCli(site, {"params", "get"});
+        EXPECT_NE(plain.out.find("\nbaud_rate=9600\n"), std::string::npos) << plain.out;
+        EXPECT_EQ(runCli(site, {"params", "default"}).status, 0);
+        EXPECT_EQ(hexOf(deviceBytes()), hexOf(before));
+
+        EXPECT_EQ(runCli(site, {"net", "set", "heartbeat=9", "domain=dock-7.example"}).status, 0);
+        EXPECT_NE(runCli(site, {"--json", "net", "get"}).out.find(R"("domain":"dock-7.example")"),
+                  std::string::npos);
+        const Finished special = runCli(site, {"special", "set", "relay_time=5", "relay=true"});
+        EXPECT_NE(special.out.find("relay=true\nrelay_time=5\n"), std::string::npos) << special.out;
+
+        struct Refusal {
+            std::vector<std::string> arguments;
+            std::string err;
+        };
+        const Refusal refusals[] = {
+            {{"params", "set", "q_value=16"}, "q_value takes a number from 0 to 15"},
+            {{"params", "set", "work_mode=sleep"}, "work_mode takes answer, active or trigger"},
+            {{"params", "set", "baud_rate=4800"}, "baud_rate takes 9600, 19200"},
+            {{"params", "set", "beeper=on"}, "beeper takes 0 or 1"},
+            {{"params", "set", "colour=red"}, "device record has no field \"colour\""},
+            {{"params", "set", "rf_power_dbm"}, "\"rf_power_dbm\" is not name=value"},
+            {{"net", "set", "ip_address=192.168.1"}, "ip_address takes an IPv4 address"},
+            {{"special", "default"}, "default"},
+        };
+        reader.clearRequests();
+        for (const Refusal &refusal : refusals) {
+            const Finished run = runCli(site, refusal.arguments);
+            EXPECT_EQ(run.status, 2) << refusal.err;
+            EXPECT_EQ(linesOf(run.err).size(), 1u) << run.err;
+            EXPECT_NE(run.err.find(refusal.err), std::string::npos) << run.err;
+        }
+        for (const auto command : {qn::Command::SetDeviceParam, qn::Command::SetDeviceNetParam,
+                                   qn::Command::SetDeviceSpecialParam})
+            EXPECT_FALSE(testsupport::lastRequest(reader, static_cast<uint8_t>(command)));
+    }
 }
 
 }  // namespace
