@@ -1,7 +1,6 @@
 #include "gs1_epc.h"
 
 #include <array>
-#include <charconv>
 
 namespace gs1 {
 
@@ -118,19 +117,18 @@ constexpr std::array<std::uint64_t, 20> powersOfTen = [] {
     return powers;
 }();
 
-// `count` (at most 64) bits from bit `first` on, most significant first.
+// `count` (at most 64) bits from bit `first` on, most significant first. Up to 56 bits span at
+// most 8 bytes, which one 64-bit window holds.
 std::uint64_t bitsAt(std::span<const std::uint8_t> epc, int first, int count) {
-    std::uint64_t value = 0;
-    const int end = first + count;
-    for (int bit = first; bit < end;) {
-        const int offset = bit % 8;
-        const int take = std::min(8 - offset, end - bit);
-        const unsigned chunk =
-            (epc[static_cast<std::size_t>(bit / 8)] >> (8 - offset - take)) & ((1u << take) - 1u);
-        value = (value << take) | chunk;
-        bit += take;
+    if (count > 56) {
+        return bitsAt(epc, first, count - 32) << 32 | bitsAt(epc, first + count - 32, 32);
     }
-    return value;
+    const int end = first + count;
+    const int endByte = (end + 7) / 8;
+    std::uint64_t window = 0;
+    for (int byte = first / 8; byte < endByte; ++byte)
+        window = window << 8 | epc[static_cast<std::size_t>(byte)];
+    return (window >> (endByte * 8 - end)) & ((std::uint64_t{1} << count) - 1);
 }
 
 bool zeroFrom(std::span<const std::uint8_t> epc, int first) {
@@ -141,18 +139,24 @@ bool zeroFrom(std::span<const std::uint8_t> epc, int first) {
     return true;
 }
 
-std::string plainDecimal(std::uint64_t value) {
+// Digits written backwards into a small buffer: no temporary strings on this hot path.
+std::string decimal(std::uint64_t value, int minimumDigits) {
     char digits[20];
-    const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
-    return std::string(digits, end);
+    char *first = digits + sizeof digits;
+    for (int written = 0; value != 0 || written < minimumDigits; ++written) {
+        *--first = static_cast<char>('0' + value % 10);
+        value /= 10;
+    }
+    return std::string(first, digits + sizeof digits);
+}
+
+std::string plainDecimal(std::uint64_t value) {
+    return decimal(value, 1);
 }
 
 // No digits at all is the empty text, not "0".
 std::string paddedDecimal(std::uint64_t value, int width) {
-    if (width == 0) return {};
-    std::string text = plainDecimal(value);
-    text.insert(0, static_cast<std::size_t>(width) - text.size(), '0');
-    return text;
+    return decimal(value, width);
 }
 
 // The characters a GS1 serial or asset reference may hold (82 of printable ASCII).
@@ -176,33 +180,64 @@ bool readText(std::span<const std::uint8_t> epc, int first, int bits, int maxCha
     return !text.empty() && static_cast<int>(text.size()) <= maxCharacters && zeroFrom(epc, at);
 }
 
-// Characters that would end or split a URI part are written %XX.
-void appendEscaped(std::string &uri, std::string_view text) {
-    constexpr std::string_view escaped = "\"%&/<>?";
-    constexpr std::string_view hexDigits = "0123456789ABCDEF";
-    for (const char c : text) {
-        if (escaped.find(c) == std::string_view::npos) {
-            uri += c;
-            continue;
-        }
-        uri += '%';
-        uri += hexDigits[static_cast<unsigned char>(c) >> 4];
-        uri += hexDigits[static_cast<unsigned char>(c) & 0xF];
+bool reservedInUris(char c) {
+    switch (c) {
+        case '"':
+        case '%':
+        case '&':
+        case '/':
+        case '<':
+        case '>':
+        case '?':
+            return true;
+        default:
+            return false;
     }
 }
 
+// The longest URI: a GIAI-202 or SGTIN-198 whose every character is escaped.
+constexpr std::size_t longestUri = 128 + 3 * 24;
+
+// Appends to a fixed buffer, so the URI string is made once at its final size.
+class UriText {
+  public:
+    void append(std::string_view text) {
+        for (const char c : text) data_[size_++] = c;
+    }
+    void append(char c) { data_[size_++] = c; }
+    // Characters that would end or split a URI part are written %XX.
+    void appendEscaped(std::string_view text) {
+        constexpr std::string_view hexDigits = "0123456789ABCDEF";
+        for (const char c : text) {
+            if (!reservedInUris(c)) {
+                data_[size_++] = c;
+                continue;
+            }
+            data_[size_++] = '%';
+            data_[size_++] = hexDigits[static_cast<unsigned char>(c) >> 4];
+            data_[size_++] = hexDigits[static_cast<unsigned char>(c) & 0xF];
+        }
+    }
+    std::string text() const { return std::string(data_.data(), size_); }
+
+  private:
+    std::array<char, longestUri> data_;
+    std::size_t size_ = 0;
+};
+
 void buildUri(const Layout &layout, Identity &identity) {
-    identity.uri.reserve(12 + layout.uriName.size() + identity.companyPrefix.size() +
-                         3 * (identity.reference.size() + identity.serial.size()) + 2);
-    identity.uri = "urn:epc:id:";
-    identity.uri += layout.uriName;
-    identity.uri += ':';
-    identity.uri += identity.companyPrefix;
-    identity.uri += '.';
-    appendEscaped(identity.uri, identity.reference);
-    if (layout.tail == Tail::None || layout.tail == Tail::Reserved) return;
-    identity.uri += '.';
-    appendEscaped(identity.uri, identity.serial);
+    UriText uri;
+    uri.append("urn:epc:id:");
+    uri.append(layout.uriName);
+    uri.append(':');
+    uri.append(identity.companyPrefix);
+    uri.append('.');
+    uri.appendEscaped(identity.reference);
+    if (layout.tail == Tail::Number || layout.tail == Tail::Text) {
+        uri.append('.');
+        uri.appendEscaped(identity.serial);
+    }
+    identity.uri = uri.text();
 }
 
 bool readReference(const Layout &layout, const Partition &partition,
