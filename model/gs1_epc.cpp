@@ -1,5 +1,6 @@
 #include "gs1_epc.h"
 
+#include <algorithm>
 #include <array>
 
 namespace gs1 {
@@ -71,6 +72,7 @@ enum class Tail { None, Number, Reserved, Text };
 
 struct Layout {
     Scheme scheme;
+    std::string_view name;
     std::uint8_t header;
     int bits;
     std::string_view uriName;
@@ -81,15 +83,21 @@ struct Layout {
 };
 
 constexpr std::array<Layout, 8> layouts{{
-    {Scheme::Sgtin96, 0x30, 96, "sgtin", &sgtinPartitions, ReferenceForm::Padded, Tail::Number, 38},
-    {Scheme::Sscc96, 0x31, 96, "sscc", &ssccPartitions, ReferenceForm::Padded, Tail::Reserved, 24},
-    {Scheme::Sgln96, 0x32, 96, "sgln", &sglnPartitions, ReferenceForm::Padded, Tail::Number, 41},
-    {Scheme::Grai96, 0x33, 96, "grai", &graiPartitions, ReferenceForm::Padded, Tail::Number, 38},
-    {Scheme::Giai96, 0x34, 96, "giai", &giai96Partitions, ReferenceForm::Number, Tail::None, 0},
-    {Scheme::Gid96, 0x35, 96, "gid", nullptr, ReferenceForm::Number, Tail::Number, 36},
-    {Scheme::Sgtin198, 0x36, 198, "sgtin", &sgtinPartitions, ReferenceForm::Padded, Tail::Text,
-     140},
-    {Scheme::Giai202, 0x38, 202, "giai", &giai202Partitions, ReferenceForm::Text, Tail::None, 0},
+    {Scheme::Sgtin96, "sgtin-96", 0x30, 96, "sgtin", &sgtinPartitions, ReferenceForm::Padded,
+     Tail::Number, 38},
+    {Scheme::Sscc96, "sscc-96", 0x31, 96, "sscc", &ssccPartitions, ReferenceForm::Padded,
+     Tail::Reserved, 24},
+    {Scheme::Sgln96, "sgln-96", 0x32, 96, "sgln", &sglnPartitions, ReferenceForm::Padded,
+     Tail::Number, 41},
+    {Scheme::Grai96, "grai-96", 0x33, 96, "grai", &graiPartitions, ReferenceForm::Padded,
+     Tail::Number, 38},
+    {Scheme::Giai96, "giai-96", 0x34, 96, "giai", &giai96Partitions, ReferenceForm::Number,
+     Tail::None, 0},
+    {Scheme::Gid96, "gid-96", 0x35, 96, "gid", nullptr, ReferenceForm::Number, Tail::Number, 36},
+    {Scheme::Sgtin198, "sgtin-198", 0x36, 198, "sgtin", &sgtinPartitions, ReferenceForm::Padded,
+     Tail::Text, 140},
+    {Scheme::Giai202, "giai-202", 0x38, 202, "giai", &giai202Partitions, ReferenceForm::Text,
+     Tail::None, 0},
 }};
 
 // Header, filter and partition value come first in every partitioned scheme.
@@ -101,7 +109,8 @@ constexpr int gidManagerBits = 28;
 constexpr int gidClassBits = 24;
 constexpr int characterBits = 7;
 
-// Tags hold whole 16-bit words: the longer schemes end in zero padding.
+// Tags hold whole 16-bit words: the two longer schemes end in zero padding, which their
+// character parts, the last field of each, check along with their own trailing zeros.
 constexpr std::size_t byteLength(int bits) {
     return static_cast<std::size_t>((bits + 15) / 16 * 2);
 }
@@ -139,24 +148,16 @@ bool zeroFrom(std::span<const std::uint8_t> epc, int first) {
     return true;
 }
 
-// Digits written backwards into a small buffer: no temporary strings on this hot path.
-std::string decimal(std::uint64_t value, int minimumDigits) {
-    char digits[20];
-    char *first = digits + sizeof digits;
-    for (int written = 0; value != 0 || written < minimumDigits; ++written) {
+// At least `digits` digits, zero-padded; written backwards into a small buffer, so no
+// temporary strings on this hot path. A reference of no digits (value 0) is the empty text.
+std::string decimal(std::uint64_t value, int digits) {
+    char buffer[20];
+    char *first = buffer + sizeof buffer;
+    for (int written = 0; value != 0 || written < digits; ++written) {
         *--first = static_cast<char>('0' + value % 10);
         value /= 10;
     }
-    return std::string(first, digits + sizeof digits);
-}
-
-std::string plainDecimal(std::uint64_t value) {
-    return decimal(value, 1);
-}
-
-// No digits at all is the empty text, not "0".
-std::string paddedDecimal(std::uint64_t value, int width) {
-    return decimal(value, width);
+    return std::string(first, buffer + sizeof buffer);
 }
 
 // The characters a GS1 serial or asset reference may hold (82 of printable ASCII).
@@ -195,8 +196,9 @@ bool reservedInUris(char c) {
     }
 }
 
-// The longest URI: a GIAI-202 or SGTIN-198 whose every character is escaped.
-constexpr std::size_t longestUri = 128 + 3 * 24;
+// The longest URI has 95 characters: "urn:epc:id:giai:", a 6-digit company prefix, a dot and
+// 24 characters of a GIAI-202 reference, every one escaped.
+constexpr std::size_t longestUri = 128;
 
 // Appends to a fixed buffer, so the URI string is made once at its final size.
 class UriText {
@@ -247,8 +249,8 @@ bool readReference(const Layout &layout, const Partition &partition,
     const std::uint64_t value = bitsAt(epc, at, partition.referenceBits);
     if (value >= powersOfTen[static_cast<std::size_t>(partition.referenceDigits)]) return false;
     reference = layout.referenceForm == ReferenceForm::Padded
-                    ? paddedDecimal(value, partition.referenceDigits)
-                    : plainDecimal(value);
+                    ? decimal(value, partition.referenceDigits)
+                    : decimal(value, 1);
     return true;
 }
 
@@ -260,7 +262,7 @@ bool readTail(const Layout &layout, std::span<const std::uint8_t> epc, int at,
         case Tail::Reserved:
             return bitsAt(epc, at, layout.tailBits) == 0;
         case Tail::Number:
-            serial = plainDecimal(bitsAt(epc, at, layout.tailBits));
+            serial = decimal(bitsAt(epc, at, layout.tailBits), 1);
             return true;
         case Tail::Text:
             return readText(epc, at, layout.tailBits, layout.tailBits / characterBits, serial);
@@ -278,7 +280,7 @@ std::optional<Identity> decodePartitioned(const Layout &layout, std::span<const 
     Identity identity;
     identity.scheme = layout.scheme;
     identity.filter = static_cast<std::uint8_t>(bitsAt(epc, filterAt, 3));
-    identity.companyPrefix = paddedDecimal(company, partition.companyDigits);
+    identity.companyPrefix = decimal(company, partition.companyDigits);
     const int referenceAt = companyAt + partition.companyBits;
     if (!readReference(layout, partition, epc, referenceAt, identity.reference))
         return std::nullopt;
@@ -291,9 +293,9 @@ std::optional<Identity> decodePartitioned(const Layout &layout, std::span<const 
 Identity decodeGid(const Layout &layout, std::span<const std::uint8_t> epc) {
     Identity identity;
     identity.scheme = Scheme::Gid96;
-    identity.companyPrefix = plainDecimal(bitsAt(epc, 8, gidManagerBits));
-    identity.reference = plainDecimal(bitsAt(epc, 8 + gidManagerBits, gidClassBits));
-    identity.serial = plainDecimal(bitsAt(epc, 8 + gidManagerBits + gidClassBits, layout.tailBits));
+    identity.companyPrefix = decimal(bitsAt(epc, 8, gidManagerBits), 1);
+    identity.reference = decimal(bitsAt(epc, 8 + gidManagerBits, gidClassBits), 1);
+    identity.serial = decimal(bitsAt(epc, 8 + gidManagerBits + gidClassBits, layout.tailBits), 1);
     buildUri(layout, identity);
     return identity;
 }
@@ -308,24 +310,8 @@ int nibble(char c) {
 }  // namespace
 
 std::string_view schemeName(Scheme scheme) {
-    switch (scheme) {
-        case Scheme::Sgtin96:
-            return "sgtin-96";
-        case Scheme::Sscc96:
-            return "sscc-96";
-        case Scheme::Sgln96:
-            return "sgln-96";
-        case Scheme::Grai96:
-            return "grai-96";
-        case Scheme::Giai96:
-            return "giai-96";
-        case Scheme::Gid96:
-            return "gid-96";
-        case Scheme::Sgtin198:
-            return "sgtin-198";
-        case Scheme::Giai202:
-            return "giai-202";
-    }
+    for (const Layout &layout : layouts)
+        if (layout.scheme == scheme) return layout.name;
     return {};
 }
 
@@ -333,11 +319,7 @@ std::optional<Identity> decode(std::span<const std::uint8_t> epc) {
     if (epc.empty()) return std::nullopt;
     for (const Layout &layout : layouts) {
         if (layout.header != epc[0]) continue;
-        // Text parts check their own trailing zeros, padding included.
         if (epc.size() != byteLength(layout.bits)) return std::nullopt;
-        if (layout.tail != Tail::Text && layout.referenceForm != ReferenceForm::Text &&
-            !zeroFrom(epc, layout.bits))
-            return std::nullopt;
         if (layout.partitions == nullptr) return decodeGid(layout, epc);
         return decodePartitioned(layout, epc);
     }
