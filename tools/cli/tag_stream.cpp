@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <ctime>
 
+#include "gs1_epc.h"
+
 namespace cli {
 
 namespace {
@@ -20,9 +22,15 @@ std::string celsius(const std::string &temperatureText) {
     return temperatureText.substr(0, temperatureText.size() - 1);
 }
 
+// The GS1 identity, when the EPC has one, right after the EPC it names.
+std::string uriMember(const Sighting &sighting) {
+    const auto identity = gs1::decode(sighting.record.epc);
+    return identity ? ",\"uri\":" + jsontext::quoted(identity->uri) : std::string();
+}
+
 std::string ndjsonLine(const Sighting &sighting) {
     std::string line = "{\"reader\":" + jsontext::quoted(sighting.reader) +
-                       ",\"epc\":" + jsontext::quoted(epcText(sighting)) +
+                       ",\"epc\":" + jsontext::quoted(epcText(sighting)) + uriMember(sighting) +
                        ",\"antenna\":" + std::to_string(sighting.record.antenna) +
                        ",\"rssi\":" + std::to_string(sighting.record.rssi) +
                        ",\"time\":" + jsontext::quoted(utcText(sighting.time));

@@ -86,14 +86,25 @@ std::vector<std::string> linesOf(const std::string &text) {
     return lines;
 }
 
-// One sighting of the ndjson stream; the EPC it names, or empty when the line is not one.
-std::string epcOfSightingLine(const std::string &line) {
+// One sighting of the ndjson stream: the EPC it names (empty when the line is not one) and the
+// GS1 identity it carries (empty when none).
+struct SightingLine {
+    std::string epc, uri;
+};
+
+SightingLine sightingOf(const std::string &line) {
     static const std::regex shape(
-        R"re(^\{"reader":"[0-9A-F]{14}","epc":"([0-9A-F]+)","antenna":[0-9]+,"rssi":[0-9]+,)re"
+        R"re(^\{"reader":"[0-9A-F]{14}","epc":"([0-9A-F]+)"(,"uri":"(urn:epc:id:[^"]+)")?,)re"
+        R"re("antenna":[0-9]+,"rssi":[0-9]+,)re"
         R"re("time":"[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9]{2}:[0-9]{2}:[0-9]{2}\.[0-9]{3}Z")re"
         R"re((,"temperature":-?[0-9]+\.[0-9]+)?\}$)re");
     std::smatch match;
-    return std::regex_match(line, match, shape) ? match[1].str() : std::string();
+    if (!std::regex_match(line, match, shape)) return {};
+    return {match[1].str(), match[3].str()};
+}
+
+std::string epcOfSightingLine(const std::string &line) {
+    return sightingOf(line).epc;
 }
 
 std::string hexOf(const std::vector<uint8_t> &bytes) {
@@ -241,28 +252,36 @@ TEST(Cli, VerboseTracesEveryFrame) {
 }
 
 // Every tag of a 1 000-tag field reaches the ndjson stream, one well-formed line per sighting;
-// a sensor tag's lines carry its temperature in degrees Celsius.
+// a sensor tag's lines carry its temperature in degrees Celsius, an SGTIN-96 tag's its GS1
+// identity, a tag with a plain EPC none.
 TEST(Cli, NdjsonInventoryOfAThousandTagsHasEveryTag) {
     const Site site = tcpSite(1000);
     std::set<std::string> field;
-    std::string sensorEpc;
+    std::string sensorEpc, plainEpc, sgtinEpc;
     site.reader->withModel([&](ReaderModel &model) {
         for (const auto &tag : model.tags) field.insert(hexOf(tag.epc()));
         model.tags[7].temperatureSensor = true;
         model.tags[7].temperature = 23.5f;
         sensorEpc = hexOf(model.tags[7].epc());
+        plainEpc = hexOf(model.tags[8].epc());
+        sgtinEpc = hexOf(model.tags[9].epc());
     });
     ASSERT_EQ(field.size(), 1000u);
+    // Filter 1, partition 5, company prefix 0614141, item 812345, serial 10.
+    ASSERT_EQ(sgtinEpc, "3034257BF7194E400000000A");
     // A result holds at most 50 tags: 20 rounds see each tag once, 40 twice.
     const Finished run = runCli(site, {"inventory", "--rounds", "40", "--interval", "0", "--json"});
     ASSERT_EQ(run.status, 0) << run.err;
     std::set<std::string> seen;
     for (const std::string &line : linesOf(run.out)) {
-        const std::string epc = epcOfSightingLine(line);
+        const auto [epc, uri] = sightingOf(line);
         ASSERT_FALSE(epc.empty()) << line;
         seen.insert(epc);
         const bool hasTemperature = line.find(",\"temperature\":23.500000}") != std::string::npos;
         EXPECT_EQ(hasTemperature, epc == sensorEpc) << line;
+        if (epc == sgtinEpc || epc == plainEpc) {
+            EXPECT_EQ(uri, epc == sgtinEpc ? "urn:epc:id:sgtin:0614141.812345.10" : "") << line;
+        }
     }
     EXPECT_EQ(seen, field);
 }
