@@ -19,19 +19,23 @@ std::string countsText(std::size_t blocks, std::size_t blockTotal, std::size_t b
            std::to_string(bytes) + " of " + std::to_string(byteTotal) + " bytes)";
 }
 
+std::string triesText(int resends) {
+    return resends == 0 ? "1 try" : std::to_string(resends + 1LL) + " tries";
+}
+
 // Sends one block, resending it while it is not acknowledged; false when it never was or
 // the upgrade was cancelled first (`cancelled` says which).
 bool sendWithResends(const UpgradeLink &link, std::uint16_t number,
                      std::span<const std::uint8_t> block, int resends,
                      const std::atomic<bool> &cancel, bool &cancelled) {
-    for (int attempt = 0; attempt <= resends; ++attempt) {
+    for (int attempt = 0;; ++attempt) {
         if (cancel.load()) {
             cancelled = true;
             return false;
         }
         if (link.sendBlock(number, block)) return true;
+        if (attempt >= resends) return false;
     }
-    return false;
 }
 
 // The upgrade stopped before block `number`: cancelled, or the block was never acknowledged.
@@ -48,7 +52,7 @@ UpgradeResult stoppedAt(const Progress &state, std::size_t number, bool cancelle
     } else {
         result.failedBlock = number;
         result.reason = "block " + std::to_string(number) + " was not acknowledged after " +
-                        std::to_string(resends + 1) + " tries, " + counts + " sent" + kMayNeedAgain;
+                        triesText(resends) + ", " + counts + " sent" + kMayNeedAgain;
     }
     return result;
 }

@@ -108,19 +108,30 @@ TEST(FirmwareUpgrade, ResendsARefusedBlockThenGivesUp) {
     struct Case {
         int refusals;
         Outcome outcome;
+        int resends = 3;
+        std::string tries = "4 tries";
     };
-    for (const Case c : {Case{1, Outcome::Completed}, Case{3, Outcome::Completed},
-                         Case{4, Outcome::BlockFailed}, Case{100, Outcome::BlockFailed}}) {
-        const std::string label = std::to_string(c.refusals) + " refusals";
+    const Case cases[] = {
+        {1, Outcome::Completed},
+        {3, Outcome::Completed},
+        {4, Outcome::BlockFailed},
+        {100, Outcome::BlockFailed},
+        {1, Outcome::BlockFailed, 0, "1 try"},
+    };
+    for (const Case &c : cases) {
+        const std::string label =
+            std::to_string(c.refusals) + " refusals, " + std::to_string(c.resends) + " resends";
         TestLink test;
         test.refusedBlock = 5;
         test.refusals = c.refusals;
+        firmware::UpgradeOptions options;
+        options.resends = c.resends;
         const auto result =
-            firmware::upgrade(imageOf(10 * 1024), {}, test.link(), {}, kNeverCancel);
+            firmware::upgrade(imageOf(10 * 1024), options, test.link(), {}, kNeverCancel);
         EXPECT_EQ(result.outcome, c.outcome) << label << ": " << result.reason;
         const auto triesOfBlock5 =
             std::count(test.log.blockNumbers.begin(), test.log.blockNumbers.end(), 5);
-        EXPECT_EQ(triesOfBlock5, std::min(c.refusals + 1, 4)) << label;
+        EXPECT_EQ(triesOfBlock5, std::min(c.refusals, c.resends) + 1) << label;
         if (c.outcome == Outcome::Completed) {
             EXPECT_EQ(result.blocksSent, 10u) << label;
             EXPECT_EQ(test.log.endCommands, 1) << label;
@@ -131,7 +142,9 @@ TEST(FirmwareUpgrade, ResendsARefusedBlockThenGivesUp) {
         EXPECT_EQ(result.bytesSent, 5u * 1024) << label;
         EXPECT_EQ(test.log.blockNumbers.back(), 5) << label;  // nothing after the failed block
         EXPECT_EQ(test.log.endCommands, 0) << label;
-        EXPECT_NE(result.reason.find("block 5 "), std::string::npos) << result.reason;
+        EXPECT_NE(result.reason.find("block 5 was not acknowledged after " + c.tries),
+                  std::string::npos)
+            << result.reason;
         EXPECT_NE(result.reason.find("may need the upgrade again"), std::string::npos)
             << result.reason;
     }
@@ -189,6 +202,9 @@ TEST(FirmwareUpgrade, RefusesBadOptionsAndImagesBeforeSending) {
         EXPECT_TRUE(test.log.blocks.empty()) << c.reason;
         EXPECT_EQ(test.log.endCommands, 0) << c.reason;
     }
+    firmware::UpgradeOptions noTries;
+    noTries.resends = -1;
+    EXPECT_NE(firmware::optionsProblem(noTries), "");
     // The largest image block numbers allow still goes.
     EXPECT_EQ(firmware::imageProblem(65536 * 16, withBlockSize(16)), "");
     EXPECT_EQ(firmware::imageProblem(65536 * 1536, withBlockSize(1536)), "");
