@@ -213,10 +213,14 @@ void addFirmwareCommands(CLI::App &app, const GlobalOptions &options, Action &ac
     auto arguments = std::make_shared<UpgradeArguments>();
     CLI::App *upgrade = firmware->add_subcommand("upgrade", "Load a new firmware image");
     upgrade->add_option("FILE", arguments->file, "The firmware image")->required();
-    upgrade->add_option("--password", arguments->password,
-                        "Access password, eight hex digits (the password-guarded commands)");
-    upgrade->add_option("--block-size", arguments->blockSize,
-                        "Bytes per block: a multiple of 16 up to 1536 (1024)");
+    upgrade
+        ->add_option("--password", arguments->password,
+                     "Access password, eight hex digits (the password-guarded commands)")
+        ->type_name("HEX8");
+    upgrade
+        ->add_option("--block-size", arguments->blockSize,
+                     "Bytes per block: a multiple of 16 up to 1536 (1024)")
+        ->type_name("N");
     upgrade->callback(
         [&, arguments] { action = [&, arguments] { runUpgrade(options, *arguments); }; });
 }
