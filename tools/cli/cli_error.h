@@ -13,6 +13,8 @@ enum ExitStatus : int {
     kUsage = 2,         // bad option, unknown command, malformed address, bad value
     kCannotOpen = 3,    // the reader could not be opened or did not say who it is
     kFileFailed = 4,    // a file could not be read or written
+    // Ctrl-C stopped a job that cannot end cleanly (128 + SIGINT, as shells report it)
+    kInterrupted = 130,
 };
 
 class Failure : public std::runtime_error {

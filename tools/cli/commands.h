@@ -17,5 +17,6 @@ void addInventoryCommands(CLI::App &app, const GlobalOptions &options, Action &a
 void addMemoryCommands(CLI::App &app, const GlobalOptions &options, Action &action);
 void addDeviceCommands(CLI::App &app, const GlobalOptions &options, Action &action);
 void addParamCommands(CLI::App &app, const GlobalOptions &options, Action &action);
+void addFirmwareCommands(CLI::App &app, const GlobalOptions &options, Action &action);
 
 }  // namespace cli

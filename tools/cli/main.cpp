@@ -35,6 +35,7 @@ int main(int argc, char **argv) {
     cli::addMemoryCommands(app, options, action);
     cli::addDeviceCommands(app, options, action);
     cli::addParamCommands(app, options, action);
+    cli::addFirmwareCommands(app, options, action);
     try {
         app.parse(argc, argv);
         // A command group without its command (or no command at all) leaves nothing to run.

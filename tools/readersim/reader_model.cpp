@@ -564,7 +564,7 @@ bool ReaderModel::takeRestartRequest() {
 void ReaderModel::restartUpgrade() {
     UpgradeState fresh;
     fresh.completed = upgrade.completed;
-    fresh.completedBytes = upgrade.completedBytes;
+    fresh.completedImage = std::move(upgrade.completedImage);
     upgrade = std::move(fresh);
 }
 
@@ -668,6 +668,10 @@ ReaderModel::Reply ReaderModel::upgradeBlock(std::span<const uint8_t> data, bool
     const int number = header[1] << 8 | header[2];
     const auto block = header.subspan(3);
     if (length == 0 || length > kUpgradeBlockLimit || block.size() != length) return failure();
+    if (number == upgradeRefusal.block && upgradeRefusal.times > 0) {
+        --upgradeRefusal.times;
+        return failure();
+    }
     if (number == 0) {
         // Block 0 always starts a new upload.
         restartUpgrade();
@@ -698,7 +702,7 @@ ReaderModel::Reply ReaderModel::upgradeEnd(std::span<const uint8_t> data, bool p
         upgrade.nextBlock > 0 && !upgrade.broken && upgrade.passwordVariant == passwordVariant;
     if (!complete) return failure();
     upgrade.completed = true;
-    upgrade.completedBytes = upgrade.image.size();
+    upgrade.completedImage = std::move(upgrade.image);
     upgrade.nextBlock = 0;
     upgrade.image.clear();
     return {};

@@ -33,10 +33,17 @@ struct UpgradeState {
     int nextBlock = 0;    // the only block number accepted next
     bool broken = false;  // a block came out of order: the end command fails
     bool passwordVariant = false;
-    Bytes image;                // blocks received so far, in order
-    size_t lastBlockSize = 0;   // a resent last block (its answer was lost) is accepted again
-    bool completed = false;     // an upload ended successfully
-    size_t completedBytes = 0;  // its size
+    Bytes image;               // blocks received so far, in order
+    size_t lastBlockSize = 0;  // a resent last block (its answer was lost) is accepted again
+    bool completed = false;    // an upload ended successfully
+    Bytes completedImage;      // its image, as the blocks brought it
+};
+
+// Refuses block `block` of an upload the next `times` times it comes (a flaky link or a busy
+// flash, for hosts that resend).
+struct UpgradeRefusal {
+    int block = -1;
+    int times = 0;
 };
 
 struct ActiveSettings {
@@ -133,6 +140,7 @@ class ReaderModel {
     // With the cache enabled, the records of a report no host took are kept for 0x43.
     void cacheUndelivered(std::span<const uint8_t> reportFrame);
     UpgradeState upgrade;
+    UpgradeRefusal upgradeRefusal;
 
     // --- active mode ---
     ActiveSettings active;

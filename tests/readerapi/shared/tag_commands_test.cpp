@@ -183,7 +183,7 @@ TYPED_TEST(TagCommands, AWholeFirmwareUploadCompletes) {
     ASSERT_EQ(this->qn.UpgradeDevEnd(0xFF), 1);
     size_t uploaded = 0;
     this->reader_->withModel([&](readersim::ReaderModel &model) {
-        uploaded = model.upgrade.completed ? model.upgrade.completedBytes : 0;
+        uploaded = model.upgrade.completed ? model.upgrade.completedImage.size() : 0;
     });
     EXPECT_EQ(uploaded, 4096u);
 }

@@ -6,8 +6,10 @@
 
 #include <ctime>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <memory>
+#include <numeric>
 #include <regex>
 #include <set>
 #include <sstream>
@@ -475,6 +477,199 @@ TEST_F(CliTransports, ParamsByNameOnTwoFamilies) {
         for (const auto command : {qn::Command::SetDeviceParam, qn::Command::SetDeviceNetParam,
                                    qn::Command::SetDeviceSpecialParam})
             EXPECT_FALSE(testsupport::lastRequest(reader, static_cast<uint8_t>(command)));
+    }
+}
+
+// --- firmware upgrade ---
+
+constexpr uint8_t kUpgradeBlockCommand = 0x33;
+constexpr uint8_t kUpgradeEndCommand = 0x34;
+constexpr uint8_t kUpgradeBlockWithPasswordCommand = 0x36;
+constexpr uint8_t kUpgradeEndWithPasswordCommand = 0x37;
+
+std::vector<uint8_t> writeImage(const std::filesystem::path &path, size_t size) {
+    std::vector<uint8_t> image(size);
+    for (size_t i = 0; i < size; ++i) image[i] = static_cast<uint8_t>(i * 31 + i / 251);
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char *>(image.data()), static_cast<std::streamsize>(size));
+    return image;
+}
+
+// The block numbers of the upgrade blocks the reader received, in order.
+std::vector<int> upgradeBlockNumbers(const VirtualReader &reader, uint8_t command) {
+    std::vector<int> numbers;
+    for (const auto &frame : reader.requests()) {
+        if (frame.size() < 7 || frame[5] != command) continue;
+        const auto data = testsupport::requestData(frame);
+        const size_t header = command == kUpgradeBlockWithPasswordCommand ? 5 : 1;
+        if (data.size() >= header + 2) numbers.push_back(data[header] << 8 | data[header + 1]);
+    }
+    return numbers;
+}
+
+bool anyEndCommand(const VirtualReader &reader) {
+    return testsupport::lastRequest(reader, kUpgradeEndCommand) ||
+           testsupport::lastRequest(reader, kUpgradeEndWithPasswordCommand);
+}
+
+// A 100 KiB image in 1024-byte blocks arrives whole and in order on every transport: plain
+// with ndjson progress over TCP, password-guarded over the pty, plain over the HID tunnel.
+TEST_F(CliTransports, FirmwareUpgradeArrivesWholeAndInOrder) {
+    const auto image = writeImage(ptyDir_ / "image.bin", 100 * 1024);
+    const std::string file = (ptyDir_ / "image.bin").string();
+    std::vector<Site> sites;
+    sites.push_back(tcpSite());
+    sites.push_back(ptySite(ptyDir_));
+    sites.push_back(hidSite());
+    for (Site &site : sites) {
+        const bool password = site.name == "pty";
+        const bool json = site.name == "tcp";
+        std::vector<std::string> arguments = {"firmware", "upgrade", file};
+        if (password) {
+            site.reader->withModel([](ReaderModel &model) { model.devicePassword = {1, 2, 3, 4}; });
+            arguments.insert(arguments.end(), {"--password", "01020304"});
+        }
+        if (json) arguments.push_back("--json");
+        const Finished run = runCli(site, arguments);
+        ASSERT_EQ(run.status, 0) << site.name << "\n" << run.err;
+        EXPECT_EQ(run.err, "") << site.name;
+        bool completed = false;
+        std::vector<uint8_t> received;
+        site.reader->withModel([&](ReaderModel &model) {
+            completed = model.upgrade.completed;
+            received = model.upgrade.completedImage;
+        });
+        EXPECT_TRUE(completed) << site.name;
+        EXPECT_TRUE(received == image) << site.name << ": " << received.size() << " bytes";
+        std::vector<int> expectedNumbers(100);
+        std::iota(expectedNumbers.begin(), expectedNumbers.end(), 0);
+        EXPECT_EQ(upgradeBlockNumbers(*site.reader, password ? kUpgradeBlockWithPasswordCommand
+                                                             : kUpgradeBlockCommand),
+                  expectedNumbers)
+            << site.name;
+        const auto lines = linesOf(run.out);
+        if (!json) {
+            EXPECT_EQ(run.out, "firmware upgraded: 100 blocks, 102400 bytes\n") << site.name;
+            continue;
+        }
+        ASSERT_EQ(lines.size(), 101u) << run.out;
+        for (size_t block = 0; block < 100; ++block) {
+            EXPECT_EQ(lines[block], "{\"block\":" + std::to_string(block) +
+                                        ",\"blocks\":100,\"bytes\":" +
+                                        std::to_string((block + 1) * 1024) + ",\"total\":102400}");
+        }
+        EXPECT_EQ(lines[100],
+                  "{\"outcome\":\"completed\",\"blocks_sent\":100,\"bytes_sent\":102400,"
+                  "\"blocks\":100}");
+    }
+}
+
+// A block the reader refuses is resent up to three times; refused a fourth time, the upgrade
+// fails naming the block and no end command reaches the reader.
+TEST_F(CliTransports, FirmwareUpgradeResendsThenFailsAtTheRefusedBlock) {
+    writeImage(ptyDir_ / "image.bin", 10 * 1024);
+    struct Case {
+        int refusals;
+        int status;
+        std::string result;  // the last line of stdout
+    };
+    const Case cases[] = {
+        {3, 0, R"({"outcome":"completed","blocks_sent":10,"bytes_sent":10240,"blocks":10})"},
+        {4, 1,
+         R"({"outcome":"block-failed","failed_block":5,"blocks_sent":5,"bytes_sent":5120,)"
+         R"("blocks":10})"},
+    };
+    for (const Case &c : cases) {
+        const Site site = tcpSite();
+        site.reader->withModel([&](ReaderModel &model) { model.upgradeRefusal = {5, c.refusals}; });
+        const Finished run =
+            runCli(site, {"firmware", "upgrade", (ptyDir_ / "image.bin").string(), "--json"});
+        const std::string label = std::to_string(c.refusals) + " refusals";
+        EXPECT_EQ(run.status, c.status) << label << "\n" << run.err;
+        const auto numbers = upgradeBlockNumbers(*site.reader, kUpgradeBlockCommand);
+        EXPECT_EQ(std::count(numbers.begin(), numbers.end(), 5), std::min(c.refusals + 1, 4))
+            << label;
+        const auto results = linesOf(run.out);
+        ASSERT_FALSE(results.empty()) << label;
+        EXPECT_EQ(results.back(), c.result) << label;
+        if (c.status == 0) {
+            EXPECT_TRUE(anyEndCommand(*site.reader)) << label;
+            continue;
+        }
+        EXPECT_EQ(numbers.back(), 5) << label;
+        EXPECT_FALSE(anyEndCommand(*site.reader)) << label;
+        const auto lines = linesOf(run.err);
+        ASSERT_EQ(lines.size(), 1u) << run.err;
+        EXPECT_NE(lines[0].find("block 5 was not acknowledged"), std::string::npos) << lines[0];
+        EXPECT_NE(lines[0].find("may need the upgrade again"), std::string::npos) << lines[0];
+    }
+}
+
+// Ctrl-C stops the upgrade between blocks: exit status 130, one line saying how far it got,
+// no end command. The reader answers slowly so that the upgrade is still running.
+TEST_F(CliTransports, FirmwareUpgradeInterruptedStopsBetweenBlocks) {
+    writeImage(ptyDir_ / "image.bin", 1024 * 1024);
+    Site site = tcpSite();
+    readersim::Faults slow;
+    slow.answerDelay = std::chrono::milliseconds(20);
+    site.reader->setFaults(slow);
+    ChildProcess upgrade =
+        startCli(site, {"firmware", "upgrade", (ptyDir_ / "image.bin").string(), "--json"});
+    ASSERT_TRUE(upgrade.waitForLine(std::chrono::seconds(30)));
+    upgrade.signal(SIGINT);
+    const Finished run = upgrade.finish();
+    EXPECT_EQ(run.status, 130) << run.err;
+    EXPECT_FALSE(anyEndCommand(*site.reader));
+    const auto errors = linesOf(run.err);
+    ASSERT_EQ(errors.size(), 1u) << run.err;
+    EXPECT_NE(errors[0].find("cancelled after "), std::string::npos) << errors[0];
+    EXPECT_NE(errors[0].find(" of 1024 blocks"), std::string::npos) << errors[0];
+    const auto lines = linesOf(run.out);
+    ASSERT_GE(lines.size(), 2u) << run.out;
+    size_t received = 0;
+    site.reader->withModel([&](ReaderModel &model) { received = model.upgrade.image.size(); });
+    const std::regex result(
+        R"(\{"outcome":"cancelled","blocks_sent":([0-9]+),"bytes_sent":([0-9]+),"blocks":1024\})");
+    std::smatch match;
+    ASSERT_TRUE(std::regex_match(lines.back(), match, result)) << lines.back();
+    EXPECT_EQ(std::stoul(match[2].str()), received);
+    EXPECT_EQ(lines.size(), std::stoul(match[1].str()) + 1);  // a progress line per block
+    EXPECT_LT(received, 1024u * 1024u);
+}
+
+// Bad values and files are refused before anything is sent: exit status 2 for a block size
+// or password, 4 for a file that cannot be read or holds no image.
+TEST_F(CliTransports, FirmwareUpgradeRefusesBadInputBeforeSending) {
+    const Site site = tcpSite();
+    writeImage(ptyDir_ / "image.bin", 4096);
+    std::ofstream(ptyDir_ / "empty.bin").close();
+    const std::string image = (ptyDir_ / "image.bin").string();
+    struct Case {
+        std::vector<std::string> arguments;
+        int status;
+        std::string err;  // a part of the one error line
+    };
+    const Case cases[] = {
+        {{image, "--block-size", "17"}, 2, "block size 17 is not a multiple of 16"},
+        {{image, "--block-size", "0"}, 2, "block size \"0\""},
+        {{image, "--block-size", "1552"}, 2, "block size \"1552\""},
+        {{image, "--block-size", "many"}, 2, "block size \"many\""},
+        {{image, "--password", "0102"}, 2, "password \"0102\""},
+        {{(ptyDir_ / "missing.bin").string()}, 4, "cannot read "},
+        {{ptyDir_.string()}, 4, "cannot read "},
+        {{(ptyDir_ / "empty.bin").string()}, 4, "the image is empty"},
+    };
+    for (const Case &c : cases) {
+        site.reader->clearRequests();
+        std::vector<std::string> arguments = {"firmware", "upgrade"};
+        arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
+        const Finished run = runCli(site, arguments);
+        const std::string label = c.arguments.back();
+        EXPECT_EQ(run.status, c.status) << label << "\n" << run.err;
+        const auto lines = linesOf(run.err);
+        ASSERT_EQ(lines.size(), 1u) << label << "\n" << run.err;
+        EXPECT_NE(lines[0].find(c.err), std::string::npos) << label << ": " << lines[0];
+        EXPECT_TRUE(site.reader->requests().empty()) << label;
     }
 }
 

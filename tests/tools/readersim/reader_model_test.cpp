@@ -325,7 +325,7 @@ TEST(ModelUpgrade, InOrderUploadCompletes) {
     EXPECT_FALSE(model.upgrade.completed);
     EXPECT_EQ(ask(model, 0x34).status, 1);
     EXPECT_TRUE(model.upgrade.completed);
-    EXPECT_EQ(model.upgrade.completedBytes, 2080u);
+    EXPECT_EQ(model.upgrade.completedImage.size(), 2080u);
 }
 
 TEST(ModelUpgrade, OutOfOrderBlockFailsAndSpoilsTheUpload) {
@@ -354,7 +354,7 @@ TEST(ModelUpgrade, PasswordVariantChecksThePassword) {
     EXPECT_EQ(ask(model, 0x36, concat({{9, 9, 9, 9}, block(0, 16)})).status, 1);
     EXPECT_EQ(ask(model, 0x34).status, 0);  // the other variant's end
     EXPECT_EQ(ask(model, 0x37, {9, 9, 9, 9}).status, 1);
-    EXPECT_EQ(model.upgrade.completedBytes, 16u);
+    EXPECT_EQ(model.upgrade.completedImage.size(), 16u);
 }
 
 TEST(ModelDevice, SelfKillSilencesTheReader) {
