@@ -14,7 +14,7 @@ packages=(
   libsimpleini-dev
   libcli11-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  clang clang-format
+  clang clang-format bash-completion
   fonts-noto-cjk
   xvfb xauth
   librsvg2-bin desktop-file-utils appstream
