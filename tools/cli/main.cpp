@@ -34,6 +34,7 @@ int main(int argc, char **argv) {
     cli::addInventoryCommands(app, options, action);
     cli::addMemoryCommands(app, options, action);
     cli::addDeviceCommands(app, options, action);
+    cli::addProfileCommands(app, options, action);
     try {
         app.parse(argc, argv);
         // A command group without its command (or no command at all) leaves nothing to run.
