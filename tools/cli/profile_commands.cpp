@@ -12,6 +12,7 @@
 #include "commands.h"
 #include "kit/CIniFile.h"
 #include "output.h"
+#include "profile_access.h"
 #include "shell/CProfileTransfer.h"
 
 namespace cli {
@@ -31,61 +32,28 @@ struct ProfileArguments {
     bool force = false;
 };
 
-using ReadCommand = int (*)(QnReader *, uint8_t, uint8_t *, uint8_t *, uint8_t);
-using WriteCommand = int (*)(QnReader *, uint8_t, uint8_t, const uint8_t *, uint8_t);
-
-struct RecordCommands {
-    ReadCommand read;
-    WriteCommand write;
-    const char *name;
-};
-
-RecordCommands commandsOf(RecordKind kind) {
-    switch (kind) {
-        case RecordKind::Device:
-            return {QnReader_ReadDeviceParam, QnReader_SetDeviceParam, "device"};
-        case RecordKind::Network:
-            return {QnReader_ReadDeviceNetParam, QnReader_SetDeviceNetParam, "network"};
-        case RecordKind::Special:
-            break;
-    }
-    return {QnReader_ReadDeviceSpecialParam, QnReader_SetDeviceSpecialParam, "special"};
-}
-
-deviceprofile::RecordAccess accessTo(QnReader *reader) {
-    return {[reader](RecordKind kind, int length) -> std::optional<ParamRecord> {
-                ParamRecord record;
-                record.bytes.assign(static_cast<std::size_t>(length), 0);
-                if (!commandsOf(kind).read(reader, kAnyAddress, &record.lead, record.bytes.data(),
-                                           static_cast<uint8_t>(length))) {
-                    return std::nullopt;
-                }
-                return record;
-            },
-            [reader](RecordKind kind, const ParamRecord &record) {
-                return commandsOf(kind).write(reader, kAnyAddress, record.lead, record.bytes.data(),
-                                              static_cast<uint8_t>(record.bytes.size())) != 0;
-            }};
-}
-
 QString pathOf(const std::string &file) {
     return QFile::decodeName(file.c_str());
 }
 
+std::string joined(const std::vector<std::string> &items, const std::string &separator) {
+    std::string text;
+    for (const std::string &item : items) text += (text.empty() ? "" : separator) + item;
+    return text;
+}
+
+// "FILE: profile written (device, network records)", or one JSON object of the same.
 void printOutcome(const Session &session, const std::string &file, const std::string &done,
                   const std::vector<std::string> &records) {
-    if (session.json()) {
-        std::string names;
-        for (const std::string &name : records) {
-            names += (names.empty() ? "" : ",") + jsontext::quoted(name);
-        }
-        printLine("{\"file\":" + jsontext::quoted(file) + ",\"type\":" +
-                  std::to_string(session.identity().type()) + ",\"records\":[" + names + "]}");
+    if (!session.json()) {
+        printLine(file + ": " + done + " (" + joined(records, ", ") + " records)");
         return;
     }
-    std::string names;
-    for (const std::string &name : records) names += (names.empty() ? "" : ", ") + name;
-    printLine(file + ": " + done + " (" + names + " records)");
+    std::vector<std::string> quoted;
+    for (const std::string &name : records) quoted.push_back(jsontext::quoted(name));
+    printLine("{\"file\":" + jsontext::quoted(file) +
+              ",\"type\":" + std::to_string(session.identity().type()) + ",\"records\":[" +
+              joined(quoted, ",") + "]}");
 }
 
 [[noreturn]] void fileFailed(const std::string &message) {
@@ -103,7 +71,7 @@ void runExport(const GlobalOptions &global, const ProfileArguments &arguments) {
     const Session session(global);
     const std::uint8_t type = session.identity().type();
     const std::optional<deviceprofile::Records> records =
-        deviceprofile::readRecords(accessTo(session.reader()), type);
+        deviceprofile::readRecords(profileAccess(session.reader()), type);
     if (!records) readerFailed("profile export");
     const QString reason = deviceprofile::write(
         path, *records, QDateTime::currentDateTime(),
@@ -150,7 +118,7 @@ void runImport(const GlobalOptions &global, const ProfileArguments &arguments) {
     const deviceprofile::Records profile = loadProfile(arguments.file);
     const Session session(global);
     const std::optional<deviceprofile::Written> written =
-        deviceprofile::writeRecords(accessTo(session.reader()), profile);
+        deviceprofile::writeRecords(profileAccess(session.reader()), profile);
     if (!written) readerFailed("profile import");
     const std::pair<bool, const char *> outcomes[] = {{written->deviceWritten, "device"},
                                                       {written->networkWritten, "network"},

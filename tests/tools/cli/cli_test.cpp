@@ -23,6 +23,7 @@
 #include "kit/CIniFile.h"
 #include "loopback_socket.h"
 #include "param_records.h"
+#include "profile_access.h"
 #include "reader_frames.h"
 #include "reader_model.h"
 #include "shell/CProfileTransfer.h"
@@ -415,52 +416,29 @@ Site familySite(const std::string &family, const std::string &transport,
     return site;
 }
 
-// The program's profile code on a reader handle of this process.
-deviceprofile::RecordAccess programAccess(QnReader *reader) {
-    using Read = int (*)(QnReader *, uint8_t, uint8_t *, uint8_t *, uint8_t);
-    using Write = int (*)(QnReader *, uint8_t, uint8_t, const uint8_t *, uint8_t);
-    const auto commands = [](RecordKind kind) -> std::pair<Read, Write> {
-        if (kind == RecordKind::Device) return {QnReader_ReadDeviceParam, QnReader_SetDeviceParam};
-        if (kind == RecordKind::Network) {
-            return {QnReader_ReadDeviceNetParam, QnReader_SetDeviceNetParam};
-        }
-        return {QnReader_ReadDeviceSpecialParam, QnReader_SetDeviceSpecialParam};
-    };
-    return {[=](RecordKind kind, int length) -> std::optional<ParamRecord> {
-                ParamRecord record{0, Bytes(static_cast<size_t>(length), 0)};
-                if (!commands(kind).first(reader, 0xFF, &record.lead, record.bytes.data(),
-                                          static_cast<uint8_t>(length))) {
-                    return std::nullopt;
-                }
-                return record;
-            },
-            [=](RecordKind kind, const ParamRecord &record) {
-                return commands(kind).second(reader, 0xFF, record.lead, record.bytes.data(),
-                                             static_cast<uint8_t>(record.bytes.size())) != 0;
-            }};
-}
-
 // Runs `steps` on a handle of the site's reader, closed again before the tool reaches it.
 template <typename Steps>
 auto withHandle(const Site &site, Steps steps) {
     char error[256] = "";
     QnReader *reader = QnReader_Open(site.address.c_str(), error, sizeof error);
     EXPECT_NE(reader, nullptr) << error;
-    auto result = steps(programAccess(reader));
+    auto result = steps(cli::profileAccess(reader));
     QnReader_Close(reader);
     return result;
 }
 
 // Distinct records in the source (the work mode kept, so no reader starts pushing reports).
-void fillRecords(VirtualReader &reader, uint8_t seed) {
+void fillRecords(VirtualReader &reader) {
     const int workMode = record::find(record::deviceRecord, "work_mode")->offset;
     reader.withModel([&](ReaderModel &model) {
+        uint8_t seed = 0x11;
         for (readersim::ParamRecord *held :
              {&model.deviceRecord, &model.netRecord, &model.specialRecord}) {
-            held->lead = static_cast<uint8_t>(seed + 0x40);
+            held->lead = seed;
             for (size_t index = 0; index < held->body.size(); ++index) {
-                held->body[index] = static_cast<uint8_t>(seed + index * 7 + (held->lead & 3));
+                held->body[index] = static_cast<uint8_t>(seed + index * 7);
             }
+            seed += 0x22;
         }
         model.deviceRecord.body[static_cast<size_t>(workMode)] = 0;
     });
@@ -539,7 +517,7 @@ TEST_F(CliTransports, ProfilesMoveBetweenTheToolAndTheProgram) {
         Site source = familySite(family, transport, ptyDir_, family + "-source");
         Site toProgram = familySite(family, transport, ptyDir_, family + "-program");
         Site toTool = familySite(family, transport, ptyDir_, family + "-tool");
-        fillRecords(*source.reader, 0x11);
+        fillRecords(*source.reader);
         toTool.reader->withModel([](ReaderModel &model) { model.netRecord.lead = 0x07; });
         const Copied profile = profileOf(*source.reader);
         const std::string label = source.name;
@@ -607,6 +585,8 @@ TEST_F(CliTransports, ProfileRefusalsWriteNothing) {
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write(kept.c_str());
     }
+    const std::filesystem::path link = ptyDir_ / "link";
+    std::filesystem::create_symlink(existing, link);
     const auto profileFile = [&](const std::string &name, const std::string &devType,
                                  const std::string &device) {
         const std::filesystem::path path = ptyDir_ / name;
@@ -651,6 +631,7 @@ TEST_F(CliTransports, ProfileRefusalsWriteNothing) {
          4,
          "cannot write",
          true},
+        {&fir, {"profile", "export", "--force", link.string()}, 4, "symbolic link", true},
         {&birch, {"profile", "import", good}, 1, "profile import: the reader refused", true},
         {&birch,
          {"profile", "export", (ptyDir_ / "from-birch").string()},
@@ -661,7 +642,7 @@ TEST_F(CliTransports, ProfileRefusalsWriteNothing) {
     for (const Case &c : cases) {
         c.site->reader->clearRequests();
         const Finished run = runCli(*c.site, c.arguments);
-        const std::string label = c.arguments[1] + " " + c.arguments[2];
+        const std::string label = c.arguments[1] + " " + c.arguments.back();
         EXPECT_EQ(run.status, c.status) << label << "\n" << run.err;
         const auto lines = linesOf(run.err);
         ASSERT_EQ(lines.size(), 1u) << label << "\n" << run.err;
