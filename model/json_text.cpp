@@ -1,5 +1,6 @@
 #include "json_text.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace jsontext {
@@ -17,9 +18,23 @@ size_t utf8Length(std::string_view text, size_t at) {
     return length;
 }
 
+bool isPlain(unsigned char c) {
+    return c >= 0x20 && c < 0x80 && c != '"' && c != '\\';
+}
+
 }  // namespace
 
 std::string quoted(std::string_view text) {
+    // Serial numbers, EPCs and times need no escape: one copy (streams write millions).
+    if (std::all_of(text.begin(), text.end(),
+                    [](char c) { return isPlain(static_cast<unsigned char>(c)); })) {
+        std::string out;
+        out.reserve(text.size() + 2);
+        out += '"';
+        out += text;
+        out += '"';
+        return out;
+    }
     std::string out = "\"";
     for (size_t i = 0; i < text.size(); ++i) {
         const auto c = static_cast<unsigned char>(text[i]);

@@ -1,5 +1,6 @@
 #include "param_records.h"
 
+#include "json_text.h"
 #include "text_keys.h"
 
 #include <array>
@@ -24,6 +25,17 @@ constexpr Families responseTime{Family::Fir, Family::Hazel};
 constexpr Families inventoryTimeAt22{Family::Cedar, Family::Cedar2};
 constexpr Families targetDense{Family::Cedar, Family::Cedar2};
 constexpr Families networkTexts{Family::Alder};
+// The RF power lists run from 0 dBm to these.
+constexpr Families power17{Family::Alder, Family::Birch, Family::Birch2};
+constexpr Families power26{Family::Elm};
+constexpr Families power30{Family::Fir, Family::Hazel, Family::Unknown};
+constexpr Families power33{Family::Cedar, Family::Cedar2};
+constexpr Families withoutTrigger{Family::Alder, Family::Birch, Family::Birch2};
+constexpr Families withTrigger{Family::Fir,   Family::Hazel,  Family::Elm,
+                               Family::Cedar, Family::Cedar2, Family::Unknown};
+
+constexpr std::array<std::string_view, 3> workModes{"answer", "active", "trigger"};
+constexpr std::array<std::string_view, 5> baudRates{"9600", "19200", "38400", "57600", "115200"};
 
 constexpr int caption(Text text) {
     return keyNumber(text);
@@ -38,10 +50,32 @@ constexpr Field antenna(std::string_view name, int bit) {
             .bit = bit};
 }
 
+constexpr Field workMode(Families families, std::span<const std::string_view> modes) {
+    return {.name = "work_mode",
+            .offset = 1,
+            .width = 1,
+            .codec = Codec::List,
+            .families = families,
+            .captionKey = caption(Text::WorkModeLabel),
+            .choices = modes};
+}
+
+// The power list's position is the power in dBm.
+constexpr Field rfPower(Families families, int maxDbm) {
+    return {.name = "rf_power_dbm",
+            .offset = 4,
+            .width = 1,
+            .codec = Codec::List,
+            .families = families,
+            .captionKey = caption(Text::RfPowerLabel),
+            .maxNumber = maxDbm};
+}
+
 const std::array deviceFields{
     Field{"interface", 0, 1, Codec::List, Families::all(), caption(Text::OutputInterfaceLabel)},
-    Field{"work_mode", 1, 1, Codec::List, Families::all(), caption(Text::WorkModeLabel)},
-    Field{"address",
+    workMode(withTrigger, workModes),
+    workMode(withoutTrigger, std::span(workModes).first(2)),
+    Field{"rs485_address",
           2,
           1,
           Codec::Number,
@@ -50,10 +84,20 @@ const std::array deviceFields{
           1,
           {},
           Radix::Hex},
-    Field{"filter_time", 3, 1, Codec::Number, Families::all(), caption(Text::FilterTimeLabel), 1},
-    Field{"power", 4, 1, Codec::List, Families::all(), caption(Text::RfPowerLabel)},
+    Field{"filter_time_s", 3, 1, Codec::Number, Families::all(), caption(Text::FilterTimeLabel), 1},
+    rfPower(power17, 17),
+    rfPower(power26, 26),
+    rfPower(power30, 30),
+    rfPower(power33, 33),
     Field{"beeper", 5, 1, Codec::Flag, Families::all(), caption(Text::BeeperCheck), 1},
-    Field{"baud", 6, 1, Codec::List, notBirch2, caption(Text::SerialBaudLabel), 4},
+    Field{.name = "baud_rate",
+          .offset = 6,
+          .width = 1,
+          .codec = Codec::List,
+          .families = notBirch2,
+          .captionKey = caption(Text::SerialBaudLabel),
+          .defaultNumber = 4,
+          .choices = baudRates},
     Field{"output_format", 6, 1, Codec::List, keyboardOutput},
     // The channel plan: region bits and upper / lower channel.
     Field{"frequency_upper", 7, 1, Codec::Number, Families::all(), 0, 49},
@@ -91,6 +135,14 @@ const std::array deviceFields{
     Field{"pulse_width", 16, 1, Codec::Number, wiegand, caption(Text::WiegandPulseWidthLabel), 10},
     Field{"pulse_interval", 17, 1, Codec::Number, wiegand, caption(Text::WiegandPulseIntervalLabel),
           15},
+    // The antenna byte as one number, for scripts; no page shows it. It stands before the
+    // antenna bits so that where a whole record is built from values, the bits (what the
+    // pages and the virtual reader set) are written last.
+    Field{.name = "antenna_mask",
+          .offset = 19,
+          .width = 1,
+          .codec = Codec::Number,
+          .families = antennas},
     antenna("antenna_1", 0),
     antenna("antenna_2", 1),
     antenna("antenna_3", 2),
@@ -99,7 +151,14 @@ const std::array deviceFields{
     antenna("antenna_6", 5),
     antenna("antenna_7", 6),
     antenna("antenna_8", 7),
-    Field{"q", 20, 1, Codec::List, inventory, caption(Text::QValueLabel), 4},
+    Field{.name = "q_value",
+          .offset = 20,
+          .width = 1,
+          .codec = Codec::List,
+          .families = inventory,
+          .captionKey = caption(Text::QValueLabel),
+          .defaultNumber = 4,
+          .maxNumber = 15},
     Field{"session", 21, 1, Codec::List, inventory, caption(Text::SessionLabel)},
     Field{"response_time", 22, 1, Codec::Number, responseTime, caption(Text::ResponseTimeLabel),
           10},
@@ -186,6 +245,68 @@ const RecordTable specialRecord{"special", specialFields};
 
 std::string antennaField(int antenna) {
     return "antenna_" + std::to_string(antenna);
+}
+
+std::optional<RecordPlan> planFor(std::string_view name, Family family) {
+    const readerfamily::FamilyTraits &traits = readerfamily::traitsOf(family);
+    if (name == deviceRecord.name) {
+        return RecordPlan{&deviceRecord, RecordKind::Device, traits.deviceRecord.read,
+                          traits.deviceRecord.write};
+    }
+    if (!traits.hasNetwork) return std::nullopt;
+    if (name == networkRecord.name) {
+        const int write = family == Family::Fir ? readerfamily::firNetworkRecordWrite
+                                                : readerfamily::networkRecord.write;
+        return RecordPlan{&networkRecord, RecordKind::Network, readerfamily::networkRecord.read,
+                          write};
+    }
+    if (name == specialRecord.name) {
+        return RecordPlan{&specialRecord, RecordKind::Special, readerfamily::specialRecord.read,
+                          readerfamily::specialRecord.write};
+    }
+    return std::nullopt;
+}
+
+std::optional<std::vector<Assignment>> parseAssignments(const RecordPlan &plan, Family family,
+                                                        std::span<const std::string> texts,
+                                                        std::string &reason) {
+    std::vector<Assignment> assignments;
+    for (const std::string &text : texts) {
+        const size_t equals = text.find('=');
+        if (equals == std::string::npos) {
+            reason = "\"" + text + "\" is not name=value";
+            return std::nullopt;
+        }
+        const std::string name = text.substr(0, equals);
+        const Field *field = find(*plan.table, name, family);
+        if (!field) {
+            reason = "the " + std::string(readerfamily::traitsOf(family).name) + " reader's " +
+                     std::string(plan.table->name) + " record has no field \"" + name + "\"";
+            return std::nullopt;
+        }
+        std::optional<Value> value =
+            parseValue(*field, std::string_view(text).substr(equals + 1), reason);
+        if (!value) return std::nullopt;
+        assignments.push_back({field, std::move(*value)});
+    }
+    return assignments;
+}
+
+void apply(const std::vector<Assignment> &assignments, std::span<std::uint8_t> record) {
+    for (const Assignment &assignment : assignments)
+        encode(*assignment.field, assignment.value, record);
+}
+
+std::string jsonObject(const RecordTable &table, Family family,
+                       std::span<const std::uint8_t> record) {
+    std::string json = "{";
+    for (const Field &field : table.fields) {
+        if (find(table, field.name, family) != &field) continue;
+        if (json.size() > 1) json += ",";
+        json += jsontext::quoted(field.name) + ":" +
+                jsonValue(namedValue(field, decode(field, record)));
+    }
+    return json + "}";
 }
 
 }  // namespace record

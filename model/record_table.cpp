@@ -1,5 +1,7 @@
 #include "record_table.h"
 
+#include "json_text.h"
+
 #include <algorithm>
 #include <array>
 #include <cctype>
@@ -279,6 +281,33 @@ std::optional<std::int64_t> wholeNumber(std::string_view text) {
     return value;
 }
 
+std::int64_t largestNumber(const Field &field) {
+    if (field.maxNumber >= 0) return field.maxNumber;
+    return field.codec == Codec::List || field.width == 1 ? 0xFF : 0xFFFF;
+}
+
+std::string choiceList(const Field &field) {
+    std::string list;
+    for (size_t i = 0; i < field.choices.size(); ++i) {
+        if (i > 0) list += i + 1 == field.choices.size() ? " or " : ", ";
+        list += field.choices[i];
+    }
+    return list;
+}
+
+std::optional<Value> chosenPosition(const Field &field, std::string_view text, std::string &error) {
+    const auto chosen = std::find(field.choices.begin(), field.choices.end(), text);
+    if (chosen != field.choices.end()) return std::int64_t{chosen - field.choices.begin()};
+    error = std::string(field.name) + " takes " + choiceList(field);
+    return std::nullopt;
+}
+
+bool isDecimalDigits(std::string_view text) {
+    return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) {
+        return std::isdigit(static_cast<unsigned char>(c)) != 0;
+    });
+}
+
 bool isHexDigits(std::string_view text) {
     return std::all_of(text.begin(), text.end(),
                        [](char c) { return std::isxdigit(static_cast<unsigned char>(c)); });
@@ -308,8 +337,9 @@ std::optional<Value> parseValue(const Field &field, std::string_view text, std::
         error = name + " takes 0 or 1";
         return std::nullopt;
     }
+    if (!field.choices.empty()) return chosenPosition(field, text, error);
     if (isNumeric(field.codec)) {
-        const std::int64_t max = field.codec == Codec::List || field.width == 1 ? 0xFF : 0xFFFF;
+        const std::int64_t max = largestNumber(field);
         const std::optional<std::int64_t> number = wholeNumber(text);
         if (number && *number >= 0 && *number <= max) return *number;
         error = name + " takes a number from 0 to " + std::to_string(max);
@@ -335,6 +365,20 @@ std::optional<Value> parseValue(const Field &field, std::string_view text, std::
                     " bytes of text";
             return std::nullopt;
     }
+}
+
+Value namedValue(const Field &field, const Value &value) {
+    const auto *position = std::get_if<std::int64_t>(&value);
+    if (!position || *position < 0 || *position >= std::ssize(field.choices)) return value;
+    const std::string_view choice = field.choices[static_cast<size_t>(*position)];
+    if (isDecimalDigits(choice)) return *wholeNumber(choice);
+    return std::string(choice);
+}
+
+std::string jsonValue(const Value &value) {
+    if (const auto *flag = std::get_if<bool>(&value)) return *flag ? "true" : "false";
+    if (const auto *number = std::get_if<std::int64_t>(&value)) return std::to_string(*number);
+    return jsontext::quoted(std::get<std::string>(value));
 }
 
 }  // namespace record

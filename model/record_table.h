@@ -71,6 +71,11 @@ struct Field {
     int bit = 0;
     // Hex: the byte that says how many of the width bytes are in use (-1: all of them).
     int countAt = -1;
+    // List: what tools read and write for positions 0, 1, ...; a name made of digits stands
+    // for that number ("9600"). Empty: the position itself is the value.
+    std::span<const std::string_view> choices = {};
+    // Numbers and lists: the largest value a reader takes (-1: whatever the width holds).
+    std::int64_t maxNumber = -1;
 };
 
 struct RecordTable {
@@ -121,9 +126,15 @@ Value valueFromText(const Field &field, std::string_view text);
 std::string textOf(const Field &field, const Value &value);
 
 // A value from text given by another program or a person on a command line, checked in full:
-// numbers in decimal or 0x-prefixed hex within the field's width, flags as 0/1/true/false,
-// hex as pairs of digits that fit, IPv4 as a.b.c.d, text that fits. Otherwise nothing, with
-// the reason in `error`.
+// a list's choice by name, numbers in decimal or 0x-prefixed hex up to the field's largest
+// value, flags as 0/1/true/false, hex as pairs of digits that fit, IPv4 as a.b.c.d, text that
+// fits. Otherwise nothing, with the reason (naming the field and what it takes) in `error`.
 std::optional<Value> parseValue(const Field &field, std::string_view text, std::string &error);
+
+// The value as tools show it: a list position as its choice (a number for a choice of
+// digits); positions without a choice, and every other value, as they are.
+Value namedValue(const Field &field, const Value &value);
+// As a JSON value: true/false, a number, or a string.
+std::string jsonValue(const Value &value);
 
 }  // namespace record

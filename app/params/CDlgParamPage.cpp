@@ -120,11 +120,11 @@ QGroupBox *CDlgParamPage::buildReaderGroup()
     group->setObjectName(QStringLiteral("readerGroup"));
     auto *form = new QFormLayout(group);
     m_form.addRow(form,
-        { .field = "power",
+        { .field = "rf_power_dbm",
             .objectName = "powerList",
             .items = numbered(m_traits.maxPowerDbm, QStringLiteral("dBm")) });
-    m_form.addRow(form, { .field = "baud", .objectName = "baudList", .items = baudItems });
-    m_form.addRow(form, { .field = "address", .objectName = "addressEdit" });
+    m_form.addRow(form, { .field = "baud_rate", .objectName = "baudList", .items = baudItems });
+    m_form.addRow(form, { .field = "rs485_address", .objectName = "addressEdit" });
     m_region = addList(form, "regionList", text(Text::FrequencyRegionLabel), regionNames());
     connect(m_region, &QComboBox::activated, this, &CDlgParamPage::regionChanged);
     m_channels = new QComboBox(group);
@@ -151,13 +151,13 @@ QGroupBox *CDlgParamPage::buildReadSettingsGroup()
             .items = familyItems(m_traits.interfaces) });
     m_form.addRow(
         form, { .field = "work_mode", .objectName = "workModeList", .items = workModes() });
-    m_form.addRow(form, { .field = "filter_time", .objectName = "filterTimeEdit" });
+    m_form.addRow(form, { .field = "filter_time_s", .objectName = "filterTimeEdit" });
     m_form.addRow(
         form, { .field = "area", .objectName = "areaList", .items = familyItems(m_traits.areas) });
     m_form.addRow(form, { .field = "start_address", .objectName = "startAddressEdit" });
     m_form.addRow(form, { .field = "byte_length", .objectName = "byteLengthEdit" });
     addFirstFreeRow(form, { "trigger_time", "inventory_time" }, "byte12Edit");
-    m_form.addRow(form, { .field = "q", .objectName = "qList", .items = numbered(maxQ) });
+    m_form.addRow(form, { .field = "q_value", .objectName = "qList", .items = numbered(maxQ) });
     QStringList sessionItems = numbered(sessions - 1);
     if (m_traits.sessionHasAuto)
         sessionItems.append(QStringLiteral("Auto"));
@@ -386,7 +386,7 @@ void CDlgParamPage::set()
     runWhileBusy(
         m_busy,
         [record](IReader &reader) { return reader.writeRecord(RecordKind::Device, record); },
-        [this, baud = numberIn(m_form.values(), "baud")](bool written) {
+        [this, baud = numberIn(m_form.values(), "baud_rate")](bool written) {
             log(written ? Text::OperationSucceeded : Text::OperationFailed);
             if (written)
                 followBaud(baud);
@@ -396,7 +396,7 @@ void CDlgParamPage::set()
 // The reader now listens at the new rate: the next serial Open must use it.
 void CDlgParamPage::followBaud(int selected)
 {
-    if (!m_form.control("baud") || m_readBaud == selected
+    if (!m_form.control("baud_rate") || m_readBaud == selected
         || services().transport() != Transport::Serial)
         return;
     m_readBaud = selected;
@@ -485,8 +485,8 @@ void CDlgParamPage::showRecord(std::span<const std::uint8_t> bytes)
     const record::Values &shown = m_form.shown();
     showChannels(channelplan::showChannels(std::uint8_t(numberIn(shown, "frequency_upper")),
         std::uint8_t(numberIn(shown, "frequency_lower"))));
-    if (m_form.control("baud"))
-        m_readBaud = numberIn(shown, "baud");
+    if (m_form.control("baud_rate"))
+        m_readBaud = numberIn(shown, "baud_rate");
     interfaceChanged(m_form.control<QComboBox>("interface")->currentIndex());
     showAntennas();
 }

@@ -136,7 +136,7 @@ def test_commands_round_trip_over_tcp(start_sim: Callable[..., str]) -> None:
         assert reader.read(Bank.EPC, 2, 6).hex().upper() == new_epc
         assert new_epc in {tag.epc for tag in reader.inventory()}
 
-        for record, change in [("device", {"beeper": False, "filter_time": 7}),
+        for record, change in [("device", {"beeper": False, "filter_time_s": 7}),
                                ("network", {"ip_address": "10.1.2.3", "dhcp": True, "ssid": "Dock;7"}),
                                ("special", {"relay_time": 5, "password": "A1B2C3D4"})]:
             before = reader.params(record)
@@ -147,7 +147,7 @@ def test_commands_round_trip_over_tcp(start_sim: Callable[..., str]) -> None:
         # An unknown field changes nothing and says which field.
         before = reader.params("device")
         with pytest.raises(ReaderError, match="no_such_field"):
-            reader.set_params("device", filter_time=9, no_such_field=1)
+            reader.set_params("device", filter_time_s=9, no_such_field=1)
         assert reader.params("device") == before
 
 
@@ -274,7 +274,7 @@ def test_bad_arguments_and_use_after_close_raise(start_sim: Callable[..., str]) 
         (TypeError, lambda: reader.read(Bank.USER, 0, 1, password=4)),
         (ValueError, lambda: reader.params("bogus")),
         (ValueError, lambda: reader.set_params("device", beeper="1\nwork_mode=1")),
-        (TypeError, lambda: reader.set_params("device", filter_time=1.5)),
+        (TypeError, lambda: reader.set_params("device", filter_time_s=1.5)),
     ]
     for error, call in bad_arguments:
         with pytest.raises(error):

@@ -34,13 +34,13 @@ struct TypedCase {
 
 TEST(DeviceRecord, TypedTextKeepsItsLowBitsAndBadHexIsZero) {
     const std::vector<TypedCase> cases{
-        {Family::Alder, "filter_time", "300", 3, {44}},
+        {Family::Alder, "filter_time_s", "300", 3, {44}},
         {Family::Alder, "inventory_time", "100", 12, {100}},
         {Family::Fir, "trigger_time", "7", 12, {7}},
         {Family::Cedar, "inventory_time", "12", 22, {12}},
         {Family::Alder, "start_address", "ABC", 10, {0}},
         {Family::Alder, "byte_length", "1z", 11, {0}},
-        {Family::Alder, "address", "f", 2, {15}},
+        {Family::Alder, "rs485_address", "f", 2, {15}},
         {Family::Alder, "remote_port", "60000", 109, {0x60, 0xEA}},
         {Family::Alder, "remote_port", "70000", 109, {0x70, 0x11}},
     };
@@ -81,7 +81,7 @@ TEST(DeviceRecord, ShortRecordsShowZeros) {
     const record::Values shown = record::decode(record::deviceRecord, shortRecord, Family::Alder);
     EXPECT_EQ(shown.at("interface"), numberValue(3));
     EXPECT_EQ(shown.at("work_mode"), numberValue(1));
-    EXPECT_EQ(shown.at("power"), numberValue(0));
+    EXPECT_EQ(shown.at("rf_power_dbm"), numberValue(0));
     EXPECT_EQ(shown.at("ssid"), Value(std::string()));
 }
 
@@ -132,6 +132,44 @@ TEST(DeviceRecord, EveryFamilyKeepsItsFieldsAndZeroesTheRest) {
         for (int byte = 0; byte < length; ++byte)
             EXPECT_EQ(built[std::size_t(byte)], owned(family, byte) ? full[std::size_t(byte)] : 0)
                 << readerfamily::traitsOf(family.family).name << " byte " << byte;
+    }
+}
+
+// What scripts may set is what the family's page lists offer, and lists read by their names.
+TEST(DeviceRecord, ScriptValuesFollowTheFamilysLists) {
+    for (const Family family : {Family::Alder, Family::Birch, Family::Birch2, Family::Cedar,
+                                Family::Cedar2, Family::Elm, Family::Fir, Family::Hazel}) {
+        const readerfamily::FamilyTraits &traits = readerfamily::traitsOf(family);
+        SCOPED_TRACE(traits.name);
+        std::string error;
+        const record::Field &power = fieldOf("rf_power_dbm", family);
+        EXPECT_TRUE(record::parseValue(power, std::to_string(traits.maxPowerDbm), error));
+        EXPECT_FALSE(record::parseValue(power, std::to_string(traits.maxPowerDbm + 1), error));
+        EXPECT_EQ(record::parseValue(fieldOf("work_mode", family), "trigger", error).has_value(),
+                  traits.offersTriggerMode);
+    }
+    struct Named {
+        const char *field;
+        std::int64_t position;
+        Value shown;
+        const char *typed;  // what parses back to the position; null: nothing does
+    };
+    const Named named[] = {
+        {"work_mode", 0, std::string("answer"), "answer"},
+        {"work_mode", 2, std::string("trigger"), "trigger"},
+        {"work_mode", 7, numberValue(7), nullptr},  // a position no list has stays a number
+        {"baud_rate", 0, numberValue(9600), "9600"},
+        {"baud_rate", 4, numberValue(115200), "115200"},
+        {"rf_power_dbm", 27, numberValue(27), "27"},
+    };
+    for (const Named &row : named) {
+        const record::Field &field = fieldOf(row.field, Family::Cedar);
+        EXPECT_EQ(record::namedValue(field, numberValue(row.position)), row.shown) << row.field;
+        std::string error;
+        if (row.typed) {
+            EXPECT_EQ(record::parseValue(field, row.typed, error), numberValue(row.position))
+                << row.typed;
+        }
     }
 }
 

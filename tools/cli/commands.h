@@ -16,6 +16,7 @@ void addInfoCommand(CLI::App &app, const GlobalOptions &options, Action &action)
 void addInventoryCommands(CLI::App &app, const GlobalOptions &options, Action &action);
 void addMemoryCommands(CLI::App &app, const GlobalOptions &options, Action &action);
 void addDeviceCommands(CLI::App &app, const GlobalOptions &options, Action &action);
+void addParamCommands(CLI::App &app, const GlobalOptions &options, Action &action);
 void addProfileCommands(CLI::App &app, const GlobalOptions &options, Action &action);
 
 }  // namespace cli

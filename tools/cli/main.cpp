@@ -34,6 +34,7 @@ int main(int argc, char **argv) {
     cli::addInventoryCommands(app, options, action);
     cli::addMemoryCommands(app, options, action);
     cli::addDeviceCommands(app, options, action);
+    cli::addParamCommands(app, options, action);
     cli::addProfileCommands(app, options, action);
     try {
         app.parse(argc, argv);

@@ -7,9 +7,13 @@
 #include <cstdio>
 #include <ctime>
 
+#include "gs1_epc.h"
+
 namespace cli {
 
 namespace {
+
+constexpr std::size_t kTypicalLineLength = 160;
 
 std::string epcText(const Sighting &sighting) {
     return hexText(sighting.record.epc);
@@ -20,16 +24,32 @@ std::string celsius(const std::string &temperatureText) {
     return temperatureText.substr(0, temperatureText.size() - 1);
 }
 
-std::string ndjsonLine(const Sighting &sighting) {
-    std::string line = "{\"reader\":" + jsontext::quoted(sighting.reader) +
-                       ",\"epc\":" + jsontext::quoted(epcText(sighting)) +
-                       ",\"antenna\":" + std::to_string(sighting.record.antenna) +
-                       ",\"rssi\":" + std::to_string(sighting.record.rssi) +
-                       ",\"time\":" + jsontext::quoted(utcText(sighting.time));
+// The GS1 identity, when the EPC has one, right after the EPC it names.
+std::string uriMember(const Sighting &sighting) {
+    const auto identity = gs1::decode(sighting.record.epc);
+    return identity ? ",\"uri\":" + jsontext::quoted(identity->uri) : std::string();
+}
+
+// The reader and time texts come made: the sightings of one result share them.
+void appendNdjsonLine(std::string &lines, const Sighting &sighting, const std::string &reader,
+                      const std::string &time) {
+    lines += "{\"reader\":";
+    lines += reader;
+    lines += ",\"epc\":\"";
+    lines += epcText(sighting);
+    lines += '"';
+    lines += uriMember(sighting);
+    lines += ",\"antenna\":";
+    lines += std::to_string(sighting.record.antenna);
+    lines += ",\"rssi\":";
+    lines += std::to_string(sighting.record.rssi);
+    lines += ",\"time\":";
+    lines += time;
     if (!sighting.record.temperature.empty()) {
-        line += ",\"temperature\":" + celsius(sighting.record.temperature);
+        lines += ",\"temperature\":";
+        lines += celsius(sighting.record.temperature);
     }
-    return line + "}";
+    lines += "}\n";
 }
 
 std::string rowLine(const std::vector<std::string> &cells, Format format,
@@ -73,8 +93,17 @@ void TagSink::add(const std::vector<Sighting> &sightings) {
         for (const Sighting &sighting : sightings) merge(sighting);
         return;
     }
-    std::string lines;
-    for (const Sighting &sighting : sightings) lines += ndjsonLine(sighting) + "\n";
+    std::string lines, reader, time;
+    lines.reserve(sightings.size() * kTypicalLineLength);
+    const Sighting *previous = nullptr;
+    for (const Sighting &sighting : sightings) {
+        if (!previous || previous->reader != sighting.reader)
+            reader = jsontext::quoted(sighting.reader);
+        if (!previous || previous->time != sighting.time)
+            time = jsontext::quoted(utcText(sighting.time));
+        appendNdjsonLine(lines, sighting, reader, time);
+        previous = &sighting;
+    }
     if (!lines.empty()) {
         lines.pop_back();
         printLine(lines);

@@ -1,6 +1,7 @@
 #include "reader_model.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <ctime>
 #include <utility>
@@ -60,6 +61,28 @@ bool validChannelPair(uint8_t upper, uint8_t lower) {
     return (upper & 0x3F) < channels && (lower & 0x3F) < channels;
 }
 
+// Generated tags past the first eight, every second one, carry a GS1 SGTIN-96 EPC (filter 1,
+// company prefix 0614141, item 812345, serial n), so GS1 identities show up in a busy field;
+// the first eight, the ones tests and single-tag jobs reach, keep the plain EPC.
+constexpr uint32_t kFirstGs1Tag = 9;
+
+bool carriesSgtin(uint32_t n) {
+    return n >= kFirstGs1Tag && n % 2 == 0;
+}
+
+// Header 0x30, filter 1, partition 5 (7-digit company prefix: 24 bits, item reference: 20
+// bits), then the 38-bit serial; n never reaches the serial's top 6 bits.
+std::array<uint8_t, 12> sgtin96(uint32_t serial) {
+    const uint64_t high = uint64_t{0x30} << 56 | uint64_t{1} << 53 | uint64_t{5} << 50 |
+                          uint64_t{614141} << 26 | uint64_t{812345} << 6;
+    std::array<uint8_t, 12> epc{};
+    for (int i = 0; i < 8; ++i)
+        epc[static_cast<size_t>(i)] = static_cast<uint8_t>(high >> (56 - 8 * i));
+    for (int i = 0; i < 4; ++i)
+        epc[static_cast<size_t>(8 + i)] = static_cast<uint8_t>(serial >> (24 - 8 * i));
+    return epc;
+}
+
 }  // namespace
 
 ReaderModel::ReaderModel(uint8_t type, int tagCount) {
@@ -79,7 +102,7 @@ void ReaderModel::setType(uint8_t newType) {
 // Factory values of the device record: the table's, then those that depend on the type.
 Bytes ReaderModel::defaultDeviceBody() const {
     record::Values values = record::defaultValues(record::deviceRecord, family());
-    values["power"] = int64_t{traits().maxPowerDbm - kPowerBelowMaximum};
+    values["rf_power_dbm"] = int64_t{traits().maxPowerDbm - kPowerBelowMaximum};
     if (traits().sessionHasAuto) values["session"] = kSessionAuto;
     for (int antenna = 1; antenna <= antennaCount(); ++antenna)
         values[record::antennaField(antenna)] = true;
@@ -87,7 +110,7 @@ Bytes ReaderModel::defaultDeviceBody() const {
 }
 
 uint8_t ReaderModel::address() const {
-    return numberAt(deviceRecord.body, "address");
+    return numberAt(deviceRecord.body, "rs485_address");
 }
 
 uint8_t ReaderModel::workMode() const {
@@ -173,7 +196,9 @@ size_t ReaderModel::addGeneratedTag() {
                              static_cast<uint8_t>(n >> 16),
                              static_cast<uint8_t>(n >> 8),
                              static_cast<uint8_t>(n)};
-    VirtualTag tag(epc, tid);
+    const std::array<uint8_t, 12> sgtin = sgtin96(n);
+    VirtualTag tag(
+        carriesSgtin(n) ? std::span<const uint8_t>(sgtin) : std::span<const uint8_t>(epc), tid);
     tag.antenna = static_cast<int>((n - 1) % static_cast<uint32_t>(antennaCount())) + 1;
     tag.rssi = static_cast<uint8_t>(0xB0 + (n * 7) % 0x30);
     tags.push_back(std::move(tag));

@@ -75,7 +75,7 @@ class ReaderModel {
     // Changes the type byte (first serial byte) and restores that family's records.
     void setType(uint8_t type);
     int antennaCount() const { return readerfamily::antennaCount(type()); }
-    // The reader's own bus address (device record field "address").
+    // The reader's own bus address (device record field "rs485_address").
     uint8_t address() const;
 
     uint8_t firmwareVersion = 0x23;  // 2.3

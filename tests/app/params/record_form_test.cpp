@@ -33,11 +33,11 @@ struct ControlCase {
 
 TEST(RecordForm, EachKindOfFieldGetsItsControlUnderItsCaption) {
     const std::vector<ControlCase> cases{
-        {&record::deviceRecord, Family::Fir, "power", 0, {"0dBm", "1dBm"}},
+        {&record::deviceRecord, Family::Fir, "rf_power_dbm", 0, {"0dBm", "1dBm"}},
         {&record::deviceRecord, Family::Fir, "beeper", 0, {}},
         {&record::deviceRecord, Family::Fir, "antenna_3", 0, {}},
-        {&record::deviceRecord, Family::Fir, "address", 2, {}},        // hex, one byte
-        {&record::deviceRecord, Family::Fir, "filter_time", 3, {}},    // decimal, one byte
+        {&record::deviceRecord, Family::Fir, "rs485_address", 2, {}},  // hex, one byte
+        {&record::deviceRecord, Family::Fir, "filter_time_s", 3, {}},  // decimal, one byte
         {&record::deviceRecord, Family::Alder, "remote_port", 5, {}},  // decimal, two bytes
         {&record::deviceRecord, Family::Alder, "ssid", 31, {}},  // text: the field less its zero
         {&record::networkRecord, Family::Fir, "ip_address", 15, {}},
@@ -76,10 +76,11 @@ TEST(RecordForm, AFieldTheFamilyLacksGetsNoControl) {
     QWidget parent;
     auto *layout = new QFormLayout(&parent);
     CRecordForm form(record::deviceRecord, Family::Birch2, captionOf);
-    EXPECT_EQ(form.addRow(layout, {.field = "address", .objectName = "addressEdit"}), nullptr);
+    EXPECT_EQ(form.addRow(layout, {.field = "rs485_address", .objectName = "addressEdit"}),
+              nullptr);
     EXPECT_EQ(form.addRow(layout, {.field = "no_such_field", .objectName = "none"}), nullptr);
     EXPECT_EQ(layout->rowCount(), 0);
-    EXPECT_EQ(form.control("address"), nullptr);
+    EXPECT_EQ(form.control("rs485_address"), nullptr);
 }
 
 TEST(RecordForm, ShowsARecordAndTakesTheControlsBack) {
@@ -87,9 +88,9 @@ TEST(RecordForm, ShowsARecordAndTakesTheControlsBack) {
     auto *layout = new QFormLayout(&parent);
     CRecordForm form(record::deviceRecord, Family::Fir, captionOf);
     auto *power = qobject_cast<QComboBox *>(form.addRow(
-        layout, {.field = "power", .objectName = "powerList", .items = {"0", "1", "2"}}));
-    auto *address =
-        qobject_cast<QLineEdit *>(form.addRow(layout, {.field = "address", .objectName = "a"}));
+        layout, {.field = "rf_power_dbm", .objectName = "powerList", .items = {"0", "1", "2"}}));
+    auto *address = qobject_cast<QLineEdit *>(
+        form.addRow(layout, {.field = "rs485_address", .objectName = "a"}));
     auto *beeper =
         qobject_cast<QCheckBox *>(form.addRow(layout, {.field = "beeper", .objectName = "b"}));
     auto *area = qobject_cast<QComboBox *>(
@@ -112,8 +113,8 @@ TEST(RecordForm, ShowsARecordAndTakesTheControlsBack) {
     beeper->setChecked(false);
     area->setCurrentIndex(0);
     const record::Values values = form.values();
-    EXPECT_EQ(values.at("power"), record::Value(std::int64_t{7}));  // no selection: as read
-    EXPECT_EQ(values.at("address"), record::Value(std::int64_t{0x1F}));
+    EXPECT_EQ(values.at("rf_power_dbm"), record::Value(std::int64_t{7}));  // no selection: as read
+    EXPECT_EQ(values.at("rs485_address"), record::Value(std::int64_t{0x1F}));
     EXPECT_EQ(values.at("beeper"), record::Value(false));
     EXPECT_EQ(values.at("area"), record::Value(std::int64_t{0}));
     EXPECT_EQ(values.at("trigger_time"), record::Value(std::int64_t{9}));

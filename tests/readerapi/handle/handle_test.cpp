@@ -195,6 +195,11 @@ TEST(HandleClose, FromItsOwnCallbacksOnEveryThread) {
     std::atomic<int> reportCalls{0};
     QnReader *reporting = openHandle(address).release();
     QnReader_SetCallback(reporting, closeOnFirstCall, &reportCalls);
+    // The reader serves one connection at a time, the newest: the first report must arrive
+    // before the next handle takes the reader over.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (reportCalls == 0 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
     // On the command's own thread, from the traffic callback of the request being sent.
     std::atomic<int> trafficCalls{0};
     QnReader *commanding = openHandle(address).release();
@@ -214,9 +219,10 @@ TEST(HandleParams, ReadAndChangeFieldsByName) {
     const Handle handle = openHandle("tcp://127.0.0.1:" + std::to_string(reader.serveTcp()));
     ASSERT_TRUE(handle);
     char error[256];
-    ASSERT_EQ(QnReader_SetParams(handle.get(), 0xFF, "device", "power=20\nbeeper=0\n", error,
-                                 sizeof error),
-              1)
+    ASSERT_EQ(
+        QnReader_SetParams(handle.get(), 0xFF, "device",
+                           "rf_power_dbm=20\nbeeper=0\nbaud_rate=38400\n", error, sizeof error),
+        1)
         << error;
     ASSERT_EQ(
         QnReader_SetParams(handle.get(), 0xFF, "network", "ssid=Dock \"7\"", error, sizeof error),
@@ -225,16 +231,23 @@ TEST(HandleParams, ReadAndChangeFieldsByName) {
     std::vector<char> json(65536);
     ASSERT_EQ(QnReader_GetParams(handle.get(), 0xFF, "device", json.data(), json.size()), 1);
     const std::string device(json.data());
-    EXPECT_NE(device.find("\"power\":20"), std::string::npos) << device;
+    for (const char *shown :
+         {R"("rf_power_dbm":20)", R"("baud_rate":38400)", R"("work_mode":"answer")"})
+        EXPECT_NE(device.find(shown), std::string::npos) << device;
     EXPECT_NE(device.find("\"beeper\":false"), std::string::npos) << device;
     ASSERT_EQ(QnReader_GetParams(handle.get(), 0xFF, "network", json.data(), json.size()), 1);
     EXPECT_NE(std::string(json.data()).find(R"("ssid":"Dock \"7\"")"), std::string::npos);
     EXPECT_EQ(QnReader_GetParams(handle.get(), 0xFF, "device", json.data(), 8), 0);
 
     const std::pair<std::string, const char *> refused[] = {
-        {"colour=red", "no field \"colour\""}, {"power=256", "power takes a number from 0 to 255"},
-        {"power=-1", "power takes a number"},  {"beeper=yes", "beeper takes 0 or 1"},
-        {"power", "is not name=value"},
+        {"colour=red", "no field \"colour\""},
+        {"rf_power_dbm=31", "rf_power_dbm takes a number from 0 to 30"},
+        {"rf_power_dbm=-1", "rf_power_dbm takes a number"},
+        {"q_value=16", "q_value takes a number from 0 to 15"},
+        {"beeper=yes", "beeper takes 0 or 1"},
+        {"work_mode=2", "work_mode takes answer, active or trigger"},
+        {"baud_rate=4800", "baud_rate takes 9600, 19200, 38400, 57600 or 115200"},
+        {"rf_power_dbm", "is not name=value"},
     };
     for (const auto &[assignments, reason] : refused) {
         ASSERT_EQ(QnReader_SetParams(handle.get(), 0xFF, "device", assignments.c_str(), error,
@@ -246,7 +259,7 @@ TEST(HandleParams, ReadAndChangeFieldsByName) {
     EXPECT_EQ(QnReader_SetParams(handle.get(), 0xFF, "clock", "x=1", error, sizeof error), 0);
     EXPECT_NE(std::strstr(error, "no record \"clock\""), nullptr) << error;
     ASSERT_EQ(QnReader_GetParams(handle.get(), 0xFF, "device", json.data(), json.size()), 1);
-    EXPECT_NE(std::string(json.data()).find("\"power\":20"), std::string::npos);
+    EXPECT_NE(std::string(json.data()).find(R"("rf_power_dbm":20)"), std::string::npos);
 }
 
 }  // namespace

@@ -94,14 +94,25 @@ std::vector<std::string> linesOf(const std::string &text) {
     return lines;
 }
 
-// One sighting of the ndjson stream; the EPC it names, or empty when the line is not one.
-std::string epcOfSightingLine(const std::string &line) {
+// One sighting of the ndjson stream: the EPC it names (empty when the line is not one) and the
+// GS1 identity it carries (empty when none).
+struct SightingLine {
+    std::string epc, uri;
+};
+
+SightingLine sightingOf(const std::string &line) {
     static const std::regex shape(
-        R"re(^\{"reader":"[0-9A-F]{14}","epc":"([0-9A-F]+)","antenna":[0-9]+,"rssi":[0-9]+,)re"
+        R"re(^\{"reader":"[0-9A-F]{14}","epc":"([0-9A-F]+)"(,"uri":"(urn:epc:id:[^"]+)")?,)re"
+        R"re("antenna":[0-9]+,"rssi":[0-9]+,)re"
         R"re("time":"[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9]{2}:[0-9]{2}:[0-9]{2}\.[0-9]{3}Z")re"
         R"re((,"temperature":-?[0-9]+\.[0-9]+)?\}$)re");
     std::smatch match;
-    return std::regex_match(line, match, shape) ? match[1].str() : std::string();
+    if (!std::regex_match(line, match, shape)) return {};
+    return {match[1].str(), match[3].str()};
+}
+
+std::string epcOfSightingLine(const std::string &line) {
+    return sightingOf(line).epc;
 }
 
 std::string hexOf(const std::vector<uint8_t> &bytes) {
@@ -249,28 +260,36 @@ TEST(Cli, VerboseTracesEveryFrame) {
 }
 
 // Every tag of a 1 000-tag field reaches the ndjson stream, one well-formed line per sighting;
-// a sensor tag's lines carry its temperature in degrees Celsius.
+// a sensor tag's lines carry its temperature in degrees Celsius, an SGTIN-96 tag's its GS1
+// identity, a tag with a plain EPC none.
 TEST(Cli, NdjsonInventoryOfAThousandTagsHasEveryTag) {
     const Site site = tcpSite(1000);
     std::set<std::string> field;
-    std::string sensorEpc;
+    std::string sensorEpc, plainEpc, sgtinEpc;
     site.reader->withModel([&](ReaderModel &model) {
         for (const auto &tag : model.tags) field.insert(hexOf(tag.epc()));
         model.tags[7].temperatureSensor = true;
         model.tags[7].temperature = 23.5f;
         sensorEpc = hexOf(model.tags[7].epc());
+        plainEpc = hexOf(model.tags[8].epc());
+        sgtinEpc = hexOf(model.tags[9].epc());
     });
     ASSERT_EQ(field.size(), 1000u);
+    // Filter 1, partition 5, company prefix 0614141, item 812345, serial 10.
+    ASSERT_EQ(sgtinEpc, "3034257BF7194E400000000A");
     // A result holds at most 50 tags: 20 rounds see each tag once, 40 twice.
     const Finished run = runCli(site, {"inventory", "--rounds", "40", "--interval", "0", "--json"});
     ASSERT_EQ(run.status, 0) << run.err;
     std::set<std::string> seen;
     for (const std::string &line : linesOf(run.out)) {
-        const std::string epc = epcOfSightingLine(line);
+        const auto [epc, uri] = sightingOf(line);
         ASSERT_FALSE(epc.empty()) << line;
         seen.insert(epc);
         const bool hasTemperature = line.find(",\"temperature\":23.500000}") != std::string::npos;
         EXPECT_EQ(hasTemperature, epc == sensorEpc) << line;
+        if (epc == sgtinEpc || epc == plainEpc) {
+            EXPECT_EQ(uri, epc == sgtinEpc ? "urn:epc:id:sgtin:0614141.812345.10" : "") << line;
+        }
     }
     EXPECT_EQ(seen, field);
 }
@@ -392,6 +411,79 @@ TEST(Cli, ExitStatusesAndOneLineErrors) {
     EXPECT_EQ(silent.status, 3);
     EXPECT_NE(silent.err.find("did not say who it is"), std::string::npos) << silent.err;
     EXPECT_EQ(silent.out, "");
+}
+
+// Parameter records by field name on two families: set changes only the named fields of the
+// bytes read, lists go by their choices, default restores; refused fields and values name
+// the field and what it takes, and no record is written.
+TEST_F(CliTransports, ParamsByNameOnTwoFamilies) {
+    Site cedar{"pty", nullptr, {}, {}};
+    readersim::ReaderOptions cedarOptions;
+    cedarOptions.family = "cedar";
+    cedar.reader = std::make_unique<VirtualReader>(cedarOptions);
+    cedar.address = "serial:" + (ptyDir_ / "cedar0").string();
+    cedar.reader->servePty((ptyDir_ / "cedar0").string());
+    std::vector<Site> sites;
+    sites.push_back(tcpSite());
+    sites.push_back(std::move(cedar));
+    for (Site &site : sites) {
+        SCOPED_TRACE(site.name);
+        VirtualReader &reader = *site.reader;
+        const auto deviceBytes = [&] {
+            std::vector<uint8_t> body;
+            reader.withModel([&](ReaderModel &model) { body = model.deviceRecord.body; });
+            return body;
+        };
+        const std::vector<uint8_t> before = deviceBytes();
+        const Finished set = runCli(site, {"--json", "params", "set", "rf_power_dbm=20",
+                                           "work_mode=trigger", "baud_rate=9600", "q_value=0x0F"});
+        ASSERT_EQ(set.status, 0) << set.err;
+        for (const char *shown : {R"("rf_power_dbm":20)", R"("work_mode":"trigger")",
+                                  R"("baud_rate":9600)", R"("q_value":15)"})
+            EXPECT_NE(set.out.find(shown), std::string::npos) << shown << " in " << set.out;
+        std::vector<uint8_t> expected = before;
+        expected[1] = 2;  // trigger
+        expected[4] = 20;
+        expected[6] = 0;  // 9600
+        expected[20] = 15;
+        EXPECT_EQ(hexOf(deviceBytes()), hexOf(expected));
+
+        const Finished plain = runCli(site, {"params", "get"});
+        EXPECT_NE(plain.out.find("\nbaud_rate=9600\n"), std::string::npos) << plain.out;
+        EXPECT_EQ(runCli(site, {"params", "default"}).status, 0);
+        EXPECT_EQ(hexOf(deviceBytes()), hexOf(before));
+
+        EXPECT_EQ(runCli(site, {"net", "set", "heartbeat=9", "domain=dock-7.example"}).status, 0);
+        EXPECT_NE(runCli(site, {"--json", "net", "get"}).out.find(R"("domain":"dock-7.example")"),
+                  std::string::npos);
+        const Finished special = runCli(site, {"special", "set", "relay_time=5", "relay=true"});
+        EXPECT_NE(special.out.find("relay=true\nrelay_time=5\n"), std::string::npos) << special.out;
+
+        struct Refusal {
+            std::vector<std::string> arguments;
+            std::string err;
+        };
+        const Refusal refusals[] = {
+            {{"params", "set", "q_value=16"}, "q_value takes a number from 0 to 15"},
+            {{"params", "set", "work_mode=sleep"}, "work_mode takes answer, active or trigger"},
+            {{"params", "set", "baud_rate=4800"}, "baud_rate takes 9600, 19200"},
+            {{"params", "set", "beeper=on"}, "beeper takes 0 or 1"},
+            {{"params", "set", "colour=red"}, "device record has no field \"colour\""},
+            {{"params", "set", "rf_power_dbm"}, "\"rf_power_dbm\" is not name=value"},
+            {{"net", "set", "ip_address=192.168.1"}, "ip_address takes an IPv4 address"},
+            {{"special", "default"}, "default"},
+        };
+        reader.clearRequests();
+        for (const Refusal &refusal : refusals) {
+            const Finished run = runCli(site, refusal.arguments);
+            EXPECT_EQ(run.status, 2) << refusal.err;
+            EXPECT_EQ(linesOf(run.err).size(), 1u) << run.err;
+            EXPECT_NE(run.err.find(refusal.err), std::string::npos) << run.err;
+        }
+        for (const auto command : {qn::Command::SetDeviceParam, qn::Command::SetDeviceNetParam,
+                                   qn::Command::SetDeviceSpecialParam})
+            EXPECT_FALSE(testsupport::lastRequest(reader, static_cast<uint8_t>(command)));
+    }
 }
 
 // ---- profile export|import ----------------------------------------------------------------

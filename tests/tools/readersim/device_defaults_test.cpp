@@ -25,7 +25,7 @@ struct Placed {
 // rather than taken from the table, so the table is checked against them.
 std::vector<Placed> placedFields(Family family) {
     std::vector<Placed> fields{{"interface", 0, 1},       {"work_mode", 1, 1},
-                               {"filter_time", 3, 1},     {"power", 4, 1},
+                               {"filter_time_s", 3, 1},   {"rf_power_dbm", 4, 1},
                                {"beeper", 5, 1},          {"frequency_upper", 7, 1},
                                {"frequency_lower", 8, 1}, {"area", 9, 1},
                                {"start_address", 10, 1},  {"byte_length", 11, 1}};
@@ -35,7 +35,7 @@ std::vector<Placed> placedFields(Family family) {
     if (family == Family::Birch2)
         add({{"output_format", 6, 1}, {"enter_key", 13, 1}});
     else
-        add({{"address", 2, 1}, {"baud", 6, 1}});
+        add({{"rs485_address", 2, 1}, {"baud_rate", 6, 1}});
     const bool desktop =
         family == Family::Alder || family == Family::Birch || family == Family::Birch2;
     add({{desktop ? "inventory_time" : "trigger_time", 12, 1}});
@@ -54,10 +54,13 @@ std::vector<Placed> placedFields(Family family) {
     if (family == Family::Fir || family == Family::Hazel) {
         for (int antenna = 1; antenna <= 8; ++antenna)
             add({{record::antennaField(antenna), 19, 1}});
-        add({{"q", 20, 1}, {"session", 21, 1}, {"response_time", 22, 1}});
+        add({{"antenna_mask", 19, 1},
+             {"q_value", 20, 1},
+             {"session", 21, 1},
+             {"response_time", 22, 1}});
     }
     if (family == Family::Cedar || family == Family::Cedar2)
-        add({{"q", 20, 1},
+        add({{"q_value", 20, 1},
              {"session", 21, 1},
              {"inventory_time", 22, 1},
              {"target", 23, 1},
