@@ -73,8 +73,11 @@ QString proposedName(const QDateTime &created)
     return QStringLiteral("Device") + createTimeText(created);
 }
 
-QString write(const QString &path, const Records &records, const QDateTime &created)
+QString write(
+    const QString &path, const Records &records, const QDateTime &created, Existing existing)
 {
+    if (existing == Existing::Replace)
+        return safefile::replace(path, fileText(records, created));
     QFile file;
     if (QString reason = safefile::open(file, path, safefile::Opening::CreateNew);
         !reason.isEmpty())

@@ -43,10 +43,18 @@ struct Records {
 QString proposedName(const QDateTime &created);
 QString createTimeText(const QDateTime &created);
 
-// Creates the profile at path: section DeviceParam with the five keys in their order, each
-// record as 600 characters of spaced hex ending with its space, unquoted. A file or link
-// already there is left alone. Empty on success, otherwise the reason.
-QString write(const QString &path, const Records &records, const QDateTime &created);
+// What a write does with a file already at the path. A link there is refused either way.
+enum class Existing {
+    Keep,
+    // Replaced whole: the new file is renamed into its place.
+    Replace,
+};
+
+// Writes the profile at path: section DeviceParam with the five keys in their order, each
+// record as 600 characters of spaced hex ending with its space, unquoted. Empty on success,
+// otherwise the reason.
+QString write(const QString &path, const Records &records, const QDateTime &created,
+    Existing existing = Existing::Keep);
 
 enum class Refusal {
     None,

@@ -4,7 +4,6 @@
 #include "kit/CShellPrompts.h"
 #include "kit/IMainWindowServices.h"
 #include "reader/CReaderWorker.h"
-#include "reader_family.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -14,6 +13,14 @@ namespace {
 const QString exportFilter = QStringLiteral("Device files(*.ini)");
 const QString importFilter = QStringLiteral("Device files (*.ini)");
 const QString extension = QStringLiteral(".ini");
+
+deviceprofile::RecordAccess accessTo(IReader &reader)
+{
+    return { [&reader](RecordKind kind, int length) { return reader.readRecord(kind, length); },
+        [&reader](RecordKind kind, const ParamRecord &record) {
+            return reader.writeRecord(kind, record);
+        } };
+}
 
 } // namespace
 
@@ -57,11 +64,9 @@ void CProfileActions::exportProfile()
 {
     if (!begin())
         return;
-    // Only Elm readers are asked for their special record; the others' stays zero.
-    const bool readsSpecial
-        = readerfamily::familyOf(m_services.deviceType()) == readerfamily::Family::Elm;
+    const std::uint8_t deviceType = m_services.deviceType();
     m_services.worker().submit(
-        this, [this, readsSpecial](IReader &reader) { return readRecords(reader, readsSpecial); },
+        this, [this, deviceType](IReader &reader) { return readRecords(reader, deviceType); },
         [this](const std::optional<deviceprofile::Records> &records) {
             if (records)
                 saveProfile(*records);
@@ -70,28 +75,12 @@ void CProfileActions::exportProfile()
 }
 
 std::optional<deviceprofile::Records> CProfileActions::readRecords(
-    IReader &reader, bool readsSpecial)
+    IReader &reader, std::uint8_t deviceType)
 {
-    deviceprofile::Records records;
-    records.special.assign(deviceprofile::recordLength, 0);
-    const std::pair<RecordKind, Bytes &> reads[] = {
-        { RecordKind::Device, records.device },
-        { RecordKind::Network, records.network },
-        { RecordKind::Special, records.special },
-    };
-    for (const auto &[kind, bytes] : reads) {
-        if (kind == RecordKind::Special && !readsSpecial)
-            break;
-        const std::optional<ParamRecord> read
-            = reader.readRecord(kind, deviceprofile::recordLength);
-        if (!read) {
-            postLog(Text::OperationFailed);
-            return std::nullopt;
-        }
-        // DevType is the leading byte of the last record read.
-        records.lead = read->lead;
-        bytes = read->bytes;
-    }
+    std::optional<deviceprofile::Records> records
+        = deviceprofile::readRecords(accessTo(reader), deviceType);
+    if (!records)
+        postLog(Text::OperationFailed);
     return records;
 }
 
@@ -138,9 +127,7 @@ void CProfileActions::importProfile()
         end();
         return;
     case deviceprofile::Refusal::RecordText:
-        tell(tr("%1 is not a device profile: its %2 entry is missing, cut short or not "
-                "hexadecimal. Nothing was written to the reader.")
-                 .arg(QDir::toNativeSeparators(path), decoded.refusedKey));
+        tell(deviceprofile::notAProfileReason(path, decoded.refusedKey));
         end();
         return;
     case deviceprofile::Refusal::None:
@@ -150,7 +137,7 @@ void CProfileActions::importProfile()
         this,
         [this, records = decoded.records](
             IReader &reader) { return writeRecords(reader, records); },
-        [this](const std::optional<Written> &written) {
+        [this](const std::optional<deviceprofile::Written> &written) {
             if (written) {
                 if (written->deviceWritten)
                     m_show(RecordKind::Device, written->device);
@@ -163,25 +150,11 @@ void CProfileActions::importProfile()
         });
 }
 
-std::optional<CProfileActions::Written> CProfileActions::writeRecords(
+std::optional<deviceprofile::Written> CProfileActions::writeRecords(
     IReader &reader, const deviceprofile::Records &profile)
 {
-    const std::optional<ParamRecord> own
-        = reader.readRecord(RecordKind::Network, deviceprofile::recordLength);
-    if (!own) {
-        postLog(Text::OperationFailed);
-        return std::nullopt;
-    }
-    Written written { { own->lead, profile.device },
-        { own->lead, deviceprofile::withOwnMac(profile.network, own->bytes) },
-        { own->lead, profile.special } };
-    // All three are written whatever one of them answers; a refused one is reported, not
-    // passed off as done, and its page is not told it was written.
-    written.deviceWritten = reader.writeRecord(RecordKind::Device, written.device);
-    written.networkWritten = reader.writeRecord(RecordKind::Network, written.network);
-    written.specialWritten = reader.writeRecord(RecordKind::Special, written.special);
-    postLog(written.deviceWritten && written.networkWritten && written.specialWritten
-            ? Text::OperationSucceeded
-            : Text::OperationFailed);
+    const std::optional<deviceprofile::Written> written
+        = deviceprofile::writeRecords(accessTo(reader), profile);
+    postLog(written && written->complete() ? Text::OperationSucceeded : Text::OperationFailed);
     return written;
 }

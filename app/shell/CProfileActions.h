@@ -1,12 +1,13 @@
 #pragma once
 
 #include "reader/IReader.h"
-#include "shell/CDeviceProfile.h"
+#include "shell/CProfileTransfer.h"
 #include "text_keys.h"
 
 #include <QDateTime>
 #include <QObject>
 
+#include <cstdint>
 #include <functional>
 #include <optional>
 
@@ -42,18 +43,10 @@ signals:
     void runningChanged(bool running);
 
 private:
-    struct Written {
-        ParamRecord device;
-        ParamRecord network;
-        ParamRecord special;
-        bool deviceWritten = false;
-        bool networkWritten = false;
-        bool specialWritten = false;
-    };
-
     // On the reader worker; each posts its outcome after the command's traffic lines.
-    std::optional<deviceprofile::Records> readRecords(IReader &reader, bool readsSpecial);
-    std::optional<Written> writeRecords(IReader &reader, const deviceprofile::Records &profile);
+    std::optional<deviceprofile::Records> readRecords(IReader &reader, std::uint8_t deviceType);
+    std::optional<deviceprofile::Written> writeRecords(
+        IReader &reader, const deviceprofile::Records &profile);
     void saveProfile(const deviceprofile::Records &records);
     bool begin();
     void end();

@@ -18,5 +18,6 @@ void addMemoryCommands(CLI::App &app, const GlobalOptions &options, Action &acti
 void addDeviceCommands(CLI::App &app, const GlobalOptions &options, Action &action);
 void addParamCommands(CLI::App &app, const GlobalOptions &options, Action &action);
 void addFirmwareCommands(CLI::App &app, const GlobalOptions &options, Action &action);
+void addProfileCommands(CLI::App &app, const GlobalOptions &options, Action &action);
 
 }  // namespace cli

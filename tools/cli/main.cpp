@@ -36,6 +36,7 @@ int main(int argc, char **argv) {
     cli::addDeviceCommands(app, options, action);
     cli::addParamCommands(app, options, action);
     cli::addFirmwareCommands(app, options, action);
+    cli::addProfileCommands(app, options, action);
     try {
         app.parse(argc, argv);
         // A command group without its command (or no command at all) leaves nothing to run.

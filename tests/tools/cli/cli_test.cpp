@@ -16,11 +16,19 @@
 #include <string>
 #include <vector>
 
+#include <QDateTime>
+#include <QFile>
+
+#include "QnReader.h"
 #include "child_process.h"
 #include "command_table.h"
+#include "kit/CIniFile.h"
 #include "loopback_socket.h"
+#include "param_records.h"
+#include "profile_access.h"
 #include "reader_frames.h"
 #include "reader_model.h"
+#include "shell/CProfileTransfer.h"
 #include "virtual_reader.h"
 
 namespace {
@@ -671,6 +679,273 @@ TEST_F(CliTransports, FirmwareUpgradeRefusesBadInputBeforeSending) {
         EXPECT_NE(lines[0].find(c.err), std::string::npos) << label << ": " << lines[0];
         EXPECT_TRUE(site.reader->requests().empty()) << label;
     }
+}
+
+// ---- profile export|import ----------------------------------------------------------------
+
+// A reader of a family, as the program would meet it, on TCP or a pseudo-terminal.
+Site familySite(const std::string &family, const std::string &transport,
+                const std::filesystem::path &directory, const std::string &name) {
+    readersim::ReaderOptions options;
+    options.family = family;
+    options.tagCount = 0;
+    Site site{family + " over " + transport + " (" + name + ")",
+              std::make_unique<VirtualReader>(options),
+              {},
+              {}};
+    if (transport == "tcp") {
+        site.address = "tcp://127.0.0.1:" + std::to_string(site.reader->serveTcp());
+    } else {
+        const std::string link = (directory / name).string();
+        site.reader->servePty(link);
+        site.address = "serial:" + link;
+    }
+    return site;
+}
+
+// Runs `steps` on a handle of the site's reader, closed again before the tool reaches it.
+template <typename Steps>
+auto withHandle(const Site &site, Steps steps) {
+    char error[256] = "";
+    QnReader *reader = QnReader_Open(site.address.c_str(), error, sizeof error);
+    EXPECT_NE(reader, nullptr) << error;
+    auto result = steps(cli::profileAccess(reader));
+    QnReader_Close(reader);
+    return result;
+}
+
+// Distinct records in the source (the work mode kept, so no reader starts pushing reports).
+void fillRecords(VirtualReader &reader) {
+    const int workMode = record::find(record::deviceRecord, "work_mode")->offset;
+    reader.withModel([&](ReaderModel &model) {
+        uint8_t seed = 0x11;
+        for (readersim::ParamRecord *held :
+             {&model.deviceRecord, &model.netRecord, &model.specialRecord}) {
+            held->lead = seed;
+            for (size_t index = 0; index < held->body.size(); ++index) {
+                held->body[index] = static_cast<uint8_t>(seed + index * 7);
+            }
+            seed += 0x22;
+        }
+        model.deviceRecord.body[static_cast<size_t>(workMode)] = 0;
+    });
+}
+
+// What a profile of `source` carries: 200 bytes of each record as far as the reader sends
+// them (the special record of an Elm reader only), the rest zero.
+struct Copied {
+    Bytes device, network, special;
+};
+
+Copied profileOf(VirtualReader &source) {
+    const auto first = [](const Bytes &body, size_t sent) {
+        Bytes bytes(deviceprofile::recordLength, 0);
+        std::copy_n(body.begin(), std::min<size_t>(sent, bytes.size()), bytes.begin());
+        return bytes;
+    };
+    Copied copied;
+    source.withModel([&](ReaderModel &model) {
+        const bool elm = model.family() == readersim::Family::Elm;
+        copied = {first(model.deviceRecord.body, static_cast<size_t>(model.deviceRecordSize())),
+                  first(model.netRecord.body, 250), first(model.specialRecord.body, elm ? 200 : 0)};
+    });
+    return copied;
+}
+
+// The target holds the profile's records, written with the leading byte of its own network
+// record and keeping its own MAC address (the first 6 network bytes).
+void expectImported(const Copied &profile, VirtualReader &target, uint8_t ownLead,
+                    const Bytes &ownMac, const std::string &label) {
+    Copied expected = profile;
+    std::copy(ownMac.begin(), ownMac.end(), expected.network.begin());
+    target.withModel([&](ReaderModel &model) {
+        const auto first200 = [](const Bytes &body) {
+            return Bytes(body.begin(), body.begin() + 200);
+        };
+        EXPECT_EQ(first200(model.deviceRecord.body), expected.device) << label;
+        EXPECT_EQ(first200(model.netRecord.body), expected.network) << label;
+        EXPECT_EQ(first200(model.specialRecord.body), expected.special) << label;
+        for (const readersim::ParamRecord *held :
+             {&model.deviceRecord, &model.netRecord, &model.specialRecord}) {
+            EXPECT_EQ(held->lead, ownLead) << label;
+        }
+    });
+}
+
+std::pair<uint8_t, Bytes> ownNetwork(VirtualReader &reader) {
+    std::pair<uint8_t, Bytes> own;
+    reader.withModel([&](ReaderModel &model) {
+        own = {model.netRecord.lead,
+               Bytes(model.netRecord.body.begin(), model.netRecord.body.begin() + 6)};
+    });
+    return own;
+}
+
+QByteArray fileBytes(const std::filesystem::path &path) {
+    QFile file(QString::fromStdString(path.string()));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool anyRecordWritten(const VirtualReader &reader) {
+    for (const qn::Command write : {qn::Command::SetDeviceParam, qn::Command::SetDeviceNetParam,
+                                    qn::Command::SetDeviceSpecialParam}) {
+        if (testsupport::lastRequest(reader, static_cast<uint8_t>(write))) return true;
+    }
+    return false;
+}
+
+// A profile exported by the tool is the program's file byte for byte and imports with the
+// program's code; a profile the program's code wrote imports with the tool. Fir and Cedar over
+// TCP, Elm (the family whose special record is copied) over a pseudo-terminal.
+TEST_F(CliTransports, ProfilesMoveBetweenTheToolAndTheProgram) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"fir", "tcp"}, {"cedar", "tcp"}, {"elm", "pty"}};
+    for (const auto &[family, transport] : cases) {
+        Site source = familySite(family, transport, ptyDir_, family + "-source");
+        Site toProgram = familySite(family, transport, ptyDir_, family + "-program");
+        Site toTool = familySite(family, transport, ptyDir_, family + "-tool");
+        fillRecords(*source.reader);
+        toTool.reader->withModel([](ReaderModel &model) { model.netRecord.lead = 0x07; });
+        const Copied profile = profileOf(*source.reader);
+        const std::string label = source.name;
+
+        // The tool exports: FILE exactly as named, the program's text of the same records.
+        const std::filesystem::path fromTool = ptyDir_ / (family + "-profile");
+        const Finished exported =
+            runCli(source, {"--json", "profile", "export", fromTool.string()});
+        ASSERT_EQ(exported.status, 0) << label << "\n" << exported.err;
+        uint8_t type = 0;
+        source.reader->withModel([&](ReaderModel &model) { type = model.type(); });
+        EXPECT_EQ(exported.out, "{\"file\":\"" + fromTool.string() + "\",\"type\":" +
+                                    std::to_string(type) + ",\"records\":[\"device\",\"network\"" +
+                                    (family == "elm" ? ",\"special\"" : "") + "]}\n")
+            << label;
+        EXPECT_FALSE(std::filesystem::exists(fromTool.string() + ".ini")) << label;
+        const QString fromToolPath = QString::fromStdString(fromTool.string());
+        const QDateTime created = QDateTime::fromString(
+            CIniFile(fromToolPath)
+                .readText(deviceprofile::section, deviceprofile::createTimeKey, 14),
+            QStringLiteral("yyyyMMddHHmmss"));
+        ASSERT_TRUE(created.isValid()) << label;
+        const std::filesystem::path fromProgram = ptyDir_ / (family + "-program.ini");
+        const QString fromProgramPath = QString::fromStdString(fromProgram.string());
+        const std::optional<deviceprofile::Records> read =
+            withHandle(source, [&](const deviceprofile::RecordAccess &access) {
+                return deviceprofile::readRecords(access, type);
+            });
+        ASSERT_TRUE(read) << label;
+        ASSERT_EQ(deviceprofile::write(fromProgramPath, *read, created), QString()) << label;
+        EXPECT_EQ(fileBytes(fromTool), fileBytes(fromProgram)) << label;
+
+        // The program's code imports what the tool wrote.
+        const auto [programLead, programMac] = ownNetwork(*toProgram.reader);
+        const deviceprofile::Decoded decoded = deviceprofile::decode(CIniFile(fromToolPath).load());
+        ASSERT_EQ(decoded.refusal, deviceprofile::Refusal::None) << label;
+        const std::optional<deviceprofile::Written> written =
+            withHandle(toProgram, [&](const deviceprofile::RecordAccess &access) {
+                return deviceprofile::writeRecords(access, decoded.records);
+            });
+        ASSERT_TRUE(written && written->complete()) << label;
+        expectImported(profile, *toProgram.reader, programLead, programMac, label + ", program");
+
+        // The tool imports what the program wrote.
+        const auto [toolLead, toolMac] = ownNetwork(*toTool.reader);
+        const Finished imported = runCli(toTool, {"profile", "import", fromProgram.string()});
+        ASSERT_EQ(imported.status, 0) << label << "\n" << imported.err;
+        EXPECT_EQ(imported.out,
+                  fromProgram.string() + ": profile imported (device, network, special records)\n")
+            << label;
+        expectImported(profile, *toTool.reader, toolLead, toolMac, label + ", tool");
+    }
+}
+
+// Files the window refuses are refused before the reader is opened, a file that cannot be read
+// or written ends with status 4, a reader without the records with 1; none of them writes a
+// record. An existing FILE is kept unless --force replaces it.
+TEST_F(CliTransports, ProfileRefusalsWriteNothing) {
+    Site fir = tcpSite();
+    Site birch = familySite("birch", "tcp", ptyDir_, "birch");
+    const std::filesystem::path existing = ptyDir_ / "existing";
+    const std::string kept = "[DeviceParam]\nkept\n";
+    {
+        QFile file(QString::fromStdString(existing.string()));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(kept.c_str());
+    }
+    const std::filesystem::path link = ptyDir_ / "link";
+    std::filesystem::create_symlink(existing, link);
+    const auto profileFile = [&](const std::string &name, const std::string &devType,
+                                 const std::string &device) {
+        const std::filesystem::path path = ptyDir_ / name;
+        QFile file(QString::fromStdString(path.string()));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        std::string record;
+        for (int index = 0; index < 200; ++index) record += "0A ";
+        file.write(("[DeviceParam]\nDevType=" + devType + "\nCreateTime=20310307090501\nDevParam=" +
+                    device + "\nNetParam=" + record + "\nSpecialParam=" + record + "\n")
+                       .c_str());
+        return path.string();
+    };
+    std::string whole;
+    for (int index = 0; index < 200; ++index) whole += "0A ";
+    const std::string damaged = profileFile("damaged", "50", whole.substr(0, 300));
+    const std::string badType = profileFile("bad-type", "050", whole);
+    const std::string good = profileFile("good", "50", whole);
+
+    struct Case {
+        Site *site;
+        std::vector<std::string> arguments;
+        int status;
+        std::string err;  // a part of the one error line
+        bool anyRequest;  // whether the reader was reached at all
+    };
+    const Case cases[] = {
+        {&fir,
+         {"profile", "import", damaged},
+         4,
+         damaged + " is not a device profile: its DevParam entry is missing, cut short",
+         false},
+        {&fir,
+         {"profile", "import", badType},
+         4,
+         "the device type entry is missing or malformed",
+         false},
+        {&fir, {"profile", "import", (ptyDir_ / "missing").string()}, 4, "no such file", false},
+        {&fir, {"profile", "import", ptyDir_.string()}, 4, "not a regular file", false},
+        {&fir, {"profile", "export", existing.string()}, 4, "already exists (give --force", false},
+        {&fir,
+         {"profile", "export", (ptyDir_ / "no-folder" / "p").string()},
+         4,
+         "cannot write",
+         true},
+        {&fir, {"profile", "export", "--force", link.string()}, 4, "symbolic link", true},
+        {&birch, {"profile", "import", good}, 1, "profile import: the reader refused", true},
+        {&birch,
+         {"profile", "export", (ptyDir_ / "from-birch").string()},
+         1,
+         "profile export: the reader refused",
+         true},
+    };
+    for (const Case &c : cases) {
+        c.site->reader->clearRequests();
+        const Finished run = runCli(*c.site, c.arguments);
+        const std::string label = c.arguments[1] + " " + c.arguments.back();
+        EXPECT_EQ(run.status, c.status) << label << "\n" << run.err;
+        const auto lines = linesOf(run.err);
+        ASSERT_EQ(lines.size(), 1u) << label << "\n" << run.err;
+        EXPECT_NE(lines[0].find(c.err), std::string::npos) << label << ": " << lines[0];
+        EXPECT_EQ(run.out, "") << label;
+        EXPECT_EQ(!c.site->reader->requests().empty(), c.anyRequest) << label;
+        EXPECT_FALSE(anyRecordWritten(*c.site->reader)) << label;
+    }
+    EXPECT_EQ(fileBytes(existing).toStdString(), kept);
+    EXPECT_FALSE(std::filesystem::exists(ptyDir_ / "from-birch"));
+
+    const Finished forced = runCli(fir, {"profile", "export", "--force", existing.string()});
+    EXPECT_EQ(forced.status, 0) << forced.err;
+    EXPECT_EQ(forced.out, existing.string() + ": profile written (device, network records)\n");
+    EXPECT_TRUE(fileBytes(existing).startsWith("[DeviceParam]\nDevType="))
+        << fileBytes(existing).constData();
 }
 
 }  // namespace
