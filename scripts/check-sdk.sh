@@ -28,8 +28,8 @@ cleanup() {
   for pid in "${sim_pids[@]}"; do stop "$pid"; done
   if [ -n "$app_pid" ]; then stop "$app_pid"; fi
   if [ "$package_installed" = 1 ]; then
-    "${as_root[@]}" apt-get purge -y tagbench >"$work/remove.log" 2>&1 \
-      || { cat "$work/remove.log" >&2; echo "check-sdk: could not remove tagbench" >&2; }
+    "${as_root[@]}" apt-get purge -y "${packages[@]}" >"$work/remove.log" 2>&1 \
+      || { cat "$work/remove.log" >&2; echo "check-sdk: could not remove ${packages[*]}" >&2; }
   fi
   if [ -n "$marker" ]; then  # what a faulty installed program leaves beside itself
     "${as_root[@]}" find "$prefix_bin" -maxdepth 1 \( -name SystemConfig.ini -o -name Log \) \
@@ -149,37 +149,66 @@ appstreamcli validate --no-net packaging/desktop/org.tagbench.TagBench.metainfo.
 if [ "$app" = 1 ]; then
   for f in share/applications/org.tagbench.TagBench.desktop share/metainfo/org.tagbench.TagBench.metainfo.xml \
            share/icons/hicolor/scalable/apps/org.tagbench.TagBench.svg \
-           share/icons/hicolor/48x48/apps/org.tagbench.TagBench.png share/man/man1/tagbench.1; do
+           share/icons/hicolor/48x48/apps/org.tagbench.TagBench.png share/man/man1/tagbench.1.gz; do
     [ -e "$prefix/$f" ] || fail "not installed: $f"
   done
   "$prefix/bin/tagbench" --version | grep -q '^.* 2\.9$' || fail "tagbench --version"
 fi
 
-echo "-- Debian package"
+echo "-- Debian packages (split, lintian)"
 (cd "$build" && cpack -G DEB -B "$work/deb" >"$work/cpack.log" 2>&1) || { cat "$work/cpack.log" >&2; fail "cpack"; }
-deb=$(ls "$work"/deb/*.deb)
-dpkg-deb --contents "$deb" | awk '{print $6}' >"$work/contents"
-pkg_prefix=$(sed -n 's/^CMAKE_INSTALL_PREFIX:PATH=//p' "$build/CMakeCache.txt")
-expected=(
-  "lib/.*/libQnComApi\.so\.2$" "lib/.*/libQnHidApi\.so\.2$" "lib/.*/libQnNetApi\.so\.2$"
-  "lib/.*/libQnReader\.so\.2$" "include/tagbench/QnComApi\.h$" "include/tagbench/QnReader\.h$"
-  "include/tagbench/QnReaderTypes\.h$" "lib/.*/cmake/TagBench/TagBenchConfig\.cmake$"
-  "lib/.*/pkgconfig/qnhidapi\.pc$" "lib/.*/pkgconfig/qnreader\.pc$"
-  "bin/tagbench-sim$" "share/tagbench/Language/English\.ini$" "share/tagbench/skin/blue\.skin$"
-  "share/tagbench/logo/hello\.bmp$" "lib/udev/rules\.d/70-tagbench-ch9326\.rules$"
-  "share/man/man1/tagbench-sim\.1$")
-if [ "$app" = 1 ]; then
-  expected+=("bin/tagbench$" "share/applications/org\.tagbench\.TagBench\.desktop$"
-             "share/metainfo/org\.tagbench\.TagBench\.metainfo\.xml$"
-             "share/icons/hicolor/256x256/apps/org\.tagbench\.TagBench\.png$")
-fi
-for pattern in "${expected[@]}"; do
-  grep -q "^\.${pkg_prefix%/}/$pattern" "$work/contents" || fail "package lacks ${pkg_prefix%/}/$pattern"
+debs=("$work"/deb/*.deb)
+packages=()
+for deb in "${debs[@]}"; do packages+=("$(dpkg-deb --field "$deb" Package)"); done
+echo "   ${packages[*]}"
+expected_packages=(libqncomapi2 libqnhidapi2 libqnnetapi2 libqnreader2 libtagbench-dev
+                   tagbench-tools python3-tagbench)
+[ "$app" = 1 ] && expected_packages+=(tagbench)
+for package in "${expected_packages[@]}"; do
+  [[ " ${packages[*]} " == *" $package "* ]] || fail "no package $package"
 done
-depends=$(dpkg-deb --field "$deb" Depends)
-[[ $depends == *libhidapi-hidraw0* ]] || fail "package does not depend on hidapi: $depends"
+# Every error and warning at lintian's default level fails; overrides carry their reason.
+lintian --fail-on error,warning "${debs[@]}" >"$work/lintian.log" 2>&1 \
+  || { cat "$work/lintian.log" >&2; fail "lintian"; }
+deb_of() { ls "$work"/deb/"$1"_*.deb; }
+pkg_prefix=$(sed -n 's/^CMAKE_INSTALL_PREFIX:PATH=//p' "$build/CMakeCache.txt")
+# package:pattern of a file it must hold, under the prefix.
+expected=(
+  "libqncomapi2:lib/.*/libQnComApi\.so\.2$" "libqnhidapi2:lib/.*/libQnHidApi\.so\.2$"
+  "libqnnetapi2:lib/.*/libQnNetApi\.so\.2$" "libqnreader2:lib/.*/libQnReader\.so\.2$"
+  "libtagbench-dev:lib/.*/libQnReader\.so$" "libtagbench-dev:include/tagbench/QnComApi\.h$"
+  "libtagbench-dev:include/tagbench/QnReader\.h$" "libtagbench-dev:include/tagbench/QnReaderTypes\.h$"
+  "libtagbench-dev:lib/.*/cmake/TagBench/TagBenchConfig\.cmake$"
+  "libtagbench-dev:lib/.*/pkgconfig/qnhidapi\.pc$" "libtagbench-dev:lib/.*/pkgconfig/qnreader\.pc$"
+  "tagbench-tools:bin/tagbench-sim$" "tagbench-tools:bin/tagbench-cli$"
+  "tagbench-tools:share/man/man1/tagbench-sim\.1\.gz$" "tagbench-tools:share/man/man1/tagbench-cli\.1\.gz$"
+  "tagbench-tools:share/bash-completion/completions/tagbench-cli$"
+  "python3-tagbench:lib/python3/dist-packages/tagbench/__init__\.py$")
 if [ "$app" = 1 ]; then
-  [[ $depends == *libqt6widgets6* ]] || fail "package does not depend on Qt: $depends"
+  expected+=("tagbench:bin/tagbench$" "tagbench:share/tagbench/Language/English\.ini$"
+             "tagbench:share/tagbench/skin/blue\.skin$" "tagbench:share/tagbench/logo/hello\.bmp$"
+             "tagbench:lib/udev/rules\.d/70-tagbench-ch9326\.rules$"
+             "tagbench:share/man/man1/tagbench\.1\.gz$"
+             "tagbench:share/applications/org\.tagbench\.TagBench\.desktop$"
+             "tagbench:share/metainfo/org\.tagbench\.TagBench\.metainfo\.xml$"
+             "tagbench:share/icons/hicolor/256x256/apps/org\.tagbench\.TagBench\.png$")
+fi
+for entry in "${expected[@]}"; do
+  package=${entry%%:*} pattern=${entry#*:}
+  dpkg-deb --contents "$(deb_of "$package")" | awk '{print $6}' \
+    | grep -q "^\.${pkg_prefix%/}/$pattern" || fail "$package lacks ${pkg_prefix%/}/$pattern"
+done
+# The runtime libraries hold no link-time names; development files hold no runtime ones.
+for package in libqncomapi2 libqnhidapi2 libqnnetapi2 libqnreader2; do
+  dpkg-deb --contents "$(deb_of "$package")" | awk '{print $6}' | grep -q '\.so$' \
+    && fail "$package holds a development symlink"
+done
+depends() { dpkg-deb --field "$(deb_of "$1")" Depends; }
+[[ $(depends libqnhidapi2) == *libhidapi-hidraw0* ]] || fail "libqnhidapi2 does not depend on hidapi"
+[[ $(depends tagbench-tools) == *"libqnreader2 (= "* ]] || fail "tagbench-tools: $(depends tagbench-tools)"
+[[ $(depends python3-tagbench) == *"libqnreader2 (= "* ]] || fail "python3-tagbench: $(depends python3-tagbench)"
+if [ "$app" = 1 ]; then
+  [[ $(depends tagbench) == *libqt6widgets6* ]] || fail "tagbench does not depend on Qt: $(depends tagbench)"
 fi
 
 # The installed program: configuration and logs go to the XDG folders, whoever runs it (root
@@ -190,10 +219,10 @@ if [ "$app" = 1 ]; then
   if [ "$(id -u)" != 0 ]; then sudo -n true 2>/dev/null && as_root=(sudo -n); fi
   if [ "$(id -u)" != 0 ] && [ ${#as_root[@]} = 0 ]; then
     echo "-- installed program: skipped (needs root or password-less sudo)"
-  elif dpkg-query -W -f='${Status}' tagbench 2>/dev/null | grep -q 'ok installed'; then
-    echo "-- installed program: skipped (a tagbench package is installed on this system)"
+  elif dpkg-query -W -f='${Status}' "${packages[@]}" 2>/dev/null | grep -q 'ok installed'; then
+    echo "-- installed packages: skipped (a tagbench package is installed on this system)"
   else
-    echo "-- installed program (apt install, start from an empty folder, apt remove)"
+    echo "-- installed packages (apt install, the tools, the program from an empty folder, apt remove)"
     # One install-run-remove at a time on this machine.
     lock_file=/tmp/tagbench-check-sdk.lock
     [ -e "$lock_file" ] || : >"$lock_file"
@@ -201,8 +230,18 @@ if [ "$app" = 1 ]; then
     flock -w 1200 "$lock_fd" || fail "another check-sdk holds the package lock"
     package_installed=1
     "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends \
-      -o DPkg::Lock::Timeout=600 "$deb" >"$work/install.log" 2>&1 \
-      || { cat "$work/install.log" >&2; fail "apt-get install $deb"; }
+      -o DPkg::Lock::Timeout=600 "${debs[@]}" >"$work/install.log" 2>&1 \
+      || { cat "$work/install.log" >&2; fail "apt-get install ${packages[*]}"; }
+    "${pkg_prefix%/}/bin/tagbench-cli" --version | grep -qx "tagbench-cli 2\.9\.0" \
+      || fail "installed tagbench-cli --version"
+    # The installed Python package, in the system's python3, loads the installed library
+    # from the system path.
+    (cd "$work" && env -u TAGBENCH_LIB_DIR /usr/bin/python3 -c '
+import tagbench
+try:
+    tagbench.open("tcp://")
+except tagbench.ReaderError as error:
+    print(error)') | grep -q "malformed" || fail "installed python3-tagbench"
     prefix_bin=${pkg_prefix%/}/bin
     program=$prefix_bin/tagbench
     [ -x "$program" ] || fail "not installed: $program"
@@ -231,12 +270,12 @@ if [ "$app" = 1 ]; then
       || { cat "$work/app.err" >&2; fail "the installed program found no language file"; }
     [ -f "$home/config/tagbench/SystemConfig.ini" ] || fail "no SystemConfig.ini in \$XDG_CONFIG_HOME"
     [ -d "$home/state/tagbench/Log" ] || fail "no log folder in \$XDG_STATE_HOME"
-    "${as_root[@]}" apt-get purge -y tagbench >"$work/remove.log" 2>&1 \
-      || { cat "$work/remove.log" >&2; fail "apt-get purge tagbench"; }
+    "${as_root[@]}" apt-get purge -y "${packages[@]}" >"$work/remove.log" 2>&1 \
+      || { cat "$work/remove.log" >&2; fail "apt-get purge ${packages[*]}"; }
     package_installed=0
     flock -u "$lock_fd"
     installed_run=ok
     echo "   installed program: ok"
   fi
 fi
-echo "check-sdk: all good ($(basename "$deb"), installed program: $installed_run)"
+echo "check-sdk: all good (${#debs[@]} packages, lintian clean, installed: $installed_run)"

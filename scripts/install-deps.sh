@@ -17,7 +17,7 @@ packages=(
   clang clang-format bash-completion
   fonts-noto-cjk
   xvfb xauth
-  librsvg2-bin desktop-file-utils appstream
+  librsvg2-bin desktop-file-utils appstream lintian
   python3-setuptools python3-pip python3-venv python3-pytest
 )
 
