@@ -14,6 +14,8 @@ namespace cli {
 namespace {
 
 constexpr std::size_t kTypicalLineLength = 160;
+// Results waiting for the ndjson writer at most.
+constexpr std::size_t kPendingLimit = 64;
 
 std::string epcText(const Sighting &sighting) {
     return hexText(sighting.record.epc);
@@ -65,6 +67,24 @@ std::string rowLine(const std::vector<std::string> &cells, Format format,
     return line;
 }
 
+void printSightings(const std::vector<Sighting> &sightings) {
+    std::string lines, reader, time;
+    lines.reserve(sightings.size() * kTypicalLineLength);
+    const Sighting *previous = nullptr;
+    for (const Sighting &sighting : sightings) {
+        if (!previous || previous->reader != sighting.reader)
+            reader = jsontext::quoted(sighting.reader);
+        if (!previous || previous->time != sighting.time)
+            time = jsontext::quoted(utcText(sighting.time));
+        appendNdjsonLine(lines, sighting, reader, time);
+        previous = &sighting;
+    }
+    if (!lines.empty()) {
+        lines.pop_back();
+        printLine(lines);
+    }
+}
+
 sigset_t interruptSet() {
     sigset_t set;
     sigemptyset(&set);
@@ -87,26 +107,48 @@ std::vector<Sighting> decodeSightings(const std::vector<tagrecord::Bytes> &bodie
     return sightings;
 }
 
-void TagSink::add(const std::vector<Sighting> &sightings) {
-    const std::lock_guard lock(mutex_);
+TagSink::TagSink(Format format) : format_(format) {
+    if (format_ == Format::Ndjson) writer_ = std::thread([this] { writeLines(); });
+}
+
+// A stream that ends in a failure leaves its queued lines written and no merged list.
+TagSink::~TagSink() {
+    stopWriter();
+}
+
+void TagSink::stopWriter() {
+    if (!writer_.joinable()) return;
+    {
+        const std::lock_guard lock(mutex_);
+        finishing_ = true;
+    }
+    changed_.notify_all();
+    writer_.join();
+}
+
+void TagSink::add(std::vector<Sighting> sightings) {
+    std::unique_lock lock(mutex_);
     if (format_ != Format::Ndjson) {
         for (const Sighting &sighting : sightings) merge(sighting);
         return;
     }
-    std::string lines, reader, time;
-    lines.reserve(sightings.size() * kTypicalLineLength);
-    const Sighting *previous = nullptr;
-    for (const Sighting &sighting : sightings) {
-        if (!previous || previous->reader != sighting.reader)
-            reader = jsontext::quoted(sighting.reader);
-        if (!previous || previous->time != sighting.time)
-            time = jsontext::quoted(utcText(sighting.time));
-        appendNdjsonLine(lines, sighting, reader, time);
-        previous = &sighting;
-    }
-    if (!lines.empty()) {
-        lines.pop_back();
-        printLine(lines);
+    changed_.wait(lock, [this] { return finishing_ || pending_.size() < kPendingLimit; });
+    if (finishing_) return;  // a report after the end of the stream
+    pending_.push_back(std::move(sightings));
+    changed_.notify_all();
+}
+
+void TagSink::writeLines() {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        changed_.wait(lock, [this] { return finishing_ || !pending_.empty(); });
+        if (pending_.empty()) return;
+        const std::vector<Sighting> sightings = std::move(pending_.front());
+        pending_.pop_front();
+        changed_.notify_all();
+        lock.unlock();
+        printSightings(sightings);
+        lock.lock();
     }
 }
 
@@ -119,6 +161,7 @@ void TagSink::merge(const Sighting &sighting) {
 }
 
 void TagSink::finish() {
+    stopWriter();
     const std::lock_guard lock(mutex_);
     if (format_ == Format::Ndjson) return;
     std::vector<std::vector<std::string>> table = {

@@ -4,8 +4,11 @@
 #pragma once
 
 #include <chrono>
+#include <condition_variable>
+#include <deque>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <unordered_map>
 #include <vector>
 
@@ -29,10 +32,17 @@ std::vector<Sighting> decodeSightings(const std::vector<tagrecord::Bytes> &bodie
 
 class TagSink {
   public:
-    explicit TagSink(Format format) : format_(format) {}
-    // Safe from any thread.
-    void add(const std::vector<Sighting> &sightings);
-    // Prints the merged list (table, csv); nothing more for ndjson.
+    explicit TagSink(Format format);
+    // Writes the lines already queued; the merged list only comes from finish().
+    ~TagSink();
+    TagSink(const TagSink &) = delete;
+    TagSink &operator=(const TagSink &) = delete;
+
+    // Safe from any thread. ndjson lines are written by a thread of their own, so the next
+    // inventory round is not kept waiting for the pipe; a reader of the pipe that falls far
+    // behind holds add() back rather than letting the sightings pile up.
+    void add(std::vector<Sighting> sightings);
+    // Writes what is left: the lines still queued, or the merged list (table, csv).
     void finish();
 
   private:
@@ -42,9 +52,15 @@ class TagSink {
         long count = 0;
     };
     void merge(const Sighting &sighting);
+    void writeLines();
+    void stopWriter();
 
     Format format_;
     std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<std::vector<Sighting>> pending_;
+    bool finishing_ = false;
+    std::thread writer_;
     std::vector<Row> rows_;
     std::unordered_map<std::string, std::size_t> rowOfEpc_;
 };
