@@ -49,6 +49,37 @@ void press(QAbstractButton *button) {
     QObject::disconnect(connection);
 }
 
+template <typename Widget>
+Widget *childOf(const QWidget &window, const char *name) {
+    auto *found = window.findChild<Widget *>(QString::fromLatin1(name));
+    EXPECT_NE(found, nullptr) << name;
+    return found;
+}
+
+QString writeFile(const QTemporaryDir &dir, const QString &name, const QByteArray &bytes) {
+    const QString path = dir.filePath(name);
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+    return path;
+}
+
+// Fills the firmware tab and presses Start (the confirmation is the prompts' to answer).
+void startUpgrade(CMaintenanceWindow &window, const QTemporaryDir &dir, const Bytes &image,
+                  int blockSize, const QString &password) {
+    const QString path = writeFile(dir, QStringLiteral("image.bin"),
+                                   QByteArray(reinterpret_cast<const char *>(image.data()),
+                                              static_cast<qsizetype>(image.size())));
+    childOf<QLineEdit>(window, "imageField")->setText(path);
+    childOf<QSpinBox>(window, "blockSizeField")->setValue(blockSize);
+    childOf<QLineEdit>(window, "passwordField")->setText(password);
+    press(childOf<QPushButton>(window, "startUpgradeButton"));
+}
+
+bool waitForUpgradeEnd(const CMaintenanceWindow &window) {
+    return pagetest::waitUntil([&window] { return !window.firmwareTab()->isRunning(); });
+}
+
 Bytes patternImage(std::size_t size) {
     Bytes image(size);
     for (std::size_t index = 0; index < size; ++index)
@@ -62,19 +93,13 @@ class MaintenanceTest : public ::testing::Test {
 
     template <typename Widget>
     Widget *child(const char *name) const {
-        auto *found = window_.findChild<Widget *>(QString::fromLatin1(name));
-        EXPECT_NE(found, nullptr) << name;
-        return found;
+        return childOf<Widget>(window_, name);
     }
     void withModel(const std::function<void(ReaderModel &)> &action) {
         session_.virtualReader().withModel(action);
     }
     QString writeFile(const QString &name, const QByteArray &bytes) {
-        const QString path = dir_.filePath(name);
-        QFile file(path);
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(bytes);
-        return path;
+        return ::writeFile(dir_, name, bytes);
     }
     static QByteArray readFile(const QString &path) {
         QFile file(path);
@@ -83,19 +108,10 @@ class MaintenanceTest : public ::testing::Test {
     QString text(Text key) const { return services_.text(key); }
     bool waitForLog(const QString &line) { return services_.waitForLog(line); }
 
-    // Fills the firmware tab and presses Start (the confirmation answered yes).
     void startUpgrade(const Bytes &image, int blockSize, const QString &password) {
-        const QString path = writeFile(QStringLiteral("image.bin"),
-                                       QByteArray(reinterpret_cast<const char *>(image.data()),
-                                                  static_cast<qsizetype>(image.size())));
-        child<QLineEdit>("imageField")->setText(path);
-        child<QSpinBox>("blockSizeField")->setValue(blockSize);
-        child<QLineEdit>("passwordField")->setText(password);
-        press(child<QPushButton>("startUpgradeButton"));
+        ::startUpgrade(window_, dir_, image, blockSize, password);
     }
-    bool waitForUpgradeEnd() {
-        return pagetest::waitUntil([this] { return !window_.firmwareTab()->isRunning(); });
-    }
+    bool waitForUpgradeEnd() { return ::waitForUpgradeEnd(window_); }
 
     CVirtualReaderSession session_{"fir"};
     CFakeMainWindow services_{session_.reader(), &session_.facade()};
@@ -319,6 +335,34 @@ TEST_F(MaintenanceTest, CacheReadExportedAndClearedAfterConfirmation) {
     withModel([&](ReaderModel &model) { held = model.cacheRecords.size(); });
     EXPECT_EQ(held, 0u);
     EXPECT_TRUE(window_.cacheTab()->shownHex().isEmpty());
+}
+
+// The serial library waits 800 ms after block 0 of the password commands before it looks for
+// the answer; the upgrade goes on from there.
+TEST(MaintenanceSerialTest, PasswordUpgradeOverASerialLine) {
+    QTemporaryDir dir;
+    readersim::VirtualReader reader(readersim::ReaderOptions{.family = "fir"});
+    reader.withModel([](ReaderModel &model) { model.devicePassword = {1, 2, 3, 4}; });
+    const std::string path = reader.servePty(dir.filePath(QStringLiteral("reader0")).toStdString());
+    CReaderFacade facade;
+    ASSERT_NE(facade.openSerial(QByteArray::fromStdString(path), 115200), 0);
+    CReader typed(facade);
+    CFakeMainWindow services(typed, &facade);
+    services.transportInUse = Transport::Serial;
+    CRecordingPrompts prompts;
+    {
+        CMaintenanceWindow window(services, {}, nullptr);
+        window.setPrompts(&prompts);
+        const Bytes image = patternImage(3 * 1024 + 100);
+        startUpgrade(window, dir, image, 1024, QStringLiteral("01020304"));
+        ASSERT_TRUE(waitForUpgradeEnd(window));
+        EXPECT_TRUE(
+            services.waitForLog(services.text(Text::UpgradeCompleted).arg(4).arg(3 * 1024 + 112)));
+    }
+    Bytes received;
+    reader.withModel([&](ReaderModel &model) { received = model.upgrade.completedImage; });
+    EXPECT_EQ(received.size(), 3u * 1024 + 112);
+    facade.closeDevice();
 }
 
 // The program's main window with the maintenance window and the pages it hosts.
