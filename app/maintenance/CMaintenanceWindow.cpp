@@ -65,6 +65,16 @@ void CMaintenanceWindow::readCurrentHostedPage()
         page->readParameters();
 }
 
+QList<CPage *> CMaintenanceWindow::hostedPages() const
+{
+    QList<CPage *> pages;
+    for (int index = 0; index < m_hostTabs->count(); ++index) {
+        if (auto *page = qobject_cast<CPage *>(m_hostTabs->widget(index)))
+            pages.append(page);
+    }
+    return pages;
+}
+
 void CMaintenanceWindow::connectionChanged(bool open)
 {
     if (!open)
@@ -77,10 +87,14 @@ void CMaintenanceWindow::connectionChanged(bool open)
 void CMaintenanceWindow::stopWork()
 {
     m_firmware->stopWork();
-    for (int index = 0; index < m_hostTabs->count(); ++index) {
-        if (auto *page = qobject_cast<CPage *>(m_hostTabs->widget(index)))
-            page->stopWork();
-    }
+    for (CPage *page : hostedPages())
+        page->stopWork();
+}
+
+void CMaintenanceWindow::showWrittenRecord(RecordKind kind, const ParamRecord &record)
+{
+    for (CPage *page : hostedPages())
+        page->showWrittenRecord(kind, record);
 }
 
 void CMaintenanceWindow::setPrompts(IShellPrompts *prompts)

@@ -28,6 +28,8 @@ public:
 
     // Cancels a running upgrade between blocks (the main window is closing).
     void stopWork() override;
+    // A record a profile import wrote reaches the hosted pages too.
+    void showWrittenRecord(RecordKind kind, const ParamRecord &record) override;
 
     // Message boxes and file choosers go here instead (tests).
     void setPrompts(IShellPrompts *prompts);
@@ -41,6 +43,7 @@ private:
     QWidget *buildHostTab(std::vector<std::pair<Text, CPage *>> hosted);
     void connectionChanged(bool open);
     void readCurrentHostedPage();
+    QList<CPage *> hostedPages() const;
 
     std::unique_ptr<CWidgetPrompts> m_ownPrompts;
     IShellPrompts *m_prompts = nullptr;

@@ -3,6 +3,7 @@
 #include "kit/CMyFunc.h"
 #include "kit/CShellPrompts.h"
 #include "kit/SafeFile.h"
+#include "maintenance/FileWork.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -106,13 +107,10 @@ void CTagCacheTab::exportHex()
         QStringLiteral("TagCache.txt"), QStringLiteral("Text (*.txt);;All files (*)"));
     if (path.isEmpty())
         return;
-    m_busy.begin();
-    services().worker().submit(
-        this,
-        [path, content = shownHex().toUtf8()](
-            IReader &) { return safefile::replace(path, content); },
+    runFileWork(
+        this, services(), m_busy,
+        [path, content = shownHex().toUtf8()] { return safefile::replace(path, content); },
         [this, path](QString problem) {
-            m_busy.end();
             services().postLog(problem.isEmpty() ? text(Text::FileSaved).arg(path)
                                                  : text(Text::FileFailed).arg(path, problem));
         });

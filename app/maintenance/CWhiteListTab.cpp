@@ -3,6 +3,7 @@
 #include "kit/CAccessible.h"
 #include "kit/CShellPrompts.h"
 #include "kit/SafeFile.h"
+#include "maintenance/FileWork.h"
 
 #include <QFile>
 #include <QGridLayout>
@@ -254,23 +255,13 @@ void CWhiteListTab::writeList()
         });
 }
 
-template <typename Job, typename Done> void CWhiteListTab::runFileWork(Job job, Done done)
-{
-    m_busy.begin();
-    services().worker().submit(
-        this, [job = std::move(job)](IReader &) { return job(); },
-        [this, done = std::move(done)](auto result) {
-            m_busy.end();
-            done(std::move(result));
-        });
-}
-
 void CWhiteListTab::importFile()
 {
     const QString path = m_prompts->chooseFileToOpen(QString(), listFilter);
     if (path.isEmpty())
         return;
-    runFileWork([path] { return readListFile(path); },
+    runFileWork(
+        this, services(), m_busy, [path] { return readListFile(path); },
         [this, path](FileOutcome outcome) {
             if (!outcome.problem.isEmpty())
                 return services().postLog(text(Text::FileFailed).arg(path, outcome.problem));
@@ -287,6 +278,7 @@ void CWhiteListTab::exportFile()
     if (path.isEmpty())
         return;
     runFileWork(
+        this, services(), m_busy,
         [path, entries = shownEntries()] {
             const std::string content = whitelist::listText(entries);
             return safefile::replace(

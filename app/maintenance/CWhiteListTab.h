@@ -39,8 +39,6 @@ private:
     void buildControls();
     void showEntries(const std::vector<whitelist::Entry> &entries);
     void logFailure();
-    // Runs file work off the user-interface thread with the tab shown busy.
-    template <typename Job, typename Done> void runFileWork(Job job, Done done);
 
     IShellPrompts *&m_prompts;
     CBusyState m_busy { this };

@@ -54,6 +54,8 @@ CTagDeskDlg::CTagDeskDlg(
     , m_events(std::make_unique<CReaderEvents>(m_facade))
     , m_profiles(*this, m_prompts, [this](RecordKind kind, const ParamRecord &record) {
         m_tabs->showWrittenRecord(kind, record);
+        if (m_maintenance)
+            m_maintenance->showWrittenRecord(kind, record);
     })
 {
     initialise(pages);
