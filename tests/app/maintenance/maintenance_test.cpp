@@ -28,6 +28,8 @@
 
 #include <gtest/gtest.h>
 
+#include <future>
+
 namespace {
 
 using pagetest::CFakeMainWindow;
@@ -335,6 +337,53 @@ TEST_F(MaintenanceTest, CacheReadExportedAndClearedAfterConfirmation) {
     withModel([&](ReaderModel &model) { held = model.cacheRecords.size(); });
     EXPECT_EQ(held, 0u);
     EXPECT_TRUE(window_.cacheTab()->shownHex().isEmpty());
+}
+
+// A reader that holds block 3 until the test lets it go: the window shows where the upgrade
+// stands meanwhile, and Cancel then stops it before block 4.
+TEST(MaintenanceProgressTest, ProgressShowsBlocksBytesRateAndTimeLeftThenCancelStops) {
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    pagetest::CScriptedReader reader;
+    reader.answerWith("sendFirmwareBlock", [released](const pagetest::ReaderCall &call) {
+        if (call.arguments.at(0) == 3) released.wait();
+        return std::optional<Bytes>(Bytes{});
+    });
+    reader.answer("endFirmware", Bytes{});
+    CFakeMainWindow services(reader);
+    // Lets block 3 go before the worker ends, also when an assertion returns early.
+    bool letGo = false;
+    const auto letBlockGo = [&] {
+        if (!std::exchange(letGo, true)) release.set_value();
+    };
+    struct AtEnd {
+        std::function<void()> action;
+        ~AtEnd() { action(); }
+    } const atEnd{letBlockGo};
+    CRecordingPrompts prompts;
+    QTemporaryDir dir;
+    CMaintenanceWindow window(services, {}, nullptr);
+    window.setPrompts(&prompts);
+
+    startUpgrade(window, dir, patternImage(8 * 1024), 1024, QString());
+    auto *status = childOf<QLabel>(window, "upgradeStatus");
+    const QString shown = services.text(Text::UpgradeProgress)
+                              .arg(3)
+                              .arg(8)
+                              .arg(3 * 1024)
+                              .arg(8 * 1024)
+                              .section(u'%', 0, 0);
+    ASSERT_TRUE(pagetest::waitUntil([&] { return status->text().startsWith(shown); }))
+        << status->text().toStdString();
+    EXPECT_FALSE(status->text().contains(u'%'));
+    EXPECT_EQ(childOf<QProgressBar>(window, "upgradeProgress")->value(), 3);
+    EXPECT_FALSE(childOf<QPushButton>(window, "startUpgradeButton")->isEnabled());
+    press(childOf<QPushButton>(window, "cancelUpgradeButton"));
+    letBlockGo();
+    ASSERT_TRUE(waitForUpgradeEnd(window));
+    EXPECT_TRUE(services.waitForLog(services.text(Text::UpgradeCancelled).arg(4).arg(8)));
+    EXPECT_EQ(reader.callsOf("sendFirmwareBlock").size(), 4u);
+    EXPECT_TRUE(reader.callsOf("endFirmware").empty());
 }
 
 // The serial library waits 800 ms after block 0 of the password commands before it looks for
