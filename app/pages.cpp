@@ -1,5 +1,6 @@
 #include "pages.h"
 
+#include "maintenance/CMaintenanceWindow.h"
 #include "netserver/CDlgNetTest.h"
 #include "params/CDlgGPRSTest.h"
 #include "params/CDlgSpecialParam.h"
@@ -37,5 +38,9 @@ CPageFactory registeredPages()
     factory.registerPage(PageId::NetParam, CPageFactory::makerOf<CDlgNetParam>());
     factory.registerPage(PageId::FirNetParam, CPageFactory::makerOf<CDlgFirNetParam>());
     factory.registerPage(PageId::GprsTest, CPageFactory::makerOf<CDlgGPRSTest>());
+    factory.registerMaintenanceWindow(
+        [](IMainWindowServices &services, CPageFactory::HostedPages hosted, QWidget *parent) {
+            return new CMaintenanceWindow(services, std::move(hosted), parent);
+        });
     return factory;
 }

@@ -172,16 +172,7 @@ constexpr std::array<Tab, 6> firLike(PageId parameterPage) {
              {Text::NetworkTestTab, PageId::NetTest}}};
 }
 
-// Fir readers carry the GPRS modem: its diagnostics page comes last.
-constexpr std::array<Tab, 7> withGprsTest(const std::array<Tab, 6> &tabs) {
-    std::array<Tab, 7> all{};
-    for (std::size_t position = 0; position < tabs.size(); ++position)
-        all[position] = tabs[position];
-    all.back() = {Text::GprsTestTab, PageId::GprsTest};
-    return all;
-}
-
-constexpr std::array<Tab, 7> firTabs = withGprsTest(firLike(PageId::FirParam));
+constexpr std::array<Tab, 6> firTabs = firLike(PageId::FirParam);
 constexpr std::array<Tab, 6> hazelTabs = firLike(PageId::HazelParam);
 constexpr std::array<Tab, 6> elmTabs = firLike(PageId::ElmParam);
 constexpr std::array<Tab, 6> cedarTabs = firLike(PageId::CedarParam);
@@ -202,6 +193,8 @@ constexpr std::array<Tab, 4> alderTabs{{{Text::ParameterTab, PageId::AlderParam}
                                         {Text::ActiveModeTab, PageId::ActiveRead},
                                         {Text::NetworkTestTab, PageId::NetTest}}};
 constexpr std::array<Tab, 1> welcomeTabs{{{Text::WelcomeTab, PageId::Hello}}};
+constexpr std::array<Tab, 2> hostedByMaintenance{
+    {{Text::GprsTestTab, PageId::GprsTest}, {Text::NetworkParameterPageTab, PageId::FirNetParam}}};
 
 constexpr std::array<PageId, 2> inventoryPages{PageId::IdentifyTab, PageId::ActiveRead};
 constexpr std::array<PageId, 2> temperaturePages{PageId::IdentifyTemp, PageId::ActiveTemp};
@@ -365,6 +358,10 @@ std::vector<PageId> pagesToStop(uint8_t type, int position) {
 
 std::span<const PageId> pagesStoppedAtClose() {
     return closePages;
+}
+
+std::span<const Tab> maintenanceTabs() {
+    return hostedByMaintenance;
 }
 
 }  // namespace readerfamily

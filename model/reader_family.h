@@ -111,5 +111,8 @@ bool readsOnSelection(uint8_t type, PageId page);
 std::vector<PageId> pagesToStop(uint8_t type, int position);
 // Pages whose running work ends when the connection closes.
 std::span<const PageId> pagesStoppedAtClose();
+// The pages no family's tabs show, which the maintenance window hosts for readers with a GPRS
+// modem: the GPRS and GPS test page and the Fir network page with its GPS and GPRS settings.
+std::span<const Tab> maintenanceTabs();
 
 }  // namespace readerfamily

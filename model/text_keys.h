@@ -211,7 +211,55 @@
     X(TemperatureColumn, 1251)                                                             \
     X(TemperatureAreaItem, 1251)                                                           \
     X(DenseReadingCheck, 1252)                                                             \
-    X(LatestVersionLabel, 1253)
+    X(LatestVersionLabel, 1253)                                                            \
+    /* Maintenance window (firmware, white list, tag cache, GPRS / GPS) */                 \
+    X(MaintenanceButton, 1353)                                                             \
+    X(MaintenanceWindowTitle, 1354)                                                        \
+    X(FirmwareTab, 1355)                                                                   \
+    X(WhiteListTab, 1356)                                                                  \
+    X(TagCacheTab, 1357)                                                                   \
+    X(GprsGpsTab, 1358)                                                                    \
+    X(ImageFileLabel, 1359)                                                                \
+    X(ChooseFileButton, 1360)                                                              \
+    X(BlockSizeLabel, 1361)                                                                \
+    X(PaddingNote, 1362)                                                                   \
+    X(UpgradePasswordLabel, 1363)                                                          \
+    X(StartUpgradeButton, 1364)                                                            \
+    X(CancelUpgradeButton, 1365)                                                           \
+    X(UpgradeProgress, 1366)                                                               \
+    X(ConfirmUpgrade, 1367)                                                                \
+    X(UpgradeCompleted, 1368)                                                              \
+    X(UpgradeBlockFailed, 1369)                                                            \
+    X(UpgradeCancelled, 1370)                                                              \
+    X(UpgradeEndFailed, 1371)                                                              \
+    X(InvalidBlockSize, 1372)                                                              \
+    X(InvalidPassword, 1373)                                                               \
+    X(ImageUnusable, 1374)                                                                 \
+    X(ReadListButton, 1375)                                                                \
+    X(AddEntryButton, 1376)                                                                \
+    X(EntryLabel, 1377)                                                                    \
+    X(DeleteEntryButton, 1378)                                                             \
+    X(DeleteAllButton, 1379)                                                               \
+    X(WriteListButton, 1380)                                                               \
+    X(ImportButton, 1381)                                                                  \
+    X(ExportFileButton, 1382)                                                              \
+    X(WhiteListNote, 1383)                                                                 \
+    X(WhiteListRead, 1384)                                                                 \
+    X(WhiteListWritten, 1385)                                                              \
+    X(WhiteListWriteFailed, 1386)                                                          \
+    X(WhiteListEntryDeleted, 1387)                                                         \
+    X(WhiteListCleared, 1388)                                                              \
+    X(EntriesImported, 1389)                                                               \
+    X(FileSaved, 1390)                                                                     \
+    X(FileFailed, 1391)                                                                    \
+    X(ConfirmDeleteAll, 1392)                                                              \
+    X(ClearCacheButton, 1393)                                                              \
+    X(CacheRead, 1394)                                                                     \
+    X(ConfirmClearCache, 1395)                                                             \
+    X(CacheCleared, 1396)                                                                  \
+    X(MaintenanceFailed, 1397)                                                             \
+    X(NetworkParameterPageTab, 1398)                                                       \
+    X(NotEntry, 1399)
 
 #define TAGBENCH_TEXT_ENUMERATOR(name, key) name = key,
 enum class Text : int { TAGBENCH_TEXT_KEYS(TAGBENCH_TEXT_ENUMERATOR) };

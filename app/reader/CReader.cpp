@@ -2,6 +2,8 @@
 
 #include "reader/CReaderFacade.h"
 
+#include <algorithm>
+
 namespace {
 
 constexpr std::size_t gpsTextSize = 1024;
@@ -203,4 +205,72 @@ bool CReader::startActiveMode()
 bool CReader::stopActiveMode()
 {
     return m_facade.stopRead() != 0;
+}
+
+std::optional<std::vector<WhiteListEntry>> CReader::readWhiteList(std::uint16_t start)
+{
+    // The longest answer the library delivers carries this many entries.
+    constexpr std::size_t mostEntries = 1452 / sizeof(WhiteListEntry);
+    std::array<std::uint8_t, mostEntries * sizeof(WhiteListEntry)> buffer {};
+    std::uint16_t count = start;
+    if (m_facade.readWhiteList(buffer.data(), &count) == 0)
+        return std::nullopt;
+    std::vector<WhiteListEntry> entries(std::min<std::size_t>(count, mostEntries));
+    for (std::size_t index = 0; index < entries.size(); ++index)
+        std::copy_n(
+            buffer.begin() + static_cast<std::ptrdiff_t>(index * 4), 4, entries[index].begin());
+    return entries;
+}
+
+bool CReader::writeWhiteList(std::span<const WhiteListEntry> entries)
+{
+    if (entries.size() > maxWhiteListWrite)
+        return false;
+    Bytes bytes;
+    bytes.reserve(entries.size() * sizeof(WhiteListEntry));
+    for (const WhiteListEntry &entry : entries)
+        bytes.insert(bytes.end(), entry.begin(), entry.end());
+    return m_facade.writeWhiteList(bytes.data(), static_cast<std::uint16_t>(entries.size())) != 0;
+}
+
+bool CReader::deleteWhiteListEntry(const WhiteListEntry &entry)
+{
+    return m_facade.deleteOneWhiteList(entry.data()) != 0;
+}
+
+bool CReader::clearWhiteList()
+{
+    return m_facade.deleteAllWhiteList() != 0;
+}
+
+std::optional<DeviceCache> CReader::readCache()
+{
+    DeviceCache cache;
+    cache.bytes.assign(DeviceCache::bufferSize, 0);
+    std::uint16_t byteLength = 0;
+    if (m_facade.getDevCache(&cache.recordCount, cache.bytes.data(), &byteLength) == 0)
+        return std::nullopt;
+    cache.bytes.resize(std::min<std::size_t>(byteLength, DeviceCache::bufferSize));
+    return cache;
+}
+
+bool CReader::clearCache()
+{
+    return m_facade.delDevCache() != 0;
+}
+
+bool CReader::sendFirmwareBlock(const std::optional<AccessPassword> &password, std::uint16_t number,
+    std::span<const std::uint8_t> block)
+{
+    const auto length = static_cast<std::uint16_t>(block.size());
+    if (password)
+        return m_facade.upgradeDevDataIn(password->data(), length, number, block.data()) != 0;
+    return m_facade.upgradeDevData(length, number, block.data()) != 0;
+}
+
+bool CReader::endFirmware(const std::optional<AccessPassword> &password)
+{
+    if (password)
+        return m_facade.upgradeDevEndIn(password->data()) != 0;
+    return m_facade.upgradeDevEnd() != 0;
 }

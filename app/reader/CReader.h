@@ -34,6 +34,15 @@ public:
     bool relayOff() override;
     bool startActiveMode() override;
     bool stopActiveMode() override;
+    std::optional<std::vector<WhiteListEntry>> readWhiteList(std::uint16_t start) override;
+    bool writeWhiteList(std::span<const WhiteListEntry> entries) override;
+    bool deleteWhiteListEntry(const WhiteListEntry &entry) override;
+    bool clearWhiteList() override;
+    std::optional<DeviceCache> readCache() override;
+    bool clearCache() override;
+    bool sendFirmwareBlock(const std::optional<AccessPassword> &password, std::uint16_t number,
+        std::span<const std::uint8_t> block) override;
+    bool endFirmware(const std::optional<AccessPassword> &password) override;
 
 private:
     CReaderFacade &m_facade;

@@ -239,6 +239,60 @@ int CReaderFacade::stopRead()
     return call<int>(&CReaderApiTable::StopRead, address);
 }
 
+int CReaderFacade::readWhiteList(std::uint8_t *entries, std::uint16_t *count)
+{
+    return call<int>(&CReaderApiTable::ReadWhiteList, address, entries, count);
+}
+
+int CReaderFacade::writeWhiteList(const std::uint8_t *entries, std::uint16_t count)
+{
+    return call<int>(&CReaderApiTable::WriteWhiteList, address, entries, count);
+}
+
+int CReaderFacade::deleteAllWhiteList()
+{
+    return call<int>(&CReaderApiTable::DeleteAllWhiteList, address);
+}
+
+int CReaderFacade::deleteOneWhiteList(const std::uint8_t *entry4)
+{
+    return call<int>(&CReaderApiTable::DeleteOneWhiteList, address, entry4);
+}
+
+int CReaderFacade::getDevCache(
+    std::uint16_t *recordCount, std::uint8_t *records, std::uint16_t *byteLength)
+{
+    return call<int>(&CReaderApiTable::GetDevCache, address, recordCount, records, byteLength);
+}
+
+int CReaderFacade::delDevCache()
+{
+    return call<int>(&CReaderApiTable::DelDevCache, address);
+}
+
+int CReaderFacade::upgradeDevData(
+    std::uint16_t blockLength, std::uint16_t blockNumber, const std::uint8_t *block)
+{
+    return call<int>(&CReaderApiTable::UpgradeDevData, address, blockLength, blockNumber, block);
+}
+
+int CReaderFacade::upgradeDevEnd()
+{
+    return call<int>(&CReaderApiTable::UpgradeDevEnd, address);
+}
+
+int CReaderFacade::upgradeDevDataIn(const std::uint8_t *pwd, std::uint16_t blockLength,
+    std::uint16_t blockNumber, const std::uint8_t *block)
+{
+    return call<int>(
+        &CReaderApiTable::UpgradeDevDataIn, address, pwd, blockLength, blockNumber, block);
+}
+
+int CReaderFacade::upgradeDevEndIn(const std::uint8_t *pwd)
+{
+    return call<int>(&CReaderApiTable::UpgradeDevEndIn, address, pwd);
+}
+
 std::uint8_t CReaderFacade::getTagBuf(
     std::uint8_t *records, std::int32_t *byteCount, std::int32_t *tagCount)
 {

@@ -65,6 +65,19 @@ public:
     int startRead();
     int stopRead();
 
+    int readWhiteList(std::uint8_t *entries, std::uint16_t *count);
+    int writeWhiteList(const std::uint8_t *entries, std::uint16_t count);
+    int deleteAllWhiteList();
+    int deleteOneWhiteList(const std::uint8_t *entry4);
+    int getDevCache(std::uint16_t *recordCount, std::uint8_t *records, std::uint16_t *byteLength);
+    int delDevCache();
+    int upgradeDevData(
+        std::uint16_t blockLength, std::uint16_t blockNumber, const std::uint8_t *block);
+    int upgradeDevEnd();
+    int upgradeDevDataIn(const std::uint8_t *pwd, std::uint16_t blockLength,
+        std::uint16_t blockNumber, const std::uint8_t *block);
+    int upgradeDevEndIn(const std::uint8_t *pwd);
+
     // The network library keeps no tag buffer: there both calls fail (status 0).
     std::uint8_t getTagBuf(std::uint8_t *records, std::int32_t *byteCount, std::int32_t *tagCount);
     int clearTagBuf();

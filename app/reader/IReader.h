@@ -11,6 +11,7 @@ using SystemInfo = std::array<std::uint8_t, 10>;
 // Year of the century, month, day, hour, minute, second.
 using DeviceTime = std::array<std::uint8_t, 6>;
 using AccessPassword = std::array<std::uint8_t, 4>;
+using WhiteListEntry = std::array<std::uint8_t, 4>;
 
 // The reader's three parameter records, each with the leading byte it is read with and that
 // goes back unchanged with the next write.
@@ -28,6 +29,13 @@ struct InventoryResult {
     Bytes records;
     std::uint16_t byteLength = 0;
     std::uint16_t count = 0;
+};
+
+// The records the reader keeps in its own cache, as it stores them.
+struct DeviceCache {
+    static constexpr std::size_t bufferSize = 1451;
+    std::uint16_t recordCount = 0;
+    Bytes bytes;
 };
 
 // The commands pages use, with typed results: nothing (or false) when the reader did not
@@ -78,4 +86,20 @@ public:
     virtual bool relayOff() = 0;
     virtual bool startActiveMode() = 0;
     virtual bool stopActiveMode() = 0;
+
+    // The white list from entry `start` on, as many entries as the reader puts in one answer.
+    virtual std::optional<std::vector<WhiteListEntry>> readWhiteList(std::uint16_t start) = 0;
+    // At most maxWhiteListWrite entries in one frame; more fail without sending.
+    static constexpr std::size_t maxWhiteListWrite = 387;
+    virtual bool writeWhiteList(std::span<const WhiteListEntry> entries) = 0;
+    virtual bool deleteWhiteListEntry(const WhiteListEntry &entry) = 0;
+    virtual bool clearWhiteList() = 0;
+    virtual std::optional<DeviceCache> readCache() = 0;
+    virtual bool clearCache() = 0;
+    // One firmware block (a multiple of 16 bytes, at most 1536); with a password, the
+    // password-guarded commands.
+    virtual bool sendFirmwareBlock(const std::optional<AccessPassword> &password,
+        std::uint16_t number, std::span<const std::uint8_t> block)
+        = 0;
+    virtual bool endFirmware(const std::optional<AccessPassword> &password) = 0;
 };

@@ -199,6 +199,8 @@ QWidget *CConnectionPanel::buildIdentitySection()
     grid->addWidget(m_importButton, 0, 1);
     grid->addWidget(m_relayCloseButton, 1, 0);
     grid->addWidget(m_relayReleaseButton, 1, 1);
+    m_maintenanceButton = addButton("maintenanceButton");
+    grid->addWidget(m_maintenanceButton, 2, 0, 1, 2);
     form->addRow(grid);
     return section;
 }
@@ -231,6 +233,8 @@ void CConnectionPanel::connectButtons()
         &CConnectionPanel::relayReleaseRequested);
     connect(m_exportButton, &QPushButton::clicked, this, &CConnectionPanel::exportRequested);
     connect(m_importButton, &QPushButton::clicked, this, &CConnectionPanel::importRequested);
+    connect(
+        m_maintenanceButton, &QPushButton::clicked, this, &CConnectionPanel::maintenanceRequested);
 }
 
 void CConnectionPanel::applyTexts(const TextLookup &text)
@@ -252,6 +256,7 @@ void CConnectionPanel::applyTexts(const TextLookup &text)
     m_importButton->setText(text(Text::ImportProfileButton));
     m_relayCloseButton->setText(text(Text::RelayCloseButton));
     m_relayReleaseButton->setText(text(Text::RelayReleaseButton));
+    m_maintenanceButton->setText(text(Text::MaintenanceButton));
     m_languageLabel->setText(text(Text::LanguageLabel));
     m_skinButton->setToolTip(text(Text::SkinButtonTip));
     nameFields(text);
@@ -430,6 +435,7 @@ void CConnectionPanel::showClosed()
     m_closeButton->setEnabled(false);
     m_relayCloseButton->setEnabled(false);
     m_relayReleaseButton->setEnabled(false);
+    m_maintenanceButton->setEnabled(false);
     setProfileButtonsEnabled(false);
 }
 
@@ -437,6 +443,7 @@ void CConnectionPanel::showBusy()
 {
     m_openButton->setEnabled(false);
     m_closeButton->setEnabled(false);
+    m_maintenanceButton->setEnabled(false);
     setProfileButtonsEnabled(false);
     setCursor(Qt::BusyCursor);
 }
@@ -446,6 +453,7 @@ void CConnectionPanel::showOpen(bool relayAvailable)
     unsetCursor();
     m_openButton->setEnabled(false);
     m_closeButton->setEnabled(true);
+    m_maintenanceButton->setEnabled(true);
     m_relayCloseButton->setEnabled(relayAvailable);
     m_relayReleaseButton->setEnabled(relayAvailable);
 }

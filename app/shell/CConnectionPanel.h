@@ -63,9 +63,9 @@ public:
     // fields of the address and port.
     void showEndpoint(const ReaderEndpoint &endpoint);
 
-    // Closed: Open enabled; Close and the relay buttons disabled. Opening or closing: Open
-    // and Close disabled, busy cursor over the panel. Open: Open disabled; Close enabled; the
-    // relay buttons as available.
+    // Closed: Open enabled; Close, the relay and maintenance buttons disabled. Opening or
+    // closing: Open, Close and maintenance disabled, busy cursor over the panel. Open: Open
+    // disabled; Close and maintenance enabled; the relay buttons as available.
     void showState(CConnection::State state, bool relayAvailable);
     // The profile export and import buttons (off in the closed and busy states).
     void setProfileButtonsEnabled(bool enabled);
@@ -84,6 +84,7 @@ signals:
     void relayReleaseRequested();
     void exportRequested();
     void importRequested();
+    void maintenanceRequested();
 
 private:
     QWidget *buildTransportSection();
@@ -125,6 +126,7 @@ private:
     QPushButton *m_importButton = nullptr;
     QPushButton *m_relayCloseButton = nullptr;
     QPushButton *m_relayReleaseButton = nullptr;
+    QPushButton *m_maintenanceButton = nullptr;
     QLabel *m_languageLabel = nullptr;
     QComboBox *m_languageList = nullptr;
     CButtonST *m_skinButton = nullptr;

@@ -31,6 +31,21 @@ void CPageFactory::registerPage(readerfamily::PageId page, Maker maker)
     m_makers[static_cast<std::size_t>(page)] = std::move(maker);
 }
 
+void CPageFactory::registerMaintenanceWindow(WindowMaker maker)
+{
+    m_maintenanceMaker = std::move(maker);
+}
+
+CPage *CPageFactory::createMaintenanceWindow(IMainWindowServices &services, QWidget *parent) const
+{
+    if (!m_maintenanceMaker)
+        return nullptr;
+    HostedPages hosted;
+    for (const readerfamily::Tab &tab : readerfamily::maintenanceTabs())
+        hosted.emplace_back(tab.captionText, create(tab.page, services, nullptr));
+    return m_maintenanceMaker(services, std::move(hosted), parent);
+}
+
 CPage *CPageFactory::create(
     readerfamily::PageId page, IMainWindowServices &services, QWidget *parent) const
 {

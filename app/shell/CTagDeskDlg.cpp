@@ -54,6 +54,8 @@ CTagDeskDlg::CTagDeskDlg(
     , m_events(std::make_unique<CReaderEvents>(m_facade))
     , m_profiles(*this, m_prompts, [this](RecordKind kind, const ParamRecord &record) {
         m_tabs->showWrittenRecord(kind, record);
+        if (m_maintenance)
+            m_maintenance->showWrittenRecord(kind, record);
     })
 {
     initialise(pages);
@@ -64,6 +66,7 @@ CTagDeskDlg::~CTagDeskDlg()
     shutDown();
     // Pages may still post lines or hold jobs while they end: they go first, while the
     // services they were handed still exist.
+    delete m_maintenance;
     delete m_tabs;
 }
 
@@ -80,6 +83,7 @@ void CTagDeskDlg::initialise(const CPageFactory &pages)
     setWindowTitle(CTagDeskApp::windowCaption(text(Text::ProgramName)));
     setWindowIcon(QIcon::fromTheme(desktopIconName, QIcon(dataFile(logoFile))));
     m_tabs->createPages(pages, *this);
+    m_maintenance = pages.createMaintenanceWindow(*this, this);
     m_services.attachSkin();
     setUpMessageList();
     CAccessible::nameControls(this);
@@ -208,6 +212,17 @@ void CTagDeskDlg::connectActions()
     connect(languageList(), &QComboBox::activated, this,
         [this](int position) { m_preferences.changeLanguage(position); });
     connect(skinButton(), &QToolButton::clicked, this, [this] { m_preferences.chooseSkin(); });
+    connect(m_panel, &CConnectionPanel::maintenanceRequested, this,
+        &CTagDeskDlg::showMaintenanceWindow);
+}
+
+void CTagDeskDlg::showMaintenanceWindow()
+{
+    if (!m_maintenance)
+        return;
+    m_maintenance->show();
+    m_maintenance->raise();
+    m_maintenance->activateWindow();
 }
 
 void CTagDeskDlg::subscribeTrafficLog()
@@ -440,6 +455,9 @@ void CTagDeskDlg::shutDown()
     // (an Open waits at most for its time-outs) before the connection closes here directly.
     m_messages.stop();
     m_tabs->stopAllWork();
+    // An upgrade in progress stops after its current block rather than keep the worker.
+    if (m_maintenance)
+        m_maintenance->stopWork();
     m_worker.stop();
     m_events->setTrafficEnabled(false);
     m_events->setReportsEnabled(false);

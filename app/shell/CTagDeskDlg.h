@@ -1,5 +1,6 @@
 #pragma once
 
+#include "kit/CPage.h"
 #include "kit/CShellPrompts.h"
 #include "kit/IMainWindowServices.h"
 #include "reader/CConnection.h"
@@ -12,6 +13,7 @@
 #include "shell/CShellServices.h"
 
 #include <QDialog>
+#include <QPointer>
 
 #include <array>
 #include <cstdint>
@@ -54,6 +56,9 @@ public:
     CTextListModel *messages() const { return m_messageModel; }
     QComboBox *languageList() const;
     CButtonST *skinButton() const;
+    // The maintenance window (hidden until the panel's button shows it); null when the
+    // program registered none.
+    CPage *maintenanceWindow() const { return m_maintenance; }
 
     // Chooses the network transport at this address without writing the configuration
     // (the demo reader).
@@ -116,6 +121,7 @@ private:
     void connectActions();
     void subscribeTrafficLog();
     void showAbout();
+    void showMaintenanceWindow();
 
     OpenOutcome runOpen(const OpenRequest &request);
     bool openTransport(const OpenRequest &request);
@@ -145,6 +151,7 @@ private:
     CTab *m_tabs = nullptr;
     CMyListCtrl *m_messageList = nullptr;
     CTextListModel *m_messageModel = nullptr;
+    QPointer<CPage> m_maintenance;
 
     std::array<std::uint8_t, 7> m_serialNumber {};
     bool m_shutDown = false;

@@ -23,13 +23,12 @@ std::vector<PageId> pagesOf(std::uint8_t type) {
 
 }  // namespace
 
-TEST(FamilyTableTest, FirTypesOfferSixTabsAndTheGprsTest) {
+TEST(FamilyTableTest, FirTypesOfferSixTabs) {
     for (const std::uint8_t type : {0x50, 0x60}) {
-        EXPECT_EQ(captionsOf(type), (std::vector<int>{1005, 1006, 1096, 1223, 1008, 1009, 1236}));
+        EXPECT_EQ(captionsOf(type), (std::vector<int>{1005, 1006, 1096, 1223, 1008, 1009}));
         EXPECT_EQ(pagesOf(type),
                   (std::vector<PageId>{PageId::FirParam, PageId::SpecialParam, PageId::IdentifyTab,
-                                       PageId::ActiveRead, PageId::NetParam, PageId::NetTest,
-                                       PageId::GprsTest}));
+                                       PageId::ActiveRead, PageId::NetParam, PageId::NetTest}));
     }
 }
 
@@ -39,9 +38,7 @@ TEST(FamilyTableTest, FamiliesLikeFirDifferInTheirParameterPage) {
         {0xC8, PageId::HazelParam}, {0xCC, PageId::HazelParam}, {0xC3, PageId::ElmParam},
         {0xFF, PageId::ElmParam},   {0xD0, PageId::CedarParam}};
     for (const auto &[type, parameterPage] : expected) {
-        // Without the Fir readers' GPRS modem, and so without its test page.
         std::vector<PageId> pages = pagesOf(0x50);
-        pages.pop_back();
         pages[0] = parameterPage;
         EXPECT_EQ(pagesOf(type), pages) << int(type);
         EXPECT_EQ(parameterPageOf(type), parameterPage);
@@ -76,7 +73,7 @@ TEST(FamilyTableTest, TypeZeroAndUnknownTypesOfferTheWelcomeTabAlone) {
 }
 
 TEST(FamilyTableTest, PageAtOutsideTheTabsIsNone) {
-    EXPECT_FALSE(pageAt(0x50, 7).has_value());
+    EXPECT_FALSE(pageAt(0x50, 6).has_value());
     EXPECT_FALSE(pageAt(0xC4, 6).has_value());
     EXPECT_FALSE(pageAt(0x50, -1).has_value());
     EXPECT_EQ(pageAt(0xE0, 3), PageId::NetTest);
@@ -115,6 +112,18 @@ TEST(FamilyTableTest, CloseStopsEveryPageThatMayRun) {
     EXPECT_EQ(stopped,
               (std::vector<PageId>{PageId::IdentifyTab, PageId::IdentifyTemp, PageId::ActiveRead,
                                    PageId::ActiveTemp, PageId::Writer}));
+}
+
+TEST(FamilyTableTest, TheGprsPagesAreReachedFromTheMaintenanceWindowOnly) {
+    for (int type = 0; type <= 0xFF; ++type) {
+        for (const PageId page : pagesOf(static_cast<std::uint8_t>(type))) {
+            EXPECT_NE(page, PageId::GprsTest) << type;
+            EXPECT_NE(page, PageId::FirNetParam) << type;
+        }
+    }
+    std::vector<PageId> hosted;
+    for (const Tab &tab : maintenanceTabs()) hosted.push_back(tab.page);
+    EXPECT_EQ(hosted, (std::vector<PageId>{PageId::GprsTest, PageId::FirNetParam}));
 }
 
 TEST(FamilyTableTest, EveryPageHasItsClassName) {

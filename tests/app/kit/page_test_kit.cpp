@@ -243,6 +243,53 @@ bool CScriptedReader::stopActiveMode() {
     return ask({"stopActiveMode", {}, {}}).has_value();
 }
 
+std::optional<std::vector<WhiteListEntry>> CScriptedReader::readWhiteList(std::uint16_t start) {
+    const std::optional<Bytes> reply = ask({"readWhiteList", {start}, {}});
+    if (!reply) return std::nullopt;
+    std::vector<WhiteListEntry> entries(reply->size() / 4);
+    for (std::size_t index = 0; index < entries.size(); ++index)
+        std::copy_n(reply->begin() + static_cast<std::ptrdiff_t>(index * 4), 4,
+                    entries[index].begin());
+    return entries;
+}
+
+bool CScriptedReader::writeWhiteList(std::span<const WhiteListEntry> entries) {
+    Bytes bytes;
+    for (const WhiteListEntry &entry : entries)
+        bytes.insert(bytes.end(), entry.begin(), entry.end());
+    return ask({"writeWhiteList", {static_cast<int>(entries.size())}, bytes}).has_value();
+}
+
+bool CScriptedReader::deleteWhiteListEntry(const WhiteListEntry &entry) {
+    return ask({"deleteWhiteListEntry", {}, joined(entry)}).has_value();
+}
+
+bool CScriptedReader::clearWhiteList() {
+    return ask({"clearWhiteList", {}, {}}).has_value();
+}
+
+std::optional<DeviceCache> CScriptedReader::readCache() {
+    const std::optional<Bytes> reply = ask({"readCache", {}, {}});
+    if (!reply) return std::nullopt;
+    const Bytes whole = resized(*reply, std::max<std::size_t>(reply->size(), 2));
+    return DeviceCache{static_cast<std::uint16_t>(whole[0] << 8 | whole[1]),
+                       Bytes(whole.begin() + 2, whole.end())};
+}
+
+bool CScriptedReader::clearCache() {
+    return ask({"clearCache", {}, {}}).has_value();
+}
+
+bool CScriptedReader::sendFirmwareBlock(const std::optional<AccessPassword> &password,
+                                        std::uint16_t number, std::span<const std::uint8_t> block) {
+    const Bytes bytes = password ? joined(*password, block) : joined(block);
+    return ask({"sendFirmwareBlock", {number}, bytes}).has_value();
+}
+
+bool CScriptedReader::endFirmware(const std::optional<AccessPassword> &password) {
+    return ask({"endFirmware", {}, password ? joined(*password) : Bytes{}}).has_value();
+}
+
 // ---- CFakeMainWindow ----------------------------------------------------------------------
 
 CFakeMainWindow::CFakeMainWindow(IReader &reader, CReaderFacade *facade, const QString &language)

@@ -90,6 +90,18 @@ class CScriptedReader final : public IReader {
     bool relayOff() override;
     bool startActiveMode() override;
     bool stopActiveMode() override;
+    // White list replies are the entries' bytes; a cache reply is the record count (two bytes,
+    // big-endian) then the records; a firmware call's bytes are its password, if any, then the
+    // block.
+    std::optional<std::vector<WhiteListEntry>> readWhiteList(std::uint16_t start) override;
+    bool writeWhiteList(std::span<const WhiteListEntry> entries) override;
+    bool deleteWhiteListEntry(const WhiteListEntry &entry) override;
+    bool clearWhiteList() override;
+    std::optional<DeviceCache> readCache() override;
+    bool clearCache() override;
+    bool sendFirmwareBlock(const std::optional<AccessPassword> &password, std::uint16_t number,
+                           std::span<const std::uint8_t> block) override;
+    bool endFirmware(const std::optional<AccessPassword> &password) override;
 
   private:
     std::optional<Bytes> ask(ReaderCall call);

@@ -60,7 +60,7 @@ TEST_F(MainWindowTest, OpensAFirReaderOverTcp) {
     EXPECT_EQ(configText(QStringLiteral("DevPort")), QString::number(port));
 
     EXPECT_EQ(tabCaptions(), (QStringList{text(1005), text(1006), text(1096), text(1223),
-                                          text(1008), text(1009), text(1236)}));
+                                          text(1008), text(1009)}));
     EXPECT_EQ(window_->tabs()->currentWidget(), page(PageId::FirParam));
     EXPECT_EQ(page(PageId::FirParam)->reads(), 1);
     EXPECT_FALSE(isEnabled("openButton"));
@@ -78,7 +78,7 @@ TEST_F(MainWindowTest, OpensAFirReaderOverTcp) {
     EXPECT_FALSE(isEnabled("relayCloseButton"));
     // Close keeps what the fields and tabs show.
     EXPECT_EQ(fieldText("firmwareField"), QStringLiteral("2.3"));
-    EXPECT_EQ(window_->tabs()->count(), 7);
+    EXPECT_EQ(window_->tabs()->count(), 6);
     EXPECT_GE(page(PageId::IdentifyTab)->stops(), 1);
     EXPECT_GE(page(PageId::Writer)->stops(), 1);
     EXPECT_EQ(notices, (QList<bool>{true, false}));
@@ -100,7 +100,7 @@ TEST_F(MainWindowTest, OpensOverAPseudoTerminal) {
     EXPECT_EQ(configText(QStringLiteral("Transport")), QStringLiteral("0"));
     EXPECT_EQ(configText(QStringLiteral("ComBaud")), QStringLiteral("4"));
     EXPECT_EQ(configText(QStringLiteral("ComNum")), QStringLiteral("0"));
-    EXPECT_EQ(window_->tabs()->count(), 7);
+    EXPECT_EQ(window_->tabs()->count(), 6);
     EXPECT_EQ(fieldText("firmwareField"), QStringLiteral("2.3"));
     pressClose();
     EXPECT_TRUE(waitForMessage(text(1017)));
@@ -126,7 +126,7 @@ TEST_F(MainWindowTest, OpensOverTheHidTunnel) {
     EXPECT_EQ(configText(QStringLiteral("Transport")), QStringLiteral("1"));
     EXPECT_EQ(configText(QStringLiteral("UsbNum")), QString::number(position));
     EXPECT_TRUE(fieldText("serialNumberField").startsWith(QStringLiteral("50")));
-    EXPECT_EQ(window_->tabs()->count(), 7);
+    EXPECT_EQ(window_->tabs()->count(), 6);
     pressClose();
     EXPECT_TRUE(waitForMessage(text(1017)));
 }
@@ -311,7 +311,7 @@ TEST_F(MainWindowTest, TheDemoReaderIsPreselectedAndNothingIsWrittenUntilOpen) {
 
     pressOpen();
     ASSERT_TRUE(window_->isConnected());
-    EXPECT_EQ(window_->tabs()->count(), 7);
+    EXPECT_EQ(window_->tabs()->count(), 6);
     EXPECT_EQ(configText(QStringLiteral("DevPort")), demo.portText());
     window_.reset();
 }

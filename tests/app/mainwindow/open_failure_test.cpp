@@ -48,7 +48,7 @@ TEST_F(MainWindowTest, AFailedOpenKeepsTheFieldsOfTheLastReader) {
     EXPECT_TRUE(waitForMessage(text(1014)));
     EXPECT_EQ(fieldText("serialNumberField"), serialNumber);
     EXPECT_EQ(configFile(), configBefore);
-    EXPECT_EQ(window_->tabs()->count(), 7);
+    EXPECT_EQ(window_->tabs()->count(), 6);
 }
 
 TEST_F(MainWindowTest, AReaderThatNeverAnswersLeavesTheWindowLiveAndIsClosedAgain) {

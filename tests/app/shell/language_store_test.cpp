@@ -22,13 +22,15 @@ class ShippedLanguageTest : public ::testing::TestWithParam<const char *> {
 
 TEST_P(ShippedLanguageTest, LoadsAllTextsWithoutDefaults) {
     CLanguageStore language;
-    ASSERT_EQ(language.load(path()), 254);
+    // The specified keys, then the program's own above them, up to the highest named key.
+    const int count = keyNumber(allTexts.back()) - 999;
+    ASSERT_EQ(language.load(path()), count);
     EXPECT_EQ(language.filePath(), path());
     for (int key = 1000; key <= 1253; ++key)
         EXPECT_NE(language.text(key), QStringLiteral("default")) << key;
     EXPECT_FALSE(language.text(1000).isEmpty());
     EXPECT_FALSE(language.text(1001).isEmpty());
-    EXPECT_TRUE(language.text(1254).isEmpty());
+    EXPECT_TRUE(language.text(1000 + count).isEmpty());
     const QString confirm = language.format(1020, QStringLiteral("English"));
     EXPECT_TRUE(confirm.contains(QStringLiteral("English"))) << confirm.toStdString();
     EXPECT_FALSE(confirm.contains(QStringLiteral("%s")));
