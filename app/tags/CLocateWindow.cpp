@@ -68,6 +68,7 @@ CLocateWindow::CLocateWindow(IMainWindowServices &services, CTagListModel &model
     layout->addWidget(m_audible, 4, 0, 1, 2);
     resize(420, 300);
 
+    CAccessible::nameControls(this);
     m_redraw.setSingleShot(true);
     m_redraw.setInterval(redrawPeriod);
     connect(&m_redraw, &QTimer::timeout, this, &CLocateWindow::redraw);

@@ -1,5 +1,6 @@
 #include "tags/CTagChartWindow.h"
 
+#include "kit/CAccessible.h"
 #include "kit/IMainWindowServices.h"
 
 #include <QBarCategoryAxis>
@@ -62,6 +63,7 @@ CTagChartWindow::CTagChartWindow(
     connect(&model, &QAbstractItemModel::modelReset, this, &CTagChartWindow::reset);
     connect(&selection, &QItemSelectionModel::selectionChanged, this,
         [this](const QItemSelection &selected) { track(selected); });
+    CAccessible::nameControls(this);
     m_rowsSeen = m_model.rowCount();
     m_clock.start();
     track(selection.selection());

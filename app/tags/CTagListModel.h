@@ -92,8 +92,8 @@ public:
     std::int64_t reportCount() const { return m_reportCount; }
     QString cellText(int row, int column) const;
     Kind kind() const { return m_kind; }
-    // The first row showing the EPC text, or -1.
-    int firstRowOf(const QString &epc) const { return m_firstRowOf.value(epc, -1); }
+    // Whether a chart or locate window listens to the batches.
+    bool isWatched() const;
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;
@@ -123,8 +123,6 @@ private:
     const tagrecord::RecordRules &rules() const;
     Row rowOf(const tagrecord::TagRecord &record, const QString &time) const;
     void merge(Row &row, const Row &sighting) const;
-
-    bool isWatched() const;
 
     Kind m_kind;
     bool m_merging = true;
