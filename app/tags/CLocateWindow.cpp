@@ -100,7 +100,7 @@ void CLocateWindow::follow(const QString &epc)
 std::optional<int> CLocateWindow::rssiShown() const
 {
     bool valid = false;
-    const int value = m_rssi->text().toInt(&valid);
+    const int value = m_rssi->text().toInt(&valid, 16);
     return valid ? std::optional<int>(value) : std::nullopt;
 }
 
@@ -128,7 +128,9 @@ void CLocateWindow::redraw()
     m_readsPerSecond = static_cast<double>(m_reads.size()) * 1000.0 / rateWindowMs;
     m_rate->setText(QString::number(m_readsPerSecond, 'f', 0));
     m_bar->setValue(m_lastRssi.value_or(0));
-    m_rssi->setText(m_lastRssi ? QString::number(*m_lastRssi) : QStringLiteral("--"));
+    // Written as the list writes it, so the two can be compared at a glance.
+    m_rssi->setText(m_lastRssi ? QString::number(*m_lastRssi, 16).toUpper().rightJustified(2, u'0')
+                               : QStringLiteral("--"));
     m_rssi->setAccessibleName(QStringLiteral("RSSI ") + m_rssi->text());
     // Keep the rate falling to zero once the tag is gone.
     if (!m_reads.empty() && !m_redraw.isActive())

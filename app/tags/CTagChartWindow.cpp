@@ -47,7 +47,10 @@ CTagChartWindow::CTagChartWindow(
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(viewOf(buildSightingsChart(), this), 3);
     m_rssiChart = buildTagChart(Text::RssiChartTitle, m_rssiTime, m_rssiAxis);
-    m_rssiAxis->setRange(0, 255);
+    m_rssiAxis->setRange(0, 256);
+    m_rssiAxis->setTickType(QValueAxis::TicksDynamic);
+    m_rssiAxis->setTickAnchor(0);
+    m_rssiAxis->setTickInterval(64);
     layout->addWidget(viewOf(m_rssiChart, this), 2);
     if (hasTemperature()) {
         m_temperatureChart
@@ -87,16 +90,25 @@ QChart *CTagChartWindow::buildSightingsChart()
     m_distinct->setName(m_services.text(Text::DistinctTagsSeries));
     chart->addSeries(m_distinct);
 
-    auto *seconds = new QBarCategoryAxis(chart);
-    QStringList labels;
-    for (int second = windowSeconds - 1; second >= 0; --second)
-        labels.append(second % 10 == 0 ? QString::number(-second)
-                                       : QStringLiteral(" ").repeated(windowSeconds - second));
-    seconds->setCategories(labels);
-    seconds->setTitleText(m_services.text(Text::SecondsAxis));
-    chart->addAxis(seconds, Qt::AlignBottom);
-    m_sightings->attachAxis(seconds);
-    m_distinct->attachAxis(seconds);
+    // The bars stand on one category per second; a value axis beneath them names the
+    // seconds (sixty category labels would not fit).
+    auto *categories = new QBarCategoryAxis(chart);
+    QStringList names;
+    for (int position = 0; position < windowSeconds; ++position)
+        names.append(QString::number(position));
+    categories->setCategories(names);
+    chart->addAxis(categories, Qt::AlignBottom);
+    categories->setVisible(false);
+    m_sightings->attachAxis(categories);
+    auto *secondsAgo = new QValueAxis(chart);
+    secondsAgo->setRange(-windowSeconds + 0.5, 0.5);
+    secondsAgo->setTickType(QValueAxis::TicksDynamic);
+    secondsAgo->setTickAnchor(0);
+    secondsAgo->setTickInterval(10);
+    secondsAgo->setLabelFormat(QStringLiteral("%d"));
+    secondsAgo->setTitleText(m_services.text(Text::SecondsAxis));
+    chart->addAxis(secondsAgo, Qt::AlignBottom);
+    m_distinct->attachAxis(secondsAgo);
     m_sightingsAxis = new QValueAxis(chart);
     m_sightingsAxis->setLabelFormat(QStringLiteral("%d"));
     chart->addAxis(m_sightingsAxis, Qt::AlignLeft);
@@ -117,8 +129,12 @@ QChart *CTagChartWindow::buildTagChart(Text title, QValueAxis *&xAxis, QValueAxi
     xAxis = new QValueAxis(chart);
     xAxis->setTitleText(m_services.text(Text::SecondsAxis));
     xAxis->setLabelFormat(QStringLiteral("%d"));
+    xAxis->setTickType(QValueAxis::TicksDynamic);
+    xAxis->setTickAnchor(0);
+    xAxis->setTickInterval(10);
     chart->addAxis(xAxis, Qt::AlignBottom);
     yAxis = new QValueAxis(chart);
+    yAxis->setLabelFormat(QStringLiteral("%d"));
     chart->addAxis(yAxis, Qt::AlignLeft);
     chart->legend()->setAlignment(Qt::AlignRight);
     return chart;
@@ -263,7 +279,7 @@ void CTagChartWindow::redrawSightings(std::int64_t nowSecond)
     QList<qreal> totals(windowSeconds, 0);
     QList<QPointF> distinct;
     for (int position = 0; position < windowSeconds; ++position)
-        distinct.append(QPointF(position, 0));
+        distinct.append(QPointF(position - windowSeconds + 1, 0));
     for (const Second &bin : m_seconds) {
         const auto position = static_cast<int>(bin.number - nowSecond) + windowSeconds - 1;
         for (const auto &[antenna, count] : bin.sightingsByAntenna) {
@@ -291,6 +307,8 @@ void CTagChartWindow::redrawSightings(std::int64_t nowSecond)
 void CTagChartWindow::redrawTagLines(double now)
 {
     const double oldest = now - windowSeconds;
+    // Seconds since the window opened; the first minute is shown whole, then it slides.
+    const double shownFrom = std::max(oldest, 0.0);
     double lowestTemperature = 0;
     double highestTemperature = 0;
     bool anyTemperature = false;
@@ -315,7 +333,7 @@ void CTagChartWindow::redrawTagLines(double now)
     }
     for (QValueAxis *time : { m_rssiTime, m_temperatureTime }) {
         if (time)
-            time->setRange(oldest, now);
+            time->setRange(shownFrom, std::max(now, shownFrom + windowSeconds));
     }
     if (m_temperatureAxis && anyTemperature) {
         m_temperatureAxis->setRange(lowestTemperature - 1, highestTemperature + 1);
