@@ -178,8 +178,10 @@ void CTagChartWindow::takeTagPoints(
             m_pending[lines.rssi].append(QPointF(now, rssi));
         if (!lines.temperature)
             continue;
-        const double temperature
-            = m_model.cellText(row, CTagListModel::Temperature).toDouble(&valid);
+        // The cell reads "21.500000C", empty without a reading.
+        QString reading = m_model.cellText(row, CTagListModel::Temperature);
+        reading.chop(1);
+        const double temperature = reading.toDouble(&valid);
         if (valid)
             m_pending[lines.temperature].append(QPointF(now, temperature));
     }
@@ -364,4 +366,12 @@ int CTagChartWindow::rssiPointCount(const QString &epc) const
 {
     const auto found = m_lines.constFind(epc);
     return found == m_lines.cend() ? 0 : static_cast<int>(found->rssi->count());
+}
+
+int CTagChartWindow::temperaturePointCount(const QString &epc) const
+{
+    const auto found = m_lines.constFind(epc);
+    return found == m_lines.cend() || !found->temperature
+        ? 0
+        : static_cast<int>(found->temperature->count());
 }

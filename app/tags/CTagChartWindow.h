@@ -49,6 +49,7 @@ public:
     QList<int> distinctTagsShown() const;
     QStringList trackedEpcs() const { return m_trackedEpcs; }
     int rssiPointCount(const QString &epc) const;
+    int temperaturePointCount(const QString &epc) const;
     int redrawCount() const { return m_redraws; }
 
 private:

@@ -31,12 +31,15 @@ using pagetest::waitUntil;
 constexpr int fieldTags = 6;
 constexpr int fieldAntennas = 2;
 
-// Tag i on antenna 1 + i % 2, its RSSI 0xA0 + 8 i.
-void scriptField(readersim::VirtualReader &reader) {
-    reader.withModel([](readersim::ReaderModel &model) {
+// Tag i on antenna 1 + i % 2, its RSSI 0xA0 + 8 i; sensor tags read 20 + i degrees.
+void scriptField(readersim::VirtualReader &reader, bool sensors) {
+    reader.withModel([sensors](readersim::ReaderModel &model) {
         for (std::size_t index = 0; index < model.tags.size(); ++index) {
-            model.tags[index].antenna = 1 + static_cast<int>(index) % fieldAntennas;
-            model.tags[index].rssi = static_cast<std::uint8_t>(0xA0 + 8 * index);
+            readersim::VirtualTag &tag = model.tags[index];
+            tag.antenna = 1 + static_cast<int>(index) % fieldAntennas;
+            tag.rssi = static_cast<std::uint8_t>(0xA0 + 8 * index);
+            tag.temperatureSensor = sensors;
+            if (sensors) tag.temperature = 20.0f + static_cast<float>(index);
         }
     });
 }
@@ -85,6 +88,8 @@ struct PageUnderTest {
     const CTagListModel *list = nullptr;
     CTagListView *view = nullptr;
     bool active = false;
+    // The list shows temperatures (the field then holds sensor tags).
+    bool temperatures = false;
 };
 
 struct PageKind {
@@ -112,7 +117,7 @@ const PageKind pageKinds[] = {
          auto page = std::make_unique<CDlgActiveTemp>(services, nullptr);
          const CTagListModel *list = &page->tagList();
          CTagListView *view = &page->listView();
-         return PageUnderTest{std::move(page), list, view, true};
+         return PageUnderTest{std::move(page), list, view, true, true};
      }},
 };
 
@@ -120,8 +125,8 @@ class TagViewsTest : public ::testing::TestWithParam<PageKind> {
   protected:
     void SetUp() override {
         ASSERT_TRUE(session.isOpen());
-        scriptField(session.virtualReader());
         tested = GetParam().make(window);
+        scriptField(session.virtualReader(), tested.temperatures);
         tested.page->show();
     }
 
@@ -177,8 +182,10 @@ TEST_P(TagViewsTest, ChartSeriesHoldTheListsCounts) {
     selectRow(0);
     const QString selectedEpc = tested.list->cellText(0, CTagListModel::Epc);
     EXPECT_EQ(chart->trackedEpcs(), QStringList{selectedEpc});
-    ASSERT_TRUE(
-        waitUntil([&] { return sightings() >= 200 && chart->rssiPointCount(selectedEpc) > 0; }));
+    ASSERT_TRUE(waitUntil([&] {
+        return sightings() >= 200 && chart->rssiPointCount(selectedEpc) > 0 &&
+               (!tested.temperatures || chart->temperaturePointCount(selectedEpc) > 0);
+    }));
     tested.page->findChild<QPushButton *>("stopButton")->click();
 
     const auto expected = sightingsByAntenna();
