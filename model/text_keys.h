@@ -212,7 +212,7 @@
     X(TemperatureAreaItem, 1251)                                                           \
     X(DenseReadingCheck, 1252)                                                             \
     X(LatestVersionLabel, 1253)                                                            \
-    /* Beyond the specified range: the chart, locate and GS1 additions of the tag pages */ \
+    /* After the inherited keys: the chart, locate and GS1 additions of the tag pages */   \
     X(Gs1Column, 1254)                                                                     \
     X(ChartButton, 1255)                                                                   \
     X(SightingsChartTitle, 1256)                                                           \

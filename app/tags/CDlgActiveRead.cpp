@@ -74,7 +74,7 @@ void CDlgActiveRead::buildLayout()
     controls->addWidget(m_reportCount, 0, 3);
     controls->addWidget(m_rateLabel, 0, 4);
     controls->setColumnStretch(5, 1);
-    // At the far end of the counts' row, where nothing specified stands.
+    // At the far end of the counts' row, where no other control stands.
     controls->addWidget(m_chart, 0, 5, Qt::AlignRight);
     controls->addWidget(m_start, 1, 0);
     controls->addWidget(m_stop, 1, 1);
@@ -95,7 +95,7 @@ void CDlgActiveRead::applyTexts()
 {
     const QStringList titles = CTagListModel::columnTitles([this](Text key) { return text(key); });
     m_model.setColumnTitles(titles);
-    m_list->setAccessibleName(titles.mid(0, m_model.specifiedColumnCount()).join(u' '));
+    m_list->setAccessibleName(titles.mid(0, m_model.fixedColumnCount()).join(u' '));
     m_tagCountLabel->setText(text(Text::TagCountLabel));
     m_reportCountLabel->setText(text(Text::ReportCountLabel));
     CAccessible::labelField(m_tagCountLabel, m_tagCount);

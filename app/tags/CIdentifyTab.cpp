@@ -104,7 +104,7 @@ QWidget *CIdentifyTab::buildControlRow()
     layout->addSpacing(16);
     for (QWidget *widget : std::initializer_list<QWidget *> { intervalLabel, m_interval, m_filter })
         layout->addWidget(widget);
-    // In the free room before the right-aligned buttons, so no specified control moves.
+    // In the free room before the right-aligned buttons, so no other control moves.
     layout->addSpacing(16);
     layout->addWidget(m_chartButton);
     layout->addStretch();

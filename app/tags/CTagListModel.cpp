@@ -83,12 +83,12 @@ QStringList CTagListModel::columnTitles(const std::function<QString(Text)> &text
 
 void CTagListModel::setColumnTitles(const QStringList &titles)
 {
-    m_titles = titles.mid(0, specifiedColumnCount());
+    m_titles = titles.mid(0, fixedColumnCount());
     m_gs1Title = titles.size() > Temperature + 1 ? titles.last() : QString();
     emit headerDataChanged(Qt::Horizontal, 0, columnCount() - 1);
 }
 
-int CTagListModel::specifiedColumnCount() const
+int CTagListModel::fixedColumnCount() const
 {
     return hasTemperatureColumn() ? temperatureColumns : plainColumns;
 }
@@ -266,7 +266,7 @@ int CTagListModel::columnCount(const QModelIndex &parent) const
 {
     if (parent.isValid())
         return 0;
-    return specifiedColumnCount() + (m_gs1Shown ? 1 : 0);
+    return fixedColumnCount() + (m_gs1Shown ? 1 : 0);
 }
 
 QVariant CTagListModel::data(const QModelIndex &index, int role) const

@@ -69,12 +69,12 @@ public:
     // Titles as columnTitles() gives them; the GS1 column takes the last one.
     void setColumnTitles(const QStringList &titles);
     // The columns every page of this kind shows, whether the GS1 column is on or off.
-    int specifiedColumnCount() const;
+    int fixedColumnCount() const;
 
     // The optional last column: the pure-identity URI of rows whose EPC is a GS1 identity.
     void setGs1Shown(bool shown);
     bool gs1Shown() const { return m_gs1Shown; }
-    int gs1Column() const { return specifiedColumnCount(); }
+    int gs1Column() const { return fixedColumnCount(); }
     // Column widths for a list `listWidth` pixels wide.
     static QList<int> columnWidths(Kind kind, int listWidth);
 

@@ -22,7 +22,7 @@ class ShippedLanguageTest : public ::testing::TestWithParam<const char *> {
 
 TEST_P(ShippedLanguageTest, LoadsAllTextsWithoutDefaults) {
     CLanguageStore language;
-    // The specified keys 1000..1253, then the program's own captions after them.
+    // The inherited keys 1000..1253, then the program's own captions after them.
     const int lastKey = keyNumber(allTexts.back());
     ASSERT_EQ(language.load(path()), lastKey - 999);
     EXPECT_EQ(language.filePath(), path());

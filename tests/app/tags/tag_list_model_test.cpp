@@ -216,8 +216,8 @@ std::vector<QByteArray> exportedFiles(const CTagListModel &model, const QString 
 }
 
 // On every kind of list: the column shows the identity of GS1 EPCs and nothing for others,
-// comes and goes after the specified columns, and leaves them and the export as they were.
-TEST(TagListModelGs1Column, IsOptionalAndLeavesTheSpecifiedColumnsAndTheExportAlone) {
+// comes and goes after the fixed columns, and leaves them and the export as they were.
+TEST(TagListModelGs1Column, IsOptionalAndLeavesTheFixedColumnsAndTheExportAlone) {
     QTemporaryDir folder;
     for (const Kind kind : {Kind::AnswerMode, Kind::TemperatureInventory, Kind::ActiveRead,
                             Kind::ActiveTemperature}) {
@@ -226,33 +226,33 @@ TEST(TagListModelGs1Column, IsOptionalAndLeavesTheSpecifiedColumnsAndTheExportAl
         model.setColumnTitles(
             CTagListModel::columnTitles([](Text key) { return QString::number(keyNumber(key)); }));
         model.addRecords({bodyFor(kind, sgtin), bodyFor(kind, gid), bodyFor(kind, plain)}, noon);
-        const int specified = model.specifiedColumnCount();
-        ASSERT_EQ(model.columnCount(), specified);
+        const int fixed = model.fixedColumnCount();
+        ASSERT_EQ(model.columnCount(), fixed);
         EXPECT_FALSE(model.gs1Shown());
         const QStringList before[] = {row(model, 0), row(model, 1), row(model, 2)};
         QStringList titlesBefore;
-        for (int column = 0; column < specified; ++column)
+        for (int column = 0; column < fixed; ++column)
             titlesBefore.append(model.headerData(column, Qt::Horizontal).toString());
         const std::vector<QByteArray> exportBefore = exportedFiles(model, folder.path());
 
         model.setGs1Shown(true);
-        ASSERT_EQ(model.columnCount(), specified + 1);
-        EXPECT_EQ(model.gs1Column(), specified);
-        EXPECT_EQ(model.headerData(specified, Qt::Horizontal).toString(),
+        ASSERT_EQ(model.columnCount(), fixed + 1);
+        EXPECT_EQ(model.gs1Column(), fixed);
+        EXPECT_EQ(model.headerData(fixed, Qt::Horizontal).toString(),
                   QString::number(keyNumber(Text::Gs1Column)));
         const QStringList expected[] = {{sgtinUri}, {gidUri}, {QString()}};
         for (int index = 0; index < 3; ++index) {
             EXPECT_EQ(row(model, index), before[index] + expected[index]);
-            EXPECT_EQ(model.data(model.index(index, specified)).toString(), expected[index][0]);
+            EXPECT_EQ(model.data(model.index(index, fixed)).toString(), expected[index][0]);
         }
-        for (int column = 0; column < specified; ++column)
+        for (int column = 0; column < fixed; ++column)
             EXPECT_EQ(model.headerData(column, Qt::Horizontal).toString(), titlesBefore[column]);
         EXPECT_EQ(exportedFiles(model, folder.path()), exportBefore);
 
         model.setGs1Shown(false);
-        ASSERT_EQ(model.columnCount(), specified);
+        ASSERT_EQ(model.columnCount(), fixed);
         for (int index = 0; index < 3; ++index) EXPECT_EQ(row(model, index), before[index]);
-        EXPECT_EQ(model.cellText(0, specified), QString());
+        EXPECT_EQ(model.cellText(0, fixed), QString());
     }
 }
 

@@ -245,8 +245,8 @@ TEST(TagListGs1Column, HeaderMenuSwitchesItAndEveryPageFollowsTheSetting) {
     page.show();
     CTagListView &view = page.listView();
     const CTagListModel &list = page.tagList();
-    const int specified = list.specifiedColumnCount();
-    ASSERT_EQ(list.columnCount(), specified);
+    const int fixed = list.fixedColumnCount();
+    ASSERT_EQ(list.columnCount(), fixed);
     const QString gs1 = window.text(Text::Gs1Column);
     // A mouse click on the menu entry, then the menu key and the entry's press action.
     const std::function<void()> ways[] = {
@@ -260,15 +260,15 @@ TEST(TagListGs1Column, HeaderMenuSwitchesItAndEveryPageFollowsTheSetting) {
     for (const auto &switchColumn : ways) {
         switchColumn();
         EXPECT_TRUE(window.gs1ColumnShown);
-        EXPECT_EQ(list.columnCount(), specified + 1);
-        EXPECT_EQ(list.headerData(specified, Qt::Horizontal).toString(), gs1);
+        EXPECT_EQ(list.columnCount(), fixed + 1);
+        EXPECT_EQ(list.headerData(fixed, Qt::Horizontal).toString(), gs1);
         {
             CIdentifyTab later(window, nullptr);
-            EXPECT_TRUE(later.listView().model()->columnCount() > specified);
+            EXPECT_TRUE(later.listView().model()->columnCount() > fixed);
         }
         switchColumn();
         EXPECT_FALSE(window.gs1ColumnShown);
-        EXPECT_EQ(list.columnCount(), specified);
+        EXPECT_EQ(list.columnCount(), fixed);
     }
     CAccessible::nameControls(&page);
     EXPECT_TRUE(CAccessible::unnamedControls(&page).isEmpty());
