@@ -12,6 +12,7 @@
 #include "tags/CTagListView.h"
 
 #include <QAccessible>
+#include <QCheckBox>
 #include <QContextMenuEvent>
 #include <QHeaderView>
 #include <QMenu>
@@ -221,6 +222,11 @@ TEST_P(TagViewsTest, LocateAndChartOpenAndCloseWhileReading) {
     ASSERT_TRUE(waitUntil(
         [&] { return locator->rssiShown() == rssi && locator->readsPerSecondShown() > 0; }));
     EXPECT_TRUE(tested.list->isWatched());
+    auto *audible = locator->findChild<QCheckBox *>("audibleTick");
+    pagetest::toggleBy(audible, pagetest::ToggleWay::Accessibility);
+    ASSERT_TRUE(waitUntil([&] { return locator->isTicking(); }));
+    pagetest::toggleBy(audible, pagetest::ToggleWay::Accessibility);
+    EXPECT_FALSE(locator->isTicking());
 
     tested.view->openChart();
     const std::int64_t before = sightings();
@@ -231,6 +237,17 @@ TEST_P(TagViewsTest, LocateAndChartOpenAndCloseWhileReading) {
     EXPECT_FALSE(tested.list->isWatched());
     const std::int64_t afterClose = sightings();
     ASSERT_TRUE(waitUntil([&] { return sightings() > afterClose + 50; }));
+}
+
+// The tick quickens as the tag comes closer, within its bounds.
+TEST(LocateWindow, TickQuickensWithTheRssi) {
+    const int rssis[] = {0x00, 0x80, 0xA0, 0xC0, 0xE0, 0xF0, 0xFF};
+    for (std::size_t index = 1; index < std::size(rssis); ++index)
+        EXPECT_LE(CLocateWindow::tickInterval(rssis[index]),
+                  CLocateWindow::tickInterval(rssis[index - 1]))
+            << rssis[index];
+    EXPECT_LT(CLocateWindow::tickInterval(0xF0), CLocateWindow::tickInterval(0x80));
+    EXPECT_GT(CLocateWindow::tickInterval(0xFF).count(), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Pages, TagViewsTest, ::testing::ValuesIn(pageKinds),
