@@ -23,6 +23,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <ostream>
 
 namespace {
 
@@ -97,6 +98,10 @@ struct PageKind {
     const char *name;
     std::function<PageUnderTest(IMainWindowServices &)> make;
 };
+
+void PrintTo(const PageKind &kind, std::ostream *out) {
+    *out << kind.name;
+}
 
 const PageKind pageKinds[] = {
     {"CIdentifyTab",
