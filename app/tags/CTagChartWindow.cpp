@@ -67,7 +67,6 @@ CTagChartWindow::CTagChartWindow(
     connect(&selection, &QItemSelectionModel::selectionChanged, this,
         [this](const QItemSelection &selected) { track(selected); });
     CAccessible::nameControls(this);
-    m_rowsSeen = m_model.rowCount();
     m_clock.start();
     track(selection.selection());
     redraw();
@@ -153,10 +152,11 @@ void CTagChartWindow::take(const std::vector<CTagListModel::Sighting> &sightings
     Second &bin = m_seconds.back();
     for (const CTagListModel::Sighting &sighting : sightings) {
         ++bin.sightingsByAntenna[sighting.antenna];
-        bin.rows.insert(sighting.row);
+        bin.tags.insert(sighting.tag);
     }
-    trackNewRows();
-    if (!m_trackedRows.isEmpty())
+    if (m_trackedTags.size() < m_trackedEpcs.size())
+        resolveTracked();
+    if (!m_trackedTags.isEmpty())
         takeTagPoints(sightings, secondsNow());
     if (!m_redraw.isActive())
         m_redraw.start();
@@ -165,13 +165,14 @@ void CTagChartWindow::take(const std::vector<CTagListModel::Sighting> &sightings
 void CTagChartWindow::takeTagPoints(
     const std::vector<CTagListModel::Sighting> &sightings, double now)
 {
-    std::set<int> touched;
+    // A tracked tag's latest row of the batch holds its latest reading.
+    std::map<int, int> latestRowOf;
     for (const CTagListModel::Sighting &sighting : sightings) {
-        if (m_trackedRows.contains(sighting.row))
-            touched.insert(sighting.row);
+        if (m_trackedTags.contains(sighting.tag))
+            latestRowOf[sighting.tag] = sighting.row;
     }
-    for (const int row : touched) {
-        const TagLines &lines = m_lines[m_trackedRows.value(row)];
+    for (const auto &[tag, row] : latestRowOf) {
+        const TagLines &lines = m_lines[m_trackedTags.value(tag)];
         bool valid = false;
         const int rssi = m_model.cellText(row, CTagListModel::Rssi).toInt(&valid, 16);
         if (valid)
@@ -187,15 +188,14 @@ void CTagChartWindow::takeTagPoints(
     }
 }
 
-void CTagChartWindow::trackNewRows()
+// Tracked EPCs the list did not show yet (or no longer, after a clear) find their tag.
+void CTagChartWindow::resolveTracked()
 {
-    const int rows = m_model.rowCount();
-    for (int row = m_rowsSeen; row < rows && !m_trackedEpcs.isEmpty(); ++row) {
-        const QString epc = m_model.cellText(row, CTagListModel::Epc);
-        if (m_trackedEpcs.contains(epc))
-            m_trackedRows.insert(row, epc);
+    for (const QString &epc : std::as_const(m_trackedEpcs)) {
+        const int tag = m_model.firstRowOf(epc);
+        if (tag >= 0)
+            m_trackedTags.insert(tag, epc);
     }
-    m_rowsSeen = rows;
 }
 
 void CTagChartWindow::track(const QItemSelection &selected)
@@ -214,7 +214,7 @@ void CTagChartWindow::track(const QItemSelection &selected)
                 line->chart()->removeSeries(line);
                 delete line;
             }
-            m_trackedRows.removeIf([&](const auto &entry) { return entry.value() == oldest; });
+            m_trackedTags.removeIf([&](const auto &entry) { return entry.value() == oldest; });
         }
         m_trackedEpcs.append(epc);
         TagLines lines;
@@ -231,18 +231,14 @@ void CTagChartWindow::track(const QItemSelection &selected)
             lines.temperature->attachAxis(m_temperatureAxis);
         }
         m_lines.insert(epc, lines);
-        for (int row = 0; row < m_rowsSeen; ++row) {
-            if (m_model.cellText(row, CTagListModel::Epc) == epc)
-                m_trackedRows.insert(row, epc);
-        }
+        resolveTracked();
     }
 }
 
 void CTagChartWindow::reset()
 {
     m_seconds.clear();
-    m_trackedRows.clear();
-    m_rowsSeen = 0;
+    m_trackedTags.clear();
     m_pending.clear();
     for (const TagLines &lines : std::as_const(m_lines)) {
         for (QLineSeries *line : { lines.rssi, lines.temperature }) {
@@ -290,7 +286,7 @@ void CTagChartWindow::redrawSightings(std::int64_t nowSecond)
             series[position] = count;
             totals[position] += count;
         }
-        distinct[position].setY(static_cast<qreal>(bin.rows.size()));
+        distinct[position].setY(static_cast<qreal>(bin.tags.size()));
     }
     for (auto &[antenna, set] : m_antennaSets)
         values[antenna].resize(windowSeconds, 0);

@@ -56,7 +56,7 @@ private:
     struct Second {
         std::int64_t number = 0;
         std::map<std::uint8_t, int> sightingsByAntenna;
-        std::set<int> rows;
+        std::set<int> tags;
     };
     struct TagLines {
         QLineSeries *rssi = nullptr;
@@ -68,7 +68,7 @@ private:
     void take(const std::vector<CTagListModel::Sighting> &sightings);
     void takeTagPoints(const std::vector<CTagListModel::Sighting> &sightings, double now);
     void track(const QItemSelection &selected);
-    void trackNewRows();
+    void resolveTracked();
     void reset();
     void redraw();
     void redrawSightings(std::int64_t nowSecond);
@@ -94,11 +94,10 @@ private:
     QChart *m_temperatureChart = nullptr;
     QValueAxis *m_temperatureTime = nullptr;
     QValueAxis *m_temperatureAxis = nullptr;
-    // Tag lines in the order the tags were selected; rows of those tags (every row showing
-    // the EPC, also on lists that do not merge).
+    // Tag lines in the order the tags were selected, and the tags (first rows) of those
+    // EPCs the list shows now.
     QStringList m_trackedEpcs;
     QHash<QString, TagLines> m_lines;
-    QHash<int, QString> m_trackedRows;
-    int m_rowsSeen = 0;
+    QHash<int, QString> m_trackedTags;
     QHash<QLineSeries *, QList<QPointF>> m_pending;
 };

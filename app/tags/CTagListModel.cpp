@@ -189,18 +189,19 @@ CTagListModel::BatchResult CTagListModel::addRecords(
                 merge(fresh[row - m_rows.size()], sighting);
             }
             if (watched)
-                sightings.push_back({ found.value(), record->antenna });
+                sightings.push_back({ found.value(), found.value(), record->antenna });
             ++result.sightings;
             continue;
         }
         // A full active table grows: no tag is dropped.
         const int row = static_cast<int>(m_rows.size() + fresh.size());
         sighting.number = row + 1;
-        if (!m_firstRowOf.contains(sighting.epc))
-            m_firstRowOf.insert(sighting.epc, row);
-        fresh.push_back(std::move(sighting));
+        auto first = m_firstRowOf.find(sighting.epc);
+        if (first == m_firstRowOf.end())
+            first = m_firstRowOf.insert(sighting.epc, row);
         if (watched)
-            sightings.push_back({ row, record->antenna });
+            sightings.push_back({ row, first.value(), record->antenna });
+        fresh.push_back(std::move(sighting));
         ++result.sightings;
     }
     if (lastChanged >= 0)

@@ -51,9 +51,11 @@ public:
 
     explicit CTagListModel(Kind kind, QObject *parent = nullptr);
 
-    // One accepted record of a batch: the row it went to and the antenna that saw it.
+    // One accepted record of a batch: the row it went to, the tag (the first row showing its
+    // EPC, which names the tag also on lists that do not merge) and the antenna that saw it.
     struct Sighting {
         int row = 0;
+        int tag = 0;
         std::uint8_t antenna = 0;
     };
 
@@ -94,6 +96,8 @@ public:
     Kind kind() const { return m_kind; }
     // Whether a chart or locate window listens to the batches.
     bool isWatched() const;
+    // The first row showing the EPC text, or -1.
+    int firstRowOf(const QString &epc) const { return m_firstRowOf.value(epc, -1); }
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;

@@ -257,3 +257,35 @@ TEST(TagListModelGs1Column, IsOptionalAndLeavesTheFixedColumnsAndTheExportAlone)
 }
 
 }  // namespace
+
+namespace {
+
+// What a chart learns of a batch: each sighting's row, its tag (the first row of its EPC) and
+// antenna, merged or not.
+TEST(TagListModel, WatchersLearnEachSightingsRowTagAndAntenna) {
+    const Bytes epcB{0xE2, 0x00, 0x00, 0x18};
+    struct Case {
+        bool merging;
+        std::vector<std::array<int, 3>> expected;  // row, tag, antenna
+    };
+    const Case cases[] = {
+        {true, {{0, 0, 1}, {1, 1, 2}, {0, 0, 3}}},
+        {false, {{0, 0, 1}, {1, 1, 2}, {2, 0, 3}}},
+    };
+    for (const Case &test : cases) {
+        CTagListModel model(Kind::AnswerMode);
+        model.setMerging(test.merging);
+        std::vector<std::array<int, 3>> seen;
+        QObject::connect(&model, &CTagListModel::sightingsAdded, [&](const auto &sightings) {
+            for (const CTagListModel::Sighting &sighting : sightings)
+                seen.push_back({sighting.row, sighting.tag, sighting.antenna});
+        });
+        EXPECT_TRUE(model.isWatched());
+        model.addRecords({plainBody(epcA, 1), plainBody(epcB, 2), plainBody(epcA, 3)}, noon);
+        EXPECT_EQ(seen, test.expected) << test.merging;
+        EXPECT_EQ(model.firstRowOf(QStringLiteral("E2000018")), 1);
+        EXPECT_EQ(model.firstRowOf(QStringLiteral("E2000019")), -1);
+    }
+}
+
+}  // namespace
