@@ -212,6 +212,18 @@
     X(TemperatureAreaItem, 1251)                                                           \
     X(DenseReadingCheck, 1252)                                                             \
     X(LatestVersionLabel, 1253)                                                            \
+    /* After the inherited keys: the chart, locate and GS1 additions of the tag pages */   \
+    X(Gs1Column, 1254)                                                                     \
+    X(ChartButton, 1255)                                                                   \
+    X(SightingsChartTitle, 1256)                                                           \
+    X(DistinctTagsSeries, 1257)                                                            \
+    X(RssiChartTitle, 1258)                                                                \
+    X(TemperatureChartTitle, 1259)                                                         \
+    X(AntennaSeries, 1260)                                                                 \
+    X(SecondsAxis, 1261)                                                                   \
+    X(LocateAction, 1262)                                                                  \
+    X(ReadsPerSecondLabel, 1263)                                                           \
+    X(AudibleTickCheck, 1264)                                                              \
     /* Maintenance window (firmware, white list, tag cache, GPRS / GPS) */                 \
     X(MaintenanceButton, 1353)                                                             \
     X(MaintenanceWindowTitle, 1354)                                                        \

@@ -7,6 +7,8 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools
+  # Its CMake package needs the OpenGL one, which it does not pull in.
+  qt6-charts-dev libqt6opengl6-dev
   libhidapi-dev
   libcurl4-openssl-dev
   libxlsxwriter-dev python3-openpyxl

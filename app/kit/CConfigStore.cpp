@@ -27,6 +27,9 @@ const std::pair<const char *, const char *> defaultKeys[] = {
     { "Language2", "English" },
 };
 
+// Not among the first-start keys: the column is off until someone switches it on.
+const QString gs1ColumnKey = QStringLiteral("Gs1Column");
+
 } // namespace
 
 CConfigStore::CConfigStore(const QString &configDirectory)
@@ -83,6 +86,7 @@ void CConfigStore::load()
     m_devPort = readInt(QStringLiteral("DevPort"));
     m_devIp = readText(QStringLiteral("DevIP"));
     m_skinFile = readText(QStringLiteral("SkinFile"));
+    m_gs1Column = readInt(gs1ColumnKey) != 0;
     readList(QStringLiteral("Language"), m_languageCount, m_languageNames);
     m_languagePosition = readInt(QStringLiteral("LanguageSelect"));
     m_protocolCount = readCount(QStringLiteral("ProtocolNum"));
@@ -131,6 +135,12 @@ void CConfigStore::setSkinFile(const QString &fileName)
 {
     m_skinFile = fileName;
     writeText(QStringLiteral("SkinFile"), fileName);
+}
+
+void CConfigStore::setGs1Column(bool shown)
+{
+    m_gs1Column = shown;
+    writeInt(gs1ColumnKey, shown ? 1 : 0);
 }
 
 void CConfigStore::rememberSerialOpen(int comNum, int comBaud)

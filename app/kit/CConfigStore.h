@@ -42,6 +42,8 @@ public:
     const QString &devIp() const { return m_devIp; }
     int devPort() const { return m_devPort; }
     const QString &skinFile() const { return m_skinFile; }
+    // Whether the tag lists show their GS1 column ("Gs1Column"; missing reads as off).
+    bool gs1Column() const { return m_gs1Column; }
 
     void setTransport(Transport transport);
     void setComNum(int position);
@@ -51,6 +53,7 @@ public:
     // Stored as typed; the memory copy is its leading decimal number.
     void setDevPortText(const QString &portText);
     void setSkinFile(const QString &fileName);
+    void setGs1Column(bool shown);
 
     // What a successful Open remembers, in the order the keys are written.
     void rememberSerialOpen(int comNum, int comBaud);
@@ -93,6 +96,7 @@ private:
     QString m_devIp;
     int m_devPort = 0;
     QString m_skinFile;
+    bool m_gs1Column = false;
     int m_languagePosition = 0;
     int m_languageCount = 0;
     int m_frequencyPresetCount = 0;

@@ -52,6 +52,10 @@ public:
     virtual QString dataFile(const QString &relativePath) const = 0;
     // A setting of SystemConfig.ini read as text ("default" when missing); never written.
     virtual QString setting(const QString &key) const = 0;
+    // Whether the tag lists show their GS1 column; the switch is remembered in the
+    // configuration.
+    virtual bool gs1Column() const = 0;
+    virtual void setGs1Column(bool shown) = 0;
 
     // Appends a line to the message list and the log file; callable from any thread.
     virtual void postLog(const QString &line) = 0;

@@ -424,6 +424,16 @@ QString CTagDeskDlg::setting(const QString &key) const
     return m_services.config().readText(key);
 }
 
+bool CTagDeskDlg::gs1Column() const
+{
+    return m_services.config().gs1Column();
+}
+
+void CTagDeskDlg::setGs1Column(bool shown)
+{
+    m_services.config().setGs1Column(shown);
+}
+
 void CTagDeskDlg::postLog(const QString &line)
 {
     m_messages.post(line);

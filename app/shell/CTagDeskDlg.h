@@ -90,6 +90,8 @@ public:
     QStringList protocols() const override;
     QString dataFile(const QString &relativePath) const override;
     QString setting(const QString &key) const override;
+    bool gs1Column() const override;
+    void setGs1Column(bool shown) override;
     void postLog(const QString &line) override;
     void closeConnection() override;
     void readerMovedTo(const ReaderEndpoint &endpoint) override;

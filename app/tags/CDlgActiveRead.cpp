@@ -1,8 +1,8 @@
 #include "tags/CDlgActiveRead.h"
 
 #include "kit/CAccessible.h"
-#include "kit/CMyListCtrl.h"
 #include "kit/IMainWindowServices.h"
+#include "tags/CTagListView.h"
 #include "tags/export/CTagExportButton.h"
 
 #include <QGridLayout>
@@ -42,9 +42,8 @@ CDlgActiveRead::~CDlgActiveRead()
 
 void CDlgActiveRead::buildLayout()
 {
-    m_list = new CMyListCtrl(this);
+    m_list = new CTagListView(services(), m_model, this);
     m_list->setObjectName(QStringLiteral("tagList"));
-    m_list->setModel(&m_model);
     m_tagCountLabel = new QLabel(this);
     m_tagCount = new QLineEdit(this);
     m_tagCount->setObjectName(QStringLiteral("tagCountField"));
@@ -65,6 +64,8 @@ void CDlgActiveRead::buildLayout()
     m_exportProcedure = new CTagExportButton(this, m_export, services(), m_model);
     m_note = new QLabel(this);
     m_note->setObjectName(QStringLiteral("noteLabel"));
+    m_chart = new QPushButton(this);
+    m_chart->setObjectName(QStringLiteral("chartButton"));
 
     auto *controls = new QGridLayout;
     controls->addWidget(m_tagCountLabel, 0, 0);
@@ -73,6 +74,8 @@ void CDlgActiveRead::buildLayout()
     controls->addWidget(m_reportCount, 0, 3);
     controls->addWidget(m_rateLabel, 0, 4);
     controls->setColumnStretch(5, 1);
+    // At the far end of the counts' row, where no other control stands.
+    controls->addWidget(m_chart, 0, 5, Qt::AlignRight);
     controls->addWidget(m_start, 1, 0);
     controls->addWidget(m_stop, 1, 1);
     controls->addWidget(m_clear, 1, 2);
@@ -85,13 +88,14 @@ void CDlgActiveRead::buildLayout()
     connect(m_start, &QPushButton::clicked, this, &CDlgActiveRead::start);
     connect(m_stop, &QPushButton::clicked, this, &CDlgActiveRead::stop);
     connect(m_clear, &QPushButton::clicked, this, &CDlgActiveRead::clearList);
+    connect(m_chart, &QPushButton::clicked, m_list, &CTagListView::openChart);
 }
 
 void CDlgActiveRead::applyTexts()
 {
     const QStringList titles = CTagListModel::columnTitles([this](Text key) { return text(key); });
     m_model.setColumnTitles(titles);
-    m_list->setAccessibleName(titles.mid(0, m_model.columnCount()).join(u' '));
+    m_list->setAccessibleName(titles.mid(0, m_model.fixedColumnCount()).join(u' '));
     m_tagCountLabel->setText(text(Text::TagCountLabel));
     m_reportCountLabel->setText(text(Text::ReportCountLabel));
     CAccessible::labelField(m_tagCountLabel, m_tagCount);
@@ -101,11 +105,13 @@ void CDlgActiveRead::applyTexts()
     m_clear->setText(text(Text::ClearButton));
     m_export->setText(text(Text::ExportButton));
     m_note->setText(text(Text::NoteLabel));
+    m_chart->setText(text(Text::ChartButton));
 }
 
 void CDlgActiveRead::showEvent(QShowEvent *event)
 {
     CPage::showEvent(event);
+    m_list->followGs1Setting();
     if (m_widthsSet)
         return;
     m_widthsSet = true;

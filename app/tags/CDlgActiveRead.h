@@ -7,8 +7,8 @@
 
 #include <QList>
 
-class CMyListCtrl;
 class CTagExportButton;
+class CTagListView;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -29,6 +29,7 @@ public:
 
     bool isRunning() const { return m_running; }
     const CTagListModel &tagList() const { return m_model; }
+    CTagListView &listView() const { return *m_list; }
 
 protected:
     CDlgActiveRead(IMainWindowServices &services, QWidget *parent, CTagListModel::Kind kind);
@@ -47,7 +48,7 @@ private:
     CTagListModel m_model;
     bool m_running = false;
     bool m_widthsSet = false;
-    CMyListCtrl *m_list = nullptr;
+    CTagListView *m_list = nullptr;
     QLabel *m_tagCountLabel = nullptr;
     QLineEdit *m_tagCount = nullptr;
     QLabel *m_reportCountLabel = nullptr;
@@ -57,6 +58,7 @@ private:
     QPushButton *m_stop = nullptr;
     QPushButton *m_clear = nullptr;
     QPushButton *m_export = nullptr;
+    QPushButton *m_chart = nullptr;
     CTagExportButton *m_exportProcedure = nullptr;
     QLabel *m_note = nullptr;
 };

@@ -1,10 +1,10 @@
 #include "tags/CIdentifyTab.h"
 
 #include "kit/CAccessible.h"
-#include "kit/CMyListCtrl.h"
 #include "kit/IMainWindowServices.h"
 #include "tags/CReadRate.h"
 #include "tags/CTagAccess.h"
+#include "tags/CTagListView.h"
 #include "tags/export/CTagExportButton.h"
 
 #include <QCheckBox>
@@ -44,10 +44,9 @@ CIdentifyTab::~CIdentifyTab() = default;
 
 void CIdentifyTab::buildLayout()
 {
-    m_list = new CMyListCtrl(this);
+    m_list = new CTagListView(services(), m_tags, this);
     m_list->setObjectName(QStringLiteral("tagList"));
     m_list->setAccessibleName(QStringLiteral("Tag list"));
-    m_list->setModel(&m_tags);
     m_access = new CTagAccess(services(), this);
 
     auto *layout = new QVBoxLayout(this);
@@ -91,6 +90,9 @@ QWidget *CIdentifyTab::buildControlRow()
     m_clearButton = button(Text::ClearButton, "清空", "clearButton");
     m_exportButton = button(Text::ExportButton, "导出数据", "exportButton");
     m_export = new CTagExportButton(this, m_exportButton, services(), m_tags);
+    m_chartButton = new QPushButton(text(Text::ChartButton), row);
+    m_chartButton->setObjectName(QStringLiteral("chartButton"));
+    connect(m_chartButton, &QPushButton::clicked, m_list, &CTagListView::openChart);
     connect(m_startButton, &QPushButton::clicked, this, &CIdentifyTab::start);
     connect(m_stopButton, &QPushButton::clicked, this, [this] { stopWork(); });
     connect(m_clearButton, &QPushButton::clicked, this, &CIdentifyTab::clear);
@@ -102,6 +104,9 @@ QWidget *CIdentifyTab::buildControlRow()
     layout->addSpacing(16);
     for (QWidget *widget : std::initializer_list<QWidget *> { intervalLabel, m_interval, m_filter })
         layout->addWidget(widget);
+    // In the free room before the right-aligned buttons, so no other control moves.
+    layout->addSpacing(16);
+    layout->addWidget(m_chartButton);
     layout->addStretch();
     for (QPushButton *widget : { m_startButton, m_stopButton, m_clearButton, m_exportButton })
         layout->addWidget(widget);
@@ -111,6 +116,7 @@ QWidget *CIdentifyTab::buildControlRow()
 void CIdentifyTab::showEvent(QShowEvent *event)
 {
     CPage::showEvent(event);
+    m_list->followGs1Setting();
     // Widths follow the list's width when the page is first laid out.
     if (!m_widthsSet && m_list->width() > 0) {
         m_list->setColumnWidths(

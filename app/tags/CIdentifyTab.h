@@ -4,10 +4,10 @@
 #include "tags/CInventoryLoop.h"
 #include "tags/CTagListModel.h"
 
-class CMyListCtrl;
 class CReadRateLabel;
 class CTagAccess;
 class CTagExportButton;
+class CTagListView;
 class QCheckBox;
 class QComboBox;
 class QLineEdit;
@@ -38,6 +38,7 @@ public:
     // The pause before each inventory call, from the interval list.
     std::chrono::milliseconds interval() const;
     CTagAccess &tagAccess() const { return *m_access; }
+    CTagListView &listView() const { return *m_list; }
 
 protected:
     CIdentifyTab(IMainWindowServices &services, QWidget *parent, CTagListModel::Kind kind);
@@ -53,7 +54,7 @@ private:
     void showRunning(bool running);
 
     CTagListModel m_tags;
-    CMyListCtrl *m_list = nullptr;
+    CTagListView *m_list = nullptr;
     QLineEdit *m_count = nullptr;
     CReadRateLabel *m_rate = nullptr;
     QComboBox *m_interval = nullptr;
@@ -62,6 +63,7 @@ private:
     QPushButton *m_stopButton = nullptr;
     QPushButton *m_clearButton = nullptr;
     QPushButton *m_exportButton = nullptr;
+    QPushButton *m_chartButton = nullptr;
     CTagExportButton *m_export = nullptr;
     CTagAccess *m_access = nullptr;
     bool m_widthsSet = false;

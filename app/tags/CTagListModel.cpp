@@ -1,6 +1,9 @@
 #include "tags/CTagListModel.h"
 
+#include "gs1_epc.h"
+
 #include <QColor>
+#include <QMetaMethod>
 
 #include <algorithm>
 
@@ -24,6 +27,13 @@ QString epcText(const tagrecord::Bytes &epc)
     const QByteArray bytes(
         reinterpret_cast<const char *>(epc.data()), static_cast<qsizetype>(epc.size()));
     return QString::fromLatin1(bytes.toHex().toUpper());
+}
+
+// Decoded when shown rather than stored: only the rows in view ask.
+QString gs1UriOf(const QString &epc)
+{
+    const std::optional<gs1::Identity> identity = gs1::decodeHex(epc.toStdString());
+    return identity ? QString::fromStdString(identity->uri) : QString();
 }
 
 } // namespace
@@ -67,13 +77,42 @@ QStringList CTagListModel::columnTitles(const std::function<QString(Text)> &text
         titles.append(text(title));
     titles.append(QStringLiteral("RSSI"));
     titles.append(text(Text::TemperatureColumn));
+    titles.append(text(Text::Gs1Column));
     return titles;
 }
 
 void CTagListModel::setColumnTitles(const QStringList &titles)
 {
-    m_titles = titles.mid(0, columnCount());
+    m_titles = titles.mid(0, fixedColumnCount());
+    m_gs1Title = titles.size() > Temperature + 1 ? titles.last() : QString();
     emit headerDataChanged(Qt::Horizontal, 0, columnCount() - 1);
+}
+
+int CTagListModel::fixedColumnCount() const
+{
+    return hasTemperatureColumn() ? temperatureColumns : plainColumns;
+}
+
+void CTagListModel::setGs1Shown(bool shown)
+{
+    if (shown == m_gs1Shown)
+        return;
+    const int column = gs1Column();
+    if (shown) {
+        beginInsertColumns(QModelIndex(), column, column);
+        m_gs1Shown = true;
+        endInsertColumns();
+    } else {
+        beginRemoveColumns(QModelIndex(), column, column);
+        m_gs1Shown = false;
+        endRemoveColumns();
+    }
+}
+
+bool CTagListModel::isWatched() const
+{
+    static const QMetaMethod watched = QMetaMethod::fromSignal(&CTagListModel::sightingsAdded);
+    return isSignalConnected(watched);
 }
 
 QList<int> CTagListModel::columnWidths(Kind kind, int listWidth)
@@ -129,6 +168,8 @@ CTagListModel::BatchResult CTagListModel::addRecords(
     m_reportCount += static_cast<std::int64_t>(bodies.size());
     const QString timeText = time.toString(timeFormat);
     const bool merges = m_merging || isActive();
+    const bool watched = isWatched();
+    std::vector<Sighting> sightings;
     std::vector<Row> fresh;
     int firstChanged = rowCount();
     int lastChanged = -1;
@@ -147,14 +188,19 @@ CTagListModel::BatchResult CTagListModel::addRecords(
             } else {
                 merge(fresh[row - m_rows.size()], sighting);
             }
+            if (watched)
+                sightings.push_back({ found.value(), found.value(), record->antenna });
             ++result.sightings;
             continue;
         }
         // A full active table grows: no tag is dropped.
         const int row = static_cast<int>(m_rows.size() + fresh.size());
         sighting.number = row + 1;
-        if (!m_firstRowOf.contains(sighting.epc))
-            m_firstRowOf.insert(sighting.epc, row);
+        auto first = m_firstRowOf.find(sighting.epc);
+        if (first == m_firstRowOf.end())
+            first = m_firstRowOf.insert(sighting.epc, row);
+        if (watched)
+            sightings.push_back({ row, first.value(), record->antenna });
         fresh.push_back(std::move(sighting));
         ++result.sightings;
     }
@@ -168,6 +214,8 @@ CTagListModel::BatchResult CTagListModel::addRecords(
         result.newRows = static_cast<int>(fresh.size());
         result.lastNewRow = rowCount() - 1;
     }
+    if (!sightings.empty())
+        emit sightingsAdded(sightings);
     return result;
 }
 
@@ -200,9 +248,14 @@ QString CTagListModel::cellText(int row, int column) const
         return QString::number(cells.count);
     case Rssi:
         return cells.rssi;
+    case Temperature:
+        if (hasTemperatureColumn())
+            return cells.temperature;
+        break;
     default:
-        return cells.temperature;
+        break;
     }
+    return gs1UriOf(cells.epc);
 }
 
 int CTagListModel::rowCount(const QModelIndex &parent) const
@@ -214,7 +267,7 @@ int CTagListModel::columnCount(const QModelIndex &parent) const
 {
     if (parent.isValid())
         return 0;
-    return hasTemperatureColumn() ? temperatureColumns : plainColumns;
+    return fixedColumnCount() + (m_gs1Shown ? 1 : 0);
 }
 
 QVariant CTagListModel::data(const QModelIndex &index, int role) const
@@ -238,5 +291,5 @@ QVariant CTagListModel::headerData(int section, Qt::Orientation orientation, int
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0
         || section >= columnCount())
         return {};
-    return m_titles.value(section);
+    return section == gs1Column() ? m_gs1Title : m_titles.value(section);
 }

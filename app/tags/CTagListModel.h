@@ -51,16 +51,32 @@ public:
 
     explicit CTagListModel(Kind kind, QObject *parent = nullptr);
 
+    // One accepted record of a batch: the row it went to, the tag (the first row showing its
+    // EPC, which names the tag also on lists that do not merge) and the antenna that saw it.
+    struct Sighting {
+        int row = 0;
+        int tag = 0;
+        std::uint8_t antenna = 0;
+    };
+
     // Language texts of the titles of the columns before RSSI, which the text export's
     // header names too.
     static constexpr std::array<Text, Rssi> leadingTitleTexts { Text::RowNumberColumn,
         Text::TimeColumn, Text::EpcColumn, Text::EpcLengthColumn, Text::AntennaColumn,
         Text::SightingCountColumn };
-    // The titles of every column, language texts looked up with text.
+    // The titles of every column, language texts looked up with text; the optional GS1
+    // column's title comes last.
     static QStringList columnTitles(const std::function<QString(Text)> &text);
 
-    // Titles in column order; those past the list's columns are dropped.
+    // Titles as columnTitles() gives them; the GS1 column takes the last one.
     void setColumnTitles(const QStringList &titles);
+    // The columns every page of this kind shows, whether the GS1 column is on or off.
+    int fixedColumnCount() const;
+
+    // The optional last column: the pure-identity URI of rows whose EPC is a GS1 identity.
+    void setGs1Shown(bool shown);
+    bool gs1Shown() const { return m_gs1Shown; }
+    int gs1Column() const { return fixedColumnCount(); }
     // Column widths for a list `listWidth` pixels wide.
     static QList<int> columnWidths(Kind kind, int listWidth);
 
@@ -78,12 +94,21 @@ public:
     std::int64_t reportCount() const { return m_reportCount; }
     QString cellText(int row, int column) const;
     Kind kind() const { return m_kind; }
+    // Whether a chart or locate window listens to the batches.
+    bool isWatched() const;
+    // The first row showing the EPC text, or -1.
+    int firstRowOf(const QString &epc) const { return m_firstRowOf.value(epc, -1); }
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
     QVariant headerData(
         int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+
+signals:
+    // After each batch, its sightings in order. Collected only while something listens (a
+    // chart or locate window), so a list nobody watches pays nothing for it.
+    void sightingsAdded(const std::vector<CTagListModel::Sighting> &sightings);
 
 private:
     struct Row {
@@ -105,7 +130,9 @@ private:
 
     Kind m_kind;
     bool m_merging = true;
+    bool m_gs1Shown = false;
     QStringList m_titles;
+    QString m_gs1Title;
     std::vector<Row> m_rows;
     // EPC text -> the first row showing it.
     QHash<QString, int> m_firstRowOf;

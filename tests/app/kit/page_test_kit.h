@@ -129,6 +129,7 @@ class CFakeMainWindow final : public IMainWindowServices {
     std::uint8_t type = 0x50;
     std::array<std::uint8_t, 7> serial{0x50, 0x20, 0x26, 0x12, 0x08, 0x00, 0x01};
     QHash<QString, QString> settings;
+    bool gs1ColumnShown = false;
     int closeRequests = 0;
     // Where the page said the reader moved to: the network fields as the panel would show
     // them, the serial rate.
@@ -153,6 +154,8 @@ class CFakeMainWindow final : public IMainWindowServices {
     QStringList protocols() const override;
     QString dataFile(const QString &relativePath) const override;
     QString setting(const QString &key) const override;
+    bool gs1Column() const override { return gs1ColumnShown; }
+    void setGs1Column(bool shown) override { gs1ColumnShown = shown; }
     void postLog(const QString &line) override;
     void closeConnection() override;
     void readerMovedTo(const ReaderEndpoint &endpoint) override;

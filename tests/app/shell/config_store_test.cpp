@@ -164,6 +164,22 @@ TEST_F(ConfigStoreTest, SettersWriteAtOnceAndKeepTheRestOfTheFile) {
     EXPECT_EQ(reread.transport(), Transport::Usb);
 }
 
+// Off on first start (not one of the first-start keys), remembered once switched.
+TEST_F(ConfigStoreTest, Gs1ColumnIsOffUntilSwitchedAndThenRemembered) {
+    CConfigStore config(m_folder.path());
+    config.load();
+    EXPECT_FALSE(config.gs1Column());
+    EXPECT_EQ(readFile(filePath()), firstStartFile);
+    for (const bool shown : {true, false}) {
+        config.setGs1Column(shown);
+        EXPECT_EQ(config.gs1Column(), shown);
+        CConfigStore reread(m_folder.path());
+        reread.load();
+        EXPECT_EQ(reread.gs1Column(), shown);
+        EXPECT_EQ(reread.readText(QStringLiteral("Gs1Column")), shown ? "1" : "0");
+    }
+}
+
 TEST_F(ConfigStoreTest, StoredTransportNumbersReadAsTransportsAndAreWrittenBack) {
     struct Case {
         QByteArray stored;

@@ -1,8 +1,11 @@
 // The tag list of the tag pages: columns and formats, merging, the index's first-match rule,
 // numbering, clearing, the temperature cell and the active pages' table.
 #include "tags/CTagListModel.h"
+#include "tags/export/TagExportFiles.h"
 
 #include <QColor>
+#include <QFile>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -171,6 +174,118 @@ TEST(TagListModel, ShowsTheTitlesItIsGiven) {
     model.setColumnTitles({"No", "Time", "EPC", "Len", "Ant", "Times", "RSSI", "Temp"});
     EXPECT_EQ(model.headerData(6, Qt::Horizontal).toString(), "RSSI");
     EXPECT_FALSE(model.headerData(7, Qt::Horizontal).isValid());
+}
+
+}  // namespace
+
+namespace {
+
+// An SGTIN-96 (the GS1 standard's own worked example), a GID-96 and an EPC that is no GS1
+// identity.
+const Bytes sgtin{0x30, 0x74, 0x25, 0x7B, 0xF7, 0x19, 0x4E, 0x40, 0x00, 0x00, 0x1A, 0x85};
+const Bytes gid{0x35, 0x00, 0x00, 0x00, 0x10, 0x00, 0x00, 0x20, 0x00, 0x00, 0x00, 0x03};
+const Bytes plain{0xE2, 0x00, 0x00, 0x17, 0x22, 0x0B, 0x01, 0x23, 0x19, 0x50, 0x78, 0x9A};
+const char *const sgtinUri = "urn:epc:id:sgtin:0614141.812345.6789";
+const char *const gidUri = "urn:epc:id:gid:1.2.3";
+
+Bytes bodyFor(Kind kind, const Bytes &epc) {
+    return kind == Kind::TemperatureInventory || kind == Kind::ActiveTemperature
+               ? temperatureBody(epc, 21.5f)
+               : plainBody(epc);
+}
+
+QByteArray fileBytes(const QString &path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// The export files of the list as it is now.
+std::vector<QByteArray> exportedFiles(const CTagListModel &model, const QString &folder) {
+    const tagexport::Rows rows = tagexport::snapshot(model);
+    const QStringList titles =
+        CTagListModel::columnTitles([](Text key) { return QString::number(keyNumber(key)); });
+    const QString text = folder + QStringLiteral("/list.txt");
+    const QString csv = folder + QStringLiteral("/list.csv");
+    QFile::remove(text);
+    EXPECT_TRUE(tagexport::writeText(text, titles.mid(0, 6), rows).isEmpty());
+    EXPECT_TRUE(tagexport::writeCsv(csv, rows).isEmpty());
+    std::vector<QByteArray> files{fileBytes(text), fileBytes(csv)};
+    for (const tagexport::Row &row : rows)
+        files.push_back(QStringList(row.begin(), row.end()).join(u'|').toUtf8());
+    return files;
+}
+
+// On every kind of list: the column shows the identity of GS1 EPCs and nothing for others,
+// comes and goes after the fixed columns, and leaves them and the export as they were.
+TEST(TagListModelGs1Column, IsOptionalAndLeavesTheFixedColumnsAndTheExportAlone) {
+    QTemporaryDir folder;
+    for (const Kind kind : {Kind::AnswerMode, Kind::TemperatureInventory, Kind::ActiveRead,
+                            Kind::ActiveTemperature}) {
+        SCOPED_TRACE(static_cast<int>(kind));
+        CTagListModel model(kind);
+        model.setColumnTitles(
+            CTagListModel::columnTitles([](Text key) { return QString::number(keyNumber(key)); }));
+        model.addRecords({bodyFor(kind, sgtin), bodyFor(kind, gid), bodyFor(kind, plain)}, noon);
+        const int fixed = model.fixedColumnCount();
+        ASSERT_EQ(model.columnCount(), fixed);
+        EXPECT_FALSE(model.gs1Shown());
+        const QStringList before[] = {row(model, 0), row(model, 1), row(model, 2)};
+        QStringList titlesBefore;
+        for (int column = 0; column < fixed; ++column)
+            titlesBefore.append(model.headerData(column, Qt::Horizontal).toString());
+        const std::vector<QByteArray> exportBefore = exportedFiles(model, folder.path());
+
+        model.setGs1Shown(true);
+        ASSERT_EQ(model.columnCount(), fixed + 1);
+        EXPECT_EQ(model.gs1Column(), fixed);
+        EXPECT_EQ(model.headerData(fixed, Qt::Horizontal).toString(),
+                  QString::number(keyNumber(Text::Gs1Column)));
+        const QStringList expected[] = {{sgtinUri}, {gidUri}, {QString()}};
+        for (int index = 0; index < 3; ++index) {
+            EXPECT_EQ(row(model, index), before[index] + expected[index]);
+            EXPECT_EQ(model.data(model.index(index, fixed)).toString(), expected[index][0]);
+        }
+        for (int column = 0; column < fixed; ++column)
+            EXPECT_EQ(model.headerData(column, Qt::Horizontal).toString(), titlesBefore[column]);
+        EXPECT_EQ(exportedFiles(model, folder.path()), exportBefore);
+
+        model.setGs1Shown(false);
+        ASSERT_EQ(model.columnCount(), fixed);
+        for (int index = 0; index < 3; ++index) EXPECT_EQ(row(model, index), before[index]);
+        EXPECT_EQ(model.cellText(0, fixed), QString());
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// What a chart learns of a batch: each sighting's row, its tag (the first row of its EPC) and
+// antenna, merged or not.
+TEST(TagListModel, WatchersLearnEachSightingsRowTagAndAntenna) {
+    const Bytes epcB{0xE2, 0x00, 0x00, 0x18};
+    struct Case {
+        bool merging;
+        std::vector<std::array<int, 3>> expected;  // row, tag, antenna
+    };
+    const Case cases[] = {
+        {true, {{0, 0, 1}, {1, 1, 2}, {0, 0, 3}}},
+        {false, {{0, 0, 1}, {1, 1, 2}, {2, 0, 3}}},
+    };
+    for (const Case &test : cases) {
+        CTagListModel model(Kind::AnswerMode);
+        model.setMerging(test.merging);
+        std::vector<std::array<int, 3>> seen;
+        QObject::connect(&model, &CTagListModel::sightingsAdded, [&](const auto &sightings) {
+            for (const CTagListModel::Sighting &sighting : sightings)
+                seen.push_back({sighting.row, sighting.tag, sighting.antenna});
+        });
+        EXPECT_TRUE(model.isWatched());
+        model.addRecords({plainBody(epcA, 1), plainBody(epcB, 2), plainBody(epcA, 3)}, noon);
+        EXPECT_EQ(seen, test.expected) << test.merging;
+        EXPECT_EQ(model.firstRowOf(QStringLiteral("E2000018")), 1);
+        EXPECT_EQ(model.firstRowOf(QStringLiteral("E2000019")), -1);
+    }
 }
 
 }  // namespace

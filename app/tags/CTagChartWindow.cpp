@@ -1,0 +1,373 @@
+#include "tags/CTagChartWindow.h"
+
+#include "kit/CAccessible.h"
+#include "kit/IMainWindowServices.h"
+
+#include <QBarCategoryAxis>
+#include <QBarSet>
+#include <QChart>
+#include <QChartView>
+#include <QItemSelectionModel>
+#include <QLineSeries>
+#include <QStackedBarSeries>
+#include <QVBoxLayout>
+#include <QValueAxis>
+
+#include <algorithm>
+
+namespace {
+
+QChartView *viewOf(QChart *chart, QWidget *parent)
+{
+    auto *view = new QChartView(chart, parent);
+    view->setRenderHint(QPainter::Antialiasing);
+    view->setAccessibleName(chart->title());
+    view->setMinimumSize(480, 200);
+    return view;
+}
+
+void setUpperBound(QValueAxis *axis, double highest)
+{
+    axis->setRange(0, std::max(highest * 1.1, 1.0));
+    axis->applyNiceNumbers();
+}
+
+} // namespace
+
+CTagChartWindow::CTagChartWindow(
+    IMainWindowServices &services, CTagListModel &model, QItemSelectionModel &selection)
+    : QWidget(nullptr, Qt::Window)
+    , m_services(services)
+    , m_model(model)
+{
+    setObjectName(QStringLiteral("chartWindow"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(services.text(Text::ChartButton));
+    setAccessibleName(windowTitle());
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(viewOf(buildSightingsChart(), this), 3);
+    m_rssiChart = buildTagChart(Text::RssiChartTitle, m_rssiTime, m_rssiAxis);
+    m_rssiAxis->setRange(0, 256);
+    m_rssiAxis->setTickType(QValueAxis::TicksDynamic);
+    m_rssiAxis->setTickAnchor(0);
+    m_rssiAxis->setTickInterval(64);
+    layout->addWidget(viewOf(m_rssiChart, this), 2);
+    if (hasTemperature()) {
+        m_temperatureChart
+            = buildTagChart(Text::TemperatureChartTitle, m_temperatureTime, m_temperatureAxis);
+        layout->addWidget(viewOf(m_temperatureChart, this), 2);
+    }
+    resize(640, hasTemperature() ? 720 : 560);
+
+    m_redraw.setSingleShot(true);
+    m_redraw.setInterval(redrawPeriod);
+    connect(&m_redraw, &QTimer::timeout, this, &CTagChartWindow::redraw);
+    connect(&model, &CTagListModel::sightingsAdded, this, &CTagChartWindow::take);
+    connect(&model, &QAbstractItemModel::modelReset, this, &CTagChartWindow::reset);
+    connect(&selection, &QItemSelectionModel::selectionChanged, this,
+        [this](const QItemSelection &selected) { track(selected); });
+    CAccessible::nameControls(this);
+    m_clock.start();
+    track(selection.selection());
+    redraw();
+}
+
+bool CTagChartWindow::hasTemperature() const
+{
+    return m_model.kind() == CTagListModel::Kind::TemperatureInventory
+        || m_model.kind() == CTagListModel::Kind::ActiveTemperature;
+}
+
+QChart *CTagChartWindow::buildSightingsChart()
+{
+    auto *chart = new QChart;
+    chart->setTitle(m_services.text(Text::SightingsChartTitle));
+    m_sightings = new QStackedBarSeries(chart);
+    m_sightings->setBarWidth(1.0);
+    chart->addSeries(m_sightings);
+    m_distinct = new QLineSeries(chart);
+    m_distinct->setName(m_services.text(Text::DistinctTagsSeries));
+    chart->addSeries(m_distinct);
+
+    // The bars stand on one category per second; a value axis beneath them names the
+    // seconds (sixty category labels would not fit).
+    auto *categories = new QBarCategoryAxis(chart);
+    QStringList names;
+    for (int position = 0; position < windowSeconds; ++position)
+        names.append(QString::number(position));
+    categories->setCategories(names);
+    chart->addAxis(categories, Qt::AlignBottom);
+    categories->setVisible(false);
+    m_sightings->attachAxis(categories);
+    auto *secondsAgo = new QValueAxis(chart);
+    secondsAgo->setRange(-windowSeconds + 0.5, 0.5);
+    secondsAgo->setTickType(QValueAxis::TicksDynamic);
+    secondsAgo->setTickAnchor(0);
+    secondsAgo->setTickInterval(10);
+    secondsAgo->setLabelFormat(QStringLiteral("%d"));
+    secondsAgo->setTitleText(m_services.text(Text::SecondsAxis));
+    chart->addAxis(secondsAgo, Qt::AlignBottom);
+    m_distinct->attachAxis(secondsAgo);
+    m_sightingsAxis = new QValueAxis(chart);
+    m_sightingsAxis->setLabelFormat(QStringLiteral("%d"));
+    chart->addAxis(m_sightingsAxis, Qt::AlignLeft);
+    m_sightings->attachAxis(m_sightingsAxis);
+    m_distinctAxis = new QValueAxis(chart);
+    m_distinctAxis->setLabelFormat(QStringLiteral("%d"));
+    m_distinctAxis->setTitleText(m_distinct->name());
+    chart->addAxis(m_distinctAxis, Qt::AlignRight);
+    m_distinct->attachAxis(m_distinctAxis);
+    chart->legend()->setAlignment(Qt::AlignBottom);
+    return chart;
+}
+
+QChart *CTagChartWindow::buildTagChart(Text title, QValueAxis *&xAxis, QValueAxis *&yAxis)
+{
+    auto *chart = new QChart;
+    chart->setTitle(m_services.text(title));
+    xAxis = new QValueAxis(chart);
+    xAxis->setTitleText(m_services.text(Text::SecondsAxis));
+    xAxis->setLabelFormat(QStringLiteral("%d"));
+    xAxis->setTickType(QValueAxis::TicksDynamic);
+    xAxis->setTickAnchor(0);
+    xAxis->setTickInterval(10);
+    chart->addAxis(xAxis, Qt::AlignBottom);
+    yAxis = new QValueAxis(chart);
+    yAxis->setLabelFormat(QStringLiteral("%d"));
+    chart->addAxis(yAxis, Qt::AlignLeft);
+    chart->legend()->setAlignment(Qt::AlignRight);
+    return chart;
+}
+
+double CTagChartWindow::secondsNow() const
+{
+    return static_cast<double>(m_clock.elapsed()) / 1000.0;
+}
+
+void CTagChartWindow::take(const std::vector<CTagListModel::Sighting> &sightings)
+{
+    const std::int64_t second = m_clock.elapsed() / 1000;
+    if (m_seconds.empty() || m_seconds.back().number != second)
+        m_seconds.push_back(Second { second, {}, {} });
+    Second &bin = m_seconds.back();
+    for (const CTagListModel::Sighting &sighting : sightings) {
+        ++bin.sightingsByAntenna[sighting.antenna];
+        bin.tags.insert(sighting.tag);
+    }
+    if (m_trackedTags.size() < m_trackedEpcs.size())
+        resolveTracked();
+    if (!m_trackedTags.isEmpty())
+        takeTagPoints(sightings, secondsNow());
+    if (!m_redraw.isActive())
+        m_redraw.start();
+}
+
+void CTagChartWindow::takeTagPoints(
+    const std::vector<CTagListModel::Sighting> &sightings, double now)
+{
+    // A tracked tag's latest row of the batch holds its latest reading.
+    std::map<int, int> latestRowOf;
+    for (const CTagListModel::Sighting &sighting : sightings) {
+        if (m_trackedTags.contains(sighting.tag))
+            latestRowOf[sighting.tag] = sighting.row;
+    }
+    for (const auto &[tag, row] : latestRowOf) {
+        const TagLines &lines = m_lines[m_trackedTags.value(tag)];
+        bool valid = false;
+        const int rssi = m_model.cellText(row, CTagListModel::Rssi).toInt(&valid, 16);
+        if (valid)
+            m_pending[lines.rssi].append(QPointF(now, rssi));
+        if (!lines.temperature)
+            continue;
+        // The cell reads "21.500000C", empty without a reading.
+        QString reading = m_model.cellText(row, CTagListModel::Temperature);
+        reading.chop(1);
+        const double temperature = reading.toDouble(&valid);
+        if (valid)
+            m_pending[lines.temperature].append(QPointF(now, temperature));
+    }
+}
+
+// Tracked EPCs the list did not show yet (or no longer, after a clear) find their tag.
+void CTagChartWindow::resolveTracked()
+{
+    for (const QString &epc : std::as_const(m_trackedEpcs)) {
+        const int tag = m_model.firstRowOf(epc);
+        if (tag >= 0)
+            m_trackedTags.insert(tag, epc);
+    }
+}
+
+void CTagChartWindow::track(const QItemSelection &selected)
+{
+    for (const QModelIndex &index : selected.indexes()) {
+        const QString epc = m_model.cellText(index.row(), CTagListModel::Epc);
+        if (index.column() != 0 || epc.isEmpty() || m_trackedEpcs.contains(epc))
+            continue;
+        if (m_trackedEpcs.size() == trackedCapacity) {
+            const QString oldest = m_trackedEpcs.takeFirst();
+            const TagLines lines = m_lines.take(oldest);
+            for (QLineSeries *line : { lines.rssi, lines.temperature }) {
+                if (!line)
+                    continue;
+                m_pending.remove(line);
+                line->chart()->removeSeries(line);
+                delete line;
+            }
+            m_trackedTags.removeIf([&](const auto &entry) { return entry.value() == oldest; });
+        }
+        m_trackedEpcs.append(epc);
+        TagLines lines;
+        lines.rssi = new QLineSeries(m_rssiChart);
+        lines.rssi->setName(epc);
+        m_rssiChart->addSeries(lines.rssi);
+        lines.rssi->attachAxis(m_rssiTime);
+        lines.rssi->attachAxis(m_rssiAxis);
+        if (m_temperatureChart) {
+            lines.temperature = new QLineSeries(m_temperatureChart);
+            lines.temperature->setName(epc);
+            m_temperatureChart->addSeries(lines.temperature);
+            lines.temperature->attachAxis(m_temperatureTime);
+            lines.temperature->attachAxis(m_temperatureAxis);
+        }
+        m_lines.insert(epc, lines);
+        resolveTracked();
+    }
+}
+
+void CTagChartWindow::reset()
+{
+    m_seconds.clear();
+    m_trackedTags.clear();
+    m_pending.clear();
+    for (const TagLines &lines : std::as_const(m_lines)) {
+        for (QLineSeries *line : { lines.rssi, lines.temperature }) {
+            if (line)
+                line->clear();
+        }
+    }
+    redraw();
+}
+
+void CTagChartWindow::redraw()
+{
+    ++m_redraws;
+    const std::int64_t nowSecond = m_clock.elapsed() / 1000;
+    while (!m_seconds.empty() && m_seconds.front().number <= nowSecond - windowSeconds)
+        m_seconds.pop_front();
+    redrawSightings(nowSecond);
+    redrawTagLines(secondsNow());
+}
+
+QBarSet *CTagChartWindow::antennaSet(std::uint8_t antenna)
+{
+    QBarSet *&set = m_antennaSets[antenna];
+    if (!set) {
+        const QString number = QString::number(antenna, 16).toUpper().rightJustified(2, u'0');
+        set = new QBarSet(
+            m_services.text(Text::AntennaSeries).replace(QStringLiteral("%s"), number));
+        m_sightings->append(set);
+    }
+    return set;
+}
+
+void CTagChartWindow::redrawSightings(std::int64_t nowSecond)
+{
+    std::map<std::uint8_t, QList<qreal>> values;
+    QList<qreal> totals(windowSeconds, 0);
+    QList<QPointF> distinct;
+    for (int position = 0; position < windowSeconds; ++position)
+        distinct.append(QPointF(position - windowSeconds + 1, 0));
+    for (const Second &bin : m_seconds) {
+        const auto position = static_cast<int>(bin.number - nowSecond) + windowSeconds - 1;
+        for (const auto &[antenna, count] : bin.sightingsByAntenna) {
+            QList<qreal> &series = values[antenna];
+            series.resize(windowSeconds, 0);
+            series[position] = count;
+            totals[position] += count;
+        }
+        distinct[position].setY(static_cast<qreal>(bin.tags.size()));
+    }
+    for (auto &[antenna, set] : m_antennaSets)
+        values[antenna].resize(windowSeconds, 0);
+    for (const auto &[antenna, series] : values) {
+        QBarSet *set = antennaSet(antenna);
+        set->remove(0, set->count());
+        set->append(series);
+    }
+    m_distinct->replace(distinct);
+    setUpperBound(m_sightingsAxis, *std::max_element(totals.begin(), totals.end()));
+    const auto highest = std::max_element(distinct.begin(), distinct.end(),
+        [](const QPointF &a, const QPointF &b) { return a.y() < b.y(); });
+    setUpperBound(m_distinctAxis, highest->y());
+}
+
+void CTagChartWindow::redrawTagLines(double now)
+{
+    const double oldest = now - windowSeconds;
+    // Seconds since the window opened; the first minute is shown whole, then it slides.
+    const double shownFrom = std::max(oldest, 0.0);
+    double lowestTemperature = 0;
+    double highestTemperature = 0;
+    bool anyTemperature = false;
+    for (const TagLines &lines : std::as_const(m_lines)) {
+        for (QLineSeries *line : { lines.rssi, lines.temperature }) {
+            if (!line)
+                continue;
+            line->append(m_pending.take(line));
+            int stale = 0;
+            while (stale < line->count() && line->at(stale).x() < oldest)
+                ++stale;
+            line->removePoints(0, stale);
+        }
+        if (!lines.temperature)
+            continue;
+        for (const QPointF &point : lines.temperature->points()) {
+            lowestTemperature = anyTemperature ? std::min(lowestTemperature, point.y()) : point.y();
+            highestTemperature
+                = anyTemperature ? std::max(highestTemperature, point.y()) : point.y();
+            anyTemperature = true;
+        }
+    }
+    for (QValueAxis *time : { m_rssiTime, m_temperatureTime }) {
+        if (time)
+            time->setRange(shownFrom, std::max(now, shownFrom + windowSeconds));
+    }
+    if (m_temperatureAxis && anyTemperature) {
+        m_temperatureAxis->setRange(lowestTemperature - 1, highestTemperature + 1);
+        m_temperatureAxis->applyNiceNumbers();
+    }
+}
+
+std::int64_t CTagChartWindow::sightingsShown(std::uint8_t antenna) const
+{
+    const auto found = m_antennaSets.find(antenna);
+    if (found == m_antennaSets.end())
+        return 0;
+    std::int64_t sum = 0;
+    for (int position = 0; position < found->second->count(); ++position)
+        sum += static_cast<std::int64_t>(found->second->at(position));
+    return sum;
+}
+
+QList<int> CTagChartWindow::distinctTagsShown() const
+{
+    QList<int> counts;
+    for (const QPointF &point : m_distinct->points())
+        counts.append(static_cast<int>(point.y()));
+    return counts;
+}
+
+int CTagChartWindow::rssiPointCount(const QString &epc) const
+{
+    const auto found = m_lines.constFind(epc);
+    return found == m_lines.cend() ? 0 : static_cast<int>(found->rssi->count());
+}
+
+int CTagChartWindow::temperaturePointCount(const QString &epc) const
+{
+    const auto found = m_lines.constFind(epc);
+    return found == m_lines.cend() || !found->temperature
+        ? 0
+        : static_cast<int>(found->temperature->count());
+}
