@@ -15,11 +15,6 @@ std::string epcText(const Sighting &sighting) {
     return hexText(sighting.record.epc);
 }
 
-// The temperature text is "%fC": the number without its unit is a JSON number.
-std::string celsius(const std::string &temperatureText) {
-    return temperatureText.substr(0, temperatureText.size() - 1);
-}
-
 std::string ndjsonLine(const Sighting &sighting) {
     std::string line = "{\"reader\":" + jsontext::quoted(sighting.reader) +
                        ",\"epc\":" + jsontext::quoted(epcText(sighting)) +
@@ -27,7 +22,7 @@ std::string ndjsonLine(const Sighting &sighting) {
                        ",\"rssi\":" + std::to_string(sighting.record.rssi) +
                        ",\"time\":" + jsontext::quoted(utcText(sighting.time));
     if (!sighting.record.temperature.empty()) {
-        line += ",\"temperature\":" + celsius(sighting.record.temperature);
+        line += ",\"temperature\":" + tagtext::celsiusNumber(sighting.record.temperature);
     }
     return line + "}";
 }
