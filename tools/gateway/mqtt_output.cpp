@@ -18,6 +18,8 @@ constexpr unsigned kInFlightLimit = 256;
 constexpr int kKeepAliveSeconds = 30;
 constexpr unsigned kReconnectMinSeconds = 1;
 constexpr unsigned kReconnectMaxSeconds = 8;
+constexpr auto kReconnectFirst = std::chrono::seconds(kReconnectMinSeconds);
+constexpr auto kReconnectLongest = std::chrono::seconds(kReconnectMaxSeconds);
 constexpr auto kRetryAfterFailedPublish = std::chrono::milliseconds(200);
 
 // One library set-up for the process, before any thread could race it.
@@ -109,14 +111,8 @@ MqttOutput::MqttOutput(MqttSettings settings)
         const std::lock_guard lock(mutex_);
         statuses_[gatewayTopic_ + "/status"] = statusJson(true, Clock::now());
     }
-    // A broker that is not there yet is no error: the loop keeps trying.
-    const int result =
-        mosquitto_connect_async(client_, broker.host.c_str(), broker.port, kKeepAliveSeconds);
-    if (result != MOSQ_ERR_SUCCESS) {
-        log::line("MQTT broker " + broker.host + ":" + std::to_string(broker.port) + ": " +
-                  mosquitto_strerror(result) + "; retrying");
-    }
-    requireSuccess(mosquitto_loop_start(client_), "MQTT network thread");
+    mosquitto_threaded_set(client_, true);
+    network_ = std::thread([this] { networkLoop(); });
     sender_ = std::thread([this] { sendLoop(); });
 }
 
@@ -127,8 +123,9 @@ MqttOutput::~MqttOutput() {
     }
     changed_.notify_all();
     if (sender_.joinable()) sender_.join();
+    // A clean DISCONNECT: the broker drops the will. It also ends the network loop.
     mosquitto_disconnect(client_);
-    mosquitto_loop_stop(client_, false);  // after the DISCONNECT went out: no will
+    if (network_.joinable()) network_.join();
     mosquitto_destroy(client_);
 }
 
@@ -174,6 +171,31 @@ void MqttOutput::stats(Stats stats) {
     const std::string json = statsJson(stats);
     mosquitto_publish(client_, nullptr, (gatewayTopic_ + "/stats").c_str(), int(json.size()),
                       json.data(), 0, false);
+}
+
+void MqttOutput::networkLoop() {
+    const BrokerAddress &broker = settings_.broker;
+    const std::string where = broker.host + ":" + std::to_string(broker.port);
+    auto retry = kReconnectFirst;
+    for (;;) {
+        {
+            const std::lock_guard lock(mutex_);
+            if (stopping_) return;
+        }
+        const int result =
+            mosquitto_connect(client_, broker.host.c_str(), broker.port, kKeepAliveSeconds);
+        if (result == MOSQ_ERR_SUCCESS) {
+            retry = kReconnectFirst;
+            // Reconnects by itself once connected; returns on a clean disconnect or an error
+            // it does not retry.
+            mosquitto_loop_forever(client_, -1, 1);
+        } else if (retry == kReconnectFirst) {
+            log::line("MQTT broker " + where + ": " + mosquitto_strerror(result) + "; retrying");
+        }
+        std::unique_lock lock(mutex_);
+        changed_.wait_for(lock, retry, [this] { return stopping_; });
+        retry = std::min(retry * 2, kReconnectLongest);
+    }
 }
 
 void MqttOutput::sendLoop() {

@@ -59,6 +59,8 @@ class MqttOutput : public Output {
     static void onDisconnect(mosquitto *, void *self, int result);
     static void onPublish(mosquitto *, void *self, int mid);
 
+    // Connects (trying again with back-off while the broker is away) and runs the client.
+    void networkLoop();
     void sendLoop();
     // Under mutex_. Publishes a retained status; its acknowledgement is awaited by finish.
     void publishStatus(const std::string &topic, const std::string &json);
@@ -78,6 +80,7 @@ class MqttOutput : public Output {
     bool connected_ = false;
     bool stopping_ = false;
     std::uint64_t delivered_ = 0;
+    std::thread network_;
     std::thread sender_;
 };
 
