@@ -4,11 +4,14 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <map>
 #include <optional>
 #include <regex>
@@ -366,12 +369,18 @@ TEST(GatewayTest, QueueOverflowDropsTheOldestAndCountsThem) {
 TEST(GatewayTest, ReportIntervalSendsTheFirstSightingAndThenCounts) {
     const struct {
         const char *interval;
+        bool fromConfigFile;
         bool stopBeforeChecking;   // the pending count goes out at shutdown
         std::vector<long> counts;  // of tag 1, in order; empty: only their sum is known
-    } cases[] = {{"3600", true, {1, 9}}, {"0.3", false, {}}};
+    } cases[] = {{"3600", true, true, {1, 9}}, {"0.3", false, false, {}}};
     for (const auto &c : cases) {
         SCOPED_TRACE(c.interval);
-        Gateway gateway({"--stdout", "--report-interval", c.interval});
+        const auto config = std::filesystem::temp_directory_path() /
+                            ("tagbench-gateway-test-" + std::to_string(::getpid()) + ".conf");
+        std::ofstream(config) << "stdout = true\nreport-interval = " << c.interval << "\n";
+        Gateway gateway(c.fromConfigFile ? std::vector<std::string>{"--config", config.string()}
+                                         : std::vector<std::string>{"--stdout", "--report-interval",
+                                                                    c.interval});
         Peer peer(gateway.port(), serialOf(9));
         for (int i = 0; i < 10; ++i) ASSERT_TRUE(peer.report({{1}}));
         ASSERT_TRUE(peer.report({{2}}));
@@ -410,6 +419,7 @@ TEST(GatewayTest, ReportIntervalSendsTheFirstSightingAndThenCounts) {
             EXPECT_EQ(counts, c.counts);
         }
         EXPECT_EQ(withoutTime(lines.at(0)), expectedMessage(peer.serial(), {1}, 1));
+        std::filesystem::remove(config);
     }
 }
 
@@ -450,6 +460,34 @@ TEST(GatewayTest, HttpBatchesArriveInOrderAfterFailures) {
         }
         EXPECT_EQ(gateway.stop().status, 0);
     }
+}
+
+TEST(GatewayTest, LogFileIsReopenedOnSighup) {
+    const auto folder = std::filesystem::temp_directory_path() /
+                        ("tagbench-gateway-log-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(folder);
+    const auto log = folder / "gateway.log", rotated = folder / "gateway.log.1";
+    ChildProcess gateway(TAGBENCH_GATEWAY_PATH,
+                         {"--stdout", "--listen", "127.0.0.1:0", "--log", log.string()},
+                         testsupport::childEnvironment({}));
+    const auto logSays = [](const std::filesystem::path &path, const std::string &text) {
+        std::ifstream file(path);
+        const std::string content((std::istreambuf_iterator<char>(file)), {});
+        return content.find(text) != std::string::npos;
+    };
+    const auto waitUntil = [&](const std::function<bool()> &done) {
+        return gateway.waitFor([&](const Finished &) { return done(); }, kDeadline);
+    };
+    ASSERT_TRUE(waitUntil([&] { return logSays(log, "listening on"); }));
+    std::filesystem::rename(log, rotated);
+    gateway.signal(SIGHUP);
+    ASSERT_TRUE(waitUntil([&] { return std::filesystem::exists(log); }));
+    gateway.signal(SIGTERM);
+    const Finished finished = gateway.finish(kDeadline);
+    EXPECT_EQ(finished.status, 0);
+    EXPECT_TRUE(logSays(log, "stopping"));
+    EXPECT_FALSE(logSays(rotated, "stopping"));
+    std::filesystem::remove_all(folder);
 }
 
 TEST(GatewayTest, GarbagePeerIsDroppedWithoutDisturbingOthers) {
