@@ -27,6 +27,7 @@ class ChildProcess {
     ChildProcess &operator=(const ChildProcess &) = delete;
 
     bool started() const { return pid_ > 0; }
+    pid_t pid() const { return pid_; }
     // Reads until stdout holds a whole line or the deadline passes; true for a line.
     bool waitForLine(std::chrono::seconds deadline);
     // Reads until `done` holds for what stdout and stderr said so far, or the deadline

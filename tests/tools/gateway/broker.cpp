@@ -29,7 +29,8 @@ Broker::Broker(bool persistent) : port_(freePort()) {
     config << "listener " << port_ << " 127.0.0.1\n"
            << "allow_anonymous true\n"
            << "log_dest none\n"
-           << "max_queued_messages 0\n";
+           << "max_queued_messages 0\n"
+           << "max_inflight_messages 0\n";
     if (persistent) {
         config << "persistence true\npersistence_location " << folder_.string() << "/\n";
     } else {
