@@ -206,25 +206,28 @@ void MqttOutput::sendLoop() {
                    (connected_ && !queue_.empty() && inFlight_.size() < kInFlightLimit);
         });
         if (stopping_) return;
-        for (MessageQueue::Entry &entry : queue_.take(kInFlightLimit - inFlight_.size())) {
-            const TagMessage &message = entry.message;
-            int mid = 0;
-            const int result = mosquitto_publish(client_, &mid, tagTopic(message.reader).c_str(),
-                                                 int(message.json.size()), message.json.data(),
-                                                 settings_.qos, false);
-            if (result != MOSQ_ERR_SUCCESS) {
-                // The connection broke under us: keep the message and wait for the reconnect.
-                queue_.putBack({std::move(entry)});
-                changed_.wait_for(lock, kRetryAfterFailedPublish);
-                break;
-            }
-            if (settings_.qos == 0) {
-                ++delivered_;
-            } else {
-                inFlight_.emplace(mid, std::move(entry));
-            }
-        }
+        // A refusal means the connection broke under us: wait for the reconnect.
+        if (!publishFront()) changed_.wait_for(lock, kRetryAfterFailedPublish);
     }
+}
+
+bool MqttOutput::publishFront() {
+    std::vector<MessageQueue::Entry> taken = queue_.take(1);
+    const TagMessage &message = taken.front().message;
+    int mid = 0;
+    const int result =
+        mosquitto_publish(client_, &mid, tagTopic(message.reader).c_str(), int(message.json.size()),
+                          message.json.data(), settings_.qos, false);
+    if (result != MOSQ_ERR_SUCCESS) {
+        queue_.putBack(std::move(taken));
+        return false;
+    }
+    if (settings_.qos == 0) {
+        ++delivered_;
+    } else {
+        inFlight_.emplace(mid, std::move(taken.front()));
+    }
+    return true;
 }
 
 void MqttOutput::onConnect(mosquitto *, void *self, int result) {

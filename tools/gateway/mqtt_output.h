@@ -62,6 +62,9 @@ class MqttOutput : public Output {
     // Connects (trying again with back-off while the broker is away) and runs the client.
     void networkLoop();
     void sendLoop();
+    // Under mutex_: publishes the oldest queued message; false (and it stays queued) when
+    // the client refuses it.
+    bool publishFront();
     // Under mutex_. Publishes a retained status; its acknowledgement is awaited by finish.
     void publishStatus(const std::string &topic, const std::string &json);
     std::string tagTopic(const std::string &reader) const;

@@ -21,7 +21,7 @@ std::uint16_t freePort() {
     return testsupport::LoopbackSocket::listening(1).port();
 }
 
-Broker::Broker(bool persistent) : port_(freePort()) {
+Broker::Broker() : port_(freePort()) {
     folder_ = std::filesystem::temp_directory_path() /
               ("tagbench-broker-" + std::to_string(::getpid()) + "-" + std::to_string(port_));
     std::filesystem::create_directories(folder_);
@@ -30,12 +30,8 @@ Broker::Broker(bool persistent) : port_(freePort()) {
            << "allow_anonymous true\n"
            << "log_dest none\n"
            << "max_queued_messages 0\n"
-           << "max_inflight_messages 0\n";
-    if (persistent) {
-        config << "persistence true\npersistence_location " << folder_.string() << "/\n";
-    } else {
-        config << "persistence false\n";
-    }
+           << "max_inflight_messages 0\n"
+           << "persistence false\n";
 }
 
 Broker::~Broker() {

@@ -12,9 +12,7 @@ namespace gatewaytest {
 
 class Broker {
   public:
-    // With `persistent`, subscriptions and queued messages survive a restart (the broker
-    // saves them when stopped).
-    explicit Broker(bool persistent = false);
+    Broker();
     ~Broker();
 
     // Starts the broker and waits until it takes connections; false when it did not.

@@ -4,11 +4,10 @@
 
 namespace gatewaytest {
 
-MqttRecorder::MqttRecorder(std::uint16_t port, std::vector<std::string> filters, int qos,
-                           const std::string &clientId, bool keepSession)
+MqttRecorder::MqttRecorder(std::uint16_t port, std::vector<std::string> filters, int qos)
     : filters_(std::move(filters)), qos_(qos) {
     mosquitto_lib_init();
-    client_ = mosquitto_new(clientId.empty() ? nullptr : clientId.c_str(), !keepSession, this);
+    client_ = mosquitto_new(nullptr, true, this);
     mosquitto_connect_callback_set(client_, onConnect);
     mosquitto_subscribe_callback_set(client_, onSubscribe);
     mosquitto_message_callback_set(client_, onMessage);

@@ -23,10 +23,7 @@ struct Received {
 
 class MqttRecorder {
   public:
-    // A fixed `clientId` with `keepSession` keeps the subscription and its queued QoS 1
-    // messages on the broker while this client is away.
-    MqttRecorder(std::uint16_t port, std::vector<std::string> filters, int qos = 1,
-                 const std::string &clientId = {}, bool keepSession = false);
+    MqttRecorder(std::uint16_t port, std::vector<std::string> filters, int qos = 1);
     ~MqttRecorder();
     MqttRecorder(const MqttRecorder &) = delete;
     MqttRecorder &operator=(const MqttRecorder &) = delete;
