@@ -118,6 +118,26 @@ tagbench_debian_package(python3-tagbench python
 set(CPACK_DEBIAN_PYTHON3-TAGBENCH_PACKAGE_DEPENDS "python3:any, ${readers}")
 set(CPACK_DEBIAN_PYTHON3-TAGBENCH_PACKAGE_ARCHITECTURE all)
 
+if(TARGET tagbench-gateway)
+  tagbench_debian_package(tagbench-gateway net
+    "UHF RFID reads delivered to MQTT and HTTP"
+    "tagbench-gateway takes the tags that UHF RFID readers see, from readers that"
+    "connect out to it or that it opens, and publishes one JSON message per sighting"
+    "to an MQTT broker, an HTTP endpoint or standard output. Messages wait in a"
+    "bounded queue while the broker is away; reader and gateway states are retained."
+    "."
+    "The package holds the gateway, a systemd unit (tagbench-gateway.service, a"
+    "dynamic user) and its configuration file /etc/tagbench/gateway.conf.")
+  tagbench_reader_depends(readers QnReader)
+  set(CPACK_DEBIAN_TAGBENCH-GATEWAY_PACKAGE_DEPENDS "${readers}")
+  set(CPACK_DEBIAN_TAGBENCH-GATEWAY_PACKAGE_SUGGESTS mosquitto)
+  # The configuration file is the administrator's: dpkg keeps their changes on upgrade.
+  file(WRITE ${CMAKE_CURRENT_BINARY_DIR}/debian/gateway/conffiles
+    "${CMAKE_INSTALL_FULL_SYSCONFDIR}/tagbench/gateway.conf\n")
+  set(CPACK_DEBIAN_TAGBENCH-GATEWAY_PACKAGE_CONTROL_EXTRA
+    ${CMAKE_CURRENT_BINARY_DIR}/debian/gateway/conffiles)
+endif()
+
 set(CPACK_COMPONENTS_ALL ${packages})
 set(CPACK_DEB_COMPONENT_INSTALL ON)
 set(CPACK_PACKAGE_NAME tagbench)

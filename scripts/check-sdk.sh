@@ -162,7 +162,7 @@ packages=()
 for deb in "${debs[@]}"; do packages+=("$(dpkg-deb --field "$deb" Package)"); done
 echo "   ${packages[*]}"
 expected_packages=(libqncomapi2 libqnhidapi2 libqnnetapi2 libqnreader2 libtagbench-dev
-                   tagbench-tools python3-tagbench)
+                   tagbench-tools tagbench-gateway python3-tagbench)
 [ "$app" = 1 ] && expected_packages+=(tagbench)
 for package in "${expected_packages[@]}"; do
   [[ " ${packages[*]} " == *" $package "* ]] || fail "no package $package"
@@ -183,7 +183,9 @@ expected=(
   "tagbench-tools:bin/tagbench-sim$" "tagbench-tools:bin/tagbench-cli$"
   "tagbench-tools:share/man/man1/tagbench-sim\.1\.gz$" "tagbench-tools:share/man/man1/tagbench-cli\.1\.gz$"
   "tagbench-tools:share/bash-completion/completions/tagbench-cli$"
-  "python3-tagbench:lib/python3/dist-packages/tagbench/__init__\.py$")
+  "python3-tagbench:lib/python3/dist-packages/tagbench/__init__\.py$"
+  "tagbench-gateway:bin/tagbench-gateway$" "tagbench-gateway:lib/systemd/system/tagbench-gateway\.service$"
+  "tagbench-gateway:share/man/man1/tagbench-gateway\.1\.gz$")
 if [ "$app" = 1 ]; then
   expected+=("tagbench:bin/tagbench$" "tagbench:share/tagbench/Language/English\.ini$"
              "tagbench:share/tagbench/skin/blue\.skin$" "tagbench:share/tagbench/logo/hello\.bmp$"
@@ -203,6 +205,10 @@ for package in libqncomapi2 libqnhidapi2 libqnnetapi2 libqnreader2; do
   dpkg-deb --contents "$(deb_of "$package")" | awk '{print $6}' | grep -q '\.so$' \
     && fail "$package holds a development symlink"
 done
+dpkg-deb --contents "$(deb_of tagbench-gateway)" | awk '{print $6}' \
+  | grep -qx '\./etc/tagbench/gateway\.conf' || fail "tagbench-gateway lacks /etc/tagbench/gateway.conf"
+dpkg-deb --ctrl-tarfile "$(deb_of tagbench-gateway)" | tar -xO ./conffiles \
+  | grep -qx /etc/tagbench/gateway.conf || fail "gateway.conf is no conffile"
 depends() { dpkg-deb --field "$(deb_of "$1")" Depends; }
 [[ $(depends libqnhidapi2) == *libhidapi-hidraw0* ]] || fail "libqnhidapi2 does not depend on hidapi"
 [[ $(depends tagbench-tools) == *"libqnreader2 (= "* ]] || fail "tagbench-tools: $(depends tagbench-tools)"
@@ -210,6 +216,37 @@ depends() { dpkg-deb --field "$(deb_of "$1")" Depends; }
 if [ "$app" = 1 ]; then
   [[ $(depends tagbench) == *libqt6widgets6* ]] || fail "tagbench does not depend on Qt: $(depends tagbench)"
 fi
+
+# The installed gateway, as its unit starts it but with its own configuration: a broker on a
+# free loopback port, the installed tagbench-sim connecting out, one tag message received.
+free_port() { python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'; }
+check_installed_gateway() {
+  local broker_port gateway_port
+  broker_port=$(free_port) gateway_port=$(free_port)
+  printf 'listener %s 127.0.0.1\nallow_anonymous true\npersistence false\n' "$broker_port" \
+    >"$work/mosquitto.conf"
+  mosquitto -c "$work/mosquitto.conf" >"$work/mosquitto.log" 2>&1 &
+  sim_pids+=($!)
+  printf 'listen = ["127.0.0.1:%s"]\nmqtt = "mqtt://127.0.0.1:%s"\nname = "check-sdk"\n' \
+    "$gateway_port" "$broker_port" >"$work/gateway.conf"
+  for _ in $(seq 300); do  # the broker listens
+    mosquitto_pub -h 127.0.0.1 -p "$broker_port" -t check-sdk -m ready >/dev/null 2>&1 && break
+    sleep 0.1
+  done
+  timeout 60 mosquitto_sub -h 127.0.0.1 -p "$broker_port" -t 'tagbench/+/tags' -C 1 \
+    >"$work/message.json" 2>"$work/sub.err" &
+  local sub_pid=$!
+  "${pkg_prefix%/}/bin/tagbench-gateway" --config "$work/gateway.conf" 2>"$work/gateway.err" &
+  sim_pids+=($!)
+  "${pkg_prefix%/}/bin/tagbench-sim" --connect "127.0.0.1:$gateway_port" >/dev/null 2>&1 &
+  sim_pids+=($!)
+  wait "$sub_pid" || { cat "$work/gateway.err" "$work/sub.err" >&2; fail "no message from the installed gateway"; }
+  grep -q '^{"v":1,"reader":"[0-9A-F]\{14\}","epc":"[0-9A-F]*"' "$work/message.json" \
+    || { cat "$work/message.json" >&2; fail "installed gateway: unexpected message"; }
+  for pid in "${sim_pids[@]}"; do stop "$pid"; done
+  sim_pids=()
+  echo "   installed gateway: one message through mosquitto ok"
+}
 
 # The installed program: configuration and logs go to the XDG folders, whoever runs it (root
 # included), its data is found under the prefix, and nothing is written into the prefix or
@@ -242,6 +279,7 @@ try:
     tagbench.open("tcp://")
 except tagbench.ReaderError as error:
     print(error)') | grep -q "malformed" || fail "installed python3-tagbench"
+    check_installed_gateway
     prefix_bin=${pkg_prefix%/}/bin
     program=$prefix_bin/tagbench
     [ -x "$program" ] || fail "not installed: $program"

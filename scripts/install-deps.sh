@@ -20,6 +20,7 @@ packages=(
   fonts-noto-cjk
   xvfb xauth
   librsvg2-bin desktop-file-utils appstream lintian
+  mosquitto mosquitto-clients libmosquitto-dev
   python3-setuptools python3-pip python3-venv python3-pytest
 )
 

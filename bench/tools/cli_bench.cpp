@@ -44,8 +44,8 @@ std::unique_ptr<readersim::VirtualReader> servedReader(int tags, std::string &ad
 double timedRun(const std::string &program, const std::vector<std::string> &arguments,
                 size_t *lines = nullptr) {
     const auto start = Clock::now();
-    clitest::ChildProcess child(program, arguments, clitest::childEnvironment({}));
-    const clitest::Finished run = child.finish(std::chrono::seconds(120));
+    testsupport::ChildProcess child(program, arguments, testsupport::childEnvironment({}));
+    const testsupport::Finished run = child.finish(std::chrono::seconds(120));
     const double seconds = Seconds(Clock::now() - start).count();
     if (lines) *lines = size_t(std::count(run.out.begin(), run.out.end(), '\n'));
     return run.status == 0 ? seconds : -1;

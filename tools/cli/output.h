@@ -8,6 +8,7 @@
 #include <string>
 
 #include "json_text.h"
+#include "tag_text.h"
 
 namespace cli {
 
@@ -17,9 +18,8 @@ enum class Format { Table, Csv, Ndjson };
 // a table otherwise.
 Format chooseFormat(const std::string &typed, bool json);
 
-std::string hexText(std::span<const std::uint8_t> bytes);
-// 2026-12-09T02:41:48.123Z
-std::string utcText(std::chrono::system_clock::time_point time);
+using tagtext::hexText;
+using tagtext::utcText;
 
 // Writes `text` and a line end to stdout and flushes, so pipes see every line as it comes.
 void printLine(const std::string &text);

@@ -21,11 +21,6 @@ std::string epcText(const Sighting &sighting) {
     return hexText(sighting.record.epc);
 }
 
-// The temperature text is "%fC": the number without its unit is a JSON number.
-std::string celsius(const std::string &temperatureText) {
-    return temperatureText.substr(0, temperatureText.size() - 1);
-}
-
 // The GS1 identity, when the EPC has one, right after the EPC it names.
 std::string uriMember(const Sighting &sighting) {
     const auto identity = gs1::decode(sighting.record.epc);
@@ -49,7 +44,7 @@ void appendNdjsonLine(std::string &lines, const Sighting &sighting, const std::s
     lines += time;
     if (!sighting.record.temperature.empty()) {
         lines += ",\"temperature\":";
-        lines += celsius(sighting.record.temperature);
+        lines += tagtext::celsiusNumber(sighting.record.temperature);
     }
     lines += "}\n";
 }

@@ -33,10 +33,10 @@
 
 namespace {
 
-using clitest::ChildProcess;
-using clitest::Finished;
 using readersim::ReaderModel;
 using readersim::VirtualReader;
+using testsupport::ChildProcess;
+using testsupport::Finished;
 
 const std::string kSerialText = "50202612090001";
 
@@ -82,7 +82,7 @@ Site hidSite() {
 ChildProcess startCli(const Site &site, const std::vector<std::string> &arguments) {
     std::vector<std::string> all = {"--reader", site.address};
     all.insert(all.end(), arguments.begin(), arguments.end());
-    return ChildProcess(TAGBENCH_CLI_PATH, all, clitest::childEnvironment(site.environment));
+    return ChildProcess(TAGBENCH_CLI_PATH, all, testsupport::childEnvironment(site.environment));
 }
 
 Finished runCli(const Site &site, const std::vector<std::string> &arguments) {
@@ -382,7 +382,7 @@ TEST(Cli, ExitStatusesAndOneLineErrors) {
             arguments = {"--reader", c.address.empty() ? site.address : c.address};
         arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
         const std::string label = arguments.empty() ? "(none)" : arguments.back();
-        ChildProcess child(TAGBENCH_CLI_PATH, arguments, clitest::childEnvironment({}));
+        ChildProcess child(TAGBENCH_CLI_PATH, arguments, testsupport::childEnvironment({}));
         const Finished run = child.finish();
         EXPECT_EQ(run.status, c.status) << label << "\n" << run.err;
         if (c.status == 0) {
@@ -400,7 +400,7 @@ TEST(Cli, ExitStatusesAndOneLineErrors) {
 
     // Output that cannot be written.
     ChildProcess full(TAGBENCH_CLI_PATH, {"--reader", site.address, "info"},
-                      clitest::childEnvironment({}), "/dev/full");
+                      testsupport::childEnvironment({}), "/dev/full");
     const Finished unwritten = full.finish();
     EXPECT_EQ(unwritten.status, 4);
     EXPECT_EQ(unwritten.err, "tagbench-cli: cannot write the output\n");

@@ -11,7 +11,7 @@
 
 extern char **environ;
 
-namespace clitest {
+namespace testsupport {
 
 namespace {
 
@@ -99,6 +99,17 @@ bool ChildProcess::waitForLine(std::chrono::seconds deadline) {
     return true;
 }
 
+bool ChildProcess::waitFor(const std::function<bool(const Finished &)> &done,
+                           std::chrono::seconds deadline) {
+    const auto end = std::chrono::steady_clock::now() + deadline;
+    while (!done(result_)) {
+        if (std::chrono::steady_clock::now() >= end || !readSome(std::chrono::milliseconds(100))) {
+            return done(result_);
+        }
+    }
+    return true;
+}
+
 void ChildProcess::signal(int number) const {
     if (pid_ > 0) ::kill(pid_, number);
 }
@@ -127,4 +138,4 @@ std::vector<std::string> childEnvironment(const std::vector<std::string> &extra)
     return environment;
 }
 
-}  // namespace clitest
+}  // namespace testsupport

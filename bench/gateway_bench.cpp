@@ -1,0 +1,326 @@
+// tagbench-gateway under many readers connecting out, into a real Mosquitto broker at QoS 1.
+// Three phases in one run:
+//   paced: every reader sends `rate` one-tag reports a second for `seconds`; every report
+//          must come out as one message at a subscriber (none lost); end-to-end latency
+//          (report written → message received) p50/p99, the gateway's CPU and peak RSS;
+//   burst: every reader sends `burst` reports at once; messages a second through the gateway;
+//   bare:  a bare libmosquitto publisher sends as many messages of the same size at QoS 1;
+//          messages a second, and the gateway's share of it.
+// Loopback only; every wait is bounded.
+//
+//   bench_gateway [readers=1000] [rate=20] [seconds=30] [burst=100]
+#include <mosquitto.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <mutex>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "broker.h"
+#include "child_process.h"
+#include "frame.h"
+#include "loopback_socket.h"
+
+namespace {
+
+using Steady = std::chrono::steady_clock;
+using Bytes = std::vector<std::uint8_t>;
+
+constexpr auto kDrainDeadline = std::chrono::seconds(60);
+constexpr std::uint8_t kActiveReport = 0x45;
+
+std::int64_t microsNow() {
+    return std::chrono::duration_cast<std::chrono::microseconds>(Steady::now().time_since_epoch())
+        .count();
+}
+
+// EPC: reader (2 bytes), sequence (4), send time in microseconds (6), so the subscriber
+// knows each message's origin and age.
+Bytes epcOf(std::uint16_t reader, std::uint32_t sequence, std::int64_t micros) {
+    Bytes epc = {std::uint8_t(reader >> 8),    std::uint8_t(reader),
+                 std::uint8_t(sequence >> 24), std::uint8_t(sequence >> 16),
+                 std::uint8_t(sequence >> 8),  std::uint8_t(sequence)};
+    for (int shift = 40; shift >= 0; shift -= 8) epc.push_back(std::uint8_t(micros >> shift));
+    return epc;
+}
+
+Bytes reportFrame(std::uint16_t reader, std::uint32_t sequence) {
+    Bytes data = {0x50, 0x20, 0x26, 0x12, 0x09, std::uint8_t(reader >> 8), std::uint8_t(reader), 1};
+    const Bytes epc = epcOf(reader, sequence, microsNow());
+    data.push_back(std::uint8_t(epc.size() + 3));
+    data.insert(data.end(), {1, 1});
+    data.insert(data.end(), epc.begin(), epc.end());
+    data.push_back(180);
+    Bytes frame(data.size() + 8);
+    frame.resize(qn::buildResponse(0xFF, kActiveReport, 1, data, frame));
+    return frame;
+}
+
+int hexDigit(char c) {
+    return c <= '9' ? c - '0' : c - 'A' + 10;
+}
+
+// Counts what arrives and how old it is.
+class Subscriber {
+  public:
+    Subscriber(std::uint16_t port, int readers) : seen_(std::size_t(readers) + 1) {
+        client_ = mosquitto_new(nullptr, true, this);
+        mosquitto_message_callback_set(client_, onMessage);
+        mosquitto_subscribe_callback_set(client_, onSubscribe);
+        mosquitto_connect(client_, "127.0.0.1", port, 60);
+        mosquitto_subscribe(client_, nullptr, "tagbench/+/tags", 1);
+        mosquitto_loop_start(client_);
+    }
+    ~Subscriber() {
+        mosquitto_disconnect(client_);
+        mosquitto_loop_stop(client_, false);
+        mosquitto_destroy(client_);
+    }
+
+    bool waitSubscribed() {
+        std::unique_lock lock(mutex_);
+        return changed_.wait_for(lock, kDrainDeadline, [this] { return subscribed_; });
+    }
+    // Waits until `count` distinct messages came; the time it happened.
+    bool waitForDistinct(std::uint64_t count) {
+        std::unique_lock lock(mutex_);
+        return changed_.wait_for(lock, kDrainDeadline, [&] { return distinct_ >= count; });
+    }
+    void startLatencies() {
+        const std::lock_guard lock(mutex_);
+        latencies_.clear();
+        recordLatency_ = true;
+    }
+    std::vector<std::int64_t> stopLatencies() {
+        const std::lock_guard lock(mutex_);
+        recordLatency_ = false;
+        return latencies_;
+    }
+    std::uint64_t distinct() {
+        const std::lock_guard lock(mutex_);
+        return distinct_;
+    }
+    std::uint64_t duplicates() {
+        const std::lock_guard lock(mutex_);
+        return duplicates_;
+    }
+
+  private:
+    static void onSubscribe(mosquitto *, void *self, int, int, const int *) {
+        auto *subscriber = static_cast<Subscriber *>(self);
+        const std::lock_guard lock(subscriber->mutex_);
+        subscriber->subscribed_ = true;
+        subscriber->changed_.notify_all();
+    }
+    static void onMessage(mosquitto *, void *self, const mosquitto_message *message) {
+        static_cast<Subscriber *>(self)->take(
+            std::string(static_cast<const char *>(message->payload), size_t(message->payloadlen)));
+    }
+    void take(const std::string &payload) {
+        const std::int64_t now = microsNow();
+        const auto at = payload.find("\"epc\":\"");
+        if (at == std::string::npos || payload.size() < at + 7 + 24) return;
+        std::uint64_t fields[3] = {};
+        const int widths[3] = {4, 8, 12};
+        std::size_t position = at + 7;
+        for (int f = 0; f < 3; ++f) {
+            for (int i = 0; i < widths[f]; ++i)
+                fields[f] = fields[f] << 4 | hexDigit(payload[position++]);
+        }
+        const std::lock_guard lock(mutex_);
+        auto &seen = seen_.at(std::min<std::size_t>(fields[0], seen_.size() - 1));
+        if (seen.size() <= fields[1]) seen.resize(fields[1] * 2 + 64);
+        if (seen[fields[1]]) {
+            ++duplicates_;
+        } else {
+            seen[fields[1]] = true;
+            ++distinct_;
+            if (recordLatency_) latencies_.push_back(now - std::int64_t(fields[2]));
+        }
+        changed_.notify_all();
+    }
+
+    mosquitto *client_ = nullptr;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    bool subscribed_ = false;
+    std::vector<std::vector<bool>> seen_;  // per reader, by sequence number
+    std::uint64_t distinct_ = 0;
+    std::uint64_t duplicates_ = 0;
+    bool recordLatency_ = false;
+    std::vector<std::int64_t> latencies_;
+};
+
+struct ProcessUse {
+    double cpuSeconds = 0;
+    long peakRssKiB = 0;
+};
+
+ProcessUse processUse(pid_t pid) {
+    ProcessUse use;
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(stat)), {});
+    std::istringstream fields(text.substr(text.rfind(')') + 2));
+    std::string field;
+    unsigned long utime = 0, stime = 0;
+    for (int index = 3; fields >> field; ++index) {
+        if (index == 14) utime = std::stoul(field);
+        if (index == 15) {
+            stime = std::stoul(field);
+            break;
+        }
+    }
+    use.cpuSeconds = double(utime + stime) / double(sysconf(_SC_CLK_TCK));
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.starts_with("VmHWM:")) use.peakRssKiB = std::stol(line.substr(6));
+    }
+    return use;
+}
+
+double percentile(std::vector<std::int64_t> values, double share) {
+    if (values.empty()) return 0;
+    const auto at = values.begin() + std::ptrdiff_t(share * double(values.size() - 1));
+    std::nth_element(values.begin(), at, values.end());
+    return double(*at) / 1000.0;
+}
+
+// The same number of messages of the same size from a bare client at QoS 1, as fast as the
+// broker acknowledges them (the same in-flight window as the gateway's).
+double bareMessagesPerSecond(std::uint16_t port, Subscriber &subscriber, int readers,
+                             std::uint32_t count, std::size_t payloadSize) {
+    mosquitto *client = mosquitto_new(nullptr, true, nullptr);
+    mosquitto_max_inflight_messages_set(client, 256);
+    mosquitto_connect(client, "127.0.0.1", port, 60);
+    mosquitto_loop_start(client);
+    const std::uint64_t before = subscriber.distinct();
+    const auto start = Steady::now();
+    for (std::uint32_t sequence = 0; sequence < count; ++sequence) {
+        std::string payload = "{\"epc\":\"";
+        for (const std::uint8_t byte : epcOf(std::uint16_t(readers), sequence, microsNow())) {
+            static constexpr char digits[] = "0123456789ABCDEF";
+            payload += digits[byte >> 4];
+            payload += digits[byte & 15];
+        }
+        payload += "\"";
+        payload.resize(std::max(payload.size() + 1, payloadSize), ' ');
+        payload.back() = '}';
+        mosquitto_publish(client, nullptr, "tagbench/bare/tags", int(payload.size()),
+                          payload.data(), 1, false);
+    }
+    subscriber.waitForDistinct(before + count);
+    const double seconds = std::chrono::duration<double>(Steady::now() - start).count();
+    mosquitto_disconnect(client);
+    mosquitto_loop_stop(client, false);
+    mosquitto_destroy(client);
+    return double(subscriber.distinct() - before) / seconds;
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+    const int readers = argc > 1 ? std::atoi(argv[1]) : 1000;
+    const int rate = argc > 2 ? std::atoi(argv[2]) : 20;
+    const int seconds = argc > 3 ? std::atoi(argv[3]) : 30;
+    const int burst = argc > 4 ? std::atoi(argv[4]) : 100;
+    if (readers < 1 || readers > 60000 || rate < 1 || seconds < 1 || burst < 1) {
+        std::fprintf(stderr, "usage: bench_gateway [readers] [rate] [seconds] [burst]\n");
+        return 2;
+    }
+    ::signal(SIGPIPE, SIG_IGN);
+    mosquitto_lib_init();
+    gatewaytest::Broker broker;
+    if (!broker.start()) {
+        std::fprintf(stderr, "the broker did not start\n");
+        return 1;
+    }
+    Subscriber subscriber(broker.port(), readers);
+    if (!subscriber.waitSubscribed()) return 1;
+
+    const std::uint16_t port = gatewaytest::freePort();
+    const std::string log = "/tmp/bench_gateway_" + std::to_string(::getpid()) + ".log";
+    testsupport::ChildProcess gateway(
+        TAGBENCH_GATEWAY_PATH,
+        {"--listen", "127.0.0.1:" + std::to_string(port), "--mqtt", broker.url(), "--qos", "1",
+         "--queue-limit", "10000000", "--log", log, "--name", "bench"},
+        testsupport::childEnvironment({}));
+    std::vector<testsupport::LoopbackSocket> peers;
+    const auto connectEnd = Steady::now() + kDrainDeadline;
+    while (int(peers.size()) < readers && Steady::now() < connectEnd) {
+        auto socket = testsupport::LoopbackSocket::connectedTo(port);
+        if (socket.valid()) {
+            peers.push_back(std::move(socket));
+        } else {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));  // not listening yet
+        }
+    }
+    if (int(peers.size()) < readers) {
+        std::fprintf(stderr, "only %zu readers connected\n", peers.size());
+        return 1;
+    }
+
+    // Paced phase.
+    std::vector<std::uint32_t> sequence(std::size_t(readers), 0);
+    std::uint64_t sent = 0;
+    const auto send = [&](int reader) {
+        const Bytes frame = reportFrame(std::uint16_t(reader), sequence[std::size_t(reader)]++);
+        if (peers[std::size_t(reader)].sendAll(frame.data(), frame.size())) ++sent;
+    };
+    const ProcessUse startUse = processUse(gateway.pid());
+    subscriber.startLatencies();
+    const auto start = Steady::now();
+    const auto period = std::chrono::microseconds(1000000 / rate);
+    for (auto tick = start; tick < start + std::chrono::seconds(seconds); tick += period) {
+        std::this_thread::sleep_until(tick);
+        for (int reader = 0; reader < readers; ++reader) send(reader);
+    }
+    const bool complete = subscriber.waitForDistinct(sent);
+    const double wall = std::chrono::duration<double>(Steady::now() - start).count();
+    const ProcessUse endUse = processUse(gateway.pid());
+    const std::vector<std::int64_t> latencies = subscriber.stopLatencies();
+    std::printf(
+        "paced: %d readers x %d reports/s for %d s: sent %llu, received %llu%s, "
+        "duplicates %llu\n",
+        readers, rate, seconds, (unsigned long long)sent, (unsigned long long)subscriber.distinct(),
+        complete ? "" : " (INCOMPLETE)", (unsigned long long)subscriber.duplicates());
+    std::printf("latency p50 %.1f ms, p99 %.1f ms, max %.1f ms\n", percentile(latencies, 0.5),
+                percentile(latencies, 0.99), percentile(latencies, 1.0));
+    std::printf("gateway CPU %.0f%% of a core, peak RSS %.1f MiB\n",
+                100.0 * (endUse.cpuSeconds - startUse.cpuSeconds) / wall,
+                double(endUse.peakRssKiB) / 1024.0);
+
+    // Burst phase.
+    const std::uint64_t beforeBurst = subscriber.distinct();
+    const auto burstStart = Steady::now();
+    for (int round = 0; round < burst; ++round) {
+        for (int reader = 0; reader < readers; ++reader) send(reader);
+    }
+    const std::uint64_t burstCount = std::uint64_t(readers) * std::uint64_t(burst);
+    subscriber.waitForDistinct(beforeBurst + burstCount);
+    const double burstSeconds = std::chrono::duration<double>(Steady::now() - burstStart).count();
+    const double gatewayRate = double(subscriber.distinct() - beforeBurst) / burstSeconds;
+    const double bareRate =
+        bareMessagesPerSecond(broker.port(), subscriber, readers, std::uint32_t(burstCount), 125);
+    std::printf(
+        "throughput at QoS 1: gateway %.0f msg/s, bare libmosquitto publisher %.0f msg/s "
+        "(%.2fx)\n",
+        gatewayRate, bareRate, gatewayRate / bareRate);
+    std::printf("gateway peak RSS after the burst %.1f MiB\n",
+                double(processUse(gateway.pid()).peakRssKiB) / 1024.0);
+    gateway.signal(SIGTERM);
+    gateway.finish(std::chrono::seconds(30));
+    std::remove(log.c_str());
+    mosquitto_lib_cleanup();
+    return complete ? 0 : 1;
+}

@@ -1,0 +1,612 @@
+// tagbench-gateway run as a child process against a real Mosquitto broker, a loopback HTTP
+// endpoint and readers connecting out (played by the test over plain sockets, so every
+// sighting is known) or opened by address (the virtual reader).
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <optional>
+#include <regex>
+#include <set>
+
+#include "broker.h"
+#include "child_process.h"
+#include "http_endpoint.h"
+#include "loopback_socket.h"
+#include "mqtt_recorder.h"
+#include "reader_frames.h"
+#include "tcp_cut.h"
+#include "virtual_reader.h"
+
+namespace {
+
+using namespace gatewaytest;
+using testsupport::Bytes;
+using testsupport::ChildProcess;
+using testsupport::Finished;
+using testsupport::LoopbackSocket;
+
+constexpr auto kDeadline = std::chrono::seconds(60);
+
+struct Tag {
+    Tag(std::uint32_t number, std::uint8_t antenna = 1, std::uint8_t rssi = 180,
+        std::optional<float> temperature = std::nullopt)
+        : number(number), antenna(antenna), rssi(rssi), temperature(temperature) {}
+
+    std::uint32_t number;  // makes the EPC
+    std::uint8_t antenna;
+    std::uint8_t rssi;
+    std::optional<float> temperature;  // a type-2 record; NaN stands for "no reading"
+};
+
+std::string hex(const Bytes &bytes) {
+    static constexpr char digits[] = "0123456789ABCDEF";
+    std::string text;
+    for (const std::uint8_t byte : bytes) {
+        text += digits[byte >> 4];
+        text += digits[byte & 0x0F];
+    }
+    return text;
+}
+
+Bytes epcOf(std::uint32_t number) {
+    return {0xE2,
+            0x80,
+            0x11,
+            0x60,
+            0x00,
+            0x00,
+            0x00,
+            0x00,
+            std::uint8_t(number >> 24),
+            std::uint8_t(number >> 16),
+            std::uint8_t(number >> 8),
+            std::uint8_t(number)};
+}
+
+// Length byte, type, antenna, EPC, RSSI and for a type-2 record four temperature bytes.
+Bytes recordOf(const Tag &tag) {
+    Bytes body = {std::uint8_t(tag.temperature ? 2 : 1), tag.antenna};
+    const Bytes epc = epcOf(tag.number);
+    body.insert(body.end(), epc.begin(), epc.end());
+    body.push_back(tag.rssi);
+    if (tag.temperature) {
+        const auto bits = std::isnan(*tag.temperature)
+                              ? 0xEEEEEEEEu
+                              : std::bit_cast<std::uint32_t>(*tag.temperature);
+        for (int shift = 0; shift < 32; shift += 8) body.push_back(std::uint8_t(bits >> shift));
+    }
+    body.insert(body.begin(), std::uint8_t(body.size()));
+    return body;
+}
+
+// The message the gateway should send for a sighting, its time written as "T".
+std::string expectedMessage(const std::string &reader, const Tag &tag,
+                            std::optional<long> count = std::nullopt) {
+    std::string json = "{\"v\":1,\"reader\":\"" + reader + "\",\"epc\":\"" +
+                       hex(epcOf(tag.number)) + "\",\"antenna\":" + std::to_string(tag.antenna) +
+                       ",\"rssi\":" + std::to_string(tag.rssi) + ",\"time\":\"T\"";
+    if (tag.temperature && !std::isnan(*tag.temperature)) {
+        char text[32];
+        std::snprintf(text, sizeof text, "%f", double(*tag.temperature));
+        json += std::string(",\"temperature\":") + text;
+    }
+    if (count) json += ",\"count\":" + std::to_string(*count);
+    return json + "}";
+}
+
+// A message with its time checked (UTC, milliseconds) and written as "T".
+std::string withoutTime(const std::string &json) {
+    static const std::regex time(R"re("time":"\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z")re");
+    return std::regex_replace(json, time, "\"time\":\"T\"");
+}
+
+std::string readerOf(const std::string &json) {
+    static const std::regex reader(R"re("reader":"([0-9A-F]+)")re");
+    std::smatch match;
+    return std::regex_search(json, match, reader) ? match[1].str() : std::string();
+}
+
+std::vector<std::string> linesOf(const std::string &text) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    for (auto end = text.find('\n'); end != std::string::npos; end = text.find('\n', start)) {
+        lines.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return lines;
+}
+
+// A reader connecting out, played over a plain socket.
+class Peer {
+  public:
+    Peer(std::uint16_t port, Bytes serial)
+        : serial_(std::move(serial)), socket_(LoopbackSocket::connectedTo(port)) {}
+
+    std::string serial() const { return hex(serial_); }
+    bool report(const std::vector<Tag> &tags) const {
+        std::vector<Bytes> records;
+        for (const Tag &tag : tags) records.push_back(recordOf(tag));
+        const Bytes frame = testsupport::reportFrame(serial_, records);
+        return socket_.sendAll(frame.data(), frame.size());
+    }
+    bool sendRaw(const Bytes &bytes) const { return socket_.sendAll(bytes.data(), bytes.size()); }
+    // True once the gateway has closed the connection.
+    bool closedByGateway() const {
+        std::uint8_t byte = 0;
+        return socket_.receiveExactly(&byte, 1) == false;
+    }
+    void close() { socket_ = LoopbackSocket(); }
+
+  private:
+    Bytes serial_;
+    LoopbackSocket socket_;
+};
+
+Bytes serialOf(int index) {
+    return {0x50, 0x20, 0x26, 0x12, 0x09, 0x00, std::uint8_t(index)};
+}
+
+class Gateway {
+  public:
+    // Listens on a free loopback port for readers connecting out, besides `arguments`.
+    explicit Gateway(std::vector<std::string> arguments, bool listen = true) {
+        if (listen) {
+            arguments.push_back("--listen");
+            arguments.push_back("127.0.0.1:0");
+        }
+        process_ = std::make_unique<ChildProcess>(TAGBENCH_GATEWAY_PATH, arguments,
+                                                  testsupport::childEnvironment({}));
+        if (!listen) return;
+        static const std::regex listening(R"re(listening on 127\.0\.0\.1:(\d+))re");
+        process_->waitFor(
+            [&](const Finished &sofar) {
+                std::smatch match;
+                if (!std::regex_search(sofar.err, match, listening)) return false;
+                port_ = static_cast<std::uint16_t>(std::stoi(match[1].str()));
+                return true;
+            },
+            kDeadline);
+    }
+
+    std::uint16_t port() const { return port_; }
+    ChildProcess &process() { return *process_; }
+    std::vector<std::string> lines() const { return linesOf(process_->sofar().out); }
+    bool waitForLines(std::size_t count) {
+        return process_->waitFor(
+            [&](const Finished &sofar) { return linesOf(sofar.out).size() >= count; }, kDeadline);
+    }
+    bool waitForLog(const std::string &text) {
+        return process_->waitFor(
+            [&](const Finished &sofar) { return sofar.err.find(text) != std::string::npos; },
+            kDeadline);
+    }
+    Finished stop(int signal = SIGTERM) {
+        process_->signal(signal);
+        return process_->finish(kDeadline);
+    }
+
+  private:
+    std::unique_ptr<ChildProcess> process_;
+    std::uint16_t port_ = 0;
+};
+
+std::function<bool(const std::vector<Received> &)> atLeast(std::size_t count,
+                                                           const std::string &suffix) {
+    return [=](const std::vector<Received> &messages) {
+        return std::size_t(std::count_if(messages.begin(), messages.end(), [&](const auto &m) {
+                   return m.topic.ends_with(suffix);
+               })) >= count;
+    };
+}
+
+std::function<bool(const std::vector<Received> &)> has(const std::string &topic,
+                                                       const std::string &text) {
+    return [=](const std::vector<Received> &messages) {
+        return std::any_of(messages.begin(), messages.end(), [&](const auto &m) {
+            return m.topic == topic && m.payload.find(text) != std::string::npos;
+        });
+    };
+}
+
+TEST(GatewayTest, EverySightingArrivesOnceInOrderWithReaderStatus) {
+    Broker broker;
+    ASSERT_TRUE(broker.start());
+    MqttRecorder recorder(broker.port(), {"tagbench/#"});
+    ASSERT_TRUE(recorder.waitSubscribed(kDeadline));
+    Gateway gateway(
+        {"--mqtt", broker.url(), "--stdout", "--name", "gw1", "--stats-interval", "0.2"});
+    ASSERT_NE(gateway.port(), 0);
+
+    constexpr int kReaders = 3, kReports = 20;
+    std::vector<Peer> peers;
+    std::map<std::string, std::vector<std::string>> expected;  // per reader, in order
+    for (int r = 0; r < kReaders; ++r) peers.emplace_back(gateway.port(), serialOf(r));
+    for (int k = 0; k < kReports; ++k) {
+        for (int r = 0; r < kReaders; ++r) {
+            const auto base = std::uint32_t(r * 1000 + k * 3);
+            const std::vector<Tag> tags = {
+                {base, std::uint8_t(1 + k % 4), std::uint8_t(150 + k), std::nullopt},
+                {base + 1, 2, 177, 23.5f},
+                {base + 2, 3, 199, std::nanf("")},
+            };
+            ASSERT_TRUE(peers[r].report(tags));
+            for (const Tag &tag : tags) {
+                expected[peers[r].serial()].push_back(expectedMessage(peers[r].serial(), tag));
+            }
+        }
+    }
+    constexpr std::size_t kTotal = kReaders * kReports * 3;
+    ASSERT_TRUE(recorder.waitFor(atLeast(kTotal, "/tags"), kDeadline));
+    ASSERT_TRUE(gateway.waitForLines(kTotal));
+
+    std::map<std::string, std::vector<std::string>> onMqtt, onStdout;
+    for (const Received &message : recorder.on("/tags")) {
+        EXPECT_EQ(message.topic, "tagbench/" + readerOf(message.payload) + "/tags");
+        onMqtt[readerOf(message.payload)].push_back(withoutTime(message.payload));
+    }
+    for (const std::string &line : gateway.lines()) {
+        onStdout[readerOf(line)].push_back(withoutTime(line));
+    }
+    EXPECT_EQ(onMqtt, expected);
+    EXPECT_EQ(onStdout, expected);
+
+    for (const Peer &peer : peers) {
+        EXPECT_TRUE(
+            has("tagbench/" + peer.serial() + "/status", "\"online\"")(recorder.messages()));
+    }
+    EXPECT_TRUE(recorder.waitFor(has("tagbench/gateway/gw1/stats",
+                                     "\"readers\":3,\"reports\":60,\"published\":180,"
+                                     "\"dropped\":0,\"queued\":0"),
+                                 kDeadline));
+    for (Peer &peer : peers) peer.close();
+    for (const Peer &peer : peers) {
+        EXPECT_TRUE(recorder.waitFor(has("tagbench/" + peer.serial() + "/status", "\"offline\""),
+                                     kDeadline));
+    }
+    EXPECT_EQ(recorder.on("/tags").size(), kTotal);  // nothing twice
+}
+
+TEST(GatewayTest, GatewayStatusGoesOfflineOnStopAndThroughTheWillOnKill) {
+    Broker broker;
+    ASSERT_TRUE(broker.start());
+    const struct {
+        int signal;
+        int exitStatus;  // -1: killed
+    } cases[] = {{SIGTERM, 0}, {SIGINT, 0}, {SIGKILL, -1}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.signal);
+        const std::string name = "gw-signal-" + std::to_string(c.signal);
+        const std::string topic = "tagbench/gateway/" + name + "/status";
+        MqttRecorder recorder(broker.port(), {topic});
+        ASSERT_TRUE(recorder.waitSubscribed(kDeadline));
+        Gateway gateway({"--mqtt", broker.url(), "--name", name});
+        ASSERT_TRUE(recorder.waitFor(has(topic, "\"online\""), kDeadline));
+        EXPECT_EQ(gateway.stop(c.signal).status, c.exitStatus);
+        EXPECT_TRUE(recorder.waitFor(has(topic, "\"offline\""), kDeadline));
+        // A new subscriber finds the retained offline status.
+        MqttRecorder later(broker.port(), {topic});
+        EXPECT_TRUE(later.waitFor(
+            [&](const auto &messages) {
+                return !messages.empty() && messages.back().retained &&
+                       messages.back().payload.find("\"offline\"") != std::string::npos;
+            },
+            kDeadline));
+    }
+}
+
+std::set<std::string> epcsOf(const std::vector<Received> &messages) {
+    static const std::regex epc(R"re("epc":"([0-9A-F]+)")re");
+    std::set<std::string> epcs;
+    for (const Received &message : messages) {
+        std::smatch match;
+        if (std::regex_search(message.payload, match, epc)) epcs.insert(match[1].str());
+    }
+    return epcs;
+}
+
+// The broker is stopped and started again; the gateway reaches it through a relay that
+// stays cut until the test's subscriber is back, so the subscriber (whose session a broker
+// restart does not keep) sees everything the gateway delivers after the restart.
+TEST(GatewayTest, BrokerRestartLosesNothingAtQos1) {
+    Broker broker;
+    ASSERT_TRUE(broker.start());
+    TcpCut relay(broker.port());
+    auto before =
+        std::make_unique<MqttRecorder>(broker.port(), std::vector<std::string>{"tagbench/+/tags"});
+    ASSERT_TRUE(before->waitSubscribed(kDeadline));
+    Gateway gateway(
+        {"--mqtt", relay.url(), "--stdout", "--name", "gwr", "--stats-interval", "0.2"});
+    Peer peer(gateway.port(), serialOf(7));
+    std::uint32_t number = 0;
+    const auto sendReports = [&](int count) {
+        for (int i = 0; i < count; ++i) ASSERT_TRUE(peer.report({{number++}}));
+    };
+    sendReports(10);
+    ASSERT_TRUE(before->waitFor(atLeast(10, "/tags"), kDeadline));
+    const std::set<std::string> first = epcsOf(before->messages());
+    before.reset();
+    relay.cut();
+    broker.stop();
+    sendReports(40);  // while the broker is away
+    ASSERT_TRUE(gateway.waitForLines(50));
+    ASSERT_TRUE(broker.start());
+    MqttRecorder after(broker.port(), {"tagbench/#"});
+    ASSERT_TRUE(after.waitSubscribed(kDeadline));
+    relay.restore();
+    sendReports(10);
+    // At least once: one that was in flight when the connection broke may come twice.
+    const auto everyReport = [&](const std::vector<Received> &messages) {
+        std::set<std::string> all = first;
+        for (const std::string &epc : epcsOf(messages)) all.insert(epc);
+        return all.size() == 60;
+    };
+    EXPECT_TRUE(after.waitFor(everyReport, kDeadline));
+    // Retained statuses are published again after the reconnect.
+    EXPECT_TRUE(after.waitFor(has("tagbench/gateway/gwr/status", "\"online\""), kDeadline));
+    EXPECT_TRUE(
+        after.waitFor(has("tagbench/" + peer.serial() + "/status", "\"online\""), kDeadline));
+    EXPECT_TRUE(after.waitFor(
+        has("tagbench/gateway/gwr/stats", "\"published\":60,\"dropped\":0,\"queued\":0"),
+        kDeadline));
+}
+
+TEST(GatewayTest, QueueOverflowDropsTheOldestAndCountsThem) {
+    Broker broker;
+    ASSERT_TRUE(broker.start());
+    TcpCut relay(broker.port());
+    relay.cut();  // the broker out of reach from the start
+    Gateway gateway({"--mqtt", relay.url(), "--stdout", "--queue-limit", "5", "--name", "gwq",
+                     "--stats-interval", "0.2"});
+    Peer peer(gateway.port(), serialOf(8));
+    for (std::uint32_t number = 0; number < 12; ++number) ASSERT_TRUE(peer.report({{number}}));
+    ASSERT_TRUE(gateway.waitForLines(12));
+    MqttRecorder subscriber(broker.port(), {"tagbench/#"});
+    ASSERT_TRUE(subscriber.waitSubscribed(kDeadline));
+    relay.restore();
+    ASSERT_TRUE(subscriber.waitFor(
+        has("tagbench/gateway/gwq/stats", "\"published\":5,\"dropped\":7,\"queued\":0"),
+        kDeadline));
+    std::set<std::string> newest;
+    for (std::uint32_t number = 7; number < 12; ++number) newest.insert(hex(epcOf(number)));
+    EXPECT_EQ(epcsOf(subscriber.on("/tags")), newest);
+}
+
+TEST(GatewayTest, ReportIntervalSendsTheFirstSightingAndThenCounts) {
+    const struct {
+        const char *interval;
+        bool fromConfigFile;
+        bool stopBeforeChecking;   // the pending count goes out at shutdown
+        std::vector<long> counts;  // of tag 1, in order; empty: only their sum is known
+    } cases[] = {{"3600", true, true, {1, 9}}, {"0.3", false, false, {}}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.interval);
+        const auto config = std::filesystem::temp_directory_path() /
+                            ("tagbench-gateway-test-" + std::to_string(::getpid()) + ".conf");
+        std::ofstream(config) << "stdout = true\nreport-interval = " << c.interval << "\n";
+        Gateway gateway(c.fromConfigFile ? std::vector<std::string>{"--config", config.string()}
+                                         : std::vector<std::string>{"--stdout", "--report-interval",
+                                                                    c.interval});
+        Peer peer(gateway.port(), serialOf(9));
+        for (int i = 0; i < 10; ++i) ASSERT_TRUE(peer.report({{1}}));
+        ASSERT_TRUE(peer.report({{2}}));
+        const auto countsOfTag1 = [](const std::vector<std::string> &lines) {
+            static const std::regex count(R"re("count":(\d+))re");
+            std::vector<long> counts;
+            for (const std::string &line : lines) {
+                std::smatch match;
+                if (line.find(hex(epcOf(1))) != std::string::npos &&
+                    std::regex_search(line, match, count)) {
+                    counts.push_back(std::stol(match[1].str()));
+                }
+            }
+            return counts;
+        };
+        const auto sum = [](const std::vector<long> &counts) {
+            long total = 0;
+            for (const long count : counts) total += count;
+            return total;
+        };
+        std::vector<std::string> lines;
+        if (c.stopBeforeChecking) {
+            ASSERT_TRUE(gateway.waitForLines(2));  // the first sightings of both tags
+            lines = linesOf(gateway.stop().out);
+        } else {
+            ASSERT_TRUE(gateway.process().waitFor(
+                [&](const Finished &sofar) { return sum(countsOfTag1(linesOf(sofar.out))) == 10; },
+                kDeadline));
+            lines = gateway.lines();
+        }
+        const std::vector<long> counts = countsOfTag1(lines);
+        EXPECT_EQ(sum(counts), 10);
+        ASSERT_FALSE(counts.empty());
+        EXPECT_EQ(counts.front(), 1);
+        if (!c.counts.empty()) {
+            EXPECT_EQ(counts, c.counts);
+        }
+        EXPECT_EQ(withoutTime(lines.at(0)), expectedMessage(peer.serial(), {1}, 1));
+        std::filesystem::remove(config);
+    }
+}
+
+TEST(GatewayTest, HttpBatchesArriveInOrderAfterFailures) {
+    for (const int failures : {0, 3}) {
+        SCOPED_TRACE(failures);
+        HttpEndpoint endpoint(failures);
+        Gateway gateway({"--http", endpoint.url(), "--batch", "4", "--linger", "100"});
+        Peer peer(gateway.port(), serialOf(10));
+        std::vector<std::string> expected;
+        for (std::uint32_t number = 0; number < 10; ++number) {
+            ASSERT_TRUE(peer.report({{number}}));
+            expected.push_back(expectedMessage(peer.serial(), {number}));
+        }
+        const auto messagesOf = [](const std::vector<Post> &posts) {
+            std::vector<std::string> messages;
+            for (const Post &post : posts) {
+                // Messages hold no nested objects: "},{" separates them.
+                std::string body = post.body.substr(1, post.body.size() - 2);
+                for (std::size_t start = 0, end; start < body.size(); start = end + 1) {
+                    end = body.find("},{", start);
+                    end = end == std::string::npos ? body.size() : end + 1;
+                    messages.push_back(withoutTime(body.substr(start, end - start)));
+                }
+            }
+            return messages;
+        };
+        ASSERT_TRUE(endpoint.waitFor(
+            [&](const std::vector<Post> &posts) { return messagesOf(posts).size() >= 10; },
+            kDeadline));
+        EXPECT_EQ(messagesOf(endpoint.accepted()), expected);
+        EXPECT_EQ(endpoint.refused(), failures);
+        for (const Post &post : endpoint.accepted()) {
+            EXPECT_EQ(post.contentType, "application/json");
+            EXPECT_EQ(post.body.front(), '[');
+            EXPECT_EQ(post.body.back(), ']');
+            EXPECT_LE(std::count(post.body.begin(), post.body.end(), '{'), 4);
+        }
+        EXPECT_EQ(gateway.stop().status, 0);
+    }
+}
+
+TEST(GatewayTest, LogFileIsReopenedOnSighup) {
+    const auto folder = std::filesystem::temp_directory_path() /
+                        ("tagbench-gateway-log-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(folder);
+    const auto log = folder / "gateway.log", rotated = folder / "gateway.log.1";
+    ChildProcess gateway(TAGBENCH_GATEWAY_PATH,
+                         {"--stdout", "--listen", "127.0.0.1:0", "--log", log.string()},
+                         testsupport::childEnvironment({}));
+    const auto logSays = [](const std::filesystem::path &path, const std::string &text) {
+        std::ifstream file(path);
+        const std::string content((std::istreambuf_iterator<char>(file)), {});
+        return content.find(text) != std::string::npos;
+    };
+    const auto waitUntil = [&](const std::function<bool()> &done) {
+        return gateway.waitFor([&](const Finished &) { return done(); }, kDeadline);
+    };
+    ASSERT_TRUE(waitUntil([&] { return logSays(log, "listening on"); }));
+    std::filesystem::rename(log, rotated);
+    gateway.signal(SIGHUP);
+    ASSERT_TRUE(waitUntil([&] { return std::filesystem::exists(log); }));
+    gateway.signal(SIGTERM);
+    const Finished finished = gateway.finish(kDeadline);
+    EXPECT_EQ(finished.status, 0);
+    EXPECT_TRUE(logSays(log, "stopping"));
+    EXPECT_FALSE(logSays(rotated, "stopping"));
+    std::filesystem::remove_all(folder);
+}
+
+TEST(GatewayTest, GarbagePeerIsDroppedWithoutDisturbingOthers) {
+    Gateway gateway({"--stdout"});
+    Peer good(gateway.port(), serialOf(11));
+    Peer garbage(gateway.port(), serialOf(12));
+    ASSERT_TRUE(good.report({{1}}));
+    ASSERT_TRUE(gateway.waitForLines(1));
+    // A valid frame that is no report is counted and ignored; then bytes without any frame.
+    garbage.sendRaw(testsupport::responseFrame(0x21, {1, 2, 3}));
+    garbage.sendRaw(Bytes(70000, 0x00));
+    EXPECT_TRUE(garbage.closedByGateway());
+    EXPECT_TRUE(gateway.waitForLog("without a valid frame"));
+    ASSERT_TRUE(good.report({{2}}));
+    ASSERT_TRUE(gateway.waitForLines(2));
+    const std::vector<std::string> lines = gateway.lines();
+    EXPECT_EQ(withoutTime(lines.at(0)), expectedMessage(good.serial(), {1}));
+    EXPECT_EQ(withoutTime(lines.at(1)), expectedMessage(good.serial(), {2}));
+}
+
+TEST(GatewayTest, SharedSubscriptionSplitsTheMessagesBetweenConsumers) {
+    Broker broker;
+    ASSERT_TRUE(broker.start());
+    MqttRecorder first(broker.port(), {"$share/g/tagbench/+/tags"});
+    MqttRecorder second(broker.port(), {"$share/g/tagbench/+/tags"});
+    ASSERT_TRUE(first.waitSubscribed(kDeadline));
+    ASSERT_TRUE(second.waitSubscribed(kDeadline));
+    Gateway gateway({"--mqtt", broker.url()});
+    Peer peer(gateway.port(), serialOf(13));
+    constexpr std::uint32_t kMessages = 40;
+    for (std::uint32_t number = 0; number < kMessages; ++number) {
+        ASSERT_TRUE(peer.report({{number}}));
+    }
+    const auto both = [&] {
+        std::set<std::string> all = epcsOf(first.messages());
+        const std::set<std::string> more = epcsOf(second.messages());
+        all.insert(more.begin(), more.end());
+        return all.size();
+    };
+    const auto end = std::chrono::steady_clock::now() + kDeadline;
+    while (both() < kMessages && std::chrono::steady_clock::now() < end) {
+        first.waitFor(atLeast(first.messages().size() + 1, "/tags"), std::chrono::seconds(1));
+    }
+    const std::set<std::string> a = epcsOf(first.messages()), b = epcsOf(second.messages());
+    EXPECT_EQ(both(), kMessages);
+    EXPECT_FALSE(a.empty());
+    EXPECT_FALSE(b.empty());
+    std::vector<std::string> common;
+    std::set_intersection(a.begin(), a.end(), b.begin(), b.end(), std::back_inserter(common));
+    EXPECT_TRUE(common.empty());
+    EXPECT_EQ(a.size() + b.size(), kMessages);
+}
+
+TEST(GatewayTest, OpenedReaderDeliversReportsOrInventoriesAndItsStatus) {
+    Broker broker;
+    ASSERT_TRUE(broker.start());
+    for (const bool poll : {false, true}) {
+        SCOPED_TRACE(poll ? "poll" : "active");
+        readersim::VirtualReader reader;
+        const std::uint16_t port = reader.serveTcp();
+        if (!poll) reader.startActive(std::chrono::milliseconds(50), 2);
+        MqttRecorder recorder(broker.port(), {"tagbench/#"});
+        ASSERT_TRUE(recorder.waitSubscribed(kDeadline));
+        std::vector<std::string> arguments = {"--mqtt", broker.url(), "--reader",
+                                              "tcp://127.0.0.1:" + std::to_string(port)};
+        if (poll) arguments.insert(arguments.end(), {"--poll", "50"});
+        Gateway gateway(arguments, false);
+        ASSERT_TRUE(recorder.waitFor(atLeast(5, "/tags"), kDeadline));
+        const std::string serial = readerOf(recorder.on("/tags").front().payload);
+        ASSERT_EQ(serial.size(), 14u);
+        const std::string status = "tagbench/" + serial + "/status";
+        EXPECT_TRUE(recorder.waitFor(has(status, "\"online\""), kDeadline));
+        reader.unplug();
+        EXPECT_TRUE(recorder.waitFor(has(status, "\"offline\""), kDeadline));
+        reader.replug();
+        EXPECT_TRUE(recorder.waitFor(
+            [&](const std::vector<Received> &messages) {
+                return std::count_if(messages.begin(), messages.end(), [&](const Received &m) {
+                           return m.topic == status &&
+                                  m.payload.find("\"online\"") != std::string::npos;
+                       }) >= 2;
+            },
+            kDeadline));
+        EXPECT_EQ(gateway.stop().status, 0);
+    }
+}
+
+TEST(GatewayTest, UsageErrorsExitWithStatus2AndOneLine) {
+    const std::vector<std::vector<std::string>> cases = {
+        {"--listen", "0"},                                 // no output
+        {"--stdout"},                                      // no reader
+        {"--listen", "0", "--mqtt", "http://host"},        // not an MQTT URL
+        {"--listen", "0", "--mqtt", "mqtt://host:70000"},  // port out of range
+        {"--reader", "bogus", "--stdout"},                 // not a reader address
+        {"--listen", "0", "--stdout", "--qos", "2"},
+        {"--listen", "0", "--stdout", "--nonsense"},
+    };
+    for (const auto &arguments : cases) {
+        SCOPED_TRACE(arguments.back());
+        ChildProcess child(TAGBENCH_GATEWAY_PATH, arguments, testsupport::childEnvironment({}));
+        const Finished finished = child.finish(kDeadline);
+        EXPECT_EQ(finished.status, 2);
+        EXPECT_EQ(std::count(finished.err.begin(), finished.err.end(), '\n'), 1) << finished.err;
+        EXPECT_TRUE(finished.out.empty());
+    }
+}
+
+}  // namespace

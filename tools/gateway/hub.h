@@ -1,0 +1,50 @@
+// Where every source's reports meet: sightings become messages (aggregated by the report
+// interval) and go to every output in the order they came; readers going online and offline
+// become retained statuses. Safe from any thread.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "aggregator.h"
+#include "output.h"
+
+namespace gateway {
+
+class Hub {
+  public:
+    Hub(std::vector<std::unique_ptr<Output>> outputs, std::chrono::milliseconds reportInterval);
+
+    // One report (or inventory result) of a reader.
+    void report(const std::vector<Sighting> &sightings);
+    void ignoredFrame() { ++ignored_; }
+    // A source of this reader came or went; the reader is online while any source of it is.
+    void readerUp(const std::string &reader);
+    void readerDown(const std::string &reader);
+
+    // Sends the aggregated counts whose interval ended.
+    void tick();
+    void publishStats();
+    // Sends what is pending, marks every reader offline and lets the outputs deliver until
+    // the deadline.
+    void finish(std::chrono::steady_clock::time_point deadline);
+
+  private:
+    void sendAll(std::vector<TagMessage> messages);
+    void setStatus(const std::string &reader, bool online);
+
+    std::vector<std::unique_ptr<Output>> outputs_;
+    std::mutex mutex_;  // keeps the order of messages and statuses across sources
+    Aggregator aggregator_;
+    std::map<std::string, int> sourcesOfReader_;
+    std::uint64_t sequence_ = 0;
+    std::atomic<std::uint64_t> reports_{0};
+    std::atomic<std::uint64_t> ignored_{0};
+};
+
+}  // namespace gateway

@@ -1,0 +1,209 @@
+#include "listener.h"
+
+#include <array>
+#include <asio.hpp>
+#include <chrono>
+#include <cstdint>
+
+#include "command_table.h"
+#include "frame.h"
+#include "log.h"
+#include "tag_text.h"
+
+namespace gateway {
+
+namespace {
+
+constexpr std::size_t kGarbageLimit = 64 * 1024;
+constexpr auto kSilenceLimit = std::chrono::minutes(1);
+constexpr std::size_t kReceiveSize = 4096;
+// Report data: 7 serial number bytes and the tag count before the records.
+constexpr std::size_t kReportHead = 8;
+
+using asio::ip::tcp;
+
+class Connection : public std::enable_shared_from_this<Connection> {
+  public:
+    Connection(tcp::socket socket, Hub &hub)
+        : socket_(std::move(socket)), timer_(socket_.get_executor()), hub_(hub) {
+        asio::error_code ignored;
+        const tcp::endpoint peer = socket_.remote_endpoint(ignored);
+        peer_ = peer.address().to_string() + ":" + std::to_string(peer.port());
+    }
+
+    void start() {
+        log::line("reader connected from " + peer_);
+        lastFrame_ = std::chrono::steady_clock::now();
+        socket_.set_option(asio::socket_base::keep_alive(true));
+        watchSilence();
+        receive();
+    }
+
+    void close() {
+        asio::error_code ignored;
+        socket_.close(ignored);
+        timer_.cancel();
+    }
+
+  private:
+    void receive() {
+        socket_.async_read_some(
+            asio::buffer(buffer_),
+            [self = shared_from_this()](asio::error_code error, std::size_t size) {
+                self->received(error, size);
+            });
+    }
+
+    void received(asio::error_code error, std::size_t size) {
+        if (error) {
+            ended(error == asio::error::eof ? "closed the connection" : error.message());
+            return;
+        }
+        for (std::size_t i = 0; i < size; ++i) {
+            if (parser_.feed(buffer_[i])) {
+                parser_.clearFrameReady();
+                bytesWithoutFrame_ = 0;
+                lastFrame_ = std::chrono::steady_clock::now();
+                take(parser_.frame(), parser_.count());
+            } else if (++bytesWithoutFrame_ >= kGarbageLimit) {
+                drop("sent 64 KiB without a valid frame");
+                return;
+            }
+        }
+        receive();
+    }
+
+    // A valid frame: `count` bytes before its checksum.
+    void take(const std::uint8_t *frame, int count) {
+        const auto size = static_cast<std::size_t>(count);
+        if (frame[qn::kResponseCommandOffset] != std::uint8_t(qn::Command::ActiveReport) ||
+            size < qn::kResponseDataOffset + kReportHead) {
+            hub_.ignoredFrame();
+            return;
+        }
+        const std::uint8_t *data = frame + qn::kResponseDataOffset;
+        const std::span<const std::uint8_t, 7> serial(data, 7);
+        const std::span records(data + kReportHead, size - qn::kResponseDataOffset - kReportHead);
+        auto sightings = reportSightings(serial, records, qn::lengthField(frame), data[7]);
+        const std::string reader = tagtext::hexText(serial);
+        if (reader != reader_) {
+            if (!reader_.empty()) hub_.readerDown(reader_);
+            reader_ = reader;
+            hub_.readerUp(reader_);
+        }
+        hub_.report(sightings);
+    }
+
+    void watchSilence() {
+        timer_.expires_at(lastFrame_ + kSilenceLimit);
+        timer_.async_wait([self = shared_from_this()](asio::error_code error) {
+            if (error || !self->socket_.is_open()) return;
+            if (std::chrono::steady_clock::now() - self->lastFrame_ >= kSilenceLimit) {
+                self->drop("sent no valid frame for a minute");
+            } else {
+                self->watchSilence();
+            }
+        });
+    }
+
+    void drop(const std::string &reason) {
+        log::line("dropped " + peer_ + ": " + reason);
+        close();
+    }
+
+    void ended(const std::string &reason) {
+        if (socket_.is_open()) log::line("reader " + peer_ + " went away: " + reason);
+        close();
+        if (!reader_.empty()) hub_.readerDown(reader_);
+        reader_.clear();
+    }
+
+    tcp::socket socket_;
+    asio::steady_timer timer_;
+    Hub &hub_;
+    std::string peer_;
+    std::string reader_;  // serial number from the reports, once one came
+    std::array<std::uint8_t, kReceiveSize> buffer_{};
+    qn::ReceiveParser parser_;
+    std::size_t bytesWithoutFrame_ = 0;
+    std::chrono::steady_clock::time_point lastFrame_;
+};
+
+}  // namespace
+
+struct Listener::Impl {
+    explicit Impl(Hub &hub) : hub(hub) {}
+
+    void accept(tcp::acceptor &acceptor) {
+        acceptor.async_accept([this, &acceptor](asio::error_code error, tcp::socket socket) {
+            if (error == asio::error::operation_aborted) return;
+            if (!error) {
+                auto connection = std::make_shared<Connection>(std::move(socket), hub);
+                connections.push_back(connection);
+                connection->start();
+            } else {
+                log::line("accept failed: " + error.message());
+            }
+            std::erase_if(connections, [](const auto &weak) { return weak.expired(); });
+            accept(acceptor);
+        });
+    }
+
+    Hub &hub;
+    asio::io_context io;
+    std::vector<std::unique_ptr<tcp::acceptor>> acceptors;
+    std::vector<std::weak_ptr<Connection>> connections;
+    std::thread thread;
+};
+
+Listener::Listener(Hub &hub) : impl_(std::make_unique<Impl>(hub)) {}
+
+Listener::~Listener() {
+    stop();
+}
+
+bool Listener::listen(const std::string &where, std::string &error) {
+    const auto colon = where.rfind(':');
+    const std::string host = colon == std::string::npos ? "0.0.0.0" : where.substr(0, colon);
+    const std::string port = colon == std::string::npos ? where : where.substr(colon + 1);
+    asio::error_code failure;
+    tcp::resolver resolver(impl_->io);
+    const auto endpoints = resolver.resolve(
+        host, port, tcp::resolver::passive | tcp::resolver::numeric_service, failure);
+    if (failure || endpoints.empty()) {
+        error = "cannot listen on " + where + ": " + failure.message();
+        return false;
+    }
+    auto acceptor = std::make_unique<tcp::acceptor>(impl_->io);
+    const tcp::endpoint endpoint = *endpoints.begin();
+    acceptor->open(endpoint.protocol(), failure);
+    if (!failure) acceptor->set_option(tcp::acceptor::reuse_address(true), failure);
+    if (!failure) acceptor->bind(endpoint, failure);
+    if (!failure) acceptor->listen(asio::socket_base::max_listen_connections, failure);
+    if (failure) {
+        error = "cannot listen on " + where + ": " + failure.message();
+        return false;
+    }
+    const tcp::endpoint bound = acceptor->local_endpoint();
+    log::line("listening on " + bound.address().to_string() + ":" + std::to_string(bound.port()));
+    impl_->acceptors.push_back(std::move(acceptor));
+    return true;
+}
+
+void Listener::start() {
+    for (auto &acceptor : impl_->acceptors) impl_->accept(*acceptor);
+    impl_->thread = std::thread([this] { impl_->io.run(); });
+}
+
+void Listener::stop() {
+    if (!impl_->thread.joinable()) return;
+    asio::post(impl_->io, [this] {
+        for (auto &acceptor : impl_->acceptors) acceptor->close();
+        for (auto &weak : impl_->connections) {
+            if (auto connection = weak.lock()) connection->close();
+        }
+    });
+    impl_->thread.join();
+}
+
+}  // namespace gateway

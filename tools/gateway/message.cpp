@@ -1,0 +1,70 @@
+#include "message.h"
+
+#include "json_text.h"
+#include "tag_text.h"
+
+namespace gateway {
+
+namespace {
+
+constexpr int kMessageVersion = 1;
+
+std::vector<Sighting> decodeAll(const std::string &reader,
+                                const std::vector<tagrecord::Bytes> &bodies,
+                                const tagrecord::RecordRules &rules) {
+    const Clock::time_point now = Clock::now();
+    std::vector<Sighting> sightings;
+    for (const tagrecord::Bytes &body : bodies) {
+        if (auto record = tagrecord::decode(body, rules)) {
+            sightings.push_back({reader, std::move(*record), now});
+        }
+    }
+    return sightings;
+}
+
+}  // namespace
+
+std::string tagJson(const Sighting &sighting, long count) {
+    std::string json = "{\"v\":" + std::to_string(kMessageVersion) +
+                       ",\"reader\":" + jsontext::quoted(sighting.reader) +
+                       ",\"epc\":" + jsontext::quoted(tagtext::hexText(sighting.record.epc)) +
+                       ",\"antenna\":" + std::to_string(sighting.record.antenna) +
+                       ",\"rssi\":" + std::to_string(sighting.record.rssi) +
+                       ",\"time\":" + jsontext::quoted(tagtext::utcText(sighting.time));
+    if (!sighting.record.temperature.empty()) {
+        json += ",\"temperature\":" + tagtext::celsiusNumber(sighting.record.temperature);
+    }
+    if (count > 0) json += ",\"count\":" + std::to_string(count);
+    return json + "}";
+}
+
+std::string statusJson(bool online, Clock::time_point since) {
+    return std::string("{\"state\":\"") + (online ? "online" : "offline") +
+           "\",\"since\":" + jsontext::quoted(tagtext::utcText(since)) + "}";
+}
+
+std::string statsJson(const Stats &stats) {
+    return "{\"readers\":" + std::to_string(stats.readers) +
+           ",\"reports\":" + std::to_string(stats.reports) +
+           ",\"published\":" + std::to_string(stats.published) +
+           ",\"dropped\":" + std::to_string(stats.dropped) +
+           ",\"queued\":" + std::to_string(stats.queued) +
+           ",\"ignored\":" + std::to_string(stats.ignored) + "}";
+}
+
+std::vector<Sighting> reportSightings(std::span<const std::uint8_t, 7> serial,
+                                      std::span<const std::uint8_t> records, int lengthValue,
+                                      int count) {
+    return decodeAll(tagtext::hexText(serial),
+                     tagrecord::walkActiveReport(records, lengthValue, count),
+                     tagrecord::activeRules);
+}
+
+std::vector<Sighting> inventorySightings(const std::string &reader,
+                                         std::span<const std::uint8_t> records,
+                                         std::uint16_t byteLength, std::uint16_t count) {
+    return decodeAll(reader, tagrecord::walkInventory(records, byteLength, count),
+                     tagrecord::temperatureRules);
+}
+
+}  // namespace gateway

@@ -1,0 +1,52 @@
+// What the gateway sends: one tag message per sighting (or per aggregated run of sightings),
+// reader and gateway statuses and statistics, all as versioned JSON text.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "tag_record.h"
+
+namespace gateway {
+
+using Clock = std::chrono::system_clock;
+
+struct Sighting {
+    std::string reader;  // serial number, upper-case hex
+    tagrecord::TagRecord record;
+    Clock::time_point time;  // when the gateway received the report
+};
+
+struct TagMessage {
+    std::string reader;  // for the topic
+    std::string json;
+    std::uint64_t sequence = 0;  // order of arrival, kept by the queues
+};
+
+struct Stats {
+    std::uint64_t readers = 0;  // readers online now
+    std::uint64_t reports = 0;
+    std::uint64_t published = 0;
+    std::uint64_t dropped = 0;
+    std::uint64_t queued = 0;
+    std::uint64_t ignored = 0;  // frames that were not reports
+};
+
+// count 0: a single sighting, written without "count".
+std::string tagJson(const Sighting &sighting, long count);
+std::string statusJson(bool online, Clock::time_point since);
+std::string statsJson(const Stats &stats);
+
+// The sightings of one active-mode report (records, the report's length value, tag count) or
+// one inventory result; records the rules refuse are skipped.
+std::vector<Sighting> reportSightings(std::span<const std::uint8_t, 7> serial,
+                                      std::span<const std::uint8_t> records, int lengthValue,
+                                      int count);
+std::vector<Sighting> inventorySightings(const std::string &reader,
+                                         std::span<const std::uint8_t> records,
+                                         std::uint16_t byteLength, std::uint16_t count);
+
+}  // namespace gateway

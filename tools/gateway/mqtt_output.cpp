@@ -1,0 +1,300 @@
+#include "mqtt_output.h"
+
+#include <mosquitto.h>
+
+#include <algorithm>
+#include <stdexcept>
+#include <vector>
+
+#include "log.h"
+
+namespace gateway {
+
+namespace {
+
+// Messages published and not yet acknowledged at once: enough to keep a link busy, small
+// enough that a broken connection sends little twice.
+constexpr unsigned kInFlightLimit = 256;
+constexpr int kKeepAliveSeconds = 30;
+constexpr unsigned kReconnectMinSeconds = 1;
+constexpr unsigned kReconnectMaxSeconds = 8;
+constexpr auto kReconnectFirst = std::chrono::seconds(kReconnectMinSeconds);
+constexpr auto kReconnectLongest = std::chrono::seconds(kReconnectMaxSeconds);
+constexpr auto kRetryAfterFailedPublish = std::chrono::milliseconds(200);
+
+// One library set-up for the process, before any thread could race it.
+struct LibraryUse {
+    LibraryUse() { mosquitto_lib_init(); }
+    ~LibraryUse() { mosquitto_lib_cleanup(); }
+};
+
+void requireSuccess(int result, const std::string &what) {
+    if (result != MOSQ_ERR_SUCCESS) {
+        throw std::runtime_error(what + ": " + mosquitto_strerror(result));
+    }
+}
+
+}  // namespace
+
+std::optional<BrokerAddress> parseBrokerUrl(const std::string &url, std::string &error) {
+    BrokerAddress broker;
+    std::string rest;
+    if (url.starts_with("mqtt://")) {
+        rest = url.substr(7);
+    } else if (url.starts_with("mqtts://")) {
+        rest = url.substr(8);
+        broker.tls = true;
+        broker.port = 8883;
+    } else {
+        error = "expected mqtt://[USER[:PASSWORD]@]HOST[:PORT] or mqtts://…, got " + url;
+        return std::nullopt;
+    }
+    if (const auto at = rest.rfind('@'); at != std::string::npos) {
+        const std::string credentials = rest.substr(0, at);
+        rest = rest.substr(at + 1);
+        const auto colon = credentials.find(':');
+        broker.user = credentials.substr(0, colon);
+        if (colon != std::string::npos) broker.password = credentials.substr(colon + 1);
+    }
+    if (!rest.empty() && rest.back() == '/') rest.pop_back();
+    if (const auto colon = rest.rfind(':'); colon != std::string::npos) {
+        const std::string digits = rest.substr(colon + 1);
+        rest = rest.substr(0, colon);
+        if (digits.empty() || digits.size() > 5 ||
+            digits.find_first_not_of("0123456789") != std::string::npos || std::stoi(digits) < 1 ||
+            std::stoi(digits) > 65535) {
+            error = "the port of " + url + " is not 1..65535";
+            return std::nullopt;
+        }
+        broker.port = std::stoi(digits);
+    }
+    if (rest.empty() || rest.find('/') != std::string::npos) {
+        error = "no host in " + url;
+        return std::nullopt;
+    }
+    broker.host = rest;
+    return broker;
+}
+
+MqttOutput::MqttOutput(MqttSettings settings)
+    : settings_(std::move(settings)),
+      gatewayTopic_("tagbench/gateway/" + settings_.name),
+      queue_(settings_.queueLimit) {
+    static LibraryUse library;
+    client_ = mosquitto_new(nullptr, true, this);
+    if (client_ == nullptr) throw std::runtime_error("cannot create the MQTT client");
+    mosquitto_int_option(client_, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);
+    mosquitto_max_inflight_messages_set(client_, kInFlightLimit);
+    mosquitto_reconnect_delay_set(client_, kReconnectMinSeconds, kReconnectMaxSeconds, true);
+    mosquitto_connect_callback_set(client_, onConnect);
+    mosquitto_disconnect_callback_set(client_, onDisconnect);
+    mosquitto_publish_callback_set(client_, onPublish);
+    const BrokerAddress &broker = settings_.broker;
+    if (!broker.user.empty()) {
+        requireSuccess(
+            mosquitto_username_pw_set(client_, broker.user.c_str(), broker.password.c_str()),
+            "MQTT user");
+    }
+    if (broker.tls) {
+        requireSuccess(
+            mosquitto_tls_set(
+                client_, settings_.caFile.empty() ? nullptr : settings_.caFile.c_str(),
+                settings_.caFile.empty() ? "/etc/ssl/certs" : nullptr, nullptr, nullptr, nullptr),
+            "MQTT TLS");
+    }
+    // The will names the moment this gateway went online: the broker cannot know when it died.
+    const std::string will = statusJson(false, Clock::now());
+    requireSuccess(mosquitto_will_set(client_, (gatewayTopic_ + "/status").c_str(),
+                                      int(will.size()), will.data(), 1, true),
+                   "MQTT will");
+    {
+        const std::lock_guard lock(mutex_);
+        statuses_[gatewayTopic_ + "/status"] = statusJson(true, Clock::now());
+    }
+    mosquitto_threaded_set(client_, true);
+    network_ = std::thread([this] { networkLoop(); });
+    sender_ = std::thread([this] { sendLoop(); });
+}
+
+MqttOutput::~MqttOutput() {
+    {
+        const std::lock_guard lock(mutex_);
+        stopping_ = true;
+    }
+    changed_.notify_all();
+    if (sender_.joinable()) sender_.join();
+    // A clean DISCONNECT: the broker drops the will. It also ends the network loop.
+    mosquitto_disconnect(client_);
+    if (network_.joinable()) network_.join();
+    mosquitto_destroy(client_);
+}
+
+std::string MqttOutput::tagTopic(const std::string &reader) const {
+    std::string topic = settings_.topic;
+    const std::string field = "{reader}";
+    for (auto at = topic.find(field); at != std::string::npos; at = topic.find(field, at)) {
+        topic.replace(at, field.size(), reader);
+        at += reader.size();
+    }
+    return topic;
+}
+
+void MqttOutput::send(TagMessage message) {
+    {
+        const std::lock_guard lock(mutex_);
+        queue_.push(std::move(message));
+    }
+    changed_.notify_all();
+}
+
+void MqttOutput::publishStatus(const std::string &topic, const std::string &json) {
+    statuses_[topic] = json;
+    if (!connected_) return;  // sent again on connect
+    int mid = 0;
+    if (mosquitto_publish(client_, &mid, topic.c_str(), int(json.size()), json.data(), 1, true) ==
+        MOSQ_ERR_SUCCESS) {
+        statusesInFlight_.insert(mid);
+    }
+}
+
+void MqttOutput::readerStatus(const std::string &reader, const std::string &json) {
+    const std::lock_guard lock(mutex_);
+    publishStatus("tagbench/" + reader + "/status", json);
+}
+
+void MqttOutput::stats(Stats stats) {
+    const std::lock_guard lock(mutex_);
+    stats.published = delivered_;
+    stats.dropped = queue_.dropped();
+    stats.queued = queue_.size() + inFlight_.size();
+    if (!connected_) return;
+    const std::string json = statsJson(stats);
+    mosquitto_publish(client_, nullptr, (gatewayTopic_ + "/stats").c_str(), int(json.size()),
+                      json.data(), 0, false);
+}
+
+void MqttOutput::networkLoop() {
+    const BrokerAddress &broker = settings_.broker;
+    const std::string where = broker.host + ":" + std::to_string(broker.port);
+    auto retry = kReconnectFirst;
+    for (;;) {
+        {
+            const std::lock_guard lock(mutex_);
+            if (stopping_) return;
+        }
+        const int result =
+            mosquitto_connect(client_, broker.host.c_str(), broker.port, kKeepAliveSeconds);
+        if (result == MOSQ_ERR_SUCCESS) {
+            retry = kReconnectFirst;
+            // Reconnects by itself once connected; returns on a clean disconnect or an error
+            // it does not retry.
+            mosquitto_loop_forever(client_, -1, 1);
+        } else if (retry == kReconnectFirst) {
+            log::line("MQTT broker " + where + ": " + mosquitto_strerror(result) + "; retrying");
+        }
+        std::unique_lock lock(mutex_);
+        changed_.wait_for(lock, retry, [this] { return stopping_; });
+        retry = std::min(retry * 2, kReconnectLongest);
+    }
+}
+
+void MqttOutput::sendLoop() {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        changed_.wait(lock, [this] {
+            return stopping_ ||
+                   (connected_ && !queue_.empty() && inFlight_.size() < kInFlightLimit);
+        });
+        if (stopping_) return;
+        // A refusal means the connection broke under us: wait for the reconnect.
+        if (!publishFront()) changed_.wait_for(lock, kRetryAfterFailedPublish);
+    }
+}
+
+bool MqttOutput::publishFront() {
+    std::vector<MessageQueue::Entry> taken = queue_.take(1);
+    const TagMessage &message = taken.front().message;
+    int mid = 0;
+    const int result =
+        mosquitto_publish(client_, &mid, tagTopic(message.reader).c_str(), int(message.json.size()),
+                          message.json.data(), settings_.qos, false);
+    if (result != MOSQ_ERR_SUCCESS) {
+        queue_.putBack(std::move(taken));
+        return false;
+    }
+    if (settings_.qos == 0) {
+        ++delivered_;
+    } else {
+        inFlight_.emplace(mid, std::move(taken.front()));
+    }
+    return true;
+}
+
+void MqttOutput::onConnect(mosquitto *, void *self, int result) {
+    auto *output = static_cast<MqttOutput *>(self);
+    const BrokerAddress &broker = output->settings_.broker;
+    const std::string where = broker.host + ":" + std::to_string(broker.port);
+    if (result != 0) {
+        log::line("MQTT broker " + where +
+                  " refused the connection: " + mosquitto_connack_string(result));
+        return;
+    }
+    log::line("connected to MQTT broker " + where);
+    {
+        const std::lock_guard lock(output->mutex_);
+        output->connected_ = true;
+        for (const auto &[topic, json] : std::map(output->statuses_)) {
+            output->publishStatus(topic, json);
+        }
+    }
+    output->changed_.notify_all();
+}
+
+void MqttOutput::onDisconnect(mosquitto *, void *self, int result) {
+    auto *output = static_cast<MqttOutput *>(self);
+    {
+        const std::lock_guard lock(output->mutex_);
+        if (output->connected_ && result != 0) {
+            log::line("lost the MQTT broker: " + std::string(mosquitto_strerror(result)) +
+                      "; reconnecting");
+        }
+        output->connected_ = false;
+        // Unacknowledged messages go out again after the reconnect, in their order.
+        std::vector<MessageQueue::Entry> unacknowledged;
+        for (auto &[mid, entry] : output->inFlight_) unacknowledged.push_back(std::move(entry));
+        std::sort(unacknowledged.begin(), unacknowledged.end(), [](const auto &a, const auto &b) {
+            return a.message.sequence < b.message.sequence;
+        });
+        output->inFlight_.clear();
+        output->statusesInFlight_.clear();
+        output->queue_.putBack(std::move(unacknowledged));
+    }
+    output->changed_.notify_all();
+}
+
+void MqttOutput::onPublish(mosquitto *, void *self, int mid) {
+    auto *output = static_cast<MqttOutput *>(self);
+    {
+        const std::lock_guard lock(output->mutex_);
+        if (output->inFlight_.erase(mid) > 0) ++output->delivered_;
+        output->statusesInFlight_.erase(mid);
+    }
+    output->changed_.notify_all();
+}
+
+bool MqttOutput::drained() const {
+    return queue_.empty() && inFlight_.empty() && statusesInFlight_.empty();
+}
+
+void MqttOutput::finish(std::chrono::steady_clock::time_point deadline) {
+    std::unique_lock lock(mutex_);
+    changed_.wait_until(lock, deadline, [this] { return drained(); });
+    publishStatus(gatewayTopic_ + "/status", statusJson(false, Clock::now()));
+    changed_.wait_until(lock, deadline, [this] { return drained(); });
+    if (!drained()) {
+        log::line("MQTT: " + std::to_string(queue_.size() + inFlight_.size()) +
+                  " messages not delivered at exit");
+    }
+}
+
+}  // namespace gateway

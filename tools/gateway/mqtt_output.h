@@ -1,0 +1,90 @@
+// MQTT output (libmosquitto): tag messages on the tag topic with QoS 0 or 1, retained reader
+// and gateway statuses (the gateway's set offline by the broker through the will), statistics.
+// Messages wait in the bounded queue while the broker is away; with QoS 1 a message leaves
+// the gateway only when the broker has acknowledged it, and what was in flight when the
+// connection broke is sent again (at least once).
+#pragma once
+
+#include <condition_variable>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <string>
+#include <thread>
+
+#include "message_queue.h"
+#include "output.h"
+
+struct mosquitto;
+
+namespace gateway {
+
+struct BrokerAddress {
+    std::string host;
+    int port = 1883;
+    std::string user;
+    std::string password;
+    bool tls = false;
+};
+
+// mqtt://[USER[:PASSWORD]@]HOST[:PORT] or mqtts://… (port 8883); the error names what is wrong.
+std::optional<BrokerAddress> parseBrokerUrl(const std::string &url, std::string &error);
+
+struct MqttSettings {
+    BrokerAddress broker;
+    std::string caFile;
+    std::string topic;  // {reader} stands for the reader's serial number
+    int qos = 1;
+    std::string name;  // the gateway's name in its status and statistics topics
+    std::size_t queueLimit = 100000;
+};
+
+class MqttOutput : public Output {
+  public:
+    // Starts connecting at once and keeps reconnecting (with back-off) while the broker is
+    // away. Throws std::runtime_error when libmosquitto refuses the settings.
+    explicit MqttOutput(MqttSettings settings);
+    ~MqttOutput() override;
+    MqttOutput(const MqttOutput &) = delete;
+    MqttOutput &operator=(const MqttOutput &) = delete;
+
+    void send(TagMessage message) override;
+    void readerStatus(const std::string &reader, const std::string &json) override;
+    void stats(Stats stats) override;
+    void finish(std::chrono::steady_clock::time_point deadline) override;
+
+  private:
+    static void onConnect(mosquitto *, void *self, int result);
+    static void onDisconnect(mosquitto *, void *self, int result);
+    static void onPublish(mosquitto *, void *self, int mid);
+
+    // Connects (trying again with back-off while the broker is away) and runs the client.
+    void networkLoop();
+    void sendLoop();
+    // Under mutex_: publishes the oldest queued message; false (and it stays queued) when
+    // the client refuses it.
+    bool publishFront();
+    // Under mutex_. Publishes a retained status; its acknowledgement is awaited by finish.
+    void publishStatus(const std::string &topic, const std::string &json);
+    std::string tagTopic(const std::string &reader) const;
+    bool drained() const;
+
+    MqttSettings settings_;
+    std::string gatewayTopic_;
+    mosquitto *client_ = nullptr;
+
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    MessageQueue queue_;
+    std::map<int, MessageQueue::Entry> inFlight_;  // by message id
+    std::set<int> statusesInFlight_;
+    std::map<std::string, std::string> statuses_;  // topic -> retained payload, sent on connect
+    bool connected_ = false;
+    bool stopping_ = false;
+    std::uint64_t delivered_ = 0;
+    std::thread network_;
+    std::thread sender_;
+};
+
+}  // namespace gateway
