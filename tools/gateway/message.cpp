@@ -1,5 +1,6 @@
 #include "message.h"
 
+#include "gs1_epc.h"
 #include "json_text.h"
 #include "tag_text.h"
 
@@ -27,10 +28,14 @@ std::vector<Sighting> decodeAll(const std::string &reader,
 std::string tagJson(const Sighting &sighting, long count) {
     std::string json = "{\"v\":" + std::to_string(kMessageVersion) +
                        ",\"reader\":" + jsontext::quoted(sighting.reader) +
-                       ",\"epc\":" + jsontext::quoted(tagtext::hexText(sighting.record.epc)) +
-                       ",\"antenna\":" + std::to_string(sighting.record.antenna) +
-                       ",\"rssi\":" + std::to_string(sighting.record.rssi) +
-                       ",\"time\":" + jsontext::quoted(tagtext::utcText(sighting.time));
+                       ",\"epc\":" + jsontext::quoted(tagtext::hexText(sighting.record.epc));
+    // The GS1 identity, when the EPC has one, right after the EPC it names.
+    if (const auto identity = gs1::decode(sighting.record.epc)) {
+        json += ",\"uri\":" + jsontext::quoted(identity->uri);
+    }
+    json += ",\"antenna\":" + std::to_string(sighting.record.antenna) +
+            ",\"rssi\":" + std::to_string(sighting.record.rssi) +
+            ",\"time\":" + jsontext::quoted(tagtext::utcText(sighting.time));
     if (!sighting.record.temperature.empty()) {
         json += ",\"temperature\":" + tagtext::celsiusNumber(sighting.record.temperature);
     }

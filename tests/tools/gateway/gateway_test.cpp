@@ -560,7 +560,9 @@ TEST(GatewayTest, OpenedReaderDeliversReportsOrInventoriesAndItsStatus) {
     ASSERT_TRUE(broker.start());
     for (const bool poll : {false, true}) {
         SCOPED_TRACE(poll ? "poll" : "active");
-        readersim::VirtualReader reader;
+        readersim::ReaderOptions options;
+        options.tagCount = 12;  // tags 10 and 12 of the virtual field are SGTIN-96 EPCs
+        readersim::VirtualReader reader(options);
         const std::uint16_t port = reader.serveTcp();
         if (!poll) reader.startActive(std::chrono::milliseconds(50), 2);
         MqttRecorder recorder(broker.port(), {"tagbench/#"});
@@ -574,6 +576,10 @@ TEST(GatewayTest, OpenedReaderDeliversReportsOrInventoriesAndItsStatus) {
         ASSERT_EQ(serial.size(), 14u);
         const std::string status = "tagbench/" + serial + "/status";
         EXPECT_TRUE(recorder.waitFor(has(status, "\"online\""), kDeadline));
+        EXPECT_TRUE(
+            recorder.waitFor(has("tagbench/" + serial + "/tags",
+                                 R"("uri":"urn:epc:id:sgtin:0614141.812345.10","antenna":)"),
+                             kDeadline));
         reader.unplug();
         EXPECT_TRUE(recorder.waitFor(has(status, "\"offline\""), kDeadline));
         reader.replug();
