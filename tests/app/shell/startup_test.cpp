@@ -70,7 +70,8 @@ TEST_F(StartupTest, FirstStartComesUpInChineseWithTheDefaultSkin) {
     EXPECT_EQ(window.skinButton()->toolTip(), chinese.text(1004));
     EXPECT_EQ(window.languageList()->count(), 2);
     EXPECT_EQ(window.languageList()->currentText(), QStringLiteral("Chinese"));
-    EXPECT_EQ(window.services().language().textCount(), 254);
+    EXPECT_EQ(window.services().language().textCount(), chinese.textCount());
+    EXPECT_GE(chinese.textCount(), 254);
 
     EXPECT_TRUE(QFileInfo::exists(m_configDirectory.filePath(QStringLiteral("SystemConfig.ini"))));
     EXPECT_TRUE(QFileInfo(m_configDirectory.filePath(QStringLiteral("Log"))).isDir());
