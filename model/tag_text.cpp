@@ -36,4 +36,17 @@ std::string celsiusNumber(const std::string &temperatureText) {
     return temperatureText.substr(0, temperatureText.size() - 1);
 }
 
+std::vector<Sighting> decodeSightings(const std::vector<tagrecord::Bytes> &bodies,
+                                      const tagrecord::RecordRules &rules,
+                                      const std::string &reader) {
+    const auto now = std::chrono::system_clock::now();
+    std::vector<Sighting> sightings;
+    for (const tagrecord::Bytes &body : bodies) {
+        if (auto record = tagrecord::decode(body, rules)) {
+            sightings.push_back({reader, std::move(*record), now});
+        }
+    }
+    return sightings;
+}
+
 }  // namespace tagtext

@@ -6,6 +6,9 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <vector>
+
+#include "tag_record.h"
 
 namespace tagtext {
 
@@ -14,5 +17,18 @@ std::string hexText(std::span<const std::uint8_t> bytes);
 std::string utcText(std::chrono::system_clock::time_point time);
 // The number of a tag record's "%fC" temperature text, without its unit.
 std::string celsiusNumber(const std::string &temperatureText);
+
+// One tag seen by one reader at one time.
+struct Sighting {
+    std::string reader;  // serial number, upper-case hex
+    tagrecord::TagRecord record;
+    std::chrono::system_clock::time_point time;  // when the result or report was received
+};
+
+// The sightings of one inventory result or report, received now; records the rules refuse
+// are skipped.
+std::vector<Sighting> decodeSightings(const std::vector<tagrecord::Bytes> &bodies,
+                                      const tagrecord::RecordRules &rules,
+                                      const std::string &reader);
 
 }  // namespace tagtext

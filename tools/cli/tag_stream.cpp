@@ -89,19 +89,6 @@ sigset_t interruptSet() {
 
 }  // namespace
 
-std::vector<Sighting> decodeSightings(const std::vector<tagrecord::Bytes> &bodies,
-                                      const tagrecord::RecordRules &rules,
-                                      const std::string &reader) {
-    const Clock::time_point now = Clock::now();
-    std::vector<Sighting> sightings;
-    for (const tagrecord::Bytes &body : bodies) {
-        if (auto record = tagrecord::decode(body, rules)) {
-            sightings.push_back({reader, std::move(*record), now});
-        }
-    }
-    return sightings;
-}
-
 TagSink::TagSink(Format format) : format_(format) {
     if (format_ == Format::Ndjson) writer_ = std::thread([this] { writeLines(); });
 }

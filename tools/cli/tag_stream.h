@@ -19,16 +19,8 @@ namespace cli {
 
 using Clock = std::chrono::system_clock;
 
-struct Sighting {
-    std::string reader;  // serial number text of the reader that saw the tag
-    tagrecord::TagRecord record;
-    Clock::time_point time;
-};
-
-// The sightings of one inventory result or report; records the rules refuse are skipped.
-std::vector<Sighting> decodeSightings(const std::vector<tagrecord::Bytes> &bodies,
-                                      const tagrecord::RecordRules &rules,
-                                      const std::string &reader);
+using tagtext::decodeSightings;
+using tagtext::Sighting;
 
 class TagSink {
   public:

@@ -10,19 +10,6 @@ namespace {
 
 constexpr int kMessageVersion = 1;
 
-std::vector<Sighting> decodeAll(const std::string &reader,
-                                const std::vector<tagrecord::Bytes> &bodies,
-                                const tagrecord::RecordRules &rules) {
-    const Clock::time_point now = Clock::now();
-    std::vector<Sighting> sightings;
-    for (const tagrecord::Bytes &body : bodies) {
-        if (auto record = tagrecord::decode(body, rules)) {
-            sightings.push_back({reader, std::move(*record), now});
-        }
-    }
-    return sightings;
-}
-
 }  // namespace
 
 std::string tagJson(const Sighting &sighting, long count) {
@@ -60,16 +47,15 @@ std::string statsJson(const Stats &stats) {
 std::vector<Sighting> reportSightings(std::span<const std::uint8_t, 7> serial,
                                       std::span<const std::uint8_t> records, int lengthValue,
                                       int count) {
-    return decodeAll(tagtext::hexText(serial),
-                     tagrecord::walkActiveReport(records, lengthValue, count),
-                     tagrecord::activeRules);
+    return tagtext::decodeSightings(tagrecord::walkActiveReport(records, lengthValue, count),
+                                    tagrecord::activeRules, tagtext::hexText(serial));
 }
 
 std::vector<Sighting> inventorySightings(const std::string &reader,
                                          std::span<const std::uint8_t> records,
                                          std::uint16_t byteLength, std::uint16_t count) {
-    return decodeAll(reader, tagrecord::walkInventory(records, byteLength, count),
-                     tagrecord::temperatureRules);
+    return tagtext::decodeSightings(tagrecord::walkInventory(records, byteLength, count),
+                                    tagrecord::temperatureRules, reader);
 }
 
 }  // namespace gateway

@@ -9,16 +9,13 @@
 #include <vector>
 
 #include "tag_record.h"
+#include "tag_text.h"
 
 namespace gateway {
 
 using Clock = std::chrono::system_clock;
 
-struct Sighting {
-    std::string reader;  // serial number, upper-case hex
-    tagrecord::TagRecord record;
-    Clock::time_point time;  // when the gateway received the report
-};
+using tagtext::Sighting;
 
 struct TagMessage {
     std::string reader;  // for the topic
