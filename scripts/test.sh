@@ -38,7 +38,7 @@ if [ "${TAGBENCH_QUICK:-0}" = 1 ]; then exit 0; fi
 echo "== fuzz smoke run (parsers of outside input, 10 s each, asserts live) =="
 fuzzers=(fuzz_receive_parser fuzz_request_parser fuzz_ini_document fuzz_tag_records
   fuzz_device_profile fuzz_link fuzz_hid_reports fuzz_active_reports fuzz_param_records
-  fuzz_version_page fuzz_field_text)
+  fuzz_version_page fuzz_field_text fuzz_gs1_epc)
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DTAGBENCH_BUILD_FUZZ=ON \
   -DTAGBENCH_BUILD_APP=OFF -DTAGBENCH_BUILD_BENCH=OFF >/dev/null
 cmake --build build-fuzz -j "$jobs" --target "${fuzzers[@]}"
