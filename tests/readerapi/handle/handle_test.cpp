@@ -180,11 +180,22 @@ TEST(HandleOpen, RefusesWhatItCannotOpenWithAReason) {
 }
 
 // The first callback closes its own handle; no callback of it runs after that close, and the
-// reader serves the next handle.
+// reader serves the next handle. Callbacks on other threads may have begun before the close;
+// it waits for them, so none may begin once it has returned.
+struct CloseProbe {
+    std::atomic<int> calls{0};
+    std::atomic<bool> closed{false};
+    std::atomic<int> afterClose{0};
+};
+
 void closeOnFirstCall(QnReader *reader, void *user, int32_t, int32_t, const uint8_t *, int32_t,
                       const uint8_t *) {
-    auto &calls = *static_cast<std::atomic<int> *>(user);
-    if (calls++ == 0) QnReader_Close(reader);
+    auto &probe = *static_cast<CloseProbe *>(user);
+    if (probe.closed) ++probe.afterClose;
+    if (probe.calls++ == 0) {
+        QnReader_Close(reader);
+        probe.closed = true;
+    }
 }
 
 TEST(HandleClose, FromItsOwnCallbacksOnEveryThread) {
@@ -192,16 +203,16 @@ TEST(HandleClose, FromItsOwnCallbacksOnEveryThread) {
     const std::string address = "tcp://127.0.0.1:" + std::to_string(reader.serveTcp());
     reader.startActive(std::chrono::milliseconds(1), 1);
     // On the receive thread, from an active-mode report.
-    std::atomic<int> reportCalls{0};
+    CloseProbe reportCalls;
     QnReader *reporting = openHandle(address).release();
     QnReader_SetCallback(reporting, closeOnFirstCall, &reportCalls);
     // The reader serves one connection at a time, the newest: the first report must arrive
     // before the next handle takes the reader over.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (reportCalls == 0 && std::chrono::steady_clock::now() < deadline)
+    while (!reportCalls.closed && std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     // On the command's own thread, from the traffic callback of the request being sent.
-    std::atomic<int> trafficCalls{0};
+    CloseProbe trafficCalls;
     QnReader *commanding = openHandle(address).release();
     ASSERT_TRUE(commanding);
     QnReader_SetCallbackDebug(commanding, closeOnFirstCall, &trafficCalls);
@@ -209,8 +220,10 @@ TEST(HandleClose, FromItsOwnCallbacksOnEveryThread) {
     QnReader_GetDeviceSystemInfo(commanding, 0xFF, info);  // either outcome; it must return
     const Handle next = openHandle(address);
     for (int round = 0; round < 20; ++round) ASSERT_NE(serialOf(next), Serial{});
-    EXPECT_EQ(reportCalls, 1);
-    EXPECT_EQ(trafficCalls, 1);
+    for (const CloseProbe *probe : {&reportCalls, &trafficCalls}) {
+        EXPECT_TRUE(probe->closed);
+        EXPECT_EQ(probe->afterClose, 0);
+    }
 }
 
 // Fields by their table names, read as JSON and changed by name=value lines.
