@@ -144,6 +144,14 @@ long secondsBetween(const std::string &set, const std::string &got) {
     return toSeconds(got) - toSeconds(set);
 }
 
+bool anyRecordWritten(const VirtualReader &reader) {
+    for (const qn::Command write : {qn::Command::SetDeviceParam, qn::Command::SetDeviceNetParam,
+                                    qn::Command::SetDeviceSpecialParam}) {
+        if (testsupport::lastRequest(reader, static_cast<uint8_t>(write))) return true;
+    }
+    return false;
+}
+
 class CliTransports : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -482,9 +490,7 @@ TEST_F(CliTransports, ParamsByNameOnTwoFamilies) {
             EXPECT_EQ(linesOf(run.err).size(), 1u) << run.err;
             EXPECT_NE(run.err.find(refusal.err), std::string::npos) << run.err;
         }
-        for (const auto command : {qn::Command::SetDeviceParam, qn::Command::SetDeviceNetParam,
-                                   qn::Command::SetDeviceSpecialParam})
-            EXPECT_FALSE(testsupport::lastRequest(reader, static_cast<uint8_t>(command)));
+        EXPECT_FALSE(anyRecordWritten(reader));
     }
 }
 
@@ -784,14 +790,6 @@ std::pair<uint8_t, Bytes> ownNetwork(VirtualReader &reader) {
 QByteArray fileBytes(const std::filesystem::path &path) {
     QFile file(QString::fromStdString(path.string()));
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool anyRecordWritten(const VirtualReader &reader) {
-    for (const qn::Command write : {qn::Command::SetDeviceParam, qn::Command::SetDeviceNetParam,
-                                    qn::Command::SetDeviceSpecialParam}) {
-        if (testsupport::lastRequest(reader, static_cast<uint8_t>(write))) return true;
-    }
-    return false;
 }
 
 // A profile exported by the tool is the program's file byte for byte and imports with the
