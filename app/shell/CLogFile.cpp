@@ -37,9 +37,10 @@ QString linePrefix(const QDateTime &now)
 
 } // namespace
 
-CLogFile::CLogFile(QString logFolder, Clock clock)
+CLogFile::CLogFile(QString logFolder, Clock clock, Bound bound)
     : m_logFolder(std::move(logFolder))
     , m_clock(std::move(clock))
+    , m_bound(bound)
 {
     startNewFileLocked();
 }
@@ -79,12 +80,11 @@ bool CLogFile::appendLines(const QStringList &lines)
     for (const QString &text : lines) {
         if (text.isEmpty())
             continue;
-        if (m_sizeEstimate + pendingEstimate >= rollOverSize) {
+        if (m_bound.maxSize > 0 && m_sizeEstimate + pendingEstimate >= m_bound.maxSize) {
             written = writeLocked(pending) && written;
-            m_sizeEstimate += pendingEstimate;
             pending.clear();
             pendingEstimate = 0;
-            startNewFileLocked();
+            rotateLocked();
         }
         pending.append(utf16LittleEndian(linePrefix(m_clock()) + text + u'\n'));
         pendingEstimate += 2 * text.size() + 40;
@@ -95,6 +95,25 @@ bool CLogFile::appendLines(const QStringList &lines)
         return false;
     m_sizeEstimate += pendingEstimate;
     return written;
+}
+
+QString CLogFile::rotatedPath(const QString &filePath, int number)
+{
+    return filePath + u'.' + QString::number(number);
+}
+
+void CLogFile::rotateLocked()
+{
+    m_sizeEstimate = 0;
+    if (m_bound.keep <= 0) {
+        QFile::remove(m_filePath);
+        return;
+    }
+    // Renames leave the contents alone: a file (or a link put in its place) is only moved.
+    QFile::remove(rotatedPath(m_filePath, m_bound.keep));
+    for (int number = m_bound.keep - 1; number >= 1; --number)
+        QFile::rename(rotatedPath(m_filePath, number), rotatedPath(m_filePath, number + 1));
+    QFile::rename(m_filePath, rotatedPath(m_filePath, 1));
 }
 
 bool CLogFile::writeLocked(const QByteArray &lines)

@@ -9,6 +9,7 @@
 
 #include <sys/stat.h>
 
+#include <ostream>
 #include <thread>
 #include <vector>
 
@@ -63,28 +64,14 @@ TEST_F(LogFileTest, NullTextFailsAndEmptyTextWritesNothing) {
     EXPECT_EQ(log.sizeEstimate(), 0);
 }
 
-TEST_F(LogFileTest, RollsOverIntoANewFileAfterFourMebibytes) {
+// A second run started within the same second finds the file of the first one: it continues
+// it, without a byte-order mark in the middle.
+TEST_F(LogFileTest, StartingAgainWithinTheSameSecondContinuesTheFile) {
     CLogFile log(logFolder(), clock());
-    const QString bigLine(1000000, u'x');
-    for (int line = 0; line < 3; ++line) ASSERT_TRUE(log.appendLine(bigLine));
-    EXPECT_EQ(log.sizeEstimate(), 3 * (2 * 1000000 + 40));
-    const QString firstFile = log.currentFilePath();
-
-    m_now = m_now.addSecs(1);
-    ASSERT_TRUE(log.appendLine(QStringLiteral("next")));
-    EXPECT_EQ(log.currentFilePath(), logFolder() + QStringLiteral("/20170608141008.log"));
-    EXPECT_EQ(readFile(log.currentFilePath()),
-              byteOrderMark + utf16(QStringLiteral("[2017-06-08 14:10:08] next\n")));
-    EXPECT_EQ(QFileInfo(firstFile).size(), 2 + 3 * 2 * (22 + 1000000 + 1));
-    EXPECT_EQ(log.sizeEstimate(), 2 * 4 + 40);
-}
-
-TEST_F(LogFileTest, RollOverWithinTheSameSecondContinuesTheFile) {
-    CLogFile log(logFolder(), clock());
-    const QString bigLine(1000000, u'y');
-    for (int line = 0; line < 3; ++line) ASSERT_TRUE(log.appendLine(bigLine));
+    ASSERT_TRUE(log.appendLine(QStringLiteral("first run")));
     const qint64 sizeBefore = QFileInfo(log.currentFilePath()).size();
 
+    log.startNewFile();
     ASSERT_TRUE(log.appendLine(QStringLiteral("same second")));
     EXPECT_EQ(log.currentFilePath(), logFolder() + QStringLiteral("/20170608141007.log"));
     const QByteArray content = readFile(log.currentFilePath());
@@ -92,6 +79,75 @@ TEST_F(LogFileTest, RollOverWithinTheSameSecondContinuesTheFile) {
     EXPECT_TRUE(content.endsWith(utf16(QStringLiteral("[2017-06-08 14:10:07] same second\n"))));
     EXPECT_EQ(log.sizeEstimate(), 2 * 11 + 40) << "the estimate starts again";
 }
+
+// The lines of one log file: it starts with a byte-order mark and holds whole lines only.
+QStringList wholeLinesOf(const QString &path) {
+    const QByteArray content = readFile(path);
+    EXPECT_TRUE(content.startsWith(byteOrderMark)) << path.toStdString();
+    EXPECT_EQ(content.size() % 2, 0);
+    const QString text = QString::fromUtf16(
+        reinterpret_cast<const char16_t *>(content.constData() + 2), (content.size() - 2) / 2);
+    EXPECT_TRUE(text.endsWith(u'\n')) << path.toStdString();
+    EXPECT_EQ(text.count(u'\uFEFF'), 0) << "no mark inside " << path.toStdString();
+    return text.split(u'\n', Qt::SkipEmptyParts);
+}
+
+struct RotationCase {
+    const char *name;
+    CLogFile::Bound bound;
+    int lines;
+    int expectedRotated;
+};
+
+void PrintTo(const RotationCase &c, std::ostream *out) {
+    *out << c.name;
+}
+
+class LogRotationTest : public LogFileTest, public ::testing::WithParamInterface<RotationCase> {};
+
+// Lines of 100 characters (240 estimated bytes): a 1000-byte bound takes five per file.
+TEST_P(LogRotationTest, KeepsTheBoundAndEveryKeptLineWhole) {
+    const RotationCase &c = GetParam();
+    CLogFile log(logFolder(), clock(), c.bound);
+    QStringList written;
+    for (int line = 0; line < c.lines; ++line)
+        written.append(QStringLiteral("line %1 ").arg(line, 4, 10, QLatin1Char('0')) +
+                       QString(90, u'x'));
+    // Single lines and batches, which cross the bound too.
+    for (qsizetype at = 0; at < written.size();) {
+        ASSERT_TRUE(log.appendLine(written[at++]));
+        const QStringList batch = written.mid(at, 6);
+        ASSERT_TRUE(log.appendLines(batch));
+        at += batch.size();
+    }
+    EXPECT_EQ(log.currentFilePath(), logFolder() + QStringLiteral("/20170608141007.log"));
+
+    QStringList files = QDir(logFolder()).entryList(QDir::Files, QDir::Name);
+    EXPECT_EQ(files.size(), 1 + c.expectedRotated) << files.join(u' ').toStdString();
+    // Oldest first: the highest number, down to the current file.
+    QStringList kept;
+    for (int number = c.expectedRotated; number >= 1; --number) {
+        const QString path = CLogFile::rotatedPath(log.currentFilePath(), number);
+        ASSERT_TRUE(QFileInfo::exists(path)) << path.toStdString();
+        if (c.bound.maxSize > 0) {
+            EXPECT_LE(QFileInfo(path).size(), c.bound.maxSize + 2 * (22 + 100 + 1) + 2);
+        }
+        kept += wholeLinesOf(path);
+    }
+    kept += wholeLinesOf(log.currentFilePath());
+    ASSERT_FALSE(kept.isEmpty());
+    // The kept lines are the newest ones, in order, each whole.
+    const QStringList newest = written.mid(written.size() - kept.size());
+    for (int line = 0; line < kept.size(); ++line)
+        EXPECT_EQ(kept[line], QStringLiteral("[2017-06-08 14:10:07] ") + newest[line]) << line;
+}
+
+INSTANTIATE_TEST_SUITE_P(Bounds, LogRotationTest,
+                         ::testing::Values(RotationCase{"five kept", {1000, 5}, 70, 5},
+                                           RotationCase{"fewer files than kept", {1000, 5}, 12, 2},
+                                           RotationCase{"one kept", {1000, 1}, 70, 1},
+                                           RotationCase{"none kept", {1000, 0}, 70, 0},
+                                           RotationCase{"unbounded", {0, 5}, 70, 0}));
 
 mode_t modeOf(const QString &path) {
     struct stat status {};
