@@ -1,6 +1,9 @@
 #include "kit/CConfigStore.h"
 
+#include <QRegularExpression>
+
 #include <algorithm>
+#include <optional>
 #include <utility>
 
 namespace {
@@ -29,20 +32,76 @@ const std::pair<const char *, const char *> defaultKeys[] = {
 
 // Not among the first-start keys: the column is off until someone switches it on.
 const QString gs1ColumnKey = QStringLiteral("Gs1Column");
+const QString logMaxSizeKey = QStringLiteral("LogMaxSize");
+const QString logKeepKey = QStringLiteral("LogKeep");
+// A log size beyond this is taken as this (and as good as unbounded).
+constexpr qint64 largestLogSize = qint64(1) << 50;
+// More rotated files than this are not kept.
+constexpr int largestLogKeep = 999;
+
+// The leading decimal number of a value (numbers of more digits than fit read as the largest
+// that does) and what follows it; nothing when the value does not start with a number (after
+// blanks).
+std::optional<std::pair<qint64, QString>> leadingNumber(const QString &value)
+{
+    constexpr qsizetype mostDigits = 15;
+    static const QRegularExpression pattern(QStringLiteral("^\\s*(\\d+)\\s*(.*)$"));
+    const QRegularExpressionMatch match = pattern.match(value);
+    if (!match.hasMatch())
+        return std::nullopt;
+    const QString digits = match.captured(1);
+    const qint64 number
+        = digits.size() > mostDigits ? QString(mostDigits, u'9').toLongLong() : digits.toLongLong();
+    return std::pair { number, match.captured(2) };
+}
+
+// A size in bytes, or in KiB, MiB or GiB with a K, M or G after the number.
+std::optional<qint64> parseSize(const QString &value)
+{
+    const auto number = leadingNumber(value);
+    if (!number)
+        return std::nullopt;
+    const QChar unit = number->second.isEmpty() ? QChar() : number->second.front().toUpper();
+    const int shift = unit == u'K' ? 10 : unit == u'M' ? 20 : unit == u'G' ? 30 : 0;
+    return std::min(number->first, largestLogSize >> shift) << shift;
+}
+
+const QString languageSelectKey = QStringLiteral("LanguageSelect");
+
+// Position of a language among the first-start language names ("Language1", ...).
+std::optional<int> defaultLanguagePosition(const QString &language)
+{
+    const QString prefix = QStringLiteral("Language");
+    for (const auto &[key, value] : defaultKeys) {
+        const QString name = QString::fromLatin1(key);
+        bool numbered = false;
+        const int number
+            = name.startsWith(prefix) ? name.sliced(prefix.size()).toInt(&numbered) : 0;
+        if (numbered && language == QString::fromLatin1(value))
+            return number - 1;
+    }
+    return std::nullopt;
+}
 
 } // namespace
 
-CConfigStore::CConfigStore(const QString &configDirectory)
+CConfigStore::CConfigStore(const QString &configDirectory, const QString &firstStartLanguage)
     : m_file(configDirectory + u'/' + fileName)
 {
     if (!m_file.exists())
-        writeDefaults();
+        writeDefaults(firstStartLanguage);
 }
 
-void CConfigStore::writeDefaults()
+void CConfigStore::writeDefaults(const QString &firstStartLanguage)
 {
-    for (const auto &[key, value] : defaultKeys)
-        writeText(QString::fromLatin1(key), QString::fromLatin1(value));
+    const std::optional<int> chosen = defaultLanguagePosition(firstStartLanguage);
+    for (const auto &[key, value] : defaultKeys) {
+        const QString name = QString::fromLatin1(key);
+        if (name == languageSelectKey && chosen)
+            writeInt(name, *chosen);
+        else
+            writeText(name, QString::fromLatin1(value));
+    }
 }
 
 int CConfigStore::readInt(const QString &key) const
@@ -63,6 +122,17 @@ bool CConfigStore::writeText(const QString &key, const QString &value)
 bool CConfigStore::writeInt(const QString &key, int value)
 {
     return writeText(key, QString::number(value));
+}
+
+qint64 CConfigStore::logMaxSize(qint64 defaultSize) const
+{
+    return parseSize(readText(logMaxSizeKey)).value_or(defaultSize);
+}
+
+int CConfigStore::logKeep(int defaultKeep) const
+{
+    const auto keep = leadingNumber(readText(logKeepKey));
+    return keep ? static_cast<int>(std::min<qint64>(keep->first, largestLogKeep)) : defaultKeep;
 }
 
 int CConfigStore::readCount(const QString &key) const
@@ -88,7 +158,7 @@ void CConfigStore::load()
     m_skinFile = readText(QStringLiteral("SkinFile"));
     m_gs1Column = readInt(gs1ColumnKey) != 0;
     readList(QStringLiteral("Language"), m_languageCount, m_languageNames);
-    m_languagePosition = readInt(QStringLiteral("LanguageSelect"));
+    m_languagePosition = readInt(languageSelectKey);
     m_protocolCount = readCount(QStringLiteral("ProtocolNum"));
     m_frequencyPresetCount = readCount(QStringLiteral("FreqNum"));
     readList(QStringLiteral("Protocol"), m_protocolCount, m_protocols);
@@ -165,7 +235,7 @@ void CConfigStore::rememberNetworkOpen(const QString &address, const QString &po
 
 void CConfigStore::saveLanguagePosition()
 {
-    writeInt(QStringLiteral("LanguageSelect"), m_languagePosition);
+    writeInt(languageSelectKey, m_languagePosition);
 }
 
 QString CConfigStore::currentLanguageName() const

@@ -21,7 +21,10 @@ public:
     static inline const QString section = QStringLiteral("SystemConfig");
     static inline const QString fileName = QStringLiteral("SystemConfig.ini");
 
-    explicit CConfigStore(const QString &configDirectory);
+    // firstStartLanguage: the language selected in a file created now, when it is one of the
+    // default language names; otherwise the default selection.
+    explicit CConfigStore(
+        const QString &configDirectory, const QString &firstStartLanguage = QString());
 
     const QString &filePath() const { return m_file.path(); }
 
@@ -30,6 +33,13 @@ public:
     QString readText(const QString &key) const;
     bool writeText(const QString &key, const QString &value);
     bool writeInt(const QString &key, int value);
+
+    // The log file's bound, read from the file at each call. Neither key is among the
+    // first-start keys; a missing key or a value that does not start with a number gives the
+    // default. "LogMaxSize" is bytes, or KiB, MiB, GiB with a K, M or G after the number
+    // ("16M"); 0 means unbounded. "LogKeep" is the number of rotated files kept.
+    qint64 logMaxSize(qint64 defaultSize) const;
+    int logKeep(int defaultKeep) const;
 
     // Reads every key into memory. Counts are clamped to 0..listCapacity.
     void load();
@@ -83,7 +93,7 @@ public:
 private:
     using Slots = std::array<QString, listCapacity>;
 
-    void writeDefaults();
+    void writeDefaults(const QString &firstStartLanguage);
     int readCount(const QString &key) const;
     void readList(const QString &keyPrefix, int count, Slots &entries) const;
     static QStringList firstSlots(const Slots &entries, int count);

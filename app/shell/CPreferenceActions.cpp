@@ -1,5 +1,6 @@
 #include "shell/CPreferenceActions.h"
 
+#include "kit/CLanguageStore.h"
 #include "kit/CShellPrompts.h"
 #include "shell/CShellServices.h"
 
@@ -22,7 +23,13 @@ bool CPreferenceActions::changeLanguage(int position)
             caption, m_services.language().format(Text::ConfirmLanguageChange, name)))
         return false;
     config.saveLanguagePosition();
-    m_prompts.inform(caption, m_services.text(Text::LanguageSaved));
+    // The notice speaks the language just chosen: whoever chose it may not read the old one.
+    const QString chosenFile
+        = m_services.dataFiles().locate(CLanguageStore::relativeFilePath(name));
+    CLanguageStore chosen;
+    if (name.isEmpty() || chosen.load(chosenFile) == 0)
+        chosen = m_services.language();
+    m_prompts.inform(chosen.text(Text::MessageBoxCaption), chosen.text(Text::LanguageSaved));
     return true;
 }
 

@@ -10,8 +10,8 @@ public:
     CPreferenceActions(CShellServices &services, IShellPrompts &prompts);
 
     // The language list's selection changed to position. The in-memory position follows at
-    // once, even when the operator then cancels; only a confirmed change is written.
-    // Returns whether the change was saved.
+    // once, even when the operator then cancels; only a confirmed change is written, and the
+    // notice that follows is in the chosen language. Returns whether the change was saved.
     bool changeLanguage(int position);
     // Lets the operator pick a skin file and stores its file name (without folder). Returns
     // whether a skin was chosen.

@@ -14,11 +14,14 @@ Q_LOGGING_CATEGORY(startupLog, "tagbench.startup", QtWarningMsg)
 
 } // namespace
 
-CShellServices::CShellServices(const CAppPaths &paths, const CDataFiles &dataFiles)
+CShellServices::CShellServices(
+    const CAppPaths &paths, const CDataFiles &dataFiles, const QStringList &uiLanguages)
     : m_paths(paths)
     , m_dataFiles(dataFiles)
-    , m_config(paths.configDirectory())
-    , m_logFile(paths.logFolder())
+    , m_config(paths.configDirectory(), shippedLanguageFor(uiLanguages))
+    , m_logFile(paths.logFolder(), &QDateTime::currentDateTime,
+          CLogFile::Bound { m_config.logMaxSize(CLogFile::Bound::defaultMaxSize),
+              m_config.logKeep(CLogFile::Bound::defaultKeep) })
 {
     qCInfo(startupLog, "configuration %s, logs in %s", qUtf8Printable(m_config.filePath()),
         qUtf8Printable(paths.logFolder()));
@@ -27,6 +30,21 @@ CShellServices::CShellServices(const CAppPaths &paths, const CDataFiles &dataFil
 void CShellServices::loadConfiguration()
 {
     m_config.load();
+}
+
+QString CShellServices::shippedLanguageFor(const QStringList &uiLanguages) const
+{
+    for (const QString &uiLanguage : uiLanguages) {
+        // Language files are named after the language in English; the untranslated "C"
+        // locale speaks English, a name Qt does not know speaks nothing we ship.
+        const bool untranslated = uiLanguage == u"C" || uiLanguage == u"POSIX";
+        const QLocale::Language language
+            = untranslated ? QLocale::English : QLocale(uiLanguage).language();
+        const QString name = QLocale::languageToString(language);
+        if (language != QLocale::C && languageFileExists(name))
+            return name;
+    }
+    return QString();
 }
 
 bool CShellServices::languageFileExists(const QString &languageName) const

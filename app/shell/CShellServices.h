@@ -5,7 +5,9 @@
 #include "shell/CAppPaths.h"
 #include "shell/CLogFile.h"
 
+#include <QLocale>
 #include <QString>
+#include <QStringList>
 
 // The shell's services, owned by the main window for the life of the program: folders, data
 // file lookup, configuration, text table and log file. Construction creates the configuration
@@ -13,7 +15,11 @@
 // loadConfiguration(), loadLanguage() and attachSkin() in that order.
 class CShellServices {
 public:
-    CShellServices(const CAppPaths &paths, const CDataFiles &dataFiles);
+    // uiLanguages: the system's user-interface languages, most preferred first (as
+    // QLocale::uiLanguages() names them); a first start selects the first of them that has a
+    // language file.
+    CShellServices(const CAppPaths &paths, const CDataFiles &dataFiles,
+        const QStringList &uiLanguages = QLocale::system().uiLanguages());
 
     const CAppPaths &paths() const { return m_paths; }
     const CDataFiles &dataFiles() const { return m_dataFiles; }
@@ -37,6 +43,10 @@ public:
     bool attachSkin();
     // Where the configured skin was looked for.
     const QString &skinPath() const { return m_skinPath; }
+
+    // The language file name of the first of the languages that has a language file ("C"
+    // counts as English); empty when none has.
+    QString shippedLanguageFor(const QStringList &uiLanguages) const;
 
 private:
     bool languageFileExists(const QString &languageName) const;

@@ -225,3 +225,51 @@ TEST_F(ConfigStoreTest, LanguagePositionIsWrittenOnlyWhenSaved) {
 }
 
 }  // namespace
+
+namespace {
+
+// A first start selects the language asked for when it is one of the listed ones; the file
+// keeps the eighteen keys in their order either way.
+TEST_F(ConfigStoreTest, FirstStartSelectsTheLanguageAskedFor) {
+    const std::pair<const char *, int> cases[] = {
+        {"English", 1}, {"Chinese", 0}, {"Klingon", 0}, {"", 0}};
+    for (const auto &[language, position] : cases) {
+        QFile::remove(filePath());
+        CConfigStore config(m_folder.path(), QString::fromLatin1(language));
+        QByteArray expected = firstStartFile;
+        expected.replace("LanguageSelect=0", "LanguageSelect=" + QByteArray::number(position));
+        EXPECT_EQ(readFile(filePath()), expected) << language;
+        config.load();
+        EXPECT_EQ(config.languagePosition(), position) << language;
+    }
+    writeConfig("[SystemConfig]\nLanguageSelect=0\n");
+    CConfigStore existing(m_folder.path(), QStringLiteral("English"));
+    EXPECT_EQ(readFile(filePath()), QByteArray("[SystemConfig]\nLanguageSelect=0\n"))
+        << "an existing file is left alone";
+}
+
+TEST_F(ConfigStoreTest, LogBoundKeys) {
+    struct Case {
+        const char *lines;
+        qint64 maxSize;
+        int keep;
+    };
+    const Case cases[] = {
+        {"", 16 << 20, 5},  // missing keys: the defaults
+        {"LogMaxSize=0\nLogKeep=0\n", 0, 0},
+        {"LogMaxSize=65536\nLogKeep=3\n", 65536, 3},
+        {"LogMaxSize=64K\nLogKeep= 12 \n", 64 << 10, 12},
+        {"LogMaxSize=2m\n", 2 << 20, 5},
+        {"LogMaxSize=1 G\n", qint64(1) << 30, 5},
+        {"LogMaxSize=lots\nLogKeep=many\n", 16 << 20, 5},  // not a number: the defaults
+        {"LogMaxSize=99999999999999999999G\nLogKeep=1000000\n", qint64(1) << 50, 999},
+    };
+    for (const Case &c : cases) {
+        writeConfig(QByteArray("[SystemConfig]\n") + c.lines);
+        const CConfigStore config(m_folder.path());
+        EXPECT_EQ(config.logMaxSize(16 << 20), c.maxSize) << c.lines;
+        EXPECT_EQ(config.logKeep(5), c.keep) << c.lines;
+    }
+}
+
+}  // namespace

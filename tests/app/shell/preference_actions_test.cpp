@@ -1,3 +1,4 @@
+#include "kit/CLanguageStore.h"
 #include "kit/CShellPrompts.h"
 #include "page_test_kit.h"
 #include "shell/CPreferenceActions.h"
@@ -23,8 +24,10 @@ class PreferenceActionsTest : public ::testing::Test {
 
     QTemporaryDir m_configDirectory;
     const QString m_data = QStringLiteral(TAGBENCH_SHIPPED_DATA_DIR);
+    // A first start on a Chinese system.
     CShellServices m_services{CAppPaths::forProgramDirectory(m_configDirectory.path()),
-                              CDataFiles(m_data, m_data)};
+                              CDataFiles(m_data, m_data),
+                              {QStringLiteral("zh-CN")}};
     pagetest::CRecordingPrompts m_prompts;
     CPreferenceActions m_actions{m_services, m_prompts};
 };
@@ -42,13 +45,30 @@ TEST_F(PreferenceActionsTest, CancelledLanguageChangeMovesOnlyTheMemoryPosition)
     EXPECT_TRUE(m_prompts.notices.isEmpty());
 }
 
-TEST_F(PreferenceActionsTest, ConfirmedLanguageChangeIsSavedAndAnnounced) {
+// The question is asked in the language in use; the notice that the change takes effect at the
+// next start comes in the language just chosen, whoever chose it may not read the old one.
+TEST_F(PreferenceActionsTest, ConfirmedLanguageChangeIsSavedAndAnnouncedInTheNewLanguage) {
+    CLanguageStore english;
+    english.load(m_data + QStringLiteral("/Language/English.ini"));
+    const QString chineseProgramName = m_services.text(1000);
+    ASSERT_NE(english.text(1021), m_services.text(1021));
+
     EXPECT_TRUE(m_actions.changeLanguage(1));
     EXPECT_EQ(savedLanguagePosition(), 1);
+    ASSERT_EQ(m_prompts.confirmations.size(), 1);
+    EXPECT_EQ(m_prompts.confirmations[0].body,
+              m_services.language().format(1020, QStringLiteral("English")));
+    ASSERT_EQ(m_prompts.notices.size(), 1);
+    EXPECT_EQ(m_prompts.notices[0].caption, english.text(1019));
+    EXPECT_EQ(m_prompts.notices[0].body, english.text(1021));
+    EXPECT_EQ(m_services.text(1000), chineseProgramName)
+        << "nothing is reloaded before the next start";
+
+    // And back: the notice in Chinese.
+    m_prompts.notices.clear();
+    EXPECT_TRUE(m_actions.changeLanguage(0));
     ASSERT_EQ(m_prompts.notices.size(), 1);
     EXPECT_EQ(m_prompts.notices[0].body, m_services.text(1021));
-    EXPECT_EQ(m_services.language().text(1001), m_services.text(1001))
-        << "nothing is reloaded before the next start";
 }
 
 TEST_F(PreferenceActionsTest, ChosenSkinIsStoredByFileName) {

@@ -1,6 +1,8 @@
 #include "kit/CButtonST.h"
 #include "kit/CLanguageStore.h"
+#include "page_test_kit.h"
 #include "shell/CPageFactory.h"
+#include "shell/CShellServices.h"
 #include "shell/CTagDeskDlg.h"
 #include "test_files.h"
 
@@ -8,6 +10,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
+#include <QLocale>
 #include <QProcess>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -15,6 +18,7 @@
 #include <gtest/gtest.h>
 
 #include <ostream>
+#include <utility>
 
 namespace {
 
@@ -58,10 +62,14 @@ class StartupTest : public ::testing::Test {
     QString m_previousDirectory;
 };
 
-TEST_F(StartupTest, FirstStartComesUpInChineseWithTheDefaultSkin) {
+// The language of a first start is the system's (here whatever the test runs under), else
+// Chinese; the per-language cases are below.
+TEST_F(StartupTest, FirstStartComesUpInTheSystemLanguageWithTheDefaultSkin) {
     CTagDeskDlg window(paths(), dataNextToExecutable(), CPageFactory());
     window.show();
-    const CLanguageStore chinese = shippedLanguage(QStringLiteral("Chinese"));
+    QString systemLanguage = window.services().shippedLanguageFor(QLocale::system().uiLanguages());
+    if (systemLanguage.isEmpty()) systemLanguage = QStringLiteral("Chinese");
+    const CLanguageStore chinese = shippedLanguage(systemLanguage);
 
     EXPECT_EQ(window.windowTitle(), chinese.text(1000) + QStringLiteral(" 2.9"));
     ASSERT_EQ(tabsOf(window)->count(), 1);
@@ -69,7 +77,7 @@ TEST_F(StartupTest, FirstStartComesUpInChineseWithTheDefaultSkin) {
     EXPECT_FALSE(tabsOf(window)->tabText(0).isEmpty());
     EXPECT_EQ(window.skinButton()->toolTip(), chinese.text(1004));
     EXPECT_EQ(window.languageList()->count(), 2);
-    EXPECT_EQ(window.languageList()->currentText(), QStringLiteral("Chinese"));
+    EXPECT_EQ(window.languageList()->currentText(), systemLanguage);
     EXPECT_EQ(window.services().language().textCount(), chinese.textCount());
     EXPECT_GE(chinese.textCount(), 254);
 
@@ -79,6 +87,47 @@ TEST_F(StartupTest, FirstStartComesUpInChineseWithTheDefaultSkin) {
     EXPECT_EQ(qApp->styleSheet(),
               QString::fromUtf8(readFile(shippedData + QStringLiteral("/skin/red.skin"))));
 }
+
+struct FirstStartCase {
+    QStringList uiLanguages;
+    int languageSelect;
+    const char *language;
+};
+
+void PrintTo(const FirstStartCase &c, std::ostream *out) {
+    *out << c.uiLanguages.join(u',').toStdString();
+}
+
+class FirstStartLanguageTest : public StartupTest,
+                               public ::testing::WithParamInterface<FirstStartCase> {};
+
+// The system's languages in order of preference: the first one with a language file wins;
+// none with a file leaves the default, Chinese. The choice is in the file written at once.
+TEST_P(FirstStartLanguageTest, FollowsTheSystemLanguage) {
+    const FirstStartCase &c = GetParam();
+    CShellServices services(paths(), dataNextToExecutable(), c.uiLanguages);
+    const QByteArray file =
+        readFile(m_configDirectory.filePath(QStringLiteral("SystemConfig.ini")));
+    EXPECT_TRUE(file.contains("\nLanguageSelect=" + QByteArray::number(c.languageSelect) +
+                              "\nLanguageNum=2\n"))
+        << file.toStdString();
+    services.loadConfiguration();
+    services.loadLanguage();
+    EXPECT_EQ(services.language().text(1001),
+              shippedLanguage(QString::fromLatin1(c.language)).text(1001));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    SystemLanguages, FirstStartLanguageTest,
+    ::testing::Values(FirstStartCase{{QStringLiteral("en-US"), QStringLiteral("en")}, 1, "English"},
+                      FirstStartCase{{QStringLiteral("C")}, 1, "English"},
+                      FirstStartCase{{QStringLiteral("zh-CN"), QStringLiteral("zh")}, 0, "Chinese"},
+                      FirstStartCase{{QStringLiteral("zh-TW"), QStringLiteral("en")}, 0, "Chinese"},
+                      FirstStartCase{{QStringLiteral("de-DE")}, 0, "Chinese"},
+                      FirstStartCase{
+                          {QStringLiteral("de-DE"), QStringLiteral("en-GB")}, 1, "English"},
+                      FirstStartCase{{QStringLiteral("tlh")}, 0, "Chinese"},
+                      FirstStartCase{{}, 0, "Chinese"}));
 
 TEST_F(StartupTest, MissingSkinKeepsTheDefaultStyle) {
     writeConfig("[SystemConfig]\nLanguageNum=1\nLanguage1=English\nSkinFile=missing.skin\n");
@@ -188,6 +237,37 @@ TEST(TagBenchProgram, AnswersVersionWithoutADisplay) {
     ASSERT_TRUE(program.waitForFinished(60000));
     EXPECT_EQ(program.exitCode(), 0);
     EXPECT_EQ(program.readAllStandardOutput(), QByteArray("tagbench 2.9\n"));
+}
+
+// The program itself, started for the first time under a system locale (the environment,
+// as a desktop session sets it), writes that language into its new configuration file.
+TEST(TagBenchProgram, FirstStartTakesTheLanguageOfTheLocale) {
+    const std::pair<const char *, const char *> cases[] = {
+        {"en_US.UTF-8", "LanguageSelect=1"},
+        {"C.UTF-8", "LanguageSelect=1"},
+        {"zh_CN.UTF-8", "LanguageSelect=0"},
+    };
+    for (const auto &[locale, selected] : cases) {
+        QTemporaryDir configDirectory;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        for (const char *name : {"LANGUAGE", "LC_ALL", "LC_MESSAGES", "LC_NUMERIC"})
+            environment.remove(QString::fromLatin1(name));
+        environment.insert(QStringLiteral("LANG"), QString::fromLatin1(locale));
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        QProcess program;
+        program.setProcessEnvironment(environment);
+        program.start(QStringLiteral(TAGBENCH_PROGRAM),
+                      {QStringLiteral("--config-dir"), configDirectory.path()});
+        ASSERT_TRUE(program.waitForStarted(30000));
+        const QString configFile = configDirectory.filePath(QStringLiteral("SystemConfig.ini"));
+        // The defaults are written one key at a time; the language names come last.
+        const bool written = pagetest::waitUntil(
+            [&] { return readFile(configFile).contains("Language2=English\n"); });
+        program.kill();
+        program.waitForFinished(30000);
+        ASSERT_TRUE(written) << locale;
+        EXPECT_TRUE(readFile(configFile).contains(QByteArray("\n") + selected + "\n")) << locale;
+    }
 }
 
 }  // namespace
