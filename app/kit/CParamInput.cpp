@@ -1,5 +1,7 @@
 #include "kit/CParamInput.h"
 
+#include "kit/FieldWidth.h"
+
 #include <QComboBox>
 #include <QLineEdit>
 #include <QRegularExpression>
@@ -28,9 +30,11 @@ private:
     int m_bytes;
 };
 
-void limitTo(QLineEdit *edit, const QString &pattern, int length)
+// The field also gets the width of its longest value.
+void limitTo(QLineEdit *edit, const QString &pattern, int length, QStringView alphabet)
 {
     edit->setMaxLength(length);
+    fieldwidth::fitCharacters(edit, length, alphabet);
     edit->setValidator(new QRegularExpressionValidator(QRegularExpression(pattern), edit));
 }
 
@@ -40,18 +44,19 @@ namespace CParamInput {
 
 void limitHex(QLineEdit *edit, int digits)
 {
-    limitTo(edit, QStringLiteral("[0-9A-Fa-f]{0,%1}").arg(digits), digits);
+    limitTo(edit, QStringLiteral("[0-9A-Fa-f]{0,%1}").arg(digits), digits, fieldwidth::hexDigits);
 }
 
 void limitIpAddress(QLineEdit *edit)
 {
     const QString number = QStringLiteral("(25[0-5]|2[0-4]\\d|1\\d\\d|[1-9]?\\d)");
-    limitTo(edit, QStringLiteral("(%1\\.){3}%1").arg(number), addressLength);
+    limitTo(
+        edit, QStringLiteral("(%1\\.){3}%1").arg(number), addressLength, fieldwidth::decimalDigits);
 }
 
 void limitDecimal(QLineEdit *edit, int digits)
 {
-    limitTo(edit, QStringLiteral("[0-9]{0,%1}").arg(digits), digits);
+    limitTo(edit, QStringLiteral("[0-9]{0,%1}").arg(digits), digits, fieldwidth::decimalDigits);
 }
 
 void limitText(QLineEdit *edit, int bytes)

@@ -5,6 +5,7 @@
 #include "kit/CConfigStore.h"
 #include "kit/CMyFunc.h"
 #include "kit/CParamInput.h"
+#include "kit/FieldWidth.h"
 
 #include <QButtonGroup>
 #include <QComboBox>
@@ -186,6 +187,10 @@ QWidget *CConnectionPanel::buildIdentitySection()
     m_firmwareField = addReadOnlyField("firmwareField");
     m_hardwareLabel = addLabel("hardwareLabel");
     m_hardwareField = addReadOnlyField("hardwareField");
+    // The reader's serial number is 14 hex digits, a version "15.15".
+    fieldwidth::fitCharacters(m_serialNumberField, 14, fieldwidth::hexDigits);
+    for (QLineEdit *version : { m_firmwareField, m_hardwareField })
+        fieldwidth::fitCharacters(version, 5, fieldwidth::decimalDigits);
     form->addRow(m_serialNumberLabel, m_serialNumberField);
     form->addRow(m_firmwareLabel, m_firmwareField);
     form->addRow(m_hardwareLabel, m_hardwareField);

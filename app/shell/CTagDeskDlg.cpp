@@ -5,6 +5,7 @@
 #include "kit/CMyFunc.h"
 #include "kit/CMyListCtrl.h"
 #include "kit/CTextListModel.h"
+#include "kit/ToolWindow.h"
 #include "reader/CReaderEvents.h"
 #include "reader_family.h"
 #include "shell/CConnectionPanel.h"
@@ -220,9 +221,7 @@ void CTagDeskDlg::showMaintenanceWindow()
 {
     if (!m_maintenance)
         return;
-    m_maintenance->show();
-    m_maintenance->raise();
-    m_maintenance->activateWindow();
+    toolwindow::showBeside(*m_maintenance, *this);
 }
 
 void CTagDeskDlg::subscribeTrafficLog()

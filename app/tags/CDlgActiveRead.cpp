@@ -64,6 +64,7 @@ void CDlgActiveRead::buildLayout()
     m_exportProcedure = new CTagExportButton(this, m_export, services(), m_model);
     m_note = new QLabel(this);
     m_note->setObjectName(QStringLiteral("noteLabel"));
+    m_note->setWordWrap(true);
     m_chart = new QPushButton(this);
     m_chart->setObjectName(QStringLiteral("chartButton"));
 
@@ -105,6 +106,8 @@ void CDlgActiveRead::applyTexts()
     m_clear->setText(text(Text::ClearButton));
     m_export->setText(text(Text::ExportButton));
     m_note->setText(text(Text::NoteLabel));
+    // The note says what the rate's two figures are, in the operator's language.
+    m_rateLabel->setExplanation(text(Text::NoteLabel));
     m_chart->setText(text(Text::ChartButton));
 }
 

@@ -28,11 +28,7 @@ CReadRateLabel::CReadRateLabel(QWidget *parent)
     : QLabel(parent)
 {
     setObjectName(QStringLiteral("readRate"));
-    // A screen reader speaks the figures (the label's text is its name) and then says what
-    // they are.
-    setAccessibleDescription(
-        QStringLiteral("Read rate: sightings per second, new tags per second"));
-    setToolTip(QStringLiteral("Sightings per second, new tags per second"));
+    setExplanation(QStringLiteral("Reads per second over the last second, new tags per second"));
     setText(textOf({}));
     m_refresh.setInterval(refreshPeriod);
     connect(&m_refresh, &QTimer::timeout, this, &CReadRateLabel::refresh);
@@ -43,6 +39,14 @@ QString CReadRateLabel::textOf(const CReadRate::Rates &rates)
     return QStringLiteral("%1/s +%2/s")
         .arg(rates.sightings, 0, 'f', 1)
         .arg(rates.newTags, 0, 'f', 1);
+}
+
+void CReadRateLabel::setExplanation(const QString &explanation)
+{
+    // A screen reader speaks the figures (the label's text is its name) and then says what
+    // they are; a pointer resting on them shows it.
+    setAccessibleDescription(explanation);
+    setToolTip(explanation);
 }
 
 void CReadRateLabel::add(int sightings, int newTags)

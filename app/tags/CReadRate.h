@@ -37,6 +37,8 @@ public:
     explicit CReadRateLabel(QWidget *parent = nullptr);
 
     static QString textOf(const CReadRate::Rates &rates);
+    // What the two figures are: the tool tip and the accessible description.
+    void setExplanation(const QString &explanation);
 
     void add(int sightings, int newTags);
     void setRunning(bool running);

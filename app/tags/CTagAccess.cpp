@@ -2,6 +2,7 @@
 
 #include "kit/CAccessible.h"
 #include "kit/CMyFunc.h"
+#include "kit/FieldWidth.h"
 #include "tags/CUpperCaseValidator.h"
 
 #include <QComboBox>
@@ -22,6 +23,8 @@ const QStringList bankNames { QStringLiteral("Reserved"), QStringLiteral("EPC"),
 constexpr int epcBank = 1;
 // Hex digits per 16-bit word.
 constexpr int digitsPerWord = 4;
+// Hex digits of a 96-bit EPC, the usual length.
+constexpr int epcDigits = 24;
 
 std::span<const std::uint8_t> bytesOf(const QByteArray &bytes)
 {
@@ -53,6 +56,8 @@ QLineEdit *CTagAccess::addHexField(const char *name, const QString &initial, int
     auto *field = new QLineEdit(this);
     field->setObjectName(QString::fromLatin1(name));
     field->setMaxLength(maxLength);
+    // Wide enough for a whole 96-bit EPC; longer ones scroll.
+    fieldwidth::fitCharacters(field, std::min(maxLength, epcDigits), fieldwidth::hexDigits);
     field->setValidator(new CUpperCaseValidator(field));
     field->setText(initial);
     return field;

@@ -1,6 +1,7 @@
 #include "tags/CTagListView.h"
 
 #include "kit/IMainWindowServices.h"
+#include "kit/ToolWindow.h"
 #include "tags/CLocateWindow.h"
 #include "tags/CTagChartWindow.h"
 #include "tags/CTagListModel.h"
@@ -86,13 +87,9 @@ void CTagListView::showRowMenu(const QPoint &position)
 
 void CTagListView::openChart()
 {
-    if (!m_chart) {
+    if (!m_chart)
         m_chart = new CTagChartWindow(m_services, m_model, *selectionModel());
-        const QRect page = window()->frameGeometry();
-        m_chart->move(page.topRight() + QPoint(8, 0));
-    }
-    m_chart->show();
-    m_chart->raise();
+    toolwindow::showBeside(*m_chart, *this);
 }
 
 void CTagListView::locateSelected()
@@ -101,11 +98,8 @@ void CTagListView::locateSelected()
     if (rows.isEmpty())
         return;
     const QString epc = m_model.cellText(rows.first().row(), CTagListModel::Epc);
-    if (!m_locator) {
+    if (!m_locator)
         m_locator = new CLocateWindow(m_services, m_model);
-        m_locator->move(window()->frameGeometry().topRight() + QPoint(8, 0));
-    }
     m_locator->follow(epc);
-    m_locator->show();
-    m_locator->raise();
+    toolwindow::showBeside(*m_locator, *this);
 }
