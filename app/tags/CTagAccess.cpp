@@ -23,8 +23,8 @@ const QStringList bankNames { QStringLiteral("Reserved"), QStringLiteral("EPC"),
 constexpr int epcBank = 1;
 // Hex digits per 16-bit word.
 constexpr int digitsPerWord = 4;
-// Hex digits of a 96-bit EPC, the usual length.
-constexpr int epcDigits = 24;
+// Hex digits of the longest value a field shows whole: eight words.
+constexpr int widestFieldDigits = 32;
 
 std::span<const std::uint8_t> bytesOf(const QByteArray &bytes)
 {
@@ -56,8 +56,9 @@ QLineEdit *CTagAccess::addHexField(const char *name, const QString &initial, int
     auto *field = new QLineEdit(this);
     field->setObjectName(QString::fromLatin1(name));
     field->setMaxLength(maxLength);
-    // Wide enough for a whole 96-bit EPC; longer ones scroll.
-    fieldwidth::fitCharacters(field, std::min(maxLength, epcDigits), fieldwidth::hexDigits);
+    // Wide enough for a whole value of up to eight words (a 96-bit EPC is six); longer EPCs
+    // scroll.
+    fieldwidth::fitCharacters(field, std::min(maxLength, widestFieldDigits), fieldwidth::hexDigits);
     field->setValidator(new CUpperCaseValidator(field));
     field->setText(initial);
     return field;

@@ -33,6 +33,7 @@
 #include <memory>
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -55,16 +56,23 @@ struct FullValue {
 };
 
 // Fields whose longest value their limits do not tell: the reader's serial number (14 hex
-// digits), a version ("15.15"), an EPC (24 hex digits; longer ones scroll).
+// digits), a version ("15.15"), the tag pages' hex fields (an EPC of 24 hex digits, longer
+// ones scroll; data of up to 8 words).
 FullValue namedFullValue(const QString &objectName) {
-    if (objectName == u"serialNumberField") return {14, hex};
-    if (objectName == u"firmwareField" || objectName == u"hardwareField") return {5, decimal};
-    if (objectName == u"quickEpc") return {24, hex};
+    const std::pair<const char *, FullValue> named[] = {
+        {"serialNumberField", {14, hex}}, {"firmwareField", {5, decimal}},
+        {"hardwareField", {5, decimal}},  {"quickEpc", {24, hex}},
+        {"writeData", {32, hex}},         {"accessPassword", {8, hex}},
+        {"startAddress", {2, hex}},       {"wordCount", {2, hex}},
+    };
+    for (const auto &[name, full] : named)
+        if (objectName == QLatin1String(name)) return full;
     return {0, QString()};
 }
 
 // The widest text the field takes: a named field's full value, else a value of its maximum
-// length when a validator limits it to hex or decimal digits, else what it holds.
+// length when a validator limits it to hex or decimal digits, else what it holds (free text
+// such as a domain name scrolls).
 int fullValueWidth(const QLineEdit *field) {
     const QFontMetrics metrics = field->fontMetrics();
     FullValue full = namedFullValue(field->objectName());
@@ -75,8 +83,6 @@ int fullValueWidth(const QLineEdit *field) {
             full = {field->maxLength(), hex};
         else if (expression.startsWith(u"[0-9]") || expression.contains(u"25[0-5]"))
             full = {field->maxLength(), decimal};
-        else if (!pattern && field->validator())  // the tag pages' upper-case hex fields
-            full = {field->maxLength(), hex};
     }
     int widest = 0;
     for (const QChar character : full.alphabet)
@@ -238,6 +244,34 @@ std::vector<LayoutCase> everyFamilyInEveryLanguage() {
 
 INSTANTIATE_TEST_SUITE_P(Shipped, PageLayoutTest,
                          ::testing::ValuesIn(everyFamilyInEveryLanguage()));
+
+class ActivePageTextTest : public ::testing::TestWithParam<const char *> {};
+
+// The note says something (not a bare "Note:"), and the rate says what its two figures are to
+// a pointer and to a screen reader, in the operator's language.
+TEST_P(ActivePageTextTest, NoteAndRateSayWhatTheyAre) {
+    pagetest::CScriptedReader reader;
+    pagetest::CFakeMainWindow window(reader, nullptr, QString::fromLatin1(GetParam()));
+    const CPageFactory factory = registeredPages();
+    for (const PageId id : {PageId::ActiveRead, PageId::ActiveTemp}) {
+        std::unique_ptr<CPage> page(factory.create(id, window, nullptr));
+        page->show();
+        const auto *note = page->findChild<QLabel *>(QStringLiteral("noteLabel"));
+        const auto *rate = page->findChild<QLabel *>(QStringLiteral("readRate"));
+        ASSERT_NE(note, nullptr);
+        ASSERT_NE(rate, nullptr);
+        EXPECT_TRUE(note->isVisible());
+        EXPECT_EQ(note->text(), window.text(1224));
+        EXPECT_GT(note->text().size(), 10) << note->text().toStdString();
+        EXPECT_TRUE(note->text().contains(QStringLiteral("per second")) ||
+                    note->text().contains(QStringLiteral("每秒")))
+            << "the note explains the rate";
+        EXPECT_EQ(rate->toolTip(), note->text());
+        EXPECT_EQ(rate->accessibleDescription(), note->text());
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Shipped, ActivePageTextTest, ::testing::Values("English", "Chinese"));
 
 class PanelLayoutTest : public ::testing::TestWithParam<int> {
   protected:
