@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QAbstractItemView>
 #include <QAbstractSpinBox>
+#include <QAccessible>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
@@ -24,15 +25,13 @@ bool isControl(const QWidget *widget)
         || qobject_cast<const QGroupBox *>(widget);
 }
 
-QString captionOf(const QWidget *widget)
+// Buttons, check boxes, radio buttons and group boxes show their own caption; Qt names them
+// from it whenever it is asked, so a caption that changes at run time is announced as shown.
+// A fixed name would keep announcing the first caption.
+bool showsOwnCaption(const QWidget *widget)
 {
-    if (const auto *button = qobject_cast<const QAbstractButton *>(widget)) {
-        const QString caption = withoutMnemonic(button->text());
-        return caption.isEmpty() ? button->toolTip() : caption;
-    }
-    if (const auto *group = qobject_cast<const QGroupBox *>(widget))
-        return withoutMnemonic(group->title());
-    return {};
+    return qobject_cast<const QAbstractButton *>(widget) != nullptr
+        || qobject_cast<const QGroupBox *>(widget) != nullptr;
 }
 
 // Parts of composite controls (a combo box's list, a spin box's editor, a table's headers, a
@@ -53,9 +52,10 @@ bool isPartOfComposite(const QWidget *widget)
 // A label that shows a value is announced by what it shows: its name is its text, and its
 // caption reaches it through the labelled-by relation of the caption's buddy ("current
 // version: 2.9"). An edit exposes its text on its own, so it takes the caption as its name.
-bool showsValue(const QWidget *field)
+// A control with a caption of its own keeps it.
+bool takesLabelAsName(const QWidget *field)
 {
-    return qobject_cast<const QLabel *>(field) != nullptr;
+    return qobject_cast<const QLabel *>(field) == nullptr && !showsOwnCaption(field);
 }
 
 } // namespace
@@ -65,34 +65,35 @@ namespace CAccessible {
 void labelField(QLabel *label, QWidget *field)
 {
     label->setBuddy(field);
-    if (!showsValue(field))
+    if (takesLabelAsName(field))
         field->setAccessibleName(withoutMnemonic(label->text()));
 }
 
 void nameControls(QWidget *root)
 {
-    // Labels first, so a field takes its label's caption even where it has one of its own.
     for (QLabel *label : root->findChildren<QLabel *>()) {
         QWidget *buddy = label->buddy();
-        if (buddy != nullptr && !showsValue(buddy))
+        if (buddy != nullptr && takesLabelAsName(buddy))
             buddy->setAccessibleName(withoutMnemonic(label->text()));
     }
-    for (QWidget *widget : root->findChildren<QWidget *>()) {
-        if (!isControl(widget) || !widget->accessibleName().isEmpty())
-            continue;
-        const QString caption = captionOf(widget);
-        if (!caption.isEmpty())
-            widget->setAccessibleName(caption);
+    // A picture button without a caption is announced by its tool tip.
+    for (QAbstractButton *button : root->findChildren<QAbstractButton *>()) {
+        if (button->accessibleName().isEmpty() && withoutMnemonic(button->text()).isEmpty())
+            button->setAccessibleName(button->toolTip());
     }
+}
+
+QString nameOf(QWidget *widget)
+{
+    QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(widget);
+    return accessible != nullptr ? accessible->text(QAccessible::Name) : QString();
 }
 
 QList<QWidget *> unnamedControls(QWidget *root)
 {
     QList<QWidget *> unnamed;
     for (QWidget *widget : root->findChildren<QWidget *>()) {
-        if (!isControl(widget) || isPartOfComposite(widget))
-            continue;
-        if (widget->accessibleName().isEmpty() && captionOf(widget).isEmpty())
+        if (isControl(widget) && !isPartOfComposite(widget) && nameOf(widget).trimmed().isEmpty())
             unnamed.append(widget);
     }
     return unnamed;

@@ -1,6 +1,7 @@
 #include "kit/CTextListModel.h"
 
 #include <algorithm>
+#include <utility>
 
 CTextListModel::CTextListModel(QList<Column> columns, int capacity, QObject *parent)
     : QAbstractTableModel(parent)
@@ -41,13 +42,45 @@ void CTextListModel::appendRows(const QList<QStringList> &rows)
     endInsertRows();
 }
 
+void CTextListModel::appendRowsThisTurn(const QList<QStringList> &rows)
+{
+    if (rows.isEmpty())
+        return;
+    // A call queued now runs after everything already waiting in this pass.
+    if (m_waitingRows.isEmpty())
+        QMetaObject::invokeMethod(this, &CTextListModel::appendWaitingRows, Qt::QueuedConnection);
+    m_waitingRows.append(rows);
+}
+
+void CTextListModel::appendWaitingRows()
+{
+    const QList<QStringList> rows = std::exchange(m_waitingRows, {});
+    appendRows(rows);
+}
+
 void CTextListModel::setCellText(int row, int column, const QString &text)
 {
-    if (row < 0 || row >= rowCount() || column < 0 || column >= columnCount())
-        return;
-    m_rows[static_cast<std::size_t>(row)][column] = text;
-    const QModelIndex changed = index(row, column);
-    emit dataChanged(changed, changed, { Qt::DisplayRole });
+    setCellTexts({ { row, column, text } });
+}
+
+void CTextListModel::setCellTexts(const QList<CellChange> &changes)
+{
+    int top = rowCount();
+    int bottom = -1;
+    int left = columnCount();
+    int right = -1;
+    for (const CellChange &change : changes) {
+        if (change.row < 0 || change.row >= rowCount() || change.column < 0
+            || change.column >= columnCount())
+            continue;
+        m_rows[static_cast<std::size_t>(change.row)][change.column] = change.text;
+        top = std::min(top, change.row);
+        bottom = std::max(bottom, change.row);
+        left = std::min(left, change.column);
+        right = std::max(right, change.column);
+    }
+    if (bottom >= 0)
+        emit dataChanged(index(top, left), index(bottom, right), { Qt::DisplayRole });
 }
 
 QString CTextListModel::cellText(int row, int column) const
@@ -61,6 +94,7 @@ void CTextListModel::clear()
 {
     beginResetModel();
     m_rows.clear();
+    m_waitingRows.clear();
     endResetModel();
 }
 

@@ -25,7 +25,18 @@ public:
     // Appends the rows in order (texts beyond the column count are dropped, missing ones are
     // empty), then drops the oldest rows beyond the capacity.
     void appendRows(const QList<QStringList> &rows);
+    // As appendRows, but rows handed over during one pass of the event loop are inserted
+    // together when it ends: a burst of small batches reaches views and assistive tools as one
+    // insertion.
+    void appendRowsThisTurn(const QList<QStringList> &rows);
+    struct CellChange {
+        int row = 0;
+        int column = 0;
+        QString text;
+    };
     void setCellText(int row, int column, const QString &text);
+    // Changes the cells and tells views once, for the rectangle that holds them all.
+    void setCellTexts(const QList<CellChange> &changes);
     // Empty for a cell outside the list.
     QString cellText(int row, int column) const;
     void clear();
@@ -39,8 +50,10 @@ public:
 
 private:
     void dropOldest(int count);
+    void appendWaitingRows();
 
     QList<Column> m_columns;
     int m_capacity;
     std::deque<QStringList> m_rows;
+    QList<QStringList> m_waitingRows;
 };

@@ -283,15 +283,14 @@ void CDlgNetTest::drainEvents()
     m_sinceDrain.start();
     CBatchQueue<Event>::Batch pending = m_events.take();
     QList<CReceivedListModel::Block> blocks;
-    bool connectionAdded = false;
+    ConnectionChanges connections;
     for (Event &event : pending.items) {
         if (event.bytes.isNull())
-            connectionAdded |= showConnectionEvent(event);
+            noteConnectionEvent(event, connections);
         else
             blocks.append({ event.peer, event.connection, std::move(event.bytes) });
     }
-    if (connectionAdded)
-        m_connectionList->scrollToBottom();
+    showConnectionChanges(connections);
     if (pending.leftOut > 0)
         showNotShown(m_notShown + pending.leftOut);
     if (blocks.isEmpty())
@@ -302,15 +301,54 @@ void CDlgNetTest::drainEvents()
     m_receivedList->scrollToBottom();
 }
 
-bool CDlgNetTest::showConnectionEvent(const Event &event)
+// A connection's row is looked for by its address and socket texts: found, its time and state
+// change; otherwise a row is appended. The changes of one drain reach the list together.
+void CDlgNetTest::noteConnectionEvent(const Event &event, ConnectionChanges &changes)
 {
     const bool connected = event.length != 0;
-    const bool added
-        = updateConnection(netlist::addressText(event.peer), netlist::socketText(event.connection),
-            text(connected ? Text::ClientConnected : Text::ClientDisconnected));
+    const QString address = netlist::addressText(event.peer);
+    const QString socket = netlist::socketText(event.connection);
+    const QString state = text(connected ? Text::ClientConnected : Text::ClientDisconnected);
     if (!connected && m_server)
         m_server->disconnectOne(event.connection);
-    return added;
+    const QString key = address + u'|' + socket;
+    const auto found = m_connectionRows.constFind(key);
+    if (found == m_connectionRows.cend()) {
+        ++m_connectionsAppended;
+        changes.newRows.append(
+            { netlist::rowNumber(m_connectionsAppended), now(), address, socket, state });
+        m_connectionRows.insert(key, m_connectionsAppended);
+        return;
+    }
+    const qint64 numberInList = m_connectionsAppended - changes.newRows.size();
+    if (*found > numberInList) {
+        QStringList &row = changes.newRows[static_cast<qsizetype>(*found - numberInList - 1)];
+        row[1] = now();
+        row[4] = state;
+        return;
+    }
+    const int row = static_cast<int>(*found - (numberInList - m_connections->rowCount() + 1));
+    changes.cells.append({ row, 1, now() });
+    changes.cells.append({ row, 4, state });
+}
+
+void CDlgNetTest::showConnectionChanges(const ConnectionChanges &changes)
+{
+    m_connections->setCellTexts(changes.cells);
+    if (changes.newRows.isEmpty())
+        return;
+    // The list keeps its newest rows: a later event of a connection whose row went appends a
+    // new one.
+    const int excess = static_cast<int>(
+        m_connections->rowCount() + changes.newRows.size() - m_bounds.connectionRows);
+    for (int index = 0; index < excess; ++index) {
+        const QStringList row = index < m_connections->rowCount()
+            ? QStringList { m_connections->cellText(index, 2), m_connections->cellText(index, 3) }
+            : changes.newRows[index - m_connections->rowCount()].mid(2, 2);
+        m_connectionRows.remove(row[0] + u'|' + row[1]);
+    }
+    m_connections->appendRows(changes.newRows);
+    m_connectionList->scrollToBottom();
 }
 
 // The label names itself by what it shows, so a screen reader speaks the count.
@@ -322,31 +360,4 @@ void CDlgNetTest::showNotShown(std::uint64_t count)
     m_notShownLabel->setText(shown);
     m_notShownLabel->setAccessibleName(shown);
     m_notShownLabel->setVisible(count > 0);
-}
-
-bool CDlgNetTest::updateConnection(
-    const QString &address, const QString &socket, const QString &state)
-{
-    const QString key = address + u'|' + socket;
-    if (const auto found = m_connectionRows.constFind(key); found != m_connectionRows.cend()) {
-        const qint64 firstNumber = m_connectionsAppended - m_connections->rowCount() + 1;
-        const int row = static_cast<int>(*found - firstNumber);
-        m_connections->setCellText(row, 1, now());
-        m_connections->setCellText(row, 4, state);
-        return false;
-    }
-    if (m_connections->rowCount() >= m_bounds.connectionRows)
-        forgetOldestConnectionRow();
-    ++m_connectionsAppended;
-    m_connections->appendRows(
-        { { netlist::rowNumber(m_connectionsAppended), now(), address, socket, state } });
-    m_connectionRows.insert(key, m_connectionsAppended);
-    return true;
-}
-
-// The list drops its oldest row to take the next one; a later event of that connection
-// then appends a new row.
-void CDlgNetTest::forgetOldestConnectionRow()
-{
-    m_connectionRows.remove(m_connections->cellText(0, 2) + u'|' + m_connections->cellText(0, 3));
 }

@@ -2,6 +2,7 @@
 
 #include "CReceivedListModel.h"
 #include "kit/CPage.h"
+#include "kit/CTextListModel.h"
 #include "reader/CBatchQueue.h"
 
 #include <QByteArray>
@@ -16,7 +17,6 @@
 
 class CIocpModeSvr;
 class CMyListCtrl;
-class CTextListModel;
 class IShellPrompts;
 class QCheckBox;
 class QComboBox;
@@ -75,15 +75,19 @@ private:
     static void onServerEvent(std::uint32_t peer, std::int32_t connection, const std::uint8_t *data,
         std::uint32_t length, void *user);
 
+    // What one drain changes in the connection list.
+    struct ConnectionChanges {
+        QList<CTextListModel::CellChange> cells;
+        QList<QStringList> newRows;
+    };
+
     void scheduleDrain();
     void drainEvents();
-    // True when it appended a connection row (so does updateConnection).
-    bool showConnectionEvent(const Event &event);
+    void noteConnectionEvent(const Event &event, ConnectionChanges &changes);
+    void showConnectionChanges(const ConnectionChanges &changes);
     void showNotShown(std::uint64_t count);
     void stopServer();
     void clearData();
-    bool updateConnection(const QString &address, const QString &socket, const QString &state);
-    void forgetOldestConnectionRow();
 
     void buildLayout();
     void applyTexts();

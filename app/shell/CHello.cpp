@@ -7,7 +7,7 @@
 #include "shell/CHttpClient.h"
 #include "shell/VersionPage.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QGridLayout>
 #include <QLabel>
 #include <QPixmap>
@@ -17,6 +17,8 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -40,6 +42,65 @@ QString versionText(double version)
     return QString::asprintf("%.1f", version);
 }
 
+// The check's thread belongs to the application object, not to the page: a page that goes
+// never waits for the network, and the outcome of a check whose page is gone is dropped. The
+// check deletes itself once its thread has ended; at exit the application object stops the
+// transfer and waits for the thread (about a second at most).
+class CVersionCheck final : public QObject {
+public:
+    CVersionCheck(const QString &host, QPointer<CHello> page)
+        : QObject(QCoreApplication::instance())
+        , m_thread([this, host, page = std::move(page)] { run(host, page); })
+    {
+    }
+
+    ~CVersionCheck() override
+    {
+        m_stop = true;
+        m_thread.join();
+    }
+
+private:
+    void run(const QString &host, QPointer<CHello> page)
+    {
+        CHttpClient client;
+        const std::optional<float> version = fetchVersion(client, host);
+        // The page is handed the outcome on its own thread, and only while it exists.
+        QMetaObject::invokeMethod(
+            this,
+            [page = std::move(page), version] {
+                if (page)
+                    page->showOutcome(version);
+            },
+            Qt::QueuedConnection);
+        if (version) {
+            for (const char *path : followUpPages)
+                fetchIgnored(client, host, path);
+        }
+        QMetaObject::invokeMethod(this, &QObject::deleteLater, Qt::QueuedConnection);
+    }
+
+    std::optional<float> fetchVersion(CHttpClient &client, const QString &host)
+    {
+        std::vector<std::uint8_t> reply(versionpage::pageSize, 0);
+        std::size_t length = 0;
+        client.get(addressOf(host, versionPage), reply.data(), reply.size(), length, &m_stop);
+        return versionpage::latestVersion(std::span(reply).first(std::min(length, reply.size())));
+    }
+
+    void fetchIgnored(CHttpClient &client, const QString &host, const char *path)
+    {
+        if (m_stop)
+            return;
+        std::vector<std::uint8_t> ignored(versionpage::pageSize, 0);
+        std::size_t length = 0;
+        client.get(addressOf(host, path), ignored.data(), ignored.size(), length, &m_stop);
+    }
+
+    std::atomic<bool> m_stop { false };
+    std::thread m_thread;
+};
+
 } // namespace
 
 CHello::CHello(IMainWindowServices &services, QWidget *parent)
@@ -50,13 +111,6 @@ CHello::CHello(IMainWindowServices &services, QWidget *parent)
     applyTexts();
     m_logoPath = services.dataFile(logoFile);
     startVersionCheck();
-}
-
-CHello::~CHello()
-{
-    m_leaving = true;
-    if (m_checkThread.joinable())
-        m_checkThread.join();
 }
 
 void CHello::buildLayout()
@@ -141,39 +195,14 @@ void CHello::startVersionCheck()
         m_checkFinished = true;
         return;
     }
-    QPointer<CHello> page(this);
-    std::atomic<bool> *leaving = &m_leaving;
-    m_checkThread = std::thread([page, leaving, host]() mutable {
-        CHttpClient client;
-        std::vector<std::uint8_t> reply(versionpage::pageSize, 0);
-        std::size_t length = 0;
-        client.get(addressOf(host, versionPage), reply.data(), reply.size(), length);
-        const std::optional<float> version
-            = versionpage::latestVersion(std::span(reply).first(std::min(length, reply.size())));
-        // The page is handed the outcome on its own thread, and only while it exists.
-        QMetaObject::invokeMethod(
-            qApp,
-            [page = std::move(page), version] {
-                if (!page)
-                    return;
-                page->m_checkFinished = true;
-                if (version)
-                    page->showLatestVersion(*version);
-            },
-            Qt::QueuedConnection);
-        if (!version)
-            return;
-        for (const char *path : followUpPages) {
-            if (leaving->load())
-                return;
-            std::vector<std::uint8_t> ignored(versionpage::pageSize, 0);
-            client.get(addressOf(host, path), ignored.data(), ignored.size(), length);
-        }
-    });
+    new CVersionCheck(host, QPointer<CHello>(this));
 }
 
-void CHello::showLatestVersion(float version)
+void CHello::showOutcome(std::optional<float> version)
 {
-    m_latestVersion = version;
-    m_latestValue->setText(versionText(version));
+    m_checkFinished = true;
+    if (!version)
+        return;
+    m_latestVersion = *version;
+    m_latestValue->setText(versionText(*version));
 }

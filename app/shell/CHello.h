@@ -4,8 +4,7 @@
 
 #include <QString>
 
-#include <atomic>
-#include <thread>
+#include <optional>
 
 class CButtonST;
 class QLabel;
@@ -13,21 +12,22 @@ class QPushButton;
 
 // The welcome page: the only tab until the first reader is opened. It shows the logo, a
 // welcome line, the program's version and the newest version published on the update host,
-// which a check thread fetches once when the page is created. The update host is the
-// "UpdateHost" setting of SystemConfig.ini (host[:port] or a full address); without it no
-// request is made.
+// which a check thread fetches once when the page is created; the page never waits for it. The
+// update host is the "UpdateHost" setting of SystemConfig.ini (host[:port] or a full address);
+// without it no request is made.
 class CHello final : public CPage {
     Q_OBJECT
 
 public:
     CHello(IMainWindowServices &services, QWidget *parent);
-    ~CHello() override;
 
     QString currentVersion() const;
     QString latestVersion() const;
     float latestVersionValue() const { return m_latestVersion; }
-    // Whether the check thread has finished (also when it never ran).
+    // Whether the check has an outcome (also when it never ran).
     bool checkFinished() const { return m_checkFinished; }
+    // The check's outcome: the latest version, or none when the check failed.
+    void showOutcome(std::optional<float> version);
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
@@ -37,7 +37,6 @@ private:
     void applyTexts();
     void showLogo();
     void startVersionCheck();
-    void showLatestVersion(float version);
 
     CButtonST *m_logoButton = nullptr;
     QLabel *m_welcomeLine = nullptr;
@@ -48,7 +47,5 @@ private:
     QPushButton *m_updateButton = nullptr;
     QString m_logoPath;
     float m_latestVersion = 0;
-    std::atomic<bool> m_leaving { false };
     bool m_checkFinished = false;
-    std::thread m_checkThread;
 };

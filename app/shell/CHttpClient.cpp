@@ -11,6 +11,7 @@ namespace {
 
 constexpr const char *webProtocols = "http,https";
 static_assert(CHttpClient::unsupportedProtocol == CURLE_UNSUPPORTED_PROTOCOL);
+static_assert(CHttpClient::aborted == CURLE_ABORTED_BY_CALLBACK);
 
 // Shared by every transfer of the process; the mutex lets only one run at a time.
 std::mutex transferMutex;
@@ -26,6 +27,12 @@ std::size_t keepLastPiece(char *data, std::size_t size, std::size_t count, void 
     return pieceSize;
 }
 
+// libcurl reports progress at least once a second, also while the peer is silent.
+int abortWhenStopped(void *stop, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
+{
+    return static_cast<const std::atomic<bool> *>(stop)->load() ? 1 : 0;
+}
+
 } // namespace
 
 CHttpClient::CHttpClient()
@@ -38,8 +45,8 @@ CHttpClient::~CHttpClient()
     curl_global_cleanup();
 }
 
-int CHttpClient::get(
-    const std::string &address, std::uint8_t *buffer, std::size_t capacity, std::size_t &length)
+int CHttpClient::get(const std::string &address, std::uint8_t *buffer, std::size_t capacity,
+    std::size_t &length, const std::atomic<bool> *stop)
 {
     std::lock_guard lock(transferMutex);
     CURL *transfer = curl_easy_init();
@@ -57,6 +64,11 @@ int CHttpClient::get(
     curl_easy_setopt(transfer, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(transfer, CURLOPT_CONNECTTIMEOUT, timeoutSeconds);
     curl_easy_setopt(transfer, CURLOPT_TIMEOUT, timeoutSeconds);
+    if (stop != nullptr) {
+        curl_easy_setopt(transfer, CURLOPT_XFERINFOFUNCTION, &abortWhenStopped);
+        curl_easy_setopt(transfer, CURLOPT_XFERINFODATA, const_cast<std::atomic<bool> *>(stop));
+        curl_easy_setopt(transfer, CURLOPT_NOPROGRESS, 0L);
+    }
     const CURLcode result = curl_easy_perform(transfer);
     if (result == CURLE_OK) {
         // Never more than the caller's buffer holds.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -17,6 +18,8 @@ public:
     // The result for an address of another protocol than http or https (libcurl's
     // CURLE_UNSUPPORTED_PROTOCOL).
     static constexpr int unsupportedProtocol = 1;
+    // The result of a transfer given up on request (libcurl's CURLE_ABORTED_BY_CALLBACK).
+    static constexpr int aborted = 42;
 
     CHttpClient();
     ~CHttpClient();
@@ -25,7 +28,8 @@ public:
 
     // Fetches the address; returns libcurl's result (0 on success). Only http and https are
     // spoken: any other address gives unsupportedProtocol. On success the last piece of the
-    // body is copied into buffer, at most capacity bytes, and length is set.
+    // body is copied into buffer, at most capacity bytes, and length is set. A transfer gives
+    // up (aborted) within about a second of *stop becoming true.
     int get(const std::string &address, std::uint8_t *buffer, std::size_t capacity,
-        std::size_t &length);
+        std::size_t &length, const std::atomic<bool> *stop = nullptr);
 };

@@ -127,6 +127,9 @@ void CTagDeskDlg::setUpMessageList()
     m_messageList->setColumnWidth(0, minimumTimeColumnWidth);
     m_messageList->horizontalHeader()->setStretchLastSection(true);
     m_messageList->setAccessibleName(text(Text::MessageTextColumn));
+    // Batches of one pass are inserted together; the newest line is then scrolled to once.
+    connect(m_messageModel, &QAbstractItemModel::rowsInserted, m_messageList,
+        &QAbstractItemView::scrollToBottom);
 }
 
 void CTagDeskDlg::sizeMessageColumns()
@@ -173,10 +176,7 @@ void CTagDeskDlg::startMessageLog()
             rows.append({ time, line });
         QMetaObject::invokeMethod(
             m_messageModel,
-            [this, rows = std::move(rows)] {
-                m_messageModel->appendRows(rows);
-                m_messageList->scrollToBottom();
-            },
+            [this, rows = std::move(rows)] { m_messageModel->appendRowsThisTurn(rows); },
             Qt::QueuedConnection);
         m_services.logFile().appendLines(lines);
     });

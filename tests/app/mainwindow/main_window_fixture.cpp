@@ -59,6 +59,12 @@ void MainWindowTest::createWindow(const QString &programDirectory) {
                                             dataFiles, countingPages());
 }
 
+void MainWindowTest::createWindowWithPages(CPageFactory pages) {
+    const QString dataDir = QStringLiteral(TAGBENCH_SHIPPED_DATA_DIR);
+    window_ = std::make_unique<CTagDeskDlg>(CAppPaths::forProgramDirectory(configDir_.path()),
+                                            CDataFiles(dataDir, dataDir), std::move(pages));
+}
+
 std::unique_ptr<readersim::VirtualReader> MainWindowTest::makeReader(const std::string &family) {
     readersim::ReaderOptions options;
     options.family = family;

@@ -4,6 +4,7 @@
 
 #include "kit/CPage.h"
 #include "reader_family.h"
+#include "shell/CPageFactory.h"
 #include "shell/CTagDeskDlg.h"
 #include "virtual_reader.h"
 
@@ -58,6 +59,8 @@ class MainWindowTest : public ::testing::Test {
     // program's folder is programDirectory, or the shipped data folder when empty; data files
     // not found there come from the shipped data folder as the installed ones.
     void createWindow(const QString &programDirectory = QString());
+    // The window with the program's own pages instead of counting ones.
+    void createWindowWithPages(CPageFactory pages);
     // A virtual reader of this family ("fir", "alder", "0x11", ...).
     static std::unique_ptr<readersim::VirtualReader> makeReader(const std::string &family);
 

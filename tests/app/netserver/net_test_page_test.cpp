@@ -18,6 +18,9 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+#include <vector>
+
 namespace {
 
 using nettest::LoopbackPeer;
@@ -173,6 +176,33 @@ TEST_F(NetTestPageTest, AReaderConnectingOutShowsItsReports) {
 // Bounds small enough for a test's data; the program keeps the defaults.
 constexpr NetTestBounds smallBounds{
     .receivedRows = 5, .receivedBytes = 3000, .pendingBytes = 8000, .connectionRows = 3};
+
+// Readers that connect and go in a burst reach the connection list, its view and assistive
+// tools as a few insertions and changes, not one per reader; every row still tells its state.
+TEST_F(NetTestPageTest, ABurstOfConnectionsIsInsertedInBatches) {
+    startOnFreePort();
+    int insertions = 0;
+    int changes = 0;
+    QObject::connect(page.connections(), &QAbstractItemModel::rowsInserted, [&] { ++insertions; });
+    QObject::connect(page.connections(), &QAbstractItemModel::dataChanged, [&] { ++changes; });
+    constexpr int peers = 100;
+    std::vector<std::unique_ptr<LoopbackPeer>> burst;
+    for (int index = 0; index < peers; ++index) {
+        burst.push_back(std::make_unique<LoopbackPeer>());
+        ASSERT_TRUE(burst.back()->connect(page.listeningPort()));
+    }
+    ASSERT_TRUE(waitUntil([&] { return page.connections()->rowCount() == peers; }));
+    EXPECT_LT(insertions, peers / 2);
+    for (auto &peer : burst) peer->close();
+    ASSERT_TRUE(waitUntil([&] {
+        for (int row = 0; row < peers; ++row)
+            if (connectionCell(row, 4) != window.text(1036)) return false;
+        return true;
+    }));
+    EXPECT_LT(changes, peers / 2);
+    EXPECT_EQ(page.connections()->rowCount(), peers);
+    EXPECT_EQ(connectionCell(peers - 1, 0), QString::asprintf("%.3d", peers));
+}
 
 class BoundedNetTestPageTest : public NetTestPageTest {
   protected:
