@@ -21,7 +21,7 @@ packages=(
   xvfb xauth
   librsvg2-bin desktop-file-utils appstream lintian
   mosquitto mosquitto-clients libmosquitto-dev
-  python3-setuptools python3-pip python3-venv python3-pytest
+  python3-setuptools python3-wheel python3-pip python3-venv python3-pytest
 )
 
 missing=()
