@@ -3,7 +3,8 @@ its man page and offered by its bash completion; the man pages name the version;
 completes the record tables' field names, and a named reader's own.
 
 Run by CTest with TAGBENCH_VERSION, TAGBENCH_MAN_DIR (the man pages as built),
-TAGBENCH_COMPLETION_DIR, and the tools in TAGBENCH_CLI, TAGBENCH_SIM, TAGBENCH_GATEWAY and (with the program) TAGBENCH_APP.
+TAGBENCH_COMPLETION_DIR, and the tools in TAGBENCH_CLI, TAGBENCH_SIM, TAGBENCH_GATEWAY and
+(with the program) TAGBENCH_APP.
 """
 from __future__ import annotations
 
