@@ -573,7 +573,7 @@ def test_profiles_through_the_library(start_sim: Callable[..., str], tmp_path: P
     if not (library.has("ExportProfile") and library.has("ImportProfile")):
         pytest.skip("this libQnReader has no QnReader_ExportProfile/ImportProfile yet")
     profile = tmp_path / "reader.ini"
-    with tagbench.open(start_sim("tcp", "--family", "hazel")) as reader:
+    with tagbench.open(start_sim("tcp", "--family", "fir")) as reader:
         reader.set_params("device", filter_time_s=7, beeper=True)
         saved = reader.params("device")
         reader.profile_export(profile)
