@@ -466,9 +466,10 @@ class Reader:
         with self._use() as handle:
             function = getattr(api(), name)
             done = function(handle, ANY_READER, os.fsencode(path), *options, report, REPORT_SIZE)
+        # The report names the file.
         text = report.value.decode(errors="replace")
         if not done:
-            raise ReaderError(f"{self._address}: {os.fspath(path)}: {text}")
+            raise ReaderError(f"{self._address}: {text or os.fspath(path)}")
         return text
 
     def params(self, record: str = "device") -> dict[str, bool | int | str]:
