@@ -166,8 +166,9 @@ grep -q '<project_license>Apache-2.0</project_license>' \
 wheel=$(ls "$build"/python/tagbench-*-py3-none-any.whl) || fail "no Python wheel in $build/python"
 python3 -c 'import sys, zipfile
 wheel = zipfile.ZipFile(sys.argv[1])
-print(wheel.read(next(n for n in wheel.namelist() if n.endswith(".dist-info/METADATA"))).decode())' \
-  "$wheel" | grep -q '^License: Apache-2.0$' || fail "wheel: no licence"
+metadata = wheel.read(next(n for n in wheel.namelist() if n.endswith(".dist-info/METADATA")))
+sys.exit("License: Apache-2.0" not in metadata.decode().splitlines())' "$wheel" \
+  || fail "wheel: no Apache-2.0 licence in its metadata"
 
 echo "-- Debian packages (split, lintian)"
 (cd "$build" && cpack -G DEB -B "$work/deb" >"$work/cpack.log" 2>&1) || { cat "$work/cpack.log" >&2; fail "cpack"; }
