@@ -180,14 +180,14 @@ class _ReportSink:
 class _InventoryAnswers:
     """Tells an empty field from a silent reader. The library's inventory fails alike when the
     reader answered with a failure status (what a reader says when no tag answered) and when no
-    answer came; the traffic callback shows whether an inventory answer arrived. It is
+    answer came; the traffic callback shows whether such an answer arrived. It is
     registered only while an inventory runs, one inventory of a reader at a time, so the answer
     seen is that inventory's own. Like _ReportSink, the C callback lives as long as the reader.
     """
 
     def __init__(self) -> None:
         self.lock = threading.Lock()
-        self.answered = False
+        self.no_tag = False
         self.c_callback = Callback(self.deliver)
 
     # Runs on a library thread or the command's own; nothing may propagate into C.
@@ -196,8 +196,9 @@ class _InventoryAnswers:
         try:
             if (event == EVENT_DATA and value == TRAFFIC_RECEIVED and data
                     and length > ANSWER_STATUS_OFFSET
-                    and data[ANSWER_COMMAND_OFFSET] == INVENTORY_COMMAND):
-                self.answered = True
+                    and data[ANSWER_COMMAND_OFFSET] == INVENTORY_COMMAND
+                    and data[ANSWER_STATUS_OFFSET] != STATUS_SUCCESS):
+                self.no_tag = True
         except BaseException:  # a callback from C has nowhere to raise to
             traceback.print_exc()
 
@@ -346,14 +347,14 @@ class Reader:
         answers = self._inventory_answers
         with self._use() as handle, answers.lock:
             library = api()
-            answers.answered = False
+            answers.no_tag = False
             library.SetCallbackDebug(handle, answers.c_callback, None)
             try:
                 found = library.InventoryG2(handle, ANY_READER, buffer_, byte_length, count)
             finally:
                 library.SetCallbackDebug(handle, Callback(), None)
             if not found:
-                if answers.answered:
+                if answers.no_tag:
                     return []
                 raise ReaderError(f"{self._address}: no answer to the inventory")
         bodies = records.walk_inventory(bytes(buffer_), byte_length.value, count.value)

@@ -434,12 +434,24 @@ def test_the_wheel_installs_offline_and_runs_the_readme(start_sim: Callable[...,
 
 
 @needs_sim
-@pytest.mark.parametrize("transport", ["tcp", "pty"])
-def test_an_empty_field_is_no_tags_and_a_dead_reader_raises(start_sim: Callable[..., str],
-                                                             transport: str) -> None:
-    with tagbench.open(start_sim(transport, "--tags", "0")) as reader:
+@pytest.mark.parametrize("transport, options, tags", [
+    ("tcp", ["--tags", "0"], []),
+    ("pty", ["--tags", "0"], []),
+    # A refusal reads as an empty field: the same failure status.
+    ("tcp", ["--tags", "2", "--fail-status"], []),
+    # An answer to another command is no answer.
+    ("tcp", ["--tags", "2", "--wrong-echo"], None),
+])
+def test_an_empty_field_is_no_tags_and_a_dead_reader_raises(
+        start_sim: Callable[..., str], transport: str, options: list[str],
+        tags: list[tagbench.TagRecord] | None) -> None:
+    with tagbench.open(start_sim(transport, *options)) as reader:
+        if tags is None:
+            with pytest.raises(ReaderError, match="no answer to the inventory"):
+                reader.inventory()
+            return
         for _ in range(3):
-            assert reader.inventory() == []
+            assert reader.inventory() == tags
         start_sim.started[-1].stop()
         with pytest.raises(ReaderError, match="no answer to the inventory"):
             reader.inventory()
