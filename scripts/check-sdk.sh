@@ -155,6 +155,21 @@ if [ "$app" = 1 ]; then
   "$prefix/bin/tagbench" --version | grep -q '^.* 2\.9$' || fail "tagbench --version"
 fi
 
+echo "-- man pages, licence, Python wheel"
+for page in "$prefix"/share/man/man1/*.1.gz; do
+  ! zgrep -q '@[A-Z_]*@' "$page" || fail "$(basename "$page") holds an unfilled @...@"
+  zgrep -q "TagBench $(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")" "$page" \
+    || fail "$(basename "$page") does not name the version"
+done
+grep -q '<project_license>Apache-2.0</project_license>' \
+  packaging/desktop/org.tagbench.TagBench.metainfo.xml || fail "metainfo: no project_license"
+wheel=$(ls "$build"/python/tagbench-*-py3-none-any.whl) || fail "no Python wheel in $build/python"
+python3 -c 'import sys, zipfile
+wheel = zipfile.ZipFile(sys.argv[1])
+metadata = wheel.read(next(n for n in wheel.namelist() if n.endswith(".dist-info/METADATA")))
+sys.exit("License: Apache-2.0" not in metadata.decode().splitlines())' "$wheel" \
+  || fail "wheel: no Apache-2.0 licence in its metadata"
+
 echo "-- Debian packages (split, lintian)"
 (cd "$build" && cpack -G DEB -B "$work/deb" >"$work/cpack.log" 2>&1) || { cat "$work/cpack.log" >&2; fail "cpack"; }
 debs=("$work"/deb/*.deb)
@@ -183,6 +198,8 @@ expected=(
   "tagbench-tools:bin/tagbench-sim$" "tagbench-tools:bin/tagbench-cli$"
   "tagbench-tools:share/man/man1/tagbench-sim\.1\.gz$" "tagbench-tools:share/man/man1/tagbench-cli\.1\.gz$"
   "tagbench-tools:share/bash-completion/completions/tagbench-cli$"
+  "tagbench-tools:share/bash-completion/completions/tagbench-sim$"
+  "tagbench-gateway:share/bash-completion/completions/tagbench-gateway$"
   "python3-tagbench:lib/python3/dist-packages/tagbench/__init__\.py$"
   "tagbench-gateway:bin/tagbench-gateway$" "tagbench-gateway:lib/systemd/system/tagbench-gateway\.service$"
   "tagbench-gateway:share/man/man1/tagbench-gateway\.1\.gz$")

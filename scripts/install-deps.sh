@@ -21,7 +21,7 @@ packages=(
   xvfb xauth
   librsvg2-bin desktop-file-utils appstream lintian
   mosquitto mosquitto-clients libmosquitto-dev
-  python3-setuptools python3-pip python3-venv python3-pytest
+  python3-setuptools python3-wheel python3-pip python3-venv python3-pytest
   # The network test page's benchmark with the accessibility bridge and an AT-SPI client.
   dbus at-spi2-core python3-dbus python3-gi
 )

@@ -8,8 +8,10 @@ import threading
 LIBRARY_NAMES = ("libQnReader.so.2", "libQnReader.so")
 LIBRARY_DIR_VARIABLE = "TAGBENCH_LIB_DIR"
 
-# The `event` of a callback (QnEvent in QnReaderTypes.h).
+# The `event` of a callback (QnEvent in QnReaderTypes.h); a traffic callback's `value` for a
+# received frame.
 EVENT_DATA = 2
+TRAFFIC_RECEIVED = 0
 
 u8p = ctypes.POINTER(ctypes.c_uint8)
 u16p = ctypes.POINTER(ctypes.c_uint16)
@@ -19,6 +21,12 @@ handle_t = ctypes.c_void_p
 #                          const uint8_t *data, int32_t length, const uint8_t *serial7)
 Callback = ctypes.CFUNCTYPE(None, handle_t, ctypes.c_void_p, ctypes.c_int32, ctypes.c_int32,
                             u8p, ctypes.c_int32, u8p)
+# int (*QnUpgradeProgress)(void *user, size_t blocksSent, size_t blockCount, size_t bytesSent,
+#                          size_t totalBytes)
+UpgradeProgress = ctypes.CFUNCTYPE(ctypes.c_int, ctypes.c_void_p, ctypes.c_size_t,
+                                   ctypes.c_size_t, ctypes.c_size_t, ctypes.c_size_t)
+# QnUpgradeOutcome
+UPGRADE_REFUSED, UPGRADE_FAILED, UPGRADE_COMPLETED, UPGRADE_CANCELLED = -1, 0, 1, 2
 
 # Name after the QnReader_ prefix: result type, argument types.
 _PROTOTYPES = {
@@ -26,6 +34,7 @@ _PROTOTYPES = {
     "Close": (None, [handle_t]),
     "FamilyName": (ctypes.c_char_p, [ctypes.c_uint8]),
     "SetCallback": (ctypes.c_int, [handle_t, Callback, ctypes.c_void_p]),
+    "SetCallbackDebug": (ctypes.c_int, [handle_t, Callback, ctypes.c_void_p]),
     "GetDeviceSystemInfo": (ctypes.c_int, [handle_t, ctypes.c_uint8, u8p]),
     "InventoryG2": (ctypes.c_int, [handle_t, ctypes.c_uint8, u8p, u16p, u16p]),
     "ReadCardG2": (ctypes.c_int, [handle_t, ctypes.c_uint8, u8p, ctypes.c_uint8, ctypes.c_uint8,
@@ -33,12 +42,29 @@ _PROTOTYPES = {
     "WriteCardG2": (ctypes.c_int, [handle_t, ctypes.c_uint8, u8p, ctypes.c_uint8, ctypes.c_uint8,
                                    ctypes.c_uint8, u8p]),
     "WriteEPCG2": (ctypes.c_int, [handle_t, ctypes.c_uint8, u8p, u8p, ctypes.c_uint8]),
+    "LockCardG2": (ctypes.c_int, [handle_t, ctypes.c_uint8, u8p, ctypes.c_uint8]),
+    "ReadDeviceTime": (ctypes.c_int, [handle_t, ctypes.c_uint8, u8p]),
+    "SetDeviceTime": (ctypes.c_int, [handle_t, ctypes.c_uint8, u8p]),
+    "RelayOn": (ctypes.c_int, [handle_t, ctypes.c_uint8]),
+    "RelayOff": (ctypes.c_int, [handle_t, ctypes.c_uint8]),
+    "UpgradeFirmware": (ctypes.c_int, [handle_t, ctypes.c_uint8, u8p, ctypes.c_size_t, u8p,
+                                       ctypes.c_size_t, UpgradeProgress, ctypes.c_void_p,
+                                       ctypes.c_char_p, ctypes.c_size_t]),
     "StartRead": (ctypes.c_int, [handle_t, ctypes.c_uint8]),
     "StopRead": (ctypes.c_int, [handle_t, ctypes.c_uint8]),
     "GetParams": (ctypes.c_int, [handle_t, ctypes.c_uint8, ctypes.c_char_p, ctypes.c_char_p,
                                  ctypes.c_size_t]),
     "SetParams": (ctypes.c_int, [handle_t, ctypes.c_uint8, ctypes.c_char_p, ctypes.c_char_p,
                                  ctypes.c_char_p, ctypes.c_size_t]),
+}
+
+# Functions that libraries of this version may lack (the profile files came later): looked up
+# at their first call, so that the rest of the package works with such a library.
+_LATER_PROTOTYPES = {
+    "ExportProfile": (ctypes.c_int, [handle_t, ctypes.c_uint8, ctypes.c_char_p, ctypes.c_int32,
+                                     ctypes.c_char_p, ctypes.c_size_t]),
+    "ImportProfile": (ctypes.c_int, [handle_t, ctypes.c_uint8, ctypes.c_char_p, ctypes.c_char_p,
+                                     ctypes.c_size_t]),
 }
 
 
@@ -51,10 +77,28 @@ class Api:
     """The library's functions, by their names after the QnReader_ prefix."""
 
     def __init__(self, library: ctypes.CDLL) -> None:
+        self._library = library
         for name, (result, arguments) in _PROTOTYPES.items():
             function = getattr(library, "QnReader_" + name)
             function.restype, function.argtypes = result, arguments
             setattr(self, name, function)
+
+    def has(self, name: str) -> bool:
+        """Whether the library exports QnReader_<name>."""
+        return hasattr(self._library, "QnReader_" + name)
+
+    def __getattr__(self, name: str) -> ctypes._CFuncPtr:
+        """A function of _LATER_PROTOTYPES, declared at its first use; ReaderError when the
+        library lacks it."""
+        if name not in _LATER_PROTOTYPES:
+            raise AttributeError(name)
+        if not self.has(name):
+            raise ReaderError(f"{self._library._name} has no QnReader_{name}: this needs a "
+                              f"newer libQnReader")
+        function = getattr(self._library, "QnReader_" + name)
+        function.restype, function.argtypes = _LATER_PROTOTYPES[name]
+        setattr(self, name, function)
+        return function
 
 
 _loaded: Api | None = None

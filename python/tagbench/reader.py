@@ -4,7 +4,9 @@ from __future__ import annotations
 import atexit
 import contextlib
 import ctypes
+import datetime
 import enum
+import os
 import json
 import threading
 import traceback
@@ -13,7 +15,8 @@ from dataclasses import dataclass
 from typing import Callable, Iterator, Union
 
 from . import records
-from ._library import EVENT_DATA, Callback, ReaderError, api, buffer
+from ._library import (EVENT_DATA, TRAFFIC_RECEIVED, UPGRADE_CANCELLED, UPGRADE_COMPLETED,
+                       UPGRADE_REFUSED, Callback, ReaderError, UpgradeProgress, api, buffer)
 from .records import TagRecord
 
 # The reader address the commands carry: whichever reader is at the other end.
@@ -28,7 +31,23 @@ NO_PASSWORD = b"\0\0\0\0"
 # "64 KiB is always enough" for one record's fields (QnReader.h).
 PARAMS_TEXT_SIZE = 64 * 1024
 ERROR_SIZE = 512
-RECORD_NAMES = ("device", "network", "special")
+# The records by the names tagbench-cli gives them (its commands params, net and special), and
+# by the library's names.
+RECORD_NAMES = {"device": "device", "params": "device", "net": "network", "network": "network",
+                "special": "special"}
+# An answer frame: "JQ", length (2), address, command, status, data.
+ANSWER_COMMAND_OFFSET = 5
+ANSWER_STATUS_OFFSET = 6
+INVENTORY_COMMAND = 0x01
+STATUS_SUCCESS = 1
+# The device clock: year of the century, month, day, hour, minute, second.
+CLOCK_SIZE = 6
+FIRST_CLOCK_YEAR, LAST_CLOCK_YEAR = 2000, 2099
+# Firmware blocks (model/firmware_upgrade.h): the default size, and the largest image any block
+# size can carry, so that a file is never read much past it.
+DEFAULT_BLOCK_SIZE = 1024
+LARGEST_IMAGE = 65536 * 1536
+REPORT_SIZE = 4096
 # A report's length field counts 12 bytes more than its records.
 REPORT_OVERHEAD = 12
 WORD_SIZE = 2
@@ -37,6 +56,8 @@ MAX_WORD_ADDRESS = 255
 
 ByteText = Union[str, bytes, bytearray, memoryview]
 ReportCallback = Callable[[str, list[TagRecord]], None]
+# progress(blocks_sent, block_count, bytes_sent, total_bytes)
+ProgressCallback = Callable[[int, int, int, int], None]
 
 
 class Bank(enum.IntEnum):
@@ -109,8 +130,8 @@ def _checked(name: str, value: int, low: int, high: int) -> int:
 
 def _record_name(record: str) -> bytes:
     if record not in RECORD_NAMES:
-        raise ValueError(f"no record {record!r}: device, network or special")
-    return record.encode()
+        raise ValueError(f"no record {record!r}: device (or params), net or special")
+    return RECORD_NAMES[record].encode()
 
 
 def _assignment(name: str, value: bool | int | str) -> str:
@@ -156,6 +177,69 @@ class _ReportSink:
             traceback.print_exc()
 
 
+class _InventoryAnswers:
+    """Tells an empty field from a silent reader. The library's inventory fails alike when the
+    reader answered with a failure status (what a reader says when no tag answered) and when no
+    answer came; the traffic callback shows whether such an answer arrived. It is
+    registered only while an inventory runs, one inventory of a reader at a time, so the answer
+    seen is that inventory's own. Like _ReportSink, the C callback lives as long as the reader.
+    """
+
+    def __init__(self) -> None:
+        self.lock = threading.Lock()
+        self.no_tag = False
+        self.c_callback = Callback(self.deliver)
+
+    # Runs on a library thread or the command's own; nothing may propagate into C.
+    def deliver(self, _reader: int | None, _user: int | None, event: int, value: int,
+                data: ctypes._Pointer, length: int, _serial7: ctypes._Pointer) -> None:
+        try:
+            if (event == EVENT_DATA and value == TRAFFIC_RECEIVED and data
+                    and length > ANSWER_STATUS_OFFSET
+                    and data[ANSWER_COMMAND_OFFSET] == INVENTORY_COMMAND
+                    and data[ANSWER_STATUS_OFFSET] != STATUS_SUCCESS):
+                self.no_tag = True
+        except BaseException:  # a callback from C has nowhere to raise to
+            traceback.print_exc()
+
+
+class _UpgradeProgress:
+    """Hands the library's progress calls to the user's callback; an exception the callback
+    raises stops the upgrade before the next block and is raised again afterwards."""
+
+    def __init__(self, progress: ProgressCallback | None) -> None:
+        self.progress = progress
+        self.raised: BaseException | None = None
+        self.c_callback = UpgradeProgress(self.step) if progress else UpgradeProgress()
+
+    def step(self, _user: int | None, blocks_sent: int, block_count: int, bytes_sent: int,
+             total_bytes: int) -> int:
+        try:
+            self.progress(blocks_sent, block_count, bytes_sent, total_bytes)
+            return 1
+        except BaseException as error:  # a callback from C has nowhere to raise to
+            self.raised = error
+            return 0
+
+
+def _clock_bytes(when: datetime.datetime) -> ctypes.Array:
+    """The device clock's six bytes of a time in 2000 to 2099."""
+    if not isinstance(when, datetime.datetime):
+        raise TypeError(f"the time must be a datetime.datetime, not {type(when).__name__}")
+    if not FIRST_CLOCK_YEAR <= when.year <= LAST_CLOCK_YEAR:
+        raise ValueError(f"the reader's clock holds {FIRST_CLOCK_YEAR} to {LAST_CLOCK_YEAR}, "
+                         f"not {when.year}")
+    return buffer(bytes([when.year % 100, when.month, when.day, when.hour, when.minute,
+                         when.second]))
+
+
+def _read_image(path: str | os.PathLike[str]) -> bytes:
+    """The firmware file, read up to one byte past the largest image the blocks can carry (the
+    library then says it is too large) rather than held whole."""
+    with open(path, "rb") as image:
+        return image.read(LARGEST_IMAGE + 1)
+
+
 # Readers still open: closed before the interpreter goes away, since a library thread calling
 # into a finalising interpreter would crash the process.
 _open_readers: "weakref.WeakSet[Reader]" = weakref.WeakSet()
@@ -183,6 +267,7 @@ class Reader:
         self._state = threading.Condition()
         self._users = 0
         self._reports = _ReportSink()
+        self._inventory_answers = _InventoryAnswers()
         if not isinstance(address, str):
             raise TypeError(f"the address must be text, not {type(address).__name__}")
         error = ctypes.create_string_buffer(ERROR_SIZE)
@@ -254,13 +339,24 @@ class Reader:
                           firmware=_version(info[0]), hardware=_version(info[1]))
 
     def inventory(self) -> list[TagRecord]:
-        """One answer-mode inventory: the tags in the field, at most 50. A reader answers
-        failure when it sees no tag, so an empty field raises ReaderError as a silent reader
-        does."""
+        """One answer-mode inventory: the tags in the field, at most 50; [] when the reader
+        answered that no tag did. Raises ReaderError when no answer came. (A reader answers a
+        refused inventory as it answers an empty field, so a refusal also gives [].)"""
         buffer_ = (ctypes.c_uint8 * INVENTORY_BUFFER_SIZE)()
         byte_length, count = ctypes.c_uint16(), ctypes.c_uint16()
-        self._call("the inventory found no tag or got no answer", "InventoryG2", ANY_READER,
-                   buffer_, byte_length, count)
+        answers = self._inventory_answers
+        with self._use() as handle, answers.lock:
+            library = api()
+            answers.no_tag = False
+            library.SetCallbackDebug(handle, answers.c_callback, None)
+            try:
+                found = library.InventoryG2(handle, ANY_READER, buffer_, byte_length, count)
+            finally:
+                library.SetCallbackDebug(handle, Callback(), None)
+            if not found:
+                if answers.no_tag:
+                    return []
+                raise ReaderError(f"{self._address}: no answer to the inventory")
         bodies = records.walk_inventory(bytes(buffer_), byte_length.value, count.value)
         return records.decode_all(bodies, records.INVENTORY_RULES)
 
@@ -293,10 +389,95 @@ class Reader:
         self._call(f"writing the EPC {epc.hex().upper()} failed", "WriteEPCG2", ANY_READER,
                    _password(password), buffer(epc), words)
 
+    def lock(self, code: int, password: ByteText = NO_PASSWORD) -> None:
+        """Locks or unlocks memory of the first tag the reader finds with a lock code (0-255,
+        its meaning is the reader's)."""
+        code = _checked("code", code, 0, 255)
+        self._call(f"locking with code {code} failed", "LockCardG2", ANY_READER,
+                   _password(password), code)
+
+    def time(self) -> datetime.datetime:
+        """The reader's clock (it keeps local time, without a zone)."""
+        clock = (ctypes.c_uint8 * CLOCK_SIZE)()
+        self._call("no answer to the clock request", "ReadDeviceTime", ANY_READER, clock)
+        year, month, day, hour, minute, second = clock
+        try:
+            return datetime.datetime(FIRST_CLOCK_YEAR + year, month, day, hour, minute, second)
+        except ValueError:
+            raise ReaderError(f"{self._address}: the reader's clock reads "
+                              f"{bytes(clock).hex(' ').upper()}, which is no time") from None
+
+    def set_time(self, when: datetime.datetime | None = None) -> datetime.datetime:
+        """Sets the reader's clock to `when` (default: this computer's local time, to the
+        second) and returns the time set."""
+        when = (when or datetime.datetime.now()).replace(microsecond=0)
+        self._call("the reader did not set its clock", "SetDeviceTime", ANY_READER,
+                   _clock_bytes(when))
+        return when
+
+    def relay(self, on: bool) -> None:
+        """Closes (True) or opens (False) the reader's relay."""
+        if on:
+            self._call("the reader did not close its relay", "RelayOn", ANY_READER)
+        else:
+            self._call("the reader did not open its relay", "RelayOff", ANY_READER)
+
+    def firmware_upgrade(self, path: str | os.PathLike[str], password: ByteText | None = None,
+                         block_size: int = DEFAULT_BLOCK_SIZE,
+                         progress: ProgressCallback | None = None) -> None:
+        """Loads the firmware image in the file `path` into the reader: blocks of `block_size`
+        bytes (a multiple of 16 up to 1536) from block 0 up, the last padded with 0xFF, each
+        resent up to three times, then the end command; with `password` the password-guarded
+        commands. `progress(blocks_sent, block_count, bytes_sent, total_bytes)` is called after
+        every acknowledged block; an exception it raises stops the upgrade before the next
+        block (no end command) and is raised again. ValueError when the block size or the image
+        does not fit (nothing sent), ReaderError when the reader did not take a block or the
+        end."""
+        block_size = _checked("block_size", block_size, 1, LARGEST_IMAGE)
+        secret = None if password is None else _password(password)
+        image = _read_image(path)
+        steps = _UpgradeProgress(progress)
+        report = ctypes.create_string_buffer(ERROR_SIZE)
+        with self._use() as handle:
+            outcome = api().UpgradeFirmware(handle, ANY_READER, buffer(image), len(image), secret,
+                                            block_size, steps.c_callback, None, report,
+                                            ERROR_SIZE)
+        reason = f"{os.fspath(path)}: {report.value.decode(errors='replace')}"
+        if outcome == UPGRADE_COMPLETED:
+            return
+        if outcome == UPGRADE_CANCELLED and steps.raised is not None:
+            raise steps.raised
+        if outcome == UPGRADE_REFUSED:
+            raise ValueError(reason)
+        raise ReaderError(f"{self._address}: firmware upgrade from {reason}")
+
+    def profile_export(self, path: str | os.PathLike[str], overwrite: bool = False) -> str:
+        """Writes the reader's parameters to a profile file, as the program's profile export
+        does; an existing file is kept unless `overwrite`. Returns the library's report."""
+        return self._profile("ExportProfile", path, int(bool(overwrite)))
+
+    def profile_import(self, path: str | os.PathLike[str]) -> str:
+        """Writes the parameters of a profile file into the reader, with the checks of the
+        program's profile import. Returns the library's report."""
+        return self._profile("ImportProfile", path)
+
+    def _profile(self, name: str, path: str | os.PathLike[str], *options: int) -> str:
+        """Calls QnReader_<name>(handle, address, path, *options, report, size)."""
+        report = ctypes.create_string_buffer(REPORT_SIZE)
+        with self._use() as handle:
+            function = getattr(api(), name)
+            done = function(handle, ANY_READER, os.fsencode(path), *options, report, REPORT_SIZE)
+        # The report names the file.
+        text = report.value.decode(errors="replace")
+        if not done:
+            raise ReaderError(f"{self._address}: {text or os.fspath(path)}")
+        return text
+
     def params(self, record: str = "device") -> dict[str, bool | int | str]:
-        """The fields of a parameter record ("device", "network" or "special") that the
-        reader's family has, by their names: numbers as int, flags as bool, hex fields,
-        addresses and texts as str."""
+        """The fields of a parameter record that the reader's family has, by their names:
+        numbers as int, flags as bool, hex fields, addresses and texts as str. The records are
+        named as tagbench-cli names them: "device" (or "params"), "net" and "special"
+        ("network" also names the net record)."""
         text = ctypes.create_string_buffer(PARAMS_TEXT_SIZE)
         self._call(f"the reader did not give its {record} record (or has none)", "GetParams",
                    ANY_READER, _record_name(record), text, PARAMS_TEXT_SIZE)
@@ -306,7 +487,7 @@ class Reader:
         """Changes the named fields of a parameter record and writes it back; the other fields
         keep their values. Values as params() gives them (numbers, flags, hex digits,
         addresses "a.b.c.d"). Nothing changes when a field is unknown or a value does not fit:
-        ReaderError says which."""
+        ReaderError says which. Records as params() names them."""
         name = _record_name(record)
         if not fields:
             return

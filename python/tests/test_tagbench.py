@@ -7,6 +7,7 @@ and PYTHONPATH (this package's folder) set.
 from __future__ import annotations
 
 import concurrent.futures
+import datetime
 import os
 import queue
 import re
@@ -39,8 +40,12 @@ class Sim:
     """One tagbench-sim process and the endpoints it printed ("tcp 127.0.0.1:PORT", "hid
     127.0.0.1:PORT", "link PATH")."""
 
-    def __init__(self, options: list[str], expected: set[str]) -> None:
-        self.process = subprocess.Popen([SIM, *options], stdout=subprocess.PIPE, text=True)
+    def __init__(self, options: list[str], expected: set[str], log: Path | None = None) -> None:
+        stderr = log.open("w") if log else None
+        self.process = subprocess.Popen([SIM, *options], stdout=subprocess.PIPE, stderr=stderr,
+                                        text=True)
+        if stderr:
+            stderr.close()
         lines: queue.Queue[str] = queue.Queue()
         threading.Thread(target=lambda: [lines.put(line) for line in self.process.stdout],
                          daemon=True).start()
@@ -64,14 +69,15 @@ class Sim:
 
 
 @pytest.fixture
-def start_sim(tmp_path: Path) -> Iterator[Callable[..., Sim]]:
-    """Starts virtual readers: start_sim("tcp" | "pty" | "hid", *options) -> the address to
-    open ("tcp://...", "serial:...", "usb:sim:..."); all are stopped after the test."""
+def start_sim(tmp_path: Path) -> Iterator[Callable[..., str]]:
+    """Starts virtual readers: start_sim("tcp" | "pty" | "hid", *options, log=None) -> the
+    address to open ("tcp://...", "serial:...", "usb:sim:..."); a TCP reader's standard error
+    goes to `log` when given. start_sim.started lists them; all are stopped after the test."""
     started: list[Sim] = []
 
-    def start(transport: str, *options: str) -> str:
+    def start(transport: str, *options: str, log: Path | None = None) -> str:
         if transport == "tcp":
-            sim = Sim(["--tcp", "0", *options], {"tcp"})
+            sim = Sim(["--tcp", "0", *options], {"tcp"}, log)
             address = "tcp://" + sim.endpoints["tcp"]
         elif transport == "pty":
             # A trailing digit: the serial library drops a trailing non-digit of port names.
@@ -87,6 +93,7 @@ def start_sim(tmp_path: Path) -> Iterator[Callable[..., Sim]]:
         return address
 
     saved_hid_list = os.environ.get("QNHID_SIM")
+    start.started = started
     yield start
     for sim in started:
         sim.stop()
@@ -137,12 +144,16 @@ def test_commands_round_trip_over_tcp(start_sim: Callable[..., str]) -> None:
         assert new_epc in {tag.epc for tag in reader.inventory()}
 
         for record, change in [("device", {"beeper": False, "filter_time_s": 7}),
-                               ("network", {"ip_address": "10.1.2.3", "dhcp": True, "ssid": "Dock;7"}),
+                               ("net", {"ip_address": "10.1.2.3", "dhcp": True, "ssid": "Dock;7"}),
                                ("special", {"relay_time": 5, "password": "A1B2C3D4"})]:
             before = reader.params(record)
             assert change.keys() <= before.keys()
             reader.set_params(record, **change)
             assert reader.params(record) == {**before, **change}
+
+        # The library's record names name the same records as tagbench-cli's.
+        assert reader.params("params") == reader.params("device")
+        assert reader.params("network") == reader.params("net")
 
         # An unknown field changes nothing and says which field.
         before = reader.params("device")
@@ -275,6 +286,12 @@ def test_bad_arguments_and_use_after_close_raise(start_sim: Callable[..., str]) 
         (ValueError, lambda: reader.params("bogus")),
         (ValueError, lambda: reader.set_params("device", beeper="1\nwork_mode=1")),
         (TypeError, lambda: reader.set_params("device", filter_time_s=1.5)),
+        (ValueError, lambda: reader.lock(256)),
+        (ValueError, lambda: reader.set_time(datetime.datetime(2100, 1, 1))),
+        (TypeError, lambda: reader.set_time("2026-01-01T00:00:00")),
+        (ValueError, lambda: reader.firmware_upgrade(__file__, password="00")),
+        (ValueError, lambda: reader.firmware_upgrade(__file__, block_size=0)),
+        (FileNotFoundError, lambda: reader.firmware_upgrade("/nonexistent/image.bin")),
     ]
     for error, call in bad_arguments:
         with pytest.raises(error):
@@ -284,7 +301,10 @@ def test_bad_arguments_and_use_after_close_raise(start_sim: Callable[..., str]) 
     for call in [reader.info, reader.inventory, lambda: reader.read(Bank.EPC, 2, 6),
                  lambda: reader.write(Bank.USER, 0, b"\0\0"), lambda: reader.write_epc("1234"),
                  reader.params, lambda: reader.set_params(beeper=True), reader.start_read,
-                 reader.stop_read, lambda: reader.on_report(print)]:
+                 reader.stop_read, lambda: reader.on_report(print), lambda: reader.lock(0),
+                 reader.time, reader.set_time, lambda: reader.relay(True),
+                 lambda: reader.firmware_upgrade(__file__),
+                 lambda: reader.profile_export(os.devnull)]:
         with pytest.raises(ReaderError, match="closed"):
             call()
 
@@ -345,31 +365,236 @@ def test_record_bodies_decode_as_the_program_reads_them(
     assert (tag and (tag.type, tag.antenna, tag.epc, tag.rssi, tag.temperature)) == expected
 
 
-def test_pip_installs_the_package_offline(tmp_path: Path) -> None:
-    source = tmp_path / "source"
-    # A copy, so that the build leaves nothing in the source tree.
-    shutil.copytree(PACKAGE_DIR, source,
-                    ignore=shutil.ignore_patterns("tests", "build", "*.egg-info", "__pycache__"))
+README_PATHS = [PACKAGE_DIR / "README.md", PACKAGE_DIR.parent / "README.md"]
+WHEEL = os.environ.get("TAGBENCH_WHEEL")
+
+
+def python_examples(readme: Path) -> list[str]:
+    """The ```python blocks of a README."""
+    return re.findall(r"^```python\n(.*?)^```$", readme.read_text(), re.MULTILINE | re.DOTALL)
+
+
+def run_example(python: str, code: str, address: str, environment: dict[str, str],
+                folder: Path) -> None:
+    """Runs a README example as a script, with the reader's address as its argument and in
+    $TAGBENCH_READER; it must end with status 0."""
+    script = folder / "example.py"
+    script.write_text(code)
+    ran = subprocess.run([python, str(script), address], cwd=folder, capture_output=True,
+                         text=True, timeout=4 * DEADLINE,
+                         env={**environment, "TAGBENCH_READER": address})
+    assert ran.returncode == 0, f"{code}\nstdout: {ran.stdout}\nstderr: {ran.stderr}"
+
+
+@needs_sim
+@pytest.mark.parametrize("readme", README_PATHS, ids=lambda path: path.parent.name)
+def test_readme_examples_run(start_sim: Callable[..., str], tmp_path: Path, readme: Path) -> None:
+    examples = python_examples(readme)
+    assert examples, f"{readme} shows no Python example"
+    for code in examples:
+        run_example(sys.executable, code, start_sim("tcp", "--tags", "3"), dict(os.environ),
+                    tmp_path)
+
+
+def interpreters() -> list[str]:
+    """This interpreter and the first python3 on the PATH (it may be one without the
+    distribution's setuptools: the wheel needs none)."""
+    found = [sys.executable, shutil.which("python3")]
+    return list(dict.fromkeys(path for path in found if path))
+
+
+@needs_sim
+@pytest.mark.skipif(not WHEEL, reason="no wheel built (set TAGBENCH_WHEEL)")
+@pytest.mark.parametrize("python", interpreters())
+def test_the_wheel_installs_offline_and_runs_the_readme(start_sim: Callable[..., str],
+                                                        tmp_path: Path, python: str) -> None:
+    assert Path(WHEEL).is_file(), f"{WHEEL} was not built (cmake --build: tagbench_python_wheel)"
     venv = tmp_path / "venv"
-    subprocess.run([sys.executable, "-m", "venv", "--system-site-packages", str(venv)],
-                   check=True)
     environment = {name: value for name, value in os.environ.items()
-                   if not name.startswith("PIP_") and name != "PYTHONPATH"}
-    environment["PIP_NO_INDEX"] = "1"
-    python = str(venv / "bin" / "python")
-    subprocess.run([python, "-m", "pip", "install", "--quiet", str(source)], check=True,
-                   cwd=tmp_path, env=environment)
-    # Imported without the library; opening a reader says where it looked.
-    script = """import tagbench
-print(tagbench.__file__, tagbench.__version__)
-try:
-    tagbench.open("tcp://127.0.0.1")
-except tagbench.ReaderError as error:
-    print(error)
-"""
-    environment["TAGBENCH_LIB_DIR"] = str(tmp_path)
-    installed = subprocess.run([python, "-c", script], check=True, cwd=tmp_path,
-                               env=environment, capture_output=True, text=True).stdout
-    path, version, error = installed.split(maxsplit=2)
+                   if not name.startswith(("PIP_", "PYTHON"))}
+    # No system packages, no index: what the wheel brings is all there is.
+    subprocess.run([python, "-m", "venv", str(venv)], check=True, env=environment)
+    venv_python = str(venv / "bin" / "python")
+    subprocess.run([venv_python, "-m", "pip", "install", "--quiet", "--no-index",
+                    "--disable-pip-version-check", WHEEL], check=True, cwd=tmp_path,
+                   env=environment)
+    installed = subprocess.run(
+        [venv_python, "-c", "import tagbench; print(tagbench.__file__, tagbench.__version__)"],
+        check=True, cwd=tmp_path, env=environment, capture_output=True, text=True).stdout
+    path, version = installed.split()
     assert Path(path).is_relative_to(venv) and version == tagbench.__version__
-    assert error.startswith("cannot load libQnReader") and str(tmp_path) in error
+    run_example(venv_python, python_examples(README_PATHS[0])[0],
+                start_sim("tcp", "--tags", "3"), environment, tmp_path)
+
+    # Without the library, opening a reader says where it looked.
+    environment["TAGBENCH_LIB_DIR"] = str(tmp_path)
+    failed = subprocess.run([venv_python, "-c", "import tagbench; tagbench.open('tcp://x')"],
+                            cwd=tmp_path, env=environment, capture_output=True, text=True)
+    assert "cannot load libQnReader" in failed.stderr and str(tmp_path) in failed.stderr
+
+
+@needs_sim
+@pytest.mark.parametrize("transport, options, tags", [
+    ("tcp", ["--tags", "0"], []),
+    ("pty", ["--tags", "0"], []),
+    # A refusal reads as an empty field: the same failure status.
+    ("tcp", ["--tags", "2", "--fail-status"], []),
+    # An answer to another command is no answer.
+    ("tcp", ["--tags", "2", "--wrong-echo"], None),
+])
+def test_an_empty_field_is_no_tags_and_a_dead_reader_raises(
+        start_sim: Callable[..., str], transport: str, options: list[str],
+        tags: list[tagbench.TagRecord] | None) -> None:
+    with tagbench.open(start_sim(transport, *options)) as reader:
+        if tags is None:
+            with pytest.raises(ReaderError, match="no answer to the inventory"):
+                reader.inventory()
+            return
+        for _ in range(3):
+            assert reader.inventory() == tags
+        start_sim.started[-1].stop()
+        with pytest.raises(ReaderError, match="no answer to the inventory"):
+            reader.inventory()
+
+
+@needs_sim
+@pytest.mark.parametrize("family, call, expected", [
+    ("fir", lambda reader: reader.lock(0x12), None),
+    # The virtual tag has no access password: a wrong one fails.
+    ("fir", lambda reader: reader.lock(0x12, password="11223344"), "locking with code 18"),
+    ("fir", lambda reader: reader.relay(True), None),
+    ("fir", lambda reader: reader.relay(False), None),
+    ("cedar", lambda reader: reader.relay(True), "did not close its relay"),
+    ("alder", lambda reader: reader.relay(False), "did not open its relay"),
+    ("fir", lambda reader: reader.set_time(datetime.datetime(2031, 12, 31, 23, 59, 58, 999)),
+     datetime.datetime(2031, 12, 31, 23, 59, 58)),
+])
+def test_device_and_lock_commands(start_sim: Callable[..., str], family: str,
+                                  call: Callable[[tagbench.Reader], object],
+                                  expected: object) -> None:
+    with tagbench.open(start_sim("tcp", "--family", family, "--tags", "1")) as reader:
+        if isinstance(expected, str):
+            with pytest.raises(ReaderError, match=expected):
+                call(reader)
+            return
+        assert call(reader) == expected
+        if isinstance(expected, datetime.datetime):
+            # The clock runs on from the time set.
+            assert datetime.timedelta(0) <= reader.time() - expected < datetime.timedelta(
+                seconds=DEADLINE)
+
+
+@needs_sim
+def test_set_time_defaults_to_the_local_time(start_sim: Callable[..., str]) -> None:
+    with tagbench.open(start_sim("tcp")) as reader:
+        before = datetime.datetime.now().replace(microsecond=0)
+        set_to = reader.set_time()
+        assert before <= set_to <= datetime.datetime.now()
+        assert set_to <= reader.time() <= set_to + datetime.timedelta(seconds=DEADLINE)
+
+
+UPGRADE_DATA, UPGRADE_END, UPGRADE_DATA_IN, UPGRADE_END_IN = 0x33, 0x34, 0x36, 0x37
+# Request frames: "ZK", length (2), address, command, data; answers: status after the command.
+REQUEST_DATA_OFFSET = 6
+
+
+def upgrade_traffic(log: Path) -> list[tuple[int, bytes, bool]]:
+    """The upgrade requests tagbench-sim -v logged: (command, data, acknowledged)."""
+    traffic = []
+    for line in log.read_text().splitlines():
+        match = re.fullmatch(r"request ([0-9A-F ]+) -> answer ([0-9A-F ]+|\(none\))", line)
+        if not match:
+            continue
+        request = bytes.fromhex(match[1])
+        answer = bytes.fromhex(match[2]) if match[2] != "(none)" else b""
+        if request[5] in (UPGRADE_DATA, UPGRADE_END, UPGRADE_DATA_IN, UPGRADE_END_IN):
+            traffic.append((request[5], request[REQUEST_DATA_OFFSET:-1],
+                            len(answer) > 6 and answer[6] == 1))
+    return traffic
+
+
+def received_image(traffic: list[tuple[int, bytes, bool]]) -> bytes | None:
+    """The image the reader took: its acknowledged blocks in order, when the end command was
+    acknowledged last; else None."""
+    blocks = {}
+    for command, data, acknowledged in traffic:
+        if command in (UPGRADE_DATA_IN, UPGRADE_END_IN):
+            data = data[4:]  # the password
+        if command in (UPGRADE_DATA, UPGRADE_DATA_IN) and acknowledged:
+            blocks[int.from_bytes(data[1:3], "big")] = data[3:3 + 16 * data[0]]
+    if not traffic or traffic[-1][0] not in (UPGRADE_END, UPGRADE_END_IN) or not traffic[-1][2]:
+        return None
+    return b"".join(blocks[number] for number in sorted(blocks))
+
+
+def stop_at_block(stop: int) -> Callable[[int, int, int, int], None]:
+    def progress(blocks_sent: int, _count: int, _sent: int, _total: int) -> None:
+        if blocks_sent == stop:
+            raise KeyboardInterrupt("stopped by the progress callback")
+    return progress
+
+
+@needs_sim
+@pytest.mark.parametrize("options, upgrade, outcome", [
+    ([], {"block_size": 64}, None),
+    ([], {"block_size": 1536, "password": "00000000"}, None),
+    ([], {"block_size": 100}, ValueError("not a multiple of 16")),
+    ([], {"block_size": 64, "progress": stop_at_block(2)},
+     KeyboardInterrupt("stopped by the progress callback")),
+    (["--fail-status"], {"block_size": 64},
+     ReaderError("block 0 was not acknowledged after 4 tries")),
+])
+def test_firmware_upgrade(start_sim: Callable[..., str], tmp_path: Path, options: list[str],
+                          upgrade: dict[str, object], outcome: BaseException | None) -> None:
+    # 3.5 blocks of 64 bytes; the last one padded to 16 bytes with 0xFF.
+    image = bytes(range(256))[:200] + b"\x5A" * 3
+    path = tmp_path / "image.bin"
+    path.write_bytes(image)
+    log = tmp_path / "sim.log"
+    steps: list[tuple[int, int, int, int]] = []
+    upgrade.setdefault("progress", lambda *step: steps.append(step))
+    with tagbench.open(start_sim("tcp", "-v", *options, log=log)) as reader:
+        if outcome is None:
+            reader.firmware_upgrade(path, **upgrade)
+        else:
+            with pytest.raises(type(outcome), match=str(outcome.args[0])):
+                reader.firmware_upgrade(path, **upgrade)
+    # Each request is logged before its answer goes out.
+    traffic = upgrade_traffic(log)
+    if outcome is None:
+        padded = image + b"\xFF" * 5
+        assert received_image(traffic) == padded
+        size = upgrade["block_size"]
+        count = -(-len(padded) // size)
+        assert steps == [(n, count, min(n * size, len(padded)), len(padded))
+                         for n in range(1, count + 1)]
+        assert all(command == (UPGRADE_DATA_IN if "password" in upgrade else UPGRADE_DATA)
+                   for command, _, _ in traffic[:-1])
+    elif isinstance(outcome, ValueError):
+        assert traffic == []
+    elif isinstance(outcome, KeyboardInterrupt):
+        assert [data[1:3] for _, data, _ in traffic] == [b"\0\0", b"\0\1"]
+    else:
+        assert [(command, data[1:3]) for command, data, _ in traffic] == [(UPGRADE_DATA,
+                                                                           b"\0\0")] * 4
+
+
+@needs_sim
+def test_profiles_through_the_library(start_sim: Callable[..., str], tmp_path: Path) -> None:
+    library = tagbench._library.api()
+    if not (library.has("ExportProfile") and library.has("ImportProfile")):
+        pytest.skip("this libQnReader has no QnReader_ExportProfile/ImportProfile yet")
+    profile = tmp_path / "reader.ini"
+    with tagbench.open(start_sim("tcp", "--family", "fir")) as reader:
+        reader.set_params("device", filter_time_s=7, beeper=True)
+        saved = reader.params("device")
+        reader.profile_export(profile)
+        assert profile.stat().st_size > 0
+        with pytest.raises(ReaderError, match=str(profile)):
+            reader.profile_export(profile)
+        reader.profile_export(profile, overwrite=True)
+        reader.set_params("device", filter_time_s=2, beeper=False)
+        reader.profile_import(profile)
+        assert reader.params("device") == saved
+        with pytest.raises(ReaderError, match="nonexistent"):
+            reader.profile_import(tmp_path / "nonexistent.ini")

@@ -1,11 +1,15 @@
 // QnReader exports: readers as handles opened by address, every command with the handle
 // first. The command bodies are the ones the one-reader libraries export.
 #include <algorithm>
+#include <atomic>
+#include <cstdint>
 #include <cstring>
+#include <span>
 #include <string>
 #include <variant>
 
 #include "QnReader.h"
+#include "firmware_upgrade.h"
 #include "reader_family.h"
 #include "reader_handle.h"
 #include "record_params.h"
@@ -19,6 +23,40 @@ void writeText(const std::string &text, char *buffer, size_t size) {
     const size_t length = std::min(text.size(), size - 1);
     std::memcpy(buffer, text.data(), length);
     buffer[length] = '\0';
+}
+
+// The two upgrade commands of the handle: the password-guarded ones when a password is given.
+firmware::UpgradeLink upgradeLink(QnReader *reader, uint8_t addr, const uint8_t *password) {
+    if (!password) {
+        return {[reader, addr](std::uint16_t number, std::span<const std::uint8_t> block) {
+                    return QnReader_UpgradeDevData(reader, addr,
+                                                   static_cast<std::uint16_t>(block.size()), number,
+                                                   block.data()) == 1;
+                },
+                [reader, addr] { return QnReader_UpgradeDevEnd(reader, addr) == 1; }};
+    }
+    return {
+        [reader, addr, password](std::uint16_t number, std::span<const std::uint8_t> block) {
+            return QnReader_UpgradeDevDataIn(reader, addr, password,
+                                             static_cast<std::uint16_t>(block.size()), number,
+                                             block.data()) == 1;
+        },
+        [reader, addr, password] { return QnReader_UpgradeDevEndIn(reader, addr, password) == 1; }};
+}
+
+int outcomeCode(firmware::Outcome outcome) {
+    switch (outcome) {
+        case firmware::Outcome::Completed:
+            return QN_UPGRADE_COMPLETED;
+        case firmware::Outcome::Refused:
+            return QN_UPGRADE_REFUSED;
+        case firmware::Outcome::Cancelled:
+            return QN_UPGRADE_CANCELLED;
+        case firmware::Outcome::BlockFailed:
+        case firmware::Outcome::EndFailed:
+            break;
+    }
+    return QN_UPGRADE_FAILED;
 }
 
 qn::SerialTransport *serialOf(QnReader *reader) {
@@ -129,6 +167,32 @@ QN_API int QnReader_SetParams(QnReader *reader, uint8_t addr, const char *record
         return 0;
     }
     return 1;
+}
+
+QN_API int QnReader_UpgradeFirmware(QnReader *reader, uint8_t addr, const uint8_t *image,
+                                    size_t imageSize, const uint8_t *password, size_t blockSize,
+                                    QnUpgradeProgress progress, void *user, char *report,
+                                    size_t reportSize) {
+    writeText("", report, reportSize);
+    qn::handle::Use use(reader);
+    if (!use || (!image && imageSize > 0)) {
+        writeText(use ? "no image given" : "no reader", report, reportSize);
+        return use ? QN_UPGRADE_REFUSED : QN_UPGRADE_FAILED;
+    }
+    firmware::UpgradeOptions options;
+    if (blockSize != 0) options.blockSize = blockSize;
+    std::atomic<bool> cancel{false};
+    const auto showProgress = [&](const firmware::Progress &done) {
+        if (progress &&
+            !progress(user, done.blocksSent, done.blockCount, done.bytesSent, done.totalBytes)) {
+            cancel = true;
+        }
+    };
+    const firmware::UpgradeResult result =
+        firmware::upgrade(std::span(image, imageSize), options, upgradeLink(reader, addr, password),
+                          showProgress, cancel);
+    writeText(result.reason, report, reportSize);
+    return outcomeCode(result.outcome);
 }
 
 }  // extern "C"

@@ -118,6 +118,28 @@ QN_API int QnReader_GetParams(QnReader *reader, uint8_t addr, const char *record
 QN_API int QnReader_SetParams(QnReader *reader, uint8_t addr, const char *record,
                               const char *assignments, char *error, size_t errorSize);
 
+/* ---- Firmware upgrade ------------------------------------------------------------------
+ * Sends `image` as the reader's new firmware: blocks of `blockSize` bytes (0: 1024; a multiple
+ * of 16 up to 1536) in ascending order from 0, the last one padded with 0xFF, each resent up
+ * to three times when the reader does not acknowledge it; then the end command. With
+ * `password` (4 bytes) the password-guarded commands (UpgradeDevDataIn/EndIn) are used,
+ * without (NULL) the plain ones. `progress` (may be NULL) is called on the calling thread
+ * after every acknowledged block; returning 0 stops the upgrade before the next block.
+ * Returns QN_UPGRADE_COMPLETED, or another QnUpgradeOutcome with a one-line reason in `report`
+ * (as QnReader_Open's error). A stopped or failed upgrade sends no end command. */
+typedef enum QnUpgradeOutcome {
+    QN_UPGRADE_REFUSED = -1, /* bad block size or image: nothing was sent */
+    QN_UPGRADE_FAILED = 0,   /* a block or the end command was not acknowledged */
+    QN_UPGRADE_COMPLETED = 1,
+    QN_UPGRADE_CANCELLED = 2 /* the progress callback returned 0 */
+} QnUpgradeOutcome;
+typedef int (*QnUpgradeProgress)(void *user, size_t blocksSent, size_t blockCount, size_t bytesSent,
+                                 size_t totalBytes);
+QN_API int QnReader_UpgradeFirmware(QnReader *reader, uint8_t addr, const uint8_t *image,
+                                    size_t imageSize, const uint8_t *password, size_t blockSize,
+                                    QnUpgradeProgress progress, void *user, char *report,
+                                    size_t reportSize);
+
 #ifdef __cplusplus
 }
 #endif
