@@ -13,6 +13,7 @@
 #include "commands.h"
 #include "firmware_upgrade.h"
 #include "output.h"
+#include "stop_signals.h"
 #include "tag_stream.h"
 #include "values.h"
 
@@ -189,15 +190,14 @@ void runUpgrade(const GlobalOptions &global, const UpgradeArguments &arguments) 
     const std::string imageProblem = firmware::imageProblem(image.size(), options);
     if (!imageProblem.empty()) throw Failure(kFileFailed, arguments.file + ": " + imageProblem);
 
-    const Session session(global);
-    InterruptWatch interrupt;
+    const Session session(global, Stopping::EndsCleanly);
     std::atomic<bool> cancel{false};
     ProgressDisplay display(global.json);
     const auto result = firmware::upgrade(
         image, options, readerLink(session.reader(), password),
         [&](const firmware::Progress &progress) {
             display.show(progress);
-            if (interrupt.waitFor(std::chrono::milliseconds(0))) cancel = true;
+            if (tools::waitForStopSignal(std::chrono::milliseconds(0)) != 0) cancel = true;
         },
         cancel);
     display.finish();
