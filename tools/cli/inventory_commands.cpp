@@ -1,9 +1,8 @@
 // inventory (the host asks, round after round) and watch (the reader reports by itself).
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
-#include <cstdlib>
 #include <memory>
-#include <optional>
 #include <span>
 #include <string_view>
 
@@ -98,23 +97,25 @@ void onReport(QnReader *, void *user, int32_t event, int32_t value, const uint8_
     static_cast<TagSink *>(user)->add(decodeSightings(bodies, tagrecord::activeRules, reader));
 }
 
-// The reader's work mode from its device record, when its family has one.
-std::optional<long> workMode(const Session &session) {
+// Whether the reader's device record says answer mode (the list's first choice, by name or
+// by position); false when its family has no work mode or the record cannot be read.
+bool inAnswerMode(const Session &session) {
     std::string record(64 * 1024, '\0');
     if (!QnReader_GetParams(session.reader(), kAnyAddress, "device", record.data(),
                             record.size())) {
-        return std::nullopt;
+        return false;
     }
     constexpr std::string_view key = "\"work_mode\":";
     const std::size_t at = record.find(key);
-    if (at == std::string::npos) return std::nullopt;
-    return std::strtol(record.c_str() + at + key.size(), nullptr, 10);
+    if (at == std::string::npos) return false;
+    const char *value = record.c_str() + at + key.size();
+    return std::string_view(value).starts_with("\"answer\"") ||
+           (*value == '0' && !std::isdigit(static_cast<unsigned char>(value[1])));
 }
 
 // A reader in answer mode never reports by itself: watching it would show nothing.
 void refuseAnswerMode(const Session &session) {
-    constexpr long kAnswerMode = 0;
-    if (workMode(session) != kAnswerMode) return;
+    if (!inAnswerMode(session)) return;
     throw Failure(kReaderFailed,
                   "watch: the reader is in answer mode and reports nothing by itself; run "
                   "inventory, or switch it with: params set work_mode=active");

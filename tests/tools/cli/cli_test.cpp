@@ -698,7 +698,7 @@ TEST_F(CliTransports, FirmwareUpgradeRefusesBadInputBeforeSending) {
         {{image, "--block-size", "many"}, 2, "block size \"many\""},
         {{image, "--password", "0102"}, 2, "password \"0102\""},
         {{(ptyDir_ / "missing.bin").string()}, 4, "cannot read "},
-        {{ptyDir_.string()}, 4, "cannot read "},
+        {{ptyDir_.string()}, 4, "cannot read " + ptyDir_.string() + ": it is a directory"},
         {{(ptyDir_ / "empty.bin").string()}, 4, "the image is empty"},
     };
     for (const Case &c : cases) {
@@ -1123,8 +1123,8 @@ TEST(Cli, MemoryCommandsActOnTheChosenTagOrNone) {
     check({{"read", "tid", "0", "2"}, 7, "", "read: no tag in the field"});
 }
 
-// No answer, a refusal and --retry: each its own status and line; a write without an answer
-// is never sent again.
+// No answer, a refusal, --retry and --max-time: each its own status and line; a write without
+// an answer is never sent again.
 TEST(Cli, FailuresToldApartAndRetriedWhereSafe) {
     Site site = tcpSite(1);
     readersim::Faults everySecondLost;
@@ -1135,6 +1135,9 @@ TEST(Cli, FailuresToldApartAndRetriedWhereSafe) {
         std::string err;  // the whole of stderr
     };
     const Case cases[] = {
+        {{"--max-time", "1", "inventory", "--format", "ndjson"},
+         6,
+         "tagbench-cli: inventory: --max-time reached before the job was done\n"},
         {{"time", "get"}, 6, "tagbench-cli: time get: no answer within the wait\n"},
         {{"--retry", "2", "time", "get"},
          0,
@@ -1151,7 +1154,7 @@ TEST(Cli, FailuresToldApartAndRetriedWhereSafe) {
         EXPECT_EQ(run.status, c.status) << c.arguments.back() << "\n" << run.err;
         EXPECT_EQ(run.err, c.err);
     }
-    EXPECT_EQ(requestCount(*site.reader, qn::Command::RelayOn), 1u);
+    EXPECT_EQ(requestCount(*site.reader, qn::Command::RelayOn), 1u);  // the last case's
     site.reader->setFaults({});
     const Finished refused = runCli(site, {"read", "tid", "0", "200"});
     EXPECT_EQ(refused.status, 1);
