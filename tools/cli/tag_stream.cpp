@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <utility>
 
 #include "cli_error.h"
 #include "gs1_epc.h"
@@ -84,11 +85,7 @@ void printSightings(const std::vector<Sighting> &sightings) {
 }  // namespace
 
 TagSink::TagSink(Format format) : format_(format) {
-    if (format_ == Format::Ndjson) {
-        writer_ = std::thread([this] { writeLines(); });
-    } else {
-        printLine(rowLine({"epc", "antenna", "rssi", "first_seen"}, format_));
-    }
+    if (format_ == Format::Ndjson) writer_ = std::thread([this] { writeLines(); });
 }
 
 TagSink::~TagSink() {
@@ -131,8 +128,16 @@ void TagSink::writeLines() {
     }
 }
 
+// Comes with the first row, or at the end of a stream that saw none: a reader that cannot be
+// opened leaves no header behind.
+void TagSink::printHeaderOnce() {
+    if (std::exchange(headerPrinted_, true)) return;
+    printLine(rowLine({"epc", "antenna", "rssi", "first_seen"}, format_));
+}
+
 void TagSink::printRowOfNewTag(const Sighting &sighting) {
     if (!seenEpcs_.insert(epcText(sighting)).second) return;
+    printHeaderOnce();
     printLine(rowLine({epcText(sighting), std::to_string(sighting.record.antenna),
                        std::to_string(sighting.record.rssi), utcText(sighting.time)},
                       format_));
@@ -140,6 +145,8 @@ void TagSink::printRowOfNewTag(const Sighting &sighting) {
 
 void TagSink::finish() {
     stopWriter();
+    const std::lock_guard lock(mutex_);
+    if (format_ != Format::Ndjson) printHeaderOnce();
 }
 
 namespace {

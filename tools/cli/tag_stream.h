@@ -23,7 +23,6 @@ using tagtext::Sighting;
 
 class TagSink {
   public:
-    // Prints the header of a table or csv at once.
     explicit TagSink(Format format);
     // Writes the lines already queued.
     ~TagSink();
@@ -38,6 +37,7 @@ class TagSink {
     void finish();
 
   private:
+    void printHeaderOnce();
     void printRowOfNewTag(const Sighting &sighting);
     void writeLines();
     void stopWriter();
@@ -49,6 +49,7 @@ class TagSink {
     bool finishing_ = false;
     std::thread writer_;
     std::unordered_set<std::string> seenEpcs_;
+    bool headerPrinted_ = false;
 };
 
 // How a stream ends: after its --duration (or its rounds), on SIGINT or SIGTERM, when
