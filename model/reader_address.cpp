@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <iterator>
 
 namespace readeraddress {
 
@@ -72,7 +73,11 @@ Parsed parseSerial(std::string_view rest) {
         }
         const std::optional<int64_t> baud =
             positiveNumber(option.substr(kBaudOption.size()), kMaxBaud);
-        if (!baud) return failure("the baud rate must be a number from 1 to 4000000");
+        if (!baud || std::ranges::find(kSupportedBauds, *baud) == std::end(kSupportedBauds)) {
+            return failure(
+                "the baud rate must be a standard one: 9600, 19200, 38400, 57600, "
+                "115200, 230400, 460800, 921600 ... up to 4000000");
+        }
         serial.baud = static_cast<int32_t>(*baud);
     }
     if (path.empty()) return failure("no device after serial:");

@@ -17,6 +17,12 @@ namespace readeraddress {
 inline constexpr uint16_t kDefaultTcpPort = 60000;
 inline constexpr int32_t kDefaultBaud = 115200;
 inline constexpr int32_t kMaxBaud = 4000000;
+// The rates a serial address may name: the standard line speeds (each has a speed code of its
+// own, so stty and friends show it), up to kMaxBaud.
+inline constexpr int32_t kSupportedBauds[] = {
+    50,     75,     110,     134,     150,     200,     300,     600,     1200,    1800,
+    2400,   4800,   9600,    19200,   38400,   57600,   115200,  230400,  460800,  500000,
+    576000, 921600, 1000000, 1152000, 1500000, 2000000, 2500000, 3000000, 3500000, 4000000};
 inline constexpr size_t kMaxAddressLength = 1024;
 
 struct Tcp {

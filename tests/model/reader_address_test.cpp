@@ -68,6 +68,8 @@ TEST(ReaderAddress, RefusesMalformedTextWithItsReason) {
         {"serial:ttyS0?baud=0", "baud"},
         {"serial:ttyS0?baud=fast", "baud"},
         {"serial:ttyS0?baud=4000001", "baud"},
+        {"serial:/dev/ttyS0?baud=12", "standard"},
+        {"serial:/dev/ttyS0?baud=115201", "standard"},
         {"serial:ttyS0?parity=even", "unknown option"},
         {"usb:", "no reader number"},
         {"usb:65536", "from 0 to 65535"},

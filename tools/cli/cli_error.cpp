@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "session.h"
+
 namespace cli {
 
 void usageError(const std::string &message) {
@@ -10,6 +12,7 @@ void usageError(const std::string &message) {
 }
 
 void readerFailed(const std::string &what) {
+    if (Session *session = Session::current()) session->failed(what);
     throw Failure(kReaderFailed, what + ": the reader refused or did not answer");
 }
 

@@ -9,10 +9,13 @@ namespace cli {
 
 enum ExitStatus : int {
     kSuccess = 0,
-    kReaderFailed = 1,  // the reader refused or did not answer a command
+    kReaderFailed = 1,  // the reader refused a command (answered with a failure status)
     kUsage = 2,         // bad option, unknown command, malformed address, bad value
     kCannotOpen = 3,    // the reader could not be opened or did not say who it is
     kFileFailed = 4,    // a file could not be read or written
+    kLinkLost = 5,      // the link to the reader went down during the job
+    kNoAnswer = 6,      // no answer within the wait, or --max-time reached
+    kNoTag = 7,         // no tag (or not the tag asked for) in the field
     // Ctrl-C stopped a job that cannot end cleanly (128 + SIGINT, as shells report it)
     kInterrupted = 130,
 };
@@ -28,6 +31,8 @@ class Failure : public std::runtime_error {
 };
 
 [[noreturn]] void usageError(const std::string &message);
+// A reader command returned 0: says why as well as the open session can tell (refused, no
+// answer within the wait, link lost) and ends with the matching status.
 [[noreturn]] void readerFailed(const std::string &what);
 
 // Writes `message` to stderr as exactly one line, prefixed with the program name.

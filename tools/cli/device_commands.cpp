@@ -25,28 +25,28 @@ void printTime(const Session &session, const DeviceTime &time) {
 }
 
 void runTimeGet(const GlobalOptions &global) {
-    const Session session(global);
+    Session session(global);
     DeviceTime time{};
-    if (!QnReader_ReadDeviceTime(session.reader(), kAnyAddress, time.data())) {
-        readerFailed("time get");
-    }
+    session.run("time get", Repeat::Safe, [&] {
+        return QnReader_ReadDeviceTime(session.reader(), kAnyAddress, time.data());
+    });
     printTime(session, time);
 }
 
 void runTimeSet(const GlobalOptions &global, const std::string &typed) {
     const DeviceTime time = parseDeviceTime(typed);
-    const Session session(global);
-    if (!QnReader_SetDeviceTime(session.reader(), kAnyAddress, time.data())) {
-        readerFailed("time set");
-    }
+    Session session(global);
+    session.run("time set", Repeat::Unsafe,
+                [&] { return QnReader_SetDeviceTime(session.reader(), kAnyAddress, time.data()); });
     printTime(session, time);
 }
 
 void runRelay(const GlobalOptions &global, const std::string &state) {
-    const Session session(global);
-    const bool done = state == "on" ? QnReader_RelayOn(session.reader(), kAnyAddress)
-                                    : QnReader_RelayOff(session.reader(), kAnyAddress);
-    if (!done) readerFailed("relay " + state);
+    Session session(global);
+    session.run("relay " + state, Repeat::Unsafe, [&] {
+        return state == "on" ? QnReader_RelayOn(session.reader(), kAnyAddress)
+                             : QnReader_RelayOff(session.reader(), kAnyAddress);
+    });
     printDone(session.json());
 }
 

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <optional>
 
@@ -13,6 +14,7 @@
 #include "commands.h"
 #include "firmware_upgrade.h"
 #include "output.h"
+#include "stop_signals.h"
 #include "tag_stream.h"
 #include "values.h"
 
@@ -32,9 +34,20 @@ struct UpgradeArguments {
 
 // The whole file, read up to one byte past the largest image these blocks can carry, so a
 // huge file (or a device that never ends) is refused rather than held in memory.
+int keepOpen(std::FILE *) {
+    return 0;
+}
+
+// "-" is standard input; a directory is refused as one (reading it would fail less clearly).
 Bytes readImage(const std::string &path, std::size_t blockSize) {
-    std::unique_ptr<std::FILE, int (*)(std::FILE *)> file(std::fopen(path.c_str(), "rb"),
-                                                          std::fclose);
+    const bool standardInput = path == "-";
+    std::error_code ignored;
+    if (!standardInput && std::filesystem::is_directory(path, ignored)) {
+        throw Failure(kFileFailed, "cannot read " + path + ": it is a directory");
+    }
+    int (*const closer)(std::FILE *) = standardInput ? keepOpen : std::fclose;
+    std::unique_ptr<std::FILE, int (*)(std::FILE *)> file(
+        standardInput ? stdin : std::fopen(path.c_str(), "rb"), closer);
     if (!file) cannotRead(path);
     const std::size_t limit = firmware::kMostBlocks * blockSize + 1;
     Bytes image;
@@ -189,15 +202,14 @@ void runUpgrade(const GlobalOptions &global, const UpgradeArguments &arguments) 
     const std::string imageProblem = firmware::imageProblem(image.size(), options);
     if (!imageProblem.empty()) throw Failure(kFileFailed, arguments.file + ": " + imageProblem);
 
-    const Session session(global);
-    InterruptWatch interrupt;
+    const Session session(global, Stopping::EndsCleanly);
     std::atomic<bool> cancel{false};
     ProgressDisplay display(global.json);
     const auto result = firmware::upgrade(
         image, options, readerLink(session.reader(), password),
         [&](const firmware::Progress &progress) {
             display.show(progress);
-            if (interrupt.waitFor(std::chrono::milliseconds(0))) cancel = true;
+            if (tools::waitForStopSignal(std::chrono::milliseconds(0)) != 0) cancel = true;
         },
         cancel);
     display.finish();
@@ -212,7 +224,8 @@ void addFirmwareCommands(CLI::App &app, const GlobalOptions &options, Action &ac
     CLI::App *firmware = app.add_subcommand("firmware", "The reader's firmware");
     auto arguments = std::make_shared<UpgradeArguments>();
     CLI::App *upgrade = firmware->add_subcommand("upgrade", "Load a new firmware image");
-    upgrade->add_option("FILE", arguments->file, "The firmware image")->required();
+    upgrade->add_option("FILE", arguments->file, "The firmware image (-: standard input)")
+        ->required();
     upgrade
         ->add_option("--password", arguments->password,
                      "Access password, eight hex digits (the password-guarded commands)")

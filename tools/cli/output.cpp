@@ -4,9 +4,14 @@
 
 #include <cstdio>
 
+#include "cli_error.h"
+
 namespace cli {
 
 Format chooseFormat(const std::string &typed, bool json) {
+    if (json && !typed.empty() && typed != "ndjson") {
+        usageError("--json means --format ndjson; it does not go with --format " + typed);
+    }
     if (typed == "table") return Format::Table;
     if (typed == "csv") return Format::Csv;
     if (typed == "ndjson" || json || !::isatty(STDOUT_FILENO)) return Format::Ndjson;

@@ -15,7 +15,7 @@ namespace cli {
 enum class Format { Table, Csv, Ndjson };
 
 // --format as typed, or empty: ndjson with --json or when stdout is not a terminal,
-// a table otherwise.
+// a table otherwise. --json with another --format is a usage error.
 Format chooseFormat(const std::string &typed, bool json);
 
 using tagtext::hexText;

@@ -1,13 +1,12 @@
 #include "tag_stream.h"
 
-#include <signal.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
-#include <ctime>
+#include <utility>
 
+#include "cli_error.h"
 #include "gs1_epc.h"
+#include "stop_signals.h"
 
 namespace cli {
 
@@ -49,16 +48,19 @@ void appendNdjsonLine(std::string &lines, const Sighting &sighting, const std::s
     lines += "}\n";
 }
 
-std::string rowLine(const std::vector<std::string> &cells, Format format,
-                    const std::vector<std::size_t> &widths) {
+// Table columns: wide enough for a 96-bit EPC and a time; longer EPCs push the row right.
+constexpr std::size_t kColumnWidths[] = {24, 7, 4, 0};
+
+std::string rowLine(const std::vector<std::string> &cells, Format format) {
     std::string line;
     for (std::size_t i = 0; i < cells.size(); ++i) {
         if (i > 0) line += format == Format::Csv ? "," : "  ";
         line += cells[i];
-        if (format == Format::Table && i + 1 < cells.size()) {
-            line.append(widths[i] - cells[i].size(), ' ');
+        if (format == Format::Table && cells[i].size() < kColumnWidths[i]) {
+            line.append(kColumnWidths[i] - cells[i].size(), ' ');
         }
     }
+    while (!line.empty() && line.back() == ' ') line.pop_back();
     return line;
 }
 
@@ -80,20 +82,12 @@ void printSightings(const std::vector<Sighting> &sightings) {
     }
 }
 
-sigset_t interruptSet() {
-    sigset_t set;
-    sigemptyset(&set);
-    sigaddset(&set, SIGINT);
-    return set;
-}
-
 }  // namespace
 
 TagSink::TagSink(Format format) : format_(format) {
     if (format_ == Format::Ndjson) writer_ = std::thread([this] { writeLines(); });
 }
 
-// A stream that ends in a failure leaves its queued lines written and no merged list.
 TagSink::~TagSink() {
     stopWriter();
 }
@@ -111,7 +105,7 @@ void TagSink::stopWriter() {
 void TagSink::add(std::vector<Sighting> sightings) {
     std::unique_lock lock(mutex_);
     if (format_ != Format::Ndjson) {
-        for (const Sighting &sighting : sightings) merge(sighting);
+        for (const Sighting &sighting : sightings) printRowOfNewTag(sighting);
         return;
     }
     changed_.wait(lock, [this] { return finishing_ || pending_.size() < kPendingLimit; });
@@ -134,56 +128,33 @@ void TagSink::writeLines() {
     }
 }
 
-void TagSink::merge(const Sighting &sighting) {
-    const auto [found, inserted] = rowOfEpc_.try_emplace(epcText(sighting), rows_.size());
-    if (inserted) rows_.push_back({sighting, sighting.time, 0});
-    Row &row = rows_[found->second];
-    row.latest = sighting;
-    ++row.count;
+// Comes with the first row, or at the end of a stream that saw none: a reader that cannot be
+// opened leaves no header behind.
+void TagSink::printHeaderOnce() {
+    if (std::exchange(headerPrinted_, true)) return;
+    printLine(rowLine({"epc", "antenna", "rssi", "first_seen"}, format_));
+}
+
+void TagSink::printRowOfNewTag(const Sighting &sighting) {
+    if (!seenEpcs_.insert(epcText(sighting)).second) return;
+    printHeaderOnce();
+    printLine(rowLine({epcText(sighting), std::to_string(sighting.record.antenna),
+                       std::to_string(sighting.record.rssi), utcText(sighting.time)},
+                      format_));
 }
 
 void TagSink::finish() {
     stopWriter();
     const std::lock_guard lock(mutex_);
-    if (format_ == Format::Ndjson) return;
-    std::vector<std::vector<std::string>> table = {
-        {"epc", "antenna", "count", "rssi", "first_seen", "last_seen"}};
-    for (const Row &row : rows_) {
-        table.push_back({epcText(row.latest), std::to_string(row.latest.record.antenna),
-                         std::to_string(row.count), std::to_string(row.latest.record.rssi),
-                         utcText(row.firstSeen), utcText(row.latest.time)});
-    }
-    std::vector<std::size_t> widths(table.front().size(), 0);
-    for (const auto &cells : table) {
-        for (std::size_t i = 0; i < cells.size(); ++i)
-            widths[i] = std::max(widths[i], cells[i].size());
-    }
-    std::string text;
-    for (const auto &cells : table) text += rowLine(cells, format_, widths) + "\n";
-    text.pop_back();
-    printLine(text);
+    if (format_ != Format::Ndjson) printHeaderOnce();
 }
 
-InterruptWatch::InterruptWatch() {
-    const sigset_t set = interruptSet();
-    pthread_sigmask(SIG_BLOCK, &set, nullptr);
-}
+namespace {
 
-bool InterruptWatch::waitFor(std::chrono::milliseconds timeout) {
-    if (interrupted_) return true;
-    const sigset_t set = interruptSet();
-    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(timeout);
-    const timespec wait{static_cast<std::time_t>(seconds.count()),
-                        static_cast<long>(std::chrono::nanoseconds(timeout - seconds).count())};
-    int signal = -1;
-    do {
-        signal = sigtimedwait(&set, nullptr, &wait);
-    } while (signal < 0 && errno == EINTR);
-    interrupted_ = signal == SIGINT;
-    return interrupted_;
-}
+// Signals and the link are looked at this often while a stream waits.
+constexpr std::chrono::milliseconds kLookStep{100};
 
-Clock::time_point streamEnd(double seconds) {
+Clock::time_point endAfter(double seconds) {
     if (seconds <= 0) return Clock::time_point::max();
     return Clock::now() +
            std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
@@ -196,6 +167,47 @@ std::chrono::milliseconds timeLeft(Clock::time_point end) {
     constexpr std::chrono::hours longestWait{24};
     if (end - now > longestWait) return longestWait;
     return std::chrono::ceil<std::chrono::milliseconds>(end - now);
+}
+
+}  // namespace
+
+StreamEnd::StreamEnd(const GlobalOptions &global, double durationSeconds)
+    : durationEnd_(endAfter(durationSeconds)),
+      deadline_(global.deadline()),
+      reconnect_(global.reconnect) {}
+
+bool StreamEnd::pause(const Session &session, std::chrono::milliseconds pause) {
+    const Clock::time_point until = Clock::now() + pause;
+    do {
+        const auto step =
+            readerAway_ ? kLookStep : std::min(kLookStep, timeLeft(std::min(until, durationEnd_)));
+        if (tools::waitForStopSignal(step) != 0) reason_ = Reason::Stopped;
+        if (reason_ == Reason::Running) reason_ = lookAround(session);
+        if (reason_ != Reason::Running) return false;
+        // While the reader is away there is nothing to ask it: wait for it in steps.
+    } while (Clock::now() < until || readerAway_);
+    return true;
+}
+
+StreamEnd::Reason StreamEnd::lookAround(const Session &session) {
+    const Clock::time_point now = Clock::now();
+    if (now >= deadline_) return Reason::TimedOut;
+    if (now >= durationEnd_) return Reason::Done;
+    const bool down = session.linkDown();
+    if (down && !reconnect_) return Reason::LinkLost;
+    if (down != readerAway_) {
+        readerAway_ = down;
+        printError(down ? "reader " + session.address() + " lost: reconnecting"
+                        : "reader " + session.address() + " back");
+    }
+    return Reason::Running;
+}
+
+void StreamEnd::check(const Session &session, const std::string &what) const {
+    if (reason_ == Reason::LinkLost) throw Failure(kLinkLost, session.lostText(what));
+    if (reason_ == Reason::TimedOut) {
+        throw Failure(kNoAnswer, what + ": --max-time reached before the job was done");
+    }
 }
 
 }  // namespace cli

@@ -1,6 +1,6 @@
-// The tags an inventory or a watch sees: each sighting printed as it arrives (ndjson), or
-// merged into one row per EPC and printed at the end (table, csv). Ctrl-C ends a stream
-// cleanly: the stream waits for SIGINT instead of dying of it.
+// The tags an inventory or a watch sees, printed as they arrive: each sighting (ndjson), or one
+// row per tag the moment it is first seen (table, csv). SIGINT and SIGTERM end a stream
+// cleanly: the stream waits for them instead of dying of them.
 #pragma once
 
 #include <chrono>
@@ -9,15 +9,14 @@
 #include <mutex>
 #include <string>
 #include <thread>
-#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "output.h"
+#include "session.h"
 #include "tag_record.h"
 
 namespace cli {
-
-using Clock = std::chrono::system_clock;
 
 using tagtext::decodeSightings;
 using tagtext::Sighting;
@@ -25,7 +24,7 @@ using tagtext::Sighting;
 class TagSink {
   public:
     explicit TagSink(Format format);
-    // Writes the lines already queued; the merged list only comes from finish().
+    // Writes the lines already queued.
     ~TagSink();
     TagSink(const TagSink &) = delete;
     TagSink &operator=(const TagSink &) = delete;
@@ -34,16 +33,12 @@ class TagSink {
     // inventory round is not kept waiting for the pipe; a reader of the pipe that falls far
     // behind holds add() back rather than letting the sightings pile up.
     void add(std::vector<Sighting> sightings);
-    // Writes what is left: the lines still queued, or the merged list (table, csv).
+    // Writes the lines still queued.
     void finish();
 
   private:
-    struct Row {
-        Sighting latest;
-        Clock::time_point firstSeen;
-        long count = 0;
-    };
-    void merge(const Sighting &sighting);
+    void printHeaderOnce();
+    void printRowOfNewTag(const Sighting &sighting);
     void writeLines();
     void stopWriter();
 
@@ -53,28 +48,32 @@ class TagSink {
     std::deque<std::vector<Sighting>> pending_;
     bool finishing_ = false;
     std::thread writer_;
-    std::vector<Row> rows_;
-    std::unordered_map<std::string, std::size_t> rowOfEpc_;
+    std::unordered_set<std::string> seenEpcs_;
+    bool headerPrinted_ = false;
 };
 
-// Blocks SIGINT in the calling thread from now on and takes it as a request to stop: the
-// stream ends and its output is completed.
-class InterruptWatch {
+// How a stream ends: after its --duration (or its rounds), on SIGINT or SIGTERM, when
+// --max-time runs out, or when the reader is lost; with --reconnect a lost reader is waited
+// for instead (the handle reopens the link every monitor period), a line on stderr each time
+// it goes and comes back.
+class StreamEnd {
   public:
-    InterruptWatch();
-    InterruptWatch(const InterruptWatch &) = delete;
-    InterruptWatch &operator=(const InterruptWatch &) = delete;
+    StreamEnd(const GlobalOptions &global, double durationSeconds);
 
-    // Waits up to `timeout` (zero: only looks); true once SIGINT has come.
-    bool waitFor(std::chrono::milliseconds timeout);
+    // Waits up to `pause`; false once the stream is over.
+    bool pause(const Session &session, std::chrono::milliseconds pause);
+    // Once the output is complete: throws for an end that is a failure (a lost reader,
+    // --max-time).
+    void check(const Session &session, const std::string &what) const;
 
   private:
-    bool interrupted_ = false;
-};
+    enum class Reason { Running, Done, Stopped, TimedOut, LinkLost };
+    Reason lookAround(const Session &session);
 
-// When a stream of --duration SECONDS ends (far away without one).
-Clock::time_point streamEnd(double seconds);
-// The time left until `end`, never negative.
-std::chrono::milliseconds timeLeft(Clock::time_point end);
+    Clock::time_point durationEnd_, deadline_;
+    bool reconnect_ = false;
+    bool readerAway_ = false;
+    Reason reason_ = Reason::Running;
+};
 
 }  // namespace cli

@@ -2,8 +2,11 @@
 // tunnel, or connecting out to a server, with optional fault injection. Runs until SIGINT or
 // SIGTERM.
 #include <signal.h>
+#include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
+#include <array>
 #include <chrono>
 #include <cstdio>
 #include <exception>
@@ -13,6 +16,7 @@
 
 #include "reader_family.h"
 #include "reader_model.h"
+#include "stop_signals.h"
 #include "virtual_reader.h"
 
 namespace {
@@ -24,6 +28,7 @@ struct Options {
     std::string link;
     int hidPort = -1;
     std::string connect;  // HOST:PORT
+    std::string serial;   // 12 or 14 hex digits; empty: one of this reader's own
     int delayMs = 0;
     int dropEvery = 0;
     bool badChecksum = false;
@@ -62,6 +67,38 @@ CLI::Validator hostPortCheck() {
         "HOST:PORT");
 }
 
+// The six serial number bytes after the type byte, from 12 hex digits (or 14 whose first two
+// must then be `type`); nothing when the text is neither.
+std::optional<std::array<uint8_t, 6>> serialTail(const std::string &text,
+                                                 std::optional<uint8_t> type) {
+    if ((text.size() != 12 && text.size() != 14) ||
+        text.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
+        return {};
+    const auto byteAt = [&](size_t i) {
+        return static_cast<uint8_t>(std::stoul(text.substr(2 * i, 2), nullptr, 16));
+    };
+    const size_t skip = text.size() == 14 ? 1 : 0;
+    if (skip == 1 && type && byteAt(0) != *type) return {};
+    std::array<uint8_t, 6> tail{};
+    for (size_t i = 0; i < tail.size(); ++i) tail[i] = byteAt(i + skip);
+    return tail;
+}
+
+CLI::Validator serialCheck() {
+    return CLI::Validator(
+        [](const std::string &text) {
+            return serialTail(text, std::nullopt) ? std::string()
+                                                  : "expected 12 or 14 hex digits, got " + text;
+        },
+        "HEX");
+}
+
+// A reader's own default serial number, so several simulators side by side stay apart.
+std::array<uint8_t, 6> defaultSerialTail(std::optional<uint16_t> port) {
+    const auto last = port.value_or(static_cast<uint16_t>(::getpid()));
+    return {0x20, 0x26, 0x12, 0x08, static_cast<uint8_t>(last >> 8), static_cast<uint8_t>(last)};
+}
+
 void addOptions(CLI::App &app, Options &o) {
     app.add_option("--family", o.reader.family,
                    "Reader family (" + readerfamily::familyNames() + ") or a type byte as 0x..")
@@ -71,6 +108,11 @@ void addOptions(CLI::App &app, Options &o) {
                    "is lively: about 20 tags coming and going, signal and temperatures drifting")
         ->check(CLI::Range(0, 10000));
     app.add_flag("--verbose,-v", o.reader.verbose, "Log every request and answer on one line");
+    app.add_option("--serial", o.serial,
+                   "Serial number: 12 hex digits after the family's type byte, or all 14 "
+                   "starting with it (default: 20261208 then the first served port, TCP before "
+                   "HID, as four hex digits, or the process id's low 16 bits)")
+        ->check(serialCheck());
 
     app.add_option("--tcp", o.tcpPort, "Serve the reader on 127.0.0.1:PORT (0 picks one)")
         ->check(CLI::Range(0, 65535));
@@ -168,15 +210,14 @@ readersim::Faults faultsOf(const Options &o) {
     return faults;
 }
 
-// Blocks SIGINT and SIGTERM in every thread, then waits for one of them (or the next
-// unplug period when --drop-for is given).
-int serveUntilSignal(readersim::VirtualReader &reader, const Options &o, sigset_t &signals) {
+// Waits for SIGINT or SIGTERM (blocked in every thread since the start of main), unplugging
+// every --drop-period meanwhile when --drop-for is given.
+int serveUntilSignal(readersim::VirtualReader &reader, const Options &o) {
     const bool dropping = o.dropForMs > 0;
-    const timespec period{dropping ? o.dropPeriodS : 3600, 0};
+    const std::chrono::seconds period(dropping ? o.dropPeriodS : 3600);
     for (;;) {
-        const int signal = sigtimedwait(&signals, nullptr, &period);
-        if (signal == SIGINT || signal == SIGTERM) return 0;
-        if (signal < 0 && dropping) {
+        if (tools::waitForStopSignal(period) != 0) return 0;
+        if (dropping) {
             std::fprintf(stderr, "unplugged for %d ms\n", o.dropForMs);
             reader.dropFor(std::chrono::milliseconds(o.dropForMs));
         }
@@ -199,9 +240,12 @@ int main(int argc, char **argv) {
         "Examples: tagbench-sim --tcp 60000 --family fir --tags 20\n"
         "          tagbench-sim --connect 127.0.0.1:65000 --active-period 100\n"
         "          tagbench-sim --tcp 60000 --passes 3 --pass-looks 40"};
+    tools::blockStopSignals();  // before any thread starts
+    ::signal(SIGPIPE, SIG_IGN);
     Options options;
     options.reader.requestLogLimit = 1000;  // runs for hours: keep the request log bounded
     addOptions(app, options);
+    app.set_version_flag("--version", "tagbench-sim " TAGBENCH_VERSION);
     CLI11_PARSE(app, argc, argv);
     options.reader.livelyField = app.count("--tags") == 0 && options.passes == 0;
     const auto connect = splitHostPort(options.connect);
@@ -211,39 +255,50 @@ int main(int argc, char **argv) {
         return 2;
     }
 
-    sigset_t signals;
-    sigemptyset(&signals);
-    sigaddset(&signals, SIGINT);
-    sigaddset(&signals, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &signals, nullptr);  // before any thread starts
-    ::signal(SIGPIPE, SIG_IGN);
-
     try {
         readersim::VirtualReader reader(options.reader);
         reader.setFaults(faultsOf(options));
-        if (options.tcpPort >= 0)
-            std::printf("tcp 127.0.0.1:%u\n",
-                        reader.serveTcp(static_cast<uint16_t>(options.tcpPort)));
+        std::optional<uint16_t> firstPort;
+        if (options.tcpPort >= 0) {
+            firstPort = reader.serveTcp(static_cast<uint16_t>(options.tcpPort));
+            std::printf("tcp 127.0.0.1:%u\n", *firstPort);
+        }
         if (options.pty) {
             std::printf("pty %s\n", reader.servePty(options.link).c_str());
             if (!options.link.empty()) std::printf("link %s\n", options.link.c_str());
         }
-        if (options.hidPort >= 0)
-            std::printf("hid 127.0.0.1:%u\n",
-                        reader.serveHid(static_cast<uint16_t>(options.hidPort)));
+        if (options.hidPort >= 0) {
+            const uint16_t port = reader.serveHid(static_cast<uint16_t>(options.hidPort));
+            if (!firstPort) firstPort = port;
+            std::printf("hid 127.0.0.1:%u\n", port);
+        }
         if (connect) {
             reader.connectTo(connect->first, connect->second);
             std::printf("connect %s:%u\n", connect->first.c_str(), connect->second);
         }
+        std::string serialProblem;
         reader.withModel([&](readersim::ReaderModel &model) {
+            const auto tail = options.serial.empty() ? defaultSerialTail(firstPort)
+                                                     : serialTail(options.serial, model.type());
+            if (!tail) {
+                serialProblem = "--serial " + options.serial + " does not start with the " +
+                                "family's type byte";
+                return;
+            }
+            std::copy(tail->begin(), tail->end(), model.serial.begin() + 1);
             model.active.period = activePeriodOf(options);
             model.active.batch = options.activeBatch;
-            model.activeRunning = options.active || connect.has_value();
+            // Reporting by itself is the active work mode, and the device record says so.
+            if (options.active || connect.has_value()) model.enterActiveMode();
             if (options.passes > 0)
                 model.passGeneratedTagsInTurn(options.passes, options.passLooks, options.passGap);
         });
+        if (!serialProblem.empty()) {
+            std::fprintf(stderr, "tagbench-sim: %s\n", serialProblem.c_str());
+            return 2;
+        }
         std::fflush(stdout);
-        return serveUntilSignal(reader, options, signals);
+        return serveUntilSignal(reader, options);
     } catch (const std::exception &error) {
         std::fprintf(stderr, "tagbench-sim: %s\n", error.what());
         return 1;

@@ -4,6 +4,9 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <chrono>
+#include <cstdio>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
@@ -14,6 +17,7 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <QDateTime>
@@ -176,6 +180,8 @@ TEST_F(CliTransports, EveryCommandEndToEnd) {
     for (Site &site : sites) {
         VirtualReader &reader = *site.reader;
         const std::string tid = firstTag(reader, [](const auto &tag) { return hexOf(tag.tid()); });
+        const std::string epc = firstTag(reader, [](const auto &tag) { return hexOf(tag.epc()); });
+        const std::string newEpc = "E2000017220A0100000000AB";
         struct Case {
             std::vector<std::string> arguments;
             std::string out;  // whole stdout, unless `shape` is given
@@ -190,11 +196,13 @@ TEST_F(CliTransports, EveryCommandEndToEnd) {
             {{"info"},
              "serial    " + kSerialText +
                  "\ntype      80\nfamily    fir\nfirmware  2.3\nhardware  1.1\n"},
-            {{"read", "tid", "0", "0x6"}, tid + "\n"},
-            {{"write", "user", "2", "12abCDEF"}, ""},
-            {{"--json", "read", "3", "2", "2"}, "{\"data\":\"12ABCDEF\"}\n"},
-            {{"write-epc", "E2000017220A0100000000AB", "--password", "00000000"},
-             "",
+            // Memory commands name the tag they touched.
+            {{"read", "tid", "0", "0x6"}, epc + " " + tid + "\n"},
+            {{"write", "user", "2", "12abCDEF", "--epc", epc}, epc + "\n"},
+            {{"--json", "read", "3", "2", "2"},
+             "{\"epc\":\"" + epc + "\",\"data\":\"12ABCDEF\"}\n"},
+            {{"write-epc", newEpc, "--password", "00000000"},
+             epc + " " + newEpc + "\n",
              [&] {
                  return firstTag(reader, [](const auto &tag) { return hexOf(tag.epc()); }) ==
                         "E2000017220A0100000000AB";
@@ -202,15 +210,15 @@ TEST_F(CliTransports, EveryCommandEndToEnd) {
             {{"inventory", "--rounds", "1", "--format", "csv"},
              "",
              always,
-             "epc,antenna,count,rssi,first_seen,last_seen\n"
-             "E2000017220A0100000000AB,1,1,[0-9]+,[-0-9T:.]+Z,[-0-9T:.]+Z\n"},
+             "epc,antenna,rssi,first_seen\n"
+             "E2000017220A0100000000AB,1,[0-9]+,[-0-9T:.]+Z\n"},
             {{"inventory", "--rounds", "2", "--interval", "0", "--format", "table"},
              "",
              always,
-             "epc +antenna +count +rssi +first_seen +last_seen\n"
-             "E2000017220A0100000000AB +1 +2 +[0-9]+ +[-0-9T:.]+Z +[-0-9T:.]+Z\n"},
-            {{"lock", "00000000", "0x02"},
-             "",
+             "epc +antenna +rssi +first_seen\n"
+             "E2000017220A0100000000AB +1 +[0-9]+ +[-0-9T:.]+Z\n"},
+            {{"lock", "00000000", "--lock", "user=lock"},
+             newEpc + " user=lock\n",
              [&] {
                  bool secured = false;
                  reader.withModel([&](ReaderModel &model) {
@@ -330,8 +338,12 @@ TEST(Cli, InterruptEndsStreamsWithCompleteOutput) {
         }
     }
 
-    // watch only listens: no request beyond the identity asked at open.
+    // watch only listens: it asks who the reader is and its work mode, and nothing else.
     Site site = tcpSite(3);
+    site.reader->withModel([](ReaderModel &model) {
+        model.enterActiveMode();
+        model.activeRunning = false;
+    });
     ChildProcess watch = startCli(site, {"watch"});
     ASSERT_TRUE(site.reader->waitForRequests(1, std::chrono::seconds(30)));
     site.reader->startActive(std::chrono::milliseconds(5), 2);
@@ -345,7 +357,12 @@ TEST(Cli, InterruptEndsStreamsWithCompleteOutput) {
         EXPECT_EQ(line.rfind("{\"reader\":\"" + kSerialText + "\"", 0), 0u) << line;
         EXPECT_NE(epcOfSightingLine(line), "") << line;
     }
-    EXPECT_EQ(site.reader->requests().size(), 1u);
+    for (const auto &request : site.reader->requests()) {
+        const auto command = static_cast<qn::Command>(request[5]);
+        EXPECT_TRUE(command == qn::Command::GetDeviceSystemInfo ||
+                    command == qn::Command::ReadDeviceParam)
+            << int(request[5]);
+    }
 }
 
 // Every exit status, each error one line on stderr; usage errors send no frame at all.
@@ -365,7 +382,18 @@ TEST(Cli, ExitStatusesAndOneLineErrors) {
         {{"frobnicate"}, 2, "frobnicate"},
         {{"info", "--bogus"}, 2, "--bogus"},
         {{}, 2, "no command given"},
-        {{"time"}, 2, "no command given"},
+        {{"time"}, 2, "usage: tagbench-cli time COMMAND, COMMAND one of get, set"},
+        {{"inventory", "--interval", "abc"}, 2, "--interval takes milliseconds, 0 to 3600000"},
+        {{"inventory", "--duration", "-1"}, 2, "--duration takes seconds, 0 to 31622400"},
+        {{"inventory", "--rounds", "0"}, 2, "--rounds takes a count, 1 to 1000000000"},
+        {{"--retry", "x", "info"}, 2, "takes a count, 0 to 999"},
+        {{"--max-time", "0", "info"}, 2, "takes seconds, more than 0"},
+        {{"--json", "inventory", "--format", "table"}, 2, "--json means --format ndjson"},
+        {{"info"}, 2, "the baud rate must be a standard one", "serial:/dev/ttyS0?baud=12"},
+        {{"lock", "00000000"}, 2, "either --lock AREA=ACTION or a CODE"},
+        {{"lock", "00000000", "--lock", "user=melt"}, 2, "--lock \"user=melt\""},
+        {{"read", "epc", "0", "1", "--epc", "E2G0"}, 2, "--epc \"E2G0\""},
+        {{"read", "epc", "0", "1", "--mask", "epc:32"}, 2, "--mask \"epc:32\""},
         {{"info"}, 2, "no reader address", "-"},
         {{"info"}, 2, "reader address \"tcp://\"", "tcp://"},
         {{"info"}, 2, "reader address \"192.168.1.100\"", "192.168.1.100"},
@@ -670,7 +698,7 @@ TEST_F(CliTransports, FirmwareUpgradeRefusesBadInputBeforeSending) {
         {{image, "--block-size", "many"}, 2, "block size \"many\""},
         {{image, "--password", "0102"}, 2, "password \"0102\""},
         {{(ptyDir_ / "missing.bin").string()}, 4, "cannot read "},
-        {{ptyDir_.string()}, 4, "cannot read "},
+        {{ptyDir_.string()}, 4, "cannot read " + ptyDir_.string() + ": it is a directory"},
         {{(ptyDir_ / "empty.bin").string()}, 4, "the image is empty"},
     };
     for (const Case &c : cases) {
@@ -944,6 +972,247 @@ TEST_F(CliTransports, ProfileRefusalsWriteNothing) {
     EXPECT_EQ(forced.out, existing.string() + ": profile written (device, network records)\n");
     EXPECT_TRUE(fileBytes(existing).startsWith("[DeviceParam]\nDevType="))
         << fileBytes(existing).constData();
+}
+
+// Whether every line of a stream's output is whole: a sighting (ndjson), or a row or the
+// header of a csv.
+bool streamOutputComplete(const std::string &out, const std::string &format) {
+    if (out.empty() || out.back() != '\n') return false;
+    static const std::regex csvRow(
+        R"re(^(epc,antenna,rssi,first_seen|[0-9A-F]+,[0-9]+,[0-9]+,[-0-9T:.]+Z)$)re");
+    for (const std::string &line : linesOf(out)) {
+        if (format == "ndjson" ? epcOfSightingLine(line).empty() : !std::regex_match(line, csvRow))
+            return false;
+    }
+    return true;
+}
+
+bool says(const std::string &text, const std::string &part) {
+    return text.find(part) != std::string::npos;
+}
+
+// A reader that goes away ends inventory and watch with status 5 and one line naming it; what
+// was printed before stays whole.
+TEST(Cli, LostReaderEndsStreamsWithItsOwnStatus) {
+    for (const std::string command : {"inventory", "watch"}) {
+        Site site = tcpSite(3);
+        if (command == "watch") site.reader->withModel([](ReaderModel &m) { m.enterActiveMode(); });
+        ChildProcess stream = startCli(site, {command, "--format", "ndjson", "--duration", "120"});
+        ASSERT_TRUE(stream.waitForLine(std::chrono::seconds(30))) << command;
+        site.reader->unplug();
+        const Finished run = stream.finish();
+        EXPECT_EQ(run.status, 5) << command << "\n" << run.err;
+        EXPECT_EQ(run.err, "tagbench-cli: reader " + site.address +
+                               " lost: the link went down during " + command + "\n");
+        EXPECT_TRUE(streamOutputComplete(run.out, "ndjson")) << run.out;
+    }
+}
+
+// --reconnect: the stream says the reader went, waits for it, says it is back and goes on.
+TEST(Cli, ReconnectResumesWhenTheReaderReturns) {
+    Site site = tcpSite(3);
+    ChildProcess inventory =
+        startCli(site, {"--reconnect", "inventory", "--format", "ndjson", "--interval", "5"});
+    ASSERT_TRUE(inventory.waitForLine(std::chrono::seconds(30)));
+    site.reader->unplug();
+    const std::string lost = "tagbench-cli: reader " + site.address + " lost: reconnecting\n";
+    ASSERT_TRUE(inventory.waitFor([&](const Finished &f) { return says(f.err, lost); },
+                                  std::chrono::seconds(30)))
+        << inventory.sofar().err;
+    site.reader->replug();
+    const std::string back = "tagbench-cli: reader " + site.address + " back\n";
+    ASSERT_TRUE(inventory.waitFor([&](const Finished &f) { return says(f.err, back); },
+                                  std::chrono::seconds(30)))
+        << inventory.sofar().err;
+    const std::size_t printedBeforeReturn = inventory.sofar().out.size();
+    ASSERT_TRUE(inventory.waitFor(
+        [&](const Finished &f) { return f.out.size() > printedBeforeReturn + 200; },
+        std::chrono::seconds(30)));
+    inventory.signal(SIGINT);
+    const Finished run = inventory.finish();
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, lost + back);
+    EXPECT_TRUE(streamOutputComplete(run.out, "ndjson"));
+}
+
+// SIGINT and SIGTERM end a stream cleanly even while every core is busy: status 0 and whole
+// lines, time after time.
+TEST(Cli, StopSignalsUnderLoadEndStreamsCleanly) {
+    std::atomic<bool> hogging{true};
+    std::vector<std::thread> hogs;
+    for (unsigned i = 0; i < std::max(2u, std::thread::hardware_concurrency()); ++i) {
+        hogs.emplace_back([&] {
+            while (hogging) {
+            }
+        });
+    }
+    Site site = tcpSite(3);
+    for (int run = 0; run < 24; ++run) {
+        const int signal = run % 2 == 0 ? SIGINT : SIGTERM;
+        const std::string format = run % 4 < 2 ? "ndjson" : "csv";
+        ChildProcess inventory =
+            startCli(site, {"inventory", "--interval", "0", "--format", format});
+        ASSERT_TRUE(inventory.waitForLine(std::chrono::seconds(30)));
+        inventory.signal(signal);
+        const Finished stopped = inventory.finish();
+        EXPECT_EQ(stopped.status, 0) << format << " signal " << signal << "\n" << stopped.err;
+        EXPECT_EQ(stopped.err, "");
+        EXPECT_TRUE(streamOutputComplete(stopped.out, format)) << stopped.out;
+    }
+    hogging = false;
+    for (std::thread &hog : hogs) hog.join();
+}
+
+std::size_t requestCount(const VirtualReader &reader, qn::Command command) {
+    std::size_t count = 0;
+    for (const auto &frame : reader.requests()) {
+        count += frame.size() > 5 && frame[5] == static_cast<uint8_t>(command);
+    }
+    return count;
+}
+
+// Memory commands act on one tag only: the one named by --epc or --mask when it is alone in
+// the field; among three, or when another is there, they touch nothing.
+TEST(Cli, MemoryCommandsActOnTheChosenTagOrNone) {
+    Site site = tcpSite(3);
+    std::vector<std::string> epcs;
+    site.reader->withModel([&](ReaderModel &model) {
+        for (const auto &tag : model.tags) epcs.push_back(hexOf(tag.epc()));
+    });
+    const std::string chosen = epcs[1];
+    struct Case {
+        std::vector<std::string> arguments;
+        int status;
+        std::string out, err;  // whole stdout; a part of stderr
+    };
+    const Case amongThree[] = {
+        {{"write", "user", "0", "1234", "--epc", chosen}, 7, "", "3 tags in the field"},
+        {{"lock", "00000000", "--lock", "epc=perma-lock", "--epc", chosen}, 7, "", "3 tags"},
+        {{"write-epc", "1234", "--epc", "ABCD"}, 7, "", "tag ABCD is not in the field"},
+        {{"write", "user", "0", "1234"}, 7, "", "3 tags in the field"},
+    };
+    const std::string prefix = chosen.substr(0, 8);
+    const Case alone[] = {
+        {{"write", "user", "0", "1234", "--epc", chosen}, 0, chosen + "\n", ""},
+        {{"read", "user", "0", "1", "--epc", epcs[0]}, 7, "", "tag " + epcs[0] + " is not"},
+        {{"read", "user", "0", "1", "--mask", "epc:32:" + prefix}, 0, chosen + " 1234\n", ""},
+        {{"read", "user", "0", "1", "--mask", "user:4:234"}, 0, chosen + " 1234\n", ""},
+        {{"read", "user", "0", "1", "--mask", "epc:32:" + std::string(8, '0')},
+         7,
+         "",
+         "does not match --mask"},
+    };
+    const auto check = [&](const Case &c) {
+        const Finished run = runCli(site, c.arguments);
+        const std::string label = c.arguments.front() + " " + c.arguments.back();
+        EXPECT_EQ(run.status, c.status) << label << "\n" << run.err;
+        EXPECT_EQ(run.out, c.out) << label;
+        EXPECT_TRUE(says(run.err, c.err)) << label << ": " << run.err;
+    };
+    for (const Case &c : amongThree) check(c);
+    for (const qn::Command write :
+         {qn::Command::WriteCardG2, qn::Command::WriteEPCG2, qn::Command::LockCardG2}) {
+        EXPECT_EQ(requestCount(*site.reader, write), 0u);
+    }
+    site.reader->withModel([](ReaderModel &model) {
+        model.tags.erase(model.tags.begin() + 2);
+        model.tags.erase(model.tags.begin());
+    });
+    for (const Case &c : alone) check(c);
+    site.reader->withModel([](ReaderModel &model) { model.tags.clear(); });
+    check({{"read", "tid", "0", "2"}, 7, "", "read: no tag in the field"});
+}
+
+// No answer, a refusal, --retry and --max-time: each its own status and line; a write without
+// an answer is never sent again.
+TEST(Cli, FailuresToldApartAndRetriedWhereSafe) {
+    Site site = tcpSite(1);
+    readersim::Faults everySecondLost;
+    everySecondLost.dropEveryNth = 2;  // the identity is answered, the next request not
+    struct Case {
+        std::vector<std::string> arguments;
+        int status;
+        std::string err;  // the whole of stderr
+    };
+    const Case cases[] = {
+        {{"--max-time", "1", "inventory", "--format", "ndjson"},
+         6,
+         "tagbench-cli: inventory: --max-time reached before the job was done\n"},
+        {{"time", "get"}, 6, "tagbench-cli: time get: no answer within the wait\n"},
+        {{"--retry", "2", "time", "get"},
+         0,
+         "tagbench-cli: time get: no answer within the wait; trying again (1 of 2)\n"},
+        {{"--retry", "2", "relay", "on"},
+         6,
+         "tagbench-cli: relay on: no answer within the wait; it may or may not have been done "
+         "(not tried again)\n"},
+    };
+    for (const Case &c : cases) {
+        site.reader->setFaults(everySecondLost);
+        site.reader->clearRequests();
+        const Finished run = runCli(site, c.arguments);
+        EXPECT_EQ(run.status, c.status) << c.arguments.back() << "\n" << run.err;
+        EXPECT_EQ(run.err, c.err);
+    }
+    EXPECT_EQ(requestCount(*site.reader, qn::Command::RelayOn), 1u);  // the last case's
+    site.reader->setFaults({});
+    const Finished refused = runCli(site, {"read", "tid", "0", "200"});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_EQ(refused.err, "tagbench-cli: read: the reader refused it (status 0)\n");
+}
+
+// tagbench-sim as a program: its version, its serial number (its own by default, or the one
+// given), the work mode it reports; and a reader killed under a stream ends it quickly.
+TEST(Cli, SimulatorIdentityWorkModeAndDeath) {
+    const Finished version =
+        ChildProcess(TAGBENCH_SIM_PATH, {"--version"}, testsupport::childEnvironment({})).finish();
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out, "tagbench-sim " TAGBENCH_VERSION "\n");
+    const Finished wrongType =
+        ChildProcess(TAGBENCH_SIM_PATH, {"--tcp", "0", "--serial", "51112233445566"},
+                     testsupport::childEnvironment({}))
+            .finish();
+    EXPECT_EQ(wrongType.status, 2);
+    EXPECT_TRUE(says(wrongType.err, "type byte")) << wrongType.err;
+
+    const auto startSim = [](const std::vector<std::string> &arguments) {
+        std::vector<std::string> all = {"--tcp", "0", "--tags", "3"};
+        all.insert(all.end(), arguments.begin(), arguments.end());
+        return std::make_unique<ChildProcess>(TAGBENCH_SIM_PATH, all,
+                                              testsupport::childEnvironment({}));
+    };
+    const auto addressOf = [](ChildProcess &sim) {
+        EXPECT_TRUE(sim.waitForLine(std::chrono::seconds(30)));
+        const std::string line = linesOf(sim.sofar().out).front();
+        return "tcp://" + line.substr(std::string("tcp ").size());
+    };
+    const auto cli = [](const std::string &address, const std::vector<std::string> &arguments) {
+        std::vector<std::string> all = {"--reader", address};
+        all.insert(all.end(), arguments.begin(), arguments.end());
+        return ChildProcess(TAGBENCH_CLI_PATH, all, testsupport::childEnvironment({}));
+    };
+    auto given = startSim({"--active", "--serial", "112233445566"});
+    auto first = startSim({});
+    auto second = startSim({});
+    const std::string givenAddress = addressOf(*given);
+    EXPECT_TRUE(says(cli(givenAddress, {"info"}).finish().out, "serial    50112233445566\n"));
+    const Finished params = cli(givenAddress, {"params", "get"}).finish();
+    EXPECT_TRUE(says(params.out, "work_mode=active\n")) << params.out;
+    const std::string one = cli(addressOf(*first), {"info"}).finish().out;
+    const std::string other = cli(addressOf(*second), {"info"}).finish().out;
+    EXPECT_NE(one.substr(0, 25), other.substr(0, 25)) << one << other;
+
+    ChildProcess inventory = cli(givenAddress, {"inventory", "--format", "ndjson"});
+    ASSERT_TRUE(inventory.waitForLine(std::chrono::seconds(30)));
+    const auto killed = std::chrono::steady_clock::now();
+    ::kill(given->pid(), SIGKILL);
+    const Finished run = inventory.finish();
+    const auto tookMs = std::chrono::duration_cast<std::chrono::milliseconds>(
+                            std::chrono::steady_clock::now() - killed)
+                            .count();
+    std::printf("reader killed to tagbench-cli exit: %lld ms\n", static_cast<long long>(tookMs));
+    EXPECT_EQ(run.status, 5) << run.err;
+    EXPECT_TRUE(says(run.err, " lost: the link went down during inventory")) << run.err;
 }
 
 }  // namespace
