@@ -4,6 +4,7 @@
 
 #include <CLI/CLI.hpp>
 #include <cstdio>
+#include <cstdlib>
 
 #include "reader_address.h"
 
@@ -63,9 +64,25 @@ void addOutputs(CLI::App &app, Options &o) {
     app.add_option("--linger", o.lingerMs, "Milliseconds a message waits for its HTTP batch")
         ->check(CLI::Range(0u, 3600000u))
         ->capture_default_str();
+    app.add_option("--mqtt-batch", o.mqttBatch,
+                   "Sightings of one reader per MQTT message at most (1: one message per "
+                   "sighting; more: {\"v\":1,\"reader\":…,\"tags\":[…]})")
+        ->check(CLI::Range(1u, 10000u))
+        ->capture_default_str();
+    app.add_option("--mqtt-linger", o.mqttLingerMs,
+                   "Milliseconds a sighting waits for its MQTT batch")
+        ->check(CLI::Range(0u, 3600000u))
+        ->capture_default_str();
+    app.add_option("--spool", o.spool,
+                   "Keep tag messages in FOLDER/spool.db until every output has them, across "
+                   "restarts; none: in memory (default: $STATE_DIRECTORY under systemd, else "
+                   "none)");
+    app.add_option("--spool-limit", o.spoolLimitMb,
+                   "Megabytes the spool holds at most (oldest dropped beyond)")
+        ->check(CLI::Range(1u, 1000000u))
+        ->capture_default_str();
     app.add_option("--queue-limit", o.queueLimit,
-                   "Tag messages each output keeps while its peer is away (oldest dropped "
-                   "beyond)")
+                   "Tag messages kept in memory with --spool none (oldest dropped beyond)")
         ->check(CLI::Range(1u, 100000000u))
         ->capture_default_str();
     app.add_option("--report-interval", o.reportIntervalS,
@@ -98,6 +115,10 @@ std::string mismatch(Options &o) {
         return "--http: expected http://… or https://…, got " + o.httpUrl;
     }
     if (o.topic.empty()) return "--topic: empty";
+    if (o.spool.empty()) {
+        const char *state = std::getenv("STATE_DIRECTORY");
+        o.spool = state != nullptr && *state != '\0' ? state : "none";
+    }
     if (o.name.empty()) o.name = hostName();
     return {};
 }

@@ -25,6 +25,10 @@ struct Options {
     unsigned batch = 100;
     unsigned lingerMs = 200;
     unsigned queueLimit = 100000;
+    unsigned mqttBatch = 1;
+    unsigned mqttLingerMs = 100;
+    std::string spool;  // a folder, or "none"
+    unsigned spoolLimitMb = 1024;
     double reportIntervalS = 0;
     double statsIntervalS = 10;
     std::string logFile;
