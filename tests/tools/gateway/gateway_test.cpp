@@ -598,6 +598,188 @@ TEST(GatewayTest, OpenedReaderDeliversReportsOrInventoriesAndItsStatus) {
     }
 }
 
+// Every EPC in a message, a single sighting or a batch, in order.
+std::vector<std::uint32_t> numbersIn(const std::string &payload) {
+    static const std::regex epc(R"re("epc":"E28011600000000([0-9A-F]{9})")re");
+    std::vector<std::uint32_t> numbers;
+    for (auto match = std::sregex_iterator(payload.begin(), payload.end(), epc);
+         match != std::sregex_iterator(); ++match) {
+        numbers.push_back(std::uint32_t(std::stoul((*match)[1].str(), nullptr, 16)));
+    }
+    return numbers;
+}
+
+std::size_t sightingsIn(const std::vector<Received> &messages) {
+    std::size_t count = 0;
+    for (const Received &message : messages) count += numbersIn(message.payload).size();
+    return count;
+}
+
+// A temporary spool folder.
+class SpoolFolder {
+  public:
+    SpoolFolder()
+        : path_(std::filesystem::temp_directory_path() /
+                ("tagbench-gateway-spool-" + std::to_string(::getpid()) + "-" +
+                 std::to_string(counter_++))) {
+        std::filesystem::remove_all(path_);
+    }
+    ~SpoolFolder() { std::filesystem::remove_all(path_); }
+    std::string path() const { return path_.string(); }
+
+  private:
+    static inline int counter_ = 0;
+    std::filesystem::path path_;
+};
+
+TEST(GatewayTest, PartialBatchesLeaveAfterTheirLinger) {
+    Broker broker;
+    ASSERT_TRUE(broker.start());
+    MqttRecorder recorder(broker.port(), {"tagbench/+/tags"});
+    ASSERT_TRUE(recorder.waitSubscribed(kDeadline));
+    HttpEndpoint endpoint;
+    Gateway gateway({"--http", endpoint.url(), "--batch", "100", "--linger", "1000", "--mqtt",
+                     broker.url(), "--mqtt-batch", "100", "--mqtt-linger", "1000"});
+    Peer peer(gateway.port(), serialOf(20));
+    const auto postedSightings = [](const std::vector<Post> &posts) {
+        std::size_t count = 0;
+        for (const Post &post : posts) count += numbersIn(post.body).size();
+        return count;
+    };
+    const auto report = [&](std::uint32_t first, std::uint32_t count) {
+        std::vector<Tag> tags;
+        for (std::uint32_t n = first; n < first + count; ++n) tags.push_back({n});
+        return peer.report(tags);
+    };
+    // Six sightings together: one POST and one MQTT message, though neither batch is full.
+    ASSERT_TRUE(report(0, 6));
+    ASSERT_TRUE(endpoint.waitFor([&](const auto &posts) { return postedSightings(posts) >= 6; },
+                                 kDeadline));
+    ASSERT_TRUE(recorder.waitFor([](const auto &m) { return sightingsIn(m) >= 6; }, kDeadline));
+    ASSERT_EQ(endpoint.accepted().size(), 1u);
+    EXPECT_EQ(numbersIn(endpoint.accepted().front().body),
+              (std::vector<std::uint32_t>{0, 1, 2, 3, 4, 5}));
+    ASSERT_EQ(recorder.on("/tags").size(), 1u);
+    const std::string batch = recorder.on("/tags").front().payload;
+    EXPECT_TRUE(batch.starts_with(R"({"v":1,"reader":")" + peer.serial() + R"(","tags":[{"v":1,)"))
+        << batch;
+    EXPECT_EQ(numbersIn(batch), (std::vector<std::uint32_t>{0, 1, 2, 3, 4, 5}));
+    // A burst that fills the batches, then a lone sighting: it is not held back.
+    for (std::uint32_t first = 100; first < 200; first += 5) ASSERT_TRUE(report(first, 5));
+    ASSERT_TRUE(report(500, 1));
+    EXPECT_TRUE(endpoint.waitFor([&](const auto &posts) { return postedSightings(posts) >= 107; },
+                                 kDeadline));
+    EXPECT_TRUE(recorder.waitFor([](const auto &m) { return sightingsIn(m) >= 107; }, kDeadline));
+    EXPECT_EQ(numbersIn(recorder.on("/tags").back().payload).back(), 500u);
+}
+
+// The broker out of reach: SIGTERM ends the gateway (status 0) with its messages in the
+// spool; started again with the broker back, they arrive.
+TEST(GatewayTest, StopWithTheBrokerAwayKeepsTheMessagesForTheNextStart) {
+    Broker broker;
+    ASSERT_TRUE(broker.start());
+    TcpCut relay(broker.port());
+    relay.cut();
+    MqttRecorder recorder(broker.port(), {"tagbench/+/tags"});
+    ASSERT_TRUE(recorder.waitSubscribed(kDeadline));
+    SpoolFolder spool;
+    const std::vector<std::string> arguments = {"--mqtt",   relay.url(), "--spool", spool.path(),
+                                                "--stdout", "--name",    "gw-spool"};
+    {
+        Gateway gateway(arguments);
+        Peer peer(gateway.port(), serialOf(21));
+        for (std::uint32_t number = 0; number < 5; ++number) ASSERT_TRUE(peer.report({{number}}));
+        ASSERT_TRUE(gateway.waitForLines(5));
+        const auto asked = std::chrono::steady_clock::now();
+        const Finished finished = gateway.stop();
+        EXPECT_EQ(finished.status, 0) << finished.err;
+        EXPECT_NE(finished.err.find("MQTT: 5 messages not delivered"), std::string::npos);
+        std::printf("stopped %lld ms after SIGTERM\n",
+                    static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                               std::chrono::steady_clock::now() - asked)
+                                               .count()));
+    }
+    relay.restore();
+    Gateway again(arguments);
+    ASSERT_TRUE(recorder.waitFor([](const auto &m) { return sightingsIn(m) >= 5; }, kDeadline));
+    std::vector<std::uint32_t> arrived;
+    for (const Received &message : recorder.on("/tags"))
+        arrived.push_back(numbersIn(message.payload).at(0));
+    EXPECT_EQ(arrived, (std::vector<std::uint32_t>{0, 1, 2, 3, 4}));
+    EXPECT_TRUE(again.waitForLog("5 messages from the last run"));
+}
+
+// During a broker outage thousands of sightings wait in the spool; the gateway is killed
+// (-9) in the middle and started again; once the broker is back a subscriber that stayed
+// gets every sighting, in order per reader (at least once: duplicates are counted).
+TEST(GatewayTest, KillDuringAnOutageLosesNothing) {
+    Broker broker;
+    ASSERT_TRUE(broker.start());
+    TcpCut relay(broker.port());
+    MqttRecorder recorder(broker.port(), {"tagbench/+/tags"});
+    ASSERT_TRUE(recorder.waitSubscribed(kDeadline));
+    relay.cut();
+    SpoolFolder spool;
+    const std::vector<std::string> arguments = {"--mqtt",     relay.url(),     "--spool",
+                                                spool.path(), "--stdout",      "--mqtt-batch",
+                                                "10",         "--mqtt-linger", "20"};
+    constexpr int kReaders = 4, kReportsPerRun = 150, kTagsPerReport = 3;
+    std::uint32_t next[kReaders] = {};
+    const auto sendRun = [&](Gateway &gateway) {
+        std::vector<Peer> peers;
+        for (int r = 0; r < kReaders; ++r) peers.emplace_back(gateway.port(), serialOf(30 + r));
+        for (int k = 0; k < kReportsPerRun; ++k) {
+            for (int r = 0; r < kReaders; ++r) {
+                std::vector<Tag> tags;
+                for (int t = 0; t < kTagsPerReport; ++t) tags.push_back({next[r]++});
+                ASSERT_TRUE(peers[r].report(tags));
+            }
+        }
+    };
+    constexpr std::size_t kPerRun = kReaders * kReportsPerRun * kTagsPerReport;
+    {
+        Gateway first(arguments);
+        sendRun(first);
+        // On stdout means in the spool: nothing leaves before its group commit.
+        ASSERT_TRUE(first.waitForLines(kPerRun));
+        EXPECT_EQ(first.stop(SIGKILL).status, -1);
+    }
+    Gateway second(arguments);
+    sendRun(second);
+    ASSERT_TRUE(second.waitForLines(kPerRun));
+    relay.restore();
+    std::map<std::string, std::vector<std::uint32_t>> byReader;
+    const auto everySighting = [&](const std::vector<Received> &messages) {
+        byReader.clear();
+        for (const Received &message : messages) {
+            for (const std::uint32_t n : numbersIn(message.payload)) {
+                byReader[readerOf(message.payload)].push_back(n);
+            }
+        }
+        std::size_t distinct = 0;
+        for (const auto &[reader, numbers] : byReader) {
+            distinct += std::set(numbers.begin(), numbers.end()).size();
+        }
+        return distinct == 2 * kPerRun;
+    };
+    ASSERT_TRUE(recorder.waitFor(everySighting, kDeadline));
+    everySighting(recorder.on("/tags"));
+    ASSERT_EQ(byReader.size(), std::size_t(kReaders));
+    std::size_t duplicates = 0;
+    for (const auto &[reader, numbers] : byReader) {
+        SCOPED_TRACE(reader);
+        // The first time each sighting arrives is in the order it was seen.
+        std::vector<std::uint32_t> firstTimes;
+        std::set<std::uint32_t> seen;
+        for (const std::uint32_t n : numbers) {
+            if (seen.insert(n).second) firstTimes.push_back(n);
+        }
+        EXPECT_TRUE(std::is_sorted(firstTimes.begin(), firstTimes.end()));
+        duplicates += numbers.size() - firstTimes.size();
+    }
+    std::printf("%zu sightings, %zu duplicates\n", 2 * kPerRun, duplicates);
+}
+
 TEST(GatewayTest, UsageErrorsExitWithStatus2AndOneLine) {
     const std::vector<std::vector<std::string>> cases = {
         {"--listen", "0"},                                 // no output
@@ -607,6 +789,7 @@ TEST(GatewayTest, UsageErrorsExitWithStatus2AndOneLine) {
         {"--reader", "bogus", "--stdout"},                 // not a reader address
         {"--listen", "0", "--stdout", "--qos", "2"},
         {"--listen", "0", "--stdout", "--nonsense"},
+        {"--listen", "0", "--stdout", "--mqtt-batch", "0"},
     };
     for (const auto &arguments : cases) {
         SCOPED_TRACE(arguments.back());
