@@ -29,11 +29,15 @@ std::string post(const HttpSettings &settings, const std::string &body, long tim
     CURL *curl = curl_easy_init();
     if (curl == nullptr) return "cannot create an HTTP request";
     curl_slist *headers = curl_slist_append(nullptr, "Content-Type: application/json");
-    if (!settings.authorization.empty()) {
-        headers = curl_slist_append(headers, ("Authorization: " + settings.authorization).c_str());
-    }
     curl_easy_setopt(curl, CURLOPT_URL, settings.url.c_str());
     curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
+    if (!settings.bearerToken.empty()) {
+        curl_easy_setopt(curl, CURLOPT_HTTPAUTH, CURLAUTH_BEARER);
+        curl_easy_setopt(curl, CURLOPT_XOAUTH2_BEARER, settings.bearerToken.c_str());
+    } else if (!settings.userPassword.empty()) {
+        curl_easy_setopt(curl, CURLOPT_HTTPAUTH, CURLAUTH_BASIC);
+        curl_easy_setopt(curl, CURLOPT_USERPWD, settings.userPassword.c_str());
+    }
     curl_easy_setopt(curl, CURLOPT_POSTFIELDS, body.data());
     curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE, curl_off_t(body.size()));
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, discardBody);

@@ -19,8 +19,8 @@ struct HttpSettings {
     std::string url;
     std::size_t batch = 100;
     std::chrono::milliseconds linger{200};
-    // "Authorization" header value, or empty.
-    std::string authorization;
+    std::string bearerToken;   // empty: none
+    std::string userPassword;  // USER:PASSWORD for basic authentication; empty: none
 };
 
 class HttpOutput : public Output {

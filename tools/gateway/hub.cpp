@@ -5,8 +5,11 @@
 namespace gateway {
 
 Hub::Hub(Store &store, std::vector<std::unique_ptr<Output>> outputs,
-         std::chrono::milliseconds reportInterval)
-    : store_(store), outputs_(std::move(outputs)), aggregator_(reportInterval) {
+         std::chrono::milliseconds reportInterval, std::string gatewayName)
+    : store_(store),
+      gatewayName_(std::move(gatewayName)),
+      outputs_(std::move(outputs)),
+      aggregator_(reportInterval) {
     store_.onAvailable([this] {
         for (const auto &output : outputs_) output->wake();
     });
@@ -29,7 +32,7 @@ void Hub::report(const std::vector<Sighting> &sightings) {
 }
 
 void Hub::setStatus(const std::string &reader, bool online) {
-    const std::string json = statusJson(online, Clock::now());
+    const std::string json = statusJson(online, Clock::now(), gatewayName_);
     for (const auto &output : outputs_) output->readerStatus(reader, json);
 }
 

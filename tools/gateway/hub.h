@@ -18,8 +18,9 @@ namespace gateway {
 
 class Hub {
   public:
+    // `gatewayName` goes into every reader status: the gateway that watches the reader.
     Hub(Store &store, std::vector<std::unique_ptr<Output>> outputs,
-        std::chrono::milliseconds reportInterval);
+        std::chrono::milliseconds reportInterval, std::string gatewayName);
     ~Hub();
     Hub(const Hub &) = delete;
     Hub &operator=(const Hub &) = delete;
@@ -49,6 +50,7 @@ class Hub {
     void setStatus(const std::string &reader, bool online);
 
     Store &store_;
+    std::string gatewayName_;
     std::vector<std::unique_ptr<Output>> outputs_;
     std::mutex mutex_;  // keeps the order of messages and statuses across sources
     Aggregator aggregator_;

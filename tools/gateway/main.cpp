@@ -63,7 +63,9 @@ std::vector<std::unique_ptr<Output>> makeOutputs(const Options &o, Store &store)
     }
     if (!o.httpUrl.empty()) {
         outputs.push_back(std::make_unique<HttpOutput>(
-            HttpSettings{o.httpUrl, o.batch, std::chrono::milliseconds(o.lingerMs), {}}, store));
+            HttpSettings{o.httpUrl, o.batch, std::chrono::milliseconds(o.lingerMs), o.httpToken,
+                         o.httpCredentials},
+            store));
     }
     return outputs;
 }
@@ -80,7 +82,7 @@ void limitStopping(Steady::time_point deadline) {
 
 int run(const Options &o, const sigset_t &signals) {
     const std::unique_ptr<Store> store = makeStore(o);
-    Hub hub(*store, makeOutputs(o, *store), millisecondsOf(o.reportIntervalS));
+    Hub hub(*store, makeOutputs(o, *store), millisecondsOf(o.reportIntervalS), o.name);
     Listener listener(hub);
     for (const std::string &where : o.listen) {
         std::string error;

@@ -41,9 +41,11 @@ std::string batchJson(const std::string &reader, std::span<const std::string_vie
     return json + "]}";
 }
 
-std::string statusJson(bool online, Clock::time_point since) {
-    return std::string("{\"state\":\"") + (online ? "online" : "offline") +
-           "\",\"since\":" + jsontext::quoted(tagtext::utcText(since)) + "}";
+std::string statusJson(bool online, Clock::time_point since, const std::string &gateway) {
+    std::string json = std::string("{\"state\":\"") + (online ? "online" : "offline") +
+                       "\",\"since\":" + jsontext::quoted(tagtext::utcText(since));
+    if (!gateway.empty()) json += ",\"gateway\":" + jsontext::quoted(gateway);
+    return json + "}";
 }
 
 std::string statsJson(const Stats &stats) {

@@ -21,6 +21,12 @@ struct Options {
     int qos = 1;
     std::string name;  // the host name when not given
     std::string caFile;
+    std::string mqttPasswordFile;
+    std::string mqttPassword;  // from the file (or the URL)
+    std::string httpTokenFile;
+    std::string httpToken;
+    std::string httpCredentialsFile;
+    std::string httpCredentials;  // USER:PASSWORD
     std::string httpUrl;
     unsigned batch = 100;
     unsigned lingerMs = 200;

@@ -259,9 +259,12 @@ TEST(GatewayTest, EverySightingArrivesOnceInOrderWithReaderStatus) {
     EXPECT_EQ(onMqtt, expected);
     EXPECT_EQ(onStdout, expected);
 
+    // Each reader's status names the gateway watching it.
     for (const Peer &peer : peers) {
         EXPECT_TRUE(
             has("tagbench/" + peer.serial() + "/status", "\"online\"")(recorder.messages()));
+        EXPECT_TRUE(has("tagbench/" + peer.serial() + "/status",
+                        "\"gateway\":\"gw1\"")(recorder.messages()));
     }
     EXPECT_TRUE(recorder.waitFor(has("tagbench/gateway/gw1/stats",
                                      "\"readers\":3,\"reports\":60,\"published\":180,"
@@ -778,6 +781,31 @@ TEST(GatewayTest, KillDuringAnOutageLosesNothing) {
         duplicates += numbers.size() - firstTimes.size();
     }
     std::printf("%zu sightings, %zu duplicates\n", 2 * kPerRun, duplicates);
+}
+
+TEST(GatewayTest, ConfigurationWithAnUnknownKeyIsRefusedNamingItsLine) {
+    const auto config = std::filesystem::temp_directory_path() /
+                        ("tagbench-gateway-strict-" + std::to_string(::getpid()) + ".conf");
+    const struct {
+        const char *text;
+        const char *error;
+    } cases[] = {
+        {"stdout = true\nbogus = 1\n", ":2: unknown option \"bogus\""},
+        {"# broker\n\nmqtt-url = mqtt://localhost\n", ":3: unknown option \"mqtt-url\""},
+        {"listen = [\n  \"0\",\n]\nstdout = true\nqueue-limits = 5\n",
+         ":5: unknown option \"queue-limits\""},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.text);
+        std::ofstream(config) << c.text;
+        ChildProcess child(TAGBENCH_GATEWAY_PATH, {"--listen", "0", "--config", config.string()},
+                           testsupport::childEnvironment({}));
+        const Finished finished = child.finish(kDeadline);
+        EXPECT_EQ(finished.status, 2);
+        EXPECT_NE(finished.err.find(config.string() + c.error), std::string::npos) << finished.err;
+        EXPECT_EQ(std::count(finished.err.begin(), finished.err.end(), '\n'), 1) << finished.err;
+    }
+    std::filesystem::remove(config);
 }
 
 TEST(GatewayTest, UsageErrorsExitWithStatus2AndOneLine) {
