@@ -21,6 +21,7 @@ packages=(
   xvfb xauth
   librsvg2-bin desktop-file-utils appstream lintian
   mosquitto mosquitto-clients libmosquitto-dev
+  libsqlite3-dev prometheus
   python3-setuptools python3-pip python3-venv python3-pytest
 )
 
