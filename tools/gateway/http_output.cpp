@@ -124,6 +124,7 @@ void HttpOutput::sendLoop() {
         }
         store_.delivered(OutputBit::Http, ids);
         published_ += ids.size();
+        deliveredNow(batch);
         changed_.notify_all();
     }
 }
@@ -148,6 +149,7 @@ bool HttpOutput::deliver(const std::string &body, std::unique_lock<std::mutex> &
             log::line("HTTP endpoint " + settings_.url + ": " + failure + "; retrying");
         }
         failure_ = failure;
+        failed_ += sending_;
         changed_.wait_until(lock, std::min(deadline_, Steady::now() + retry.next()),
                             [this] { return stopping_ || Steady::now() >= deadline_; });
         if (stopping_ || Steady::now() >= deadline_) return false;

@@ -34,6 +34,8 @@ class HttpOutput : public Output {
     void finish(std::chrono::steady_clock::time_point deadline) override;
     OutputHealth health() const override;
     std::uint64_t published() const override { return published_; }
+    std::string name() const override { return "http"; }
+    OutputBit bit() const override { return OutputBit::Http; }
 
   private:
     using Steady = std::chrono::steady_clock;

@@ -18,6 +18,7 @@
 #include "listener.h"
 #include "log.h"
 #include "memory_store.h"
+#include "metrics.h"
 #include "mqtt_output.h"
 #include "opened_readers.h"
 #include "options.h"
@@ -83,6 +84,14 @@ void limitStopping(Steady::time_point deadline) {
 int run(const Options &o, const sigset_t &signals) {
     const std::unique_ptr<Store> store = makeStore(o);
     Hub hub(*store, makeOutputs(o, *store), millisecondsOf(o.reportIntervalS), o.name);
+    MetricsServer metrics(hub, *store);
+    if (!o.metrics.empty()) {
+        std::string error;
+        if (!metrics.start(o.metrics, error)) {
+            log::line(error);
+            return 1;
+        }
+    }
     Listener listener(hub);
     for (const std::string &where : o.listen) {
         std::string error;

@@ -249,6 +249,7 @@ bool MqttOutput::publish(std::vector<StoredMessage> batch) {
     const int result = mosquitto_publish(client_, &mid, tagTopic(reader).c_str(),
                                          int(payload.size()), payload.data(), settings_.qos, false);
     if (result != MOSQ_ERR_SUCCESS) {
+        failed_ += batch.size();
         batcher_.putBack(std::move(batch));
         return false;
     }
@@ -265,6 +266,7 @@ void MqttOutput::delivered(const std::vector<StoredMessage> &batch) {
     for (const StoredMessage &message : batch) ids.push_back(message.id);
     store_.delivered(OutputBit::Mqtt, ids);
     delivered_ += ids.size();
+    deliveredNow(batch);
 }
 
 void MqttOutput::onConnect(mosquitto *, void *self, int result) {
@@ -302,7 +304,10 @@ void MqttOutput::onDisconnect(mosquitto *, void *self, int result) {
         for (auto &[mid, batch] : output->inFlight_) unacknowledged.push_back(std::move(batch));
         std::sort(unacknowledged.begin(), unacknowledged.end(),
                   [](const auto &a, const auto &b) { return a.front().id > b.front().id; });
-        for (auto &batch : unacknowledged) output->batcher_.putBack(std::move(batch));
+        for (auto &batch : unacknowledged) {
+            output->failed_ += batch.size();
+            output->batcher_.putBack(std::move(batch));
+        }
         output->inFlight_.clear();
         output->statusesInFlight_.clear();
     }

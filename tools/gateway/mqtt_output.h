@@ -59,6 +59,8 @@ class MqttOutput : public Output {
     void finish(std::chrono::steady_clock::time_point deadline) override;
     OutputHealth health() const override;
     std::uint64_t published() const override;
+    std::string name() const override { return "mqtt"; }
+    OutputBit bit() const override { return OutputBit::Mqtt; }
 
   private:
     static void onConnect(mosquitto *, void *self, int result);

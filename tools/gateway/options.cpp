@@ -109,6 +109,9 @@ void addOutputs(CLI::App &app, Options &o) {
                    "Seconds between statistics messages on MQTT")
         ->check(CLI::Range(0.1, kLongestInterval))
         ->capture_default_str();
+    app.add_option("--metrics", o.metrics,
+                   "Serve /metrics (Prometheus) and /healthz on [ADDRESS:]PORT (127.0.0.1 "
+                   "without an address)");
     app.add_option("--log", o.logFile,
                    "Append the log to FILE instead of stderr (SIGHUP "
                    "reopens it)");

@@ -38,6 +38,7 @@ struct Options {
     double reportIntervalS = 0;
     double statsIntervalS = 10;
     std::string logFile;
+    std::string metrics;  // [ADDRESS:]PORT, or empty
 };
 
 struct Parsed {

@@ -3,10 +3,13 @@
 // only wakes it. Safe from any thread.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <string>
+#include <vector>
 
+#include "latency.h"
 #include "message.h"
 #include "store.h"
 
@@ -35,6 +38,21 @@ class Output {
     virtual bool ended() const { return false; }
     virtual OutputHealth health() const { return {}; }
     virtual std::uint64_t published() const = 0;
+    // Messages whose delivery failed once (and was tried again).
+    std::uint64_t failed() const { return failed_; }
+    const LatencyHistogram &latency() const { return latency_; }
+    virtual std::string name() const = 0;
+    virtual OutputBit bit() const = 0;
+
+  protected:
+    void deliveredNow(const std::vector<StoredMessage> &messages) {
+        const auto now = Clock::now();
+        for (const StoredMessage &message : messages) latency_.observe(message.received, now);
+    }
+    std::atomic<std::uint64_t> failed_{0};
+
+  private:
+    LatencyHistogram latency_;
 };
 
 }  // namespace gateway

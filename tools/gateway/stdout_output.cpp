@@ -76,6 +76,7 @@ void StdoutOutput::writeLoop() {
             cursor = ids.back();
             store_.delivered(OutputBit::Stdout, ids);
             published_ += ids.size();
+            deliveredNow(messages);
         }
         {
             const std::lock_guard lock(mutex_);

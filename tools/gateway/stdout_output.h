@@ -22,6 +22,8 @@ class StdoutOutput : public Output {
     void finish(std::chrono::steady_clock::time_point deadline) override;
     bool ended() const override { return ended_; }
     std::uint64_t published() const override { return published_; }
+    std::string name() const override { return "stdout"; }
+    OutputBit bit() const override { return OutputBit::Stdout; }
 
   private:
     void writeLoop();

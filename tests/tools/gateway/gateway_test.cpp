@@ -16,6 +16,7 @@
 #include <optional>
 #include <regex>
 #include <set>
+#include <thread>
 
 #include "broker.h"
 #include "child_process.h"
@@ -781,6 +782,128 @@ TEST(GatewayTest, KillDuringAnOutageLosesNothing) {
         duplicates += numbers.size() - firstTimes.size();
     }
     std::printf("%zu sightings, %zu duplicates\n", 2 * kPerRun, duplicates);
+}
+
+// One HTTP GET on loopback: the status and the body; status 0 when no answer came.
+std::pair<int, std::string> httpGet(std::uint16_t port, const std::string &path) {
+    const LoopbackSocket socket = LoopbackSocket::connectedTo(port);
+    const std::string request = "GET " + path +
+                                " HTTP/1.1\r\nHost: 127.0.0.1\r\n"
+                                "Connection: close\r\n\r\n";
+    if (!socket.valid() ||
+        !socket.sendAll(reinterpret_cast<const std::uint8_t *>(request.data()), request.size())) {
+        return {0, {}};
+    }
+    timeval timeout{10, 0};
+    ::setsockopt(socket.fd(), SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
+    std::string answer;
+    char buffer[4096];
+    for (ssize_t got; (got = ::recv(socket.fd(), buffer, sizeof buffer, 0)) > 0;) {
+        answer.append(buffer, std::size_t(got));
+    }
+    static const std::regex status(R"re(^HTTP/1\.[01] (\d{3}))re");
+    std::smatch match;
+    if (!std::regex_search(answer, match, status)) return {0, {}};
+    const auto body = answer.find("\r\n\r\n");
+    return {std::stoi(match[1].str()), body == std::string::npos ? "" : answer.substr(body + 4)};
+}
+
+// Waits until `done` holds for GET path's answer.
+bool waitForGet(std::uint16_t port, const std::string &path,
+                const std::function<bool(int, const std::string &)> &done) {
+    const auto end = std::chrono::steady_clock::now() + kDeadline;
+    while (std::chrono::steady_clock::now() < end) {
+        const auto [status, body] = httpGet(port, path);
+        if (done(status, body)) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));  // polling, not waiting
+    }
+    return false;
+}
+
+std::uint16_t metricsPort(Gateway &gateway) {
+    static const std::regex metrics(R"re(metrics on http://127\.0\.0\.1:(\d+)/metrics)re");
+    std::uint16_t port = 0;
+    gateway.process().waitFor(
+        [&](const Finished &sofar) {
+            std::smatch match;
+            if (!std::regex_search(sofar.err, match, metrics)) return false;
+            port = static_cast<std::uint16_t>(std::stoi(match[1].str()));
+            return true;
+        },
+        kDeadline);
+    return port;
+}
+
+// /metrics passes promtool and a real Prometheus scrapes the received counter; /healthz
+// follows the broker.
+TEST(GatewayTest, MetricsAreScrapedAndHealthFollowsTheBroker) {
+    Broker broker;
+    ASSERT_TRUE(broker.start());
+    MqttRecorder recorder(broker.port(), {"tagbench/+/tags"});
+    ASSERT_TRUE(recorder.waitSubscribed(kDeadline));
+    Gateway gateway({"--mqtt", broker.url(), "--metrics", "127.0.0.1:0", "--name", "gw-metrics"});
+    const std::uint16_t port = metricsPort(gateway);
+    ASSERT_NE(port, 0);
+    Peer peer(gateway.port(), serialOf(40));
+    constexpr int kSightings = 25;
+    for (std::uint32_t number = 0; number < kSightings; ++number) {
+        ASSERT_TRUE(peer.report({{number}}));
+    }
+    ASSERT_TRUE(recorder.waitFor(atLeast(kSightings, "/tags"), kDeadline));
+    // Acknowledged by the broker, too.
+    const std::string published = "tagbench_gateway_messages_published_total{output=\"mqtt\"} " +
+                                  std::to_string(kSightings) + "\n";
+    ASSERT_TRUE(waitForGet(port, "/metrics", [&](int status, const std::string &body) {
+        return status == 200 && body.find(published) != std::string::npos;
+    }));
+    const auto [status, text] = httpGet(port, "/metrics");
+    for (const char *expected :
+         {"tagbench_gateway_messages_received_total 25", "tagbench_gateway_readers_online 1",
+          "tagbench_gateway_delivery_latency_seconds_count{output=\"mqtt\"} 25"}) {
+        EXPECT_NE(text.find(expected), std::string::npos) << expected << "\n" << text;
+    }
+    const auto folder = std::filesystem::temp_directory_path() /
+                        ("tagbench-gateway-metrics-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(folder);
+    std::ofstream(folder / "metrics.txt") << text;
+    ChildProcess promtool("/bin/sh",
+                          {"-c", "promtool check metrics < " + (folder / "metrics.txt").string()},
+                          testsupport::childEnvironment({}));
+    const Finished checked = promtool.finish(kDeadline);
+    EXPECT_EQ(checked.status, 0) << checked.out << checked.err;
+
+    if (std::filesystem::exists("/usr/bin/prometheus")) {
+        const std::uint16_t prometheusPort = freePort();
+        std::ofstream(folder / "prometheus.yml")
+            << "global:\n  scrape_interval: 1s\nscrape_configs:\n  - job_name: gateway\n"
+            << "    static_configs:\n      - targets: ['127.0.0.1:" << port << "']\n";
+        ChildProcess prometheus(
+            "/usr/bin/prometheus",
+            {"--config.file=" + (folder / "prometheus.yml").string(),
+             "--storage.tsdb.path=" + (folder / "data").string(),
+             "--web.listen-address=127.0.0.1:" + std::to_string(prometheusPort)},
+            testsupport::childEnvironment({}));
+        EXPECT_TRUE(waitForGet(
+            prometheusPort, "/api/v1/query?query=tagbench_gateway_messages_received_total",
+            [&](int answer, const std::string &body) {
+                return answer == 200 &&
+                       body.find("\"" + std::to_string(kSightings) + "\"]") != std::string::npos;
+            }));
+        prometheus.signal(SIGTERM);
+        prometheus.finish(kDeadline);
+    } else {
+        std::printf("prometheus is not installed: the scrape by a server is not checked\n");
+    }
+    std::filesystem::remove_all(folder);
+
+    EXPECT_EQ(httpGet(port, "/healthz").first, 200);
+    broker.stop();
+    EXPECT_TRUE(waitForGet(port, "/healthz", [](int answer, const std::string &body) {
+        return answer == 503 && body.find("MQTT broker") != std::string::npos;
+    }));
+    ASSERT_TRUE(broker.start());
+    EXPECT_TRUE(waitForGet(port, "/healthz",
+                           [](int answer, const std::string &) { return answer == 200; }));
 }
 
 TEST(GatewayTest, ConfigurationWithAnUnknownKeyIsRefusedNamingItsLine) {
