@@ -834,6 +834,76 @@ std::uint16_t metricsPort(Gateway &gateway) {
     return port;
 }
 
+// Past one machine: two gateways publish to one broker, a second broker bridges their
+// topics (a real bridge connection in its configuration), and two consumers share a
+// subscription there. Every sighting arrives, in order per reader at each consumer.
+TEST(GatewayTest, BridgedBrokersAndSharedSubscriptionCarryEverySighting) {
+    Broker first;
+    ASSERT_TRUE(first.start());
+    Broker second("connection gateways\naddress 127.0.0.1:" + std::to_string(first.port()) +
+                  "\ntopic tagbench/# in 1\ncleansession true\nrestart_timeout 1\n");
+    ASSERT_TRUE(second.start());
+    MqttRecorder consumerA(second.port(), {"$share/consumers/tagbench/+/tags"});
+    MqttRecorder consumerB(second.port(), {"$share/consumers/tagbench/+/tags"});
+    MqttRecorder probe(second.port(), {"tagbench/probe/tags"});
+    ASSERT_TRUE(consumerA.waitSubscribed(kDeadline));
+    ASSERT_TRUE(consumerB.waitSubscribed(kDeadline));
+    ASSERT_TRUE(probe.waitSubscribed(kDeadline));
+    // The bridge is up once a message published on the first broker reaches the second.
+    const auto end = std::chrono::steady_clock::now() + kDeadline;
+    bool bridged = false;
+    while (!bridged && std::chrono::steady_clock::now() < end) {
+        ChildProcess("/usr/bin/mosquitto_pub",
+                     {"-p", std::to_string(first.port()), "-t", "tagbench/probe/tags", "-m", "{}",
+                      "-q", "1"},
+                     testsupport::childEnvironment({}))
+            .finish(kDeadline);
+        bridged = probe.waitFor(atLeast(1, "/tags"), std::chrono::seconds(1));
+    }
+    ASSERT_TRUE(bridged);
+
+    Gateway east(
+        {"--mqtt", first.url(), "--name", "east", "--mqtt-batch", "5", "--mqtt-linger", "20"});
+    Gateway west({"--mqtt", first.url(), "--name", "west"});
+    std::vector<Peer> peers;
+    for (int r = 0; r < 4; ++r) peers.emplace_back((r < 2 ? east : west).port(), serialOf(50 + r));
+    constexpr std::uint32_t kPerReader = 100;
+    for (std::uint32_t n = 0; n < kPerReader; ++n) {
+        for (Peer &peer : peers) ASSERT_TRUE(peer.report({{n}}));
+    }
+    const auto distinct = [&] {
+        std::set<std::pair<std::string, std::uint32_t>> all;
+        for (MqttRecorder *consumer : {&consumerA, &consumerB}) {
+            for (const Received &message : consumer->on("/tags")) {
+                for (const std::uint32_t n : numbersIn(message.payload)) {
+                    all.insert({readerOf(message.payload), n});
+                }
+            }
+        }
+        return all.size();
+    };
+    const auto total = std::size_t(kPerReader) * peers.size();
+    const auto until = std::chrono::steady_clock::now() + kDeadline;
+    while (distinct() < total && std::chrono::steady_clock::now() < until) {
+        consumerA.waitFor(atLeast(consumerA.on("/tags").size() + 1, "/tags"),
+                          std::chrono::seconds(1));
+    }
+    EXPECT_EQ(distinct(), total);
+    for (MqttRecorder *consumer : {&consumerA, &consumerB}) {
+        std::map<std::string, std::vector<std::uint32_t>> byReader;
+        for (const Received &message : consumer->on("/tags")) {
+            for (const std::uint32_t n : numbersIn(message.payload)) {
+                byReader[readerOf(message.payload)].push_back(n);
+            }
+        }
+        EXPECT_FALSE(byReader.empty());
+        for (const auto &[reader, numbers] : byReader) {
+            SCOPED_TRACE(reader);
+            EXPECT_TRUE(std::is_sorted(numbers.begin(), numbers.end()));
+        }
+    }
+}
+
 // /metrics passes promtool and a real Prometheus scrapes the received counter; /healthz
 // follows the broker.
 TEST(GatewayTest, MetricsAreScrapedAndHealthFollowsTheBroker) {
