@@ -67,6 +67,7 @@ Spool::Spool(const std::filesystem::path &folder, unsigned outputs, std::uint64_
         if (bytes_ > limit_) dropOldest();
         commit();
         committedId_ = lastId_;
+        stagedId_ = lastId_;
     }
     if (replayed_ > 0) {
         log::line("spool " + folder.string() + ": " + std::to_string(replayed_) +
@@ -82,7 +83,8 @@ Spool::~Spool() {
     }
     changed_.notify_all();
     committer_.join();
-    commit();
+    const std::lock_guard lock(mutex_);
+    writeStaged();
     for (sqlite3_stmt *statement : {insert_, select_, clearBits_, remove_, oldest_}) {
         sqlite3_finalize(statement);
     }
@@ -263,7 +265,7 @@ void Spool::commitLoop() {
     std::unique_lock lock(mutex_);
     while (!stopping_) {
         changed_.wait_for(lock, kGroupCommitPeriod);
-        if (commit()) {
+        if (writeStaged()) {
             lock.unlock();
             announce();
             lock.lock();
@@ -273,35 +275,53 @@ void Spool::commitLoop() {
 
 void Spool::sync() {
     std::unique_lock lock(mutex_);
-    if (commit()) {
+    if (writeStaged()) {
         lock.unlock();
         announce();
     }
 }
 
 void Spool::add(std::vector<TagMessage> &messages) {
-    const std::lock_guard lock(mutex_);
-    beginIfIdle();
-    const std::int64_t now = millisecondsOf(Clock::now());
+    const auto now = Clock::now();
+    const std::lock_guard lock(stagingMutex_);
     for (TagMessage &message : messages) {
-        message.sequence = ++lastId_;
-        sqlite3_bind_int64(insert_, 1, std::int64_t(lastId_));
-        sqlite3_bind_text(insert_, 2, message.reader.data(), int(message.reader.size()),
-                          SQLITE_STATIC);
-        sqlite3_bind_text(insert_, 3, message.json.data(), int(message.json.size()), SQLITE_STATIC);
-        sqlite3_bind_int64(insert_, 4, now);
-        sqlite3_bind_int(insert_, 5, int(outputs_));
-        if (run(insert_) != SQLITE_DONE) {
-            log::line("spool: cannot keep a message: " + std::string(sqlite3_errmsg(db_)));
-            continue;
-        }
-        ++rows_;
-        bytes_ += storedSize(message.reader, message.json);
-        for (unsigned bit = 1; bit <= 4; bit <<= 1) {
-            if ((outputs_ & bit) != 0) ++waiting_[indexOf(bit)];
-        }
+        message.sequence = ++stagedId_;
+        stagedAdds_.push_back({message, now});
     }
+}
+
+bool Spool::writeStaged() {
+    std::vector<StagedMessage> adds;
+    std::vector<std::pair<OutputBit, std::uint64_t>> acks;
+    {
+        const std::lock_guard lock(stagingMutex_);
+        adds.swap(stagedAdds_);
+        acks.swap(stagedAcks_);
+        stagedAcksOf_ = {};
+    }
+    if (!adds.empty() || !acks.empty()) beginIfIdle();
+    for (const StagedMessage &staged : adds) insert(staged.message, staged.received);
+    for (const auto &[output, id] : acks) clearBit(output, id);
     if (bytes_ > limit_) dropOldest();
+    return commit();
+}
+
+void Spool::insert(const TagMessage &message, Clock::time_point received) {
+    sqlite3_bind_int64(insert_, 1, std::int64_t(message.sequence));
+    sqlite3_bind_text(insert_, 2, message.reader.data(), int(message.reader.size()), SQLITE_STATIC);
+    sqlite3_bind_text(insert_, 3, message.json.data(), int(message.json.size()), SQLITE_STATIC);
+    sqlite3_bind_int64(insert_, 4, millisecondsOf(received));
+    sqlite3_bind_int(insert_, 5, int(outputs_));
+    if (run(insert_) != SQLITE_DONE) {
+        log::line("spool: cannot keep a message: " + std::string(sqlite3_errmsg(db_)));
+        return;
+    }
+    lastId_ = message.sequence;
+    ++rows_;
+    bytes_ += storedSize(message.reader, message.json);
+    for (unsigned bit = 1; bit <= 4; bit <<= 1) {
+        if ((outputs_ & bit) != 0) ++waiting_[indexOf(bit)];
+    }
 }
 
 void Spool::forget(unsigned pending, std::uint64_t size, unsigned bits) {
@@ -353,42 +373,53 @@ std::vector<StoredMessage> Spool::next(OutputBit output, std::uint64_t after, st
 }
 
 void Spool::delivered(OutputBit output, std::span<const std::uint64_t> ids) {
-    const std::lock_guard lock(mutex_);
-    beginIfIdle();
-    for (const std::uint64_t id : ids) {
-        sqlite3_bind_int(clearBits_, 1, int(output));
-        sqlite3_bind_int64(clearBits_, 2, std::int64_t(id));
-        unsigned pending = 1;
-        std::uint64_t size = 0;
-        bool found = false;
-        run(clearBits_, [&](sqlite3_stmt *s) {
-            pending = unsigned(sqlite3_column_int(s, 0));
-            size = std::uint64_t(sqlite3_column_int64(s, 1));
-            found = true;
-        });
-        if (!found) continue;
-        if (pending == 0) {
-            sqlite3_bind_int64(remove_, 1, std::int64_t(id));
-            run(remove_);
-        }
-        forget(pending, size, unsigned(output));
+    const std::lock_guard lock(stagingMutex_);
+    for (const std::uint64_t id : ids) stagedAcks_.emplace_back(output, id);
+    stagedAcksOf_[indexOf(unsigned(output))] += ids.size();
+}
+
+void Spool::clearBit(OutputBit output, std::uint64_t id) {
+    sqlite3_bind_int(clearBits_, 1, int(output));
+    sqlite3_bind_int64(clearBits_, 2, std::int64_t(id));
+    unsigned pending = 1;
+    std::uint64_t size = 0;
+    bool found = false;
+    run(clearBits_, [&](sqlite3_stmt *s) {
+        pending = unsigned(sqlite3_column_int(s, 0));
+        size = std::uint64_t(sqlite3_column_int64(s, 1));
+        found = true;
+    });
+    if (!found) return;
+    if (pending == 0) {
+        sqlite3_bind_int64(remove_, 1, std::int64_t(id));
+        run(remove_);
     }
+    forget(pending, size, unsigned(output));
 }
 
 void Spool::abandon(OutputBit output) {
     const std::lock_guard lock(mutex_);
+    writeStaged();
     outputs_ &= ~unsigned(output);
     countRows();
 }
 
 std::uint64_t Spool::waiting(OutputBit output) {
     const std::lock_guard lock(mutex_);
-    return waiting_[indexOf(unsigned(output))];
+    const std::lock_guard staging(stagingMutex_);
+    const unsigned index = indexOf(unsigned(output));
+    const std::uint64_t added = (outputs_ & unsigned(output)) != 0 ? stagedAdds_.size() : 0;
+    return waiting_[index] + added - std::min(waiting_[index] + added, stagedAcksOf_[index]);
 }
 
 StoreDepth Spool::depth() {
     const std::lock_guard lock(mutex_);
-    return {rows_, bytes_};
+    const std::lock_guard staging(stagingMutex_);
+    std::uint64_t bytes = bytes_;
+    for (const StagedMessage &staged : stagedAdds_) {
+        bytes += storedSize(staged.message.reader, staged.message.json);
+    }
+    return {rows_ + stagedAdds_.size(), bytes};
 }
 
 std::uint64_t Spool::dropped() {

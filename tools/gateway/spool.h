@@ -48,6 +48,11 @@ class Spool : public Store {
     void execute(const char *sql);
     void beginIfIdle();
     void commitLoop();
+    // Under mutex_: writes what add and delivered staged, then commits; true when messages
+    // became durable.
+    bool writeStaged();
+    void insert(const TagMessage &message, Clock::time_point received);
+    void clearBit(OutputBit output, std::uint64_t id);
     // True when it made added messages durable.
     bool commit();
     void dropOldest();
@@ -72,6 +77,17 @@ class Spool : public Store {
     std::array<std::uint64_t, 3> waiting_{};
     std::uint64_t dropped_ = 0;
     std::uint64_t replayed_ = 0;
+    // add and delivered only stage their work here, so a slow disk (each group commit waits
+    // for fsync) never holds a reader's connection or the broker's acknowledgements.
+    struct StagedMessage {
+        TagMessage message;
+        Clock::time_point received;
+    };
+    std::mutex stagingMutex_;  // taken after mutex_ when both are
+    std::vector<StagedMessage> stagedAdds_;
+    std::vector<std::pair<OutputBit, std::uint64_t>> stagedAcks_;
+    std::array<std::uint64_t, 3> stagedAcksOf_{};
+    std::uint64_t stagedId_ = 0;
     std::thread committer_;
 };
 

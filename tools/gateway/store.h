@@ -49,6 +49,7 @@ class Store {
     // Up to `most` messages after `after` that `output` has not delivered, oldest first.
     virtual std::vector<StoredMessage> next(OutputBit output, std::uint64_t after,
                                             std::size_t most) = 0;
+    // The spool writes adds and deliveries with its next group commit (sync: now).
     virtual void delivered(OutputBit output, std::span<const std::uint64_t> ids) = 0;
     // The output ends for good: nothing waits for it any more.
     virtual void abandon(OutputBit output) = 0;

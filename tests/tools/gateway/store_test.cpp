@@ -78,6 +78,7 @@ TEST(StoreTest, MessagesLeaveOnceEveryOutputHasThem) {
         ASSERT_EQ(forMqtt.size(), 4u);
         EXPECT_EQ(forMqtt.front().json, "{\"n\":0}");
         store->delivered(OutputBit::Mqtt, idsOf(forMqtt));
+        store->sync();
         EXPECT_EQ(store->waiting(OutputBit::Mqtt), 6u);
         EXPECT_EQ(store->waiting(OutputBit::Http), 10u);
         EXPECT_EQ(store->depth().messages, 10u);
@@ -85,10 +86,12 @@ TEST(StoreTest, MessagesLeaveOnceEveryOutputHasThem) {
         EXPECT_EQ(idsOf(store->next(OutputBit::Mqtt, forMqtt.back().id, 100)).size(), 6u);
         EXPECT_EQ(store->next(OutputBit::Mqtt, 0, 100).front().json, "{\"n\":4}");
         store->delivered(OutputBit::Http, idsOf(store->next(OutputBit::Http, 0, 4)));
+        store->sync();
         EXPECT_EQ(store->depth().messages, 6u);
         store->abandon(OutputBit::Http);
         EXPECT_EQ(store->waiting(OutputBit::Http), 0u);
         store->delivered(OutputBit::Mqtt, idsOf(store->next(OutputBit::Mqtt, 0, 100)));
+        store->sync();
         EXPECT_EQ(store->depth().messages, 0u);
         EXPECT_EQ(store->depth().bytes, 0u);
         EXPECT_EQ(store->dropped(), 0u);
@@ -121,7 +124,9 @@ TEST(SpoolTest, ReopenedSpoolReplaysInOrderForTheOutputsStillConfigured) {
         spool.add(added);
         spool.sync();
         spool.delivered(OutputBit::Http, idsOf(spool.next(OutputBit::Http, 0, 6)));
+        spool.sync();
         spool.delivered(OutputBit::Mqtt, idsOf(spool.next(OutputBit::Mqtt, 0, 2)));
+        spool.sync();
     }
     Spool reopened(folder.path(), unsigned(OutputBit::Mqtt) | unsigned(OutputBit::Stdout), 1 << 20);
     EXPECT_EQ(reopened.replayed(), 4u);
