@@ -8,7 +8,11 @@
 //          messages a second, and the gateway's share of it.
 // Loopback only; every wait is bounded.
 //
-//   bench_gateway [readers=1000] [rate=20] [seconds=30] [burst=100]
+// The gateway batches MQTT messages (`mqtt-batch` sightings of one reader at most, waiting
+// `linger` ms) and keeps a spool unless `spool` is off.
+//
+//   bench_gateway [readers=1000] [rate=20] [seconds=30] [burst=100] [mqtt-batch=50]
+//                 [linger=80] [spool=on]
 #include <mosquitto.h>
 #include <signal.h>
 #include <sys/socket.h>
@@ -20,6 +24,7 @@
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <mutex>
 #include <sstream>
@@ -115,6 +120,10 @@ class Subscriber {
         const std::lock_guard lock(mutex_);
         return duplicates_;
     }
+    std::uint64_t messages() {
+        const std::lock_guard lock(mutex_);
+        return messages_;
+    }
 
   private:
     static void onSubscribe(mosquitto *, void *self, int, int, const int *) {
@@ -127,27 +136,31 @@ class Subscriber {
         static_cast<Subscriber *>(self)->take(
             std::string(static_cast<const char *>(message->payload), size_t(message->payloadlen)));
     }
+    // Every sighting of a message (one, or a batch).
     void take(const std::string &payload) {
         const std::int64_t now = microsNow();
-        const auto at = payload.find("\"epc\":\"");
-        if (at == std::string::npos || payload.size() < at + 7 + 24) return;
-        std::uint64_t fields[3] = {};
-        const int widths[3] = {4, 8, 12};
-        std::size_t position = at + 7;
-        for (int f = 0; f < 3; ++f) {
-            for (int i = 0; i < widths[f]; ++i)
-                fields[f] = fields[f] << 4 | hexDigit(payload[position++]);
-        }
         const std::lock_guard lock(mutex_);
-        auto &seen = seen_.at(std::min<std::size_t>(fields[0], seen_.size() - 1));
-        if (seen.size() <= fields[1]) seen.resize(fields[1] * 2 + 64);
-        if (seen[fields[1]]) {
-            ++duplicates_;
-        } else {
-            seen[fields[1]] = true;
-            ++distinct_;
-            if (recordLatency_) latencies_.push_back(now - std::int64_t(fields[2]));
+        for (auto at = payload.find("\"epc\":\""); at != std::string::npos;
+             at = payload.find("\"epc\":\"", at + 1)) {
+            if (payload.size() < at + 7 + 24) return;
+            std::uint64_t fields[3] = {};
+            const int widths[3] = {4, 8, 12};
+            std::size_t position = at + 7;
+            for (int f = 0; f < 3; ++f) {
+                for (int i = 0; i < widths[f]; ++i)
+                    fields[f] = fields[f] << 4 | hexDigit(payload[position++]);
+            }
+            auto &seen = seen_.at(std::min<std::size_t>(fields[0], seen_.size() - 1));
+            if (seen.size() <= fields[1]) seen.resize(fields[1] * 2 + 64);
+            if (seen[fields[1]]) {
+                ++duplicates_;
+            } else {
+                seen[fields[1]] = true;
+                ++distinct_;
+                if (recordLatency_) latencies_.push_back(now - std::int64_t(fields[2]));
+            }
         }
+        ++messages_;
         changed_.notify_all();
     }
 
@@ -158,6 +171,7 @@ class Subscriber {
     std::vector<std::vector<bool>> seen_;  // per reader, by sequence number
     std::uint64_t distinct_ = 0;
     std::uint64_t duplicates_ = 0;
+    std::uint64_t messages_ = 0;
     bool recordLatency_ = false;
     std::vector<std::int64_t> latencies_;
 };
@@ -234,8 +248,14 @@ int main(int argc, char **argv) {
     const int rate = argc > 2 ? std::atoi(argv[2]) : 20;
     const int seconds = argc > 3 ? std::atoi(argv[3]) : 30;
     const int burst = argc > 4 ? std::atoi(argv[4]) : 100;
-    if (readers < 1 || readers > 60000 || rate < 1 || seconds < 1 || burst < 1) {
-        std::fprintf(stderr, "usage: bench_gateway [readers] [rate] [seconds] [burst]\n");
+    const int batch = argc > 5 ? std::atoi(argv[5]) : 50;
+    const int linger = argc > 6 ? std::atoi(argv[6]) : 80;
+    const bool spoolOn = argc > 7 ? std::string(argv[7]) != "off" : true;
+    if (readers < 1 || readers > 60000 || rate < 1 || seconds < 1 || burst < 1 || batch < 1 ||
+        linger < 0) {
+        std::fprintf(stderr,
+                     "usage: bench_gateway [readers] [rate] [seconds] [burst] [mqtt-batch] "
+                     "[linger] [spool: on|off]\n");
         return 2;
     }
     ::signal(SIGPIPE, SIG_IGN);
@@ -250,11 +270,15 @@ int main(int argc, char **argv) {
 
     const std::uint16_t port = gatewaytest::freePort();
     const std::string log = "/tmp/bench_gateway_" + std::to_string(::getpid()) + ".log";
+    const std::string spool = "/tmp/bench_gateway_spool_" + std::to_string(::getpid());
     testsupport::ChildProcess gateway(
         TAGBENCH_GATEWAY_PATH,
         {"--listen", "127.0.0.1:" + std::to_string(port), "--mqtt", broker.url(), "--qos", "1",
-         "--queue-limit", "10000000", "--log", log, "--name", "bench"},
+         "--queue-limit", "10000000", "--log", log, "--name", "bench", "--mqtt-batch",
+         std::to_string(batch), "--mqtt-linger", std::to_string(linger), "--spool",
+         spoolOn ? spool : "none"},
         testsupport::childEnvironment({}));
+    std::printf("mqtt-batch %d, linger %d ms, spool %s\n", batch, linger, spoolOn ? "on" : "off");
     std::vector<testsupport::LoopbackSocket> peers;
     const auto connectEnd = Steady::now() + kDrainDeadline;
     while (int(peers.size()) < readers && Steady::now() < connectEnd) {
@@ -278,6 +302,7 @@ int main(int argc, char **argv) {
         if (peers[std::size_t(reader)].sendAll(frame.data(), frame.size())) ++sent;
     };
     const ProcessUse startUse = processUse(gateway.pid());
+    const std::uint64_t messagesBefore = subscriber.messages();
     subscriber.startLatencies();
     const auto start = Steady::now();
     const auto period = std::chrono::microseconds(1000000 / rate);
@@ -296,6 +321,8 @@ int main(int argc, char **argv) {
         complete ? "" : " (INCOMPLETE)", (unsigned long long)subscriber.duplicates());
     std::printf("latency p50 %.1f ms, p99 %.1f ms, max %.1f ms\n", percentile(latencies, 0.5),
                 percentile(latencies, 0.99), percentile(latencies, 1.0));
+    std::printf("MQTT messages %.0f/s for %.0f sightings/s\n",
+                double(subscriber.messages() - messagesBefore) / wall, double(sent) / wall);
     std::printf("gateway CPU %.0f%% of a core, peak RSS %.1f MiB\n",
                 100.0 * (endUse.cpuSeconds - startUse.cpuSeconds) / wall,
                 double(endUse.peakRssKiB) / 1024.0);
@@ -313,14 +340,15 @@ int main(int argc, char **argv) {
     const double bareRate =
         bareMessagesPerSecond(broker.port(), subscriber, readers, std::uint32_t(burstCount), 125);
     std::printf(
-        "throughput at QoS 1: gateway %.0f msg/s, bare libmosquitto publisher %.0f msg/s "
-        "(%.2fx)\n",
+        "throughput at QoS 1: gateway %.0f sightings/s, bare libmosquitto publisher %.0f msg/s "
+        "of one sighting (%.2fx)\n",
         gatewayRate, bareRate, gatewayRate / bareRate);
     std::printf("gateway peak RSS after the burst %.1f MiB\n",
                 double(processUse(gateway.pid()).peakRssKiB) / 1024.0);
     gateway.signal(SIGTERM);
     gateway.finish(std::chrono::seconds(30));
     std::remove(log.c_str());
+    std::filesystem::remove_all(spool);
     mosquitto_lib_cleanup();
     return complete ? 0 : 1;
 }

@@ -21,6 +21,7 @@ packages=(
   xvfb xauth
   librsvg2-bin desktop-file-utils appstream lintian
   mosquitto mosquitto-clients libmosquitto-dev
+  libsqlite3-dev prometheus
   python3-setuptools python3-wheel python3-pip python3-venv python3-pytest
   # The network test page's benchmark with the accessibility bridge and an AT-SPI client.
   dbus at-spi2-core python3-dbus python3-gi

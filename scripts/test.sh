@@ -61,7 +61,7 @@ echo "== thread sanitizer (library tests; worker, events, inventory loop, export
 tsan_tests=(readersim_transport_test readersim_pty_test qncom_test qnhid_report_test
   qnhid_reader_test qnnet_open_test qn_reader_test qn_handle_test netserver_test netserver_sim_test
   page_kit_gui_tests reader_layer_gui_tests tags_gui_tests tag_export_gui_tests net_test_page_gui_tests
-  cli_test)
+  cli_test gateway_test gateway_parts_test)
 cmake -S . -B build-tsan -G Ninja -DTAGBENCH_WERROR=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DTAGBENCH_SANITIZE=thread -DTAGBENCH_BUILD_BENCH=OFF >/dev/null
 cmake --build build-tsan -j "$jobs" --target "${tsan_tests[@]}"

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "backoff.h"
 #include "log.h"
 
 namespace gateway {
@@ -24,12 +25,19 @@ std::size_t discardBody(char *, std::size_t size, std::size_t count, void *) {
 }
 
 // One POST; the reason of a failure, empty on a 2xx answer.
-std::string post(const std::string &url, const std::string &body, long timeoutMs) {
+std::string post(const HttpSettings &settings, const std::string &body, long timeoutMs) {
     CURL *curl = curl_easy_init();
     if (curl == nullptr) return "cannot create an HTTP request";
     curl_slist *headers = curl_slist_append(nullptr, "Content-Type: application/json");
-    curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(curl, CURLOPT_URL, settings.url.c_str());
     curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
+    if (!settings.bearerToken.empty()) {
+        curl_easy_setopt(curl, CURLOPT_HTTPAUTH, CURLAUTH_BEARER);
+        curl_easy_setopt(curl, CURLOPT_XOAUTH2_BEARER, settings.bearerToken.c_str());
+    } else if (!settings.userPassword.empty()) {
+        curl_easy_setopt(curl, CURLOPT_HTTPAUTH, CURLAUTH_BASIC);
+        curl_easy_setopt(curl, CURLOPT_USERPWD, settings.userPassword.c_str());
+    }
     curl_easy_setopt(curl, CURLOPT_POSTFIELDS, body.data());
     curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE, curl_off_t(body.size()));
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, discardBody);
@@ -51,8 +59,10 @@ std::string post(const std::string &url, const std::string &body, long timeoutMs
 
 }  // namespace
 
-HttpOutput::HttpOutput(HttpSettings settings)
-    : settings_(std::move(settings)), queue_(settings_.queueLimit) {
+HttpOutput::HttpOutput(HttpSettings settings, Store &store)
+    : settings_(std::move(settings)),
+      store_(store),
+      batcher_(settings_.batch, settings_.linger, false) {
     static LibraryUse library;
     sender_ = std::thread([this] { sendLoop(); });
 }
@@ -66,69 +76,90 @@ HttpOutput::~HttpOutput() {
     sender_.join();
 }
 
-void HttpOutput::send(TagMessage message) {
-    bool full = false;
+void HttpOutput::wake() {
     {
         const std::lock_guard lock(mutex_);
-        queue_.push(std::move(message));
-        full = queue_.size() >= settings_.batch;
+        fresh_ = true;
     }
-    if (full) changed_.notify_all();
+    changed_.notify_all();
 }
 
-bool HttpOutput::batchReady() const {
-    if (queue_.empty()) return false;
-    return flushing_ || queue_.size() >= settings_.batch ||
-           Steady::now() - queue_.oldest() >= settings_.linger;
+void HttpOutput::refill() {
+    // A few batches ahead: enough to fill the next one, little to hold in memory.
+    const std::size_t window = settings_.batch * 4;
+    while (fresh_ && batcher_.size() < window) {
+        const std::size_t wanted = window - batcher_.size();
+        auto messages = store_.next(OutputBit::Http, cursor_, wanted);
+        if (messages.size() < wanted) fresh_ = false;
+        if (messages.empty()) break;
+        cursor_ = messages.back().id;
+        const auto now = Steady::now();
+        const auto wallNow = Clock::now();
+        for (StoredMessage &message : messages) batcher_.add(std::move(message), now, wallNow);
+    }
 }
 
 void HttpOutput::sendLoop() {
     std::unique_lock lock(mutex_);
-    for (;;) {
-        while (!stopping_ && !batchReady()) {
-            if (queue_.empty()) {
-                changed_.wait(lock);
-            } else {
-                changed_.wait_until(lock, queue_.oldest() + settings_.linger);
-            }
+    while (!stopping_) {
+        refill();
+        std::vector<StoredMessage> batch = batcher_.take(Steady::now(), flushing_);
+        if (batch.empty()) {
+            changed_.wait_until(lock, batcher_.nextDue(), [this] { return stopping_ || fresh_; });
+            continue;
         }
-        if (stopping_) return;
-        std::vector<MessageQueue::Entry> batch = queue_.take(settings_.batch);
         std::string body = "[";
-        for (const MessageQueue::Entry &entry : batch) body += entry.message.json + ",";
+        std::vector<std::uint64_t> ids;
+        for (const StoredMessage &message : batch) {
+            body += message.json + ",";
+            ids.push_back(message.id);
+        }
         body.back() = ']';
         sending_ = batch.size();
         const bool delivered = deliver(body, lock);
         sending_ = 0;
         if (!delivered) {
-            queue_.putBack(std::move(batch));
+            batcher_.putBack(std::move(batch));
             return;
         }
+        store_.delivered(OutputBit::Http, ids);
+        published_ += ids.size();
+        deliveredNow(batch);
         changed_.notify_all();
     }
 }
 
 bool HttpOutput::deliver(const std::string &body, std::unique_lock<std::mutex> &lock) {
-    auto retry = std::chrono::milliseconds(kFirstRetry);
-    bool failing = false;
+    tools::Backoff retry(kFirstRetry, kLongestRetry);
     for (;;) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
             std::min(deadline_ - Steady::now(), Steady::duration(std::chrono::hours(1))));
         lock.unlock();
         const std::string failure =
-            post(settings_.url, body, std::min(kRequestTimeoutMs, long(left.count())));
+            post(settings_, body, std::min(kRequestTimeoutMs, long(left.count())));
         lock.lock();
         if (failure.empty()) {
-            if (failing) log::line("HTTP endpoint " + settings_.url + " takes messages again");
+            if (!failure_.empty()) {
+                log::line("HTTP endpoint " + settings_.url + " takes messages again");
+            }
+            failure_.clear();
             return true;
         }
-        if (!failing) log::line("HTTP endpoint " + settings_.url + ": " + failure + "; retrying");
-        failing = true;
-        changed_.wait_until(lock, std::min(deadline_, Steady::now() + retry),
+        if (failure_.empty()) {
+            log::line("HTTP endpoint " + settings_.url + ": " + failure + "; retrying");
+        }
+        failure_ = failure;
+        failed_ += sending_;
+        changed_.wait_until(lock, std::min(deadline_, Steady::now() + retry.next()),
                             [this] { return stopping_ || Steady::now() >= deadline_; });
         if (stopping_ || Steady::now() >= deadline_) return false;
-        retry = std::min<std::chrono::milliseconds>(retry * 2, kLongestRetry);
     }
+}
+
+OutputHealth HttpOutput::health() const {
+    const std::lock_guard lock(mutex_);
+    if (failure_.empty()) return {};
+    return {false, "HTTP endpoint " + settings_.url + ": " + failure_};
 }
 
 void HttpOutput::finish(std::chrono::steady_clock::time_point deadline) {
@@ -136,10 +167,10 @@ void HttpOutput::finish(std::chrono::steady_clock::time_point deadline) {
     flushing_ = true;
     deadline_ = deadline;
     changed_.notify_all();
-    changed_.wait_until(lock, deadline, [this] { return queue_.empty() && sending_ == 0; });
-    if (!queue_.empty() || sending_ > 0) {
-        log::line("HTTP: " + std::to_string(queue_.size() + sending_) +
-                  " messages not delivered at exit");
+    changed_.wait_until(lock, deadline,
+                        [this] { return sending_ == 0 && store_.waiting(OutputBit::Http) == 0; });
+    if (const auto left = store_.waiting(OutputBit::Http); left > 0) {
+        log::line("HTTP: " + std::to_string(left) + " messages not delivered at exit");
     }
     stopping_ = true;
     changed_.notify_all();

@@ -1,17 +1,28 @@
 #include "hub.h"
 
+#include <algorithm>
+
 namespace gateway {
 
-Hub::Hub(std::vector<std::unique_ptr<Output>> outputs, std::chrono::milliseconds reportInterval)
-    : outputs_(std::move(outputs)), aggregator_(reportInterval) {}
+Hub::Hub(Store &store, std::vector<std::unique_ptr<Output>> outputs,
+         std::chrono::milliseconds reportInterval, std::string gatewayName)
+    : store_(store),
+      gatewayName_(std::move(gatewayName)),
+      outputs_(std::move(outputs)),
+      aggregator_(reportInterval) {
+    store_.onAvailable([this] {
+        for (const auto &output : outputs_) output->wake();
+    });
+}
+
+Hub::~Hub() {
+    store_.onAvailable(nullptr);
+}
 
 void Hub::sendAll(std::vector<TagMessage> messages) {
-    for (TagMessage &message : messages) {
-        message.sequence = ++sequence_;
-        for (std::size_t i = 0; i < outputs_.size(); ++i) {
-            outputs_[i]->send(i + 1 < outputs_.size() ? message : std::move(message));
-        }
-    }
+    if (messages.empty()) return;
+    store_.add(messages);
+    received_ += messages.size();
 }
 
 void Hub::report(const std::vector<Sighting> &sightings) {
@@ -21,7 +32,7 @@ void Hub::report(const std::vector<Sighting> &sightings) {
 }
 
 void Hub::setStatus(const std::string &reader, bool online) {
-    const std::string json = statusJson(online, Clock::now());
+    const std::string json = statusJson(online, Clock::now(), gatewayName_);
     for (const auto &output : outputs_) output->readerStatus(reader, json);
 }
 
@@ -45,12 +56,19 @@ void Hub::tick() {
     sendAll(aggregator_.due(Clock::now()));
 }
 
+std::uint64_t Hub::readersOnline() {
+    const std::lock_guard lock(mutex_);
+    return sourcesOfReader_.size();
+}
+
+bool Hub::outputsEnded() const {
+    return std::all_of(outputs_.begin(), outputs_.end(),
+                       [](const auto &output) { return output->ended(); });
+}
+
 void Hub::publishStats() {
     Stats stats;
-    {
-        const std::lock_guard lock(mutex_);
-        stats.readers = sourcesOfReader_.size();
-    }
+    stats.readers = readersOnline();
     stats.reports = reports_;
     stats.ignored = ignored_;
     for (const auto &output : outputs_) output->stats(stats);

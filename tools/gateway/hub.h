@@ -1,6 +1,6 @@
 // Where every source's reports meet: sightings become messages (aggregated by the report
-// interval) and go to every output in the order they came; readers going online and offline
-// become retained statuses. Safe from any thread.
+// interval), kept in the store in the order they came, and the outputs are woken to take
+// them; readers going online and offline become retained statuses. Safe from any thread.
 #pragma once
 
 #include <atomic>
@@ -18,7 +18,12 @@ namespace gateway {
 
 class Hub {
   public:
-    Hub(std::vector<std::unique_ptr<Output>> outputs, std::chrono::milliseconds reportInterval);
+    // `gatewayName` goes into every reader status: the gateway that watches the reader.
+    Hub(Store &store, std::vector<std::unique_ptr<Output>> outputs,
+        std::chrono::milliseconds reportInterval, std::string gatewayName);
+    ~Hub();
+    Hub(const Hub &) = delete;
+    Hub &operator=(const Hub &) = delete;
 
     // One report (or inventory result) of a reader.
     void report(const std::vector<Sighting> &sightings);
@@ -33,17 +38,25 @@ class Hub {
     // Sends what is pending, marks every reader offline and lets the outputs deliver until
     // the deadline.
     void finish(std::chrono::steady_clock::time_point deadline);
+    // Every output ended by itself (stdout closed): nothing is left to do.
+    bool outputsEnded() const;
+    const std::vector<std::unique_ptr<Output>> &outputs() const { return outputs_; }
+    std::uint64_t reports() const { return reports_; }
+    std::uint64_t received() const { return received_; }
+    std::uint64_t readersOnline();
 
   private:
     void sendAll(std::vector<TagMessage> messages);
     void setStatus(const std::string &reader, bool online);
 
+    Store &store_;
+    std::string gatewayName_;
     std::vector<std::unique_ptr<Output>> outputs_;
     std::mutex mutex_;  // keeps the order of messages and statuses across sources
     Aggregator aggregator_;
     std::map<std::string, int> sourcesOfReader_;
-    std::uint64_t sequence_ = 0;
     std::atomic<std::uint64_t> reports_{0};
+    std::atomic<std::uint64_t> received_{0};  // tag messages kept in the store
     std::atomic<std::uint64_t> ignored_{0};
 };
 

@@ -30,9 +30,22 @@ std::string tagJson(const Sighting &sighting, long count) {
     return json + "}";
 }
 
-std::string statusJson(bool online, Clock::time_point since) {
-    return std::string("{\"state\":\"") + (online ? "online" : "offline") +
-           "\",\"since\":" + jsontext::quoted(tagtext::utcText(since)) + "}";
+std::string batchJson(const std::string &reader, std::span<const std::string_view> tags) {
+    std::string json = "{\"v\":" + std::to_string(kMessageVersion) +
+                       ",\"reader\":" + jsontext::quoted(reader) + ",\"tags\":[";
+    for (const std::string_view tag : tags) {
+        json += tag;
+        json += ',';
+    }
+    if (!tags.empty()) json.pop_back();
+    return json + "]}";
+}
+
+std::string statusJson(bool online, Clock::time_point since, const std::string &gateway) {
+    std::string json = std::string("{\"state\":\"") + (online ? "online" : "offline") +
+                       "\",\"since\":" + jsontext::quoted(tagtext::utcText(since));
+    if (!gateway.empty()) json += ",\"gateway\":" + jsontext::quoted(gateway);
+    return json + "}";
 }
 
 std::string statsJson(const Stats &stats) {

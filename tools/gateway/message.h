@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "tag_record.h"
@@ -34,7 +35,11 @@ struct Stats {
 
 // count 0: a single sighting, written without "count".
 std::string tagJson(const Sighting &sighting, long count);
-std::string statusJson(bool online, Clock::time_point since);
+// Up to --mqtt-batch sightings of one reader in one message: {"v":1,"reader":…,"tags":[…]},
+// each of `tags` a message of tagJson.
+std::string batchJson(const std::string &reader, std::span<const std::string_view> tags);
+// A reader's status names the gateway watching it (`gateway`); the gateway's own has none.
+std::string statusJson(bool online, Clock::time_point since, const std::string &gateway = {});
 std::string statsJson(const Stats &stats);
 
 // The sightings of one active-mode report (records, the report's length value, tag count) or

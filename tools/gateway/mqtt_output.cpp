@@ -6,6 +6,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "backoff.h"
 #include "log.h"
 
 namespace gateway {
@@ -16,11 +17,14 @@ namespace {
 // enough that a broken connection sends little twice.
 constexpr unsigned kInFlightLimit = 256;
 constexpr int kKeepAliveSeconds = 30;
-constexpr unsigned kReconnectMinSeconds = 1;
-constexpr unsigned kReconnectMaxSeconds = 8;
-constexpr auto kReconnectFirst = std::chrono::seconds(kReconnectMinSeconds);
-constexpr auto kReconnectLongest = std::chrono::seconds(kReconnectMaxSeconds);
+constexpr auto kReconnectFirst = std::chrono::seconds(1);
+constexpr auto kReconnectLongest = std::chrono::seconds(8);
 constexpr auto kRetryAfterFailedPublish = std::chrono::milliseconds(200);
+// How long one turn of the network loop may block, so stopping is noticed soon.
+constexpr int kLoopTurnMs = 100;
+constexpr int kTurnsAfterStop = 5;
+// Messages taken from the store ahead of publishing, besides those in flight.
+constexpr std::size_t kWindow = 4096;
 
 // One library set-up for the process, before any thread could race it.
 struct LibraryUse {
@@ -76,16 +80,16 @@ std::optional<BrokerAddress> parseBrokerUrl(const std::string &url, std::string 
     return broker;
 }
 
-MqttOutput::MqttOutput(MqttSettings settings)
+MqttOutput::MqttOutput(MqttSettings settings, Store &store)
     : settings_(std::move(settings)),
       gatewayTopic_("tagbench/gateway/" + settings_.name),
-      queue_(settings_.queueLimit) {
+      store_(store),
+      batcher_(settings_.batch, settings_.linger, true) {
     static LibraryUse library;
     client_ = mosquitto_new(nullptr, true, this);
     if (client_ == nullptr) throw std::runtime_error("cannot create the MQTT client");
     mosquitto_int_option(client_, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);
     mosquitto_max_inflight_messages_set(client_, kInFlightLimit);
-    mosquitto_reconnect_delay_set(client_, kReconnectMinSeconds, kReconnectMaxSeconds, true);
     mosquitto_connect_callback_set(client_, onConnect);
     mosquitto_disconnect_callback_set(client_, onDisconnect);
     mosquitto_publish_callback_set(client_, onPublish);
@@ -139,10 +143,10 @@ std::string MqttOutput::tagTopic(const std::string &reader) const {
     return topic;
 }
 
-void MqttOutput::send(TagMessage message) {
+void MqttOutput::wake() {
     {
         const std::lock_guard lock(mutex_);
-        queue_.push(std::move(message));
+        fresh_ = true;
     }
     changed_.notify_all();
 }
@@ -165,8 +169,8 @@ void MqttOutput::readerStatus(const std::string &reader, const std::string &json
 void MqttOutput::stats(Stats stats) {
     const std::lock_guard lock(mutex_);
     stats.published = delivered_;
-    stats.dropped = queue_.dropped();
-    stats.queued = queue_.size() + inFlight_.size();
+    stats.dropped = store_.dropped();
+    stats.queued = store_.waiting(OutputBit::Mqtt);
     if (!connected_) return;
     const std::string json = statsJson(stats);
     mosquitto_publish(client_, nullptr, (gatewayTopic_ + "/stats").c_str(), int(json.size()),
@@ -176,58 +180,93 @@ void MqttOutput::stats(Stats stats) {
 void MqttOutput::networkLoop() {
     const BrokerAddress &broker = settings_.broker;
     const std::string where = broker.host + ":" + std::to_string(broker.port);
-    auto retry = kReconnectFirst;
-    for (;;) {
-        {
-            const std::lock_guard lock(mutex_);
-            if (stopping_) return;
-        }
-        const int result =
+    tools::Backoff retry(kReconnectFirst, kReconnectLongest);
+    std::unique_lock lock(mutex_);
+    while (!stopping_) {
+        lock.unlock();
+        int result =
             mosquitto_connect(client_, broker.host.c_str(), broker.port, kKeepAliveSeconds);
         if (result == MOSQ_ERR_SUCCESS) {
-            retry = kReconnectFirst;
-            // Reconnects by itself once connected; returns on a clean disconnect or an error
-            // it does not retry.
-            mosquitto_loop_forever(client_, -1, 1);
-        } else if (retry == kReconnectFirst) {
+            // Turns end on a lost connection, or on the clean DISCONNECT sent when stopping;
+            // a few turns at most after that, whatever the broker does.
+            int turnsAfterStop = 0;
+            while ((result = mosquitto_loop(client_, kLoopTurnMs, 1)) == MOSQ_ERR_SUCCESS &&
+                   (!stopping_ || ++turnsAfterStop < kTurnsAfterStop)) {
+            }
+        }
+        lock.lock();
+        if (stopping_) break;
+        if (!connected_ && retry.fresh()) {
             log::line("MQTT broker " + where + ": " + mosquitto_strerror(result) + "; retrying");
         }
-        std::unique_lock lock(mutex_);
-        changed_.wait_for(lock, retry, [this] { return stopping_; });
-        retry = std::min(retry * 2, kReconnectLongest);
+        if (connected_) retry.reset();
+        changed_.wait_for(lock, retry.next(), [this] { return stopping_.load(); });
+    }
+}
+
+void MqttOutput::refill() {
+    while (fresh_ && batcher_.size() < kWindow) {
+        const std::size_t wanted = kWindow - batcher_.size();
+        auto messages = store_.next(OutputBit::Mqtt, cursor_, wanted);
+        if (messages.size() < wanted) fresh_ = false;
+        if (messages.empty()) break;
+        cursor_ = messages.back().id;
+        const auto now = std::chrono::steady_clock::now();
+        const auto wallNow = Clock::now();
+        for (StoredMessage &message : messages) batcher_.add(std::move(message), now, wallNow);
     }
 }
 
 void MqttOutput::sendLoop() {
     std::unique_lock lock(mutex_);
-    for (;;) {
-        changed_.wait(lock, [this] {
-            return stopping_ ||
-                   (connected_ && !queue_.empty() && inFlight_.size() < kInFlightLimit);
-        });
-        if (stopping_) return;
+    while (!stopping_) {
+        if (!connected_ || inFlight_.size() >= kInFlightLimit) {
+            changed_.wait(lock);
+            continue;
+        }
+        refill();
+        std::vector<StoredMessage> batch =
+            batcher_.take(std::chrono::steady_clock::now(), flushing_);
+        if (batch.empty()) {
+            changed_.wait_until(lock, batcher_.nextDue(), [this] { return stopping_ || fresh_; });
+            continue;
+        }
         // A refusal means the connection broke under us: wait for the reconnect.
-        if (!publishFront()) changed_.wait_for(lock, kRetryAfterFailedPublish);
+        if (!publish(std::move(batch))) changed_.wait_for(lock, kRetryAfterFailedPublish);
     }
 }
 
-bool MqttOutput::publishFront() {
-    std::vector<MessageQueue::Entry> taken = queue_.take(1);
-    const TagMessage &message = taken.front().message;
+bool MqttOutput::publish(std::vector<StoredMessage> batch) {
+    const std::string &reader = batch.front().reader;
+    std::string batchText;
+    if (settings_.batch > 1) {
+        std::vector<std::string_view> tags;
+        for (const StoredMessage &message : batch) tags.push_back(message.json);
+        batchText = batchJson(reader, tags);
+    }
+    const std::string &payload = settings_.batch > 1 ? batchText : batch.front().json;
     int mid = 0;
-    const int result =
-        mosquitto_publish(client_, &mid, tagTopic(message.reader).c_str(), int(message.json.size()),
-                          message.json.data(), settings_.qos, false);
+    const int result = mosquitto_publish(client_, &mid, tagTopic(reader).c_str(),
+                                         int(payload.size()), payload.data(), settings_.qos, false);
     if (result != MOSQ_ERR_SUCCESS) {
-        queue_.putBack(std::move(taken));
+        failed_ += batch.size();
+        batcher_.putBack(std::move(batch));
         return false;
     }
     if (settings_.qos == 0) {
-        ++delivered_;
+        delivered(batch);
     } else {
-        inFlight_.emplace(mid, std::move(taken.front()));
+        inFlight_.emplace(mid, std::move(batch));
     }
     return true;
+}
+
+void MqttOutput::delivered(const std::vector<StoredMessage> &batch) {
+    std::vector<std::uint64_t> ids;
+    for (const StoredMessage &message : batch) ids.push_back(message.id);
+    store_.delivered(OutputBit::Mqtt, ids);
+    delivered_ += ids.size();
+    deliveredNow(batch);
 }
 
 void MqttOutput::onConnect(mosquitto *, void *self, int result) {
@@ -259,15 +298,18 @@ void MqttOutput::onDisconnect(mosquitto *, void *self, int result) {
                       "; reconnecting");
         }
         output->connected_ = false;
-        // Unacknowledged messages go out again after the reconnect, in their order.
-        std::vector<MessageQueue::Entry> unacknowledged;
-        for (auto &[mid, entry] : output->inFlight_) unacknowledged.push_back(std::move(entry));
-        std::sort(unacknowledged.begin(), unacknowledged.end(), [](const auto &a, const auto &b) {
-            return a.message.sequence < b.message.sequence;
-        });
+        // Unacknowledged batches go out again after the reconnect, in their order: put back
+        // newest first, each in front of the rest.
+        std::vector<std::vector<StoredMessage>> unacknowledged;
+        for (auto &[mid, batch] : output->inFlight_) unacknowledged.push_back(std::move(batch));
+        std::sort(unacknowledged.begin(), unacknowledged.end(),
+                  [](const auto &a, const auto &b) { return a.front().id > b.front().id; });
+        for (auto &batch : unacknowledged) {
+            output->failed_ += batch.size();
+            output->batcher_.putBack(std::move(batch));
+        }
         output->inFlight_.clear();
         output->statusesInFlight_.clear();
-        output->queue_.putBack(std::move(unacknowledged));
     }
     output->changed_.notify_all();
 }
@@ -276,25 +318,42 @@ void MqttOutput::onPublish(mosquitto *, void *self, int mid) {
     auto *output = static_cast<MqttOutput *>(self);
     {
         const std::lock_guard lock(output->mutex_);
-        if (output->inFlight_.erase(mid) > 0) ++output->delivered_;
+        if (const auto batch = output->inFlight_.find(mid); batch != output->inFlight_.end()) {
+            output->delivered(batch->second);
+            output->inFlight_.erase(batch);
+        }
         output->statusesInFlight_.erase(mid);
     }
     output->changed_.notify_all();
 }
 
 bool MqttOutput::drained() const {
-    return queue_.empty() && inFlight_.empty() && statusesInFlight_.empty();
+    return store_.waiting(OutputBit::Mqtt) == 0 && inFlight_.empty() && statusesInFlight_.empty();
 }
 
 void MqttOutput::finish(std::chrono::steady_clock::time_point deadline) {
     std::unique_lock lock(mutex_);
+    flushing_ = true;
+    changed_.notify_all();
     changed_.wait_until(lock, deadline, [this] { return drained(); });
     publishStatus(gatewayTopic_ + "/status", statusJson(false, Clock::now()));
     changed_.wait_until(lock, deadline, [this] { return drained(); });
-    if (!drained()) {
-        log::line("MQTT: " + std::to_string(queue_.size() + inFlight_.size()) +
-                  " messages not delivered at exit");
+    if (const auto left = store_.waiting(OutputBit::Mqtt); left > 0) {
+        log::line("MQTT: " + std::to_string(left) + " messages not delivered at exit");
     }
+}
+
+OutputHealth MqttOutput::health() const {
+    const std::lock_guard lock(mutex_);
+    if (connected_) return {};
+    const BrokerAddress &broker = settings_.broker;
+    return {false,
+            "MQTT broker " + broker.host + ":" + std::to_string(broker.port) + " not connected"};
+}
+
+std::uint64_t MqttOutput::published() const {
+    const std::lock_guard lock(mutex_);
+    return delivered_;
 }
 
 }  // namespace gateway

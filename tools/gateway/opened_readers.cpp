@@ -7,6 +7,7 @@
 #include <span>
 
 #include "QnReader.h"
+#include "backoff.h"
 #include "log.h"
 #include "tag_text.h"
 
@@ -93,8 +94,9 @@ bool OpenedReaders::pause(std::chrono::milliseconds delay) {
 }
 
 void OpenedReaders::run(Reader &reader) {
-    auto retry = kFirstRetry;
-    while (!serve(reader) && pause(retry)) retry = std::min(retry * 2, kLongestRetry);
+    tools::Backoff retry(kFirstRetry, kLongestRetry);
+    while (!serve(reader) && pause(retry.next())) {
+    }
 }
 
 bool OpenedReaders::serve(Reader &reader) {

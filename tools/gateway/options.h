@@ -21,13 +21,24 @@ struct Options {
     int qos = 1;
     std::string name;  // the host name when not given
     std::string caFile;
+    std::string mqttPasswordFile;
+    std::string mqttPassword;  // from the file (or the URL)
+    std::string httpTokenFile;
+    std::string httpToken;
+    std::string httpCredentialsFile;
+    std::string httpCredentials;  // USER:PASSWORD
     std::string httpUrl;
     unsigned batch = 100;
     unsigned lingerMs = 200;
     unsigned queueLimit = 100000;
+    unsigned mqttBatch = 1;
+    unsigned mqttLingerMs = 100;
+    std::string spool;  // a folder, or "none"
+    unsigned spoolLimitMb = 1024;
     double reportIntervalS = 0;
     double statsIntervalS = 10;
     std::string logFile;
+    std::string metrics;  // [ADDRESS:]PORT, or empty
 };
 
 struct Parsed {

@@ -10,6 +10,8 @@
 #include <algorithm>
 #include <cerrno>
 
+#include "backoff.h"
+
 namespace readersim {
 
 namespace {
@@ -64,7 +66,7 @@ void ConnectOut::replug() {
 }
 
 void ConnectOut::run() {
-    std::chrono::milliseconds backOff = kFirstBackOff;
+    tools::Backoff backOff(kFirstBackOff, kMaxBackOff);
     while (!stopping_) {
         if (!plugged_) {
             pause(std::chrono::milliseconds(-1));
@@ -77,10 +79,9 @@ void ConnectOut::run() {
             ++connections_;
             readUntilClosed();
             setConnection(-1);
-            if (std::chrono::steady_clock::now() - since >= kMaxBackOff) backOff = kFirstBackOff;
+            if (std::chrono::steady_clock::now() - since >= kMaxBackOff) backOff.reset();
         }
-        pause(backOff);
-        backOff = std::min(backOff * 2, kMaxBackOff);
+        pause(backOff.next());
     }
 }
 

@@ -21,7 +21,7 @@ std::uint16_t freePort() {
     return testsupport::LoopbackSocket::listening(1).port();
 }
 
-Broker::Broker() : port_(freePort()) {
+Broker::Broker(const std::string &extraConfig) : port_(freePort()) {
     folder_ = std::filesystem::temp_directory_path() /
               ("tagbench-broker-" + std::to_string(::getpid()) + "-" + std::to_string(port_));
     std::filesystem::create_directories(folder_);
@@ -31,7 +31,8 @@ Broker::Broker() : port_(freePort()) {
            << "log_dest none\n"
            << "max_queued_messages 0\n"
            << "max_inflight_messages 0\n"
-           << "persistence false\n";
+           << "persistence false\n"
+           << extraConfig;
 }
 
 Broker::~Broker() {

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <string>
 
 #include "child_process.h"
 
@@ -12,7 +13,8 @@ namespace gatewaytest {
 
 class Broker {
   public:
-    Broker();
+    // `extraConfig`: more lines of its configuration (a bridge, say).
+    explicit Broker(const std::string &extraConfig = {});
     ~Broker();
 
     // Starts the broker and waits until it takes connections; false when it did not.

@@ -16,6 +16,7 @@
 #include <optional>
 #include <regex>
 #include <set>
+#include <thread>
 
 #include "broker.h"
 #include "child_process.h"
@@ -259,9 +260,12 @@ TEST(GatewayTest, EverySightingArrivesOnceInOrderWithReaderStatus) {
     EXPECT_EQ(onMqtt, expected);
     EXPECT_EQ(onStdout, expected);
 
+    // Each reader's status names the gateway watching it.
     for (const Peer &peer : peers) {
         EXPECT_TRUE(
             has("tagbench/" + peer.serial() + "/status", "\"online\"")(recorder.messages()));
+        EXPECT_TRUE(has("tagbench/" + peer.serial() + "/status",
+                        "\"gateway\":\"gw1\"")(recorder.messages()));
     }
     EXPECT_TRUE(recorder.waitFor(has("tagbench/gateway/gw1/stats",
                                      "\"readers\":3,\"reports\":60,\"published\":180,"
@@ -367,8 +371,11 @@ TEST(GatewayTest, QueueOverflowDropsTheOldestAndCountsThem) {
     Gateway gateway({"--mqtt", relay.url(), "--stdout", "--queue-limit", "5", "--name", "gwq",
                      "--stats-interval", "0.2"});
     Peer peer(gateway.port(), serialOf(8));
-    for (std::uint32_t number = 0; number < 12; ++number) ASSERT_TRUE(peer.report({{number}}));
-    ASSERT_TRUE(gateway.waitForLines(12));
+    // One at a time, so stdout has each before the bound (shared by the outputs) is reached.
+    for (std::uint32_t number = 0; number < 12; ++number) {
+        ASSERT_TRUE(peer.report({{number}}));
+        ASSERT_TRUE(gateway.waitForLines(number + 1));
+    }
     MqttRecorder subscriber(broker.port(), {"tagbench/#"});
     ASSERT_TRUE(subscriber.waitSubscribed(kDeadline));
     relay.restore();
@@ -595,6 +602,405 @@ TEST(GatewayTest, OpenedReaderDeliversReportsOrInventoriesAndItsStatus) {
     }
 }
 
+// Every EPC in a message, a single sighting or a batch, in order.
+std::vector<std::uint32_t> numbersIn(const std::string &payload) {
+    static const std::regex epc(R"re("epc":"E28011600000000([0-9A-F]{9})")re");
+    std::vector<std::uint32_t> numbers;
+    for (auto match = std::sregex_iterator(payload.begin(), payload.end(), epc);
+         match != std::sregex_iterator(); ++match) {
+        numbers.push_back(std::uint32_t(std::stoul((*match)[1].str(), nullptr, 16)));
+    }
+    return numbers;
+}
+
+std::size_t sightingsIn(const std::vector<Received> &messages) {
+    std::size_t count = 0;
+    for (const Received &message : messages) count += numbersIn(message.payload).size();
+    return count;
+}
+
+// A temporary spool folder.
+class SpoolFolder {
+  public:
+    SpoolFolder()
+        : path_(std::filesystem::temp_directory_path() /
+                ("tagbench-gateway-spool-" + std::to_string(::getpid()) + "-" +
+                 std::to_string(counter_++))) {
+        std::filesystem::remove_all(path_);
+    }
+    ~SpoolFolder() { std::filesystem::remove_all(path_); }
+    std::string path() const { return path_.string(); }
+
+  private:
+    static inline int counter_ = 0;
+    std::filesystem::path path_;
+};
+
+TEST(GatewayTest, PartialBatchesLeaveAfterTheirLinger) {
+    Broker broker;
+    ASSERT_TRUE(broker.start());
+    MqttRecorder recorder(broker.port(), {"tagbench/+/tags"});
+    ASSERT_TRUE(recorder.waitSubscribed(kDeadline));
+    HttpEndpoint endpoint;
+    Gateway gateway({"--http", endpoint.url(), "--batch", "100", "--linger", "1000", "--mqtt",
+                     broker.url(), "--mqtt-batch", "100", "--mqtt-linger", "1000"});
+    Peer peer(gateway.port(), serialOf(20));
+    const auto postedSightings = [](const std::vector<Post> &posts) {
+        std::size_t count = 0;
+        for (const Post &post : posts) count += numbersIn(post.body).size();
+        return count;
+    };
+    const auto report = [&](std::uint32_t first, std::uint32_t count) {
+        std::vector<Tag> tags;
+        for (std::uint32_t n = first; n < first + count; ++n) tags.push_back({n});
+        return peer.report(tags);
+    };
+    // Six sightings together: one POST and one MQTT message, though neither batch is full.
+    ASSERT_TRUE(report(0, 6));
+    ASSERT_TRUE(endpoint.waitFor([&](const auto &posts) { return postedSightings(posts) >= 6; },
+                                 kDeadline));
+    ASSERT_TRUE(recorder.waitFor([](const auto &m) { return sightingsIn(m) >= 6; }, kDeadline));
+    ASSERT_EQ(endpoint.accepted().size(), 1u);
+    EXPECT_EQ(numbersIn(endpoint.accepted().front().body),
+              (std::vector<std::uint32_t>{0, 1, 2, 3, 4, 5}));
+    ASSERT_EQ(recorder.on("/tags").size(), 1u);
+    const std::string batch = recorder.on("/tags").front().payload;
+    EXPECT_TRUE(batch.starts_with(R"({"v":1,"reader":")" + peer.serial() + R"(","tags":[{"v":1,)"))
+        << batch;
+    EXPECT_EQ(numbersIn(batch), (std::vector<std::uint32_t>{0, 1, 2, 3, 4, 5}));
+    // A burst that fills the batches, then a lone sighting: it is not held back.
+    for (std::uint32_t first = 100; first < 200; first += 5) ASSERT_TRUE(report(first, 5));
+    ASSERT_TRUE(report(500, 1));
+    EXPECT_TRUE(endpoint.waitFor([&](const auto &posts) { return postedSightings(posts) >= 107; },
+                                 kDeadline));
+    EXPECT_TRUE(recorder.waitFor([](const auto &m) { return sightingsIn(m) >= 107; }, kDeadline));
+    EXPECT_EQ(numbersIn(recorder.on("/tags").back().payload).back(), 500u);
+}
+
+// The broker out of reach: SIGTERM ends the gateway (status 0) with its messages in the
+// spool; started again with the broker back, they arrive.
+TEST(GatewayTest, StopWithTheBrokerAwayKeepsTheMessagesForTheNextStart) {
+    Broker broker;
+    ASSERT_TRUE(broker.start());
+    TcpCut relay(broker.port());
+    relay.cut();
+    MqttRecorder recorder(broker.port(), {"tagbench/+/tags"});
+    ASSERT_TRUE(recorder.waitSubscribed(kDeadline));
+    SpoolFolder spool;
+    const std::vector<std::string> arguments = {"--mqtt",   relay.url(), "--spool", spool.path(),
+                                                "--stdout", "--name",    "gw-spool"};
+    {
+        Gateway gateway(arguments);
+        Peer peer(gateway.port(), serialOf(21));
+        for (std::uint32_t number = 0; number < 5; ++number) ASSERT_TRUE(peer.report({{number}}));
+        ASSERT_TRUE(gateway.waitForLines(5));
+        const auto asked = std::chrono::steady_clock::now();
+        const Finished finished = gateway.stop();
+        EXPECT_EQ(finished.status, 0) << finished.err;
+        EXPECT_NE(finished.err.find("MQTT: 5 messages not delivered"), std::string::npos);
+        std::printf("stopped %lld ms after SIGTERM\n",
+                    static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                               std::chrono::steady_clock::now() - asked)
+                                               .count()));
+    }
+    relay.restore();
+    Gateway again(arguments);
+    ASSERT_TRUE(recorder.waitFor([](const auto &m) { return sightingsIn(m) >= 5; }, kDeadline));
+    std::vector<std::uint32_t> arrived;
+    for (const Received &message : recorder.on("/tags"))
+        arrived.push_back(numbersIn(message.payload).at(0));
+    EXPECT_EQ(arrived, (std::vector<std::uint32_t>{0, 1, 2, 3, 4}));
+    EXPECT_TRUE(again.waitForLog("5 messages from the last run"));
+}
+
+// During a broker outage thousands of sightings wait in the spool; the gateway is killed
+// (-9) in the middle and started again; once the broker is back a subscriber that stayed
+// gets every sighting, in order per reader (at least once: duplicates are counted).
+TEST(GatewayTest, KillDuringAnOutageLosesNothing) {
+    Broker broker;
+    ASSERT_TRUE(broker.start());
+    TcpCut relay(broker.port());
+    MqttRecorder recorder(broker.port(), {"tagbench/+/tags"});
+    ASSERT_TRUE(recorder.waitSubscribed(kDeadline));
+    relay.cut();
+    SpoolFolder spool;
+    const std::vector<std::string> arguments = {"--mqtt",     relay.url(),     "--spool",
+                                                spool.path(), "--stdout",      "--mqtt-batch",
+                                                "10",         "--mqtt-linger", "20"};
+    constexpr int kReaders = 4, kReportsPerRun = 150, kTagsPerReport = 3;
+    std::uint32_t next[kReaders] = {};
+    const auto sendRun = [&](Gateway &gateway) {
+        std::vector<Peer> peers;
+        for (int r = 0; r < kReaders; ++r) peers.emplace_back(gateway.port(), serialOf(30 + r));
+        for (int k = 0; k < kReportsPerRun; ++k) {
+            for (int r = 0; r < kReaders; ++r) {
+                std::vector<Tag> tags;
+                for (int t = 0; t < kTagsPerReport; ++t) tags.push_back({next[r]++});
+                ASSERT_TRUE(peers[r].report(tags));
+            }
+        }
+    };
+    constexpr std::size_t kPerRun = kReaders * kReportsPerRun * kTagsPerReport;
+    {
+        Gateway first(arguments);
+        sendRun(first);
+        // On stdout means in the spool: nothing leaves before its group commit.
+        ASSERT_TRUE(first.waitForLines(kPerRun));
+        EXPECT_EQ(first.stop(SIGKILL).status, -1);
+    }
+    Gateway second(arguments);
+    sendRun(second);
+    ASSERT_TRUE(second.waitForLines(kPerRun));
+    relay.restore();
+    std::map<std::string, std::vector<std::uint32_t>> byReader;
+    const auto everySighting = [&](const std::vector<Received> &messages) {
+        byReader.clear();
+        for (const Received &message : messages) {
+            for (const std::uint32_t n : numbersIn(message.payload)) {
+                byReader[readerOf(message.payload)].push_back(n);
+            }
+        }
+        std::size_t distinct = 0;
+        for (const auto &[reader, numbers] : byReader) {
+            distinct += std::set(numbers.begin(), numbers.end()).size();
+        }
+        return distinct == 2 * kPerRun;
+    };
+    ASSERT_TRUE(recorder.waitFor(everySighting, kDeadline));
+    everySighting(recorder.on("/tags"));
+    ASSERT_EQ(byReader.size(), std::size_t(kReaders));
+    std::size_t duplicates = 0;
+    for (const auto &[reader, numbers] : byReader) {
+        SCOPED_TRACE(reader);
+        // The first time each sighting arrives is in the order it was seen.
+        std::vector<std::uint32_t> firstTimes;
+        std::set<std::uint32_t> seen;
+        for (const std::uint32_t n : numbers) {
+            if (seen.insert(n).second) firstTimes.push_back(n);
+        }
+        EXPECT_TRUE(std::is_sorted(firstTimes.begin(), firstTimes.end()));
+        duplicates += numbers.size() - firstTimes.size();
+    }
+    std::printf("%zu sightings, %zu duplicates\n", 2 * kPerRun, duplicates);
+}
+
+// One HTTP GET on loopback: the status and the body; status 0 when no answer came.
+std::pair<int, std::string> httpGet(std::uint16_t port, const std::string &path) {
+    const LoopbackSocket socket = LoopbackSocket::connectedTo(port);
+    const std::string request = "GET " + path +
+                                " HTTP/1.1\r\nHost: 127.0.0.1\r\n"
+                                "Connection: close\r\n\r\n";
+    if (!socket.valid() ||
+        !socket.sendAll(reinterpret_cast<const std::uint8_t *>(request.data()), request.size())) {
+        return {0, {}};
+    }
+    timeval timeout{10, 0};
+    ::setsockopt(socket.fd(), SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
+    std::string answer;
+    char buffer[4096];
+    for (ssize_t got; (got = ::recv(socket.fd(), buffer, sizeof buffer, 0)) > 0;) {
+        answer.append(buffer, std::size_t(got));
+    }
+    static const std::regex status(R"re(^HTTP/1\.[01] (\d{3}))re");
+    std::smatch match;
+    if (!std::regex_search(answer, match, status)) return {0, {}};
+    const auto body = answer.find("\r\n\r\n");
+    return {std::stoi(match[1].str()), body == std::string::npos ? "" : answer.substr(body + 4)};
+}
+
+// Waits until `done` holds for GET path's answer.
+bool waitForGet(std::uint16_t port, const std::string &path,
+                const std::function<bool(int, const std::string &)> &done) {
+    const auto end = std::chrono::steady_clock::now() + kDeadline;
+    while (std::chrono::steady_clock::now() < end) {
+        const auto [status, body] = httpGet(port, path);
+        if (done(status, body)) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));  // polling, not waiting
+    }
+    return false;
+}
+
+std::uint16_t metricsPort(Gateway &gateway) {
+    static const std::regex metrics(R"re(metrics on http://127\.0\.0\.1:(\d+)/metrics)re");
+    std::uint16_t port = 0;
+    gateway.process().waitFor(
+        [&](const Finished &sofar) {
+            std::smatch match;
+            if (!std::regex_search(sofar.err, match, metrics)) return false;
+            port = static_cast<std::uint16_t>(std::stoi(match[1].str()));
+            return true;
+        },
+        kDeadline);
+    return port;
+}
+
+// Past one machine: two gateways publish to one broker, a second broker bridges their
+// topics (a real bridge connection in its configuration), and two consumers share a
+// subscription there. Every sighting arrives, in order per reader at each consumer.
+TEST(GatewayTest, BridgedBrokersAndSharedSubscriptionCarryEverySighting) {
+    Broker first;
+    ASSERT_TRUE(first.start());
+    Broker second("connection gateways\naddress 127.0.0.1:" + std::to_string(first.port()) +
+                  "\ntopic tagbench/# in 1\ncleansession true\nrestart_timeout 1\n");
+    ASSERT_TRUE(second.start());
+    MqttRecorder consumerA(second.port(), {"$share/consumers/tagbench/+/tags"});
+    MqttRecorder consumerB(second.port(), {"$share/consumers/tagbench/+/tags"});
+    MqttRecorder probe(second.port(), {"tagbench/probe/tags"});
+    ASSERT_TRUE(consumerA.waitSubscribed(kDeadline));
+    ASSERT_TRUE(consumerB.waitSubscribed(kDeadline));
+    ASSERT_TRUE(probe.waitSubscribed(kDeadline));
+    // The bridge is up once a message published on the first broker reaches the second.
+    const auto end = std::chrono::steady_clock::now() + kDeadline;
+    bool bridged = false;
+    while (!bridged && std::chrono::steady_clock::now() < end) {
+        ChildProcess("/usr/bin/mosquitto_pub",
+                     {"-p", std::to_string(first.port()), "-t", "tagbench/probe/tags", "-m", "{}",
+                      "-q", "1"},
+                     testsupport::childEnvironment({}))
+            .finish(kDeadline);
+        bridged = probe.waitFor(atLeast(1, "/tags"), std::chrono::seconds(1));
+    }
+    ASSERT_TRUE(bridged);
+
+    Gateway east(
+        {"--mqtt", first.url(), "--name", "east", "--mqtt-batch", "5", "--mqtt-linger", "20"});
+    Gateway west({"--mqtt", first.url(), "--name", "west"});
+    std::vector<Peer> peers;
+    for (int r = 0; r < 4; ++r) peers.emplace_back((r < 2 ? east : west).port(), serialOf(50 + r));
+    constexpr std::uint32_t kPerReader = 100;
+    for (std::uint32_t n = 0; n < kPerReader; ++n) {
+        for (Peer &peer : peers) ASSERT_TRUE(peer.report({{n}}));
+    }
+    const auto distinct = [&] {
+        std::set<std::pair<std::string, std::uint32_t>> all;
+        for (MqttRecorder *consumer : {&consumerA, &consumerB}) {
+            for (const Received &message : consumer->on("/tags")) {
+                for (const std::uint32_t n : numbersIn(message.payload)) {
+                    all.insert({readerOf(message.payload), n});
+                }
+            }
+        }
+        return all.size();
+    };
+    const auto total = std::size_t(kPerReader) * peers.size();
+    const auto until = std::chrono::steady_clock::now() + kDeadline;
+    while (distinct() < total && std::chrono::steady_clock::now() < until) {
+        consumerA.waitFor(atLeast(consumerA.on("/tags").size() + 1, "/tags"),
+                          std::chrono::seconds(1));
+    }
+    EXPECT_EQ(distinct(), total);
+    for (MqttRecorder *consumer : {&consumerA, &consumerB}) {
+        std::map<std::string, std::vector<std::uint32_t>> byReader;
+        for (const Received &message : consumer->on("/tags")) {
+            for (const std::uint32_t n : numbersIn(message.payload)) {
+                byReader[readerOf(message.payload)].push_back(n);
+            }
+        }
+        EXPECT_FALSE(byReader.empty());
+        for (const auto &[reader, numbers] : byReader) {
+            SCOPED_TRACE(reader);
+            EXPECT_TRUE(std::is_sorted(numbers.begin(), numbers.end()));
+        }
+    }
+}
+
+// /metrics passes promtool and a real Prometheus scrapes the received counter; /healthz
+// follows the broker.
+TEST(GatewayTest, MetricsAreScrapedAndHealthFollowsTheBroker) {
+    Broker broker;
+    ASSERT_TRUE(broker.start());
+    MqttRecorder recorder(broker.port(), {"tagbench/+/tags"});
+    ASSERT_TRUE(recorder.waitSubscribed(kDeadline));
+    Gateway gateway({"--mqtt", broker.url(), "--metrics", "127.0.0.1:0", "--name", "gw-metrics"});
+    const std::uint16_t port = metricsPort(gateway);
+    ASSERT_NE(port, 0);
+    Peer peer(gateway.port(), serialOf(40));
+    constexpr int kSightings = 25;
+    for (std::uint32_t number = 0; number < kSightings; ++number) {
+        ASSERT_TRUE(peer.report({{number}}));
+    }
+    ASSERT_TRUE(recorder.waitFor(atLeast(kSightings, "/tags"), kDeadline));
+    // Acknowledged by the broker, too.
+    const std::string published = "tagbench_gateway_messages_published_total{output=\"mqtt\"} " +
+                                  std::to_string(kSightings) + "\n";
+    ASSERT_TRUE(waitForGet(port, "/metrics", [&](int status, const std::string &body) {
+        return status == 200 && body.find(published) != std::string::npos;
+    }));
+    const auto [status, text] = httpGet(port, "/metrics");
+    for (const char *expected :
+         {"tagbench_gateway_messages_received_total 25", "tagbench_gateway_readers_online 1",
+          "tagbench_gateway_delivery_latency_seconds_count{output=\"mqtt\"} 25"}) {
+        EXPECT_NE(text.find(expected), std::string::npos) << expected << "\n" << text;
+    }
+    const auto folder = std::filesystem::temp_directory_path() /
+                        ("tagbench-gateway-metrics-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(folder);
+    std::ofstream(folder / "metrics.txt") << text;
+    ChildProcess promtool("/bin/sh",
+                          {"-c", "promtool check metrics < " + (folder / "metrics.txt").string()},
+                          testsupport::childEnvironment({}));
+    const Finished checked = promtool.finish(kDeadline);
+    EXPECT_EQ(checked.status, 0) << checked.out << checked.err;
+
+    if (std::filesystem::exists("/usr/bin/prometheus")) {
+        const std::uint16_t prometheusPort = freePort();
+        std::ofstream(folder / "prometheus.yml")
+            << "global:\n  scrape_interval: 1s\nscrape_configs:\n  - job_name: gateway\n"
+            << "    static_configs:\n      - targets: ['127.0.0.1:" << port << "']\n";
+        ChildProcess prometheus(
+            "/usr/bin/prometheus",
+            {"--config.file=" + (folder / "prometheus.yml").string(),
+             "--storage.tsdb.path=" + (folder / "data").string(),
+             "--web.listen-address=127.0.0.1:" + std::to_string(prometheusPort)},
+            testsupport::childEnvironment({}));
+        EXPECT_TRUE(waitForGet(
+            prometheusPort, "/api/v1/query?query=tagbench_gateway_messages_received_total",
+            [&](int answer, const std::string &body) {
+                return answer == 200 &&
+                       body.find("\"" + std::to_string(kSightings) + "\"]") != std::string::npos;
+            }));
+        prometheus.signal(SIGTERM);
+        prometheus.finish(kDeadline);
+    } else {
+        std::printf("prometheus is not installed: the scrape by a server is not checked\n");
+    }
+    std::filesystem::remove_all(folder);
+
+    EXPECT_EQ(httpGet(port, "/healthz").first, 200);
+    broker.stop();
+    EXPECT_TRUE(waitForGet(port, "/healthz", [](int answer, const std::string &body) {
+        return answer == 503 && body.find("MQTT broker") != std::string::npos;
+    }));
+    ASSERT_TRUE(broker.start());
+    EXPECT_TRUE(waitForGet(port, "/healthz",
+                           [](int answer, const std::string &) { return answer == 200; }));
+}
+
+TEST(GatewayTest, ConfigurationWithAnUnknownKeyIsRefusedNamingItsLine) {
+    const auto config = std::filesystem::temp_directory_path() /
+                        ("tagbench-gateway-strict-" + std::to_string(::getpid()) + ".conf");
+    const struct {
+        const char *text;
+        const char *error;
+    } cases[] = {
+        {"stdout = true\nbogus = 1\n", ":2: unknown option \"bogus\""},
+        {"# broker\n\nmqtt-url = mqtt://localhost\n", ":3: unknown option \"mqtt-url\""},
+        {"listen = [\n  \"0\",\n]\nstdout = true\nqueue-limits = 5\n",
+         ":5: unknown option \"queue-limits\""},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.text);
+        std::ofstream(config) << c.text;
+        ChildProcess child(TAGBENCH_GATEWAY_PATH, {"--listen", "0", "--config", config.string()},
+                           testsupport::childEnvironment({}));
+        const Finished finished = child.finish(kDeadline);
+        EXPECT_EQ(finished.status, 2);
+        EXPECT_NE(finished.err.find(config.string() + c.error), std::string::npos) << finished.err;
+        EXPECT_EQ(std::count(finished.err.begin(), finished.err.end(), '\n'), 1) << finished.err;
+    }
+    std::filesystem::remove(config);
+}
+
 TEST(GatewayTest, UsageErrorsExitWithStatus2AndOneLine) {
     const std::vector<std::vector<std::string>> cases = {
         {"--listen", "0"},                                 // no output
@@ -604,6 +1010,7 @@ TEST(GatewayTest, UsageErrorsExitWithStatus2AndOneLine) {
         {"--reader", "bogus", "--stdout"},                 // not a reader address
         {"--listen", "0", "--stdout", "--qos", "2"},
         {"--listen", "0", "--stdout", "--nonsense"},
+        {"--listen", "0", "--stdout", "--mqtt-batch", "0"},
     };
     for (const auto &arguments : cases) {
         SCOPED_TRACE(arguments.back());

@@ -1,0 +1,94 @@
+// --spool DIR: the durable store, DIR/spool.db in SQLite (WAL journal). Writes gather in one
+// transaction committed every few milliseconds (a power cut loses at most that last group);
+// the rows a run leaves behind are replayed at the next start, in order. A file it cannot
+// read (damaged, foreign, a newer layout) is moved aside, never deleted, and a new spool
+// begins. Bounded by size: beyond it the oldest are dropped and counted.
+#pragma once
+
+#include <array>
+#include <condition_variable>
+#include <filesystem>
+#include <mutex>
+#include <thread>
+
+#include "store.h"
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace gateway {
+
+class Spool : public Store {
+  public:
+    // `outputs`: the bits of the configured outputs; what older rows wait for beyond them is
+    // forgotten. Throws std::runtime_error when the folder cannot hold a spool.
+    Spool(const std::filesystem::path &folder, unsigned outputs, std::uint64_t limitBytes);
+    ~Spool() override;
+    Spool(const Spool &) = delete;
+    Spool &operator=(const Spool &) = delete;
+
+    void add(std::vector<TagMessage> &messages) override;
+    std::vector<StoredMessage> next(OutputBit output, std::uint64_t after,
+                                    std::size_t most) override;
+    void delivered(OutputBit output, std::span<const std::uint64_t> ids) override;
+    void abandon(OutputBit output) override;
+    std::uint64_t waiting(OutputBit output) override;
+    StoreDepth depth() override;
+    std::uint64_t dropped() override;
+    std::uint64_t replayed() override { return replayed_; }
+    void sync() override;
+
+  private:
+    // Opens the file, or moves it aside and opens a new one; throws when even that failed.
+    void openUsable(const std::filesystem::path &file);
+    std::string unreadableReason();
+    void createOrCheckLayout();
+    void prepare();
+    void countRows();
+    void execute(const char *sql);
+    void beginIfIdle();
+    void commitLoop();
+    // Under mutex_: writes what add and delivered staged, then commits; true when messages
+    // became durable.
+    bool writeStaged();
+    void insert(const TagMessage &message, Clock::time_point received);
+    void clearBit(OutputBit output, std::uint64_t id);
+    // True when it made added messages durable.
+    bool commit();
+    void dropOldest();
+    void forget(unsigned pending, std::uint64_t size, unsigned bits);
+
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    sqlite3 *db_ = nullptr;
+    sqlite3_stmt *insert_ = nullptr;
+    sqlite3_stmt *select_ = nullptr;
+    sqlite3_stmt *clearBits_ = nullptr;
+    sqlite3_stmt *remove_ = nullptr;
+    sqlite3_stmt *oldest_ = nullptr;
+    unsigned outputs_;
+    std::uint64_t limit_;
+    bool inTransaction_ = false;
+    bool stopping_ = false;
+    std::uint64_t lastId_ = 0;
+    std::uint64_t committedId_ = 0;
+    std::uint64_t rows_ = 0;
+    std::uint64_t bytes_ = 0;
+    std::array<std::uint64_t, 3> waiting_{};
+    std::uint64_t dropped_ = 0;
+    std::uint64_t replayed_ = 0;
+    // add and delivered only stage their work here, so a slow disk (each group commit waits
+    // for fsync) never holds a reader's connection or the broker's acknowledgements.
+    struct StagedMessage {
+        TagMessage message;
+        Clock::time_point received;
+    };
+    std::mutex stagingMutex_;  // taken after mutex_ when both are
+    std::vector<StagedMessage> stagedAdds_;
+    std::vector<std::pair<OutputBit, std::uint64_t>> stagedAcks_;
+    std::array<std::uint64_t, 3> stagedAcksOf_{};
+    std::uint64_t stagedId_ = 0;
+    std::thread committer_;
+};
+
+}  // namespace gateway
