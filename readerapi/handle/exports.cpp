@@ -6,9 +6,9 @@
 #include <variant>
 
 #include "QnReader.h"
+#include "handle_records.h"
 #include "reader_family.h"
 #include "reader_handle.h"
-#include "record_params.h"
 #include "serial_transport.h"
 
 namespace {
@@ -129,6 +129,35 @@ QN_API int QnReader_SetParams(QnReader *reader, uint8_t addr, const char *record
         return 0;
     }
     return 1;
+}
+
+QN_API int QnReader_ExportProfile(QnReader *reader, uint8_t addr, const char *path,
+                                  int32_t overwrite, char *report, size_t reportSize) {
+    writeText("", report, reportSize);
+    qn::handle::Use use(reader);
+    if (!use || !path) {
+        writeText(use ? "no profile path given" : "no reader", report, reportSize);
+        return 0;
+    }
+    std::string outcome;
+    const bool written =
+        qn::handle::exportProfile(reader->link, addr, path, overwrite != 0, outcome);
+    writeText(outcome, report, reportSize);
+    return written ? 1 : 0;
+}
+
+QN_API int QnReader_ImportProfile(QnReader *reader, uint8_t addr, const char *path, char *report,
+                                  size_t reportSize) {
+    writeText("", report, reportSize);
+    qn::handle::Use use(reader);
+    if (!use || !path) {
+        writeText(use ? "no profile path given" : "no reader", report, reportSize);
+        return 0;
+    }
+    std::string outcome;
+    const bool imported = qn::handle::importProfile(reader->link, addr, path, outcome);
+    writeText(outcome, report, reportSize);
+    return imported ? 1 : 0;
 }
 
 }  // extern "C"

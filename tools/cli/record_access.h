@@ -1,13 +1,14 @@
-// The record commands of a reader handle as the program's profile steps take them.
+// The record commands of a reader handle as the model's record steps (parameters by name,
+// profile export and import) take them.
 #pragma once
 
 #include "QnReader.h"
-#include "shell/CProfileTransfer.h"
+#include "record_params.h"
 
 namespace cli {
 
-// Reads and writes the device, network and special records of `reader`, which must stay
-// open while the access is used.
-deviceprofile::RecordAccess profileAccess(QnReader *reader);
+// Reads, writes and restores the device, network and special records of `reader`, which must
+// stay open while the access is used.
+record::RecordAccess recordAccess(QnReader *reader);
 
 }  // namespace cli
