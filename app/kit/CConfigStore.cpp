@@ -1,5 +1,7 @@
 #include "kit/CConfigStore.h"
 
+#include <QFile>
+
 #include <algorithm>
 #include <utility>
 
@@ -33,10 +35,15 @@ const QString gs1ColumnKey = QStringLiteral("Gs1Column");
 } // namespace
 
 CConfigStore::CConfigStore(const QString &configDirectory)
-    : m_file(configDirectory + u'/' + fileName)
+    : m_file(QFile::encodeName(configDirectory + u'/' + fileName).toStdString())
 {
     if (!m_file.exists())
         writeDefaults();
+}
+
+QString CConfigStore::filePath() const
+{
+    return QFile::decodeName(QByteArray::fromStdString(m_file.path()));
 }
 
 void CConfigStore::writeDefaults()
@@ -47,17 +54,18 @@ void CConfigStore::writeDefaults()
 
 int CConfigStore::readInt(const QString &key) const
 {
-    return m_file.readInt(section, key);
+    return m_file.readInt(section.toStdString(), key.toStdString());
 }
 
 QString CConfigStore::readText(const QString &key) const
 {
-    return m_file.readText(section, key, maxTextLength);
+    return QString::fromStdString(
+        m_file.readText(section.toStdString(), key.toStdString(), maxTextLength));
 }
 
 bool CConfigStore::writeText(const QString &key, const QString &value)
 {
-    return m_file.writeText(section, key, value);
+    return m_file.writeText(section.toStdString(), key.toStdString(), value.toStdString());
 }
 
 bool CConfigStore::writeInt(const QString &key, int value)
@@ -127,7 +135,7 @@ void CConfigStore::setDevIp(const QString &address)
 
 void CConfigStore::setDevPortText(const QString &portText)
 {
-    m_devPort = CIniFile::leadingDecimal(portText);
+    m_devPort = CIniFile::leadingDecimal(portText.toStdString());
     writeText(QStringLiteral("DevPort"), portText);
 }
 
