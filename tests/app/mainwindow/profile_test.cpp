@@ -222,6 +222,54 @@ TEST_F(ProfileActionsTest, ImportWritesThreeRecordsAndReportsRefusedWrites) {
     EXPECT_EQ(prompts.openFilter, QStringLiteral("Device files (*.ini)"));
 }
 
+// Import writes only what the profile holds from a read and the reader has: a file of an
+// earlier export whose special record is all zero leaves the reader's special record alone, a
+// profile of a reader without network records writes the device record alone, and a reader
+// without them (Birch) takes the device record with the leading byte of its own.
+TEST_F(ProfileActionsTest, ImportWritesOnlyTheRecordsTheProfileHoldsAndTheReaderHas) {
+    const Bytes profileDevice = numbered(200, 0x40);
+    const QString zeros = QStringLiteral("00 ").repeated(200);
+    struct Case {
+        const char *name;
+        std::uint8_t type;
+        QByteArray records;  // the Records entry, if any
+        QString special;
+        std::vector<int> written;
+        std::uint8_t lead;
+    };
+    const Case cases[] = {
+        {"earlier file, zero special", 0x50, {}, zeros, {0, 1}, 0x02},
+        {"earlier file, special read", 0x50, {}, spaced(special), {0, 1, 2}, 0x02},
+        {"device record only", 0x50, "device", zeros, {0}, 0x02},
+        {"into a Birch reader", 0xD2, "device,network,special", spaced(special), {0}, 0x01},
+    };
+    for (const Case &each : cases) {
+        SCOPED_TRACE(each.name);
+        window.type = each.type;
+        reader.clearCalls();
+        prompts.fileToOpen = folder.filePath(QString::fromLatin1(each.name));
+        writeProfile(prompts.fileToOpen, QStringLiteral("02"), spaced(profileDevice),
+                     spaced(network), each.special);
+        if (!each.records.isNull()) {
+            QFile file(prompts.fileToOpen);
+            ASSERT_TRUE(file.open(QIODevice::Append));
+            file.write("Records=" + each.records + "\n");
+        }
+        const int successes = int(window.logLines().count(window.text(1023)));
+        runToEnd(&CProfileActions::importProfile);
+        std::vector<int> written;
+        for (const ReaderCall &call : reader.callsOf("writeRecord")) {
+            written.push_back(call.arguments[0]);
+            EXPECT_EQ(call.bytes.front(), each.lead);
+        }
+        EXPECT_EQ(written, each.written);
+        ASSERT_FALSE(reader.callsOf("writeRecord").empty());
+        EXPECT_EQ(reader.callsOf("writeRecord").front().bytes, reply(each.lead, profileDevice));
+        EXPECT_TRUE(pagetest::waitUntil(
+            [&] { return window.logLines().count(window.text(1023)) == successes + 1; }));
+    }
+}
+
 // A link at the chosen path, to a file or to none, is refused with one notice; neither the link
 // nor what it points at changes.
 TEST_F(ProfileActionsTest, ExportNeverWritesThroughALink) {
