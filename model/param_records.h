@@ -23,6 +23,13 @@ std::string antennaField(int antenna);
 
 enum class RecordKind { Device, Network, Special };
 
+// A record as it travels: the leading byte it is read with, which goes back unchanged with the
+// next write, and its bytes.
+struct ParamRecord {
+    std::uint8_t lead = 0;
+    std::vector<std::uint8_t> bytes;
+};
+
 // How a family's record travels: what is read, and how many of its bytes go back. A change
 // writes back the bytes read with only the named fields changed, and the leading byte as read.
 struct RecordPlan {

@@ -332,9 +332,10 @@ bool isIpv4(std::string_view text) {
 std::optional<Value> parseValue(const Field &field, std::string_view text, std::string &error) {
     const std::string name(field.name);
     if (isBoolean(field.codec)) {
-        if (text == "1" || text == "true") return true;
-        if (text == "0" || text == "false") return false;
-        error = name + " takes 0 or 1";
+        // Whatever a get prints (true/false) goes back, and so do the usual spellings.
+        if (text == "1" || text == "true" || text == "yes") return true;
+        if (text == "0" || text == "false" || text == "no") return false;
+        error = name + " takes true or false (also yes/no, 1/0)";
         return std::nullopt;
     }
     if (!field.choices.empty()) return chosenPosition(field, text, error);

@@ -127,8 +127,8 @@ std::string textOf(const Field &field, const Value &value);
 
 // A value from text given by another program or a person on a command line, checked in full:
 // a list's choice by name, numbers in decimal or 0x-prefixed hex up to the field's largest
-// value, flags as 0/1/true/false, hex as pairs of digits that fit, IPv4 as a.b.c.d, text that
-// fits. Otherwise nothing, with the reason (naming the field and what it takes) in `error`.
+// value, flags as true/false, yes/no or 1/0, hex as pairs of digits that fit, IPv4 as a.b.c.d, text
+// that fits. Otherwise nothing, with the reason (naming the field and what it takes) in `error`.
 std::optional<Value> parseValue(const Field &field, std::string_view text, std::string &error);
 
 // The value as tools show it: a list position as its choice (a number for a choice of

@@ -51,6 +51,12 @@ for f in "$lib_dir"/libQn{{Com,Hid,Net}Api,Reader}.so.2 \
          "$pc_dir"/qn{{com,hid,net}api,reader}.pc "$prefix"/bin/tagbench-sim; do
   [ -e "$f" ] || fail "not installed: ${f#"$prefix"/}"
 done
+# The tools and the handle library start without Qt (and the ICU data it loads).
+for f in "$prefix"/bin/tagbench-cli "$lib_dir"/libQnReader.so.2; do
+  if [ -e "$f" ] && LD_LIBRARY_PATH=$lib_dir ldd "$f" | grep -qiE 'libQt|libicu'; then
+    fail "${f#"$prefix"/} loads Qt"
+  fi
+done
 app=0
 [ -x "$prefix/bin/tagbench" ] && app=1
 

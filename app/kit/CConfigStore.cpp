@@ -1,5 +1,6 @@
 #include "kit/CConfigStore.h"
 
+#include <QFile>
 #include <QRegularExpression>
 
 #include <algorithm>
@@ -86,10 +87,15 @@ std::optional<int> defaultLanguagePosition(const QString &language)
 } // namespace
 
 CConfigStore::CConfigStore(const QString &configDirectory, const QString &firstStartLanguage)
-    : m_file(configDirectory + u'/' + fileName)
+    : m_file(QFile::encodeName(configDirectory + u'/' + fileName).toStdString())
 {
     if (!m_file.exists())
         writeDefaults(firstStartLanguage);
+}
+
+QString CConfigStore::filePath() const
+{
+    return QFile::decodeName(QByteArray::fromStdString(m_file.path()));
 }
 
 void CConfigStore::writeDefaults(const QString &firstStartLanguage)
@@ -106,17 +112,18 @@ void CConfigStore::writeDefaults(const QString &firstStartLanguage)
 
 int CConfigStore::readInt(const QString &key) const
 {
-    return m_file.readInt(section, key);
+    return m_file.readInt(section.toStdString(), key.toStdString());
 }
 
 QString CConfigStore::readText(const QString &key) const
 {
-    return m_file.readText(section, key, maxTextLength);
+    return QString::fromStdString(
+        m_file.readText(section.toStdString(), key.toStdString(), maxTextLength));
 }
 
 bool CConfigStore::writeText(const QString &key, const QString &value)
 {
-    return m_file.writeText(section, key, value);
+    return m_file.writeText(section.toStdString(), key.toStdString(), value.toStdString());
 }
 
 bool CConfigStore::writeInt(const QString &key, int value)
@@ -197,7 +204,7 @@ void CConfigStore::setDevIp(const QString &address)
 
 void CConfigStore::setDevPortText(const QString &portText)
 {
-    m_devPort = CIniFile::leadingDecimal(portText);
+    m_devPort = CIniFile::leadingDecimal(portText.toStdString());
     writeText(QStringLiteral("DevPort"), portText);
 }
 

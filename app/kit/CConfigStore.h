@@ -1,6 +1,6 @@
 #pragma once
 
-#include "kit/CIniFile.h"
+#include "profile/CIniFile.h"
 #include "reader_transport.h"
 
 #include <QString>
@@ -26,7 +26,7 @@ public:
     explicit CConfigStore(
         const QString &configDirectory, const QString &firstStartLanguage = QString());
 
-    const QString &filePath() const { return m_file.path(); }
+    QString filePath() const;
 
     // Direct file access (private-profile semantics).
     int readInt(const QString &key) const;

@@ -1,6 +1,6 @@
 #include "kit/CLanguageStore.h"
 
-#include "kit/CIniFile.h"
+#include "profile/CIniFile.h"
 
 #include <QFile>
 
@@ -12,13 +12,15 @@ int CLanguageStore::load(const QString &languageFilePath)
     m_texts.fill(QString());
     // One parse for the whole table instead of one file read per key.
     QFile file(languageFilePath);
-    const CIniDocument document
-        = file.open(QIODevice::ReadOnly) ? CIniDocument::fromBytes(file.readAll()) : CIniDocument();
-    const auto count = document.value(section, countKey);
+    const CIniDocument document = file.open(QIODevice::ReadOnly)
+        ? CIniDocument::fromBytes(file.readAll().toStdString())
+        : CIniDocument();
+    const std::string sectionName = section.toStdString();
+    const auto count = document.value(sectionName, countKey.toStdString());
     m_textCount = std::clamp(count ? CIniFile::leadingDecimal(*count) : 0, 0, capacity);
     for (int slot = 0; slot < m_textCount; ++slot) {
-        const auto value = document.value(section, QString::number(firstKey + slot));
-        m_texts[slot] = value ? value->left(maxTextLength) : CIniFile::missingText;
+        m_texts[slot] = QString::fromStdString(CIniFile::textOf(
+            document, sectionName, std::to_string(firstKey + slot), maxTextLength));
     }
     return m_textCount;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "param_records.h"
+
 #include <array>
 #include <cstdint>
 #include <optional>
@@ -14,12 +16,9 @@ using AccessPassword = std::array<std::uint8_t, 4>;
 using WhiteListEntry = std::array<std::uint8_t, 4>;
 
 // The reader's three parameter records, each with the leading byte it is read with and that
-// goes back unchanged with the next write.
-enum class RecordKind { Device, Network, Special };
-struct ParamRecord {
-    std::uint8_t lead = 0;
-    Bytes bytes;
-};
+// goes back unchanged with the next write: the model's, which the tools share.
+using RecordKind = record::RecordKind;
+using ParamRecord = record::ParamRecord;
 
 // One answer-mode inventory: the tag records back to back (a length byte n and n body bytes
 // each). `records` always holds the library's whole record buffer, zero past byteLength, so a

@@ -1,11 +1,11 @@
 #include "shell/CProfileActions.h"
 
-#include "kit/CIniFile.h"
 #include "kit/CShellPrompts.h"
 #include "kit/IMainWindowServices.h"
 #include "reader/CReaderWorker.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 namespace {
@@ -14,12 +14,18 @@ const QString exportFilter = QStringLiteral("Device files(*.ini)");
 const QString importFilter = QStringLiteral("Device files (*.ini)");
 const QString extension = QStringLiteral(".ini");
 
-deviceprofile::RecordAccess accessTo(IReader &reader)
+record::RecordAccess accessTo(IReader &reader)
 {
     return { [&reader](RecordKind kind, int length) { return reader.readRecord(kind, length); },
         [&reader](RecordKind kind, const ParamRecord &record) {
             return reader.writeRecord(kind, record);
-        } };
+        },
+        [&reader](RecordKind kind) { return reader.defaultRecord(kind); } };
+}
+
+std::string localPath(const QString &path)
+{
+    return QFile::encodeName(path).toStdString();
 }
 
 } // namespace
@@ -87,8 +93,11 @@ std::optional<deviceprofile::Records> CProfileActions::readRecords(
 void CProfileActions::saveProfile(const deviceprofile::Records &records)
 {
     const QDateTime created = m_clock();
+    const std::time_t createdSeconds = created.toSecsSinceEpoch();
     const QString chosen = m_prompts->chooseFileToSave(m_services.text(Text::FileChooserTitle),
-        QDir::current().filePath(deviceprofile::proposedName(created)), exportFilter);
+        QDir::current().filePath(
+            QString::fromStdString(deviceprofile::proposedName(createdSeconds))),
+        exportFilter);
     if (chosen.isEmpty())
         return;
     // Appended whatever the chosen name already ends in.
@@ -103,10 +112,11 @@ void CProfileActions::saveProfile(const deviceprofile::Records &records)
                  .arg(QDir::toNativeSeparators(path)));
         return;
     }
-    const QString reason = deviceprofile::write(path, records, created);
-    if (!reason.isEmpty())
+    const std::string reason = deviceprofile::write(
+        localPath(path), records, deviceprofile::createTimeText(createdSeconds));
+    if (!reason.empty())
         tell(tr("The profile could not be written to %1.\n%2")
-                 .arg(QDir::toNativeSeparators(path), reason));
+                 .arg(QDir::toNativeSeparators(path), QString::fromStdString(reason)));
 }
 
 // ---- Import ------------------------------------------------------------------------------
@@ -120,41 +130,44 @@ void CProfileActions::importProfile()
         end();
         return;
     }
-    const deviceprofile::Decoded decoded = deviceprofile::decode(CIniFile(path).load());
-    switch (decoded.refusal) {
+    const deviceprofile::Loaded loaded = deviceprofile::load(localPath(path));
+    // A file that cannot be read has no DevType either.
+    const deviceprofile::Refusal refusal
+        = loaded.error.empty() ? loaded.decoded.refusal : deviceprofile::Refusal::DeviceType;
+    switch (refusal) {
     case deviceprofile::Refusal::DeviceType:
         tell(m_services.text(Text::ProfileDeviceTypeInvalid));
         end();
         return;
     case deviceprofile::Refusal::RecordText:
-        tell(deviceprofile::notAProfileReason(path, decoded.refusedKey));
+        tell(QString::fromStdString(deviceprofile::refusalReason(
+            QDir::toNativeSeparators(path).toStdString(), loaded.decoded)));
         end();
         return;
     case deviceprofile::Refusal::None:
         break;
     }
+    const std::uint8_t deviceType = m_services.deviceType();
     m_services.worker().submit(
         this,
-        [this, records = decoded.records](
-            IReader &reader) { return writeRecords(reader, records); },
+        [this, records = loaded.decoded.records, deviceType](
+            IReader &reader) { return writeRecords(reader, records, deviceType); },
         [this](const std::optional<deviceprofile::Written> &written) {
             if (written) {
-                if (written->deviceWritten)
-                    m_show(RecordKind::Device, written->device);
-                if (written->networkWritten)
-                    m_show(RecordKind::Network, written->network);
-                if (written->specialWritten)
-                    m_show(RecordKind::Special, written->special);
+                for (const deviceprofile::Written::Entry &entry : written->entries) {
+                    if (entry.taken)
+                        m_show(entry.record, entry.sent);
+                }
             }
             end();
         });
 }
 
 std::optional<deviceprofile::Written> CProfileActions::writeRecords(
-    IReader &reader, const deviceprofile::Records &profile)
+    IReader &reader, const deviceprofile::Records &profile, std::uint8_t deviceType)
 {
     const std::optional<deviceprofile::Written> written
-        = deviceprofile::writeRecords(accessTo(reader), profile);
+        = deviceprofile::writeRecords(accessTo(reader), profile, deviceType);
     postLog(written && written->complete() ? Text::OperationSucceeded : Text::OperationFailed);
     return written;
 }

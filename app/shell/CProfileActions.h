@@ -1,7 +1,7 @@
 #pragma once
 
+#include "profile/profile_transfer.h"
 #include "reader/IReader.h"
-#include "shell/CProfileTransfer.h"
 #include "text_keys.h"
 
 #include <QDateTime>
@@ -14,11 +14,11 @@
 class IMainWindowServices;
 class IShellPrompts;
 
-// The main window's profile buttons. Export reads the connected reader's three records and
-// saves them as a device profile; import loads a profile, writes its records to the connected
-// reader (which keeps its own MAC address) and lets the pages show what was written. The
-// reader calls run on the reader worker; the file chooser and message boxes go through the
-// prompts.
+// The main window's profile buttons. Export reads every record the connected reader has and
+// saves them as a device profile; import loads a profile, writes the records it holds from a
+// read to the connected reader (which keeps its own MAC address) and lets the pages show what
+// was written. The reader calls run on the reader worker; the file chooser and message boxes
+// go through the prompts.
 class CProfileActions : public QObject {
     Q_OBJECT
 
@@ -46,7 +46,7 @@ private:
     // On the reader worker; each posts its outcome after the command's traffic lines.
     std::optional<deviceprofile::Records> readRecords(IReader &reader, std::uint8_t deviceType);
     std::optional<deviceprofile::Written> writeRecords(
-        IReader &reader, const deviceprofile::Records &profile);
+        IReader &reader, const deviceprofile::Records &profile, std::uint8_t deviceType);
     void saveProfile(const deviceprofile::Records &records);
     bool begin();
     void end();

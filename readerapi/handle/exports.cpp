@@ -10,9 +10,9 @@
 
 #include "QnReader.h"
 #include "firmware_upgrade.h"
+#include "handle_records.h"
 #include "reader_family.h"
 #include "reader_handle.h"
-#include "record_params.h"
 #include "serial_transport.h"
 
 namespace {
@@ -193,6 +193,35 @@ QN_API int QnReader_UpgradeFirmware(QnReader *reader, uint8_t addr, const uint8_
                           showProgress, cancel);
     writeText(result.reason, report, reportSize);
     return outcomeCode(result.outcome);
+}
+
+QN_API int QnReader_ExportProfile(QnReader *reader, uint8_t addr, const char *path,
+                                  int32_t overwrite, char *report, size_t reportSize) {
+    writeText("", report, reportSize);
+    qn::handle::Use use(reader);
+    if (!use || !path) {
+        writeText(use ? "no profile path given" : "no reader", report, reportSize);
+        return 0;
+    }
+    std::string outcome;
+    const bool written =
+        qn::handle::exportProfile(reader->link, addr, path, overwrite != 0, outcome);
+    writeText(outcome, report, reportSize);
+    return written ? 1 : 0;
+}
+
+QN_API int QnReader_ImportProfile(QnReader *reader, uint8_t addr, const char *path, char *report,
+                                  size_t reportSize) {
+    writeText("", report, reportSize);
+    qn::handle::Use use(reader);
+    if (!use || !path) {
+        writeText(use ? "no profile path given" : "no reader", report, reportSize);
+        return 0;
+    }
+    std::string outcome;
+    const bool imported = qn::handle::importProfile(reader->link, addr, path, outcome);
+    writeText(outcome, report, reportSize);
+    return imported ? 1 : 0;
 }
 
 }  // extern "C"

@@ -111,8 +111,8 @@ QN_API uint8_t QnReader_ReadDeviceRDAddr(QnReader *reader);
  * bytes it read, with only the named fields changed and the leading byte as read. An unknown
  * name, a value of the wrong kind or a failed read or write fails with the reason in `error`
  * (as QnReader_Open's); nothing is written unless every line is valid. Values: numbers in
- * decimal or with a 0x prefix, flags as 0/1 or true/false, hex fields as pairs of hex digits,
- * addresses as a.b.c.d, texts as they are. */
+ * decimal or with a 0x prefix, flags as true/false, yes/no or 1/0, hex fields as pairs of hex
+ * digits, addresses as a.b.c.d, texts as they are. */
 QN_API int QnReader_GetParams(QnReader *reader, uint8_t addr, const char *record, char *text,
                               size_t textSize);
 QN_API int QnReader_SetParams(QnReader *reader, uint8_t addr, const char *record,
@@ -139,6 +139,29 @@ QN_API int QnReader_UpgradeFirmware(QnReader *reader, uint8_t addr, const uint8_
                                     size_t imageSize, const uint8_t *password, size_t blockSize,
                                     QnUpgradeProgress progress, void *user, char *report,
                                     size_t reportSize);
+
+/* ---- Device profile files ----------------------------------------------------------------
+ * The program's and tagbench-cli's device profiles: an INI file (section DeviceParam) with a
+ * copy of a reader's parameter records, so that one reader's settings can be copied to others.
+ * `report` receives one terminated line (cut to reportSize) saying what was done, e.g.
+ * "PATH: profile written (device, network, special records)", or why it failed.
+ *
+ * ExportProfile reads every record the reader's family has (the device record; the network
+ * and special records where the family has them) and writes the profile at `path`, named as
+ * given. An existing file (or link) at `path` fails unless `overwrite` is nonzero, which
+ * replaces a regular file whole; a symbolic link is never written through. Returns 1 when the
+ * file is written, 0 when a read failed (nothing is written) or the file could not be written.
+ *
+ * ImportProfile reads the profile at `path` and writes the records it holds from a read and
+ * the reader has, with the leading byte of the reader's own network record (of its device
+ * record where it has none); the reader keeps its own MAC address. Zero bytes that stand for a
+ * record not read are never written. A file that is no profile fails before anything is sent.
+ * Returns 1 when every record written was taken, 0 otherwise (the report names the refused
+ * records). */
+QN_API int QnReader_ExportProfile(QnReader *reader, uint8_t addr, const char *path,
+                                  int32_t overwrite, char *report, size_t reportSize);
+QN_API int QnReader_ImportProfile(QnReader *reader, uint8_t addr, const char *path, char *report,
+                                  size_t reportSize);
 
 #ifdef __cplusplus
 }

@@ -1,13 +1,14 @@
 // params|net|special get|set|default: the reader's parameter records by field name, through
-// the record tables, so a field reads and writes here as on the program's pages.
+// the model's record steps, so a field reads and writes here as in the handle library and on
+// the program's pages.
 #include <memory>
-#include <optional>
 #include <vector>
 
 #include "cli_error.h"
 #include "commands.h"
 #include "output.h"
-#include "param_records.h"
+#include "record_access.h"
+#include "record_params.h"
 
 namespace cli {
 
@@ -15,111 +16,56 @@ namespace {
 
 using readerfamily::Family;
 
-// One record of the open reader: the family's plan for it and the bytes last read.
-struct RecordImage {
-    record::RecordPlan plan;
-    std::uint8_t lead = 0;
-    std::vector<std::uint8_t> bytes;
-};
-
 Family familyOf(const Session &session) {
     return readerfamily::familyOf(session.identity().type());
 }
 
-record::RecordPlan planOf(const Session &session, const std::string &name) {
-    const std::optional<record::RecordPlan> plan = record::planFor(name, familyOf(session));
-    if (!plan) {
-        usageError("a " + session.identity().family() + " reader has no " + name + " record");
-    }
-    return *plan;
-}
-
-int readBytes(const Session &session, RecordImage &image) {
-    QnReader *reader = session.reader();
-    const auto length = static_cast<std::uint8_t>(image.plan.readLength);
-    switch (image.plan.kind) {
-        case record::RecordKind::Device:
-            return QnReader_ReadDeviceParam(reader, kAnyAddress, &image.lead, image.bytes.data(),
-                                            length);
-        case record::RecordKind::Network:
-            return QnReader_ReadDeviceNetParam(reader, kAnyAddress, &image.lead, image.bytes.data(),
-                                               length);
-        case record::RecordKind::Special:
+// Ends the command as the outcome says: a refused text or record as a usage error, a reader
+// that refused or did not answer as a reader failure.
+void check(const record::ParamsOutcome &outcome, const std::string &command) {
+    switch (outcome.failure) {
+        case record::ParamsFailure::None:
+            return;
+        case record::ParamsFailure::Refused:
+            usageError(outcome.reason);
+        case record::ParamsFailure::Reader:
             break;
     }
-    return QnReader_ReadDeviceSpecialParam(reader, kAnyAddress, &image.lead, image.bytes.data(),
-                                           length);
-}
-
-int writeBytes(const Session &session, const RecordImage &image) {
-    QnReader *reader = session.reader();
-    const auto length = static_cast<std::uint8_t>(image.plan.writeLength);
-    switch (image.plan.kind) {
-        case record::RecordKind::Device:
-            return QnReader_SetDeviceParam(reader, kAnyAddress, image.lead, image.bytes.data(),
-                                           length);
-        case record::RecordKind::Network:
-            return QnReader_SetDeviceNetParam(reader, kAnyAddress, image.lead, image.bytes.data(),
-                                              length);
-        case record::RecordKind::Special:
-            break;
-    }
-    return QnReader_SetDeviceSpecialParam(reader, kAnyAddress, image.lead, image.bytes.data(),
-                                          length);
-}
-
-RecordImage readRecord(const Session &session, const record::RecordPlan &plan,
-                       const std::string &command) {
-    RecordImage image{plan, 0, std::vector<std::uint8_t>(std::size_t(plan.readLength), 0)};
-    if (!readBytes(session, image)) readerFailed(command + " (reading the record)");
-    return image;
+    readerFailed(command + " (" + outcome.reason + ")");
 }
 
 // name=value lines, which `set` takes back; JSON: one object.
-void printRecord(const Session &session, const RecordImage &image) {
-    const Family family = familyOf(session);
+void printRecord(const Session &session, const std::string &name, const std::string &command) {
+    const record::ParamsOutcome read =
+        record::getParams(recordAccess(session.reader()), familyOf(session), name);
+    check(read, command);
     if (session.json()) {
-        printLine(record::jsonObject(*image.plan.table, family, image.bytes));
+        printLine(record::jsonObject(*read.table, familyOf(session), read.bytes));
         return;
     }
-    for (const record::Field &field : image.plan.table->fields) {
-        if (record::find(*image.plan.table, field.name, family) != &field) continue;
-        const record::Value shown = record::namedValue(field, record::decode(field, image.bytes));
-        const auto *flag = std::get_if<bool>(&shown);
-        const auto *number = std::get_if<std::int64_t>(&shown);
-        const std::string text = flag     ? (*flag ? "true" : "false")
-                                 : number ? std::to_string(*number)
-                                          : std::get<std::string>(shown);
-        printLine(std::string(field.name) + "=" + text);
+    for (const std::string &line :
+         record::assignmentLines(*read.table, familyOf(session), read.bytes)) {
+        printLine(line);
     }
 }
 
 void runGet(const GlobalOptions &global, const std::string &name, const std::string &command) {
     const Session session(global);
-    printRecord(session, readRecord(session, planOf(session, name), command));
+    printRecord(session, name, command);
 }
 
 void runSet(const GlobalOptions &global, const std::string &name, const std::string &command,
             const std::vector<std::string> &assignments) {
     const Session session(global);
-    const record::RecordPlan plan = planOf(session, name);
-    std::string reason;
-    const auto changes = record::parseAssignments(plan, familyOf(session), assignments, reason);
-    if (!changes) usageError(reason);
-    RecordImage image = readRecord(session, plan, command);
-    record::apply(*changes, image.bytes);
-    if (!writeBytes(session, image)) readerFailed(command);
-    printRecord(session, readRecord(session, plan, command));
+    check(record::setParams(recordAccess(session.reader()), familyOf(session), name, assignments),
+          command);
+    printRecord(session, name, command);
 }
 
 void runDefault(const GlobalOptions &global, const std::string &name, const std::string &command) {
     const Session session(global);
-    const record::RecordPlan plan = planOf(session, name);
-    const bool restored = plan.kind == record::RecordKind::Device
-                              ? QnReader_DefaultDeviceParam(session.reader(), kAnyAddress)
-                              : QnReader_DefaultDeviceNetParam(session.reader(), kAnyAddress);
-    if (!restored) readerFailed(command);
-    printRecord(session, readRecord(session, plan, command));
+    check(record::defaultParams(recordAccess(session.reader()), familyOf(session), name), command);
+    printRecord(session, name, command);
 }
 
 void addRecordCommands(CLI::App &app, const GlobalOptions &options, Action &action,

@@ -1,40 +1,27 @@
 // profile export|import: the program's device profile files, written and checked by the
-// program's own profile code, so a profile moves between the window and a shell unchanged.
-#include <QDateTime>
-#include <QFile>
-#include <QFileInfo>
+// model's profile code that the program uses too, so a profile moves between the window and a
+// shell unchanged.
+#include <sys/stat.h>
 
+#include <ctime>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "cli_error.h"
 #include "commands.h"
-#include "kit/CIniFile.h"
 #include "output.h"
-#include "profile_access.h"
-#include "shell/CProfileTransfer.h"
+#include "profile/profile_transfer.h"
+#include "record_access.h"
 
 namespace cli {
 
 namespace {
 
-// What the window says of a DevType refusal, in the English language file's words.
-const std::string kDeviceTypeRefusal =
-    "Invalid profile: the device type entry is missing or malformed. Nothing was written to "
-    "the reader.";
-
-// A profile is a few kilobytes; anything far larger is no profile and is not read whole.
-constexpr qint64 kLargestProfile = 1 << 20;
-
 struct ProfileArguments {
     std::string file;
     bool force = false;
 };
-
-QString pathOf(const std::string &file) {
-    return QFile::decodeName(file.c_str());
-}
 
 std::string joined(const std::vector<std::string> &items, const std::string &separator) {
     std::string text;
@@ -46,7 +33,7 @@ std::string joined(const std::vector<std::string> &items, const std::string &sep
 void printOutcome(const Session &session, const std::string &file, const std::string &done,
                   const std::vector<std::string> &records) {
     if (!session.json()) {
-        printLine(file + ": " + done + " (" + joined(records, ", ") + " records)");
+        printLine(file + ": " + done + " (" + deviceprofile::describeRecords(records) + ")");
         return;
     }
     std::vector<std::string> quoted;
@@ -60,76 +47,55 @@ void printOutcome(const Session &session, const std::string &file, const std::st
     throw Failure(kFileFailed, message);
 }
 
+// Anything at the path, a dangling link included.
+bool somethingAt(const std::string &path) {
+    struct stat status {};
+    return ::lstat(path.c_str(), &status) == 0;
+}
+
 void runExport(const GlobalOptions &global, const ProfileArguments &arguments) {
-    const QString path = pathOf(arguments.file);
-    const QFileInfo target(path);
     // Checked before any frame is sent; the write itself refuses a file that appears since.
-    if (!arguments.force && (target.exists() || target.isSymLink())) {
+    if (!arguments.force && somethingAt(arguments.file)) {
         fileFailed("profile export: " + arguments.file +
                    " already exists (give --force to replace it)");
     }
     const Session session(global);
-    const std::uint8_t type = session.identity().type();
     const std::optional<deviceprofile::Records> records =
-        deviceprofile::readRecords(profileAccess(session.reader()), type);
+        deviceprofile::readRecords(recordAccess(session.reader()), session.identity().type());
     if (!records) readerFailed("profile export");
-    const QString reason = deviceprofile::write(
-        path, *records, QDateTime::currentDateTime(),
+    const std::string reason = deviceprofile::write(
+        arguments.file, *records, deviceprofile::createTimeText(std::time(nullptr)),
         arguments.force ? deviceprofile::Existing::Replace : deviceprofile::Existing::Keep);
-    if (!reason.isEmpty()) {
-        fileFailed("profile export: cannot write " + arguments.file + ": " + reason.toStdString());
+    if (!reason.empty()) {
+        fileFailed("profile export: cannot write " + arguments.file + ": " + reason);
     }
-    std::vector<std::string> read = {"device", "network"};
-    if (deviceprofile::readsSpecialRecord(type)) read.push_back("special");
-    printOutcome(session, arguments.file, "profile written", read);
+    printOutcome(session, arguments.file, "profile written", records->heldNames());
 }
 
 // The profile's records, refused as the window refuses them, before the reader is opened.
 deviceprofile::Records loadProfile(const std::string &file) {
-    const QString path = pathOf(file);
-    QFile input(path);
-    if (!QFileInfo(path).isFile()) {
-        fileFailed("profile import: cannot read " + file + ": " +
-                   (QFileInfo::exists(path) ? "not a regular file" : "no such file"));
+    const deviceprofile::Loaded loaded = deviceprofile::load(file);
+    if (!loaded.error.empty()) {
+        fileFailed("profile import: cannot read " + file + ": " + loaded.error);
     }
-    if (!input.open(QIODevice::ReadOnly)) {
-        fileFailed("profile import: cannot read " + file + ": " +
-                   input.errorString().toStdString());
+    if (loaded.decoded.refusal != deviceprofile::Refusal::None) {
+        fileFailed("profile import: " + deviceprofile::refusalReason(file, loaded.decoded));
     }
-    const QByteArray bytes = input.read(kLargestProfile + 1);
-    if (bytes.size() > kLargestProfile) {
-        fileFailed("profile import: " + file + " is too large to be a device profile");
-    }
-    const deviceprofile::Decoded decoded = deviceprofile::decode(CIniDocument::fromBytes(bytes));
-    switch (decoded.refusal) {
-        case deviceprofile::Refusal::DeviceType:
-            fileFailed("profile import: " + file + ": " + kDeviceTypeRefusal);
-        case deviceprofile::Refusal::RecordText:
-            fileFailed("profile import: " +
-                       deviceprofile::notAProfileReason(path, decoded.refusedKey).toStdString());
-        case deviceprofile::Refusal::None:
-            break;
-    }
-    return decoded.records;
+    return loaded.decoded.records;
 }
 
 void runImport(const GlobalOptions &global, const ProfileArguments &arguments) {
     checkedAddress(global);
     const deviceprofile::Records profile = loadProfile(arguments.file);
     const Session session(global);
-    const std::optional<deviceprofile::Written> written =
-        deviceprofile::writeRecords(profileAccess(session.reader()), profile);
+    const std::optional<deviceprofile::Written> written = deviceprofile::writeRecords(
+        recordAccess(session.reader()), profile, session.identity().type());
     if (!written) readerFailed("profile import");
-    const std::pair<bool, const char *> outcomes[] = {{written->deviceWritten, "device"},
-                                                      {written->networkWritten, "network"},
-                                                      {written->specialWritten, "special"}};
-    std::string refused;
-    for (const auto &[done, name] : outcomes) {
-        if (!done) refused += std::string(refused.empty() ? "" : " and ") + name;
+    // Every record is written whatever another one answers, as the window does.
+    if (!written->complete()) {
+        readerFailed("profile import, " + joined(written->refusedNames(), " and ") + " record");
     }
-    // All three are written whatever one of them answers, as the window does.
-    if (!refused.empty()) readerFailed("profile import, " + refused + " record");
-    printOutcome(session, arguments.file, "profile imported", {"device", "network", "special"});
+    printOutcome(session, arguments.file, "profile imported", written->takenNames());
 }
 
 }  // namespace

@@ -2,11 +2,11 @@
 // window's buttons end to end against virtual readers over TCP, with real files.
 #include "main_window_fixture.h"
 
-#include "kit/CIniFile.h"
 #include "kit/CShellPrompts.h"
 #include "page_test_kit.h"
+#include "profile/CIniFile.h"
+#include "profile/device_profile.h"
 #include "reader_model.h"
-#include "shell/CDeviceProfile.h"
 #include "shell/CProfileActions.h"
 #include "shell/CTab.h"
 
@@ -46,7 +46,9 @@ Bytes reply(std::uint8_t lead, const Bytes &record) {
 }
 
 QString profileValue(const QString &path, const QString &key) {
-    return CIniFile(path).readText(deviceprofile::section, key, 1023, CIniDocument::Trailing::Keep);
+    return QString::fromStdString(CIniFile(path.toStdString())
+                                      .readText(deviceprofile::section, key.toStdString(), 1023,
+                                                CIniDocument::Trailing::Keep));
 }
 
 QByteArray fileBytes(const QString &path) {
@@ -107,16 +109,18 @@ class ProfileActionsTest : public ::testing::Test {
                             }};
 };
 
-// Every family reads 200 bytes of the device and network records; only an Elm reader is
-// asked for its special record, and DevType is the leading byte of the last record read.
+// Every family reads 200 bytes of each record it has: the device record, and the network and
+// special records where the family has them; DevType is the leading byte of the last record
+// read, Records names the records read, and a record not read is written as zeros.
 TEST_F(ProfileActionsTest, ExportReadsTwoHundredBytesOfEachRecordItHas) {
     struct Case {
         std::uint8_t type;
-        bool readsSpecial;
+        bool hasNetwork;
         const char *devType;
     };
-    for (const Case &each : {Case{0x50, false, "02"}, Case{0xC2, false, "02"},
-                             Case{0xC3, true, "03"}, Case{0xFF, true, "03"}}) {
+    for (const Case &each :
+         {Case{0x50, true, "03"}, Case{0xC2, true, "03"}, Case{0xC3, true, "03"},
+          Case{0xFF, true, "03"}, Case{0xD2, false, "01"}, Case{0xE0, false, "01"}}) {
         SCOPED_TRACE(int(each.type));
         window.type = each.type;
         reader.clearCalls();
@@ -125,21 +129,27 @@ TEST_F(ProfileActionsTest, ExportReadsTwoHundredBytesOfEachRecordItHas) {
 
         std::vector<std::vector<int>> reads;
         for (const ReaderCall &call : reader.callsOf("readRecord")) reads.push_back(call.arguments);
-        std::vector<std::vector<int>> expected{{int(RecordKind::Device), 200},
-                                               {int(RecordKind::Network), 200}};
-        if (each.readsSpecial) expected.push_back({int(RecordKind::Special), 200});
+        std::vector<std::vector<int>> expected{{int(RecordKind::Device), 200}};
+        if (each.hasNetwork) {
+            expected.push_back({int(RecordKind::Network), 200});
+            expected.push_back({int(RecordKind::Special), 200});
+        }
         EXPECT_EQ(reads, expected);
         EXPECT_TRUE(reader.callsOf("writeRecord").empty());
 
         const QString path = prompts.fileToSave + QStringLiteral(".ini");
+        const QString zeros = QStringLiteral("00 ").repeated(200);
         EXPECT_EQ(profileValue(path, QStringLiteral("DevType")), QLatin1String(each.devType));
         EXPECT_EQ(profileValue(path, QStringLiteral("CreateTime")),
                   QStringLiteral("20310307090501"));
         EXPECT_EQ(profileValue(path, QStringLiteral("DevParam")), spaced(device));
         EXPECT_EQ(profileValue(path, QStringLiteral("NetParam")),
-                  spaced(Bytes(network.begin(), network.begin() + 200)));
+                  each.hasNetwork ? spaced(Bytes(network.begin(), network.begin() + 200)) : zeros);
         EXPECT_EQ(profileValue(path, QStringLiteral("SpecialParam")),
-                  each.readsSpecial ? spaced(special) : QStringLiteral("00 ").repeated(200));
+                  each.hasNetwork ? spaced(special) : zeros);
+        EXPECT_EQ(
+            profileValue(path, QStringLiteral("Records")),
+            each.hasNetwork ? QStringLiteral("device,network,special") : QStringLiteral("device"));
     }
     EXPECT_EQ(prompts.saveTitle, window.text(1024));
     EXPECT_EQ(prompts.proposed, QDir::current().filePath(QStringLiteral("Device20310307090501")));
@@ -210,6 +220,54 @@ TEST_F(ProfileActionsTest, ImportWritesThreeRecordsAndReportsRefusedWrites) {
     }
     EXPECT_EQ(prompts.openPath, QDir::currentPath());
     EXPECT_EQ(prompts.openFilter, QStringLiteral("Device files (*.ini)"));
+}
+
+// Import writes only what the profile holds from a read and the reader has: a file of an
+// earlier export whose special record is all zero leaves the reader's special record alone, a
+// profile of a reader without network records writes the device record alone, and a reader
+// without them (Birch) takes the device record with the leading byte of its own.
+TEST_F(ProfileActionsTest, ImportWritesOnlyTheRecordsTheProfileHoldsAndTheReaderHas) {
+    const Bytes profileDevice = numbered(200, 0x40);
+    const QString zeros = QStringLiteral("00 ").repeated(200);
+    struct Case {
+        const char *name;
+        std::uint8_t type;
+        QByteArray records;  // the Records entry, if any
+        QString special;
+        std::vector<int> written;
+        std::uint8_t lead;
+    };
+    const Case cases[] = {
+        {"earlier file, zero special", 0x50, {}, zeros, {0, 1}, 0x02},
+        {"earlier file, special read", 0x50, {}, spaced(special), {0, 1, 2}, 0x02},
+        {"device record only", 0x50, "device", zeros, {0}, 0x02},
+        {"into a Birch reader", 0xD2, "device,network,special", spaced(special), {0}, 0x01},
+    };
+    for (const Case &each : cases) {
+        SCOPED_TRACE(each.name);
+        window.type = each.type;
+        reader.clearCalls();
+        prompts.fileToOpen = folder.filePath(QString::fromLatin1(each.name));
+        writeProfile(prompts.fileToOpen, QStringLiteral("02"), spaced(profileDevice),
+                     spaced(network), each.special);
+        if (!each.records.isNull()) {
+            QFile file(prompts.fileToOpen);
+            ASSERT_TRUE(file.open(QIODevice::Append));
+            file.write("Records=" + each.records + "\n");
+        }
+        const int successes = int(window.logLines().count(window.text(1023)));
+        runToEnd(&CProfileActions::importProfile);
+        std::vector<int> written;
+        for (const ReaderCall &call : reader.callsOf("writeRecord")) {
+            written.push_back(call.arguments[0]);
+            EXPECT_EQ(call.bytes.front(), each.lead);
+        }
+        EXPECT_EQ(written, each.written);
+        ASSERT_FALSE(reader.callsOf("writeRecord").empty());
+        EXPECT_EQ(reader.callsOf("writeRecord").front().bytes, reply(each.lead, profileDevice));
+        EXPECT_TRUE(pagetest::waitUntil(
+            [&] { return window.logLines().count(window.text(1023)) == successes + 1; }));
+    }
 }
 
 // A link at the chosen path, to a file or to none, is refused with one notice; neither the link
@@ -322,8 +380,8 @@ TEST_F(ProfileWindowTest, ButtonsAreOnExactlyWhileConnected) {
     EXPECT_TRUE(buttonsOn());
 }
 
-// A Fir reader's profile: 200 zero bytes as its special record, ".ini" appended to any name,
-// and an existing file is left as it was and the operator told.
+// A Fir reader's profile: its own special record, ".ini" appended to any name, and an
+// existing file is left as it was and the operator told.
 TEST_F(ProfileWindowTest, FirExportAppendsTheExtensionAndNeverOverwrites) {
     openReader("fir");
     prompts_.fileToSave = files_.filePath(QStringLiteral("fir.ini"));
@@ -331,12 +389,14 @@ TEST_F(ProfileWindowTest, FirExportAppendsTheExtensionAndNeverOverwrites) {
     const QString path = files_.filePath(QStringLiteral("fir.ini.ini"));
     ASSERT_TRUE(QFile::exists(path));
     EXPECT_FALSE(QFile::exists(prompts_.fileToSave));
-    EXPECT_EQ(profileValue(path, QStringLiteral("SpecialParam")),
-              QStringLiteral("00 ").repeated(200));
     Bytes device(200, 0);
+    Bytes special(200, 0);
     reader_->withModel([&](readersim::ReaderModel &model) {
         std::copy_n(model.deviceRecord.body.begin(), model.deviceRecordSize(), device.begin());
+        std::copy_n(model.specialRecord.body.begin(), 200, special.begin());
     });
+    EXPECT_NE(special, Bytes(200, 0));
+    EXPECT_EQ(profileValue(path, QStringLiteral("SpecialParam")), spaced(special));
     EXPECT_EQ(profileValue(path, QStringLiteral("DevParam")), spaced(device));
     EXPECT_TRUE(prompts_.notices.isEmpty());
 
@@ -461,8 +521,9 @@ TEST_F(ProfileWindowTest, RoundTripCopiesTheRecordsButKeepsTheTargetMac) {
 
     // The same profile with the special record's final space cut off.
     const QString special = profileValue(profile, QStringLiteral("SpecialParam"));
-    CIniFile(profile).writeText(deviceprofile::section, QStringLiteral("SpecialParam"),
-                                u'"' + special.chopped(1) + u'"');
+    CIniFile(profile.toStdString())
+        .writeText(deviceprofile::section, "SpecialParam",
+                   ('"' + special.chopped(1) + '"').toStdString());
     press("importButton");
     const RecordState cut = records(*reader_);
     EXPECT_EQ(cut.special.body[199], 0);

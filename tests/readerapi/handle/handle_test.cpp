@@ -248,6 +248,11 @@ TEST(HandleParams, ReadAndChangeFieldsByName) {
          {R"("rf_power_dbm":20)", R"("baud_rate":38400)", R"("work_mode":"answer")"})
         EXPECT_NE(device.find(shown), std::string::npos) << device;
     EXPECT_NE(device.find("\"beeper\":false"), std::string::npos) << device;
+    // What a get prints, and yes/no, go back.
+    for (const char *beeper : {"beeper=true", "beeper=no", "beeper=yes", "beeper=false"}) {
+        EXPECT_EQ(QnReader_SetParams(handle.get(), 0xFF, "device", beeper, error, sizeof error), 1)
+            << beeper << ": " << error;
+    }
     ASSERT_EQ(QnReader_GetParams(handle.get(), 0xFF, "network", json.data(), json.size()), 1);
     EXPECT_NE(std::string(json.data()).find(R"("ssid":"Dock \"7\"")"), std::string::npos);
     EXPECT_EQ(QnReader_GetParams(handle.get(), 0xFF, "device", json.data(), 8), 0);
@@ -257,7 +262,7 @@ TEST(HandleParams, ReadAndChangeFieldsByName) {
         {"rf_power_dbm=31", "rf_power_dbm takes a number from 0 to 30"},
         {"rf_power_dbm=-1", "rf_power_dbm takes a number"},
         {"q_value=16", "q_value takes a number from 0 to 15"},
-        {"beeper=yes", "beeper takes 0 or 1"},
+        {"beeper=on", "beeper takes true or false (also yes/no, 1/0)"},
         {"work_mode=2", "work_mode takes answer, active or trigger"},
         {"baud_rate=4800", "baud_rate takes 9600, 19200, 38400, 57600 or 115200"},
         {"rf_power_dbm", "is not name=value"},

@@ -20,19 +20,14 @@
 #include <thread>
 #include <vector>
 
-#include <QDateTime>
-#include <QFile>
-
 #include "QnReader.h"
 #include "child_process.h"
 #include "command_table.h"
-#include "kit/CIniFile.h"
 #include "loopback_socket.h"
 #include "param_records.h"
-#include "profile_access.h"
+#include "profile/device_profile.h"
 #include "reader_frames.h"
 #include "reader_model.h"
-#include "shell/CProfileTransfer.h"
 #include "virtual_reader.h"
 
 namespace {
@@ -473,15 +468,17 @@ TEST_F(CliTransports, ParamsByNameOnTwoFamilies) {
             return body;
         };
         const std::vector<uint8_t> before = deviceBytes();
-        const Finished set = runCli(site, {"--json", "params", "set", "rf_power_dbm=20",
-                                           "work_mode=trigger", "baud_rate=9600", "q_value=0x0F"});
+        const Finished set =
+            runCli(site, {"--json", "params", "set", "rf_power_dbm=20", "work_mode=trigger",
+                          "baud_rate=9600", "q_value=0x0F", "beeper=no"});
         ASSERT_EQ(set.status, 0) << set.err;
         for (const char *shown : {R"("rf_power_dbm":20)", R"("work_mode":"trigger")",
-                                  R"("baud_rate":9600)", R"("q_value":15)"})
+                                  R"("baud_rate":9600)", R"("q_value":15)", R"("beeper":false)"})
             EXPECT_NE(set.out.find(shown), std::string::npos) << shown << " in " << set.out;
         std::vector<uint8_t> expected = before;
         expected[1] = 2;  // trigger
         expected[4] = 20;
+        expected[5] = 0;  // beeper off
         expected[6] = 0;  // 9600
         expected[20] = 15;
         EXPECT_EQ(hexOf(deviceBytes()), hexOf(expected));
@@ -494,7 +491,8 @@ TEST_F(CliTransports, ParamsByNameOnTwoFamilies) {
         EXPECT_EQ(runCli(site, {"net", "set", "heartbeat=9", "domain=dock-7.example"}).status, 0);
         EXPECT_NE(runCli(site, {"--json", "net", "get"}).out.find(R"("domain":"dock-7.example")"),
                   std::string::npos);
-        const Finished special = runCli(site, {"special", "set", "relay_time=5", "relay=true"});
+        // Flags go back as get prints them (true/false) and as yes/no.
+        const Finished special = runCli(site, {"special", "set", "relay_time=5", "relay=yes"});
         EXPECT_NE(special.out.find("relay=true\nrelay_time=5\n"), std::string::npos) << special.out;
 
         struct Refusal {
@@ -505,7 +503,7 @@ TEST_F(CliTransports, ParamsByNameOnTwoFamilies) {
             {{"params", "set", "q_value=16"}, "q_value takes a number from 0 to 15"},
             {{"params", "set", "work_mode=sleep"}, "work_mode takes answer, active or trigger"},
             {{"params", "set", "baud_rate=4800"}, "baud_rate takes 9600, 19200"},
-            {{"params", "set", "beeper=on"}, "beeper takes 0 or 1"},
+            {{"params", "set", "beeper=on"}, "beeper takes true or false (also yes/no, 1/0)"},
             {{"params", "set", "colour=red"}, "device record has no field \"colour\""},
             {{"params", "set", "rf_power_dbm"}, "\"rf_power_dbm\" is not name=value"},
             {{"net", "set", "ip_address=192.168.1"}, "ip_address takes an IPv4 address"},
@@ -717,6 +715,8 @@ TEST_F(CliTransports, FirmwareUpgradeRefusesBadInputBeforeSending) {
 
 // ---- profile export|import ----------------------------------------------------------------
 
+using deviceprofile::Bytes;
+
 // A reader of a family, as the program would meet it, on TCP or a pseudo-terminal.
 Site familySite(const std::string &family, const std::string &transport,
                 const std::filesystem::path &directory, const std::string &name) {
@@ -737,22 +737,23 @@ Site familySite(const std::string &family, const std::string &transport,
     return site;
 }
 
-// Runs `steps` on a handle of the site's reader, closed again before the tool reaches it.
-template <typename Steps>
-auto withHandle(const Site &site, Steps steps) {
+// Runs one profile call of the handle API on the site's reader, closed again before the tool
+// reaches it: its result and report.
+std::pair<int, std::string> onHandle(const Site &site,
+                                     const std::function<int(QnReader *, char *, size_t)> &call) {
     char error[256] = "";
     QnReader *reader = QnReader_Open(site.address.c_str(), error, sizeof error);
     EXPECT_NE(reader, nullptr) << error;
-    auto result = steps(cli::profileAccess(reader));
+    char report[512] = "";
+    const int result = reader ? call(reader, report, sizeof report) : 0;
     QnReader_Close(reader);
-    return result;
+    return {result, report};
 }
 
-// Distinct records in the source (the work mode kept, so no reader starts pushing reports).
-void fillRecords(VirtualReader &reader) {
+// Distinct records in every reader (the work mode kept, so no reader starts pushing reports).
+void fillRecords(VirtualReader &reader, uint8_t seed) {
     const int workMode = record::find(record::deviceRecord, "work_mode")->offset;
     reader.withModel([&](ReaderModel &model) {
-        uint8_t seed = 0x11;
         for (readersim::ParamRecord *held :
              {&model.deviceRecord, &model.netRecord, &model.specialRecord}) {
             held->lead = seed;
@@ -765,213 +766,249 @@ void fillRecords(VirtualReader &reader) {
     });
 }
 
-// What a profile of `source` carries: 200 bytes of each record as far as the reader sends
-// them (the special record of an Elm reader only), the rest zero.
-struct Copied {
-    Bytes device, network, special;
+// A reader's three records as it holds them.
+struct Held {
+    readersim::ParamRecord device, network, special;
 };
 
-Copied profileOf(VirtualReader &source) {
-    const auto first = [](const Bytes &body, size_t sent) {
-        Bytes bytes(deviceprofile::recordLength, 0);
-        std::copy_n(body.begin(), std::min<size_t>(sent, bytes.size()), bytes.begin());
-        return bytes;
-    };
-    Copied copied;
-    source.withModel([&](ReaderModel &model) {
-        const bool elm = model.family() == readersim::Family::Elm;
-        copied = {first(model.deviceRecord.body, static_cast<size_t>(model.deviceRecordSize())),
-                  first(model.netRecord.body, 250), first(model.specialRecord.body, elm ? 200 : 0)};
-    });
-    return copied;
-}
-
-// The target holds the profile's records, written with the leading byte of its own network
-// record and keeping its own MAC address (the first 6 network bytes).
-void expectImported(const Copied &profile, VirtualReader &target, uint8_t ownLead,
-                    const Bytes &ownMac, const std::string &label) {
-    Copied expected = profile;
-    std::copy(ownMac.begin(), ownMac.end(), expected.network.begin());
-    target.withModel([&](ReaderModel &model) {
-        const auto first200 = [](const Bytes &body) {
-            return Bytes(body.begin(), body.begin() + 200);
-        };
-        EXPECT_EQ(first200(model.deviceRecord.body), expected.device) << label;
-        EXPECT_EQ(first200(model.netRecord.body), expected.network) << label;
-        EXPECT_EQ(first200(model.specialRecord.body), expected.special) << label;
-        for (const readersim::ParamRecord *held :
-             {&model.deviceRecord, &model.netRecord, &model.specialRecord}) {
-            EXPECT_EQ(held->lead, ownLead) << label;
-        }
-    });
-}
-
-std::pair<uint8_t, Bytes> ownNetwork(VirtualReader &reader) {
-    std::pair<uint8_t, Bytes> own;
+Held heldBy(VirtualReader &reader) {
+    Held held;
     reader.withModel([&](ReaderModel &model) {
-        own = {model.netRecord.lead,
-               Bytes(model.netRecord.body.begin(), model.netRecord.body.begin() + 6)};
+        held = {model.deviceRecord, model.netRecord, model.specialRecord};
     });
-    return own;
+    return held;
 }
 
-QByteArray fileBytes(const std::filesystem::path &path) {
-    QFile file(QString::fromStdString(path.string()));
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+bool hasNetwork(VirtualReader &reader) {
+    bool network = false;
+    reader.withModel(
+        [&](ReaderModel &model) { network = readerfamily::traitsOfType(model.type()).hasNetwork; });
+    return network;
 }
 
-// A profile exported by the tool is the program's file byte for byte and imports with the
-// program's code; a profile the program's code wrote imports with the tool. Fir and Cedar over
-// TCP, Elm (the family whose special record is copied) over a pseudo-terminal.
-TEST_F(CliTransports, ProfilesMoveBetweenTheToolAndTheProgram) {
-    const std::pair<std::string, std::string> cases[] = {
-        {"fir", "tcp"}, {"cedar", "tcp"}, {"elm", "pty"}};
-    for (const auto &[family, transport] : cases) {
-        Site source = familySite(family, transport, ptyDir_, family + "-source");
-        Site toProgram = familySite(family, transport, ptyDir_, family + "-program");
-        Site toTool = familySite(family, transport, ptyDir_, family + "-tool");
-        fillRecords(*source.reader);
-        toTool.reader->withModel([](ReaderModel &model) { model.netRecord.lead = 0x07; });
-        const Copied profile = profileOf(*source.reader);
-        const std::string label = source.name;
+// What a profile of `source` carries of a record: 200 bytes as far as the reader sends them.
+Bytes sent(const Bytes &body, size_t length) {
+    Bytes bytes(deviceprofile::recordLength, 0);
+    std::copy_n(body.begin(), std::min<size_t>(length, bytes.size()), bytes.begin());
+    return bytes;
+}
 
-        // The tool exports: FILE exactly as named, the program's text of the same records.
-        const std::filesystem::path fromTool = ptyDir_ / (family + "-profile");
-        const Finished exported =
-            runCli(source, {"--json", "profile", "export", fromTool.string()});
+Bytes first200(const Bytes &body) {
+    return Bytes(body.begin(), body.begin() + 200);
+}
+
+// The target after an import of the source's profile: the records both have are the source's
+// 200 bytes (the network record with the target's own MAC address), written with the leading
+// byte of the target's own network record (device record where it has none); every record the
+// source did not have stays the target's.
+void expectCopied(VirtualReader &source, VirtualReader &target, const Held &before,
+                  const std::string &label) {
+    const Held from = heldBy(source);
+    const Held after = heldBy(target);
+    size_t deviceLength = 0;
+    source.withModel([&](ReaderModel &model) { deviceLength = model.deviceRecordSize(); });
+    const bool sourceNetwork = hasNetwork(source);
+    const bool targetNetwork = hasNetwork(target);
+    const uint8_t lead = targetNetwork ? before.network.lead : before.device.lead;
+    EXPECT_EQ(first200(after.device.body), sent(from.device.body, deviceLength)) << label;
+    EXPECT_EQ(after.device.lead, lead) << label;
+    if (sourceNetwork && targetNetwork) {
+        Bytes network = first200(from.network.body);
+        std::copy_n(before.network.body.begin(), 6, network.begin());
+        EXPECT_EQ(first200(after.network.body), network) << label;
+        EXPECT_EQ(first200(after.special.body), first200(from.special.body)) << label;
+        EXPECT_EQ(after.special.lead, lead) << label;
+    } else {
+        EXPECT_EQ(after.network.body, before.network.body) << label;
+        EXPECT_EQ(after.network.lead, before.network.lead) << label;
+        EXPECT_EQ(after.special.body, before.special.body) << label;
+        EXPECT_EQ(after.special.lead, before.special.lead) << label;
+    }
+}
+
+std::string fileText(const std::filesystem::path &path) {
+    std::ifstream file(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
+std::string withoutCreateTime(const std::string &text) {
+    static const std::regex createTime("CreateTime=[0-9]{14}\n");
+    return std::regex_replace(text, createTime, "");
+}
+
+void writeText(const std::filesystem::path &path, const std::string &text) {
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
+}
+
+// Profiles copy what they say, between families: export reads every record the source has
+// and names them; the tool and the handle API write the same file; an import writes the
+// records the profile holds and the target has, so a target keeps its special (and network)
+// record where the source had none and takes the source's where it had one.
+TEST_F(CliTransports, ProfilesCopyWhatTheySayBetweenFamilies) {
+    struct Case {
+        std::string source, target, transport;
+    };
+    const Case cases[] = {
+        {"fir", "cedar", "tcp"},    {"birch", "fir", "tcp"},    {"elm", "elm", "pty"},
+        {"alder", "hazel", "tcp"},  {"hazel", "birch2", "tcp"}, {"birch2", "alder", "pty"},
+        {"cedar2", "birch", "tcp"},
+    };
+    for (const Case &c : cases) {
+        const std::string label = c.source + " -> " + c.target;
+        Site source = familySite(c.source, c.transport, ptyDir_, c.source + "-source");
+        Site toTool = familySite(c.target, c.transport, ptyDir_, c.target + "-tool");
+        Site toHandle = familySite(c.target, c.transport, ptyDir_, c.target + "-handle");
+        fillRecords(*source.reader, 0x11);
+        fillRecords(*toTool.reader, 0x05);
+        fillRecords(*toHandle.reader, 0x07);
+        const bool sourceNetwork = hasNetwork(*source.reader);
+        const std::string written =
+            sourceNetwork ? "device, network, special records" : "device record";
+
+        // The tool and the handle API export the same file, named as given.
+        const std::filesystem::path fromTool = ptyDir_ / (c.source + "-tool-profile");
+        const Finished exported = runCli(source, {"profile", "export", fromTool.string()});
         ASSERT_EQ(exported.status, 0) << label << "\n" << exported.err;
-        uint8_t type = 0;
-        source.reader->withModel([&](ReaderModel &model) { type = model.type(); });
-        EXPECT_EQ(exported.out, "{\"file\":\"" + fromTool.string() + "\",\"type\":" +
-                                    std::to_string(type) + ",\"records\":[\"device\",\"network\"" +
-                                    (family == "elm" ? ",\"special\"" : "") + "]}\n")
+        EXPECT_EQ(exported.out, fromTool.string() + ": profile written (" + written + ")\n")
             << label;
-        EXPECT_FALSE(std::filesystem::exists(fromTool.string() + ".ini")) << label;
-        const QString fromToolPath = QString::fromStdString(fromTool.string());
-        const QDateTime created = QDateTime::fromString(
-            CIniFile(fromToolPath)
-                .readText(deviceprofile::section, deviceprofile::createTimeKey, 14),
-            QStringLiteral("yyyyMMddHHmmss"));
-        ASSERT_TRUE(created.isValid()) << label;
-        const std::filesystem::path fromProgram = ptyDir_ / (family + "-program.ini");
-        const QString fromProgramPath = QString::fromStdString(fromProgram.string());
-        const std::optional<deviceprofile::Records> read =
-            withHandle(source, [&](const deviceprofile::RecordAccess &access) {
-                return deviceprofile::readRecords(access, type);
+        const std::filesystem::path fromHandle = ptyDir_ / (c.source + "-handle-profile");
+        const auto [exportResult, exportReport] =
+            onHandle(source, [&](QnReader *reader, char *report, size_t size) {
+                return QnReader_ExportProfile(reader, 0xFF, fromHandle.c_str(), 0, report, size);
             });
-        ASSERT_TRUE(read) << label;
-        ASSERT_EQ(deviceprofile::write(fromProgramPath, *read, created), QString()) << label;
-        EXPECT_EQ(fileBytes(fromTool), fileBytes(fromProgram)) << label;
-
-        // The program's code imports what the tool wrote.
-        const auto [programLead, programMac] = ownNetwork(*toProgram.reader);
-        const deviceprofile::Decoded decoded = deviceprofile::decode(CIniFile(fromToolPath).load());
-        ASSERT_EQ(decoded.refusal, deviceprofile::Refusal::None) << label;
-        const std::optional<deviceprofile::Written> written =
-            withHandle(toProgram, [&](const deviceprofile::RecordAccess &access) {
-                return deviceprofile::writeRecords(access, decoded.records);
-            });
-        ASSERT_TRUE(written && written->complete()) << label;
-        expectImported(profile, *toProgram.reader, programLead, programMac, label + ", program");
-
-        // The tool imports what the program wrote.
-        const auto [toolLead, toolMac] = ownNetwork(*toTool.reader);
-        const Finished imported = runCli(toTool, {"profile", "import", fromProgram.string()});
-        ASSERT_EQ(imported.status, 0) << label << "\n" << imported.err;
-        EXPECT_EQ(imported.out,
-                  fromProgram.string() + ": profile imported (device, network, special records)\n")
+        EXPECT_EQ(exportResult, 1) << label << ": " << exportReport;
+        EXPECT_EQ(exportReport, fromHandle.string() + ": profile written (" + written + ")");
+        EXPECT_EQ(withoutCreateTime(fileText(fromTool)), withoutCreateTime(fileText(fromHandle)))
             << label;
-        expectImported(profile, *toTool.reader, toolLead, toolMac, label + ", tool");
+
+        // The tool imports what the handle API wrote, and the handle API what the tool wrote.
+        const bool bothNetwork = sourceNetwork && hasNetwork(*toTool.reader);
+        const std::string imported =
+            bothNetwork ? "device, network, special records" : "device record";
+        const Held toolBefore = heldBy(*toTool.reader);
+        const Finished toolImport = runCli(toTool, {"profile", "import", fromHandle.string()});
+        ASSERT_EQ(toolImport.status, 0) << label << "\n" << toolImport.err;
+        EXPECT_EQ(toolImport.out, fromHandle.string() + ": profile imported (" + imported + ")\n")
+            << label;
+        expectCopied(*source.reader, *toTool.reader, toolBefore, label + ", tool");
+
+        const Held handleBefore = heldBy(*toHandle.reader);
+        const auto [importResult, importReport] =
+            onHandle(toHandle, [&](QnReader *reader, char *report, size_t size) {
+                return QnReader_ImportProfile(reader, 0xFF, fromTool.c_str(), report, size);
+            });
+        EXPECT_EQ(importResult, 1) << label << ": " << importReport;
+        EXPECT_EQ(importReport, fromTool.string() + ": profile imported (" + imported + ")");
+        expectCopied(*source.reader, *toHandle.reader, handleBefore, label + ", handle");
+    }
+}
+
+// A file of an earlier export holds zeros for a special record it did not read: importing it
+// leaves the target's special record as it is; a special record read (not zero) is written.
+TEST_F(CliTransports, EarlierProfilesKeepTheTargetsSpecialRecord) {
+    std::string zeros, ones;
+    for (int index = 0; index < 200; ++index) {
+        zeros += "00 ";
+        ones += "01 ";
+    }
+    const std::pair<std::string, std::string> files[] = {
+        {zeros, "device, network records"},
+        {ones, "device, network, special records"},
+    };
+    for (const auto &[special, imported] : files) {
+        Site fir = familySite("fir", "tcp", ptyDir_, "fir");
+        fillRecords(*fir.reader, 0x09);
+        const Held before = heldBy(*fir.reader);
+        const std::filesystem::path path = ptyDir_ / "earlier.ini";
+        writeText(path, "[DeviceParam]\r\nDevType=03\r\nCreateTime=20310307090501\r\nDevParam=" +
+                            ones + "\r\nNetParam=" + ones + "\r\nSpecialParam=" + special + "\r\n");
+        const Finished run = runCli(fir, {"profile", "import", path.string()});
+        ASSERT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(run.out, path.string() + ": profile imported (" + imported + ")\n");
+        const Held after = heldBy(*fir.reader);
+        EXPECT_EQ(first200(after.device.body), Bytes(200, 1));
+        if (special == zeros) {
+            EXPECT_EQ(after.special.body, before.special.body);
+            EXPECT_EQ(after.special.lead, before.special.lead);
+        } else {
+            EXPECT_EQ(first200(after.special.body), Bytes(200, 1));
+        }
     }
 }
 
 // Files the window refuses are refused before the reader is opened, a file that cannot be read
-// or written ends with status 4, a reader without the records with 1; none of them writes a
-// record. An existing FILE is kept unless --force replaces it.
+// or written ends with status 4; none of them writes a record. An existing FILE is kept unless
+// --force replaces it; the handle API refuses the same files with the same reasons.
 TEST_F(CliTransports, ProfileRefusalsWriteNothing) {
     Site fir = tcpSite();
-    Site birch = familySite("birch", "tcp", ptyDir_, "birch");
     const std::filesystem::path existing = ptyDir_ / "existing";
     const std::string kept = "[DeviceParam]\nkept\n";
-    {
-        QFile file(QString::fromStdString(existing.string()));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(kept.c_str());
-    }
+    writeText(existing, kept);
     const std::filesystem::path link = ptyDir_ / "link";
     std::filesystem::create_symlink(existing, link);
     const auto profileFile = [&](const std::string &name, const std::string &devType,
                                  const std::string &device) {
         const std::filesystem::path path = ptyDir_ / name;
-        QFile file(QString::fromStdString(path.string()));
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
         std::string record;
         for (int index = 0; index < 200; ++index) record += "0A ";
-        file.write(("[DeviceParam]\nDevType=" + devType + "\nCreateTime=20310307090501\nDevParam=" +
-                    device + "\nNetParam=" + record + "\nSpecialParam=" + record + "\n")
-                       .c_str());
+        writeText(path, "[DeviceParam]\nDevType=" + devType +
+                            "\nCreateTime=20310307090501\nDevParam=" + device +
+                            "\nNetParam=" + record + "\nSpecialParam=" + record + "\n");
         return path.string();
     };
     std::string whole;
     for (int index = 0; index < 200; ++index) whole += "0A ";
     const std::string damaged = profileFile("damaged", "50", whole.substr(0, 300));
     const std::string badType = profileFile("bad-type", "050", whole);
-    const std::string good = profileFile("good", "50", whole);
 
     struct Case {
-        Site *site;
         std::vector<std::string> arguments;
         int status;
         std::string err;  // a part of the one error line
         bool anyRequest;  // whether the reader was reached at all
     };
     const Case cases[] = {
-        {&fir,
-         {"profile", "import", damaged},
+        {{"profile", "import", damaged},
          4,
          damaged + " is not a device profile: its DevParam entry is missing, cut short",
          false},
-        {&fir,
-         {"profile", "import", badType},
-         4,
-         "the device type entry is missing or malformed",
-         false},
-        {&fir, {"profile", "import", (ptyDir_ / "missing").string()}, 4, "no such file", false},
-        {&fir, {"profile", "import", ptyDir_.string()}, 4, "not a regular file", false},
-        {&fir, {"profile", "export", existing.string()}, 4, "already exists (give --force", false},
-        {&fir,
-         {"profile", "export", (ptyDir_ / "no-folder" / "p").string()},
-         4,
-         "cannot write",
-         true},
-        {&fir, {"profile", "export", "--force", link.string()}, 4, "symbolic link", true},
-        {&birch, {"profile", "import", good}, 1, "profile import: the reader refused", true},
-        {&birch,
-         {"profile", "export", (ptyDir_ / "from-birch").string()},
-         1,
-         "profile export: the reader refused",
-         true},
+        {{"profile", "import", badType}, 4, "the device type entry is missing or malformed", false},
+        {{"profile", "import", (ptyDir_ / "missing").string()}, 4, "no such file", false},
+        {{"profile", "import", ptyDir_.string()}, 4, "not a regular file", false},
+        {{"profile", "export", existing.string()}, 4, "already exists (give --force", false},
+        {{"profile", "export", (ptyDir_ / "no-folder" / "p").string()}, 4, "cannot write", true},
+        {{"profile", "export", "--force", link.string()}, 4, "symbolic link", true},
     };
     for (const Case &c : cases) {
-        c.site->reader->clearRequests();
-        const Finished run = runCli(*c.site, c.arguments);
+        fir.reader->clearRequests();
+        const Finished run = runCli(fir, c.arguments);
         const std::string label = c.arguments[1] + " " + c.arguments.back();
         EXPECT_EQ(run.status, c.status) << label << "\n" << run.err;
         const auto lines = linesOf(run.err);
         ASSERT_EQ(lines.size(), 1u) << label << "\n" << run.err;
         EXPECT_NE(lines[0].find(c.err), std::string::npos) << label << ": " << lines[0];
         EXPECT_EQ(run.out, "") << label;
-        EXPECT_EQ(!c.site->reader->requests().empty(), c.anyRequest) << label;
-        EXPECT_FALSE(anyRecordWritten(*c.site->reader)) << label;
+        EXPECT_EQ(!fir.reader->requests().empty(), c.anyRequest) << label;
+        EXPECT_FALSE(anyRecordWritten(*fir.reader)) << label;
+
+        // The same refusal through the handle API (without --force: no overwrite).
+        const std::string &file = c.arguments.back();
+        const bool exporting = c.arguments[1] == "export";
+        const auto [result, report] = onHandle(fir, [&](QnReader *reader, char *text, size_t size) {
+            return exporting ? QnReader_ExportProfile(reader, 0xFF, file.c_str(), 0, text, size)
+                             : QnReader_ImportProfile(reader, 0xFF, file.c_str(), text, size);
+        });
+        EXPECT_EQ(result, 0) << label;
+        EXPECT_FALSE(report.empty()) << label;
+        EXPECT_FALSE(anyRecordWritten(*fir.reader)) << label;
     }
-    EXPECT_EQ(fileBytes(existing).toStdString(), kept);
-    EXPECT_FALSE(std::filesystem::exists(ptyDir_ / "from-birch"));
+    EXPECT_EQ(fileText(existing), kept);
 
     const Finished forced = runCli(fir, {"profile", "export", "--force", existing.string()});
     EXPECT_EQ(forced.status, 0) << forced.err;
-    EXPECT_EQ(forced.out, existing.string() + ": profile written (device, network records)\n");
-    EXPECT_TRUE(fileBytes(existing).startsWith("[DeviceParam]\nDevType="))
-        << fileBytes(existing).constData();
+    EXPECT_EQ(forced.out,
+              existing.string() + ": profile written (device, network, special records)\n");
+    EXPECT_EQ(fileText(existing).substr(0, 22), "[DeviceParam]\nDevType=");
 }
 
 // Whether every line of a stream's output is whole: a sighting (ndjson), or a row or the
