@@ -18,6 +18,11 @@ void addGlobalOptions(CLI::App &app, cli::GlobalOptions &options) {
     app.add_flag("--json", options.json, "Machine-readable output");
     app.add_flag("-v,--verbose", options.verbose,
                  "Every frame sent (>) and received (<) on stderr");
+    app.add_option("--wait-scale", options.waitScale,
+                   "Wait PERCENT of the usual time for each answer, 100-1000 (default 100), "
+                   "for slow lines and busy hosts")
+        ->option_text("PERCENT")
+        ->check(CLI::Range(100, 1000));
     app.set_version_flag("--version", "tagbench-cli " TAGBENCH_VERSION);
     // Global options may also follow the command.
     app.fallthrough();

@@ -77,6 +77,7 @@ Session::Session(const GlobalOptions &options) : json_(options.json) {
             std::string(error).starts_with(address) ? std::string(error) : address + ": " + error;
         throw Failure(kCannotOpen, "cannot open " + reason);
     }
+    QnReader_SetWaitScale(reader_, options.waitScale);  // the option checked its range
     if (options.verbose) QnReader_SetCallbackDebug(reader_, traceFrame, nullptr);
     if (!QnReader_GetDeviceSystemInfo(reader_, kAnyAddress, identity_.info.data())) {
         close();

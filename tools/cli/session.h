@@ -14,6 +14,7 @@ struct GlobalOptions {
     std::string address;  // --reader, or TAGBENCH_READER
     bool json = false;
     bool verbose = false;
+    int waitScale = 100;  // --wait-scale: per cent of the library's answer waits
 };
 
 // What GetDeviceSystemInfo says: firmware, hardware, 7-byte serial number, one more byte.
