@@ -99,7 +99,9 @@ struct VirtualReader::Impl {
     std::condition_variable controlChanged;
     bool stopping = false;
     uint64_t activeWakeups = 0;
-    uint64_t plugTicket = 0;  // bumped by every unplug and replug
+    uint64_t idleSinceWakeup = 0;  // the wake-up after which the active thread last found
+                                   // nothing to send
+    uint64_t plugTicket = 0;       // bumped by every unplug and replug
     uint64_t restartRequests = 0;
     std::thread dropThread;
     std::thread activeThread;
@@ -228,6 +230,8 @@ void VirtualReader::Impl::runActive() {
         }
         control.lock();
         if (!running) {
+            idleSinceWakeup = seenWakeups;
+            controlChanged.notify_all();
             controlChanged.wait(control, [&] { return stopping || activeWakeups != seenWakeups; });
             nextReport = std::chrono::steady_clock::now();
             continue;
@@ -455,6 +459,13 @@ void VirtualReader::startActive(std::chrono::microseconds period, int batch) {
 
 void VirtualReader::stopActive() {
     withModel([](ReaderModel &model) { model.activeRunning = false; });
+    // A report on its way when the flag fell still counts: wait until the active thread has
+    // looked at the model again and found nothing to send.
+    std::unique_lock lock(impl_->controlMutex);
+    const uint64_t stopped = ++impl_->activeWakeups;
+    impl_->controlChanged.notify_all();
+    impl_->controlChanged.wait(
+        lock, [&] { return impl_->stopping || impl_->idleSinceWakeup >= stopped; });
 }
 
 uint64_t VirtualReader::reportsSent() const {
