@@ -69,13 +69,13 @@ TYPED_TEST(LinkTest, AnswerThatCameUnaskedIsNotTakenForTheNextCommand) {
     EXPECT_NE(Bytes(info, info + 10), stale);
 }
 
-// Frames that reach the library in 3-byte pieces (one input report each over USB). An answer
-// must be whole within its command's wait, which a loaded host stretches past the fixed waits of
-// the one-reader libraries when the reader paces many pieces; so the answer here is a short one
-// and the frame of many pieces is a report, which no deadline limits.
+// Frames that reach the library in pieces (one input report each over USB). An answer must be
+// whole within its command's wait, which a loaded host stretches past the fixed waits of the
+// one-reader libraries when the reader paces many pieces; so the answer here comes in two
+// pieces and the frame of many 3-byte pieces is a report, which no deadline limits.
 TYPED_TEST(LinkTest, AnswersWrittenInPiecesAreReassembled) {
     readersim::Faults faults;
-    faults.splitChunk = 3;
+    faults.splitChunk = 9;
     this->reader_->setFaults(faults);
     uint8_t info[10] = {};
     ASSERT_EQ(this->qn.GetDeviceSystemInfo(0xFF, info), 1);

@@ -60,6 +60,7 @@ TYPED_TEST(Streaming, ThousandMixedCommandsAllSucceedAndNoReportIsLost) {
     const auto streamed = [&] { return this->app_.count(QN_EVENT_DATA) >= kReportsDuringCommands; };
     for (int i = 0; i < 1000 || (!streamed() && i < kMostCommands); ++i) {
         const int round = i / 6;
+        const auto start = std::chrono::steady_clock::now();
         bool ok = false;
         std::string what;
         switch (i % 6) {
@@ -99,7 +100,12 @@ TYPED_TEST(Streaming, ThousandMixedCommandsAllSucceedAndNoReportIsLost) {
                 what = "inventory";
             }
         }
-        if (!ok && failed++ == 0) firstFailure = what + " at command " + std::to_string(i);
+        if (!ok && failed++ == 0) {
+            const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(
+                std::chrono::steady_clock::now() - start);
+            firstFailure = what + " at command " + std::to_string(i) + " after " +
+                           std::to_string(took.count()) + " ms";
+        }
     }
     EXPECT_EQ(failed, 0) << "first: " << firstFailure;
     EXPECT_TRUE(streamed());
@@ -120,9 +126,23 @@ TYPED_TEST(Streaming, StaleAnswersAreDroppedAndTheFirstArrivalStillDecides) {
     });
     auto &qn = this->qn;
 
-    // Unasked answers, each in the link's input before the next request goes out.
+    const auto received = [&](uint8_t value) {
+        return this->traffic_.waitFor(
+            [&](const std::vector<testsupport::CallbackEvent> &events) {
+                return std::any_of(events.begin(), events.end(), [&](const auto &event) {
+                    return event.event == QN_EVENT_DATA && event.value == 0 &&
+                           event.data.size() > 8 && event.data[5] == 0x23 && event.data[8] == value;
+                });
+            },
+            kDeadline);
+    };
+
+    // Unasked answers, each received before the next request goes out (a pseudo-terminal
+    // passes written bytes on a moment later, so the test waits until the link shows it).
     for (int round = 0; round < 20; ++round) {
+        this->traffic_.clear();
         this->reader_->sendRaw(responseFrame(0x23, {kParamIndex, 0xEE}));
+        ASSERT_TRUE(received(0xEE)) << round;
         uint8_t value = 0;
         ASSERT_EQ(qn.ReadDeviceOneParam(0xFF, kParamIndex, &value), 1) << round;
         EXPECT_EQ(value, uint8_t(*served)) << round;
@@ -135,15 +155,7 @@ TYPED_TEST(Streaming, StaleAnswersAreDroppedAndTheFirstArrivalStillDecides) {
     const uint8_t lateValue = uint8_t(*served + 1);
     uint8_t value = 0;
     EXPECT_EQ(qn.ReadDeviceOneParam(0xFF, kParamIndex, &value), 0);
-    ASSERT_TRUE(this->traffic_.waitFor(
-        [&](const std::vector<testsupport::CallbackEvent> &events) {
-            return std::any_of(events.begin(), events.end(), [&](const auto &event) {
-                return event.event == QN_EVENT_DATA && event.value == 0 && event.data.size() > 8 &&
-                       event.data[5] == 0x23 && event.data[8] == lateValue;
-            });
-        },
-        kDeadline))
-        << "the late answer arrives";
+    ASSERT_TRUE(received(lateValue)) << "the late answer arrives";
     this->reader_->setFaults({});
     ASSERT_EQ(qn.ReadDeviceOneParam(0xFF, kParamIndex, &value), 1);
     EXPECT_EQ(value, uint8_t(*served)) << "its own answer, not the late one";
