@@ -29,7 +29,7 @@ void BM_ParseFrames(benchmark::State &state) {
             std::memcpy(pending.writePosition(), stream.data() + offset, chunk);
             pending.commit(chunk);
             offset += chunk;
-            while (pending.size() && pending.pass(parser)) {
+            while (pending.pass(parser)) {
                 parser.clearFrameReady();
                 ++delivered;
             }

@@ -19,7 +19,8 @@ __all__ = ["Bank", "Reader", "ReaderError", "ReaderInfo", "TagRecord", "open"]
 __version__ = "2.9.0"
 
 
-def open(address: str) -> Reader:
+def open(address: str, *, wait_scale: int = 100) -> Reader:
     """Opens the reader at `address` ("tcp://HOST[:PORT]", "serial:PATH[?baud=N]", "usb:N",
-    "usb:PATH"); raises ReaderError with the reason when it cannot."""
-    return Reader(address)
+    "usb:PATH"); raises ReaderError with the reason when it cannot. `wait_scale` stretches
+    every answer wait to that many per cent (100 to 1000) for slow lines and busy hosts."""
+    return Reader(address, wait_scale=wait_scale)

@@ -35,6 +35,7 @@ _PROTOTYPES = {
     "FamilyName": (ctypes.c_char_p, [ctypes.c_uint8]),
     "SetCallback": (ctypes.c_int, [handle_t, Callback, ctypes.c_void_p]),
     "SetCallbackDebug": (ctypes.c_int, [handle_t, Callback, ctypes.c_void_p]),
+    "SetWaitScale": (ctypes.c_int, [handle_t, ctypes.c_int32]),
     "GetDeviceSystemInfo": (ctypes.c_int, [handle_t, ctypes.c_uint8, u8p]),
     "InventoryG2": (ctypes.c_int, [handle_t, ctypes.c_uint8, u8p, u16p, u16p]),
     "ReadCardG2": (ctypes.c_int, [handle_t, ctypes.c_uint8, u8p, ctypes.c_uint8, ctypes.c_uint8,

@@ -53,6 +53,9 @@ REPORT_OVERHEAD = 12
 WORD_SIZE = 2
 MAX_WORDS = 255
 MAX_WORD_ADDRESS = 255
+# QnReader_SetWaitScale's range, in per cent of the library's answer waits.
+PLAIN_WAIT_SCALE = 100
+MAX_WAIT_SCALE = 1000
 
 ByteText = Union[str, bytes, bytearray, memoryview]
 ReportCallback = Callable[[str, list[TagRecord]], None]
@@ -259,9 +262,11 @@ class Reader:
     reader's commands never wait for another's.
     """
 
-    def __init__(self, address: str) -> None:
+    def __init__(self, address: str, *, wait_scale: int = PLAIN_WAIT_SCALE) -> None:
         """Opens the reader at `address`: "tcp://HOST[:PORT]", "serial:PATH[?baud=N]",
-        "usb:N" or "usb:PATH". Raises ReaderError with the library's reason."""
+        "usb:N" or "usb:PATH". Raises ReaderError with the library's reason. Each command
+        waits `wait_scale` per cent (100 to 1000) of the library's time for its answer, for
+        slow lines and busy hosts."""
         self._handle: int | None = None
         self._address = address
         self._state = threading.Condition()
@@ -270,11 +275,13 @@ class Reader:
         self._inventory_answers = _InventoryAnswers()
         if not isinstance(address, str):
             raise TypeError(f"the address must be text, not {type(address).__name__}")
+        _checked("wait_scale", wait_scale, PLAIN_WAIT_SCALE, MAX_WAIT_SCALE)
         error = ctypes.create_string_buffer(ERROR_SIZE)
         handle = api().Open(address.encode(), error, ERROR_SIZE)
         if not handle:
             raise ReaderError(error.value.decode(errors="replace") or f"{address}: cannot open")
         self._handle = handle
+        api().SetWaitScale(handle, wait_scale)
         _open_readers.add(self)
 
     @property

@@ -272,8 +272,13 @@ def test_bad_addresses_raise_with_the_reason(address: str | None, reason: str) -
 
 @needs_sim
 def test_bad_arguments_and_use_after_close_raise(start_sim: Callable[..., str]) -> None:
-    reader = tagbench.open(start_sim("tcp", "--tags", "1"))
+    address = start_sim("tcp", "--tags", "1")
+    with tagbench.open(address, wait_scale=1000) as patient:
+        assert patient.info().serial
+    reader = tagbench.open(address)
     bad_arguments = [
+        (ValueError, lambda: tagbench.open(address, wait_scale=99)),
+        (ValueError, lambda: tagbench.open(address, wait_scale=1001)),
         (ValueError, lambda: reader.write_epc("ABC")),
         (ValueError, lambda: reader.write_epc("E2XY")),
         (ValueError, lambda: reader.write_epc(b"\xE2\x80\x11")),

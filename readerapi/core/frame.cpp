@@ -1,5 +1,6 @@
 #include "frame.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 
@@ -55,6 +56,8 @@ void ReceiveParser::reset() {
     count_ = 0;
     expected_ = 0;
     frameReady_ = false;
+    replayStart_ = 0;
+    replaySize_ = 0;
 }
 
 uint32_t ReceiveParser::checksumErrors() {
@@ -62,6 +65,29 @@ uint32_t ReceiveParser::checksumErrors() {
 }
 
 bool ReceiveParser::feed(uint8_t b) {
+    if (replaySize_ == 0) {
+        if (step(b)) return true;
+        return resume();  // a false header may have queued bytes
+    }
+    if (replayStart_ + replaySize_ == sizeof replay_) {
+        std::memmove(replay_, replay_ + replayStart_, replaySize_);
+        replayStart_ = 0;
+    }
+    if (replaySize_ < sizeof replay_) replay_[replayStart_ + replaySize_++] = b;
+    return resume();
+}
+
+bool ReceiveParser::resume() {
+    while (replaySize_ > 0) {
+        const uint8_t b = replay_[replayStart_++];
+        --replaySize_;
+        if (step(b)) return true;
+    }
+    replayStart_ = 0;
+    return false;
+}
+
+bool ReceiveParser::step(uint8_t b) {
     switch (state_) {
         case 0:
             count_ = 0;
@@ -71,12 +97,11 @@ bool ReceiveParser::feed(uint8_t b) {
             }
             return false;
         case 1:
-            // A wrong second byte is dropped, not re-examined as a new 'J'.
             if (b == kResponseHeader1) {
                 buffer_[count_++] = b;
                 state_ = 2;
             } else {
-                state_ = 0;
+                resynchronise(&b);  // this byte may itself start a header
             }
             return false;
         case 2:
@@ -86,7 +111,11 @@ bool ReceiveParser::feed(uint8_t b) {
         case 3:
             buffer_[count_++] = b;
             expected_ = static_cast<uint16_t>(buffer_[2] << 8 | b);
-            state_ = expected_ > kMaxLengthField ? 0 : 4;
+            if (expected_ > kMaxLengthField) {
+                resynchronise(nullptr);
+            } else {
+                state_ = 4;
+            }
             return false;
         case 4:
             buffer_[count_++] = b;
@@ -99,20 +128,42 @@ bool ReceiveParser::feed(uint8_t b) {
                 buffer_[count_++] = b;
                 return false;
             }
-            finishFrame(b);
+            if (!finishFrame(b)) {
+                resynchronise(&b);
+                return false;
+            }
             state_ = 0;
-            return frameReady_;
+            return true;
     }
 }
 
-void ReceiveParser::finishFrame(uint8_t checksumByte) {
+void ReceiveParser::resynchronise(const uint8_t *last) {
+    const size_t taken = count_ > 0 ? count_ - 1u : 0u;  // all but the false 'J'
+    const size_t incoming = taken + (last ? 1 : 0);
+    // Room in front of the queued bytes: move them back when there is too little.
+    if (replayStart_ < incoming) {
+        const size_t kept = std::min(replaySize_, sizeof replay_ - incoming);
+        std::memmove(replay_ + incoming, replay_ + replayStart_, kept);
+        replayStart_ = incoming;
+        replaySize_ = kept;
+    }
+    replayStart_ -= incoming;
+    replaySize_ += incoming;
+    std::memcpy(replay_ + replayStart_, buffer_ + 1, taken);
+    if (last) replay_[replayStart_ + taken] = *last;
+    state_ = 0;
+    count_ = 0;
+}
+
+bool ReceiveParser::finishFrame(uint8_t checksumByte) {
     buffer_[count_] = checksumByte;
     if (checksum({buffer_, count_}) == checksumByte) {
         frameReady_ = true;
-        return;
+        return true;
     }
     const uint32_t errors = ++g_checksumErrors;
     debugLog("sum error=%u\r\n", errors);
+    return false;
 }
 
 PendingInput::PendingInput(size_t capacity) : buffer_(new uint8_t[capacity]), capacity_(capacity) {}
@@ -122,6 +173,7 @@ PendingInput::~PendingInput() {
 }
 
 bool PendingInput::pass(ReceiveParser &parser) {
+    if (parser.resume()) return true;
     for (size_t i = 0; i < size_; ++i) {
         if (parser.feed(buffer_[i])) {
             const size_t rest = size_ - i - 1;

@@ -51,13 +51,20 @@ inline uint16_t lengthField(const uint8_t *frame) {
     return static_cast<uint16_t>(frame[2] << 8 | frame[3]);
 }
 
-// Byte-wise receive parser for response frames. It keeps exactly the six states of the
-// link layer: hunting for 'J', expecting 'Q', two length bytes, the address byte, then the
-// body up to and including the checksum.
+// Byte-wise receive parser for response frames. It keeps the six states of the link layer:
+// hunting for 'J', expecting 'Q', two length bytes, the address byte, then the body up to and
+// including the checksum. When a header turns out false (a byte other than 'Q' after 'J', an
+// impossible length, a bad checksum), parsing resumes from the byte after the false 'J': the
+// bytes it had taken are fed again from a replay queue, so a real frame among them is found.
 class ReceiveParser {
   public:
-    // Returns true when this byte completed a frame with a good checksum.
+    // Feeds the byte behind any replayed bytes and parses until a frame completes or nothing
+    // is left. Returns true when a frame with a good checksum completed; bytes behind it stay
+    // queued for `resume`.
     bool feed(uint8_t byte);
+    // Parses queued bytes until a frame completes (true) or none are left (false).
+    bool resume();
+    bool hasBacklog() const { return replaySize_ > 0; }
     void reset();
 
     bool frameReady() const { return frameReady_; }
@@ -72,13 +79,24 @@ class ReceiveParser {
     static uint32_t checksumErrors();
 
   private:
-    void finishFrame(uint8_t checksumByte);
+    // One byte through the state machine; true when it completed a good frame.
+    bool step(uint8_t byte);
+    // The header at buffer_[0] was false: its later bytes (and `last`, when given) go to the
+    // front of the replay queue.
+    void resynchronise(const uint8_t *last);
+    bool finishFrame(uint8_t checksumByte);
 
     uint8_t buffer_[kParserBufferSize] = {};
     uint16_t count_ = 0;
     uint16_t expected_ = 0;
     int state_ = 0;
     bool frameReady_ = false;
+    // Bytes taken by a false header, parsed again before any new byte. A false header holds
+    // at most kMaxLengthField + 4 bytes and new bytes are fed only once the queue is empty
+    // (or while it shrinks by a whole frame), so it never comes near its size.
+    uint8_t replay_[kParserBufferSize] = {};
+    size_t replayStart_ = 0;
+    size_t replaySize_ = 0;
 };
 
 // The pending input of a receive thread: bytes read but not yet parsed. One pass feeds the
@@ -98,8 +116,11 @@ class PendingInput {
     size_t size() const { return size_; }
     void clear() { size_ = 0; }
 
-    // Feeds the parser; returns true when a frame completed (the parser then holds it).
+    // Feeds the parser (bytes it queued for replay first); returns true when a frame
+    // completed (the parser then holds it).
     bool pass(ReceiveParser &parser);
+    // Bytes wait here or in the parser's replay queue.
+    bool hasUnparsed(const ReceiveParser &parser) const { return size_ > 0 || parser.hasBacklog(); }
 
   private:
     uint8_t *buffer_;

@@ -23,6 +23,8 @@ constexpr auto kCommandLinger = std::chrono::milliseconds(20);
 // Longest single read of a command waiting for its answer: close and reopen, which take the
 // transport from it, wait at most this long.
 constexpr auto kAnswerReadSlice = std::chrono::milliseconds(10);
+// Longest frame the parser delivers, checksum included.
+constexpr size_t kMaxFrameSize = kMaxDeliverableCount + 1;
 
 using Clock = std::chrono::steady_clock;
 
@@ -57,6 +59,9 @@ Link::Link(Transport &transport, LinkListener &listener)
       profile_(transport.profile()),
       listener_(listener),
       pending_(transport.profile().pendingCapacity),
+      // What one preparation parses: the pending input, one more buffer's worth read from the
+      // transport and a false header's replay.
+      parked_(2 * transport.profile().pendingCapacity + kParserBufferSize),
       tagBuffer_(kTagBufferSize) {}
 
 Link::~Link() {
@@ -101,29 +106,111 @@ bool Link::transact(uint8_t address, Command command, std::span<const uint8_t> d
                     Response &response, std::chrono::milliseconds pauseAfterSend) {
     std::lock_guard commandLock(commandMutex_);
     if (profile_.matchesAddress) readerAddress_ = address;
-    if (!sendRequest(command, data)) return false;
+    const auto timeout = answerTimeout(command);
+    if (!sendRequest(command, data, Clock::now() + timeout)) return false;
     if (pauseAfterSend.count() > 0) std::this_thread::sleep_for(pauseAfterSend);
-    const auto timeout = pollCount(command, profile_.kind) * pollPeriod(profile_.kind);
     return waitForResponse(command, timeout, response);
 }
 
-bool Link::sendRequest(Command command, std::span<const uint8_t> data) {
+bool Link::setWaitScale(int32_t percent) {
+    if (percent < kMinWaitScale || percent > kMaxWaitScale) return false;
+    waitScalePercent_ = percent;
+    return true;
+}
+
+std::chrono::milliseconds Link::answerTimeout(Command command) const {
+    const auto specified = pollCount(command, profile_.kind) * pollPeriod(profile_.kind);
+    return specified * waitScalePercent_.load() / 100;
+}
+
+// Prepares the link and writes the request. Input that arrived before it is parsed, not
+// thrown away: reports still reach the application, answers to earlier requests are dropped,
+// and a frame in progress stays with the parser.
+bool Link::sendRequest(Command command, std::span<const uint8_t> data, Clock::time_point deadline) {
     uint8_t frame[kRequestBufferSize];
     const uint8_t address = profile_.matchesAddress ? readerAddress_.load() : kAnyReader;
     const size_t size = buildRequest(address, static_cast<uint8_t>(command), data, frame);
     if (size == 0 || !transport_.isOpen()) return false;
     // Reported as the attempt starts: a quick reader's answer must not be logged before it.
     notifyTraffic(1, frame, size, nullptr);
-    std::lock_guard lock(transportMutex_);
-    if (!transport_.isOpen()) return false;
+    // Without the receive side (a command from a callback of the receive thread, or one that
+    // is stuck) the old answer is still cleared, but input is left to its reader.
+    const bool receiving = takeCallerRole(deadline);
+    bool written = false;
     {
-        std::lock_guard slotLock(slotMutex_);
-        responseArrived_ = false;
-        slot_.fill(0);
-        slotSize_ = 0;
+        std::lock_guard lock(transportMutex_);
+        if (transport_.isOpen()) {
+            clearResponseSlot();
+            if (receiving) parseReceivedInput();
+            written = transport_.write({frame, size});
+        }
     }
-    transport_.discardInput();
-    return transport_.write({frame, size});
+    if (receiving) {
+        releaseReceiveRole();
+        if (parkedSize_.load() > 0 || pending_.hasUnparsed(parser_)) wakeReceiveThread();
+    }
+    return written;
+}
+
+// Takes the receive side for the calling command once the receive thread has delivered what
+// was handed to it.
+bool Link::takeCallerRole(Clock::time_point deadline) {
+    std::unique_lock lock(roleMutex_);
+    if (receiverId_ == std::this_thread::get_id()) return false;
+    const bool free = roleChanged_.wait_until(lock, deadline, [this] {
+        return receiver_ == Receiver::None && !parser_.frameReady() && parkedSize_.load() == 0;
+    });
+    if (!free) return false;
+    receiver_ = Receiver::Caller;
+    receiverId_ = std::this_thread::get_id();
+    return true;
+}
+
+void Link::clearResponseSlot() {
+    std::lock_guard slotLock(slotMutex_);
+    responseArrived_ = false;
+    slot_.fill(0);
+    slotSize_ = 0;
+}
+
+// Parses the pending input and what the transport already holds, parking every complete frame
+// for the receive thread. Bounded by the pending buffer and by the room to park.
+void Link::parseReceivedInput() {
+    size_t readBudget = profile_.pendingCapacity;
+    while (true) {
+        while (parked_.size() - parkedSize_.load() >= kMaxFrameSize && pending_.pass(parser_)) {
+            parkFrame();
+        }
+        if (pending_.hasUnparsed(parser_) || readBudget == 0) return;  // no room left to park
+        const size_t room = std::min({pending_.room(), profile_.readChunk, readBudget});
+        const ReadResult result =
+            transport_.read({pending_.writePosition(), room}, std::chrono::milliseconds(0));
+        if (result.status != ReadStatus::Data || result.bytes == 0) return;
+        pending_.commit(result.bytes);
+        readBudget -= result.bytes;
+    }
+}
+
+void Link::parkFrame() {
+    parser_.clearFrameReady();
+    const int count = parser_.count();
+    if (count > kMaxDeliverableCount) return;  // discarded, as on delivery
+    const size_t at = parkedSize_.load();
+    std::memcpy(parked_.data() + at, parser_.frame(), static_cast<size_t>(count) + 1);
+    parkedSize_ = at + static_cast<size_t>(count) + 1;
+}
+
+// Frames parked by a request's preparation, oldest first; receive thread only.
+void Link::deliverParked() {
+    const size_t total = parkedSize_.load();
+    for (size_t at = 0; at < total;) {
+        const uint8_t *frame = parked_.data() + at;
+        const uint16_t length = lengthField(frame);
+        const size_t size = length < 3 ? 6 : length + 4u;  // as the parser counts
+        deliver(frame, size, Answer::Stale);
+        at += size;
+    }
+    parkedSize_ = 0;
 }
 
 void Link::resetReceiveState() {
@@ -134,6 +221,7 @@ void Link::resetReceiveState() {
     }
     parser_.reset();
     pending_.clear();
+    parkedSize_ = 0;
 }
 
 bool Link::waitForResponse(Command command, std::chrono::milliseconds timeout, Response &response) {
@@ -182,7 +270,7 @@ bool Link::readOwnAnswer(Clock::time_point deadline) {
             receiverId_ = std::this_thread::get_id();
         }
         const bool linkAlive = answerPass(deadline);
-        const bool leftOver = pending_.size() > 0 || parser_.frameReady();
+        const bool leftOver = pending_.hasUnparsed(parser_) || parser_.frameReady();
         releaseReceiveRole();
         if (leftOver) wakeReceiveThread();
         if (responseArrived_.load()) return true;
@@ -193,7 +281,7 @@ bool Link::readOwnAnswer(Clock::time_point deadline) {
 // One read of the waiting command, then its frames up to the first answer. Reports and
 // what follows the answer are left to the receive thread. False when the link is gone.
 bool Link::answerPass(Clock::time_point deadline) {
-    if (pending_.size() == 0) {
+    if (!pending_.hasUnparsed(parser_)) {
         const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
         const auto wait = std::clamp(left, std::chrono::milliseconds(0), kAnswerReadSlice);
         const size_t room = std::min(pending_.room(), profile_.readChunk);
@@ -206,7 +294,7 @@ bool Link::answerPass(Clock::time_point deadline) {
         if (result.status == ReadStatus::Lost) return false;
         pending_.commit(result.bytes);
     }
-    while (!responseArrived_.load() && pending_.size() && pending_.pass(parser_)) {
+    while (!responseArrived_.load() && pending_.pass(parser_)) {
         if (isReport(parser_)) break;
         deliverFrame();
     }
@@ -250,7 +338,9 @@ void Link::receiveLoop(std::stop_token stop) {
 }
 
 bool Link::receivePass(std::chrono::milliseconds wait) {
-    // What a waiting command left: a report it handed over, bytes behind its answer.
+    // What a command left: frames its preparation found, a report it handed over, bytes behind
+    // its answer.
+    deliverParked();
     if (parser_.frameReady()) deliverFrame();
     deliverFrames();
     const size_t room = std::min(pending_.room(), profile_.readChunk);
@@ -285,15 +375,17 @@ void Link::wakeReceiveThread() {
 }
 
 void Link::deliverFrames() {
-    while (pending_.size() && pending_.pass(parser_)) deliverFrame();
+    while (pending_.pass(parser_)) deliverFrame();
 }
 
 void Link::deliverFrame() {
-    const uint8_t *frame = parser_.frame();
     const int count = parser_.count();
     parser_.clearFrameReady();
     if (count > kMaxDeliverableCount) return;
-    const size_t size = static_cast<size_t>(count) + 1;
+    deliver(parser_.frame(), static_cast<size_t>(count) + 1, Answer::Current);
+}
+
+void Link::deliver(const uint8_t *frame, size_t size, Answer answer) {
     // The traffic callback runs before the waiting command wakes, so a log shows the frame
     // received ahead of the command's outcome.
     const SerialNumber serial = serialNumber();
@@ -302,6 +394,7 @@ void Link::deliverFrame() {
         handleReport(frame);
         return;
     }
+    if (answer == Answer::Stale) return;
     {
         std::lock_guard lock(slotMutex_);
         // The first arrival decides: a frame behind it must not replace the answer before the

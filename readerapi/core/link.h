@@ -78,6 +78,13 @@ class Link {
                   Response &response,
                   std::chrono::milliseconds pauseAfterSend = std::chrono::milliseconds(0));
 
+    // Every answer wait runs `percent` / 100 times the command's poll count, for slow lines
+    // and loaded hosts. Accepts kMinWaitScale..kMaxWaitScale; false (and no change) otherwise.
+    static constexpr int32_t kMinWaitScale = 100;
+    static constexpr int32_t kMaxWaitScale = 1000;
+    bool setWaitScale(int32_t percent);
+    std::chrono::milliseconds answerTimeout(Command command) const;
+
     SerialNumber serialNumber() const;
     void setSerialNumber(const uint8_t *serial7);
     uint32_t lastReportCount() const { return lastReportCount_.load(); }
@@ -87,7 +94,13 @@ class Link {
     bool clearTagBuffer();
 
   private:
-    bool sendRequest(Command command, std::span<const uint8_t> data);
+    bool sendRequest(Command command, std::span<const uint8_t> data,
+                     std::chrono::steady_clock::time_point deadline);
+    bool takeCallerRole(std::chrono::steady_clock::time_point deadline);
+    void clearResponseSlot();
+    void parseReceivedInput();
+    void parkFrame();
+    void deliverParked();
     bool waitForResponse(Command command, std::chrono::milliseconds timeout, Response &response);
     bool awaitDelivery(std::chrono::steady_clock::time_point deadline);
     bool receiveAnswer(std::chrono::steady_clock::time_point deadline);
@@ -105,6 +118,9 @@ class Link {
     void monitorLoop(std::stop_token stop);
     void deliverFrames();
     void deliverFrame();
+    // An answer that came before the current request is shown to the traffic callback only.
+    enum class Answer { Current, Stale };
+    void deliver(const uint8_t *frame, size_t size, Answer answer);
     void handleReport(const uint8_t *frame);
     void notifyLinkEvent(int32_t event);
     void notifyTraffic(int32_t value, const uint8_t *frame, size_t size, const uint8_t *serial);
@@ -124,6 +140,7 @@ class Link {
 
     LinkListener &listener_;
     std::atomic<uint8_t> readerAddress_{0xFF};
+    std::atomic<int32_t> waitScalePercent_{kMinWaitScale};
 
     mutable std::mutex serialMutex_;
     SerialNumber serial_{};
@@ -143,6 +160,10 @@ class Link {
     std::atomic<int64_t> lastAnswerEnd_{0};  // steady clock ticks
     ReceiveParser parser_;
     PendingInput pending_;
+    // Frames a request's preparation found already received, in order, for the receive thread
+    // to deliver: reports as usual, answers (to earlier requests) to the traffic callback only.
+    std::vector<uint8_t> parked_;
+    std::atomic<size_t> parkedSize_{0};
     std::array<uint8_t, kResponseSlotSize> callbackBuffer_{};  // receive thread only
 
     std::mutex slotMutex_;

@@ -46,8 +46,6 @@ class Transport {
     virtual void close() = 0;
     virtual bool isOpen() const = 0;
 
-    // Throws away input that already arrived, before a request is sent.
-    virtual void discardInput() = 0;
     // True when every byte of the frame was accepted.
     virtual bool write(std::span<const uint8_t> frame) = 0;
     // Waits at most `wait` for input, then reads at most `buffer.size()` bytes.

@@ -128,6 +128,11 @@ QN_API uint8_t QnReader_SetParity(QnReader *reader, uint8_t parity) {
     return parity;
 }
 
+QN_API int QnReader_SetWaitScale(QnReader *reader, int32_t percent) {
+    qn::handle::Use use(reader);
+    return use && reader->link.setWaitScale(percent) ? 1 : 0;
+}
+
 QN_API uint8_t QnReader_SetDeviceRDAddr(QnReader *reader, uint8_t addr) {
     qn::handle::Use use(reader);
     if (!use || !serialOf(reader)) return 0;

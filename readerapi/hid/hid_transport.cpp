@@ -29,7 +29,6 @@ constexpr auto kReportGap = std::chrono::milliseconds(1);
 
 // A flush drains what is queued now; a device streaming faster than it drains must not
 // hold the command forever.
-constexpr int kMaxFlushedReports = 1024;
 
 using Report = std::array<uint8_t, kMaxReportLength>;
 
@@ -155,25 +154,6 @@ HidTransport::OpenDevice HidTransport::current() const {
     return {device_, lengths_};
 }
 
-void HidTransport::discardInput() {
-    const OpenDevice open = current();
-    if (!open.device) return;
-    ++flushesWaiting_;
-    {
-        std::lock_guard lock(readMutex_);
-        Report report;
-        for (int i = 0; i < kMaxFlushedReports; ++i) {
-            const std::span<uint8_t> into{report.data(), open.lengths.input};
-            if (open.device->readReport(into, std::chrono::milliseconds(0)).status !=
-                ReadStatus::Data) {
-                break;
-            }
-        }
-        --flushesWaiting_;
-    }
-    readTurn_.notify_all();
-}
-
 bool HidTransport::write(std::span<const uint8_t> frame) {
     const OpenDevice open = current();
     if (!open.device || frame.empty()) return false;
@@ -208,8 +188,7 @@ ReadResult HidTransport::read(std::span<uint8_t> buffer, std::chrono::millisecon
     Report report{};
     ReadResult result;
     {
-        std::unique_lock lock(readMutex_);
-        readTurn_.wait(lock, [this] { return flushesWaiting_.load() == 0; });
+        std::lock_guard lock(readMutex_);
         result = open.device->readReport({report.data(), open.lengths.input}, wait);
     }
     if (result.status != ReadStatus::Data) return {result.status, 0};

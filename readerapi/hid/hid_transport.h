@@ -3,7 +3,6 @@
 #pragma once
 
 #include <atomic>
-#include <condition_variable>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -39,7 +38,6 @@ class HidTransport final : public Transport {
     bool reopen() override;
     void close() override;
     bool isOpen() const override;
-    void discardInput() override;
     bool write(std::span<const uint8_t> frame) override;
     // Takes one input report and returns its payload; `buffer` must hold kMaxPayload bytes.
     ReadResult read(std::span<uint8_t> buffer, std::chrono::milliseconds wait) override;
@@ -75,11 +73,7 @@ class HidTransport final : public Transport {
     std::string devicePath_;  // also while connecting
 
     std::mutex writeMutex_;  // the reports of one frame stay together
-    // Reads and the input flush take turns; a waiting flush goes first, so the receive
-    // thread's back-to-back reads cannot starve a command.
-    std::mutex readMutex_;
-    std::condition_variable readTurn_;
-    std::atomic<int> flushesWaiting_{0};
+    std::mutex readMutex_;   // one input report read at a time
 };
 
 }  // namespace qn::hid

@@ -91,6 +91,13 @@ QN_API const char *QnReader_FamilyName(uint8_t type);
 QN_API int QnReader_SetCallback(QnReader *reader, QnReaderCallback cb, void *user);
 QN_API int QnReader_SetCallbackDebug(QnReader *reader, QnReaderCallback cb, void *user);
 
+/* Stretches every answer wait of the handle to `percent` per cent of the one-reader library's
+ * wait for that command (100, the default, keeps it; 250 waits two and a half times as long),
+ * for slow serial lines, busy networks and loaded hosts. Accepts 100 to 1000 and returns 1;
+ * returns 0 and changes nothing outside that range. A reader that answers within the plain
+ * wait is not slowed: a command returns as soon as its answer arrives. */
+QN_API int QnReader_SetWaitScale(QnReader *reader, int32_t percent);
+
 /* Serial handles only (0 elsewhere). SetParity reopens the port with the parity code (0 none,
  * 1 odd, 2 even, 3 mark, 4 space) and returns it; the monitor keeps it for later reopens. */
 QN_API uint8_t QnReader_SetParity(QnReader *reader, uint8_t parity);

@@ -35,8 +35,6 @@ constexpr milliseconds kConnectWait(1500);
 // How long a send waits for room when the reader reads slower than we write; shorter than
 // the shortest answer wait, so a stuck reader fails the command rather than stalling it.
 constexpr milliseconds kSendWait(400);
-// Stale input thrown away before a request, at most this much per request.
-constexpr size_t kDiscardChunk = 1024;
 
 // poll() on one socket, resumed after signals until the wait is used up. Returns the
 // events that occurred, or 0 when the wait ran out (or poll itself failed).
@@ -135,16 +133,6 @@ void NetTransport::close() {
     if (fd >= 0) ::close(fd);
 }
 
-void NetTransport::discardInput() {
-    const int fd = fd_.load();
-    if (fd < 0) return;
-    pollfd pfd{fd, POLLIN, 0};
-    if (::poll(&pfd, 1, 0) <= 0 || !(pfd.revents & POLLIN)) return;
-    uint8_t scrap[kDiscardChunk];
-    // What this takes is dropped; an end of stream or error stays for the receive thread.
-    ::recv(fd, scrap, sizeof scrap, MSG_DONTWAIT);
-}
-
 bool NetTransport::write(std::span<const uint8_t> frame) {
     const int fd = fd_.load();
     return fd >= 0 && writeAll(fd, frame, kSendWait, sendNoSignal);
@@ -158,7 +146,7 @@ ReadResult NetTransport::read(std::span<uint8_t> buffer, std::chrono::millisecon
     if (wait.count() > 0 && !waitFor(fd, POLLIN, wait)) return {ReadStatus::Timeout, 0};
     const ssize_t n = ::recv(fd, buffer.data(), buffer.size(), MSG_DONTWAIT);
     if (n > 0) return {ReadStatus::Data, static_cast<size_t>(n)};
-    // Nothing there yet, or the caller's discard took the bytes that woke us.
+    // Nothing there yet.
     if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) {
         return {ReadStatus::Timeout, 0};
     }

@@ -69,11 +69,6 @@ void SerialTransport::close() {
     if (fd >= 0) ::close(fd);
 }
 
-void SerialTransport::discardInput() {
-    const int fd = fd_.load();
-    if (fd >= 0) purgeQueues(fd);
-}
-
 bool SerialTransport::write(std::span<const uint8_t> frame) {
     const int fd = fd_.load();
     return fd >= 0 && writeAll(fd, frame, kWriteTimeout, ::write);

@@ -21,7 +21,6 @@ class SerialTransport final : public Transport {
     bool reopen() override;
     void close() override;
     bool isOpen() const override { return fd_.load() >= 0; }
-    void discardInput() override;
     bool write(std::span<const uint8_t> frame) override;
     ReadResult read(std::span<uint8_t> buffer, std::chrono::milliseconds wait) override;
     int pollFd() const override { return fd_.load(); }

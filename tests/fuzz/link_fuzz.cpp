@@ -46,7 +46,6 @@ class StreamTransport final : public qn::Transport {
     }
     void close() override { open_ = false; }
     bool isOpen() const override { return open_; }
-    void discardInput() override {}
     bool write(std::span<const uint8_t>) override { return true; }
     qn::ReadResult read(std::span<uint8_t> buffer, std::chrono::milliseconds) override {
         if (position_ == stream_.size()) return {qn::ReadStatus::Lost, 0};

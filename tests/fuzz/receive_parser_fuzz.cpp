@@ -15,7 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         pending.commit(chunk);
         data += chunk;
         size -= chunk;
-        while (pending.size() && pending.pass(parser)) {
+        while (pending.pass(parser)) {
             assert(parser.count() <= qn::kMaxLengthField + 3);
             assert(qn::checksum({parser.frame(), size_t(parser.count())}) ==
                    parser.frame()[parser.count()]);

@@ -48,6 +48,11 @@ void addGlobalOptions(CLI::App &app, cli::GlobalOptions &options) {
             "SECONDS"));
     app.add_flag("--reconnect", options.reconnect,
                  "inventory and watch: wait for a lost reader to come back instead of ending");
+    app.add_option("--wait-scale", options.waitScale,
+                   "Wait PERCENT of the usual time for each answer, 100-1000 (default 100), "
+                   "for slow lines and busy hosts")
+        ->option_text("PERCENT")
+        ->check(CLI::Range(100, 1000));
     app.set_version_flag("--version", "tagbench-cli " TAGBENCH_VERSION);
     // Global options may also follow the command.
     app.fallthrough();

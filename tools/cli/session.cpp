@@ -81,6 +81,7 @@ Session::Session(const GlobalOptions &options, Stopping stopping)
         throw Failure(kCannotOpen, "cannot open " + reason);
     }
     currentSession = this;
+    QnReader_SetWaitScale(reader_, options.waitScale);  // the option checked its range
     // Every thread is running now: a single command may die of Ctrl-C as before.
     if (stopping == Stopping::Dies) tools::unblockStopSignals();
     QnReader_SetCallbackDebug(reader_, onTraffic, this);

@@ -26,6 +26,7 @@ struct GlobalOptions {
     unsigned retries = 0;       // --retry: more tries of a command that got no answer
     double maxTimeSeconds = 0;  // --max-time: 0, no limit
     bool reconnect = false;     // --reconnect: streams wait for a lost reader to come back
+    int waitScale = 100;        // --wait-scale: per cent of the library's answer waits
 
     // When --max-time runs out (far away without it).
     Clock::time_point deadline() const;

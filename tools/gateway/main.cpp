@@ -101,7 +101,7 @@ int run(const Options &o, const sigset_t &signals) {
         }
     }
     listener.start();
-    OpenedReaders readers(hub, std::chrono::milliseconds(o.pollMs));
+    OpenedReaders readers(hub, std::chrono::milliseconds(o.pollMs), o.waitScale);
     for (const std::string &address : o.readers) readers.add(address);
 
     const auto statsPeriod = millisecondsOf(o.statsIntervalS);

@@ -62,8 +62,8 @@ void onEvent(QnReader *, void *user, int32_t event, int32_t value, const uint8_t
 
 }  // namespace
 
-OpenedReaders::OpenedReaders(Hub &hub, std::chrono::milliseconds pollInterval)
-    : hub_(hub), pollInterval_(pollInterval) {}
+OpenedReaders::OpenedReaders(Hub &hub, std::chrono::milliseconds pollInterval, int waitScalePercent)
+    : hub_(hub), pollInterval_(pollInterval), waitScalePercent_(waitScalePercent) {}
 
 OpenedReaders::~OpenedReaders() {
     stop();
@@ -102,6 +102,7 @@ void OpenedReaders::run(Reader &reader) {
 bool OpenedReaders::serve(Reader &reader) {
     char error[256] = "";
     QnReader *handle = QnReader_Open(reader.address.c_str(), error, sizeof error);
+    if (handle != nullptr) QnReader_SetWaitScale(handle, waitScalePercent_);
     std::array<std::uint8_t, 10> info{};
     if (handle != nullptr && !QnReader_GetDeviceSystemInfo(handle, kAnyAddress, info.data())) {
         std::snprintf(error, sizeof error, "the reader did not say who it is");

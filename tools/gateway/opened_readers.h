@@ -18,8 +18,9 @@ namespace gateway {
 
 class OpenedReaders {
   public:
-    // A zero poll interval takes the readers' active-mode reports.
-    OpenedReaders(Hub &hub, std::chrono::milliseconds pollInterval);
+    // A zero poll interval takes the readers' active-mode reports. Answer waits run
+    // `waitScalePercent` per cent of the library's (QnReader_SetWaitScale).
+    OpenedReaders(Hub &hub, std::chrono::milliseconds pollInterval, int waitScalePercent);
     ~OpenedReaders();  // stops
     OpenedReaders(const OpenedReaders &) = delete;
     OpenedReaders &operator=(const OpenedReaders &) = delete;
@@ -39,6 +40,7 @@ class OpenedReaders {
 
     Hub &hub_;
     std::chrono::milliseconds pollInterval_;
+    int waitScalePercent_;
     std::mutex mutex_;
     std::condition_variable stopped_;
     bool stopping_ = false;

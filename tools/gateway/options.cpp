@@ -45,6 +45,12 @@ void addInputs(CLI::App &app, Options &o) {
                    "Run answer-mode inventories on the opened readers every MS milliseconds "
                    "instead")
         ->check(CLI::Range(1u, 3600000u));
+    app.add_option("--wait-scale", o.waitScale,
+                   "Wait PERCENT of the usual time for each answer from an opened reader, "
+                   "100-1000, for slow lines and busy hosts")
+        ->option_text("PERCENT")
+        ->check(CLI::Range(100, 1000))
+        ->capture_default_str();
 }
 
 void addOutputs(CLI::App &app, Options &o) {

@@ -14,6 +14,7 @@ struct Options {
     std::vector<std::string> listen;
     std::vector<std::string> readers;
     unsigned pollMs = 0;
+    int waitScale = 100;  // per cent of the library's answer waits
     bool toStdout = false;
     std::string mqttUrl;
     std::optional<BrokerAddress> broker;  // parsed from mqttUrl

@@ -99,7 +99,9 @@ struct VirtualReader::Impl {
     std::condition_variable controlChanged;
     bool stopping = false;
     uint64_t activeWakeups = 0;
-    uint64_t plugTicket = 0;  // bumped by every unplug and replug
+    uint64_t idleSinceWakeup = 0;  // the wake-up after which the active thread last found
+                                   // nothing to send
+    uint64_t plugTicket = 0;       // bumped by every unplug and replug
     uint64_t restartRequests = 0;
     std::thread dropThread;
     std::thread activeThread;
@@ -199,9 +201,12 @@ void VirtualReader::Impl::wakeActive() {
     controlChanged.notify_all();
 }
 
-// Pushes reports while the model says active mode runs, paced by the model's period.
+// Pushes reports while the model says active mode runs, paced by the model's period. A
+// wake-up (any answered command) sends the first report of a run at once, and otherwise only
+// makes the thread look at the model again: the pace stays the period's.
 void VirtualReader::Impl::runActive() {
     auto nextReport = std::chrono::steady_clock::now();
+    bool reporting = false;  // the last look found active mode running
     std::unique_lock control(controlMutex);
     while (!stopping) {
         const uint64_t seenWakeups = activeWakeups;
@@ -209,13 +214,14 @@ void VirtualReader::Impl::runActive() {
         bool running = false;
         ActiveSettings settings;
         Bytes report;
+        const bool due = !reporting || std::chrono::steady_clock::now() >= nextReport;
         {
             std::lock_guard lock(modelMutex);
             running = model.activeRunning && !model.killed;
             settings = model.active;
             // The lively field moves on while nobody asks, too.
             if (running && lively) lively->step(model, std::chrono::steady_clock::now());
-            if (running) report = model.nextActiveReport(settings.batch);
+            if (running && due) report = model.nextActiveReport(settings.batch);
         }
         bool sent = false;
         for (HostLink *link : links())
@@ -227,16 +233,21 @@ void VirtualReader::Impl::runActive() {
             model.cacheUndelivered(report);
         }
         control.lock();
+        reporting = running;
         if (!running) {
+            idleSinceWakeup = seenWakeups;
+            controlChanged.notify_all();
             controlChanged.wait(control, [&] { return stopping || activeWakeups != seenWakeups; });
             nextReport = std::chrono::steady_clock::now();
             continue;
         }
         const auto now = std::chrono::steady_clock::now();
-        nextReport = sent ? nextReport + settings.period : now + kNoPeerPause;
-        const std::chrono::steady_clock::duration catchUp =
-            std::max<std::chrono::steady_clock::duration>(settings.period, kCatchUpWindow);
-        if (nextReport < now - catchUp) nextReport = now;  // no long burst after a stall
+        if (due) {
+            nextReport = sent ? nextReport + settings.period : now + kNoPeerPause;
+            const std::chrono::steady_clock::duration catchUp =
+                std::max<std::chrono::steady_clock::duration>(settings.period, kCatchUpWindow);
+            if (nextReport < now - catchUp) nextReport = now;  // no long burst after a stall
+        }
         if (nextReport > now)
             controlChanged.wait_until(control, nextReport,
                                       [&] { return stopping || activeWakeups != seenWakeups; });
@@ -455,6 +466,13 @@ void VirtualReader::startActive(std::chrono::microseconds period, int batch) {
 
 void VirtualReader::stopActive() {
     withModel([](ReaderModel &model) { model.activeRunning = false; });
+    // A report on its way when the flag fell still counts: wait until the active thread has
+    // looked at the model again and found nothing to send.
+    std::unique_lock lock(impl_->controlMutex);
+    const uint64_t stopped = ++impl_->activeWakeups;
+    impl_->controlChanged.notify_all();
+    impl_->controlChanged.wait(
+        lock, [&] { return impl_->stopping || impl_->idleSinceWakeup >= stopped; });
 }
 
 uint64_t VirtualReader::reportsSent() const {

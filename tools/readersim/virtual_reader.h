@@ -93,7 +93,9 @@ class VirtualReader {
     // Active mode: push 0x45 reports of `batch` tags every `period` (StartRead does this with
     // the model's settings; StopRead ends it).
     void startActive(std::chrono::microseconds period, int batch);
+    // Returns once no further report goes out, so reportsSent() is then final.
     void stopActive();
+    // Reports written to a connected host since the reader was made.
     uint64_t reportsSent() const;
 
     // HID configuration reports received on the tunnel (recognised, never parsed as

@@ -27,6 +27,27 @@ std::vector<size_t> feedAll(qn::ReceiveParser &parser, const Bytes &bytes) {
     return completed;
 }
 
+// Feeds bytes one by one and then what the parser queued for replay; returns the frames
+// delivered, in order.
+std::vector<Bytes> framesOf(qn::ReceiveParser &parser, const Bytes &bytes) {
+    std::vector<Bytes> frames;
+    const auto take = [&] {
+        frames.emplace_back(parser.frame(), parser.frame() + parser.frameSize());
+        parser.clearFrameReady();
+    };
+    for (uint8_t b : bytes) {
+        if (parser.feed(b)) take();
+    }
+    while (parser.resume()) take();
+    return frames;
+}
+
+Bytes joined(std::initializer_list<Bytes> parts) {
+    Bytes all;
+    for (const Bytes &part : parts) all.insert(all.end(), part.begin(), part.end());
+    return all;
+}
+
 TEST(FrameCodec, RequestWithoutDataIsSevenBytesWithLengthThree) {
     uint8_t out[qn::kRequestBufferSize];
     const size_t size = qn::buildRequest(0xFF, 0x10, {}, out);
@@ -70,14 +91,45 @@ TEST(ReceiveParser, KeepsTheFrameWithItsChecksum) {
     EXPECT_EQ(Bytes(parser.frame(), parser.frame() + parser.frameSize()), frame);
 }
 
-TEST(ReceiveParser, SecondJInStateOneIsDroppedSoTheHeaderIsMissed) {
-    qn::ReceiveParser parser;
-    Bytes bytes{0x4A};
-    const Bytes frame = response(0x10, 0x01, {});
-    bytes.insert(bytes.end(), frame.begin(), frame.end());  // 4A 4A 51 ...
-    EXPECT_TRUE(feedAll(parser, bytes).empty());
-    // The next full frame is found again.
-    EXPECT_EQ(feedAll(parser, frame).size(), 1u);
+// After a false header the parser looks again from the byte after its 'J', so a frame behind
+// noise is delivered, once, whatever the noise made of the bytes in front of it.
+TEST(ReceiveParser, ResynchronisesAfterAFalseHeader) {
+    const Bytes frame = response(0x10, 0x01, {1, 2, 3});
+    const Bytes other = response(0x2B, 0x01, {26, 12, 8});
+    Bytes badChecksum = response(0x23, 0x01, {4, 5});
+    badChecksum.back() ^= 0x01;
+    struct Case {
+        const char *name;
+        Bytes bytes;
+        std::vector<Bytes> frames;
+        uint32_t checksumErrors;
+    };
+    const std::vector<Case> cases{
+        {"lone J before the header", joined({{0x4A}, frame}), {frame}, 0},
+        {"three J before the header", joined({{0x4A, 0x4A, 0x4A}, frame}), {frame}, 0},
+        {"bad checksum, then a frame", joined({badChecksum, frame}), {frame}, 1},
+        // A false length of 6 swallows the frame's first bytes as its body and one of them as
+        // its checksum.
+        {"frame inside a false one", joined({{0x4A, 0x51, 0x00, 0x06, 0xFF}, frame}), {frame}, 1},
+        {"two frames inside a long false one",
+         joined({{0x4A, 0x51, 0x00, 0x30, 0xFF}, frame, other, Bytes(40, 0x00)}),
+         {frame, other},
+         1},
+        {"impossible length, then a frame", joined({{0x4A, 0x51, 0x06, 0x19}, frame}), {frame}, 0},
+        {"impossible length right before the header",
+         joined({{0x4A, 0x51, 0xFF}, frame}),  // the frame's 'J' is the low length byte
+         {frame},
+         0},
+        {"frame after a frame", joined({frame, {0x4A}, other}), {frame, other}, 0},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        qn::ReceiveParser parser;
+        const uint32_t before = qn::ReceiveParser::checksumErrors();
+        EXPECT_EQ(framesOf(parser, c.bytes), c.frames);
+        EXPECT_EQ(qn::ReceiveParser::checksumErrors() - before, c.checksumErrors);
+        EXPECT_FALSE(parser.hasBacklog());
+    }
 }
 
 TEST(ReceiveParser, LengthAbove1560AbandonsTheFrameAfterItsLengthBytes) {
@@ -138,6 +190,24 @@ TEST(PendingInput, TwoFramesInOneReadAreDeliveredInTwoPasses) {
     ASSERT_TRUE(pending.pass(parser));
     EXPECT_EQ(parser.frame()[5], 0x2D);
     EXPECT_EQ(pending.size(), 0u);
+}
+
+TEST(PendingInput, FramesFoundAgainAfterAFalseHeaderAreDeliveredOnePerPass) {
+    qn::ReceiveParser parser;
+    qn::PendingInput pending(256);
+    const Bytes first = response(0x10, 0x01, {9});
+    const Bytes second = response(0x2D, 0x01, {7});
+    const Bytes bytes = joined({{0x4A, 0x51, 0x00, 0x20, 0xFF}, first, second, Bytes(24, 0x00)});
+    std::copy(bytes.begin(), bytes.end(), pending.writePosition());
+    pending.commit(bytes.size());
+    for (const Bytes &expected : {first, second}) {
+        ASSERT_TRUE(pending.hasUnparsed(parser));
+        ASSERT_TRUE(pending.pass(parser));
+        EXPECT_EQ(Bytes(parser.frame(), parser.frame() + parser.frameSize()), expected);
+        parser.clearFrameReady();
+    }
+    EXPECT_FALSE(pending.pass(parser));
+    EXPECT_FALSE(pending.hasUnparsed(parser));
 }
 
 TEST(PendingInput, PartialFrameIsCarriedByTheParserAcrossPasses) {

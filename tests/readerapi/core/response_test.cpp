@@ -16,7 +16,6 @@ class LoopbackTransport final : public qn::Transport {
     bool open() override { return open_ = true; }
     void close() override { open_ = false; }
     bool isOpen() const override { return open_; }
-    void discardInput() override {}
     bool write(std::span<const uint8_t> frame) override {
         std::lock_guard lock(mutex_);
         written_.assign(frame.begin(), frame.end());

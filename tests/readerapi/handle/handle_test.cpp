@@ -134,6 +134,30 @@ TEST_F(ManyHandles, EachHandleGetsItsOwnAnswersAndReports) {
     }
 }
 
+// A wait scale takes 100 to 1000 per cent; a reader slower than the plain wait is heard once
+// the wait is stretched enough, and missed again at 100.
+TEST_F(ManyHandles, WaitScaleStretchesTheAnswerWaitWithinItsRange) {
+    EXPECT_EQ(QnReader_SetWaitScale(nullptr, 200), 0);
+    for (Site *site : sites()) {
+        SCOPED_TRACE(site->address);
+        const Handle handle = openHandle(site->address);
+        ASSERT_TRUE(handle);
+        for (int32_t refused : {-1, 0, 99, 1001, 100000}) {
+            EXPECT_EQ(QnReader_SetWaitScale(handle.get(), refused), 0) << refused;
+        }
+        // The identity's plain wait: 100 polls of 5 ms over TCP, of 1 ms otherwise.
+        const auto plainWait = std::chrono::milliseconds(site == &tcp_ ? 500 : 100);
+        readersim::Faults slow;
+        slow.answerDelay = 2 * plainWait;
+        site->reader->setFaults(slow);
+        uint8_t info[10] = {};
+        ASSERT_EQ(QnReader_SetWaitScale(handle.get(), 1000), 1);
+        EXPECT_EQ(QnReader_GetDeviceSystemInfo(handle.get(), 0xFF, info), 1);
+        ASSERT_EQ(QnReader_SetWaitScale(handle.get(), 100), 1);
+        EXPECT_EQ(QnReader_GetDeviceSystemInfo(handle.get(), 0xFF, info), 0);
+    }
+}
+
 TEST_F(ManyHandles, LinkLossOnOneHandleLeavesTheOthersWorking) {
     CallbackRecorder tcpEvents;
     std::vector<Handle> handles;

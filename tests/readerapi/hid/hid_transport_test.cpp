@@ -182,14 +182,6 @@ TEST_F(HidTransportTest, ABufferTooSmallForAReportLeavesItQueued) {
     EXPECT_EQ(first_->input.size(), 1u);
 }
 
-TEST_F(HidTransportTest, DiscardingInputDropsQueuedReports) {
-    transport_.setTarget(0);
-    ASSERT_TRUE(transport_.open());
-    for (int i = 0; i < 5; ++i) first_->input.push_back(inputReport(1, {uint8_t(i)}));
-    transport_.discardInput();
-    EXPECT_TRUE(first_->input.empty());
-}
-
 TEST_F(HidTransportTest, ALostDeviceAndAClosedOneReadAsLost) {
     uint8_t buffer[kMaxPayload];
     EXPECT_EQ(transport_.read(buffer, 5ms).status, ReadStatus::Lost);

@@ -469,14 +469,14 @@ TEST_F(CliTransports, ParamsByNameOnTwoFamilies) {
         };
         const std::vector<uint8_t> before = deviceBytes();
         const Finished set =
-            runCli(site, {"--json", "params", "set", "rf_power_dbm=20", "work_mode=trigger",
+            runCli(site, {"--json", "params", "set", "rf_power_dbm=20", "work_mode=active",
                           "baud_rate=9600", "q_value=0x0F", "beeper=no"});
         ASSERT_EQ(set.status, 0) << set.err;
-        for (const char *shown : {R"("rf_power_dbm":20)", R"("work_mode":"trigger")",
+        for (const char *shown : {R"("rf_power_dbm":20)", R"("work_mode":"active")",
                                   R"("baud_rate":9600)", R"("q_value":15)", R"("beeper":false)"})
             EXPECT_NE(set.out.find(shown), std::string::npos) << shown << " in " << set.out;
         std::vector<uint8_t> expected = before;
-        expected[1] = 2;  // trigger
+        expected[1] = 1;  // active
         expected[4] = 20;
         expected[5] = 0;  // beeper off
         expected[6] = 0;  // 9600
