@@ -19,7 +19,6 @@ namespace cli {
 
 using Clock = std::chrono::system_clock;
 
-using tagtext::decodeSightings;
 using tagtext::Sighting;
 
 class TagSink {
