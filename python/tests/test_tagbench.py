@@ -327,6 +327,8 @@ def report(data: bytes) -> list[str]:
     # A last record that runs past the bytes ends the walk; those before it stay.
     (lambda: inventory(record(PLAIN) * 2 + b"\x09\x01", 18), ["E2001122"] * 2),
     (lambda: inventory(record(PLAIN) * 3, 23), ["E2001122"] * 2),
+    # A length byte of 0 is the buffer's zero fill, not a record.
+    (lambda: inventory(record(PLAIN) + bytes(20), 28), ["E2001122"]),
     # Never past the largest result, 1451 bytes.
     (lambda: inventory(PAD * 7 + record(bytes(49)) + record(PLAIN), 1451 + 8), []),
     (lambda: inventory(PAD * 7 + record(bytes(41)) + record(PLAIN), 1451), ["E2001122"]),
