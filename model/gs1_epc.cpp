@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 
+#include "hex_text.h"
+
 namespace gs1 {
 
 namespace {
@@ -209,15 +211,14 @@ class UriText {
     void append(char c) { data_[size_++] = c; }
     // Characters that would end or split a URI part are written %XX.
     void appendEscaped(std::string_view text) {
-        constexpr std::string_view hexDigits = "0123456789ABCDEF";
         for (const char c : text) {
             if (!reservedInUris(c)) {
                 data_[size_++] = c;
                 continue;
             }
             data_[size_++] = '%';
-            data_[size_++] = hexDigits[static_cast<unsigned char>(c) >> 4];
-            data_[size_++] = hexDigits[static_cast<unsigned char>(c) & 0xF];
+            data_[size_++] = hextext::highDigit(static_cast<std::uint8_t>(c));
+            data_[size_++] = hextext::lowDigit(static_cast<std::uint8_t>(c));
         }
     }
     std::string text() const { return std::string(data_.data(), size_); }
@@ -300,13 +301,6 @@ Identity decodeGid(const Layout &layout, std::span<const std::uint8_t> epc) {
     return identity;
 }
 
-int nibble(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    return -1;
-}
-
 }  // namespace
 
 std::string_view schemeName(Scheme scheme) {
@@ -330,8 +324,8 @@ std::optional<Identity> decodeHex(std::string_view hex) {
     if (hex.empty() || hex.size() % 2 != 0 || hex.size() > 2 * longestEpcBytes) return std::nullopt;
     std::array<std::uint8_t, longestEpcBytes> bytes{};
     for (std::size_t i = 0; i < hex.size(); i += 2) {
-        const int high = nibble(hex[i]);
-        const int low = nibble(hex[i + 1]);
+        const int high = hextext::digitValue(static_cast<unsigned char>(hex[i]));
+        const int low = hextext::digitValue(static_cast<unsigned char>(hex[i + 1]));
         if (high < 0 || low < 0) return std::nullopt;
         bytes[i / 2] = static_cast<std::uint8_t>(high << 4 | low);
     }

@@ -1,5 +1,6 @@
 #include "record_table.h"
 
+#include "hex_text.h"
 #include "json_text.h"
 
 #include <algorithm>
@@ -33,19 +34,6 @@ void putBytes(std::span<std::uint8_t> record, const Field &field, std::string_vi
         const bool given = std::size_t(index) < bytes.size();
         putByte(record, field.offset + index, given ? std::uint8_t(bytes[std::size_t(index)]) : 0);
     }
-}
-
-int hexDigit(char digit) {
-    if (digit >= '0' && digit <= '9') return digit - '0';
-    if (digit >= 'A' && digit <= 'F') return digit - 'A' + 10;
-    if (digit >= 'a' && digit <= 'f') return digit - 'a' + 10;
-    return -1;
-}
-
-std::uint8_t hexPair(char high, char low) {
-    const int lowValue = hexDigit(low);
-    if (lowValue < 0) return 0;
-    return static_cast<std::uint8_t>(std::max(hexDigit(high), 0) * 16 + lowValue);
 }
 
 bool isContinuationByte(char byte) {
@@ -109,7 +97,9 @@ bool encodeBool(const Field &field, bool value, std::span<std::uint8_t> record) 
 bool encodeText(const Field &field, const std::string &value, std::span<std::uint8_t> record) {
     switch (field.codec) {
         case Codec::Hex: {
-            const std::string bytes = hexBytes(value).substr(0, std::size_t(field.width));
+            std::vector<std::uint8_t> parsed = hextext::lenientBytes(value);
+            parsed.resize(std::min(parsed.size(), std::size_t(field.width)));
+            const std::string bytes(parsed.begin(), parsed.end());
             putBytes(record, field, bytes);
             if (field.countAt >= 0)
                 putByte(record, field.countAt, static_cast<std::uint8_t>(bytes.size()));
@@ -161,7 +151,7 @@ Value decode(const Field &field, std::span<const std::uint8_t> record) {
             return ((byteAt(record, field.offset) >> field.bit) & 1) != 0;
         case Codec::Hex: {
             const std::string bytes = bytesAt(record, field.offset, hexCount(field, record));
-            return hexText(
+            return hextext::compact(
                 std::span(reinterpret_cast<const std::uint8_t *>(bytes.data()), bytes.size()));
         }
         case Codec::Ipv4:
@@ -225,27 +215,12 @@ int leadingDecimal(std::string_view text) {
 }
 
 int shortHex(std::string_view text) {
-    if (text.size() == 1) return std::max(hexDigit(text[0]), 0);
-    if (text.size() == 2) return hexPair(text[0], text[1]);
+    const auto character = [&text](std::size_t index) {
+        return static_cast<unsigned char>(text[index]);
+    };
+    if (text.size() == 1) return hextext::lenientPair('0', character(0));
+    if (text.size() == 2) return hextext::lenientPair(character(0), character(1));
     return 0;
-}
-
-std::string hexBytes(std::string_view text) {
-    std::string bytes(text.size() / 2, '\0');
-    for (std::size_t index = 0; index < bytes.size(); ++index)
-        bytes[index] = static_cast<char>(hexPair(text[2 * index], text[2 * index + 1]));
-    return bytes;
-}
-
-std::string hexText(std::span<const std::uint8_t> bytes) {
-    static constexpr char digits[] = "0123456789ABCDEF";
-    std::string text;
-    text.reserve(bytes.size() * 2);
-    for (const std::uint8_t byte : bytes) {
-        text.push_back(digits[byte >> 4]);
-        text.push_back(digits[byte & 0x0F]);
-    }
-    return text;
 }
 
 Value valueFromText(const Field &field, std::string_view text) {
@@ -309,8 +284,9 @@ bool isDecimalDigits(std::string_view text) {
 }
 
 bool isHexDigits(std::string_view text) {
-    return std::all_of(text.begin(), text.end(),
-                       [](char c) { return std::isxdigit(static_cast<unsigned char>(c)); });
+    return std::all_of(text.begin(), text.end(), [](char c) {
+        return hextext::digitValue(static_cast<unsigned char>(c)) >= 0;
+    });
 }
 
 // Four dot-separated decimal numbers from 0 to 255.

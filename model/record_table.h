@@ -116,10 +116,6 @@ Values defaultValues(const RecordTable &table, readerfamily::Family family);
 int leadingDecimal(std::string_view text);
 // One or two hex digits as a number; any other text gives 0.
 int shortHex(std::string_view text);
-// Pairs of hex digits as bytes (an odd last digit is left out; an invalid low digit gives 0,
-// an invalid high digit counts as 0).
-std::string hexBytes(std::string_view text);
-std::string hexText(std::span<const std::uint8_t> bytes);
 // A value of the field's kind from its text: a number by its radix, a flag from "1"/"true",
 // any text for the others.
 Value valueFromText(const Field &field, std::string_view text);

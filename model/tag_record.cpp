@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <bit>
-#include <cstdio>
 
 namespace tagrecord {
 
@@ -14,20 +13,22 @@ constexpr std::uint8_t noReadingByte = 0xEE;
 // type, antenna and RSSI around the EPC; a temperature adds four bytes.
 constexpr std::size_t plainOverhead = 3;
 constexpr std::size_t temperatureBytes = 4;
+// Serial number, tag count, checksum and the bytes of no meaning around a report's records.
+constexpr int reportOverhead = 12;
+
+static_assert(std::size_t(temperatureRules.maxLength) - plainOverhead <= longestEpc);
 
 }  // namespace
 
-std::string temperatureText(std::span<const std::uint8_t, 4> bytes) {
+std::optional<float> temperature(std::span<const std::uint8_t, 4> bytes) {
     if (std::all_of(bytes.begin(), bytes.end(), [](std::uint8_t b) { return b == noReadingByte; }))
-        return {};
+        return std::nullopt;
     const std::uint32_t bits = std::uint32_t(bytes[0]) | std::uint32_t(bytes[1]) << 8 |
                                std::uint32_t(bytes[2]) << 16 | std::uint32_t(bytes[3]) << 24;
     const float celsius = std::bit_cast<float>(bits);
     // Written so that not-a-number fails the test too.
-    if (!(celsius > lowestReading && celsius < highestReading)) return {};
-    char text[32];
-    std::snprintf(text, sizeof text, "%fC", double(celsius));
-    return text;
+    if (!(celsius > lowestReading && celsius < highestReading)) return std::nullopt;
+    return celsius;
 }
 
 std::optional<TagRecord> decode(std::span<const std::uint8_t> body, const RecordRules &rules) {
@@ -40,7 +41,7 @@ std::optional<TagRecord> decode(std::span<const std::uint8_t> body, const Record
     std::size_t trailer = 1;
     if (rules.honoursTemperature && record.type == temperatureType) {
         if (body.size() < plainOverhead + temperatureBytes) return std::nullopt;
-        record.temperature = temperatureText(body.last<temperatureBytes>());
+        record.temperature = temperature(body.last<temperatureBytes>());
         trailer += temperatureBytes;
     }
     record.rssi = body[body.size() - trailer];
@@ -48,15 +49,12 @@ std::optional<TagRecord> decode(std::span<const std::uint8_t> body, const Record
     return record;
 }
 
-namespace {
-
-// Up to count records, ending before the first that would run past byte 1400 or past
-// `records`.
-std::vector<Bytes> walkRecords(std::span<const std::uint8_t> records, int count) {
+std::vector<Bytes> walk(std::span<const std::uint8_t> records, std::size_t byteLength) {
     std::vector<Bytes> bodies;
-    const std::size_t end = std::min(walkByteLimit, records.size());
+    const std::size_t end = std::min({byteLength, recordBytesLimit, records.size()});
     std::size_t position = 0;
-    for (int index = 0; index < count && position < end; ++index) {
+    // A length byte of 0 is no record: the zero fill after the records.
+    while (position < end && records[position] != 0) {
         const std::size_t next = position + records[position] + 1;
         if (next > end) break;
         bodies.emplace_back(records.begin() + static_cast<std::ptrdiff_t>(position) + 1,
@@ -66,18 +64,8 @@ std::vector<Bytes> walkRecords(std::span<const std::uint8_t> records, int count)
     return bodies;
 }
 
-}  // namespace
-
-std::vector<Bytes> walkInventory(std::span<const std::uint8_t> records, std::uint16_t byteLength,
-                                 std::uint16_t count) {
-    if (count == 0 || count > walkCountLimit || byteLength > walkByteLimit) return {};
-    return walkRecords(records, count);
-}
-
-std::vector<Bytes> walkActiveReport(std::span<const std::uint8_t> records, int lengthValue,
-                                    int count) {
-    if (count <= 0 || count > activeCountLimit || lengthValue > int(walkByteLimit)) return {};
-    return walkRecords(records, count);
+std::size_t reportRecordBytes(int lengthValue) {
+    return lengthValue > reportOverhead ? std::size_t(lengthValue - reportOverhead) : 0;
 }
 
 }  // namespace tagrecord

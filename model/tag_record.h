@@ -1,8 +1,9 @@
 #pragma once
 
-// How the bytes the reader delivers become tags: the record bodies of one inventory answer,
-// and what one body says (EPC, antenna, RSSI, EPC length, temperature). Qt-free, so parsers
-// of reader input can be fuzzed and measured alone.
+// How the bytes the reader delivers become tags: the record bodies of one inventory result or
+// active report, and what one body says (EPC, antenna, RSSI, temperature). Typed values only:
+// texts are made where they are shown. Qt-free, so parsers of reader input can be fuzzed and
+// measured alone.
 
 #include <array>
 #include <cstdint>
@@ -10,6 +11,8 @@
 #include <span>
 #include <string>
 #include <vector>
+
+#include "gs1_epc.h"
 
 namespace tagrecord {
 
@@ -26,14 +29,20 @@ struct RecordRules {
 
 // Answer-mode inventory and writer pages.
 inline constexpr RecordRules plainRules{4, 32, false};
-// Temperature inventory page.
+// Temperature inventory page, and inventories of the tools.
 inline constexpr RecordRules temperatureRules{4, 32, true};
 // Active read and active temperature pages.
 inline constexpr RecordRules activeRules{2, 32, true};
 
 inline constexpr std::uint8_t temperatureType = 2;
 
-// One decoded record body. Every record, whatever its type byte, is read as
+// The most record bytes one inventory result or active report carries: the size of every
+// buffer that receives them.
+inline constexpr std::size_t recordBytesLimit = 1451;
+// The most EPC bytes a record the rules accept can hold (type, antenna and RSSI around it).
+inline constexpr std::size_t longestEpc = 29;
+
+// What one sighting of a tag says. Every record, whatever its type byte, is read as
 // type, antenna, EPC, RSSI (and, for an honoured type-2 record, four temperature bytes):
 // the EPC length is always the number of EPC bytes shown, so the length column and the
 // writer's automatic EPC write agree with the EPC column.
@@ -42,33 +51,29 @@ struct TagRecord {
     std::uint8_t antenna = 0;
     Bytes epc;
     std::uint8_t rssi = 0;
-    // "%fC", or empty when the record has no valid reading.
-    std::string temperature;
+    // Degrees Celsius; none when the record carries no valid reading.
+    std::optional<float> temperature;
+
+    // The GS1 identity behind the EPC, when it is one.
+    std::optional<gs1::Identity> identity() const { return gs1::decode(epc); }
 };
 
 // Nothing when the body's length is outside the rules or leaves no room for the EPC.
 std::optional<TagRecord> decode(std::span<const std::uint8_t> body, const RecordRules &rules);
 
-// The text of four temperature bytes (IEEE 754 single, least significant byte first):
-// "%fC" for -40 < t < 150, empty for EE EE EE EE, anything else and not-a-number.
-std::string temperatureText(std::span<const std::uint8_t, 4> bytes);
+// The reading of four temperature bytes (IEEE 754 single, least significant byte first):
+// a value t with -40 < t < 150; nothing for EE EE EE EE, anything else and not-a-number.
+std::optional<float> temperature(std::span<const std::uint8_t, 4> bytes);
 
-// The limits of one answer-mode inventory result.
-inline constexpr std::size_t walkByteLimit = 1400;
-inline constexpr std::uint16_t walkCountLimit = 50;
+// The record bodies of one inventory result or active report (records back to back, a length
+// byte each): every whole record within the first `byteLength` bytes, never more than
+// recordBytesLimit nor past `records`. The tag count the reader sends is not needed: a record
+// that would run past the bytes, or a length byte of 0 (the zero fill of a buffer), ends the
+// walk, and every record before it is delivered.
+std::vector<Bytes> walk(std::span<const std::uint8_t> records, std::size_t byteLength);
 
-// The record bodies of one inventory result (records back to back, a length byte each):
-// nothing when count is 0 or above 50 or byteLength above 1400; otherwise up to count
-// records, ending before the first that would run past byte 1400 or past `records`.
-std::vector<Bytes> walkInventory(std::span<const std::uint8_t> records, std::uint16_t byteLength,
-                                 std::uint16_t count);
-
-// An active-mode report allows twice the tags of an inventory result.
-inline constexpr int activeCountLimit = 100;
-
-// The record bodies of one active-mode report: nothing when count is 0 or above 100 or the
-// report's length value above 1400; otherwise as walkInventory.
-std::vector<Bytes> walkActiveReport(std::span<const std::uint8_t> records, int lengthValue,
-                                    int count);
+// The record bytes of an active report whose length field is `lengthValue` (12 more than the
+// records; never negative).
+std::size_t reportRecordBytes(int lengthValue);
 
 }  // namespace tagrecord

@@ -3,18 +3,26 @@
 #include <cstdio>
 #include <ctime>
 
+#include "json_text.h"
+
 namespace tagtext {
 
-std::string hexText(std::span<const std::uint8_t> bytes) {
-    static constexpr char digits[] = "0123456789ABCDEF";
-    std::string text;
-    text.reserve(bytes.size() * 2);
-    for (const std::uint8_t byte : bytes) {
-        text += digits[byte >> 4];
-        text += digits[byte & 0x0F];
+namespace {
+
+std::vector<Sighting> sightingsOf(const std::vector<tagrecord::Bytes> &bodies,
+                                  const tagrecord::RecordRules &rules, const std::string &reader) {
+    const auto now = std::chrono::system_clock::now();
+    std::vector<Sighting> sightings;
+    sightings.reserve(bodies.size());
+    for (const tagrecord::Bytes &body : bodies) {
+        if (auto record = tagrecord::decode(body, rules)) {
+            sightings.push_back({reader, std::move(*record), now});
+        }
     }
-    return text;
+    return sightings;
 }
+
+}  // namespace
 
 std::string utcText(std::chrono::system_clock::time_point time) {
     const auto sinceEpoch = time.time_since_epoch();
@@ -31,22 +39,50 @@ std::string utcText(std::chrono::system_clock::time_point time) {
     return text;
 }
 
-std::string celsiusNumber(const std::string &temperatureText) {
-    if (temperatureText.empty()) return {};
-    return temperatureText.substr(0, temperatureText.size() - 1);
+std::vector<Sighting> inventorySightings(const std::string &reader,
+                                         std::span<const std::uint8_t> records,
+                                         std::size_t byteLength) {
+    return sightingsOf(tagrecord::walk(records, byteLength), tagrecord::temperatureRules, reader);
 }
 
-std::vector<Sighting> decodeSightings(const std::vector<tagrecord::Bytes> &bodies,
-                                      const tagrecord::RecordRules &rules,
-                                      const std::string &reader) {
-    const auto now = std::chrono::system_clock::now();
-    std::vector<Sighting> sightings;
-    for (const tagrecord::Bytes &body : bodies) {
-        if (auto record = tagrecord::decode(body, rules)) {
-            sightings.push_back({reader, std::move(*record), now});
-        }
+std::vector<Sighting> reportSightings(const std::string &reader,
+                                      std::span<const std::uint8_t> records, int lengthValue) {
+    return sightingsOf(tagrecord::walk(records, tagrecord::reportRecordBytes(lengthValue)),
+                       tagrecord::activeRules, reader);
+}
+
+void appendJsonMembers(std::string &json, const Sighting &sighting, std::string_view quotedReader,
+                       std::string_view quotedTime) {
+    const tagrecord::TagRecord &record = sighting.record;
+    json += "\"reader\":";
+    json += quotedReader;
+    json += ",\"epc\":\"";
+    json += hextext::compact(record.epc);
+    json += '"';
+    // The GS1 identity, when the EPC has one, right after the EPC it names.
+    if (const auto identity = record.identity()) {
+        json += ",\"uri\":";
+        json += jsontext::quoted(identity->uri);
     }
-    return sightings;
+    json += ",\"antenna\":";
+    json += std::to_string(record.antenna);
+    json += ",\"rssi\":";
+    json += std::to_string(record.rssi);
+    json += ",\"time\":";
+    json += quotedTime;
+    if (record.temperature) {
+        char celsius[32];
+        std::snprintf(celsius, sizeof celsius, "%f", double(*record.temperature));
+        json += ",\"temperature\":";
+        json += celsius;
+    }
+}
+
+std::string jsonMembers(const Sighting &sighting) {
+    std::string json;
+    appendJsonMembers(json, sighting, jsontext::quoted(sighting.reader),
+                      jsontext::quoted(utcText(sighting.time)));
+    return json;
 }
 
 }  // namespace tagtext

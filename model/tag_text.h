@@ -1,22 +1,25 @@
-// How the tools write what a reader saw: bytes as upper-case hex, times as UTC with
-// milliseconds, a temperature text as a JSON number. Qt-free.
+// What the tools make of what a reader saw: the sightings of one inventory result or active
+// report, and how they are written: bytes as upper-case hex, times as UTC with milliseconds,
+// one JSON writer for a sighting. Qt-free.
 #pragma once
 
 #include <chrono>
 #include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "hex_text.h"
 #include "tag_record.h"
 
 namespace tagtext {
 
-std::string hexText(std::span<const std::uint8_t> bytes);
+inline std::string hexText(std::span<const std::uint8_t> bytes) {
+    return hextext::compact(bytes);
+}
 // 2026-12-09T02:41:48.123Z
 std::string utcText(std::chrono::system_clock::time_point time);
-// The number of a tag record's "%fC" temperature text, without its unit.
-std::string celsiusNumber(const std::string &temperatureText);
 
 // One tag seen by one reader at one time.
 struct Sighting {
@@ -25,10 +28,22 @@ struct Sighting {
     std::chrono::system_clock::time_point time;  // when the result or report was received
 };
 
-// The sightings of one inventory result or report, received now; records the rules refuse
-// are skipped.
-std::vector<Sighting> decodeSightings(const std::vector<tagrecord::Bytes> &bodies,
-                                      const tagrecord::RecordRules &rules,
-                                      const std::string &reader);
+// The sightings of one inventory result (every whole record in its first byteLength bytes,
+// temperatures honoured) or one active report (records and the report's length field),
+// received now; records the rules refuse are skipped.
+std::vector<Sighting> inventorySightings(const std::string &reader,
+                                         std::span<const std::uint8_t> records,
+                                         std::size_t byteLength);
+std::vector<Sighting> reportSightings(const std::string &reader,
+                                      std::span<const std::uint8_t> records, int lengthValue);
+
+// The members of a sighting's JSON object, without the braces, in this order:
+// "reader", "epc" (hex), "uri" (only when the EPC is a GS1 identity), "antenna", "rssi"
+// (numbers), "time" (UTC text) and "temperature" (degrees Celsius, only with a reading).
+std::string jsonMembers(const Sighting &sighting);
+// The same appended to `json`, with the reader and time already quoted: the sightings of one
+// result share them, so a stream of many quotes them once.
+void appendJsonMembers(std::string &json, const Sighting &sighting, std::string_view quotedReader,
+                       std::string_view quotedTime);
 
 }  // namespace tagtext

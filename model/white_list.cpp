@@ -1,7 +1,8 @@
 #include "white_list.h"
 
 #include <algorithm>
-#include <charconv>
+
+#include "hex_text.h"
 
 namespace whitelist {
 
@@ -19,25 +20,15 @@ std::string_view trimmed(std::string_view text) {
 std::optional<Entry> parseEntry(std::string_view text) {
     text = trimmed(text);
     if (text.size() != 8) return std::nullopt;
+    const std::optional<std::vector<std::uint8_t>> bytes = hextext::parse(text);
+    if (!bytes) return std::nullopt;
     Entry entry{};
-    for (std::size_t index = 0; index < entry.size(); ++index) {
-        const char *first = text.data() + 2 * index;
-        unsigned value = 0;
-        const auto [end, error] = std::from_chars(first, first + 2, value, 16);
-        if (error != std::errc{} || end != first + 2) return std::nullopt;
-        entry[index] = static_cast<std::uint8_t>(value);
-    }
+    std::copy(bytes->begin(), bytes->end(), entry.begin());
     return entry;
 }
 
 std::string entryText(const Entry &entry) {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
-    std::string text;
-    for (const std::uint8_t byte : entry) {
-        text += kDigits[byte >> 4];
-        text += kDigits[byte & 0x0F];
-    }
-    return text;
+    return hextext::compact(entry);
 }
 
 ParsedList parseList(std::string_view text) {

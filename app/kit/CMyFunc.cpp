@@ -1,5 +1,7 @@
 #include "kit/CMyFunc.h"
 
+#include "hex_text.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -23,22 +25,12 @@ QString CMyFunc::toWide(const char *narrow)
 
 int CMyFunc::hexDigitValue(QChar character)
 {
-    const char16_t code = character.unicode();
-    if (code >= u'0' && code <= u'9')
-        return code - u'0';
-    if (code >= u'A' && code <= u'F')
-        return code - u'A' + 10;
-    if (code >= u'a' && code <= u'f')
-        return code - u'a' + 10;
-    return -1;
+    return hextext::digitValue(character.unicode());
 }
 
 std::uint8_t CMyFunc::hexPairToByte(QChar high, QChar low)
 {
-    const int lowValue = hexDigitValue(low);
-    if (lowValue < 0)
-        return 0;
-    return static_cast<std::uint8_t>(std::max(hexDigitValue(high), 0) * 16 + lowValue);
+    return hextext::lenientPair(high.unicode(), low.unicode());
 }
 
 QByteArray CMyFunc::compactHexToBytes(QStringView text)
@@ -60,7 +52,7 @@ QByteArray CMyFunc::spacedHexToBytes(QStringView text)
 int CMyFunc::shortHexToInt(QStringView text)
 {
     if (text.size() == 1)
-        return std::max(hexDigitValue(text[0]), 0);
+        return hexPairToByte(u'0', text[0]);
     if (text.size() == 2)
         return hexPairToByte(text[0], text[1]);
     return 0;
@@ -70,15 +62,14 @@ namespace {
 
 QString bytesToHex(const std::uint8_t *bytes, std::uint16_t count, bool spaced)
 {
-    static constexpr char16_t digits[] = u"0123456789ABCDEF";
     if (!bytes)
         return {};
     // Written in place: the network test page renders blocks of 20 000 bytes while it paints.
     QString text(count * (spaced ? 3 : 2), Qt::Uninitialized);
     QChar *next = text.data();
     for (std::uint16_t index = 0; index < count; ++index) {
-        *next++ = QChar(digits[bytes[index] >> 4]);
-        *next++ = QChar(digits[bytes[index] & 0x0F]);
+        *next++ = QLatin1Char(hextext::highDigit(bytes[index]));
+        *next++ = QLatin1Char(hextext::lowDigit(bytes[index]));
         if (spaced)
             *next++ = QChar(u' ');
     }

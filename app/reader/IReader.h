@@ -8,6 +8,8 @@
 #include <span>
 #include <vector>
 
+#include "tag_record.h"
+
 using Bytes = std::vector<std::uint8_t>;
 using SystemInfo = std::array<std::uint8_t, 10>;
 // Year of the century, month, day, hour, minute, second.
@@ -24,7 +26,7 @@ using ParamRecord = record::ParamRecord;
 // each). `records` always holds the library's whole record buffer, zero past byteLength, so a
 // walk bounded by the buffer never reads outside it.
 struct InventoryResult {
-    static constexpr std::size_t bufferSize = 1451;
+    static constexpr std::size_t bufferSize = tagrecord::recordBytesLimit;
     Bytes records;
     std::uint16_t byteLength = 0;
     std::uint16_t count = 0;
@@ -32,7 +34,7 @@ struct InventoryResult {
 
 // The records the reader keeps in its own cache, as it stores them.
 struct DeviceCache {
-    static constexpr std::size_t bufferSize = 1451;
+    static constexpr std::size_t bufferSize = tagrecord::recordBytesLimit;
     std::uint16_t recordCount = 0;
     Bytes bytes;
 };

@@ -164,9 +164,9 @@ void CDlgActiveRead::takeReports(const QList<CActiveReport> &reports)
         if (report.receiver != this)
             continue;
         const auto *bytes = reinterpret_cast<const std::uint8_t *>(report.records.constData());
-        std::vector<tagrecord::Bytes> walked = tagrecord::walkActiveReport(
-            std::span(bytes, static_cast<std::size_t>(report.records.size())), report.length,
-            report.tagCount);
+        std::vector<tagrecord::Bytes> walked
+            = tagrecord::walk(std::span(bytes, static_cast<std::size_t>(report.records.size())),
+                tagrecord::reportRecordBytes(report.length));
         std::move(walked.begin(), walked.end(), std::back_inserter(bodies));
     }
     if (bodies.empty())

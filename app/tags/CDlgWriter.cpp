@@ -233,7 +233,7 @@ CDlgWriter::StepResult CDlgWriter::epcStep(
     if (!result)
         return {};
     const std::vector<tagrecord::Bytes> bodies
-        = tagrecord::walkInventory(result->records, result->byteLength, result->count);
+        = tagrecord::walk(result->records, result->byteLength);
     if (bodies.empty())
         return {};
     const std::optional<tagrecord::TagRecord> tag

@@ -81,8 +81,7 @@ void CInventoryLoop::work(IReader &reader, std::shared_ptr<Run> run, std::thread
         Batch batch;
         batch.clearFirst = run->clearRequest.exchange(false);
         if (result)
-            batch.records
-                = tagrecord::walkInventory(result->records, result->byteLength, result->count);
+            batch.records = tagrecord::walk(result->records, result->byteLength);
         if (batch.clearFirst || !batch.records.empty())
             hand(run->generation, std::move(batch));
     }

@@ -3,6 +3,8 @@
 #include "kit/CAccessible.h"
 #include "kit/IMainWindowServices.h"
 
+#include "hex_text.h"
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QGridLayout>
@@ -13,7 +15,6 @@
 
 namespace {
 
-constexpr std::int64_t rateWindowMs = 1000;
 // RSSI bytes of tags far away and close by; the tick runs from slow to fast between them.
 constexpr int weakRssi = 0x80;
 constexpr int strongRssi = 0xF0;
@@ -31,7 +32,6 @@ QFont scaled(QFont font, double factor)
 
 CLocateWindow::CLocateWindow(IMainWindowServices &services, CTagListModel &model)
     : QWidget(nullptr, Qt::Window)
-    , m_model(model)
 {
     setObjectName(QStringLiteral("locateWindow"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -52,10 +52,10 @@ CLocateWindow::CLocateWindow(IMainWindowServices &services, CTagListModel &model
     m_rssi->setAlignment(Qt::AlignCenter);
     m_rssi->setAccessibleName(QStringLiteral("RSSI"));
     m_rateLabel = new QLabel(services.text(Text::ReadsPerSecondLabel), this);
-    m_rate = new QLabel(this);
-    m_rate->setObjectName(QStringLiteral("readRate"));
-    m_rate->setFont(scaled(font(), 1.5));
-    CAccessible::labelField(m_rateLabel, m_rate);
+    m_rateValue = new QLabel(this);
+    m_rateValue->setObjectName(QStringLiteral("readRate"));
+    m_rateValue->setFont(scaled(font(), 1.5));
+    CAccessible::labelField(m_rateLabel, m_rateValue);
     m_audible = new QCheckBox(services.text(Text::AudibleTickCheck), this);
     m_audible->setObjectName(QStringLiteral("audibleTick"));
 
@@ -64,7 +64,7 @@ CLocateWindow::CLocateWindow(IMainWindowServices &services, CTagListModel &model
     layout->addWidget(m_bar, 1, 0, 1, 2);
     layout->addWidget(m_rssi, 2, 0, 1, 2);
     layout->addWidget(m_rateLabel, 3, 0);
-    layout->addWidget(m_rate, 3, 1);
+    layout->addWidget(m_rateValue, 3, 1);
     layout->addWidget(m_audible, 4, 0, 1, 2);
     resize(420, 300);
 
@@ -75,7 +75,6 @@ CLocateWindow::CLocateWindow(IMainWindowServices &services, CTagListModel &model
     connect(&m_tick, &QTimer::timeout, this, [] { QApplication::beep(); });
     connect(m_audible, &QCheckBox::toggled, this, &CLocateWindow::retick);
     connect(&model, &CTagListModel::sightingsAdded, this, &CLocateWindow::take);
-    m_clock.start();
     redraw();
 }
 
@@ -90,57 +89,55 @@ std::chrono::milliseconds CLocateWindow::tickInterval(int rssi)
 void CLocateWindow::follow(const QString &epc)
 {
     m_epc = epc;
+    // The list's own EPC text, so it reads back whole.
+    m_epcBytes = hextext::lenientBytes(epc.toStdString());
     m_epcLabel->setText(epc);
     m_epcLabel->setAccessibleName(epc);
-    m_reads.clear();
+    m_rate.reset();
     m_lastRssi.reset();
     redraw();
 }
 
-std::optional<int> CLocateWindow::rssiShown() const
+QString CLocateWindow::rssiText(std::optional<int> rssi)
 {
-    bool valid = false;
-    const int value = m_rssi->text().toInt(&valid, 16);
-    return valid ? std::optional<int>(value) : std::nullopt;
+    if (!rssi)
+        return QStringLiteral("--");
+    // The hex beside it is the list's RSSI column, so the two can be compared at a glance.
+    return QStringLiteral("%1 (%2)").arg(*rssi).arg(
+        QString::number(*rssi, 16).toUpper().rightJustified(2, u'0'));
 }
 
 void CLocateWindow::take(const std::vector<CTagListModel::Sighting> &sightings)
 {
-    const std::int64_t now = m_clock.elapsed();
+    int reads = 0;
     for (const CTagListModel::Sighting &sighting : sightings) {
-        if (m_model.cellText(sighting.row, CTagListModel::Epc) != m_epc)
+        if (sighting.record.epc != m_epcBytes)
             continue;
-        m_reads.push_back(now);
-        bool valid = false;
-        const int rssi = m_model.cellText(sighting.row, CTagListModel::Rssi).toInt(&valid, 16);
-        if (valid)
-            m_lastRssi = rssi;
+        ++reads;
+        m_lastRssi = sighting.record.rssi;
     }
+    if (reads > 0)
+        m_rate.add(CReadRate::Clock::now(), reads, 0);
     if (!m_redraw.isActive())
         m_redraw.start();
 }
 
 void CLocateWindow::redraw()
 {
-    const std::int64_t now = m_clock.elapsed();
-    while (!m_reads.empty() && m_reads.front() <= now - rateWindowMs)
-        m_reads.pop_front();
-    m_readsPerSecond = static_cast<double>(m_reads.size()) * 1000.0 / rateWindowMs;
-    m_rate->setText(QString::number(m_readsPerSecond, 'f', 0));
+    m_readsPerSecond = m_rate.rates(CReadRate::Clock::now()).sightings;
+    m_rateValue->setText(QString::number(m_readsPerSecond, 'f', 0));
     m_bar->setValue(m_lastRssi.value_or(0));
-    // Written as the list writes it, so the two can be compared at a glance.
-    m_rssi->setText(m_lastRssi ? QString::number(*m_lastRssi, 16).toUpper().rightJustified(2, u'0')
-                               : QStringLiteral("--"));
+    m_rssi->setText(rssiText(m_lastRssi));
     m_rssi->setAccessibleName(QStringLiteral("RSSI ") + m_rssi->text());
     // Keep the rate falling to zero once the tag is gone.
-    if (!m_reads.empty() && !m_redraw.isActive())
+    if (m_readsPerSecond > 0 && !m_redraw.isActive())
         m_redraw.start();
     retick();
 }
 
 void CLocateWindow::retick()
 {
-    const bool heard = m_lastRssi && !m_reads.empty();
+    const bool heard = m_lastRssi && m_readsPerSecond > 0;
     if (!m_audible->isChecked() || !heard) {
         m_tick.stop();
         return;
@@ -148,4 +145,9 @@ void CLocateWindow::retick()
     const auto interval = tickInterval(*m_lastRssi);
     if (!m_tick.isActive() || m_tick.intervalAsDuration() != interval)
         m_tick.start(interval);
+}
+
+QString CLocateWindow::rssiTextShown() const
+{
+    return m_rssi->text();
 }

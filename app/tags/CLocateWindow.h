@@ -1,14 +1,13 @@
 #pragma once
 
+#include "tags/CReadRate.h"
 #include "tags/CTagListModel.h"
 
-#include <QElapsedTimer>
 #include <QTimer>
 #include <QWidget>
 
 #include <chrono>
 #include <cstdint>
-#include <deque>
 #include <optional>
 
 class IMainWindowServices;
@@ -30,7 +29,10 @@ public:
     void follow(const QString &epc);
     const QString &epc() const { return m_epc; }
     // What is shown: the last RSSI seen (none before the first read) and the reads per second.
-    std::optional<int> rssiShown() const;
+    std::optional<int> rssiShown() const { return m_lastRssi; }
+    // The RSSI as shown: decimal with the list's hex beside it ("208 (D0)"), "--" for none.
+    static QString rssiText(std::optional<int> rssi);
+    QString rssiTextShown() const;
     double readsPerSecondShown() const { return m_readsPerSecond; }
     // The tick's pause at this RSSI: long when weak, short when strong.
     static std::chrono::milliseconds tickInterval(int rssi);
@@ -41,19 +43,18 @@ private:
     void redraw();
     void retick();
 
-    CTagListModel &m_model;
     QString m_epc;
     QLabel *m_epcLabel = nullptr;
     QProgressBar *m_bar = nullptr;
     QLabel *m_rssi = nullptr;
     QLabel *m_rateLabel = nullptr;
-    QLabel *m_rate = nullptr;
+    QLabel *m_rateValue = nullptr;
     QCheckBox *m_audible = nullptr;
-    QElapsedTimer m_clock;
     QTimer m_redraw;
     QTimer m_tick;
-    // Times (ms on m_clock) of the reads of the last second.
-    std::deque<std::int64_t> m_reads;
+    CReadRate m_rate;
+    // The followed EPC's bytes, as sightings carry them.
+    tagrecord::Bytes m_epcBytes;
     std::optional<int> m_lastRssi;
     double m_readsPerSecond = 0;
 };

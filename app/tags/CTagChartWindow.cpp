@@ -26,6 +26,21 @@ QChartView *viewOf(QChart *chart, QWidget *parent)
     return view;
 }
 
+// Seconds before now, the newest second at 0: the axis every chart of the window shares.
+QValueAxis *addSecondsAxis(QChart *chart, const QString &title, int windowSeconds)
+{
+    auto *axis = new QValueAxis(chart);
+    // Half a second beyond each end, so the bars of the first and last seconds show whole.
+    axis->setRange(-windowSeconds + 0.5, 0.5);
+    axis->setTickType(QValueAxis::TicksDynamic);
+    axis->setTickAnchor(0);
+    axis->setTickInterval(10);
+    axis->setLabelFormat(QStringLiteral("%d"));
+    axis->setTitleText(title);
+    chart->addAxis(axis, Qt::AlignBottom);
+    return axis;
+}
+
 void setUpperBound(QValueAxis *axis, double highest)
 {
     axis->setRange(0, std::max(highest * 1.1, 1.0));
@@ -99,15 +114,8 @@ QChart *CTagChartWindow::buildSightingsChart()
     chart->addAxis(categories, Qt::AlignBottom);
     categories->setVisible(false);
     m_sightings->attachAxis(categories);
-    auto *secondsAgo = new QValueAxis(chart);
-    secondsAgo->setRange(-windowSeconds + 0.5, 0.5);
-    secondsAgo->setTickType(QValueAxis::TicksDynamic);
-    secondsAgo->setTickAnchor(0);
-    secondsAgo->setTickInterval(10);
-    secondsAgo->setLabelFormat(QStringLiteral("%d"));
-    secondsAgo->setTitleText(m_services.text(Text::SecondsAxis));
-    chart->addAxis(secondsAgo, Qt::AlignBottom);
-    m_distinct->attachAxis(secondsAgo);
+    m_sightingsTime = addSecondsAxis(chart, m_services.text(Text::SecondsAxis), windowSeconds);
+    m_distinct->attachAxis(m_sightingsTime);
     m_sightingsAxis = new QValueAxis(chart);
     m_sightingsAxis->setLabelFormat(QStringLiteral("%d"));
     chart->addAxis(m_sightingsAxis, Qt::AlignLeft);
@@ -125,13 +133,7 @@ QChart *CTagChartWindow::buildTagChart(Text title, QValueAxis *&xAxis, QValueAxi
 {
     auto *chart = new QChart;
     chart->setTitle(m_services.text(title));
-    xAxis = new QValueAxis(chart);
-    xAxis->setTitleText(m_services.text(Text::SecondsAxis));
-    xAxis->setLabelFormat(QStringLiteral("%d"));
-    xAxis->setTickType(QValueAxis::TicksDynamic);
-    xAxis->setTickAnchor(0);
-    xAxis->setTickInterval(10);
-    chart->addAxis(xAxis, Qt::AlignBottom);
+    xAxis = addSecondsAxis(chart, m_services.text(Text::SecondsAxis), windowSeconds);
     yAxis = new QValueAxis(chart);
     yAxis->setLabelFormat(QStringLiteral("%d"));
     chart->addAxis(yAxis, Qt::AlignLeft);
@@ -151,7 +153,7 @@ void CTagChartWindow::take(const std::vector<CTagListModel::Sighting> &sightings
         m_seconds.push_back(Second { second, {}, {} });
     Second &bin = m_seconds.back();
     for (const CTagListModel::Sighting &sighting : sightings) {
-        ++bin.sightingsByAntenna[sighting.antenna];
+        ++bin.sightingsByAntenna[sighting.record.antenna];
         bin.tags.insert(sighting.tag);
     }
     if (m_trackedTags.size() < m_trackedEpcs.size())
@@ -165,26 +167,15 @@ void CTagChartWindow::take(const std::vector<CTagListModel::Sighting> &sightings
 void CTagChartWindow::takeTagPoints(
     const std::vector<CTagListModel::Sighting> &sightings, double now)
 {
-    // A tracked tag's latest row of the batch holds its latest reading.
-    std::map<int, int> latestRowOf;
     for (const CTagListModel::Sighting &sighting : sightings) {
-        if (m_trackedTags.contains(sighting.tag))
-            latestRowOf[sighting.tag] = sighting.row;
-    }
-    for (const auto &[tag, row] : latestRowOf) {
-        const TagLines &lines = m_lines[m_trackedTags.value(tag)];
-        bool valid = false;
-        const int rssi = m_model.cellText(row, CTagListModel::Rssi).toInt(&valid, 16);
-        if (valid)
-            m_pending[lines.rssi].append(QPointF(now, rssi));
-        if (!lines.temperature)
+        const auto tracked = m_trackedTags.constFind(sighting.tag);
+        if (tracked == m_trackedTags.cend())
             continue;
-        // The cell reads "21.500000C", empty without a reading.
-        QString reading = m_model.cellText(row, CTagListModel::Temperature);
-        reading.chop(1);
-        const double temperature = reading.toDouble(&valid);
-        if (valid)
-            m_pending[lines.temperature].append(QPointF(now, temperature));
+        const TagLines &lines = m_lines[tracked.value()];
+        m_points[lines.rssi].push_back(QPointF(now, sighting.record.rssi));
+        if (lines.temperature && sighting.record.temperature)
+            m_points[lines.temperature].push_back(
+                QPointF(now, static_cast<double>(*sighting.record.temperature)));
     }
 }
 
@@ -210,7 +201,7 @@ void CTagChartWindow::track(const QItemSelection &selected)
             for (QLineSeries *line : { lines.rssi, lines.temperature }) {
                 if (!line)
                     continue;
-                m_pending.remove(line);
+                m_points.remove(line);
                 line->chart()->removeSeries(line);
                 delete line;
             }
@@ -239,7 +230,7 @@ void CTagChartWindow::reset()
 {
     m_seconds.clear();
     m_trackedTags.clear();
-    m_pending.clear();
+    m_points.clear();
     for (const TagLines &lines : std::as_const(m_lines)) {
         for (QLineSeries *line : { lines.rssi, lines.temperature }) {
             if (line)
@@ -305,8 +296,6 @@ void CTagChartWindow::redrawSightings(std::int64_t nowSecond)
 void CTagChartWindow::redrawTagLines(double now)
 {
     const double oldest = now - windowSeconds;
-    // Seconds since the window opened; the first minute is shown whole, then it slides.
-    const double shownFrom = std::max(oldest, 0.0);
     double lowestTemperature = 0;
     double highestTemperature = 0;
     bool anyTemperature = false;
@@ -314,24 +303,24 @@ void CTagChartWindow::redrawTagLines(double now)
         for (QLineSeries *line : { lines.rssi, lines.temperature }) {
             if (!line)
                 continue;
-            line->append(m_pending.take(line));
-            int stale = 0;
-            while (stale < line->count() && line->at(stale).x() < oldest)
-                ++stale;
-            line->removePoints(0, stale);
+            std::deque<QPointF> &points = m_points[line];
+            while (!points.empty() && points.front().x() < oldest)
+                points.pop_front();
+            // Drawn as seconds before now, as the sightings chart draws its bars.
+            QList<QPointF> shown;
+            shown.reserve(static_cast<qsizetype>(points.size()));
+            for (const QPointF &point : points)
+                shown.append(QPointF(point.x() - now, point.y()));
+            line->replace(shown);
         }
         if (!lines.temperature)
             continue;
-        for (const QPointF &point : lines.temperature->points()) {
+        for (const QPointF &point : m_points[lines.temperature]) {
             lowestTemperature = anyTemperature ? std::min(lowestTemperature, point.y()) : point.y();
             highestTemperature
                 = anyTemperature ? std::max(highestTemperature, point.y()) : point.y();
             anyTemperature = true;
         }
-    }
-    for (QValueAxis *time : { m_rssiTime, m_temperatureTime }) {
-        if (time)
-            time->setRange(shownFrom, std::max(now, shownFrom + windowSeconds));
     }
     if (m_temperatureAxis && anyTemperature) {
         m_temperatureAxis->setRange(lowestTemperature - 1, highestTemperature + 1);
@@ -362,6 +351,29 @@ int CTagChartWindow::rssiPointCount(const QString &epc) const
 {
     const auto found = m_lines.constFind(epc);
     return found == m_lines.cend() ? 0 : static_cast<int>(found->rssi->count());
+}
+
+QList<QPointF> CTagChartWindow::rssiPointsShown(const QString &epc) const
+{
+    const auto found = m_lines.constFind(epc);
+    return found == m_lines.cend() ? QList<QPointF>() : found->rssi->points();
+}
+
+QList<QPointF> CTagChartWindow::temperaturePointsShown(const QString &epc) const
+{
+    const auto found = m_lines.constFind(epc);
+    return found == m_lines.cend() || !found->temperature ? QList<QPointF>()
+                                                          : found->temperature->points();
+}
+
+QList<QPointF> CTagChartWindow::timeAxisRanges() const
+{
+    QList<QPointF> ranges;
+    for (const QValueAxis *axis : { m_sightingsTime, m_rssiTime, m_temperatureTime }) {
+        if (axis)
+            ranges.append(QPointF(axis->min(), axis->max()));
+    }
+    return ranges;
 }
 
 int CTagChartWindow::temperaturePointCount(const QString &epc) const

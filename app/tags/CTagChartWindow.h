@@ -49,6 +49,11 @@ public:
     QList<int> distinctTagsShown() const;
     QStringList trackedEpcs() const { return m_trackedEpcs; }
     int rssiPointCount(const QString &epc) const;
+    // The RSSI line of a tracked tag as drawn: (seconds before now, RSSI).
+    QList<QPointF> rssiPointsShown(const QString &epc) const;
+    QList<QPointF> temperaturePointsShown(const QString &epc) const;
+    // The time axes' ranges, sightings chart first.
+    QList<QPointF> timeAxisRanges() const;
     int temperaturePointCount(const QString &epc) const;
     int redrawCount() const { return m_redraws; }
 
@@ -86,6 +91,7 @@ private:
     QStackedBarSeries *m_sightings = nullptr;
     std::map<std::uint8_t, QBarSet *> m_antennaSets;
     QLineSeries *m_distinct = nullptr;
+    QValueAxis *m_sightingsTime = nullptr;
     QValueAxis *m_sightingsAxis = nullptr;
     QValueAxis *m_distinctAxis = nullptr;
     QChart *m_rssiChart = nullptr;
@@ -99,5 +105,6 @@ private:
     QStringList m_trackedEpcs;
     QHash<QString, TagLines> m_lines;
     QHash<int, QString> m_trackedTags;
-    QHash<QLineSeries *, QList<QPointF>> m_pending;
+    // Each tag line's points of the last minute, at seconds since the window opened.
+    QHash<QLineSeries *, std::deque<QPointF>> m_points;
 };

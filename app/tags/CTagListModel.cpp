@@ -1,6 +1,7 @@
 #include "tags/CTagListModel.h"
 
 #include "gs1_epc.h"
+#include "hex_text.h"
 
 #include <QColor>
 #include <QMetaMethod>
@@ -24,9 +25,13 @@ QString twoHexDigits(unsigned value)
 
 QString epcText(const tagrecord::Bytes &epc)
 {
-    const QByteArray bytes(
-        reinterpret_cast<const char *>(epc.data()), static_cast<qsizetype>(epc.size()));
-    return QString::fromLatin1(bytes.toHex().toUpper());
+    return QString::fromStdString(hextext::compact(epc));
+}
+
+// "%fC" (23.500000C), empty without a reading.
+QString temperatureText(const std::optional<float> &celsius)
+{
+    return celsius ? QString::asprintf("%fC", static_cast<double>(*celsius)) : QString();
 }
 
 // Decoded when shown rather than stored: only the rows in view ask.
@@ -145,7 +150,7 @@ CTagListModel::Row CTagListModel::rowOf(
     row.length = twoHexDigits(static_cast<unsigned>(record.epc.size()));
     row.antenna = twoHexDigits(record.antenna);
     row.rssi = twoHexDigits(record.rssi);
-    row.temperature = QString::fromStdString(record.temperature);
+    row.temperature = record.temperature;
     return row;
 }
 
@@ -157,7 +162,7 @@ void CTagListModel::merge(Row &row, const Row &sighting) const
     row.rssi = sighting.rssi;
     // The temperature inventory keeps the last valid reading; the active pages show the
     // latest report as it is.
-    if (isActive() || !sighting.temperature.isEmpty())
+    if (isActive() || sighting.temperature)
         row.temperature = sighting.temperature;
 }
 
@@ -174,7 +179,7 @@ CTagListModel::BatchResult CTagListModel::addRecords(
     int firstChanged = rowCount();
     int lastChanged = -1;
     for (const tagrecord::Bytes &body : bodies) {
-        const std::optional<tagrecord::TagRecord> record = tagrecord::decode(body, rules());
+        std::optional<tagrecord::TagRecord> record = tagrecord::decode(body, rules());
         if (!record)
             continue;
         Row sighting = rowOf(*record, timeText);
@@ -189,7 +194,7 @@ CTagListModel::BatchResult CTagListModel::addRecords(
                 merge(fresh[row - m_rows.size()], sighting);
             }
             if (watched)
-                sightings.push_back({ found.value(), found.value(), record->antenna });
+                sightings.push_back({ found.value(), found.value(), std::move(*record) });
             ++result.sightings;
             continue;
         }
@@ -200,7 +205,7 @@ CTagListModel::BatchResult CTagListModel::addRecords(
         if (first == m_firstRowOf.end())
             first = m_firstRowOf.insert(sighting.epc, row);
         if (watched)
-            sightings.push_back({ row, first.value(), record->antenna });
+            sightings.push_back({ row, first.value(), std::move(*record) });
         fresh.push_back(std::move(sighting));
         ++result.sightings;
     }
@@ -250,7 +255,7 @@ QString CTagListModel::cellText(int row, int column) const
         return cells.rssi;
     case Temperature:
         if (hasTemperatureColumn())
-            return cells.temperature;
+            return temperatureText(cells.temperature);
         break;
     default:
         break;

@@ -12,6 +12,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <vector>
 
 // The tag list of the five tag pages: one row per tag (or per sighting with merging off).
@@ -52,11 +53,12 @@ public:
     explicit CTagListModel(Kind kind, QObject *parent = nullptr);
 
     // One accepted record of a batch: the row it went to, the tag (the first row showing its
-    // EPC, which names the tag also on lists that do not merge) and the antenna that saw it.
+    // EPC, which names the tag also on lists that do not merge) and what the record says
+    // (antenna, EPC, RSSI, temperature as numbers), so watchers never read the cells' text.
     struct Sighting {
         int row = 0;
         int tag = 0;
-        std::uint8_t antenna = 0;
+        tagrecord::TagRecord record;
     };
 
     // Language texts of the titles of the columns before RSSI, which the text export's
@@ -119,7 +121,7 @@ private:
         QString antenna;
         std::int64_t count = 1;
         QString rssi;
-        QString temperature;
+        std::optional<float> temperature;
     };
 
     bool isActive() const;

@@ -18,7 +18,6 @@
 
 #include "QnReader.h"
 #include "child_process.h"
-#include "tag_record.h"
 #include "virtual_reader.h"
 
 namespace {
@@ -77,17 +76,19 @@ bool compareInfo() {
 }
 
 // The SDK's inventory loop as its own process (this program run with --sdk-loop): rounds of
-// InventoryG2, each result walked and decoded as the tool does, nothing printed but the count.
+// InventoryG2, each result decoded by the SDK as the tool decodes it, nothing printed but the
+// count.
 int runSdkLoop(const char *address, int rounds) {
     QnReader *reader = QnReader_Open(address, nullptr, 0);
     if (!reader) return 1;
-    static uint8_t records[1451];
+    static uint8_t records[QN_TAG_RECORD_BYTES];
+    static QnSighting decoded[QN_MOST_SIGHTINGS];
     long sightings = 0;
     for (int round = 0; round < rounds; ++round) {
         uint16_t byteLength = 0, tagCount = 0;
         if (!QnReader_InventoryG2(reader, 0xFF, records, &byteLength, &tagCount)) continue;
-        for (const auto &body : tagrecord::walkInventory(records, byteLength, tagCount))
-            if (tagrecord::decode(body, tagrecord::temperatureRules)) ++sightings;
+        sightings +=
+            QnReader_DecodeTags(QN_TAGS_INVENTORY, records, byteLength, decoded, QN_MOST_SIGHTINGS);
     }
     QnReader_Close(reader);
     std::printf("%ld\n", sightings);

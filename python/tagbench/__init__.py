@@ -13,9 +13,12 @@ library path (libQnReader.so.2, then libQnReader.so).
 """
 from ._library import ReaderError
 from .reader import Bank, Reader, ReaderInfo
-from .records import TagRecord
+from .sightings import Sighting
 
-__all__ = ["Bank", "Reader", "ReaderError", "ReaderInfo", "TagRecord", "open"]
+# The name of a sighting before it carried its GS1 identity.
+TagRecord = Sighting
+
+__all__ = ["Bank", "Reader", "ReaderError", "ReaderInfo", "Sighting", "TagRecord", "open"]
 __version__ = "2.9.0"
 
 

@@ -14,18 +14,16 @@ import weakref
 from dataclasses import dataclass
 from typing import Callable, Iterator, Union
 
-from . import records
+from . import sightings
 from ._library import (EVENT_DATA, TRAFFIC_RECEIVED, UPGRADE_CANCELLED, UPGRADE_COMPLETED,
                        UPGRADE_REFUSED, Callback, ReaderError, UpgradeProgress, api, buffer)
-from .records import TagRecord
+from .sightings import Sighting
 
 # The reader address the commands carry: whichever reader is at the other end.
 ANY_READER = 0xFF
 SYSTEM_INFO_SIZE = 10
 SERIAL_SIZE = 7
 SERIAL_SLICE = slice(2, 2 + SERIAL_SIZE)
-# The library's inventory record buffer (QnReaderCommands.h).
-INVENTORY_BUFFER_SIZE = 1451
 PASSWORD_SIZE = 4
 NO_PASSWORD = b"\0\0\0\0"
 # "64 KiB is always enough" for one record's fields (QnReader.h).
@@ -48,8 +46,6 @@ FIRST_CLOCK_YEAR, LAST_CLOCK_YEAR = 2000, 2099
 DEFAULT_BLOCK_SIZE = 1024
 LARGEST_IMAGE = 65536 * 1536
 REPORT_SIZE = 4096
-# A report's length field counts 12 bytes more than its records.
-REPORT_OVERHEAD = 12
 WORD_SIZE = 2
 MAX_WORDS = 255
 MAX_WORD_ADDRESS = 255
@@ -58,7 +54,7 @@ PLAIN_WAIT_SCALE = 100
 MAX_WAIT_SCALE = 1000
 
 ByteText = Union[str, bytes, bytearray, memoryview]
-ReportCallback = Callable[[str, list[TagRecord]], None]
+ReportCallback = Callable[[str, list[Sighting]], None]
 # progress(blocks_sent, block_count, bytes_sent, total_bytes)
 ProgressCallback = Callable[[int, int, int, int], None]
 
@@ -171,11 +167,8 @@ class _ReportSink:
             return
         try:
             serial = ctypes.string_at(serial7, SERIAL_SIZE) if serial7 else b""
-            # Bodies past byte 1400 are never walked, so no more is copied.
-            size = max(0, min(length - REPORT_OVERHEAD, records.WALK_BYTE_LIMIT))
-            raw = ctypes.string_at(data, size) if data and size else b""
-            bodies = records.walk_active_report(raw, length, value)
-            callback(serial.hex().upper(), records.decode_all(bodies, records.ACTIVE_RULES))
+            tags = sightings.decode(sightings.TAGS_REPORT, data, length) if data else []
+            callback(serial.hex().upper(), tags)
         except BaseException:  # a callback from C has nowhere to raise to
             traceback.print_exc()
 
@@ -345,11 +338,11 @@ class Reader:
                           family=api().FamilyName(serial[0]).decode(),
                           firmware=_version(info[0]), hardware=_version(info[1]))
 
-    def inventory(self) -> list[TagRecord]:
-        """One answer-mode inventory: the tags in the field, at most 50; [] when the reader
+    def inventory(self) -> list[Sighting]:
+        """One answer-mode inventory: every tag of the reader's answer; [] when the reader
         answered that no tag did. Raises ReaderError when no answer came. (A reader answers a
         refused inventory as it answers an empty field, so a refusal also gives [].)"""
-        buffer_ = (ctypes.c_uint8 * INVENTORY_BUFFER_SIZE)()
+        buffer_ = (ctypes.c_uint8 * sightings.TAG_RECORD_BYTES)()
         byte_length, count = ctypes.c_uint16(), ctypes.c_uint16()
         answers = self._inventory_answers
         with self._use() as handle, answers.lock:
@@ -364,8 +357,7 @@ class Reader:
                 if answers.no_tag:
                     return []
                 raise ReaderError(f"{self._address}: no answer to the inventory")
-        bodies = records.walk_inventory(bytes(buffer_), byte_length.value, count.value)
-        return records.decode_all(bodies, records.INVENTORY_RULES)
+        return sightings.decode(sightings.TAGS_INVENTORY, buffer_, byte_length.value)
 
     def read(self, bank: int, start: int, words: int,
              password: ByteText = NO_PASSWORD) -> bytes:

@@ -24,7 +24,7 @@ from typing import Callable, Iterator
 import pytest
 
 import tagbench
-from tagbench import Bank, ReaderError, records
+from tagbench import Bank, ReaderError, sightings
 
 PACKAGE_DIR = Path(__file__).resolve().parents[1]
 SIM = os.environ.get("TAGBENCH_SIM") or shutil.which("tagbench-sim")
@@ -110,15 +110,14 @@ def wait_until(condition: Callable[[], bool], what: str) -> None:
         time.sleep(0.02)
 
 
-def check_tag(tag: tagbench.TagRecord) -> None:
-    """A tag is its body read as type, antenna, EPC, RSSI[, temperature]."""
+def check_tag(tag: tagbench.Sighting) -> None:
+    """A tag has a hex EPC, its GS1 identity when it has one, and a reading only as a
+    temperature tag."""
     assert HEX.fullmatch(tag.epc)
-    assert tag.body[:2] == bytes([tag.type, tag.antenna])
-    assert tag.body[2:2 + len(tag.epc) // 2].hex().upper() == tag.epc
-    trailer = 5 if tag.type == records.TEMPERATURE_TYPE else 1
-    assert tag.body[-trailer] == tag.rssi
+    assert tag.uri is None or tag.uri.startswith("urn:epc:id:")
+    assert 0 <= tag.antenna <= 255 and 0 <= tag.rssi <= 255
     if tag.temperature is not None:
-        assert tag.type == records.TEMPERATURE_TYPE and -40 < tag.temperature < 150
+        assert tag.type == sightings.TEMPERATURE_TYPE and -40 < tag.temperature < 150
 
 
 @needs_sim
@@ -198,17 +197,17 @@ def test_reports_reach_their_reader_with_its_serial(start_sim: Callable[..., str
     started = tagbench.open(start_sim("hid", "--family", "cedar2", "--active-period", "20"))
     # Closes itself from its first report's callback.
     closing = tagbench.open(start_sim("pty", "--active", "--active-period", "20"))
-    reports: dict[str, list[tuple[str, list[tagbench.TagRecord]]]] = {"pushing": [],
+    reports: dict[str, list[tuple[str, list[tagbench.Sighting]]]] = {"pushing": [],
                                                                        "started": []}
     failed_once = threading.Event()
     closed = threading.Event()
 
-    def close_closing(_serial: str, _tags: list[tagbench.TagRecord]) -> None:
+    def close_closing(_serial: str, _tags: list[tagbench.Sighting]) -> None:
         closing.close()
         closed.set()
 
-    def collect(name: str) -> Callable[[str, list[tagbench.TagRecord]], None]:
-        def callback(serial: str, tags: list[tagbench.TagRecord]) -> None:
+    def collect(name: str) -> Callable[[str, list[tagbench.Sighting]], None]:
+        def callback(serial: str, tags: list[tagbench.Sighting]) -> None:
             if name == "pushing" and not failed_once.is_set():
                 failed_once.set()
                 raise RuntimeError("a failing report callback")
@@ -326,48 +325,80 @@ PLAIN = bytes([1, 3, 0xE2, 0x00, 0x11, 0x22, 0x40])
 SENSOR = bytes([2, 1, 0xAB, 0xCD, 0x50]) + temperature(25.5)
 # 200 bytes that no walk keeps as a tag (a body longer than 32 bytes).
 PAD = record(bytes(199))
+# The worked example of the GS1 Tag Data Standard (an SGTIN-96).
+SGTIN = bytes.fromhex("3074257BF7194E4000001A85")
+SGTIN_URI = "urn:epc:id:sgtin:0614141.812345.6789"
+# What a report's buffer holds after its records: checksum and bytes of no meaning.
+REPORT_TAIL = bytes(12)
 
 
-@pytest.mark.parametrize("walk, decoded", [
-    # The program's limits: tags per answer, bytes per answer, bodies that run past the end.
-    (lambda: records.walk_inventory(record(PLAIN) * 2, 14, 2), ["E2001122", "E2001122"]),
-    (lambda: records.walk_inventory(record(PLAIN) * 51, 51 * 8, 51), []),
-    (lambda: records.walk_inventory(record(PLAIN), 1401, 1), []),
-    (lambda: records.walk_inventory(record(PLAIN), 8, 0), []),
-    (lambda: records.walk_inventory(record(PLAIN) + b"\x09\x01", 10, 2), ["E2001122"]),
-    # Bodies up to byte 1400 of the buffer, never one that runs past it.
-    (lambda: records.walk_inventory(PAD * 6 + record(bytes(191)) + record(PLAIN), 1400, 8),
-     ["E2001122"]),
-    (lambda: records.walk_inventory(PAD * 6 + record(bytes(195)) + record(PLAIN), 1400, 8), []),
-    (lambda: records.walk_active_report(record(PLAIN) * 100, 812, 100), ["E2001122"] * 100),
-    (lambda: records.walk_active_report(record(PLAIN) * 101, 820, 101), []),
-    (lambda: records.walk_active_report(record(PLAIN), 1401, 1), []),
+def inventory(data: bytes, byte_length: int) -> list[str]:
+    return [tag.epc for tag in sightings.decode(sightings.TAGS_INVENTORY, data, byte_length)]
+
+
+def report(data: bytes) -> list[str]:
+    return [tag.epc for tag in
+            sightings.decode(sightings.TAGS_REPORT, data + REPORT_TAIL, len(data) + 12)]
+
+
+@pytest.mark.parametrize("decode, decoded", [
+    (lambda: inventory(b"", 0), []),
+    (lambda: inventory(record(PLAIN), 8), ["E2001122"]),
+    # Every tag of a dense field, however many the answer holds.
+    (lambda: inventory(record(PLAIN) * 50, 50 * 8), ["E2001122"] * 50),
+    (lambda: inventory(record(PLAIN) * 51, 51 * 8), ["E2001122"] * 51),
+    (lambda: inventory(record(PLAIN) * 85, 85 * 8), ["E2001122"] * 85),
+    (lambda: inventory(record(PLAIN) * 181, 181 * 8), ["E2001122"] * 181),
+    # A last record that runs past the bytes ends the walk; those before it stay.
+    (lambda: inventory(record(PLAIN) * 2 + b"\x09\x01", 18), ["E2001122"] * 2),
+    (lambda: inventory(record(PLAIN) * 3, 23), ["E2001122"] * 2),
+    # A length byte of 0 is the buffer's zero fill, not a record.
+    (lambda: inventory(record(PLAIN) + bytes(20), 28), ["E2001122"]),
+    # Never past the largest result, 1451 bytes.
+    (lambda: inventory(PAD * 7 + record(bytes(49)) + record(PLAIN), 1451 + 8), []),
+    (lambda: inventory(PAD * 7 + record(bytes(41)) + record(PLAIN), 1451), ["E2001122"]),
+    (lambda: report(record(PLAIN) * 120), ["E2001122"] * 120),
+    (lambda: report(record(PLAIN) + record(bytes([1, 2, 0x40]))), ["E2001122", ""]),
+    (lambda: report(b""), []),
 ])
-def test_walks_follow_the_programs_limits(walk: Callable[[], list[bytes]],
-                                          decoded: list[str]) -> None:
-    tags = records.decode_all(walk(), records.INVENTORY_RULES)
-    assert [tag.epc for tag in tags] == decoded
+def test_every_whole_record_is_decoded(decode: Callable[[], list[str]],
+                                       decoded: list[str]) -> None:
+    assert decode() == decoded
 
 
-@pytest.mark.parametrize("body, rules, expected", [
-    (PLAIN, records.INVENTORY_RULES, (1, 3, "E2001122", 0x40, None)),
-    (SENSOR, records.INVENTORY_RULES, (2, 1, "ABCD", 0x50, 25.5)),
-    (SENSOR, records.RecordRules(4, 32, False), (2, 1, "ABCD500000CC", 0x41, None)),
-    (SENSOR[:5] + b"\xEE" * 4, records.ACTIVE_RULES, (2, 1, "ABCD", 0x50, None)),
-    (SENSOR[:5] + temperature(150.0), records.ACTIVE_RULES, (2, 1, "ABCD", 0x50, None)),
-    (SENSOR[:5] + temperature(-39.5), records.ACTIVE_RULES, (2, 1, "ABCD", 0x50, -39.5)),
-    (SENSOR[:5] + temperature(float("nan")), records.ACTIVE_RULES, (2, 1, "ABCD", 0x50, None)),
-    (bytes([2, 1, 0x50, 0, 0, 0]), records.ACTIVE_RULES, None),
-    (bytes([1, 2, 0x40]), records.ACTIVE_RULES, (1, 2, "", 0x40, None)),
-    (bytes([1, 2, 0x40]), records.INVENTORY_RULES, None),
-    (bytes([1, 2]), records.ACTIVE_RULES, None),
-    (bytes([1, 2]) + bytes(31), records.ACTIVE_RULES, None),
+@pytest.mark.parametrize("body, source, expected", [
+    (PLAIN, sightings.TAGS_INVENTORY, (1, 3, "E2001122", 0x40, None, None)),
+    (SENSOR, sightings.TAGS_INVENTORY, (2, 1, "ABCD", 0x50, 25.5, None)),
+    (SENSOR[:5] + b"\xEE" * 4, sightings.TAGS_REPORT, (2, 1, "ABCD", 0x50, None, None)),
+    (SENSOR[:5] + temperature(150.0), sightings.TAGS_REPORT, (2, 1, "ABCD", 0x50, None, None)),
+    (SENSOR[:5] + temperature(-39.5), sightings.TAGS_REPORT, (2, 1, "ABCD", 0x50, -39.5, None)),
+    (SENSOR[:5] + temperature(float("nan")), sightings.TAGS_REPORT,
+     (2, 1, "ABCD", 0x50, None, None)),
+    (bytes([1, 4]) + SGTIN + bytes([0xC8]), sightings.TAGS_INVENTORY,
+     (1, 4, SGTIN.hex().upper(), 0xC8, None, SGTIN_URI)),
+    (bytes([2, 1, 0x50, 0, 0, 0]), sightings.TAGS_REPORT, None),
+    (bytes([1, 2, 0x40]), sightings.TAGS_REPORT, (1, 2, "", 0x40, None, None)),
+    (bytes([1, 2, 0x40]), sightings.TAGS_INVENTORY, None),
+    (bytes([1, 2]), sightings.TAGS_REPORT, None),
+    (bytes([1, 2]) + bytes(31), sightings.TAGS_REPORT, None),
 ])
 def test_record_bodies_decode_as_the_program_reads_them(
-        body: bytes, rules: records.RecordRules,
-        expected: tuple[int, int, str, int, float | None] | None) -> None:
-    tag = records.decode(body, rules)
-    assert (tag and (tag.type, tag.antenna, tag.epc, tag.rssi, tag.temperature)) == expected
+        body: bytes, source: int,
+        expected: tuple[int, int, str, int, float | None, str | None] | None) -> None:
+    data = record(body)
+    length = len(data) + (12 if source == sightings.TAGS_REPORT else 0)
+    tags = sightings.decode(source, data + REPORT_TAIL, length)
+    tag = tags[0] if tags else None
+    assert (tag and (tag.type, tag.antenna, tag.epc, tag.rssi, tag.temperature,
+                     tag.uri)) == expected
+
+
+def test_gs1_identities_of_epcs() -> None:
+    assert sightings.epc_uri(SGTIN) == SGTIN_URI
+    assert sightings.epc_uri(SGTIN[:-1]) is None
+    assert sightings.epc_uri(b"") is None
+    with pytest.raises(ValueError):
+        sightings.decode(7, b"", 0)
 
 
 README_PATHS = [PACKAGE_DIR / "README.md", PACKAGE_DIR.parent / "README.md"]

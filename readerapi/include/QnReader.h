@@ -170,6 +170,49 @@ QN_API int QnReader_ExportProfile(QnReader *reader, uint8_t addr, const char *pa
 QN_API int QnReader_ImportProfile(QnReader *reader, uint8_t addr, const char *path, char *report,
                                   size_t reportSize);
 
+/* ---- Tags from reader bytes ------------------------------------------------------------
+ * What the records of an inventory result or an active-mode report say, decoded as the
+ * program's pages and tools decode them. Need no handle; safe from any thread.
+ *
+ * One decoded record. A record is a length byte n and n body bytes: type, antenna, EPC, RSSI
+ * and, for type 2, four temperature bytes after the RSSI. */
+typedef struct QnSighting {
+    uint8_t type;              /* the record type byte; 2: a temperature tag */
+    uint8_t antenna;           /* the antenna byte as the reader sent it */
+    uint8_t rssi;              /* the RSSI byte as the reader sent it (0..255) */
+    uint8_t epcLength;         /* EPC bytes in use in `epc` */
+    uint8_t epc[QN_EPC_BYTES]; /* the EPC, most significant byte first; zero past epcLength */
+    uint8_t hasTemperature;    /* 1 when `temperature` holds a reading, else 0 */
+    float temperature;         /* degrees Celsius, -40 < t < 150; 0 without a reading */
+} QnSighting;
+
+/* Where the records come from, which decides how `length` is read and which records count. */
+enum QnTagSource {
+    /* An inventory result (InventoryG2): `length` is its *byteLength; records of 4 to 32
+     * bytes are tags. */
+    QN_TAGS_INVENTORY = 0,
+    /* An active-mode report as the callback hands it over: `records` is its data and `length`
+     * its length argument (12 more than the record bytes); records of 3 to 32 bytes are tags,
+     * a type-2 record from 7 bytes. */
+    QN_TAGS_REPORT = 1
+};
+
+/* Decodes the records at `records` into `out`, in order. Every whole record within the
+ * record bytes is read (at most QN_TAG_RECORD_BYTES; the reader's tag count is not needed and
+ * not trusted): a record that would run past them, or a length byte of 0, ends the walk;
+ * records outside the length range are skipped. Writes at most `capacity` sightings
+ * (QN_MOST_SIGHTINGS always suffice). Returns the number written (0 for no tags), or -1 for an
+ * unknown source, a negative length or capacity, or a NULL buffer where bytes or room are asked
+ * for. */
+QN_API int32_t QnReader_DecodeTags(int32_t source, const uint8_t *records, int32_t length,
+                                   QnSighting *out, int32_t capacity);
+
+/* The GS1 pure-identity URI of an EPC ("urn:epc:id:sgtin:0614141.812345.6789"): SGTIN-96,
+ * SSCC-96, SGLN-96, GRAI-96, GIAI-96, GID-96, SGTIN-198 and GIAI-202. Returns 1 with the URI
+ * in `uri` (terminated; QN_EPC_URI_BYTES always suffice), or 0 with `uri` empty when the EPC
+ * is not one of those identities or the URI does not fit in `size` bytes. */
+QN_API int QnReader_EpcUri(const uint8_t *epc, int32_t length, char *uri, size_t size);
+
 #ifdef __cplusplus
 }
 #endif

@@ -87,8 +87,8 @@ QN_API int QN_FN(GetGPS)(QN_SELF uint8_t addr, uint8_t *out1024);
 
 /* ---- Gen-2 tag commands ---------------------------------------------------------------
  * InventoryG2: `records` receives the tag records back to back (each a length byte n and n
- * body bytes) and must hold 1451 bytes; *byteLength their byte count, *tagCount the tag
- * count. The request's three data bytes are sent as zeros.
+ * body bytes) and must hold QN_TAG_RECORD_BYTES (1451) bytes; *byteLength their byte count,
+ * *tagCount the tag count. The request's three data bytes are sent as zeros.
  * bank: 0 reserved, 1 EPC, 2 TID, 3 user. Words are 2 bytes, sent in stored order.
  * ReadCardG2: `out` must hold wordCount * 2 bytes. Note the argument order of WriteEPCG2:
  * data before count. */
@@ -115,7 +115,7 @@ QN_API int QN_FN(StopRead)(QN_SELF uint8_t addr);
  * ReadWhiteList: *count is the selector sent to the reader and, on success, the number of
  * 4-byte entries returned; `entries` must hold 4 bytes per returned entry (at most 1452
  * bytes). WriteWhiteList takes at most 387 entries.
- * GetDevCache: `records` must hold 1451 bytes.
+ * GetDevCache: `records` must hold QN_TAG_RECORD_BYTES (1451) bytes.
  * Upgrade blocks are whole multiples of 16 bytes, at most 1536, numbered from 0; a longer
  * block fails without sending. UpgradeDevDataIn pauses 800 ms after sending block 0
  * before it waits for the answer. */

@@ -58,6 +58,20 @@ enum QnEvent { QN_EVENT_LINK_RESTORED = 0, QN_EVENT_LINK_LOST = 1, QN_EVENT_DATA
 typedef void (*QnCallback)(int32_t event, int32_t value, const uint8_t *data, int32_t length,
                            const uint8_t *serial7);
 
+/* Buffer sizes.
+ *   QN_TAG_RECORD_BYTES  the most tag record bytes one inventory result (InventoryG2), cache
+ *                        read (GetDevCache) or active-mode report carries: the size of the
+ *                        `records` buffer those functions fill.
+ *   QN_EPC_BYTES         room for the EPC of a decoded sighting (QnReader.h).
+ *   QN_MOST_SIGHTINGS    the most sightings one result or report can decode to: every
+ *                        record takes at least four bytes.
+ *   QN_EPC_URI_BYTES     room for the longest GS1 pure-identity URI and its terminating
+ *                        zero. */
+#define QN_TAG_RECORD_BYTES 1451
+#define QN_EPC_BYTES 62
+#define QN_MOST_SIGHTINGS (QN_TAG_RECORD_BYTES / 4)
+#define QN_EPC_URI_BYTES 129
+
 #ifdef __cplusplus
 }
 #endif

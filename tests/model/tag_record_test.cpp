@@ -3,9 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <limits>
+#include <optional>
 
 namespace {
 
@@ -56,7 +58,7 @@ TEST(TagRecord, TypeTwoOnATemperaturePageHasItsEpcBeforeRssiAndReading) {
     ASSERT_TRUE(record);
     EXPECT_EQ(record->epc.size(), 12u);
     EXPECT_EQ(record->rssi, bytes[14]);
-    EXPECT_EQ(record->temperature, "23.500000C");
+    EXPECT_EQ(record->temperature, 23.5f);
 }
 
 TEST(TagRecord, PagesWithoutTemperatureReadTypeTwoAsPlain) {
@@ -65,7 +67,7 @@ TEST(TagRecord, PagesWithoutTemperatureReadTypeTwoAsPlain) {
     ASSERT_TRUE(record);
     EXPECT_EQ(record->epc.size(), 16u);
     EXPECT_EQ(record->rssi, bytes[18]);
-    EXPECT_TRUE(record->temperature.empty());
+    EXPECT_FALSE(record->temperature);
 }
 
 TEST(TagRecord, OtherTypesShowTheirEpcLengthAsTheBytesShown) {
@@ -85,66 +87,105 @@ TEST(TagRecord, ActiveRecordsWithoutRoomForAnEpcAreNotTags) {
 
 struct TemperatureCase {
     Bytes bytes;
-    const char *text;
+    std::optional<float> reading;
 };
 
-class TemperatureText : public testing::TestWithParam<TemperatureCase> {};
+class TemperatureReading : public testing::TestWithParam<TemperatureCase> {};
 
-TEST_P(TemperatureText, ShowsOnlyReadingsInsideTheRange) {
+TEST_P(TemperatureReading, HoldsOnlyReadingsInsideTheRange) {
     const Bytes &bytes = GetParam().bytes;
-    EXPECT_EQ(tagrecord::temperatureText(std::span<const std::uint8_t, 4>(bytes.data(), 4)),
-              GetParam().text);
+    EXPECT_EQ(tagrecord::temperature(std::span<const std::uint8_t, 4>(bytes.data(), 4)),
+              GetParam().reading);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Readings, TemperatureText,
-    testing::Values(TemperatureCase{{0x00, 0x00, 0xBC, 0x41}, "23.500000C"},
-                    TemperatureCase{{0xEE, 0xEE, 0xEE, 0xEE}, ""},
-                    TemperatureCase{floatBytes(150.0f), ""},
-                    TemperatureCase{floatBytes(-40.0f), ""},
-                    TemperatureCase{floatBytes(149.5f), "149.500000C"},
-                    TemperatureCase{floatBytes(-39.75f), "-39.750000C"},
-                    TemperatureCase{floatBytes(std::numeric_limits<float>::quiet_NaN()), ""}));
+INSTANTIATE_TEST_SUITE_P(Readings, TemperatureReading,
+                         testing::Values(TemperatureCase{{0x00, 0x00, 0xBC, 0x41}, 23.5f},
+                                         TemperatureCase{{0xEE, 0xEE, 0xEE, 0xEE}, std::nullopt},
+                                         TemperatureCase{floatBytes(150.0f), std::nullopt},
+                                         TemperatureCase{floatBytes(-40.0f), std::nullopt},
+                                         TemperatureCase{floatBytes(149.5f), 149.5f},
+                                         TemperatureCase{floatBytes(-39.75f), -39.75f},
+                                         TemperatureCase{
+                                             floatBytes(std::numeric_limits<float>::quiet_NaN()),
+                                             std::nullopt}));
 
-// Records of n = 4 bytes (5 with the length byte) back to back.
+// `count` records of n = `n` bytes (n + 1 with the length byte) back to back, record i
+// filled with i, then zeros up to the largest result.
 Bytes records(int count, int n = 4) {
     Bytes bytes;
     for (int i = 0; i < count; ++i) {
         bytes.push_back(static_cast<std::uint8_t>(n));
         for (int b = 0; b < n; ++b) bytes.push_back(static_cast<std::uint8_t>(i));
     }
-    bytes.resize(1451, 0);
+    bytes.resize(std::max(bytes.size(), tagrecord::recordBytesLimit), 0);
     return bytes;
 }
 
-TEST(InventoryWalk, DropsWholeResultsOutsideTheLimits) {
-    EXPECT_EQ(tagrecord::walkInventory(records(2), 10, 0).size(), 0u);
-    EXPECT_EQ(tagrecord::walkInventory(records(51), 255, 51).size(), 0u);
-    EXPECT_EQ(tagrecord::walkInventory(records(2), 1401, 2).size(), 0u);
-    EXPECT_EQ(tagrecord::walkInventory(records(50), 250, 50).size(), 50u);
+struct WalkCase {
+    const char *name;
+    Bytes records;
+    std::size_t byteLength;
+    std::size_t delivered;
+};
+
+class Walk : public testing::TestWithParam<WalkCase> {};
+
+// Every whole record within the bytes given, in order, whatever their number.
+TEST_P(Walk, DeliversEveryWholeRecordWithinTheBytes) {
+    const WalkCase &walkCase = GetParam();
+    const auto bodies = tagrecord::walk(walkCase.records, walkCase.byteLength);
+    ASSERT_EQ(bodies.size(), walkCase.delivered);
+    std::size_t position = 0;
+    for (const Bytes &body : bodies) {
+        ASSERT_EQ(walkCase.records[position], body.size());
+        EXPECT_TRUE(std::equal(body.begin(), body.end(),
+                               walkCase.records.begin() + std::ptrdiff_t(position) + 1));
+        position += body.size() + 1;
+    }
+    EXPECT_LE(position, std::min(walkCase.byteLength, tagrecord::recordBytesLimit));
 }
 
-// Five records of 256 bytes with their length bytes, then one of `lastLength`: a length byte
-// holds at most 255, so the sixth is the first that can reach byte 1400.
+// Five records of 256 bytes with their length bytes, then one of `lastLength`.
 Bytes longRecords(int lastLength) {
-    Bytes bytes(1451, 0);
+    Bytes bytes(tagrecord::recordBytesLimit, 0);
     for (std::size_t record = 0; record < 5; ++record) bytes[record * 256] = 255;
     bytes[1280] = static_cast<std::uint8_t>(lastLength);
     return bytes;
 }
 
-TEST(InventoryWalk, EndsBeforeARecordRunningPastByte1400) {
-    EXPECT_EQ(tagrecord::walkInventory(longRecords(120), 1400, 6).size(), 5u);
-    const auto bodies = tagrecord::walkInventory(longRecords(119), 1400, 6);
-    ASSERT_EQ(bodies.size(), 6u);
-    EXPECT_EQ(bodies[5].size(), 119u);
-}
+// 17 bytes per record (n = 16): 85 of them fill 1445 bytes.
+INSTANTIATE_TEST_SUITE_P(
+    Results, Walk,
+    testing::Values(WalkCase{"none", records(0), 0, 0}, WalkCase{"one", records(1), 5, 1},
+                    WalkCase{"fifty", records(50), 250, 50},
+                    WalkCase{"fiftyOne", records(51), 255, 51},
+                    WalkCase{"eightyFive", records(85, 16), 85 * 17, 85},
+                    WalkCase{"twoHundredFifty", records(250), 1250, 250},
+                    // 290 records of 5 bytes end exactly at the largest result.
+                    WalkCase{"atTheLimit", records(290), 1450, 290},
+                    WalkCase{"pastTheLimit", records(300), 1500, 290},
+                    WalkCase{"lastEndsAtTheLimit", longRecords(170), 1451, 6},
+                    WalkCase{"lastRunsPastTheLimit", longRecords(171), 1452, 5},
+                    WalkCase{"truncatedLast", records(3), 14, 2},
+                    WalkCase{"fewerBytesThanRecords", records(80), 100, 20},
+                    // A length byte of 0 is the buffer's zero fill, not a record.
+                    WalkCase{"zerosAfterTheRecords", records(2), 13, 2},
+                    WalkCase{"zeroFillEndsTheWalk", records(60), 1451, 60}),
+    [](const testing::TestParamInfo<WalkCase> &info) { return info.param.name; });
 
-TEST(InventoryWalk, IsBoundedByTheBufferItIsGiven) {
+TEST(Walk, IsBoundedByTheBufferItIsGiven) {
     const Bytes shortBuffer{4, 1, 2, 3, 4, 30, 1, 2};
-    const auto bodies = tagrecord::walkInventory(shortBuffer, 8, 2);
+    const auto bodies = tagrecord::walk(shortBuffer, 1451);
     ASSERT_EQ(bodies.size(), 1u);
     EXPECT_EQ(bodies[0], (Bytes{1, 2, 3, 4}));
+}
+
+// An active report's length field counts 12 bytes around its records.
+TEST(Walk, ReportRecordBytesNeverGoNegative) {
+    EXPECT_EQ(tagrecord::reportRecordBytes(0), 0u);
+    EXPECT_EQ(tagrecord::reportRecordBytes(12), 0u);
+    EXPECT_EQ(tagrecord::reportRecordBytes(13), 1u);
+    EXPECT_EQ(tagrecord::reportRecordBytes(1463), 1451u);
 }
 
 }  // namespace

@@ -25,8 +25,6 @@ struct InventoryOptions {
     unsigned intervalMs = 40;
 };
 
-// The longest inventory result the library delivers.
-constexpr std::size_t kInventoryBufferSize = 1451;
 constexpr double kLongestDuration = 366.0 * 24 * 3600;
 
 constexpr unsigned kLongestInterval = 3600000;
@@ -61,14 +59,13 @@ void addStreamOptions(CLI::App *command, StreamOptions &stream) {
 // One inventory round: its tags, or none when the field is empty (the reader then answers
 // with a failure status, as it does for a refused inventory).
 std::vector<Sighting> inventoryRound(const Session &session) {
-    std::uint8_t records[kInventoryBufferSize];
+    std::uint8_t records[QN_TAG_RECORD_BYTES];
     std::uint16_t byteLength = 0, tagCount = 0;
     // A round without an answer is as empty as a refused one; a lost link ends the stream.
     if (!QnReader_InventoryG2(session.reader(), kAnyAddress, records, &byteLength, &tagCount)) {
         return {};
     }
-    const auto bodies = tagrecord::walkInventory(records, byteLength, tagCount);
-    return decodeSightings(bodies, tagrecord::temperatureRules, session.identity().serialText());
+    return tagtext::inventorySightings(session.identity().serialText(), records, byteLength);
 }
 
 void runInventory(const GlobalOptions &global, const InventoryOptions &options) {
@@ -86,15 +83,12 @@ void runInventory(const GlobalOptions &global, const InventoryOptions &options) 
 
 // Active-mode reports: the callback's data holds the records, its length the report's
 // length field, 12 more than the record bytes.
-void onReport(QnReader *, void *user, int32_t event, int32_t value, const uint8_t *data,
+void onReport(QnReader *, void *user, int32_t event, int32_t /*tag count*/, const uint8_t *data,
               int32_t length, const uint8_t *serial7) {
-    constexpr int32_t reportOverhead = 12;
     if (event != QN_EVENT_DATA || data == nullptr || serial7 == nullptr) return;
-    const std::size_t recordBytes =
-        length > reportOverhead ? static_cast<std::size_t>(length - reportOverhead) : 0;
-    const auto bodies = tagrecord::walkActiveReport(std::span(data, recordBytes), length, value);
+    const std::span records(data, tagrecord::reportRecordBytes(length));
     const std::string reader = hexText(std::span(serial7, 7));
-    static_cast<TagSink *>(user)->add(decodeSightings(bodies, tagrecord::activeRules, reader));
+    static_cast<TagSink *>(user)->add(tagtext::reportSightings(reader, records, length));
 }
 
 // Whether the reader's device record says answer mode (the list's first choice, by name or

@@ -97,8 +97,7 @@ class TagChoice {
             return {};
         }
         std::set<std::string> epcs;
-        const auto bodies = tagrecord::walkInventory(records, byteLength, tagCount);
-        for (const Sighting &sighting : decodeSightings(bodies, tagrecord::temperatureRules, ""))
+        for (const Sighting &sighting : tagtext::inventorySightings("", records, byteLength))
             epcs.insert(hexText(sighting.record.epc));
         return epcs;
     }

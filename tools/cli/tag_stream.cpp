@@ -5,8 +5,8 @@
 #include <utility>
 
 #include "cli_error.h"
-#include "gs1_epc.h"
 #include "stop_signals.h"
+#include "tag_text.h"
 
 namespace cli {
 
@@ -20,31 +20,11 @@ std::string epcText(const Sighting &sighting) {
     return hexText(sighting.record.epc);
 }
 
-// The GS1 identity, when the EPC has one, right after the EPC it names.
-std::string uriMember(const Sighting &sighting) {
-    const auto identity = gs1::decode(sighting.record.epc);
-    return identity ? ",\"uri\":" + jsontext::quoted(identity->uri) : std::string();
-}
-
 // The reader and time texts come made: the sightings of one result share them.
 void appendNdjsonLine(std::string &lines, const Sighting &sighting, const std::string &reader,
                       const std::string &time) {
-    lines += "{\"reader\":";
-    lines += reader;
-    lines += ",\"epc\":\"";
-    lines += epcText(sighting);
-    lines += '"';
-    lines += uriMember(sighting);
-    lines += ",\"antenna\":";
-    lines += std::to_string(sighting.record.antenna);
-    lines += ",\"rssi\":";
-    lines += std::to_string(sighting.record.rssi);
-    lines += ",\"time\":";
-    lines += time;
-    if (!sighting.record.temperature.empty()) {
-        lines += ",\"temperature\":";
-        lines += tagtext::celsiusNumber(sighting.record.temperature);
-    }
+    lines += '{';
+    tagtext::appendJsonMembers(lines, sighting, reader, time);
     lines += "}\n";
 }
 

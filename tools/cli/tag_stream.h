@@ -18,7 +18,8 @@
 
 namespace cli {
 
-using tagtext::decodeSightings;
+using Clock = std::chrono::system_clock;
+
 using tagtext::Sighting;
 
 class TagSink {

@@ -4,24 +4,20 @@
 #include <cctype>
 #include <cstdio>
 #include <ctime>
+#include <optional>
 #include <string_view>
 
 #include "cli_error.h"
+#include "hex_text.h"
 
 namespace cli {
 
 namespace {
 
-int hexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    const char lower = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if (lower >= 'a' && lower <= 'f') return lower - 'a' + 10;
-    return -1;
-}
-
 bool allDigits(const std::string &text, bool hex) {
     return !text.empty() && std::all_of(text.begin(), text.end(), [hex](char c) {
-        return hex ? hexDigit(c) >= 0 : std::isdigit(static_cast<unsigned char>(c)) != 0;
+        const auto code = static_cast<unsigned char>(c);
+        return hex ? hextext::digitValue(code) >= 0 : std::isdigit(code) != 0;
     });
 }
 
@@ -88,14 +84,9 @@ std::uint8_t parseBank(const std::string &text) {
 }
 
 Bytes parseHex(const std::string &name, const std::string &text) {
-    if (!allDigits(text, true) || text.size() % 2 != 0) {
-        usageError(name + " \"" + text + "\" is not pairs of hex digits");
-    }
-    Bytes bytes;
-    for (std::size_t i = 0; i < text.size(); i += 2) {
-        bytes.push_back(static_cast<std::uint8_t>(hexDigit(text[i]) * 16 + hexDigit(text[i + 1])));
-    }
-    return bytes;
+    const std::optional<Bytes> bytes = text.empty() ? std::nullopt : hextext::parse(text);
+    if (!bytes) usageError(name + " \"" + text + "\" is not pairs of hex digits");
+    return *bytes;
 }
 
 Bytes parseHexWords(const std::string &name, const std::string &text, std::size_t maxWords) {

@@ -84,8 +84,8 @@ class Connection : public std::enable_shared_from_this<Connection> {
         const std::uint8_t *data = frame + qn::kResponseDataOffset;
         const std::span<const std::uint8_t, 7> serial(data, 7);
         const std::span records(data + kReportHead, size - qn::kResponseDataOffset - kReportHead);
-        auto sightings = reportSightings(serial, records, qn::lengthField(frame), data[7]);
         const std::string reader = tagtext::hexText(serial);
+        auto sightings = tagtext::reportSightings(reader, records, qn::lengthField(frame));
         if (reader != reader_) {
             if (!reader_.empty()) hub_.readerDown(reader_);
             reader_ = reader;

@@ -1,6 +1,5 @@
 #include "message.h"
 
-#include "gs1_epc.h"
 #include "json_text.h"
 #include "tag_text.h"
 
@@ -13,19 +12,8 @@ constexpr int kMessageVersion = 1;
 }  // namespace
 
 std::string tagJson(const Sighting &sighting, long count) {
-    std::string json = "{\"v\":" + std::to_string(kMessageVersion) +
-                       ",\"reader\":" + jsontext::quoted(sighting.reader) +
-                       ",\"epc\":" + jsontext::quoted(tagtext::hexText(sighting.record.epc));
-    // The GS1 identity, when the EPC has one, right after the EPC it names.
-    if (const auto identity = gs1::decode(sighting.record.epc)) {
-        json += ",\"uri\":" + jsontext::quoted(identity->uri);
-    }
-    json += ",\"antenna\":" + std::to_string(sighting.record.antenna) +
-            ",\"rssi\":" + std::to_string(sighting.record.rssi) +
-            ",\"time\":" + jsontext::quoted(tagtext::utcText(sighting.time));
-    if (!sighting.record.temperature.empty()) {
-        json += ",\"temperature\":" + tagtext::celsiusNumber(sighting.record.temperature);
-    }
+    std::string json =
+        "{\"v\":" + std::to_string(kMessageVersion) + "," + tagtext::jsonMembers(sighting);
     if (count > 0) json += ",\"count\":" + std::to_string(count);
     return json + "}";
 }
@@ -55,20 +43,6 @@ std::string statsJson(const Stats &stats) {
            ",\"dropped\":" + std::to_string(stats.dropped) +
            ",\"queued\":" + std::to_string(stats.queued) +
            ",\"ignored\":" + std::to_string(stats.ignored) + "}";
-}
-
-std::vector<Sighting> reportSightings(std::span<const std::uint8_t, 7> serial,
-                                      std::span<const std::uint8_t> records, int lengthValue,
-                                      int count) {
-    return tagtext::decodeSightings(tagrecord::walkActiveReport(records, lengthValue, count),
-                                    tagrecord::activeRules, tagtext::hexText(serial));
-}
-
-std::vector<Sighting> inventorySightings(const std::string &reader,
-                                         std::span<const std::uint8_t> records,
-                                         std::uint16_t byteLength, std::uint16_t count) {
-    return tagtext::decodeSightings(tagrecord::walkInventory(records, byteLength, count),
-                                    tagrecord::temperatureRules, reader);
 }
 
 }  // namespace gateway

@@ -42,13 +42,4 @@ std::string batchJson(const std::string &reader, std::span<const std::string_vie
 std::string statusJson(bool online, Clock::time_point since, const std::string &gateway = {});
 std::string statsJson(const Stats &stats);
 
-// The sightings of one active-mode report (records, the report's length value, tag count) or
-// one inventory result; records the rules refuse are skipped.
-std::vector<Sighting> reportSightings(std::span<const std::uint8_t, 7> serial,
-                                      std::span<const std::uint8_t> records, int lengthValue,
-                                      int count);
-std::vector<Sighting> inventorySightings(const std::string &reader,
-                                         std::span<const std::uint8_t> records,
-                                         std::uint16_t byteLength, std::uint16_t count);
-
 }  // namespace gateway

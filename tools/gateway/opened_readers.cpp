@@ -18,10 +18,6 @@ namespace {
 constexpr std::uint8_t kAnyAddress = 0xFF;
 constexpr auto kFirstRetry = std::chrono::milliseconds(1000);
 constexpr auto kLongestRetry = std::chrono::milliseconds(30000);
-// The longest inventory result the library delivers.
-constexpr std::size_t kInventoryBufferSize = 1451;
-// Active-mode report: the length value is 12 more than the record bytes.
-constexpr std::int32_t kReportOverhead = 12;
 
 }  // namespace
 
@@ -43,7 +39,7 @@ struct OpenedReaders::Reader {
 
 namespace {
 
-void onEvent(QnReader *, void *user, int32_t event, int32_t value, const uint8_t *data,
+void onEvent(QnReader *, void *user, int32_t event, int32_t /*tag count*/, const uint8_t *data,
              int32_t length, const uint8_t *serial7) {
     auto *reader = static_cast<OpenedReaders::Reader *>(user);
     if (event == QN_EVENT_LINK_LOST) {
@@ -53,10 +49,9 @@ void onEvent(QnReader *, void *user, int32_t event, int32_t value, const uint8_t
         log::line("reader " + reader->address + " back");
         reader->setOnline(true);
     } else if (event == QN_EVENT_DATA && data != nullptr && serial7 != nullptr) {
-        const std::size_t recordBytes =
-            length > kReportOverhead ? static_cast<std::size_t>(length - kReportOverhead) : 0;
-        reader->hub->report(reportSightings(std::span<const std::uint8_t, 7>(serial7, 7),
-                                            std::span(data, recordBytes), length, value));
+        const std::span records(data, tagrecord::reportRecordBytes(length));
+        reader->hub->report(
+            tagtext::reportSightings(tagtext::hexText(std::span(serial7, 7)), records, length));
     }
 }
 
@@ -122,10 +117,10 @@ bool OpenedReaders::serve(Reader &reader) {
         stopped_.wait(lock, [this] { return stopping_; });
     }
     while (pollInterval_.count() > 0 && pause(pollInterval_)) {
-        std::uint8_t records[kInventoryBufferSize];
+        std::uint8_t records[QN_TAG_RECORD_BYTES];
         std::uint16_t byteLength = 0, count = 0;
         if (QnReader_InventoryG2(handle, kAnyAddress, records, &byteLength, &count)) {
-            hub_.report(inventorySightings(reader.serial, records, byteLength, count));
+            hub_.report(tagtext::inventorySightings(reader.serial, records, byteLength));
         }
     }
     QnReader_Close(handle);

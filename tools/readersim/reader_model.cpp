@@ -8,6 +8,7 @@
 
 #include "command_table.h"
 #include "frame.h"
+#include "hex_text.h"
 #include "param_records.h"
 
 namespace readersim {
@@ -127,7 +128,7 @@ void ReaderModel::restoreNetDefaults() {
     record::Values values = record::defaultValues(record::networkRecord, family());
     // A locally administered address derived from the serial number.
     const std::array<uint8_t, 6> mac{0x02, 0x1A, 0x86, serial[4], serial[5], serial[6]};
-    values["mac"] = record::hexText(mac);
+    values["mac"] = hextext::compact(mac);
     netRecord = ParamRecord{0x02, recordBody(record::networkRecord, values, family())};
 }
 
@@ -400,7 +401,7 @@ ReaderModel::Reply ReaderModel::inventory() {
     uint16_t count = 0;
     const size_t total = tags.size();
     size_t considered = 0;
-    for (; considered < total && count < kMaxInventoryRecords; ++considered) {
+    for (; considered < total && count < inventoryRecords; ++considered) {
         const VirtualTag &tag = tags[(nextInventoryTag_ + considered) % total];
         if (!tagVisible(tag)) continue;
         const Bytes record = tagRecord(tag);

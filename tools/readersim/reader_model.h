@@ -119,6 +119,9 @@ class ReaderModel {
 
     // --- tags ---
     std::vector<VirtualTag> tags;
+    // Records one inventory answer holds at most (a dense field's reader may send more, up to
+    // the answer's byte limit).
+    uint16_t inventoryRecords = kMaxInventoryRecords;
     // Adds a tag with a generated EPC and TID; returns its index.
     size_t addGeneratedTag();
     // Tags the reader can see: on an existing, enabled antenna.
@@ -168,7 +171,7 @@ class ReaderModel {
     Bytes defaultDeviceBody() const;
     uint8_t workMode() const;
     Reply dispatch(const Request &request);
-    // Up to kMaxInventoryRecords visible tags, taking tags in turn across answers.
+    // Up to inventoryRecords visible tags, taking tags in turn across answers.
     Reply inventory();
     Reply readTag(std::span<const uint8_t> data);
     Reply writeTag(std::span<const uint8_t> data);

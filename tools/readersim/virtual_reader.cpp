@@ -10,6 +10,7 @@
 
 #include "answer_shaper.h"
 #include "connect_out.h"
+#include "hex_text.h"
 #include "lively_field.h"
 #include "pty_port.h"
 #include "reader_model.h"
@@ -36,14 +37,8 @@ uint8_t parseTypeOrThrow(const std::string &family) {
 }
 
 std::string hex(std::span<const uint8_t> bytes) {
-    static const char digits[] = "0123456789ABCDEF";
-    std::string text;
-    text.reserve(bytes.size() * 3);
-    for (uint8_t b : bytes) {
-        if (!text.empty()) text += ' ';
-        text += digits[b >> 4];
-        text += digits[b & 0x0F];
-    }
+    std::string text = hextext::spaced(bytes);
+    if (!text.empty()) text.pop_back();
     return text;
 }
 

@@ -100,14 +100,16 @@ TEST_F(ActivePage, HandlesReportsByTheirLimits) {
     EXPECT_EQ(field(page, "tagCountField"), "2");
     EXPECT_EQ(field(page, "reportCountField"), "3");
 
-    // Dropped whole, the counter unchanged; a later report shows they were taken in order.
+    // The tag count plays no part and a long report is walked whole: every record within the
+    // report's bytes counts; the zero fill past them is no record.
     report(101, plainRecord(epcOf(3)));
     report(0, {});
     report(1, plainRecord(epcOf(4)), 1401);
     Bytes negative{2, 1, 1};  // n = 2: no room for an EPC, counted but never stored
     reportTags({negative});
-    ASSERT_TRUE(settle(page, 4));
-    EXPECT_EQ(page.tagList().rowCount(), 2);
+    ASSERT_TRUE(settle(page, 6));
+    EXPECT_EQ(page.tagList().rowCount(), 4);
+    EXPECT_EQ(page.tagList().cellText(3, CTagListModel::Epc), "E2000004");
 }
 
 TEST_F(ActivePage, MergesOneTagReportedFiftyTimes) {

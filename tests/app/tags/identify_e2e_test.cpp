@@ -85,6 +85,26 @@ TEST(IdentifyEndToEnd, OverTcpInventoriesWritesAnEpcAndReadsTheTid) {
     EXPECT_EQ(driver.child<QLineEdit>("dataReturned")->text(), hexOf(tid));
 }
 
+// A dense field: every answer holds 85 tags, more than the 50 of the reader's usual answer,
+// and every one of them becomes a row, round after round.
+TEST(IdentifyEndToEnd, EveryTagOfADenseField) {
+    constexpr int fieldTags = 85;
+    CVirtualReaderSession session("fir", fieldTags);
+    ASSERT_TRUE(session.isOpen());
+    session.virtualReader().withModel(
+        [](readersim::ReaderModel &model) { model.inventoryRecords = fieldTags; });
+    CFakeMainWindow window(session.reader(), &session.facade());
+    PageDriver driver(window);
+    inventoryRound(driver, window, fieldTags);
+    driver.click("startButton");
+    // Merged over two rounds at least: each tag counted in every round that saw it.
+    ASSERT_TRUE(waitUntil([&] {
+        return driver.tags()->rowCount() == fieldTags && driver.cell(fieldTags - 1, 5).toInt() >= 2;
+    }));
+    driver.page.stopWork();
+    for (int row = 0; row < fieldTags; ++row) EXPECT_GE(driver.cell(row, 5).toInt(), 2) << row;
+}
+
 TEST(IdentifyEndToEnd, OverAPseudoTerminal) {
     readersim::VirtualReader reader(readersim::ReaderOptions{.family = "fir", .tagCount = 3});
     const std::string path = reader.servePty();

@@ -232,9 +232,11 @@ TEST_F(IdentifyTabTest, NothingOfAStoppedRunAppearsLater) {
     m_page->stop();
 }
 
-TEST_F(IdentifyTabTest, DropsResultsOutsideTheLimits) {
-    std::vector<Bytes> tooMany;
-    for (int tag = 0; tag < 51; ++tag) tooMany.push_back({0x51, std::uint8_t(tag)});
+// Every whole record within the result's bytes, however many: a dense field's 51 tags all
+// become rows, and a record that would run past the bytes ends the walk.
+TEST_F(IdentifyTabTest, ListsEveryWholeRecordOfAResult) {
+    std::vector<Bytes> dense;
+    for (int tag = 0; tag < 51; ++tag) dense.push_back({0x51, std::uint8_t(tag)});
     // 42 records of 33 bytes, then one that claims 14 bytes and would end at byte 1401.
     Bytes longResult{43};
     for (int tag = 0; tag < 42; ++tag) {
@@ -248,17 +250,19 @@ TEST_F(IdentifyTabTest, DropsResultsOutsideTheLimits) {
     std::atomic<int> calls{0};
     m_reader.answerWith("inventory", [&](const ReaderCall &) {
         const int call = ++calls;
-        if (call == 1) return std::optional<Bytes>(inventoryOf(tooMany));
+        if (call == 1) return std::optional<Bytes>(inventoryOf(dense));
         if (call == 2) return std::optional<Bytes>(longResult);
         return std::optional<Bytes>(inventoryOf({{0xEE, 0xEE}}));
     });
     click("startButton");
     ASSERT_TRUE(waitUntil([&] { return hasEpc("EEEE"); }));
     m_page->stop();
-    EXPECT_EQ(rows(), 43);
-    EXPECT_EQ(cell(0, 2).left(4), "0042");
-    EXPECT_EQ(cell(41, 2).left(4), "2942");
-    EXPECT_EQ(cell(42, 2), "EEEE");
+    EXPECT_EQ(rows(), 51 + 42 + 1);
+    EXPECT_EQ(cell(0, 2), "5100");
+    EXPECT_EQ(cell(50, 2), "5132");
+    EXPECT_EQ(cell(51, 2).left(4), "0042");
+    EXPECT_EQ(cell(92, 2).left(4), "2942");
+    EXPECT_EQ(cell(93, 2), "EEEE");
 }
 
 TEST_F(IdentifyTabTest, ReadSendsTheFieldsAndShowsTheWords) {

@@ -9,7 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <bit>
+#include <optional>
 
 namespace {
 
@@ -261,31 +263,51 @@ TEST(TagListModelGs1Column, IsOptionalAndLeavesTheFixedColumnsAndTheExportAlone)
 namespace {
 
 // What a chart learns of a batch: each sighting's row, its tag (the first row of its EPC) and
-// antenna, merged or not.
-TEST(TagListModel, WatchersLearnEachSightingsRowTagAndAntenna) {
+// its numbers as decoded (antenna, RSSI, EPC), merged or not; never the cells' text.
+TEST(TagListModel, WatchersLearnEachSightingsRowTagAndNumbers) {
     const Bytes epcB{0xE2, 0x00, 0x00, 0x18};
     struct Case {
         bool merging;
-        std::vector<std::array<int, 3>> expected;  // row, tag, antenna
+        std::vector<std::array<int, 4>> expected;  // row, tag, antenna, RSSI
     };
     const Case cases[] = {
-        {true, {{0, 0, 1}, {1, 1, 2}, {0, 0, 3}}},
-        {false, {{0, 0, 1}, {1, 1, 2}, {2, 0, 3}}},
+        {true, {{0, 0, 1, 0xC0}, {1, 1, 2, 0xC1}, {0, 0, 3, 0xC2}}},
+        {false, {{0, 0, 1, 0xC0}, {1, 1, 2, 0xC1}, {2, 0, 3, 0xC2}}},
     };
     for (const Case &test : cases) {
         CTagListModel model(Kind::AnswerMode);
         model.setMerging(test.merging);
-        std::vector<std::array<int, 3>> seen;
+        std::vector<std::array<int, 4>> seen;
+        std::vector<Bytes> epcs;
         QObject::connect(&model, &CTagListModel::sightingsAdded, [&](const auto &sightings) {
-            for (const CTagListModel::Sighting &sighting : sightings)
-                seen.push_back({sighting.row, sighting.tag, sighting.antenna});
+            for (const CTagListModel::Sighting &sighting : sightings) {
+                seen.push_back(
+                    {sighting.row, sighting.tag, sighting.record.antenna, sighting.record.rssi});
+                epcs.push_back(sighting.record.epc);
+            }
         });
         EXPECT_TRUE(model.isWatched());
-        model.addRecords({plainBody(epcA, 1), plainBody(epcB, 2), plainBody(epcA, 3)}, noon);
+        model.addRecords(
+            {plainBody(epcA, 1, 0xC0), plainBody(epcB, 2, 0xC1), plainBody(epcA, 3, 0xC2)}, noon);
         EXPECT_EQ(seen, test.expected) << test.merging;
+        EXPECT_EQ(epcs, (std::vector<Bytes>{epcA, epcB, epcA}));
         EXPECT_EQ(model.firstRowOf(QStringLiteral("E2000018")), 1);
         EXPECT_EQ(model.firstRowOf(QStringLiteral("E2000019")), -1);
     }
+}
+
+// A sighting's temperature is its own reading, a number, also where the cell keeps an older
+// one.
+TEST(TagListModel, WatchersLearnEachSightingsTemperature) {
+    CTagListModel model(Kind::TemperatureInventory);
+    std::vector<std::optional<float>> readings;
+    QObject::connect(&model, &CTagListModel::sightingsAdded, [&](const auto &sightings) {
+        for (const CTagListModel::Sighting &sighting : sightings)
+            readings.push_back(sighting.record.temperature);
+    });
+    model.addRecords({temperatureBody(epcA, 21.25f), temperatureBody(epcA, std::nullopt)}, noon);
+    EXPECT_EQ(readings, (std::vector<std::optional<float>>{21.25f, std::nullopt}));
+    EXPECT_EQ(model.cellText(0, CTagListModel::Temperature), "21.250000C");
 }
 
 }  // namespace

@@ -194,6 +194,25 @@ TEST_P(TagViewsTest, ChartSeriesHoldTheListsCounts) {
     }));
     tested.page->findChild<QPushButton *>("stopButton")->click();
 
+    // The tag lines hold the tag's numbers, at seconds before now on the sightings chart's
+    // axis.
+    const int selectedRssi = tested.list->cellText(0, CTagListModel::Rssi).toInt(nullptr, 16);
+    for (const QPointF &point : chart->rssiPointsShown(selectedEpc)) {
+        EXPECT_EQ(point.y(), selectedRssi);
+        EXPECT_TRUE(point.x() >= -CTagChartWindow::windowSeconds && point.x() <= 0) << point.x();
+    }
+    if (tested.temperatures) {
+        QString reading = tested.list->cellText(0, CTagListModel::Temperature);
+        reading.chop(1);  // "20.000000C"
+        for (const QPointF &point : chart->temperaturePointsShown(selectedEpc))
+            EXPECT_DOUBLE_EQ(point.y(), reading.toDouble());
+    }
+    const QList<QPointF> axes = chart->timeAxisRanges();
+    ASSERT_EQ(axes.size(), tested.temperatures ? 3 : 2);
+    for (const QPointF &range : axes) EXPECT_EQ(range, axes.front());
+    EXPECT_LT(axes.front().x(), -CTagChartWindow::windowSeconds + 1);
+    EXPECT_GT(axes.front().y(), 0);
+
     const auto expected = sightingsByAntenna();
     ASSERT_EQ(expected.size(), static_cast<std::size_t>(fieldAntennas));
     const auto shownInStep = [&] {
@@ -224,8 +243,10 @@ TEST_P(TagViewsTest, LocateAndChartOpenAndCloseWhileReading) {
     ASSERT_NE(locator, nullptr);
     EXPECT_EQ(locator->epc(), tested.list->cellText(row, CTagListModel::Epc));
     EXPECT_TRUE(CAccessible::unnamedControls(locator).isEmpty());
-    ASSERT_TRUE(waitUntil(
-        [&] { return locator->rssiShown() == rssi && locator->readsPerSecondShown() > 0; }));
+    ASSERT_TRUE(waitUntil([&] {
+        return locator->rssiShown() == rssi && locator->readsPerSecondShown() > 0 &&
+               locator->rssiTextShown() == CLocateWindow::rssiText(rssi);
+    }));
     EXPECT_TRUE(tested.list->isWatched());
     auto *audible = locator->findChild<QCheckBox *>("audibleTick");
     pagetest::toggleBy(audible, pagetest::ToggleWay::Accessibility);
@@ -242,6 +263,13 @@ TEST_P(TagViewsTest, LocateAndChartOpenAndCloseWhileReading) {
     EXPECT_FALSE(tested.list->isWatched());
     const std::int64_t afterClose = sightings();
     ASSERT_TRUE(waitUntil([&] { return sightings() > afterClose + 50; }));
+}
+
+// The RSSI in decimal, the list's hex beside it.
+TEST(LocateWindow, ShowsTheRssiInDecimalWithItsHex) {
+    EXPECT_EQ(CLocateWindow::rssiText(0xD0), "208 (D0)");
+    EXPECT_EQ(CLocateWindow::rssiText(7), "7 (07)");
+    EXPECT_EQ(CLocateWindow::rssiText(std::nullopt), "--");
 }
 
 // The tick quickens as the tag comes closer, within its bounds.
