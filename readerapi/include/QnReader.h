@@ -213,6 +213,46 @@ QN_API int32_t QnReader_DecodeTags(int32_t source, const uint8_t *records, int32
  * is not one of those identities or the URI does not fit in `size` bytes. */
 QN_API int QnReader_EpcUri(const uint8_t *epc, int32_t length, char *uri, size_t size);
 
+/* Response frames out of a byte stream the program reads itself, e.g. from readers that
+ * connect out to it, with the parser the handles use:
+ *
+ *     QnFrameScanner *scanner = QnReader_NewFrameScanner();
+ *     size_t taken;
+ *     QnFrame frame;
+ *     while (size > 0) {
+ *         if (QnReader_ScanFrame(scanner, bytes, size, &taken, &frame)) use(&frame);
+ *         bytes += taken;
+ *         size -= taken;
+ *     }
+ *     QnReader_FreeFrameScanner(scanner);
+ *
+ * Bytes that form no frame with a good checksum are skipped. A scanner is used by one
+ * thread at a time; separate scanners are independent. */
+typedef struct QnFrameScanner QnFrameScanner;
+/* A received response frame. `data` points into the scanner and stays valid until its next
+ * scan. `length` is the frame's length field (data size + 4). */
+typedef struct QnFrame {
+    uint8_t address;
+    uint8_t command; /* QN_COMMAND_ACTIVE_REPORT for an active-mode report */
+    uint8_t status;
+    uint16_t length;
+    const uint8_t *data;
+    size_t dataSize;
+} QnFrame;
+/* The command byte of an active-mode report: data is the 7-byte serial number, the tag
+ * count, then the tag records. */
+#define QN_COMMAND_ACTIVE_REPORT 0x45
+/* A new scanner, or NULL when out of memory. */
+QN_API QnFrameScanner *QnReader_NewFrameScanner(void);
+/* Frees the scanner. NULL is ignored. */
+QN_API void QnReader_FreeFrameScanner(QnFrameScanner *scanner);
+/* Scans `bytes` up to and including the first byte that completes a frame. Sets `*taken` to
+ * the number of bytes scanned. Returns 1 and fills `*frame` when a frame was completed, 0 when
+ * all `size` bytes were scanned without completing one (or an argument is NULL; then `*taken`
+ * is 0 when `taken` is given). */
+QN_API int QnReader_ScanFrame(QnFrameScanner *scanner, const uint8_t *bytes, size_t size,
+                              size_t *taken, QnFrame *frame);
+
 #ifdef __cplusplus
 }
 #endif

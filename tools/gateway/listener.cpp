@@ -4,9 +4,9 @@
 #include <asio.hpp>
 #include <chrono>
 #include <cstdint>
+#include <memory>
 
-#include "command_table.h"
-#include "frame.h"
+#include "QnReader.h"
 #include "log.h"
 #include "tag_text.h"
 
@@ -33,6 +33,10 @@ class Connection : public std::enable_shared_from_this<Connection> {
 
     void start() {
         log::line("reader connected from " + peer_);
+        if (!scanner_) {
+            drop("no memory for its frames");
+            return;
+        }
         lastFrame_ = std::chrono::steady_clock::now();
         socket_.set_option(asio::socket_base::keep_alive(true));
         watchSilence();
@@ -59,33 +63,33 @@ class Connection : public std::enable_shared_from_this<Connection> {
             ended(error == asio::error::eof ? "closed the connection" : error.message());
             return;
         }
-        for (std::size_t i = 0; i < size; ++i) {
-            if (parser_.feed(buffer_[i])) {
-                parser_.clearFrameReady();
+        const std::uint8_t *bytes = buffer_.data();
+        while (size > 0) {
+            std::size_t taken = 0;
+            QnFrame frame;
+            if (QnReader_ScanFrame(scanner_.get(), bytes, size, &taken, &frame)) {
                 bytesWithoutFrame_ = 0;
                 lastFrame_ = std::chrono::steady_clock::now();
-                take(parser_.frame(), parser_.count());
-            } else if (++bytesWithoutFrame_ >= kGarbageLimit) {
+                take(frame);
+            } else if ((bytesWithoutFrame_ += taken) >= kGarbageLimit) {
                 drop("sent 64 KiB without a valid frame");
                 return;
             }
+            bytes += taken;
+            size -= taken;
         }
         receive();
     }
 
-    // A valid frame: `count` bytes before its checksum.
-    void take(const std::uint8_t *frame, int count) {
-        const auto size = static_cast<std::size_t>(count);
-        if (frame[qn::kResponseCommandOffset] != std::uint8_t(qn::Command::ActiveReport) ||
-            size < qn::kResponseDataOffset + kReportHead) {
+    void take(const QnFrame &frame) {
+        if (frame.command != QN_COMMAND_ACTIVE_REPORT || frame.dataSize < kReportHead) {
             hub_.ignoredFrame();
             return;
         }
-        const std::uint8_t *data = frame + qn::kResponseDataOffset;
-        const std::span<const std::uint8_t, 7> serial(data, 7);
-        const std::span records(data + kReportHead, size - qn::kResponseDataOffset - kReportHead);
+        const std::span<const std::uint8_t, 7> serial(frame.data, 7);
+        const std::span records(frame.data + kReportHead, frame.dataSize - kReportHead);
         const std::string reader = tagtext::hexText(serial);
-        auto sightings = tagtext::reportSightings(reader, records, qn::lengthField(frame));
+        auto sightings = tagtext::reportSightings(reader, records, frame.length);
         if (reader != reader_) {
             if (!reader_.empty()) hub_.readerDown(reader_);
             reader_ = reader;
@@ -124,7 +128,8 @@ class Connection : public std::enable_shared_from_this<Connection> {
     std::string peer_;
     std::string reader_;  // serial number from the reports, once one came
     std::array<std::uint8_t, kReceiveSize> buffer_{};
-    qn::ReceiveParser parser_;
+    std::unique_ptr<QnFrameScanner, decltype(&QnReader_FreeFrameScanner)> scanner_{
+        QnReader_NewFrameScanner(), &QnReader_FreeFrameScanner};
     std::size_t bytesWithoutFrame_ = 0;
     std::chrono::steady_clock::time_point lastFrame_;
 };

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "backoff.h"
+#include "json_text.h"
 #include "log.h"
 
 namespace gateway {
@@ -25,6 +26,8 @@ constexpr int kLoopTurnMs = 100;
 constexpr int kTurnsAfterStop = 5;
 // Messages taken from the store ahead of publishing, besides those in flight.
 constexpr std::size_t kWindow = 4096;
+// Where reader statuses are retained: tagbench/{reader}/status.
+constexpr const char *kReaderStatuses = "tagbench/+/status";
 
 // One library set-up for the process, before any thread could race it.
 struct LibraryUse {
@@ -93,6 +96,7 @@ MqttOutput::MqttOutput(MqttSettings settings, Store &store)
     mosquitto_connect_callback_set(client_, onConnect);
     mosquitto_disconnect_callback_set(client_, onDisconnect);
     mosquitto_publish_callback_set(client_, onPublish);
+    mosquitto_message_callback_set(client_, onMessage);
     const BrokerAddress &broker = settings_.broker;
     if (!broker.user.empty()) {
         requireSuccess(
@@ -285,6 +289,8 @@ void MqttOutput::onConnect(mosquitto *, void *self, int result) {
         for (const auto &[topic, json] : std::map(output->statuses_)) {
             output->publishStatus(topic, json);
         }
+        // The retained reader statuses arrive after the subscription; see onMessage.
+        mosquitto_subscribe(output->client_, nullptr, kReaderStatuses, 1);
     }
     output->changed_.notify_all();
 }
@@ -325,6 +331,26 @@ void MqttOutput::onPublish(mosquitto *, void *self, int mid) {
         output->statusesInFlight_.erase(mid);
     }
     output->changed_.notify_all();
+}
+
+void MqttOutput::onMessage(mosquitto *, void *self, const mosquitto_message *message) {
+    // Only retained statuses, as the broker sends them on subscribing, tell of earlier runs.
+    if (message->retain == 0 || message->payloadlen <= 0) return;
+    auto *output = static_cast<MqttOutput *>(self);
+    const std::lock_guard lock(output->mutex_);
+    output->clearLeftStatus(message->topic, std::string(static_cast<const char *>(message->payload),
+                                                        std::size_t(message->payloadlen)));
+}
+
+void MqttOutput::clearLeftStatus(const std::string &topic, const std::string &json) {
+    // The form statusJson writes: state first, the gateway's name last.
+    const std::string mine = ",\"gateway\":" + jsontext::quoted(settings_.name) + "}";
+    if (!json.starts_with("{\"state\":\"online\"") || !json.ends_with(mine)) return;
+    if (const auto now = statuses_.find(topic); now != statuses_.end()) {
+        if (now->second.starts_with("{\"state\":\"online\"")) return;
+    }
+    log::line("MQTT: " + topic + " was left online by an earlier run; setting it offline");
+    publishStatus(topic, statusJson(false, Clock::now(), settings_.name));
 }
 
 bool MqttOutput::drained() const {

@@ -1,6 +1,7 @@
 // MQTT output (libmosquitto): tag messages on the tag topic with QoS 0 or 1 (one sighting a
 // message, or batches of one reader's sightings), retained reader and gateway statuses (the
-// gateway's set offline by the broker through the will), statistics. Messages wait in the
+// gateway's set offline by the broker through the will; reader statuses left online by an
+// earlier run under the same name set offline on connect), statistics. Messages wait in the
 // store while the broker is away; with QoS 1 a message leaves the store only when the broker
 // has acknowledged it (PUBACK), and what was in flight when the connection broke is sent
 // again (at least once).
@@ -19,6 +20,7 @@
 #include "output.h"
 
 struct mosquitto;
+struct mosquitto_message;
 
 namespace gateway {
 
@@ -66,6 +68,7 @@ class MqttOutput : public Output {
     static void onConnect(mosquitto *, void *self, int result);
     static void onDisconnect(mosquitto *, void *self, int result);
     static void onPublish(mosquitto *, void *self, int mid);
+    static void onMessage(mosquitto *, void *self, const mosquitto_message *message);
 
     // Connects (trying again with back-off while the broker is away) and runs the client.
     void networkLoop();
@@ -78,6 +81,9 @@ class MqttOutput : public Output {
     void delivered(const std::vector<StoredMessage> &batch);
     // Under mutex_. Publishes a retained status; its acknowledgement is awaited by finish.
     void publishStatus(const std::string &topic, const std::string &json);
+    // Under mutex_: a retained reader status this gateway's name left behind in an earlier
+    // run says offline unless this run has the reader online.
+    void clearLeftStatus(const std::string &topic, const std::string &json);
     std::string tagTopic(const std::string &reader) const;
     bool drained() const;
 

@@ -17,6 +17,8 @@ namespace {
 constexpr int kApplicationId = 0x54424757;
 constexpr int kLayoutVersion = 1;
 constexpr auto kGroupCommitPeriod = std::chrono::milliseconds(5);
+// Committed messages kept in memory for the outputs: seconds of a thousand readers' reports.
+constexpr std::size_t kRecentLimit = 16384;
 constexpr int kDropChunk = 256;
 constexpr const char *kSize = "length(CAST(reader AS BLOB)) + length(CAST(json AS BLOB)) + 32";
 
@@ -40,6 +42,13 @@ int run(sqlite3_stmt *statement, Row &&row) {
 
 int run(sqlite3_stmt *statement) {
     return run(statement, [](sqlite3_stmt *) {});
+}
+
+// The first of the messages (ids rising) whose id is above `after`.
+template <typename Messages>
+auto firstAfter(Messages &messages, std::uint64_t after) {
+    return std::upper_bound(messages.begin(), messages.end(), after,
+                            [](std::uint64_t id, const auto &m) { return id < m.message.id; });
 }
 
 std::string textOf(sqlite3_stmt *statement, int column) {
@@ -249,16 +258,18 @@ bool Spool::commit() {
     if (!inTransaction_) return false;
     inTransaction_ = false;
     char *message = nullptr;
+    bool committed = true;
     if (sqlite3_exec(db_, "COMMIT", nullptr, nullptr, &message) != SQLITE_OK) {
         log::line("spool: cannot commit: " + std::string(message != nullptr ? message : "?"));
         sqlite3_free(message);
         if (sqlite3_get_autocommit(db_) == 0) {
             sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
         }
+        committed = false;
     }
     const bool added = committedId_ < lastId_;
     committedId_ = lastId_;
-    return added;
+    return committed && added;
 }
 
 void Spool::commitLoop() {
@@ -300,13 +311,44 @@ bool Spool::writeStaged() {
         stagedAcksOf_ = {};
     }
     if (!adds.empty() || !acks.empty()) beginIfIdle();
-    for (const StagedMessage &staged : adds) insert(staged.message, staged.received);
+    std::vector<StoredMessage> kept;
+    kept.reserve(adds.size());
+    for (StagedMessage &staged : adds) {
+        if (!insert(staged.message, staged.received)) continue;
+        kept.push_back({staged.message.sequence, std::move(staged.message.reader),
+                        std::move(staged.message.json), staged.received});
+    }
     for (const auto &[output, id] : acks) clearBit(output, id);
     if (bytes_ > limit_) dropOldest();
-    return commit();
+    if (!commit()) return false;
+    remember(kept);
+    return true;
 }
 
-void Spool::insert(const TagMessage &message, Clock::time_point received) {
+void Spool::remember(std::vector<StoredMessage> &committed) {
+    const std::lock_guard lock(recentMutex_);
+    for (StoredMessage &message : committed) {
+        if (message.id > droppedThrough_) recent_.push_back({std::move(message), outputs_});
+    }
+    while (!recent_.empty() &&
+           (recent_.size() > kRecentLimit || recent_.front().message.id <= droppedThrough_)) {
+        recent_.pop_front();
+    }
+}
+
+std::optional<std::vector<StoredMessage>> Spool::recentAfter(OutputBit output, std::uint64_t after,
+                                                             std::size_t most) {
+    const std::lock_guard lock(recentMutex_);
+    // Older messages (replayed, or no longer in memory) are read from the file.
+    if (recent_.empty() || after + 1 < recent_.front().message.id) return std::nullopt;
+    std::vector<StoredMessage> found;
+    for (auto at = firstAfter(recent_, after); at != recent_.end() && found.size() < most; ++at) {
+        if ((at->pending & unsigned(output)) != 0) found.push_back(at->message);
+    }
+    return found;
+}
+
+bool Spool::insert(const TagMessage &message, Clock::time_point received) {
     sqlite3_bind_int64(insert_, 1, std::int64_t(message.sequence));
     sqlite3_bind_text(insert_, 2, message.reader.data(), int(message.reader.size()), SQLITE_STATIC);
     sqlite3_bind_text(insert_, 3, message.json.data(), int(message.json.size()), SQLITE_STATIC);
@@ -314,7 +356,7 @@ void Spool::insert(const TagMessage &message, Clock::time_point received) {
     sqlite3_bind_int(insert_, 5, int(outputs_));
     if (run(insert_) != SQLITE_DONE) {
         log::line("spool: cannot keep a message: " + std::string(sqlite3_errmsg(db_)));
-        return;
+        return false;
     }
     lastId_ = message.sequence;
     ++rows_;
@@ -322,6 +364,7 @@ void Spool::insert(const TagMessage &message, Clock::time_point received) {
     for (unsigned bit = 1; bit <= 4; bit <<= 1) {
         if ((outputs_ & bit) != 0) ++waiting_[indexOf(bit)];
     }
+    return true;
 }
 
 void Spool::forget(unsigned pending, std::uint64_t size, unsigned bits) {
@@ -353,11 +396,13 @@ void Spool::dropOldest() {
             run(remove_);
             forget(0, row.size, row.pending);
             ++dropped_;
+            droppedThrough_ = std::uint64_t(row.id);
         }
     }
 }
 
 std::vector<StoredMessage> Spool::next(OutputBit output, std::uint64_t after, std::size_t most) {
+    if (auto recent = recentAfter(output, after, most)) return std::move(*recent);
     const std::lock_guard lock(mutex_);
     std::vector<StoredMessage> found;
     // Only what is durable leaves.
@@ -376,6 +421,11 @@ void Spool::delivered(OutputBit output, std::span<const std::uint64_t> ids) {
     const std::lock_guard lock(stagingMutex_);
     for (const std::uint64_t id : ids) stagedAcks_.emplace_back(output, id);
     stagedAcksOf_[indexOf(unsigned(output))] += ids.size();
+    const std::lock_guard recent(recentMutex_);
+    for (const std::uint64_t id : ids) {
+        const auto at = firstAfter(recent_, id - 1);
+        if (at != recent_.end() && at->message.id == id) at->pending &= ~unsigned(output);
+    }
 }
 
 void Spool::clearBit(OutputBit output, std::uint64_t id) {

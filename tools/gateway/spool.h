@@ -1,14 +1,19 @@
-// --spool DIR: the durable store, DIR/spool.db in SQLite (WAL journal). Writes gather in one
-// transaction committed every few milliseconds (a power cut loses at most that last group);
-// the rows a run leaves behind are replayed at the next start, in order. A file it cannot
-// read (damaged, foreign, a newer layout) is moved aside, never deleted, and a new spool
+// --spool DIR: the durable store, DIR/spool.db in SQLite (WAL journal, synchronous=FULL).
+// Writes gather in one transaction committed every few milliseconds (a power cut loses at most
+// that last group); a message leaves only once its group is on the disk. Outputs that keep up
+// take the last committed messages from memory, so they never wait behind the commit's fsync
+// nor read the file. The rows a run leaves behind are replayed at the next start, in order. A file
+// it cannot read (damaged, foreign, a newer layout) is moved aside, never deleted, and a new spool
 // begins. Bounded by size: beyond it the oldest are dropped and counted.
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <condition_variable>
+#include <deque>
 #include <filesystem>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 #include "store.h"
@@ -51,9 +56,15 @@ class Spool : public Store {
     // Under mutex_: writes what add and delivered staged, then commits; true when messages
     // became durable.
     bool writeStaged();
-    void insert(const TagMessage &message, Clock::time_point received);
+    // False when the row could not be written.
+    bool insert(const TagMessage &message, Clock::time_point received);
+    // Under mutex_: keeps a committed group for the outputs that keep up.
+    void remember(std::vector<StoredMessage> &committed);
+    // The messages after `after` waiting for `output`, when all of them are still in memory.
+    std::optional<std::vector<StoredMessage>> recentAfter(OutputBit output, std::uint64_t after,
+                                                          std::size_t most);
     void clearBit(OutputBit output, std::uint64_t id);
-    // True when it made added messages durable.
+    // True when it made added messages durable (false too when the commit failed).
     bool commit();
     void dropOldest();
     void forget(unsigned pending, std::uint64_t size, unsigned bits);
@@ -72,6 +83,7 @@ class Spool : public Store {
     bool stopping_ = false;
     std::uint64_t lastId_ = 0;
     std::uint64_t committedId_ = 0;
+    std::uint64_t droppedThrough_ = 0;  // the newest id dropped for the size bound
     std::uint64_t rows_ = 0;
     std::uint64_t bytes_ = 0;
     std::array<std::uint64_t, 3> waiting_{};
@@ -89,6 +101,14 @@ class Spool : public Store {
     std::array<std::uint64_t, 3> stagedAcksOf_{};
     std::uint64_t stagedId_ = 0;
     std::thread committer_;
+    // The last committed messages, ids rising (at most kRecentLimit), with the outputs each
+    // still waits for.
+    struct RecentMessage {
+        StoredMessage message;
+        unsigned pending;
+    };
+    std::mutex recentMutex_;  // taken after mutex_ and stagingMutex_ when they are
+    std::deque<RecentMessage> recent_;
 };
 
 }  // namespace gateway

@@ -307,6 +307,42 @@ TEST(GatewayTest, GatewayStatusGoesOfflineOnStopAndThroughTheWillOnKill) {
     }
 }
 
+// A gateway killed with a reader online leaves that status retained; started again under the
+// same name without the reader, it sets the status offline for every later subscriber. The
+// status of a reader another gateway watches is left alone.
+TEST(GatewayTest, RestartSetsOfflineTheReaderStatusesADeadRunLeftOnline) {
+    Broker broker;
+    ASSERT_TRUE(broker.start());
+    MqttRecorder recorder(broker.port(), {"tagbench/+/status"});
+    ASSERT_TRUE(recorder.waitSubscribed(kDeadline));
+    Gateway other({"--mqtt", broker.url(), "--name", "gw-other"});
+    Peer watchedByOther(other.port(), serialOf(8));
+    ASSERT_TRUE(watchedByOther.report({Tag(1)}));
+    const std::string otherStatus = "tagbench/" + watchedByOther.serial() + "/status";
+    ASSERT_TRUE(recorder.waitFor(has(otherStatus, "\"online\""), kDeadline));
+
+    std::string status;
+    {
+        Gateway first({"--mqtt", broker.url(), "--name", "gw-again"});
+        Peer peer(first.port(), serialOf(9));
+        ASSERT_TRUE(peer.report({Tag(2)}));
+        status = "tagbench/" + peer.serial() + "/status";
+        ASSERT_TRUE(recorder.waitFor(has(status, "\"online\""), kDeadline));
+        EXPECT_EQ(first.stop(SIGKILL).status, -1);
+    }
+    Gateway again({"--mqtt", broker.url(), "--name", "gw-again"});
+    ASSERT_TRUE(recorder.waitFor(has(status, "\"offline\""), kDeadline));
+
+    MqttRecorder later(broker.port(), {status, otherStatus});
+    ASSERT_TRUE(later.waitFor(atLeast(2, "/status"), kDeadline));
+    for (const Received &message : later.messages()) {
+        EXPECT_TRUE(message.retained) << message.topic;
+        const bool online = message.payload.find("\"online\"") != std::string::npos;
+        EXPECT_EQ(online, message.topic == otherStatus) << message.topic << message.payload;
+    }
+    EXPECT_EQ(again.stop().status, 0);
+}
+
 std::set<std::string> epcsOf(const std::vector<Received> &messages) {
     static const std::regex epc(R"re("epc":"([0-9A-F]+)")re");
     std::set<std::string> epcs;
