@@ -146,8 +146,11 @@ bool Link::sendRequest(Command command, std::span<const uint8_t> data, Clock::ti
         }
     }
     if (receiving) {
+        // Read while the role is still held: once it is released the receive thread owns
+        // the pending input.
+        const bool leftOver = parkedSize_.load() > 0 || pending_.hasUnparsed(parser_);
         releaseReceiveRole();
-        if (parkedSize_.load() > 0 || pending_.hasUnparsed(parser_)) wakeReceiveThread();
+        if (leftOver) wakeReceiveThread();
     }
     return written;
 }
