@@ -136,6 +136,9 @@ if(TARGET tagbench-gateway)
     "${CMAKE_INSTALL_FULL_SYSCONFDIR}/tagbench/gateway.conf\n")
   set(CPACK_DEBIAN_TAGBENCH-GATEWAY_PACKAGE_CONTROL_EXTRA
     ${CMAKE_CURRENT_BINARY_DIR}/debian/gateway/conffiles)
+  install(FILES ${debian_dir}/gateway.lintian-overrides
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME tagbench-gateway
+    COMPONENT tagbench-gateway)
 endif()
 
 set(CPACK_COMPONENTS_ALL ${packages})
