@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "QnReader.h"
+#include "listening_socket.h"
 #include "log.h"
 #include "tag_text.h"
 
@@ -168,25 +169,9 @@ Listener::~Listener() {
 }
 
 bool Listener::listen(const std::string &where, std::string &error) {
-    const auto colon = where.rfind(':');
-    const std::string host = colon == std::string::npos ? "0.0.0.0" : where.substr(0, colon);
-    const std::string port = colon == std::string::npos ? where : where.substr(colon + 1);
-    asio::error_code failure;
-    tcp::resolver resolver(impl_->io);
-    const auto endpoints = resolver.resolve(
-        host, port, tcp::resolver::passive | tcp::resolver::numeric_service, failure);
-    if (failure || endpoints.empty()) {
-        error = "cannot listen on " + where + ": " + failure.message();
-        return false;
-    }
     auto acceptor = std::make_unique<tcp::acceptor>(impl_->io);
-    const tcp::endpoint endpoint = *endpoints.begin();
-    acceptor->open(endpoint.protocol(), failure);
-    if (!failure) acceptor->set_option(tcp::acceptor::reuse_address(true), failure);
-    if (!failure) acceptor->bind(endpoint, failure);
-    if (!failure) acceptor->listen(asio::socket_base::max_listen_connections, failure);
-    if (failure) {
-        error = "cannot listen on " + where + ": " + failure.message();
+    if (!openListeningSocket(*acceptor, where, "0.0.0.0", error)) {
+        error = "cannot listen on " + where + ": " + error;
         return false;
     }
     const tcp::endpoint bound = acceptor->local_endpoint();

@@ -4,6 +4,7 @@
 #include <asio.hpp>
 #include <thread>
 
+#include "listening_socket.h"
 #include "log.h"
 
 namespace gateway {
@@ -165,25 +166,9 @@ MetricsServer::~MetricsServer() {
 }
 
 bool MetricsServer::start(const std::string &where, std::string &error) {
-    const auto colon = where.rfind(':');
-    const std::string host = colon == std::string::npos ? "127.0.0.1" : where.substr(0, colon);
-    const std::string port = colon == std::string::npos ? where : where.substr(colon + 1);
-    asio::error_code failure;
-    tcp::resolver resolver(impl_->io);
-    const auto endpoints = resolver.resolve(
-        host, port, tcp::resolver::passive | tcp::resolver::numeric_service, failure);
-    if (failure || endpoints.empty()) {
-        error = "--metrics " + where + ": " + failure.message();
-        return false;
-    }
     tcp::acceptor &acceptor = impl_->acceptor;
-    const tcp::endpoint endpoint = *endpoints.begin();
-    acceptor.open(endpoint.protocol(), failure);
-    if (!failure) acceptor.set_option(tcp::acceptor::reuse_address(true), failure);
-    if (!failure) acceptor.bind(endpoint, failure);
-    if (!failure) acceptor.listen(asio::socket_base::max_listen_connections, failure);
-    if (failure) {
-        error = "--metrics " + where + ": " + failure.message();
+    if (!openListeningSocket(acceptor, where, "127.0.0.1", error)) {
+        error = "--metrics " + where + ": " + error;
         return false;
     }
     const tcp::endpoint bound = acceptor.local_endpoint();
