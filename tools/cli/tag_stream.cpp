@@ -44,17 +44,21 @@ std::string rowLine(const std::vector<std::string> &cells, Format format) {
     return line;
 }
 
-void printSightings(const std::vector<Sighting> &sightings) {
+// Every result waiting goes out in one write: a fast stream costs one wake and one pipe write
+// per batch of results, not per result.
+void printSightings(const std::deque<std::vector<Sighting>> &results) {
     std::string lines, reader, time;
-    lines.reserve(sightings.size() * kTypicalLineLength);
     const Sighting *previous = nullptr;
-    for (const Sighting &sighting : sightings) {
-        if (!previous || previous->reader != sighting.reader)
-            reader = jsontext::quoted(sighting.reader);
-        if (!previous || previous->time != sighting.time)
-            time = jsontext::quoted(utcText(sighting.time));
-        appendNdjsonLine(lines, sighting, reader, time);
-        previous = &sighting;
+    for (const std::vector<Sighting> &sightings : results) {
+        lines.reserve(lines.size() + sightings.size() * kTypicalLineLength);
+        for (const Sighting &sighting : sightings) {
+            if (!previous || previous->reader != sighting.reader)
+                reader = jsontext::quoted(sighting.reader);
+            if (!previous || previous->time != sighting.time)
+                time = jsontext::quoted(utcText(sighting.time));
+            appendNdjsonLine(lines, sighting, reader, time);
+            previous = &sighting;
+        }
     }
     if (!lines.empty()) {
         lines.pop_back();
@@ -99,11 +103,10 @@ void TagSink::writeLines() {
     for (;;) {
         changed_.wait(lock, [this] { return finishing_ || !pending_.empty(); });
         if (pending_.empty()) return;
-        const std::vector<Sighting> sightings = std::move(pending_.front());
-        pending_.pop_front();
+        const std::deque<std::vector<Sighting>> results = std::exchange(pending_, {});
         changed_.notify_all();
         lock.unlock();
-        printSightings(sightings);
+        printSightings(results);
         lock.lock();
     }
 }
