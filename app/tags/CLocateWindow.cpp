@@ -86,13 +86,12 @@ std::chrono::milliseconds CLocateWindow::tickInterval(int rssi)
         static_cast<int>(slowestTickMs - strength * (slowestTickMs - fastestTickMs)));
 }
 
-void CLocateWindow::follow(const QString &epc)
+void CLocateWindow::follow(const tagrecord::Bytes &epc)
 {
-    m_epc = epc;
-    // The list's own EPC text, so it reads back whole.
-    m_epcBytes = hextext::lenientBytes(epc.toStdString());
-    m_epcLabel->setText(epc);
-    m_epcLabel->setAccessibleName(epc);
+    m_epcBytes = epc;
+    m_epc = QString::fromStdString(hextext::compact(epc));
+    m_epcLabel->setText(m_epc);
+    m_epcLabel->setAccessibleName(m_epc);
     m_rate.reset();
     m_lastRssi.reset();
     redraw();

@@ -26,7 +26,7 @@ public:
 
     CLocateWindow(IMainWindowServices &services, CTagListModel &model);
 
-    void follow(const QString &epc);
+    void follow(const tagrecord::Bytes &epc);
     const QString &epc() const { return m_epc; }
     // What is shown: the last RSSI seen (none before the first read) and the reads per second.
     std::optional<int> rssiShown() const { return m_lastRssi; }

@@ -182,10 +182,10 @@ void CTagChartWindow::takeTagPoints(
 // Tracked EPCs the list did not show yet (or no longer, after a clear) find their tag.
 void CTagChartWindow::resolveTracked()
 {
-    for (const QString &epc : std::as_const(m_trackedEpcs)) {
-        const int tag = m_model.firstRowOf(epc);
+    for (auto line = m_lines.cbegin(); line != m_lines.cend(); ++line) {
+        const int tag = m_model.firstRowOf(line->epc);
         if (tag >= 0)
-            m_trackedTags.insert(tag, epc);
+            m_trackedTags.insert(tag, line.key());
     }
 }
 
@@ -209,6 +209,7 @@ void CTagChartWindow::track(const QItemSelection &selected)
         }
         m_trackedEpcs.append(epc);
         TagLines lines;
+        lines.epc = m_model.epcOf(index.row());
         lines.rssi = new QLineSeries(m_rssiChart);
         lines.rssi->setName(epc);
         m_rssiChart->addSeries(lines.rssi);

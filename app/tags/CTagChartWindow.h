@@ -64,6 +64,7 @@ private:
         std::set<int> tags;
     };
     struct TagLines {
+        tagrecord::Bytes epc;
         QLineSeries *rssi = nullptr;
         QLineSeries *temperature = nullptr;
     };

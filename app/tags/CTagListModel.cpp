@@ -35,10 +35,23 @@ QString temperatureText(const std::optional<float> &celsius)
 }
 
 // Decoded when shown rather than stored: only the rows in view ask.
-QString gs1UriOf(const QString &epc)
+QString gs1UriOf(const tagrecord::Bytes &epc)
 {
-    const std::optional<gs1::Identity> identity = gs1::decodeHex(epc.toStdString());
+    const std::optional<gs1::Identity> identity = gs1::decode(epc);
     return identity ? QString::fromStdString(identity->uri) : QString();
+}
+
+// The index key of an EPC, borrowing the bytes for lookups.
+QByteArray borrowedKey(const tagrecord::Bytes &epc)
+{
+    return QByteArray::fromRawData(
+        reinterpret_cast<const char *>(epc.data()), static_cast<qsizetype>(epc.size()));
+}
+
+QByteArray ownKey(const tagrecord::Bytes &epc)
+{
+    return QByteArray(
+        reinterpret_cast<const char *>(epc.data()), static_cast<qsizetype>(epc.size()));
 }
 
 } // namespace
@@ -141,15 +154,13 @@ void CTagListModel::setMerging(bool merging)
     m_merging = merging;
 }
 
-CTagListModel::Row CTagListModel::rowOf(
-    const tagrecord::TagRecord &record, const QString &time) const
+CTagListModel::Row CTagListModel::rowOf(const tagrecord::TagRecord &record, const QTime &time)
 {
     Row row;
     row.time = time;
-    row.epc = epcText(record.epc);
-    row.length = twoHexDigits(static_cast<unsigned>(record.epc.size()));
-    row.antenna = twoHexDigits(record.antenna);
-    row.rssi = twoHexDigits(record.rssi);
+    row.epc = record.epc;
+    row.antenna = record.antenna;
+    row.rssi = record.rssi;
     row.temperature = record.temperature;
     return row;
 }
@@ -171,7 +182,6 @@ CTagListModel::BatchResult CTagListModel::addRecords(
 {
     BatchResult result;
     m_reportCount += static_cast<std::int64_t>(bodies.size());
-    const QString timeText = time.toString(timeFormat);
     const bool merges = m_merging || isActive();
     const bool watched = isWatched();
     std::vector<Sighting> sightings;
@@ -182,8 +192,9 @@ CTagListModel::BatchResult CTagListModel::addRecords(
         std::optional<tagrecord::TagRecord> record = tagrecord::decode(body, rules());
         if (!record)
             continue;
-        Row sighting = rowOf(*record, timeText);
-        const auto found = merges ? m_firstRowOf.constFind(sighting.epc) : m_firstRowOf.cend();
+        Row sighting = rowOf(*record, time);
+        const auto found
+            = merges ? m_firstRowOf.constFind(borrowedKey(sighting.epc)) : m_firstRowOf.cend();
         if (found != m_firstRowOf.cend()) {
             const auto row = static_cast<std::size_t>(found.value());
             if (row < m_rows.size()) {
@@ -201,9 +212,9 @@ CTagListModel::BatchResult CTagListModel::addRecords(
         // A full active table grows: no tag is dropped.
         const int row = static_cast<int>(m_rows.size() + fresh.size());
         sighting.number = row + 1;
-        auto first = m_firstRowOf.find(sighting.epc);
+        auto first = m_firstRowOf.find(borrowedKey(sighting.epc));
         if (first == m_firstRowOf.end())
-            first = m_firstRowOf.insert(sighting.epc, row);
+            first = m_firstRowOf.insert(ownKey(sighting.epc), row);
         if (watched)
             sightings.push_back({ row, first.value(), std::move(*record) });
         fresh.push_back(std::move(sighting));
@@ -242,17 +253,17 @@ QString CTagListModel::cellText(int row, int column) const
     case Number:
         return QString::number(cells.number).rightJustified(3, u'0');
     case Time:
-        return cells.time;
+        return cells.time.toString(timeFormat);
     case Epc:
-        return cells.epc;
+        return epcText(cells.epc);
     case Length:
-        return cells.length;
+        return twoHexDigits(static_cast<unsigned>(cells.epc.size()));
     case Antenna:
-        return cells.antenna;
+        return twoHexDigits(cells.antenna);
     case Count:
         return QString::number(cells.count);
     case Rssi:
-        return cells.rssi;
+        return twoHexDigits(cells.rssi);
     case Temperature:
         if (hasTemperatureColumn())
             return temperatureText(cells.temperature);
@@ -261,6 +272,17 @@ QString CTagListModel::cellText(int row, int column) const
         break;
     }
     return gs1UriOf(cells.epc);
+}
+
+const tagrecord::Bytes &CTagListModel::epcOf(int row) const
+{
+    static const tagrecord::Bytes none;
+    return row >= 0 && row < rowCount() ? m_rows[static_cast<std::size_t>(row)].epc : none;
+}
+
+int CTagListModel::firstRowOf(const tagrecord::Bytes &epc) const
+{
+    return m_firstRowOf.value(borrowedKey(epc), -1);
 }
 
 int CTagListModel::rowCount(const QModelIndex &parent) const

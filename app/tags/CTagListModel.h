@@ -16,8 +16,10 @@
 #include <vector>
 
 // The tag list of the five tag pages: one row per tag (or per sighting with merging off).
-// A sighting merges into the first row whose EPC text matches, found through an index instead
-// of a pass over the rows. Records arrive in batches (one inventory answer, one drain of
+// Rows hold what the records say (EPC bytes, antenna, RSSI, temperature as numbers); the
+// cells' text is made when asked, so only rows in view and exports pay for it. A sighting
+// merges into the first row whose EPC matches, found through an index instead of a pass over
+// the rows. Records arrive in batches (one inventory answer, one drain of
 // active reports): one insertion per batch. Changes only on the user-interface thread.
 class CTagListModel : public QAbstractTableModel {
     Q_OBJECT
@@ -98,8 +100,10 @@ public:
     Kind kind() const { return m_kind; }
     // Whether a chart or locate window listens to the batches.
     bool isWatched() const;
-    // The first row showing the EPC text, or -1.
-    int firstRowOf(const QString &epc) const { return m_firstRowOf.value(epc, -1); }
+    // The EPC of a row, as the reader sent it (empty outside the rows).
+    const tagrecord::Bytes &epcOf(int row) const;
+    // The first row showing the EPC, or -1.
+    int firstRowOf(const tagrecord::Bytes &epc) const;
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;
@@ -115,19 +119,18 @@ signals:
 private:
     struct Row {
         int number = 0;
-        QString time;
-        QString epc;
-        QString length;
-        QString antenna;
+        QTime time;
+        tagrecord::Bytes epc;
+        std::uint8_t antenna = 0;
+        std::uint8_t rssi = 0;
         std::int64_t count = 1;
-        QString rssi;
         std::optional<float> temperature;
     };
 
     bool isActive() const;
     bool hasTemperatureColumn() const;
     const tagrecord::RecordRules &rules() const;
-    Row rowOf(const tagrecord::TagRecord &record, const QString &time) const;
+    static Row rowOf(const tagrecord::TagRecord &record, const QTime &time);
     void merge(Row &row, const Row &sighting) const;
 
     Kind m_kind;
@@ -136,7 +139,7 @@ private:
     QStringList m_titles;
     QString m_gs1Title;
     std::vector<Row> m_rows;
-    // EPC text -> the first row showing it.
-    QHash<QString, int> m_firstRowOf;
+    // EPC bytes -> the first row showing it.
+    QHash<QByteArray, int> m_firstRowOf;
     std::int64_t m_reportCount = 0;
 };

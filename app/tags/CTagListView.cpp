@@ -97,9 +97,8 @@ void CTagListView::locateSelected()
     const QModelIndexList rows = selectionModel()->selectedRows();
     if (rows.isEmpty())
         return;
-    const QString epc = m_model.cellText(rows.first().row(), CTagListModel::Epc);
     if (!m_locator)
         m_locator = new CLocateWindow(m_services, m_model);
-    m_locator->follow(epc);
+    m_locator->follow(m_model.epcOf(rows.first().row()));
     toolwindow::showBeside(*m_locator, *this);
 }

@@ -291,8 +291,10 @@ TEST(TagListModel, WatchersLearnEachSightingsRowTagAndNumbers) {
             {plainBody(epcA, 1, 0xC0), plainBody(epcB, 2, 0xC1), plainBody(epcA, 3, 0xC2)}, noon);
         EXPECT_EQ(seen, test.expected) << test.merging;
         EXPECT_EQ(epcs, (std::vector<Bytes>{epcA, epcB, epcA}));
-        EXPECT_EQ(model.firstRowOf(QStringLiteral("E2000018")), 1);
-        EXPECT_EQ(model.firstRowOf(QStringLiteral("E2000019")), -1);
+        EXPECT_EQ(model.firstRowOf(epcB), 1);
+        EXPECT_EQ(model.epcOf(1), epcB);
+        EXPECT_EQ(model.firstRowOf(Bytes{0xE2, 0x00, 0x00, 0x19}), -1);
+        EXPECT_TRUE(model.epcOf(model.rowCount()).empty());
     }
 }
 
