@@ -88,6 +88,20 @@ Finished runCli(const Site &site, const std::vector<std::string> &arguments) {
     return startCli(site, arguments).finish();
 }
 
+// The tool with its stdin read from `input`.
+Finished runCliReading(const Site &site, const std::filesystem::path &input,
+                       const std::vector<std::string> &arguments) {
+    std::vector<std::string> all = {"-c",
+                                    "input=$1; shift; exec \"$@\" < \"$input\"",
+                                    "sh",
+                                    input.string(),
+                                    TAGBENCH_CLI_PATH,
+                                    "--reader",
+                                    site.address};
+    all.insert(all.end(), arguments.begin(), arguments.end());
+    return ChildProcess("/bin/sh", all, testsupport::childEnvironment(site.environment)).finish();
+}
+
 std::vector<std::string> linesOf(const std::string &text) {
     std::vector<std::string> lines;
     std::istringstream stream(text);
@@ -843,14 +857,16 @@ void writeText(const std::filesystem::path &path, const std::string &text) {
 // Profiles copy what they say, between families: export reads every record the source has
 // and names them; the tool and the handle API write the same file; an import writes the
 // records the profile holds and the target has, so a target keeps its special (and network)
-// record where the source had none and takes the source's where it had one.
+// record where the source had none and takes the source's where it had one. FILE "-" is
+// stdout for an export, which then carries the profile alone, and stdin for an import.
 TEST_F(CliTransports, ProfilesCopyWhatTheySayBetweenFamilies) {
     struct Case {
         std::string source, target, transport;
+        bool streams = false;  // the tool exports to stdout and imports from stdin
     };
     const Case cases[] = {
-        {"fir", "cedar", "tcp"},    {"birch", "fir", "tcp"},    {"elm", "elm", "pty"},
-        {"alder", "hazel", "tcp"},  {"hazel", "birch2", "tcp"}, {"birch2", "alder", "pty"},
+        {"fir", "cedar", "tcp", true}, {"birch", "fir", "tcp"},    {"elm", "elm", "pty", true},
+        {"alder", "hazel", "tcp"},     {"hazel", "birch2", "tcp"}, {"birch2", "alder", "pty"},
         {"cedar2", "birch", "tcp"},
     };
     for (const Case &c : cases) {
@@ -867,10 +883,13 @@ TEST_F(CliTransports, ProfilesCopyWhatTheySayBetweenFamilies) {
 
         // The tool and the handle API export the same file, named as given.
         const std::filesystem::path fromTool = ptyDir_ / (c.source + "-tool-profile");
-        const Finished exported = runCli(source, {"profile", "export", fromTool.string()});
+        const std::string target = c.streams ? "-" : fromTool.string();
+        const Finished exported = runCli(source, {"profile", "export", target});
         ASSERT_EQ(exported.status, 0) << label << "\n" << exported.err;
-        EXPECT_EQ(exported.out, fromTool.string() + ": profile written (" + written + ")\n")
-            << label;
+        const std::string exportLine =
+            (c.streams ? "standard output" : target) + ": profile written (" + written + ")\n";
+        EXPECT_EQ(c.streams ? exported.err : exported.out, exportLine) << label;
+        if (c.streams) writeText(fromTool, exported.out);
         const std::filesystem::path fromHandle = ptyDir_ / (c.source + "-handle-profile");
         const auto [exportResult, exportReport] =
             onHandle(source, [&](QnReader *reader, char *report, size_t size) {
@@ -886,9 +905,12 @@ TEST_F(CliTransports, ProfilesCopyWhatTheySayBetweenFamilies) {
         const std::string imported =
             bothNetwork ? "device, network, special records" : "device record";
         const Held toolBefore = heldBy(*toTool.reader);
-        const Finished toolImport = runCli(toTool, {"profile", "import", fromHandle.string()});
+        const Finished toolImport =
+            c.streams ? runCliReading(toTool, fromHandle, {"profile", "import", "-"})
+                      : runCli(toTool, {"profile", "import", fromHandle.string()});
         ASSERT_EQ(toolImport.status, 0) << label << "\n" << toolImport.err;
-        EXPECT_EQ(toolImport.out, fromHandle.string() + ": profile imported (" + imported + ")\n")
+        EXPECT_EQ(toolImport.out, (c.streams ? "standard input" : fromHandle.string()) +
+                                      ": profile imported (" + imported + ")\n")
             << label;
         expectCopied(*source.reader, *toTool.reader, toolBefore, label + ", tool");
 
@@ -937,7 +959,8 @@ TEST_F(CliTransports, EarlierProfilesKeepTheTargetsSpecialRecord) {
 }
 
 // Files the window refuses are refused before the reader is opened, a file that cannot be read
-// or written ends with status 4; none of them writes a record. An existing FILE is kept unless
+// or written ends with status 4, a folder given as FILE is a usage error; none of them writes a
+// record. An existing FILE is kept unless
 // --force replaces it; the handle API refuses the same files with the same reasons.
 TEST_F(CliTransports, ProfileRefusalsWriteNothing) {
     Site fir = tcpSite();
@@ -974,7 +997,9 @@ TEST_F(CliTransports, ProfileRefusalsWriteNothing) {
          false},
         {{"profile", "import", badType}, 4, "the device type entry is missing or malformed", false},
         {{"profile", "import", (ptyDir_ / "missing").string()}, 4, "no such file", false},
-        {{"profile", "import", ptyDir_.string()}, 4, "not a regular file", false},
+        {{"profile", "import", ptyDir_.string()}, 2, ptyDir_.string() + " is a directory", false},
+        {{"profile", "export", ptyDir_.string()}, 2, ptyDir_.string() + " is a directory", false},
+        {{"profile", "export", "--force", ptyDir_.string()}, 2, "is a directory", false},
         {{"profile", "export", existing.string()}, 4, "already exists (give --force", false},
         {{"profile", "export", (ptyDir_ / "no-folder" / "p").string()}, 4, "cannot write", true},
         {{"profile", "export", "--force", link.string()}, 4, "symbolic link", true},
@@ -1009,6 +1034,14 @@ TEST_F(CliTransports, ProfileRefusalsWriteNothing) {
     EXPECT_EQ(forced.out,
               existing.string() + ": profile written (device, network, special records)\n");
     EXPECT_EQ(fileText(existing).substr(0, 22), "[DeviceParam]\nDevType=");
+
+    // A profile that cannot reach stdout whole is a failure, said on stderr alone.
+    ChildProcess full(TAGBENCH_CLI_PATH, {"--reader", fir.address, "profile", "export", "-"},
+                      testsupport::childEnvironment({}), "/dev/full");
+    const Finished unwritten = full.finish();
+    EXPECT_EQ(unwritten.status, 4);
+    EXPECT_EQ(unwritten.err,
+              "tagbench-cli: profile export: cannot write the profile to standard output\n");
 }
 
 // Whether every line of a stream's output is whole: a sighting (ndjson), or a row or the
