@@ -925,6 +925,24 @@ TEST_F(CliTransports, ProfilesCopyWhatTheySayBetweenFamilies) {
     }
 }
 
+// Every family by name: a record the family lacks is refused naming the family, before any
+// write.
+TEST_F(CliTransports, EveryFamilyByName) {
+    for (const std::string family :
+         {"fir", "hazel", "elm", "cedar", "cedar2", "birch", "birch2", "alder"}) {
+        Site site = familySite(family, "tcp", ptyDir_, family);
+        if (hasNetwork(*site.reader)) continue;
+        for (const std::string record : {"net", "special"}) {
+            const Finished run = runCli(site, {record, "get"});
+            EXPECT_EQ(run.status, 2) << family << " " << record << "\n" << run.err;
+            const std::string name = record == "net" ? "network" : "special";
+            EXPECT_EQ(run.err,
+                      "tagbench-cli: " + family + " readers have no " + name + " record\n");
+        }
+        EXPECT_FALSE(anyRecordWritten(*site.reader)) << family;
+    }
+}
+
 // A file of an earlier export holds zeros for a special record it did not read: importing it
 // leaves the target's special record as it is; a special record read (not zero) is written.
 TEST_F(CliTransports, EarlierProfilesKeepTheTargetsSpecialRecord) {
