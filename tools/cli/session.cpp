@@ -98,6 +98,19 @@ Session::Session(const GlobalOptions &options, Stopping stopping)
                           (failure.status() == kLinkLost ? "the link went down"
                                                          : "the reader did not say who it is"));
     }
+    if (const std::string refusal = familyRefusal(options.family); !refusal.empty()) {
+        close();
+        throw Failure(kWrongFamily, refusal);
+    }
+}
+
+std::string Session::familyRefusal(const std::string &wanted) const {
+    if (wanted.empty()) return {};
+    const std::optional<readerfamily::Family> family = readerfamily::familyNamed(wanted);
+    if (family == readerfamily::familyOf(identity_.type())) return {};
+    return "reader " + address_ + " is of the " + identity_.family() + " family, not " +
+           readerfamily::traitsOf(family.value_or(readerfamily::Family::Unknown)).name +
+           " (--family); nothing was written to it";
 }
 
 Session::~Session() {

@@ -27,6 +27,7 @@ struct GlobalOptions {
     double maxTimeSeconds = 0;  // --max-time: 0, no limit
     bool reconnect = false;     // --reconnect: streams wait for a lost reader to come back
     int waitScale = 100;        // --wait-scale: per cent of the library's answer waits
+    std::string family;         // --family: the family the reader must be (empty: any)
 
     // When --max-time runs out (far away without it).
     Clock::time_point deadline() const;
@@ -109,6 +110,8 @@ class Session {
 
   private:
     enum class Outcome { Refused, NoAnswer, LinkLost };
+    // Why the reader is not of the family --family names; empty when it is (or none is named).
+    std::string familyRefusal(const std::string &wanted) const;
     Outcome outcomeOfFailure();
     [[noreturn]] void fail(const std::string &what, Repeat repeat, Outcome outcome);
     static void onEvent(QnReader *, void *user, int32_t event, int32_t value, const uint8_t *data,

@@ -397,6 +397,7 @@ TEST(Cli, ExitStatusesAndOneLineErrors) {
         {{"inventory", "--rounds", "0"}, 2, "--rounds takes a count, 1 to 1000000000"},
         {{"--retry", "x", "info"}, 2, "takes a count, 0 to 999"},
         {{"--max-time", "0", "info"}, 2, "takes seconds, more than 0"},
+        {{"--family", "oak", "info"}, 2, "--family takes a family name: fir, hazel, elm"},
         {{"--json", "inventory", "--format", "table"}, 2, "--json means --format ndjson"},
         {{"info"}, 2, "the baud rate must be a standard one", "serial:/dev/ttyS0?baud=12"},
         {{"lock", "00000000"}, 2, "either --lock AREA=ACTION or a CODE"},
@@ -925,19 +926,44 @@ TEST_F(CliTransports, ProfilesCopyWhatTheySayBetweenFamilies) {
     }
 }
 
-// Every family by name: a record the family lacks is refused naming the family, before any
-// write.
+// Every family by name: a record the family lacks is refused naming the family; --family lets
+// a command go ahead only on a reader of that family, and refuses another one naming both
+// families before any write.
 TEST_F(CliTransports, EveryFamilyByName) {
-    for (const std::string family :
-         {"fir", "hazel", "elm", "cedar", "cedar2", "birch", "birch2", "alder"}) {
+    const std::vector<std::string> families = {"fir",    "hazel", "elm",    "cedar",
+                                               "cedar2", "birch", "birch2", "alder"};
+    for (std::size_t index = 0; index < families.size(); ++index) {
+        const std::string &family = families[index];
+        const std::string &other = families[(index + 1) % families.size()];
         Site site = familySite(family, "tcp", ptyDir_, family);
-        if (hasNetwork(*site.reader)) continue;
+        struct Case {
+            std::vector<std::string> arguments;
+            int status;
+            std::string err;  // the whole of stderr
+        };
+        std::vector<Case> cases = {
+            {{"--family", family, "info"}, 0, ""},
+            {{"params", "get", "--family", family}, 0, ""},
+            {{"--family", other, "params", "set", "beeper=no"},
+             8,
+             "tagbench-cli: reader " + site.address + " is of the " + family + " family, not " +
+                 other + " (--family); nothing was written to it\n"},
+            {{"--family", other, "time", "set", "now"}, 8, ""},
+        };
         for (const std::string record : {"net", "special"}) {
-            const Finished run = runCli(site, {record, "get"});
-            EXPECT_EQ(run.status, 2) << family << " " << record << "\n" << run.err;
+            if (hasNetwork(*site.reader)) break;
             const std::string name = record == "net" ? "network" : "special";
-            EXPECT_EQ(run.err,
-                      "tagbench-cli: " + family + " readers have no " + name + " record\n");
+            cases.push_back({{record, "get"},
+                             2,
+                             "tagbench-cli: " + family + " readers have no " + name + " record\n"});
+        }
+        for (const Case &c : cases) {
+            const std::string label = family + ": " + c.arguments[0] + " " + c.arguments[1];
+            const Finished run = runCli(site, c.arguments);
+            EXPECT_EQ(run.status, c.status) << label << "\n" << run.err;
+            if (!c.err.empty()) {
+                EXPECT_EQ(run.err, c.err) << label;
+            }
         }
         EXPECT_FALSE(anyRecordWritten(*site.reader)) << family;
     }
