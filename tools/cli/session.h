@@ -104,6 +104,10 @@ class Session {
 
     // Closes the handle now: no callback of it runs after this returns.
     void close();
+    // Closes the handle and opens the address again: true once the same reader (its serial
+    // number) answered, its link up and reported again; false, closed, otherwise. Each call is
+    // one connection attempt: the caller spaces them.
+    bool reopen();
 
     // The session of the command running now, if any (one per process).
     static Session *current();
@@ -119,12 +123,15 @@ class Session {
     static void onTraffic(QnReader *, void *user, int32_t event, int32_t value, const uint8_t *data,
                           int32_t length, const uint8_t *);
     bool waitForLinkLoss(std::chrono::milliseconds timeout);
+    // The wait scale and this session's callbacks on a handle just opened.
+    void attach(QnReader *reader);
 
     QnReader *reader_ = nullptr;
     Identity identity_;
     bool json_ = false;
     bool verbose_ = false;
     unsigned retries_ = 0;
+    int waitScale_ = 100;
     std::string address_;
     std::atomic<bool> linkDown_{false};
     // The last request sent and whether an answer echoing it came, with its status byte.

@@ -1,6 +1,7 @@
 // tagbench-cli end to end: the built program run as a child process against virtual readers
 // served here over TCP, a pseudo-terminal and the HID tunnel.
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -1122,7 +1123,27 @@ TEST(Cli, LostReaderEndsStreamsWithItsOwnStatus) {
     }
 }
 
+// Plays the port of a reader that is away for `outage`: takes every connection and drops it at
+// once, as a reader that is not up yet would. The number of connections it took.
+int connectionsDroppedFor(const std::string &address, std::chrono::seconds outage) {
+    const auto port = static_cast<uint16_t>(std::stoi(address.substr(address.rfind(':') + 1)));
+    const testsupport::LoopbackSocket listener = testsupport::LoopbackSocket::listening(16, port);
+    EXPECT_TRUE(listener.valid());
+    int taken = 0;
+    const auto end = std::chrono::steady_clock::now() + outage;
+    for (auto now = std::chrono::steady_clock::now(); listener.valid() && now < end;
+         now = std::chrono::steady_clock::now()) {
+        pollfd waiting{listener.fd(), POLLIN, 0};
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(end - now);
+        if (::poll(&waiting, 1, static_cast<int>(left.count())) > 0 && listener.acceptOne().valid())
+            ++taken;
+    }
+    return taken;
+}
+
 // --reconnect: the stream says the reader went, waits for it, says it is back and goes on.
+// While it is away the attempts to reach it come further and further apart: a few over an
+// outage of seconds, not one every monitor period.
 TEST(Cli, ReconnectResumesWhenTheReaderReturns) {
     Site site = tcpSite(3);
     ChildProcess inventory =
@@ -1133,6 +1154,9 @@ TEST(Cli, ReconnectResumesWhenTheReaderReturns) {
     ASSERT_TRUE(inventory.waitFor([&](const Finished &f) { return says(f.err, lost); },
                                   std::chrono::seconds(30)))
         << inventory.sofar().err;
+    const int attempts = connectionsDroppedFor(site.address, std::chrono::seconds(6));
+    EXPECT_GE(attempts, 1);
+    EXPECT_LE(attempts, 8);
     site.reader->replug();
     const std::string back = "tagbench-cli: reader " + site.address + " back\n";
     ASSERT_TRUE(inventory.waitFor([&](const Finished &f) { return says(f.err, back); },
