@@ -8,12 +8,16 @@ identity and runs ten inventories.
 
 The libraries are loaded by their SONAME (libQnNetApi.so.2, ...) from the system's library
 path; --lib-dir DIR loads them from DIR instead (for instance <prefix>/lib/x86_64-linux-gnu
-of a `cmake --install --prefix` tree). Exit status as reader_info.c.
+of a `cmake --install --prefix` tree). The buffer sizes come from the tagbench Python package
+(python3-tagbench, or PYTHONPATH=python in the source tree). Exit status as reader_info.c.
 """
 import argparse
 import ctypes
 import os
 import sys
+
+# QN_TAG_RECORD_BYTES of QnReaderTypes.h: the room an inventory result needs.
+from tagbench.sightings import TAG_RECORD_BYTES
 
 # The callback events of QnReaderTypes.h.
 QN_EVENT_LINK_RESTORED = 0
@@ -115,7 +119,7 @@ def main():
 
         answered = 0
         for round_number in range(1, 11):
-            records = (ctypes.c_uint8 * 1451)()
+            records = (ctypes.c_uint8 * TAG_RECORD_BYTES)()
             byte_length, tag_count = ctypes.c_uint16(), ctypes.c_uint16()
             # A reader answers failure when it sees no tag.
             if not api.InventoryG2(0xFF, records, byte_length, tag_count):

@@ -251,10 +251,17 @@ const FamilyTraits &traitsOfType(uint8_t type) {
     return traitsOf(familyOf(type));
 }
 
-std::optional<uint8_t> parseFamilyOrType(std::string_view text) {
+std::optional<Family> familyNamed(std::string_view text) {
     const std::string lower = lowerCase(text);
     for (const FamilyTraits &traits : allTraits)
-        if (lower == traits.name) return traits.defaultType;
+        if (lower == traits.name) return traits.family;
+    return std::nullopt;
+}
+
+std::optional<uint8_t> parseFamilyOrType(std::string_view text) {
+    if (const std::optional<Family> family = familyNamed(text))
+        return traitsOf(*family).defaultType;
+    const std::string lower = lowerCase(text);
     if (lower.size() < 3 || lower.size() > 4 || lower.compare(0, 2, "0x") != 0) return std::nullopt;
     unsigned value = 0;
     const char *first = lower.data() + 2;

@@ -82,6 +82,8 @@ Family familyOf(uint8_t type);
 const FamilyTraits &traitsOf(Family family);
 const FamilyTraits &traitsOfType(uint8_t type);
 
+// The family of a name as typed on command lines (case-insensitive); nothing for another text.
+std::optional<Family> familyNamed(std::string_view text);
 // Accepts a family name (case-insensitive) or a type byte written "0x..". Returns the type
 // byte, or nothing for text that is neither.
 std::optional<uint8_t> parseFamilyOrType(std::string_view text);

@@ -19,8 +19,9 @@ std::optional<RecordPlan> planOf(Family family, std::string_view name, ParamsOut
     if (plan) return plan;
     const bool known =
         name == deviceRecord.name || name == networkRecord.name || name == specialRecord.name;
-    failure = known ? refused("a " + std::string(readerfamily::traitsOf(family).name) +
-                              " reader has no " + std::string(name) + " record")
+    // "alder readers have": no article, which would have to change with the family's name.
+    failure = known ? refused(std::string(readerfamily::traitsOf(family).name) +
+                              " readers have no " + std::string(name) + " record")
                     : refused("no record \"" + std::string(name) +
                               "\": the records are device, network and special");
     return plan;

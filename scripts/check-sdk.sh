@@ -112,8 +112,8 @@ expect_run "C (find_package), tcp" "$work/find/reader_info" tcp 127.0.0.1 "$tcp_
 expect_run "C (pkg-config), tcp" "$work/reader_info_pc" tcp 127.0.0.1 "$tcp_port"
 expect_run "C (pkg-config), usb" "$work/reader_info_pc" usb 0
 expect_run "C (pkg-config), serial" "$work/reader_info_pc" serial "$work/tty0"
-expect_run "Python, tcp" python3 examples/reader_info.py --lib-dir "$lib_dir" tcp 127.0.0.1 "$tcp_port"
-expect_run "Python, usb" python3 examples/reader_info.py --lib-dir "$lib_dir" usb 0
+expect_run "Python, tcp" env PYTHONPATH=python python3 examples/reader_info.py --lib-dir "$lib_dir" tcp 127.0.0.1 "$tcp_port"
+expect_run "Python, usb" env PYTHONPATH=python python3 examples/reader_info.py --lib-dir "$lib_dir" usb 0
 
 # many_readers: one line per reader in the order given, with its reader's type byte first in
 # the serial number, every round answered and the reader's whole field counted.

@@ -230,13 +230,18 @@ Loaded load(const std::string &path) {
         loaded.error = "the file cannot be opened for reading";
         return loaded;
     }
+    return load(file);
+}
+
+Loaded load(std::istream &in) {
+    Loaded loaded;
     std::string bytes(largestFile + 1, '\0');
-    file.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    if (file.bad()) {
+    in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (in.bad()) {
         loaded.error = "the file cannot be read";
         return loaded;
     }
-    bytes.resize(static_cast<std::size_t>(file.gcount()));
+    bytes.resize(static_cast<std::size_t>(in.gcount()));
     if (bytes.size() > largestFile) {
         loaded.error = "too large to be a device profile";
         return loaded;

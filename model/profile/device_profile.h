@@ -17,6 +17,7 @@
 #include <array>
 #include <cstdint>
 #include <ctime>
+#include <istream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -123,6 +124,8 @@ struct Loaded {
     Decoded decoded;
 };
 Loaded load(const std::string &path);
+// A profile read from a stream (standard input), with the same limits.
+Loaded load(std::istream &in);
 
 // Why a decoded file is not imported, naming the file (and the refused key); the DevType
 // refusal in English (the program shows its own language text instead).

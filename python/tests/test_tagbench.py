@@ -432,6 +432,22 @@ def test_readme_examples_run(start_sim: Callable[..., str], tmp_path: Path, read
                     tmp_path)
 
 
+@needs_sim
+@pytest.mark.skipif(not os.environ.get("TAGBENCH_LIB_DIR"), reason="set TAGBENCH_LIB_DIR")
+def test_reader_info_example_takes_the_packages_buffer_size(
+        start_sim: Callable[..., str]) -> None:
+    """examples/reader_info.py runs ten inventories through the one-reader library into a
+    buffer of the size the package names, not a copy of its number."""
+    example = PACKAGE_DIR.parent / "examples" / "reader_info.py"
+    assert str(sightings.TAG_RECORD_BYTES) not in example.read_text()
+    port = start_sim("tcp", "--tags", "3").rpartition(":")[2]
+    ran = subprocess.run([sys.executable, str(example), "--lib-dir",
+                          os.environ["TAGBENCH_LIB_DIR"], "tcp", "127.0.0.1", port],
+                         capture_output=True, text=True, timeout=DEADLINE)
+    assert ran.returncode == 0, ran.stdout + ran.stderr
+    assert "inventories with tags: 10 of 10" in ran.stdout.splitlines()
+
+
 def interpreters() -> list[str]:
     """This interpreter and the first python3 on the PATH (it may be one without the
     distribution's setuptools: the wheel needs none)."""

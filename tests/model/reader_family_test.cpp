@@ -138,6 +138,10 @@ TEST(FamilyTableTest, FamiliesByNameAndTypeByte) {
     EXPECT_EQ(parseFamilyOrType("0xcc"), 0xCC);
     EXPECT_FALSE(parseFamilyOrType("0x100"));
     EXPECT_FALSE(parseFamilyOrType("oak"));
+    EXPECT_EQ(familyNamed("ALDER"), Family::Alder);
+    EXPECT_EQ(familyNamed("birch2"), Family::Birch2);
+    EXPECT_FALSE(familyNamed("0x50"));
+    EXPECT_FALSE(familyNamed("fir "));
     EXPECT_EQ(familyOf(0xFF), Family::Elm);
     EXPECT_EQ(familyOf(0x00), Family::Unknown);
     EXPECT_EQ(antennaCount(0x50), 4);

@@ -16,6 +16,7 @@ enum ExitStatus : int {
     kLinkLost = 5,      // the link to the reader went down during the job
     kNoAnswer = 6,      // no answer within the wait, or --max-time reached
     kNoTag = 7,         // no tag (or not the tag asked for) in the field
+    kWrongFamily = 8,   // the reader is of another family than --family names
     // Ctrl-C stopped a job that cannot end cleanly (128 + SIGINT, as shells report it)
     kInterrupted = 130,
 };

@@ -70,7 +70,7 @@ std::vector<Sighting> inventoryRound(const Session &session) {
 
 void runInventory(const GlobalOptions &global, const InventoryOptions &options) {
     TagSink sink(chooseFormat(options.stream.format, global.json));
-    const Session session(global, Stopping::EndsCleanly);
+    Session session(global, Stopping::EndsCleanly);
     StreamEnd end(global, options.stream.durationSeconds);
     for (unsigned round = 0; options.rounds == 0 || round < options.rounds; ++round) {
         const auto pause = std::chrono::milliseconds(round == 0 ? 0 : options.intervalMs);

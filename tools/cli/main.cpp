@@ -6,6 +6,7 @@
 
 #include "cli_error.h"
 #include "commands.h"
+#include "reader_family.h"
 #include "stop_signals.h"
 
 namespace {
@@ -53,6 +54,17 @@ void addGlobalOptions(CLI::App &app, cli::GlobalOptions &options) {
                    "for slow lines and busy hosts")
         ->option_text("PERCENT")
         ->check(CLI::Range(100, 1000));
+    app.add_option("--family", options.family,
+                   "The family the reader must be (" + readerfamily::familyNames() +
+                       "); a reader of another family is refused before anything is written")
+        ->option_text("NAME")
+        ->check(CLI::Validator(
+            [](std::string &text) {
+                return readerfamily::familyNamed(text)
+                           ? std::string()
+                           : "takes a family name: " + readerfamily::familyNames();
+            },
+            "NAME"));
     app.set_version_flag("--version", "tagbench-cli " TAGBENCH_VERSION);
     // Global options may also follow the command.
     app.fallthrough();

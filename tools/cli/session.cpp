@@ -66,6 +66,7 @@ Session::Session(const GlobalOptions &options, Stopping stopping)
     : json_(options.json),
       verbose_(options.verbose),
       retries_(options.retries),
+      waitScale_(options.waitScale),
       address_(checkedAddress(options)) {
     if (options.maxTimeSeconds > 0) {
         const auto grace = stopping == Stopping::EndsCleanly ? kStreamGrace : Clock::duration{};
@@ -81,12 +82,9 @@ Session::Session(const GlobalOptions &options, Stopping stopping)
         throw Failure(kCannotOpen, "cannot open " + reason);
     }
     currentSession = this;
-    QnReader_SetWaitScale(reader_, options.waitScale);  // the option checked its range
     // Every thread is running now: a single command may die of Ctrl-C as before.
     if (stopping == Stopping::Dies) tools::unblockStopSignals();
-    QnReader_SetCallbackDebug(reader_, onTraffic, this);
-    // With a callback registered the handle reports a lost link (and reopens it).
-    QnReader_SetCallback(reader_, onEvent, this);
+    attach(reader_);
     try {
         run("asking who the reader is", Repeat::Safe, [this] {
             return QnReader_GetDeviceSystemInfo(reader_, kAnyAddress, identity_.info.data());
@@ -98,10 +96,53 @@ Session::Session(const GlobalOptions &options, Stopping stopping)
                           (failure.status() == kLinkLost ? "the link went down"
                                                          : "the reader did not say who it is"));
     }
+    if (const std::string refusal = familyRefusal(options.family); !refusal.empty()) {
+        close();
+        throw Failure(kWrongFamily, refusal);
+    }
+}
+
+std::string Session::familyRefusal(const std::string &wanted) const {
+    if (wanted.empty()) return {};
+    const std::optional<readerfamily::Family> family = readerfamily::familyNamed(wanted);
+    if (family == readerfamily::familyOf(identity_.type())) return {};
+    return "reader " + address_ + " is of the " + identity_.family() + " family, not " +
+           readerfamily::traitsOf(family.value_or(readerfamily::Family::Unknown)).name +
+           " (--family); nothing was written to it";
 }
 
 Session::~Session() {
     close();
+}
+
+void Session::attach(QnReader *reader) {
+    QnReader_SetWaitScale(reader, waitScale_);  // the option checked its range
+    QnReader_SetCallbackDebug(reader, onTraffic, this);
+    // With a callback registered the handle reports a lost link (and reopens it).
+    QnReader_SetCallback(reader, onEvent, this);
+}
+
+// The identity is asked before the callbacks are registered: until then the handle does not
+// reopen by itself, so a reader that drops the connection again costs one attempt, not more.
+bool Session::reopen() {
+    close();
+    char error[256] = "";
+    QnReader *reader = QnReader_Open(address_.c_str(), error, sizeof error);
+    if (reader == nullptr) return false;
+    QnReader_SetWaitScale(reader, waitScale_);
+    Identity identity;
+    // A USB address by list position may name another reader now: only this one counts.
+    if (!QnReader_GetDeviceSystemInfo(reader, kAnyAddress, identity.info.data()) ||
+        identity.serialText() != identity_.serialText()) {
+        QnReader_Close(reader);
+        return false;
+    }
+    linkDown_ = false;
+    reader_ = reader;
+    currentSession = this;
+    identity_ = identity;
+    attach(reader_);
+    return true;
 }
 
 void JobClock::start(Clock::time_point deadline) {

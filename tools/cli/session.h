@@ -27,6 +27,7 @@ struct GlobalOptions {
     double maxTimeSeconds = 0;  // --max-time: 0, no limit
     bool reconnect = false;     // --reconnect: streams wait for a lost reader to come back
     int waitScale = 100;        // --wait-scale: per cent of the library's answer waits
+    std::string family;         // --family: the family the reader must be (empty: any)
 
     // When --max-time runs out (far away without it).
     Clock::time_point deadline() const;
@@ -103,12 +104,18 @@ class Session {
 
     // Closes the handle now: no callback of it runs after this returns.
     void close();
+    // Closes the handle and opens the address again: true once the same reader (its serial
+    // number) answered, its link up and reported again; false, closed, otherwise. Each call is
+    // one connection attempt: the caller spaces them.
+    bool reopen();
 
     // The session of the command running now, if any (one per process).
     static Session *current();
 
   private:
     enum class Outcome { Refused, NoAnswer, LinkLost };
+    // Why the reader is not of the family --family names; empty when it is (or none is named).
+    std::string familyRefusal(const std::string &wanted) const;
     Outcome outcomeOfFailure();
     [[noreturn]] void fail(const std::string &what, Repeat repeat, Outcome outcome);
     static void onEvent(QnReader *, void *user, int32_t event, int32_t value, const uint8_t *data,
@@ -116,12 +123,15 @@ class Session {
     static void onTraffic(QnReader *, void *user, int32_t event, int32_t value, const uint8_t *data,
                           int32_t length, const uint8_t *);
     bool waitForLinkLoss(std::chrono::milliseconds timeout);
+    // The wait scale and this session's callbacks on a handle just opened.
+    void attach(QnReader *reader);
 
     QnReader *reader_ = nullptr;
     Identity identity_;
     bool json_ = false;
     bool verbose_ = false;
     unsigned retries_ = 0;
+    int waitScale_ = 100;
     std::string address_;
     std::atomic<bool> linkDown_{false};
     // The last request sent and whether an answer echoing it came, with its status byte.

@@ -136,6 +136,10 @@ namespace {
 
 // Signals and the link are looked at this often while a stream waits.
 constexpr std::chrono::milliseconds kLookStep{100};
+// The waits before each attempt to open a lost reader again: doubling from the first up to the
+// longest.
+constexpr std::chrono::milliseconds kFirstReopen{500};
+constexpr std::chrono::milliseconds kLongestReopen{8000};
 
 Clock::time_point endAfter(double seconds) {
     if (seconds <= 0) return Clock::time_point::max();
@@ -157,9 +161,10 @@ std::chrono::milliseconds timeLeft(Clock::time_point end) {
 StreamEnd::StreamEnd(const GlobalOptions &global, double durationSeconds)
     : durationEnd_(endAfter(durationSeconds)),
       deadline_(global.deadline()),
-      reconnect_(global.reconnect) {}
+      reconnect_(global.reconnect),
+      reopenWait_(kFirstReopen, kLongestReopen) {}
 
-bool StreamEnd::pause(const Session &session, std::chrono::milliseconds pause) {
+bool StreamEnd::pause(Session &session, std::chrono::milliseconds pause) {
     const Clock::time_point until = Clock::now() + pause;
     do {
         const auto step =
@@ -172,18 +177,32 @@ bool StreamEnd::pause(const Session &session, std::chrono::milliseconds pause) {
     return true;
 }
 
-StreamEnd::Reason StreamEnd::lookAround(const Session &session) {
+StreamEnd::Reason StreamEnd::lookAround(Session &session) {
     const Clock::time_point now = Clock::now();
     if (now >= deadline_) return Reason::TimedOut;
     if (now >= durationEnd_) return Reason::Done;
-    const bool down = session.linkDown();
-    if (down && !reconnect_) return Reason::LinkLost;
-    if (down != readerAway_) {
-        readerAway_ = down;
-        printError(down ? "reader " + session.address() + " lost: reconnecting"
-                        : "reader " + session.address() + " back");
+    if (readerAway_) {
+        tryToReopen(session);
+    } else if (session.linkDown()) {
+        if (!reconnect_) return Reason::LinkLost;
+        readerAway_ = true;
+        // Closed at once: the handle's own reopen, every monitor period, would hammer the port.
+        session.close();
+        nextReopen_ = now + reopenWait_.next();
+        printError("reader " + session.address() + " lost: reconnecting");
     }
     return Reason::Running;
+}
+
+void StreamEnd::tryToReopen(Session &session) {
+    if (Clock::now() < nextReopen_) return;
+    if (!session.reopen()) {
+        nextReopen_ = Clock::now() + reopenWait_.next();
+        return;
+    }
+    readerAway_ = false;
+    reopenWait_.reset();
+    printError("reader " + session.address() + " back");
 }
 
 void StreamEnd::check(const Session &session, const std::string &what) const {

@@ -12,6 +12,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "backoff.h"
 #include "output.h"
 #include "session.h"
 #include "tag_record.h"
@@ -55,25 +56,29 @@ class TagSink {
 
 // How a stream ends: after its --duration (or its rounds), on SIGINT or SIGTERM, when
 // --max-time runs out, or when the reader is lost; with --reconnect a lost reader is waited
-// for instead (the handle reopens the link every monitor period), a line on stderr each time
-// it goes and comes back.
+// for instead: the handle is closed and the address opened again after waits that grow, so a
+// long outage does not hammer the port; a line on stderr each time it goes and comes back.
 class StreamEnd {
   public:
     StreamEnd(const GlobalOptions &global, double durationSeconds);
 
-    // Waits up to `pause`; false once the stream is over.
-    bool pause(const Session &session, std::chrono::milliseconds pause);
+    // Waits up to `pause` (longer while the reader is away); false once the stream is over.
+    bool pause(Session &session, std::chrono::milliseconds pause);
     // Once the output is complete: throws for an end that is a failure (a lost reader,
     // --max-time).
     void check(const Session &session, const std::string &what) const;
 
   private:
     enum class Reason { Running, Done, Stopped, TimedOut, LinkLost };
-    Reason lookAround(const Session &session);
+    Reason lookAround(Session &session);
+    // While the reader is away: one attempt to open it again when its wait is over.
+    void tryToReopen(Session &session);
 
     Clock::time_point durationEnd_, deadline_;
     bool reconnect_ = false;
     bool readerAway_ = false;
+    tools::Backoff reopenWait_;
+    Clock::time_point nextReopen_;
     Reason reason_ = Reason::Running;
 };
 

@@ -1,6 +1,7 @@
 // tagbench-cli end to end: the built program run as a child process against virtual readers
 // served here over TCP, a pseudo-terminal and the HID tunnel.
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -86,6 +87,20 @@ ChildProcess startCli(const Site &site, const std::vector<std::string> &argument
 
 Finished runCli(const Site &site, const std::vector<std::string> &arguments) {
     return startCli(site, arguments).finish();
+}
+
+// The tool with its stdin read from `input`.
+Finished runCliReading(const Site &site, const std::filesystem::path &input,
+                       const std::vector<std::string> &arguments) {
+    std::vector<std::string> all = {"-c",
+                                    "input=$1; shift; exec \"$@\" < \"$input\"",
+                                    "sh",
+                                    input.string(),
+                                    TAGBENCH_CLI_PATH,
+                                    "--reader",
+                                    site.address};
+    all.insert(all.end(), arguments.begin(), arguments.end());
+    return ChildProcess("/bin/sh", all, testsupport::childEnvironment(site.environment)).finish();
 }
 
 std::vector<std::string> linesOf(const std::string &text) {
@@ -383,6 +398,7 @@ TEST(Cli, ExitStatusesAndOneLineErrors) {
         {{"inventory", "--rounds", "0"}, 2, "--rounds takes a count, 1 to 1000000000"},
         {{"--retry", "x", "info"}, 2, "takes a count, 0 to 999"},
         {{"--max-time", "0", "info"}, 2, "takes seconds, more than 0"},
+        {{"--family", "oak", "info"}, 2, "--family takes a family name: fir, hazel, elm"},
         {{"--json", "inventory", "--format", "table"}, 2, "--json means --format ndjson"},
         {{"info"}, 2, "the baud rate must be a standard one", "serial:/dev/ttyS0?baud=12"},
         {{"lock", "00000000"}, 2, "either --lock AREA=ACTION or a CODE"},
@@ -843,14 +859,16 @@ void writeText(const std::filesystem::path &path, const std::string &text) {
 // Profiles copy what they say, between families: export reads every record the source has
 // and names them; the tool and the handle API write the same file; an import writes the
 // records the profile holds and the target has, so a target keeps its special (and network)
-// record where the source had none and takes the source's where it had one.
+// record where the source had none and takes the source's where it had one. FILE "-" is
+// stdout for an export, which then carries the profile alone, and stdin for an import.
 TEST_F(CliTransports, ProfilesCopyWhatTheySayBetweenFamilies) {
     struct Case {
         std::string source, target, transport;
+        bool streams = false;  // the tool exports to stdout and imports from stdin
     };
     const Case cases[] = {
-        {"fir", "cedar", "tcp"},    {"birch", "fir", "tcp"},    {"elm", "elm", "pty"},
-        {"alder", "hazel", "tcp"},  {"hazel", "birch2", "tcp"}, {"birch2", "alder", "pty"},
+        {"fir", "cedar", "tcp", true}, {"birch", "fir", "tcp"},    {"elm", "elm", "pty", true},
+        {"alder", "hazel", "tcp"},     {"hazel", "birch2", "tcp"}, {"birch2", "alder", "pty"},
         {"cedar2", "birch", "tcp"},
     };
     for (const Case &c : cases) {
@@ -867,10 +885,13 @@ TEST_F(CliTransports, ProfilesCopyWhatTheySayBetweenFamilies) {
 
         // The tool and the handle API export the same file, named as given.
         const std::filesystem::path fromTool = ptyDir_ / (c.source + "-tool-profile");
-        const Finished exported = runCli(source, {"profile", "export", fromTool.string()});
+        const std::string target = c.streams ? "-" : fromTool.string();
+        const Finished exported = runCli(source, {"profile", "export", target});
         ASSERT_EQ(exported.status, 0) << label << "\n" << exported.err;
-        EXPECT_EQ(exported.out, fromTool.string() + ": profile written (" + written + ")\n")
-            << label;
+        const std::string exportLine =
+            (c.streams ? "standard output" : target) + ": profile written (" + written + ")\n";
+        EXPECT_EQ(c.streams ? exported.err : exported.out, exportLine) << label;
+        if (c.streams) writeText(fromTool, exported.out);
         const std::filesystem::path fromHandle = ptyDir_ / (c.source + "-handle-profile");
         const auto [exportResult, exportReport] =
             onHandle(source, [&](QnReader *reader, char *report, size_t size) {
@@ -886,9 +907,12 @@ TEST_F(CliTransports, ProfilesCopyWhatTheySayBetweenFamilies) {
         const std::string imported =
             bothNetwork ? "device, network, special records" : "device record";
         const Held toolBefore = heldBy(*toTool.reader);
-        const Finished toolImport = runCli(toTool, {"profile", "import", fromHandle.string()});
+        const Finished toolImport =
+            c.streams ? runCliReading(toTool, fromHandle, {"profile", "import", "-"})
+                      : runCli(toTool, {"profile", "import", fromHandle.string()});
         ASSERT_EQ(toolImport.status, 0) << label << "\n" << toolImport.err;
-        EXPECT_EQ(toolImport.out, fromHandle.string() + ": profile imported (" + imported + ")\n")
+        EXPECT_EQ(toolImport.out, (c.streams ? "standard input" : fromHandle.string()) +
+                                      ": profile imported (" + imported + ")\n")
             << label;
         expectCopied(*source.reader, *toTool.reader, toolBefore, label + ", tool");
 
@@ -900,6 +924,49 @@ TEST_F(CliTransports, ProfilesCopyWhatTheySayBetweenFamilies) {
         EXPECT_EQ(importResult, 1) << label << ": " << importReport;
         EXPECT_EQ(importReport, fromTool.string() + ": profile imported (" + imported + ")");
         expectCopied(*source.reader, *toHandle.reader, handleBefore, label + ", handle");
+    }
+}
+
+// Every family by name: a record the family lacks is refused naming the family; --family lets
+// a command go ahead only on a reader of that family, and refuses another one naming both
+// families before any write.
+TEST_F(CliTransports, EveryFamilyByName) {
+    const std::vector<std::string> families = {"fir",    "hazel", "elm",    "cedar",
+                                               "cedar2", "birch", "birch2", "alder"};
+    for (std::size_t index = 0; index < families.size(); ++index) {
+        const std::string &family = families[index];
+        const std::string &other = families[(index + 1) % families.size()];
+        Site site = familySite(family, "tcp", ptyDir_, family);
+        struct Case {
+            std::vector<std::string> arguments;
+            int status;
+            std::string err;  // the whole of stderr
+        };
+        std::vector<Case> cases = {
+            {{"--family", family, "info"}, 0, ""},
+            {{"params", "get", "--family", family}, 0, ""},
+            {{"--family", other, "params", "set", "beeper=no"},
+             8,
+             "tagbench-cli: reader " + site.address + " is of the " + family + " family, not " +
+                 other + " (--family); nothing was written to it\n"},
+            {{"--family", other, "time", "set", "now"}, 8, ""},
+        };
+        for (const std::string record : {"net", "special"}) {
+            if (hasNetwork(*site.reader)) break;
+            const std::string name = record == "net" ? "network" : "special";
+            cases.push_back({{record, "get"},
+                             2,
+                             "tagbench-cli: " + family + " readers have no " + name + " record\n"});
+        }
+        for (const Case &c : cases) {
+            const std::string label = family + ": " + c.arguments[0] + " " + c.arguments[1];
+            const Finished run = runCli(site, c.arguments);
+            EXPECT_EQ(run.status, c.status) << label << "\n" << run.err;
+            if (!c.err.empty()) {
+                EXPECT_EQ(run.err, c.err) << label;
+            }
+        }
+        EXPECT_FALSE(anyRecordWritten(*site.reader)) << family;
     }
 }
 
@@ -937,7 +1004,8 @@ TEST_F(CliTransports, EarlierProfilesKeepTheTargetsSpecialRecord) {
 }
 
 // Files the window refuses are refused before the reader is opened, a file that cannot be read
-// or written ends with status 4; none of them writes a record. An existing FILE is kept unless
+// or written ends with status 4, a folder given as FILE is a usage error; none of them writes a
+// record. An existing FILE is kept unless
 // --force replaces it; the handle API refuses the same files with the same reasons.
 TEST_F(CliTransports, ProfileRefusalsWriteNothing) {
     Site fir = tcpSite();
@@ -974,7 +1042,9 @@ TEST_F(CliTransports, ProfileRefusalsWriteNothing) {
          false},
         {{"profile", "import", badType}, 4, "the device type entry is missing or malformed", false},
         {{"profile", "import", (ptyDir_ / "missing").string()}, 4, "no such file", false},
-        {{"profile", "import", ptyDir_.string()}, 4, "not a regular file", false},
+        {{"profile", "import", ptyDir_.string()}, 2, ptyDir_.string() + " is a directory", false},
+        {{"profile", "export", ptyDir_.string()}, 2, ptyDir_.string() + " is a directory", false},
+        {{"profile", "export", "--force", ptyDir_.string()}, 2, "is a directory", false},
         {{"profile", "export", existing.string()}, 4, "already exists (give --force", false},
         {{"profile", "export", (ptyDir_ / "no-folder" / "p").string()}, 4, "cannot write", true},
         {{"profile", "export", "--force", link.string()}, 4, "symbolic link", true},
@@ -1009,6 +1079,14 @@ TEST_F(CliTransports, ProfileRefusalsWriteNothing) {
     EXPECT_EQ(forced.out,
               existing.string() + ": profile written (device, network, special records)\n");
     EXPECT_EQ(fileText(existing).substr(0, 22), "[DeviceParam]\nDevType=");
+
+    // A profile that cannot reach stdout whole is a failure, said on stderr alone.
+    ChildProcess full(TAGBENCH_CLI_PATH, {"--reader", fir.address, "profile", "export", "-"},
+                      testsupport::childEnvironment({}), "/dev/full");
+    const Finished unwritten = full.finish();
+    EXPECT_EQ(unwritten.status, 4);
+    EXPECT_EQ(unwritten.err,
+              "tagbench-cli: profile export: cannot write the profile to standard output\n");
 }
 
 // Whether every line of a stream's output is whole: a sighting (ndjson), or a row or the
@@ -1045,7 +1123,27 @@ TEST(Cli, LostReaderEndsStreamsWithItsOwnStatus) {
     }
 }
 
+// Plays the port of a reader that is away for `outage`: takes every connection and drops it at
+// once, as a reader that is not up yet would. The number of connections it took.
+int connectionsDroppedFor(const std::string &address, std::chrono::seconds outage) {
+    const auto port = static_cast<uint16_t>(std::stoi(address.substr(address.rfind(':') + 1)));
+    const testsupport::LoopbackSocket listener = testsupport::LoopbackSocket::listening(16, port);
+    EXPECT_TRUE(listener.valid());
+    int taken = 0;
+    const auto end = std::chrono::steady_clock::now() + outage;
+    for (auto now = std::chrono::steady_clock::now(); listener.valid() && now < end;
+         now = std::chrono::steady_clock::now()) {
+        pollfd waiting{listener.fd(), POLLIN, 0};
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(end - now);
+        if (::poll(&waiting, 1, static_cast<int>(left.count())) > 0 && listener.acceptOne().valid())
+            ++taken;
+    }
+    return taken;
+}
+
 // --reconnect: the stream says the reader went, waits for it, says it is back and goes on.
+// While it is away the attempts to reach it come further and further apart: a few over an
+// outage of seconds, not one every monitor period.
 TEST(Cli, ReconnectResumesWhenTheReaderReturns) {
     Site site = tcpSite(3);
     ChildProcess inventory =
@@ -1056,6 +1154,9 @@ TEST(Cli, ReconnectResumesWhenTheReaderReturns) {
     ASSERT_TRUE(inventory.waitFor([&](const Finished &f) { return says(f.err, lost); },
                                   std::chrono::seconds(30)))
         << inventory.sofar().err;
+    const int attempts = connectionsDroppedFor(site.address, std::chrono::seconds(6));
+    EXPECT_GE(attempts, 1);
+    EXPECT_LE(attempts, 8);
     site.reader->replug();
     const std::string back = "tagbench-cli: reader " + site.address + " back\n";
     ASSERT_TRUE(inventory.waitFor([&](const Finished &f) { return says(f.err, back); },
