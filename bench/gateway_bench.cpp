@@ -6,7 +6,9 @@
 //   burst: every reader sends `burst` reports at once; messages a second through the gateway;
 //   bare:  a bare libmosquitto publisher sends as many messages of the same size at QoS 1;
 //          messages a second, and the gateway's share of it.
-// Loopback only; every wait is bounded.
+// Loopback only; every wait is bounded. A paced phase of two minutes or more also prints,
+// for each minute, the gateway's highest RSS within it, its CPU and the messages behind, so
+// a long run (200 readers for 600 s, say) shows whether memory stays flat.
 //
 // The gateway batches MQTT messages (`mqtt-batch` sightings of one reader at most, waiting
 // `linger` ms) and keeps a spool unless `spool` is off.
@@ -27,6 +29,7 @@
 #include <filesystem>
 #include <fstream>
 #include <mutex>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -179,6 +182,7 @@ class Subscriber {
 struct ProcessUse {
     double cpuSeconds = 0;
     long peakRssKiB = 0;
+    long rssKiB = 0;
 };
 
 ProcessUse processUse(pid_t pid) {
@@ -199,9 +203,42 @@ ProcessUse processUse(pid_t pid) {
     std::ifstream status("/proc/" + std::to_string(pid) + "/status");
     for (std::string line; std::getline(status, line);) {
         if (line.starts_with("VmHWM:")) use.peakRssKiB = std::stol(line.substr(6));
+        if (line.starts_with("VmRSS:")) use.rssKiB = std::stol(line.substr(6));
     }
     return use;
 }
+
+// For a long paced phase: each minute, the highest RSS sampled within it (once a second).
+class MinuteReport {
+  public:
+    MinuteReport(pid_t pid, Steady::time_point start)
+        : pid_(pid), minuteStart_(start), nextSample_(start), last_(processUse(pid)) {}
+
+    void sample(Steady::time_point now, std::uint64_t sent, std::uint64_t received) {
+        if (now < nextSample_) return;
+        nextSample_ += std::chrono::seconds(1);
+        const ProcessUse use = processUse(pid_);
+        highestRssKiB_ = std::max(highestRssKiB_, use.rssKiB);
+        if (now - minuteStart_ < std::chrono::minutes(1)) return;
+        const double seconds = std::chrono::duration<double>(now - minuteStart_).count();
+        std::printf("minute %d: RSS at most %.1f MiB, CPU %.0f%% of a core, %lld messages behind\n",
+                    ++minute_, double(highestRssKiB_) / 1024.0,
+                    100.0 * (use.cpuSeconds - last_.cpuSeconds) / seconds,
+                    (long long)sent - (long long)received);
+        std::fflush(stdout);
+        minuteStart_ = now;
+        last_ = use;
+        highestRssKiB_ = 0;
+    }
+
+  private:
+    pid_t pid_;
+    Steady::time_point minuteStart_;
+    Steady::time_point nextSample_;
+    ProcessUse last_;
+    long highestRssKiB_ = 0;
+    int minute_ = 0;
+};
 
 double percentile(std::vector<std::int64_t> values, double share) {
     if (values.empty()) return 0;
@@ -306,9 +343,12 @@ int main(int argc, char **argv) {
     subscriber.startLatencies();
     const auto start = Steady::now();
     const auto period = std::chrono::microseconds(1000000 / rate);
+    std::optional<MinuteReport> minutes;
+    if (seconds >= 120) minutes.emplace(gateway.pid(), start);
     for (auto tick = start; tick < start + std::chrono::seconds(seconds); tick += period) {
         std::this_thread::sleep_until(tick);
         for (int reader = 0; reader < readers; ++reader) send(reader);
+        if (minutes) minutes->sample(Steady::now(), sent, subscriber.distinct());
     }
     const bool complete = subscriber.waitForDistinct(sent);
     const double wall = std::chrono::duration<double>(Steady::now() - start).count();

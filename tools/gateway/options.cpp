@@ -7,6 +7,7 @@
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 
 #include "reader_address.h"
@@ -173,13 +174,15 @@ std::optional<std::string> firstLine(const std::string &path) {
     return line;
 }
 
-// A secret's file: the one the option names, else systemd's credential of that name.
+// A secret's file: the one the option names, else systemd's credential of that name when
+// the unit passes it.
 std::string secretPath(const std::string &given, const char *credential) {
     if (!given.empty()) return given;
     const char *folder = std::getenv("CREDENTIALS_DIRECTORY");
     if (folder == nullptr || *folder == '\0') return {};
     const std::string path = std::string(folder) + "/" + credential;
-    return std::ifstream(path) ? path : std::string();
+    std::error_code error;
+    return std::filesystem::exists(path, error) ? path : std::string();
 }
 
 // Passwords and tokens come from files (never the command line, which every user can see);
@@ -199,7 +202,12 @@ std::string readSecrets(Options &o) {
         const std::string path = secretPath(secret.given, secret.credential);
         if (path.empty()) continue;
         const auto line = firstLine(path);
-        if (!line) return std::string(secret.option) + ": cannot read " + path;
+        if (!line) {
+            const std::string source = secret.given.empty()
+                                           ? "credential " + std::string(secret.credential)
+                                           : std::string(secret.option);
+            return source + ": cannot read " + path;
+        }
         secret.value = *line;
     }
     if (o.broker && !o.mqttPassword.empty()) o.broker->password = o.mqttPassword;

@@ -51,6 +51,17 @@ auto firstAfter(Messages &messages, std::uint64_t after) {
                             [](std::uint64_t id, const auto &m) { return id < m.message.id; });
 }
 
+// Ids as a JSON array, for json_each: a whole group's rows in one statement.
+std::string jsonArrayOf(std::span<const std::uint64_t> ids) {
+    std::string text = "[";
+    for (const std::uint64_t id : ids) {
+        text += std::to_string(id);
+        text += ',';
+    }
+    if (text.size() > 1) text.pop_back();
+    return text + "]";
+}
+
 std::string textOf(sqlite3_stmt *statement, int column) {
     const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(statement, column));
     return text != nullptr ? std::string(text, std::size_t(sqlite3_column_bytes(statement, column)))
@@ -94,7 +105,8 @@ Spool::~Spool() {
     committer_.join();
     const std::lock_guard lock(mutex_);
     writeStaged();
-    for (sqlite3_stmt *statement : {insert_, select_, clearBits_, remove_, oldest_}) {
+    for (sqlite3_stmt *statement :
+         {insert_, select_, clearBits_, finished_, removeFinished_, remove_, oldest_}) {
         sqlite3_finalize(statement);
     }
     sqlite3_close(db_);
@@ -211,10 +223,16 @@ void Spool::prepare() {
         {&select_,
          "SELECT id, reader, json, received FROM message WHERE id > ?1 AND id <= ?4 "
          "AND (pending & ?2) != 0 ORDER BY id LIMIT ?3"},
+        // A group's acknowledgements of one output in one statement: a statement per row
+        // costs each a statement journal, many times the work of the change itself.
         {&clearBits_,
-         "UPDATE message SET pending = pending & ~?1 WHERE id = ?2 AND "
-         "(pending & ?1) != 0 RETURNING pending, " +
-             size},
+         "UPDATE message SET pending = pending & ~?1 WHERE id IN (SELECT value FROM "
+         "json_each(?2)) AND (pending & ?1) != 0"},
+        {&finished_,
+         "SELECT count(*), total(" + size +
+             ") FROM message WHERE id IN (SELECT value FROM json_each(?1)) AND pending = 0"},
+        {&removeFinished_,
+         "DELETE FROM message WHERE id IN (SELECT value FROM json_each(?1)) AND pending = 0"},
         {&remove_, "DELETE FROM message WHERE id = ?"},
         {&oldest_, "SELECT id, pending, " + size + " FROM message ORDER BY id LIMIT " +
                        std::to_string(kDropChunk)},
@@ -318,7 +336,7 @@ bool Spool::writeStaged() {
         kept.push_back({staged.message.sequence, std::move(staged.message.reader),
                         std::move(staged.message.json), staged.received});
     }
-    for (const auto &[output, id] : acks) clearBit(output, id);
+    acknowledge(acks);
     if (bytes_ > limit_) dropOldest();
     if (!commit()) return false;
     remember(kept);
@@ -367,14 +385,12 @@ bool Spool::insert(const TagMessage &message, Clock::time_point received) {
     return true;
 }
 
-void Spool::forget(unsigned pending, std::uint64_t size, unsigned bits) {
+void Spool::forget(std::uint64_t size, unsigned pending) {
     for (unsigned bit = 1; bit <= 4; bit <<= 1) {
-        if ((bits & bit) != 0 && waiting_[indexOf(bit)] > 0) --waiting_[indexOf(bit)];
+        if ((pending & bit) != 0 && waiting_[indexOf(bit)] > 0) --waiting_[indexOf(bit)];
     }
-    if (pending == 0) {
-        --rows_;
-        bytes_ -= std::min(bytes_, size);
-    }
+    --rows_;
+    bytes_ -= std::min(bytes_, size);
 }
 
 void Spool::dropOldest() {
@@ -394,7 +410,7 @@ void Spool::dropOldest() {
             if (bytes_ <= limit_) return;
             sqlite3_bind_int64(remove_, 1, row.id);
             run(remove_);
-            forget(0, row.size, row.pending);
+            forget(row.size, row.pending);
             ++dropped_;
             droppedThrough_ = std::uint64_t(row.id);
         }
@@ -428,23 +444,42 @@ void Spool::delivered(OutputBit output, std::span<const std::uint64_t> ids) {
     }
 }
 
-void Spool::clearBit(OutputBit output, std::uint64_t id) {
-    sqlite3_bind_int(clearBits_, 1, int(output));
-    sqlite3_bind_int64(clearBits_, 2, std::int64_t(id));
-    unsigned pending = 1;
-    std::uint64_t size = 0;
-    bool found = false;
-    run(clearBits_, [&](sqlite3_stmt *s) {
-        pending = unsigned(sqlite3_column_int(s, 0));
-        size = std::uint64_t(sqlite3_column_int64(s, 1));
-        found = true;
-    });
-    if (!found) return;
-    if (pending == 0) {
-        sqlite3_bind_int64(remove_, 1, std::int64_t(id));
-        run(remove_);
+void Spool::acknowledge(const std::vector<std::pair<OutputBit, std::uint64_t>> &acks) {
+    if (acks.empty()) return;
+    std::array<std::vector<std::uint64_t>, 3> idsOf;
+    std::vector<std::uint64_t> all;
+    all.reserve(acks.size());
+    for (const auto &[output, id] : acks) {
+        idsOf[indexOf(unsigned(output))].push_back(id);
+        all.push_back(id);
     }
-    forget(pending, size, unsigned(output));
+    for (unsigned bit = 1; bit <= 4; bit <<= 1) {
+        const auto &ids = idsOf[indexOf(bit)];
+        if (ids.empty()) continue;
+        const std::string list = jsonArrayOf(ids);
+        sqlite3_bind_int(clearBits_, 1, int(bit));
+        sqlite3_bind_text(clearBits_, 2, list.data(), int(list.size()), SQLITE_STATIC);
+        if (run(clearBits_) != SQLITE_DONE) {
+            log::line("spool: cannot note deliveries: " + std::string(sqlite3_errmsg(db_)));
+            continue;
+        }
+        std::uint64_t &waiting = waiting_[indexOf(bit)];
+        waiting -= std::min(waiting, std::uint64_t(sqlite3_changes64(db_)));
+    }
+    const std::string list = jsonArrayOf(all);
+    std::uint64_t count = 0, size = 0;
+    sqlite3_bind_text(finished_, 1, list.data(), int(list.size()), SQLITE_STATIC);
+    run(finished_, [&](sqlite3_stmt *s) {
+        count = std::uint64_t(sqlite3_column_int64(s, 0));
+        size = std::uint64_t(sqlite3_column_double(s, 1));
+    });
+    sqlite3_bind_text(removeFinished_, 1, list.data(), int(list.size()), SQLITE_STATIC);
+    if (run(removeFinished_) != SQLITE_DONE) {
+        log::line("spool: cannot remove delivered messages: " + std::string(sqlite3_errmsg(db_)));
+        return;
+    }
+    rows_ -= std::min(rows_, count);
+    bytes_ -= std::min(bytes_, size);
 }
 
 void Spool::abandon(OutputBit output) {

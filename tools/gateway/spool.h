@@ -63,11 +63,14 @@ class Spool : public Store {
     // The messages after `after` waiting for `output`, when all of them are still in memory.
     std::optional<std::vector<StoredMessage>> recentAfter(OutputBit output, std::uint64_t after,
                                                           std::size_t most);
-    void clearBit(OutputBit output, std::uint64_t id);
+    // Under mutex_: clears the bits of what the outputs delivered and removes the rows that
+    // wait for nothing more.
+    void acknowledge(const std::vector<std::pair<OutputBit, std::uint64_t>> &acks);
     // True when it made added messages durable (false too when the commit failed).
     bool commit();
     void dropOldest();
-    void forget(unsigned pending, std::uint64_t size, unsigned bits);
+    // A dropped row of `size` that waited for the outputs of `pending`.
+    void forget(std::uint64_t size, unsigned pending);
 
     std::mutex mutex_;
     std::condition_variable changed_;
@@ -75,6 +78,8 @@ class Spool : public Store {
     sqlite3_stmt *insert_ = nullptr;
     sqlite3_stmt *select_ = nullptr;
     sqlite3_stmt *clearBits_ = nullptr;
+    sqlite3_stmt *finished_ = nullptr;
+    sqlite3_stmt *removeFinished_ = nullptr;
     sqlite3_stmt *remove_ = nullptr;
     sqlite3_stmt *oldest_ = nullptr;
     unsigned outputs_;

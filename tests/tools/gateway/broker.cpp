@@ -21,13 +21,13 @@ std::uint16_t freePort() {
     return testsupport::LoopbackSocket::listening(1).port();
 }
 
-Broker::Broker(const std::string &extraConfig) : port_(freePort()) {
+Broker::Broker(const std::string &extraConfig, bool anonymous) : port_(freePort()) {
     folder_ = std::filesystem::temp_directory_path() /
               ("tagbench-broker-" + std::to_string(::getpid()) + "-" + std::to_string(port_));
     std::filesystem::create_directories(folder_);
     std::ofstream config(folder_ / "mosquitto.conf");
     config << "listener " << port_ << " 127.0.0.1\n"
-           << "allow_anonymous true\n"
+           << "allow_anonymous " << (anonymous ? "true" : "false") << "\n"
            << "log_dest none\n"
            << "max_queued_messages 0\n"
            << "max_inflight_messages 0\n"

@@ -13,8 +13,9 @@ namespace gatewaytest {
 
 class Broker {
   public:
-    // `extraConfig`: more lines of its configuration (a bridge, say).
-    explicit Broker(const std::string &extraConfig = {});
+    // `extraConfig`: more lines of its configuration (a bridge, say); without `anonymous`
+    // clients log in (a password_file line in `extraConfig`).
+    explicit Broker(const std::string &extraConfig = {}, bool anonymous = true);
     ~Broker();
 
     // Starts the broker and waits until it takes connections; false when it did not.

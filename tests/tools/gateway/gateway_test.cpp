@@ -158,14 +158,16 @@ Bytes serialOf(int index) {
 
 class Gateway {
   public:
-    // Listens on a free loopback port for readers connecting out, besides `arguments`.
-    explicit Gateway(std::vector<std::string> arguments, bool listen = true) {
+    // Listens on a free loopback port for readers connecting out, besides `arguments`;
+    // `environment`: more variables ("NAME=value").
+    explicit Gateway(std::vector<std::string> arguments, bool listen = true,
+                     const std::vector<std::string> &environment = {}) {
         if (listen) {
             arguments.push_back("--listen");
             arguments.push_back("127.0.0.1:0");
         }
         process_ = std::make_unique<ChildProcess>(TAGBENCH_GATEWAY_PATH, arguments,
-                                                  testsupport::childEnvironment({}));
+                                                  testsupport::childEnvironment(environment));
         if (!listen) return;
         static const std::regex listening(R"re(listening on 127\.0\.0\.1:(\d+))re");
         process_->waitFor(
@@ -1010,6 +1012,166 @@ TEST(GatewayTest, MetricsAreScrapedAndHealthFollowsTheBroker) {
     ASSERT_TRUE(broker.start());
     EXPECT_TRUE(waitForGet(port, "/healthz",
                            [](int answer, const std::string &) { return answer == 200; }));
+}
+
+void writeFile(const std::filesystem::path &path, const std::string &text) {
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+// A broker password, an HTTP bearer token and HTTP basic credentials, each from the file its
+// option names or from systemd's credentials folder (every file ends in a line end, one in
+// CR LF): they reach the peers and never the log or /metrics. A wrong password is reported
+// and makes the gateway unhealthy; a file option wins over a credential.
+TEST(GatewayTest, SecretsFromFilesOrCredentialsReachThePeersAndNeverTheLog) {
+    const auto folder = std::filesystem::temp_directory_path() /
+                        ("tagbench-gateway-secrets-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(folder);
+    const std::string password = "S3cret-mqtt", wrong = "Wr0ng-mqtt", token = "t0ken-http",
+                      credentials = "ann:pa55 http";
+    writeFile(folder / "mqtt-password", password + "\n");
+    writeFile(folder / "mqtt-wrong", wrong + "\n");
+    writeFile(folder / "http-token", token + "\r\n");
+    writeFile(folder / "http-credentials", credentials + "\n");
+    const Login tester{"tester", "tester-pw"};
+    writeFile(folder / "passwords",
+              "gateway:" + password + "\n" + tester.user + ":" + tester.password + "\n");
+    ChildProcess hash("/usr/bin/mosquitto_passwd", {"-U", (folder / "passwords").string()},
+                      testsupport::childEnvironment({}));
+    ASSERT_EQ(hash.finish(kDeadline).status, 0);
+    // The broker may read it after giving up root.
+    std::filesystem::permissions(folder / "passwords", std::filesystem::perms::owner_read |
+                                                           std::filesystem::perms::group_read |
+                                                           std::filesystem::perms::others_read);
+
+    Broker broker("password_file " + (folder / "passwords").string() + "\n", false);
+    ASSERT_TRUE(broker.start());
+    MqttRecorder recorder(broker.port(), {"tagbench/+/tags"}, 1, tester);
+    ASSERT_TRUE(recorder.waitSubscribed(kDeadline));
+    HttpEndpoint endpoint;
+    const std::string mqtt = "mqtt://gateway@127.0.0.1:" + std::to_string(broker.port());
+    const auto file = [&](const char *name) { return (folder / name).string(); };
+
+    enum class Expect { Published, Refused, Bearer, Basic };
+    const struct {
+        std::vector<std::string> arguments;
+        std::vector<const char *> credentials;  // files of `folder` in the credentials folder
+        Expect expect;
+    } cases[] = {
+        {{"--mqtt", mqtt, "--mqtt-password-file", file("mqtt-password")}, {}, Expect::Published},
+        {{"--mqtt", mqtt, "--mqtt-password-file", file("mqtt-wrong")}, {}, Expect::Refused},
+        {{"--mqtt", mqtt}, {"mqtt-password"}, Expect::Published},
+        {{"--mqtt", mqtt, "--mqtt-password-file", file("mqtt-wrong")},
+         {"mqtt-password"},
+         Expect::Refused},
+        {{"--http", endpoint.url(), "--http-token-file", file("http-token")}, {}, Expect::Bearer},
+        {{"--http", endpoint.url(), "--http-credentials-file", file("http-credentials")},
+         {},
+         Expect::Basic},
+        {{"--http", endpoint.url()}, {"http-token"}, Expect::Bearer},
+        {{"--http", endpoint.url()}, {"http-credentials"}, Expect::Basic},
+    };
+    std::uint32_t number = 0;
+    for (const auto &c : cases) {
+        ++number;
+        SCOPED_TRACE(number);
+        const auto credentialsFolder = folder / ("credentials-" + std::to_string(number));
+        std::filesystem::create_directories(credentialsFolder);
+        for (const char *name : c.credentials) {
+            std::filesystem::copy_file(folder / name, credentialsFolder / name);
+        }
+        std::vector<std::string> arguments = c.arguments;
+        arguments.insert(arguments.end(), {"--metrics", "127.0.0.1:0", "--name",
+                                           "gw-secret-" + std::to_string(number)});
+        Gateway gateway(arguments, true, {"CREDENTIALS_DIRECTORY=" + credentialsFolder.string()});
+        const std::uint16_t port = metricsPort(gateway);
+        Peer peer(gateway.port(), serialOf(int(20 + number)));
+        ASSERT_TRUE(peer.report({Tag(number)}));
+        const std::string epc = hex(epcOf(number));
+        const auto postOf = [&](const std::vector<Post> &posts) {
+            return std::find_if(posts.begin(), posts.end(), [&](const Post &post) {
+                return post.body.find(epc) != std::string::npos;
+            });
+        };
+        switch (c.expect) {
+            case Expect::Published:
+                EXPECT_TRUE(
+                    recorder.waitFor(has("tagbench/" + peer.serial() + "/tags", epc), kDeadline));
+                break;
+            case Expect::Refused:
+                EXPECT_TRUE(gateway.waitForLog("refused the connection"));
+                EXPECT_TRUE(waitForGet(port, "/healthz", [](int answer, const std::string &body) {
+                    return answer == 503 && body.find("MQTT broker") != std::string::npos;
+                }));
+                break;
+            case Expect::Bearer:
+            case Expect::Basic: {
+                ASSERT_TRUE(endpoint.waitFor(
+                    [&](const std::vector<Post> &posts) { return postOf(posts) != posts.end(); },
+                    kDeadline));
+                const auto posts = endpoint.accepted();
+                // "ann:pa55 http" in base 64.
+                EXPECT_EQ(postOf(posts)->authorization, c.expect == Expect::Bearer
+                                                            ? "Bearer " + token
+                                                            : "Basic YW5uOnBhNTUgaHR0cA==");
+                break;
+            }
+        }
+        const std::string metrics = httpGet(port, "/metrics").second;
+        EXPECT_NE(metrics.find("tagbench_gateway"), std::string::npos);
+        const Finished finished = gateway.stop();
+        for (const std::string &secret : {password, wrong, token, std::string("pa55 http")}) {
+            EXPECT_EQ(finished.err.find(secret), std::string::npos) << finished.err;
+            EXPECT_EQ(finished.out.find(secret), std::string::npos);
+            EXPECT_EQ(metrics.find(secret), std::string::npos);
+        }
+    }
+    EXPECT_EQ(recorder.on("/tags").size(), 2u);  // never with a wrong password
+    std::filesystem::remove_all(folder);
+}
+
+// A secret's file that is missing or cannot be read as a file (a folder, even for root)
+// stops the start with one line naming the option or credential and the file.
+TEST(GatewayTest, UnreadableSecretStopsTheStartNamingItsSourceAndFile) {
+    const auto folder = std::filesystem::temp_directory_path() /
+                        ("tagbench-gateway-unreadable-" + std::to_string(::getpid()));
+    const auto credentials = folder / "credentials";
+    std::filesystem::create_directories(credentials / "http-credentials");
+    std::filesystem::create_directories(folder / "a-folder");
+    writeFile(folder / "no-colon", "t0ken-like\n");
+    const std::string missing = (folder / "missing").string();
+    const struct {
+        std::vector<std::string> arguments;
+        bool withCredentials;
+        std::vector<std::string> said;
+    } cases[] = {
+        {{"--mqtt-password-file", missing}, false, {"--mqtt-password-file", missing}},
+        {{"--http-token-file", missing}, true, {"--http-token-file", missing}},
+        {{"--http-credentials-file", (folder / "a-folder").string()},
+         false,
+         {"--http-credentials-file", (folder / "a-folder").string()}},
+        {{}, true, {"credential http-credentials", (credentials / "http-credentials").string()}},
+        {{"--http-credentials-file", (folder / "no-colon").string()},
+         false,
+         {"--http-credentials-file: expected USER:PASSWORD"}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.said.front());
+        std::vector<std::string> arguments = {"--listen", "0", "--stdout"};
+        arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
+        ChildProcess child(TAGBENCH_GATEWAY_PATH, arguments,
+                           testsupport::childEnvironment(
+                               {"CREDENTIALS_DIRECTORY=" +
+                                (c.withCredentials ? credentials.string() : std::string())}));
+        const Finished finished = child.finish(kDeadline);
+        EXPECT_EQ(finished.status, 2);
+        EXPECT_EQ(std::count(finished.err.begin(), finished.err.end(), '\n'), 1) << finished.err;
+        for (const std::string &text : c.said) {
+            EXPECT_NE(finished.err.find(text), std::string::npos) << finished.err;
+        }
+        EXPECT_EQ(finished.err.find("t0ken-like"), std::string::npos);
+        EXPECT_TRUE(finished.out.empty());
+    }
+    std::filesystem::remove_all(folder);
 }
 
 TEST(GatewayTest, ConfigurationWithAnUnknownKeyIsRefusedNamingItsLine) {

@@ -92,7 +92,8 @@ void HttpEndpoint::answer(Impl &impl) {
             --failuresLeft_;
             ++refused_;
         } else {
-            accepted_.push_back({headerValue(head, "content-type"), body});
+            accepted_.push_back(
+                {headerValue(head, "content-type"), body, headerValue(head, "authorization")});
         }
     }
     changed_.notify_all();

@@ -1,5 +1,5 @@
 // A small loopback HTTP endpoint for the tests: takes POSTs, keeps their content type and
-// body, and answers 503 to the first `failures` of them, 200 afterwards.
+// body (and how it logged in), and answers 503 to the first `failures` of them, 200 afterwards.
 #pragma once
 
 #include <chrono>
@@ -17,6 +17,7 @@ namespace gatewaytest {
 struct Post {
     std::string contentType;
     std::string body;
+    std::string authorization;
 };
 
 class HttpEndpoint {

@@ -4,13 +4,17 @@
 
 namespace gatewaytest {
 
-MqttRecorder::MqttRecorder(std::uint16_t port, std::vector<std::string> filters, int qos)
+MqttRecorder::MqttRecorder(std::uint16_t port, std::vector<std::string> filters, int qos,
+                           const Login &login)
     : filters_(std::move(filters)), qos_(qos) {
     mosquitto_lib_init();
     client_ = mosquitto_new(nullptr, true, this);
     mosquitto_connect_callback_set(client_, onConnect);
     mosquitto_subscribe_callback_set(client_, onSubscribe);
     mosquitto_message_callback_set(client_, onMessage);
+    if (!login.user.empty()) {
+        mosquitto_username_pw_set(client_, login.user.c_str(), login.password.c_str());
+    }
     mosquitto_reconnect_delay_set(client_, 1, 2, false);
     mosquitto_connect_async(client_, "127.0.0.1", port, 30);
     mosquitto_loop_start(client_);

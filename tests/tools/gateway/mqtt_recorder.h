@@ -21,9 +21,16 @@ struct Received {
     bool retained = false;
 };
 
+// A broker's user; anonymous when empty.
+struct Login {
+    std::string user;
+    std::string password;
+};
+
 class MqttRecorder {
   public:
-    MqttRecorder(std::uint16_t port, std::vector<std::string> filters, int qos = 1);
+    MqttRecorder(std::uint16_t port, std::vector<std::string> filters, int qos = 1,
+                 const Login &login = {});
     ~MqttRecorder();
     MqttRecorder(const MqttRecorder &) = delete;
     MqttRecorder &operator=(const MqttRecorder &) = delete;
