@@ -58,9 +58,8 @@ struct CFirmwareTab::Run {
     std::optional<firmware::Progress> latest;
 };
 
-CFirmwareTab::CFirmwareTab(IMainWindowServices &services, IShellPrompts *&prompts, QWidget *parent)
+CFirmwareTab::CFirmwareTab(IMainWindowServices &services, QWidget *parent)
     : CPage(services, parent)
-    , m_prompts(prompts)
 {
     setObjectName(QStringLiteral("CFirmwareTab"));
     buildControls();
@@ -163,7 +162,7 @@ void CFirmwareTab::cancel()
 
 void CFirmwareTab::chooseImage()
 {
-    const QString path = m_prompts->chooseFileToOpen(m_imageField->text(), QString());
+    const QString path = services().prompts().chooseFileToOpen(m_imageField->text(), QString());
     if (!path.isEmpty())
         m_imageField->setText(path);
 }
@@ -185,7 +184,7 @@ bool CFirmwareTab::readPassword(std::optional<AccessPassword> &password) const
 
 void CFirmwareTab::warn(const QString &body)
 {
-    m_prompts->inform(text(Text::MessageBoxCaption), body);
+    services().prompts().inform(text(Text::MessageBoxCaption), body);
 }
 
 void CFirmwareTab::start()
@@ -207,7 +206,7 @@ void CFirmwareTab::start()
     if (!sizeProblem.empty())
         return warn(text(Text::ImageUnusable).arg(QString::fromStdString(sizeProblem)));
     const std::array<std::uint8_t, 7> serial = services().serialNumber();
-    if (!m_prompts->confirm(text(Text::MessageBoxCaption),
+    if (!services().prompts().confirm(text(Text::MessageBoxCaption),
             text(Text::ConfirmUpgrade)
                 .arg(CMyFunc::bytesToCompactHex(serial.data(), serial.size()), image.fileName())
                 .arg(image.size())))

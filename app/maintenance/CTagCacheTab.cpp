@@ -17,9 +17,8 @@ constexpr std::size_t bytesPerRow = 16;
 
 } // namespace
 
-CTagCacheTab::CTagCacheTab(IMainWindowServices &services, IShellPrompts *&prompts, QWidget *parent)
+CTagCacheTab::CTagCacheTab(IMainWindowServices &services, QWidget *parent)
     : CPage(services, parent)
-    , m_prompts(prompts)
 {
     setObjectName(QStringLiteral("CTagCacheTab"));
     m_summary = new QLabel(this);
@@ -88,7 +87,8 @@ void CTagCacheTab::readCache()
 void CTagCacheTab::clearCache()
 {
     if (!services().isConnected()
-        || !m_prompts->confirm(text(Text::MessageBoxCaption), text(Text::ConfirmClearCache)))
+        || !services().prompts().confirm(
+            text(Text::MessageBoxCaption), text(Text::ConfirmClearCache)))
         return;
     runWhileBusy(
         m_busy, [](IReader &reader) { return reader.clearCache(); },
@@ -103,7 +103,7 @@ void CTagCacheTab::clearCache()
 
 void CTagCacheTab::exportHex()
 {
-    const QString path = m_prompts->chooseFileToSave(text(Text::FileChooserTitle),
+    const QString path = services().prompts().chooseFileToSave(text(Text::FileChooserTitle),
         QStringLiteral("TagCache.txt"), QStringLiteral("Text (*.txt);;All files (*)"));
     if (path.isEmpty())
         return;

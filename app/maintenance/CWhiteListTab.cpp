@@ -47,10 +47,8 @@ FileOutcome readListFile(const QString &path)
 
 } // namespace
 
-CWhiteListTab::CWhiteListTab(
-    IMainWindowServices &services, IShellPrompts *&prompts, QWidget *parent)
+CWhiteListTab::CWhiteListTab(IMainWindowServices &services, QWidget *parent)
     : CPage(services, parent)
-    , m_prompts(prompts)
 {
     setObjectName(QStringLiteral("CWhiteListTab"));
     buildControls();
@@ -160,7 +158,7 @@ void CWhiteListTab::addEntry()
     const std::optional<whitelist::Entry> entry
         = whitelist::parseEntry(m_entryField->text().toStdString());
     if (!entry)
-        return m_prompts->inform(
+        return services().prompts().inform(
             text(Text::MessageBoxCaption), text(Text::NotEntry).arg(m_entryField->text()));
     runWhileBusy(
         m_busy,
@@ -213,7 +211,8 @@ void CWhiteListTab::deleteSelected()
 void CWhiteListTab::deleteAll()
 {
     if (!services().isConnected()
-        || !m_prompts->confirm(text(Text::MessageBoxCaption), text(Text::ConfirmDeleteAll)))
+        || !services().prompts().confirm(
+            text(Text::MessageBoxCaption), text(Text::ConfirmDeleteAll)))
         return;
     runWhileBusy(
         m_busy, [](IReader &reader) { return reader.clearWhiteList(); },
@@ -257,7 +256,7 @@ void CWhiteListTab::writeList()
 
 void CWhiteListTab::importFile()
 {
-    const QString path = m_prompts->chooseFileToOpen(QString(), listFilter);
+    const QString path = services().prompts().chooseFileToOpen(QString(), listFilter);
     if (path.isEmpty())
         return;
     runFileWork(
@@ -273,7 +272,7 @@ void CWhiteListTab::importFile()
 
 void CWhiteListTab::exportFile()
 {
-    const QString path = m_prompts->chooseFileToSave(
+    const QString path = services().prompts().chooseFileToSave(
         text(Text::FileChooserTitle), QStringLiteral("WhiteList.txt"), listFilter);
     if (path.isEmpty())
         return;

@@ -50,8 +50,6 @@ QString now()
 CDlgNetTest::CDlgNetTest(IMainWindowServices &services, QWidget *parent, NetTestBounds bounds)
     : CPage(services, parent)
     , m_bounds(bounds)
-    , m_ownPrompts(std::make_unique<CWidgetPrompts>(this))
-    , m_prompts(m_ownPrompts.get())
     , m_events([this] { scheduleDrain(); }, bounds.pendingBytes)
 {
     setObjectName(QStringLiteral("CDlgNetTest"));
@@ -68,11 +66,6 @@ CDlgNetTest::~CDlgNetTest()
 {
     // No server thread may still call into the page once it goes.
     m_server.reset();
-}
-
-void CDlgNetTest::setPrompts(IShellPrompts *prompts)
-{
-    m_prompts = prompts;
 }
 
 void CDlgNetTest::buildLayout()
@@ -177,7 +170,7 @@ std::optional<std::uint16_t> CDlgNetTest::portFromText()
     if (isNumber && port >= 1 && port <= 65535)
         return static_cast<std::uint16_t>(port);
     // A port outside 1-65535 would silently listen somewhere else.
-    m_prompts->inform(windowTitle(), tr("The port must be a number from 1 to 65535."));
+    services().prompts().inform(windowTitle(), tr("The port must be a number from 1 to 65535."));
     return std::nullopt;
 }
 

@@ -52,19 +52,12 @@ constexpr auto pauseAfterDefault = std::chrono::milliseconds(50);
 CNetParamPage::CNetParamPage(IMainWindowServices &services, QWidget *parent, Kind kind)
     : CPage(services, parent)
     , m_kind(kind)
-    , m_ownPrompts(std::make_unique<CWidgetPrompts>(this))
-    , m_prompts(m_ownPrompts.get())
     , m_form(record::networkRecord, anyFamily, parampage::fieldCaptions(services, layoutCaptions))
 {
     buildControls();
 }
 
 CNetParamPage::~CNetParamPage() = default;
-
-void CNetParamPage::setPrompts(IShellPrompts *prompts)
-{
-    m_prompts = prompts;
-}
 
 int CNetParamPage::writeLength() const
 {
@@ -314,7 +307,7 @@ void CNetParamPage::getGps()
                 log(Text::OperationFailed);
                 return;
             }
-            m_prompts->inform(
+            services().prompts().inform(
                 caption(Text::ProgramName, "TagBench"), recordtext::fromField(*answer));
         });
 }

@@ -91,8 +91,6 @@ Bytes patternImage(std::size_t size) {
 
 class MaintenanceTest : public ::testing::Test {
   protected:
-    MaintenanceTest() { window_.setPrompts(&prompts_); }
-
     template <typename Widget>
     Widget *child(const char *name) const {
         return childOf<Widget>(window_, name);
@@ -117,7 +115,7 @@ class MaintenanceTest : public ::testing::Test {
 
     CVirtualReaderSession session_{"fir"};
     CFakeMainWindow services_{session_.reader(), &session_.facade()};
-    CRecordingPrompts prompts_;
+    CRecordingPrompts &prompts_ = services_.dialogs;
     QTemporaryDir dir_;
     CMaintenanceWindow window_{services_, {}, nullptr};
 };
@@ -360,10 +358,8 @@ TEST(MaintenanceProgressTest, ProgressShowsBlocksBytesRateAndTimeLeftThenCancelS
         std::function<void()> action;
         ~AtEnd() { action(); }
     } const atEnd{letBlockGo};
-    CRecordingPrompts prompts;
     QTemporaryDir dir;
     CMaintenanceWindow window(services, {}, nullptr);
-    window.setPrompts(&prompts);
 
     startUpgrade(window, dir, patternImage(8 * 1024), 1024, QString());
     auto *status = childOf<QLabel>(window, "upgradeStatus");
@@ -398,10 +394,8 @@ TEST(MaintenanceSerialTest, PasswordUpgradeOverASerialLine) {
     CReader typed(facade);
     CFakeMainWindow services(typed, &facade);
     services.transportInUse = Transport::Serial;
-    CRecordingPrompts prompts;
     {
         CMaintenanceWindow window(services, {}, nullptr);
-        window.setPrompts(&prompts);
         const Bytes image = patternImage(3 * 1024 + 100);
         startUpgrade(window, dir, image, 1024, QStringLiteral("01020304"));
         ASSERT_TRUE(waitForUpgradeEnd(window));

@@ -30,9 +30,7 @@ using pagetest::waitUntil;
 
 class NetTestPageTest : public ::testing::Test {
   protected:
-    explicit NetTestPageTest(NetTestBounds bounds = {}) : page(window, nullptr, bounds) {
-        page.setPrompts(&prompts);
-    }
+    explicit NetTestPageTest(NetTestBounds bounds = {}) : page(window, nullptr, bounds) {}
 
     void startOnFreePort() {
         // A port of the loopback range that was just free.
@@ -57,7 +55,7 @@ class NetTestPageTest : public ::testing::Test {
 
     CScriptedReader reader;
     CFakeMainWindow window{reader};
-    pagetest::CRecordingPrompts prompts;
+    pagetest::CRecordingPrompts &prompts = window.dialogs;
     CDlgNetTest page;
 };
 

@@ -64,9 +64,7 @@ class NetPageTest : public ::testing::Test {
 
     template <typename Page>
     std::unique_ptr<CNetParamPage> makeNetPage() {
-        auto page = std::make_unique<Page>(window, nullptr);
-        page->setPrompts(&prompts);
-        return page;
+        return std::make_unique<Page>(window, nullptr);
     }
 
     void readNow(CNetParamPage *page) {
@@ -77,7 +75,7 @@ class NetPageTest : public ::testing::Test {
 
     CScriptedReader reader;
     CFakeMainWindow window{reader};
-    pagetest::CRecordingPrompts prompts;
+    pagetest::CRecordingPrompts &prompts = window.dialogs;
 };
 
 std::vector<std::string> commands(const std::vector<ReaderCall> &calls) {
