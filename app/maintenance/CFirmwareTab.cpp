@@ -63,8 +63,9 @@ CFirmwareTab::CFirmwareTab(IMainWindowServices &services, QWidget *parent)
 {
     setObjectName(QStringLiteral("CFirmwareTab"));
     buildControls();
-    m_busy.setControls(
-        { m_chooseButton, m_imageField, m_blockSize, m_passwordField, m_startButton });
+    m_busy.addControl(m_imageField);
+    m_busy.addControl(m_blockSize);
+    m_busy.addControl(m_passwordField);
     m_progressTimer.setInterval(progressRefreshMs);
     connect(&m_progressTimer, &QTimer::timeout, this, &CFirmwareTab::showProgress);
 }
@@ -81,18 +82,12 @@ QLabel *CFirmwareTab::addLabel(const char *name, Text key)
     return label;
 }
 
-QPushButton *CFirmwareTab::addButton(const char *name, Text key)
-{
-    auto *button = new QPushButton(text(key), this);
-    button->setObjectName(QString::fromLatin1(name));
-    return button;
-}
-
 void CFirmwareTab::buildControls()
 {
     m_imageField = new QLineEdit(this);
     m_imageField->setObjectName(QStringLiteral("imageField"));
-    m_chooseButton = addButton("chooseImageButton", Text::ChooseFileButton);
+    m_chooseButton = addBusyButton(
+        m_busy, "chooseImageButton", text(Text::ChooseFileButton), &CFirmwareTab::chooseImage);
     auto *imageRow = new QHBoxLayout;
     imageRow->addWidget(m_imageField, 1);
     imageRow->addWidget(m_chooseButton);
@@ -121,8 +116,11 @@ void CFirmwareTab::buildControls()
     form->addRow(note);
     form->addRow(passwordLabel, m_passwordField);
 
-    m_startButton = addButton("startUpgradeButton", Text::StartUpgradeButton);
-    m_cancelButton = addButton("cancelUpgradeButton", Text::CancelUpgradeButton);
+    m_startButton = addBusyButton(
+        m_busy, "startUpgradeButton", text(Text::StartUpgradeButton), &CFirmwareTab::start);
+    // Cancel is the one button an upgrade in progress needs.
+    m_cancelButton = new QPushButton(text(Text::CancelUpgradeButton), this);
+    m_cancelButton->setObjectName(QStringLiteral("cancelUpgradeButton"));
     m_cancelButton->setEnabled(false);
     auto *buttons = new QHBoxLayout;
     buttons->addStretch(1);
@@ -144,8 +142,6 @@ void CFirmwareTab::buildControls()
     layout->addWidget(m_status);
     layout->addStretch(1);
 
-    connect(m_chooseButton, &QPushButton::clicked, this, &CFirmwareTab::chooseImage);
-    connect(m_startButton, &QPushButton::clicked, this, &CFirmwareTab::start);
     connect(m_cancelButton, &QPushButton::clicked, this, &CFirmwareTab::cancel);
 }
 

@@ -43,7 +43,6 @@ private:
     struct Run;
 
     QLabel *addLabel(const char *name, Text key);
-    QPushButton *addButton(const char *name, Text key);
     void buildControls();
     // The password field's bytes: nothing when empty; false when it is not 8 hex digits.
     bool readPassword(std::optional<AccessPassword> &password) const;

@@ -30,16 +30,12 @@ CTagCacheTab::CTagCacheTab(IMainWindowServices &services, QWidget *parent)
     m_hex->setFont(QFont(QStringLiteral("monospace")));
 
     auto *buttons = new QHBoxLayout;
-    const auto addButton = [&](const char *name, Text key, void (CTagCacheTab::*operation)()) {
-        auto *button = new QPushButton(text(key), this);
-        button->setObjectName(QString::fromLatin1(name));
-        connect(button, &QPushButton::clicked, this, operation);
-        m_busy.addControl(button);
-        buttons->addWidget(button);
-    };
-    addButton("readCacheButton", Text::ReadListButton, &CTagCacheTab::readCache);
-    addButton("clearCacheButton", Text::ClearCacheButton, &CTagCacheTab::clearCache);
-    addButton("exportCacheButton", Text::ExportFileButton, &CTagCacheTab::exportHex);
+    buttons->addWidget(addBusyButton(
+        m_busy, "readCacheButton", text(Text::ReadListButton), &CTagCacheTab::readCache));
+    buttons->addWidget(addBusyButton(
+        m_busy, "clearCacheButton", text(Text::ClearCacheButton), &CTagCacheTab::clearCache));
+    buttons->addWidget(addBusyButton(
+        m_busy, "exportCacheButton", text(Text::ExportFileButton), &CTagCacheTab::exportHex));
     buttons->addStretch(1);
 
     auto *layout = new QVBoxLayout(this);

@@ -54,16 +54,6 @@ CWhiteListTab::CWhiteListTab(IMainWindowServices &services, QWidget *parent)
     buildControls();
 }
 
-QPushButton *CWhiteListTab::addButton(
-    const char *name, Text key, void (CWhiteListTab::*operation)())
-{
-    auto *button = new QPushButton(text(key), this);
-    button->setObjectName(QString::fromLatin1(name));
-    connect(button, &QPushButton::clicked, this, operation);
-    m_busy.addControl(button);
-    return button;
-}
-
 void CWhiteListTab::buildControls()
 {
     m_list = new QListWidget(this);
@@ -78,24 +68,29 @@ void CWhiteListTab::buildControls()
     CAccessible::labelField(entryLabel, m_entryField);
 
     auto *buttons = new QGridLayout;
-    buttons->addWidget(
-        addButton("readListButton", Text::ReadListButton, &CWhiteListTab::readList), 0, 0);
-    buttons->addWidget(
-        addButton("writeListButton", Text::WriteListButton, &CWhiteListTab::writeList), 0, 1);
-    buttons->addWidget(
-        addButton("deleteEntryButton", Text::DeleteEntryButton, &CWhiteListTab::deleteSelected), 1,
-        0);
-    buttons->addWidget(
-        addButton("deleteAllButton", Text::DeleteAllButton, &CWhiteListTab::deleteAll), 1, 1);
-    buttons->addWidget(
-        addButton("importListButton", Text::ImportButton, &CWhiteListTab::importFile), 2, 0);
-    buttons->addWidget(
-        addButton("exportListButton", Text::ExportFileButton, &CWhiteListTab::exportFile), 2, 1);
+    buttons->addWidget(addBusyButton(m_busy, "readListButton", text(Text::ReadListButton),
+                           &CWhiteListTab::readList),
+        0, 0);
+    buttons->addWidget(addBusyButton(m_busy, "writeListButton", text(Text::WriteListButton),
+                           &CWhiteListTab::writeList),
+        0, 1);
+    buttons->addWidget(addBusyButton(m_busy, "deleteEntryButton", text(Text::DeleteEntryButton),
+                           &CWhiteListTab::deleteSelected),
+        1, 0);
+    buttons->addWidget(addBusyButton(m_busy, "deleteAllButton", text(Text::DeleteAllButton),
+                           &CWhiteListTab::deleteAll),
+        1, 1);
+    buttons->addWidget(addBusyButton(m_busy, "importListButton", text(Text::ImportButton),
+                           &CWhiteListTab::importFile),
+        2, 0);
+    buttons->addWidget(addBusyButton(m_busy, "exportListButton", text(Text::ExportFileButton),
+                           &CWhiteListTab::exportFile),
+        2, 1);
     auto *entryRow = new QHBoxLayout;
     entryRow->addWidget(entryLabel);
     entryRow->addWidget(m_entryField, 1);
-    entryRow->addWidget(
-        addButton("addEntryButton", Text::AddEntryButton, &CWhiteListTab::addEntry));
+    entryRow->addWidget(addBusyButton(
+        m_busy, "addEntryButton", text(Text::AddEntryButton), &CWhiteListTab::addEntry));
     m_busy.addControl(m_entryField);
 
     auto *note = new QLabel(text(Text::WhiteListNote), this);

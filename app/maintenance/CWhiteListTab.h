@@ -34,7 +34,6 @@ public:
     bool isBusy() const { return m_busy.isBusy(); }
 
 private:
-    QPushButton *addButton(const char *name, Text key, void (CWhiteListTab::*operation)());
     void buildControls();
     void showEntries(const std::vector<whitelist::Entry> &entries);
     void logFailure();

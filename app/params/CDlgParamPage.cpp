@@ -221,9 +221,9 @@ QGroupBox *CDlgParamPage::buildAntennaGroup()
             group, { .field = field, .objectName = name.constData(), .caption = caption });
         grid->addWidget(box, antenna / perRow, antenna % perRow);
     }
-    grid->addWidget(
-        addButton("checkButton", QStringLiteral("Check"), &CDlgParamPage::checkAntennas), 0,
-        perRow);
+    grid->addWidget(addBusyButton(m_busy, "checkButton", QStringLiteral("Check"),
+                        &CDlgParamPage::checkAntennas),
+        0, perRow);
     return group;
 }
 
@@ -266,11 +266,11 @@ QWidget *CDlgParamPage::buildDeviceTimeRow()
     m_deviceTime->setObjectName(QStringLiteral("deviceTimeEdit"));
     m_deviceTime->setReadOnly(true);
     m_deviceTime->setAccessibleName(text(Text::DeviceTimeButton));
-    layout->addWidget(addButton(
-        "deviceTimeButton", text(Text::DeviceTimeButton), &CDlgParamPage::readDeviceTime));
+    layout->addWidget(addBusyButton(
+        m_busy, "deviceTimeButton", text(Text::DeviceTimeButton), &CDlgParamPage::readDeviceTime));
     layout->addWidget(m_deviceTime, 1);
-    layout->addWidget(addButton(
-        "synchroniseButton", text(Text::SynchroniseTimeButton), &CDlgParamPage::synchroniseTime));
+    layout->addWidget(addBusyButton(m_busy, "synchroniseButton", text(Text::SynchroniseTimeButton),
+        &CDlgParamPage::synchroniseTime));
     return row;
 }
 
@@ -279,10 +279,12 @@ QWidget *CDlgParamPage::buildButtonRow()
     auto *row = new QWidget(this);
     auto *layout = new QHBoxLayout(row);
     layout->addStretch(1);
-    layout->addWidget(addButton("readButton", text(Text::ReadButton), &CDlgParamPage::read));
-    layout->addWidget(addButton("setButton", text(Text::SetButton), &CDlgParamPage::set));
     layout->addWidget(
-        addButton("defaultButton", text(Text::DefaultButton), &CDlgParamPage::restoreDefaults));
+        addBusyButton(m_busy, "readButton", text(Text::ReadButton), &CDlgParamPage::read));
+    layout->addWidget(
+        addBusyButton(m_busy, "setButton", text(Text::SetButton), &CDlgParamPage::set));
+    layout->addWidget(addBusyButton(
+        m_busy, "defaultButton", text(Text::DefaultButton), &CDlgParamPage::restoreDefaults));
     return row;
 }
 
@@ -296,16 +298,6 @@ QComboBox *CDlgParamPage::addList(
     CAccessible::labelField(label, list);
     form->addRow(label, list);
     return list;
-}
-
-QPushButton *CDlgParamPage::addButton(
-    const char *name, const QString &caption, void (CDlgParamPage::*operation)())
-{
-    auto *button = new QPushButton(caption, this);
-    button->setObjectName(QString::fromLatin1(name));
-    connect(button, &QPushButton::clicked, this, operation);
-    m_busy.addControl(button);
-    return button;
 }
 
 QStringList CDlgParamPage::familyItems(std::span<const readerfamily::ListItem> items) const

@@ -81,8 +81,6 @@ private:
         QFormLayout *form, const char *name, const QString &caption, const QStringList &items);
     void addFirstFreeRow(
         QFormLayout *form, std::initializer_list<std::string_view> fields, const char *name);
-    QPushButton *addButton(
-        const char *name, const QString &caption, void (CDlgParamPage::*operation)());
     QStringList familyItems(std::span<const readerfamily::ListItem> items) const;
     QStringList workModes() const;
     QStringList regionNames() const;

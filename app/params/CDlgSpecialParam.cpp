@@ -114,14 +114,10 @@ QWidget *CDlgSpecialParam::buildButtonRow()
     auto *row = new QWidget(this);
     auto *layout = new QHBoxLayout(row);
     layout->addStretch(1);
-    QPushButton *readButton
-        = parampage::addButton(this, m_busy, "readButton", caption(Text::ReadButton, "读取"));
-    connect(readButton, &QPushButton::clicked, this, &CDlgSpecialParam::read);
-    QPushButton *setButton
-        = parampage::addButton(this, m_busy, "setButton", caption(Text::SetButton, "设置"));
-    connect(setButton, &QPushButton::clicked, this, &CDlgSpecialParam::set);
-    layout->addWidget(readButton);
-    layout->addWidget(setButton);
+    layout->addWidget(addBusyButton(
+        m_busy, "readButton", caption(Text::ReadButton, "读取"), &CDlgSpecialParam::read));
+    layout->addWidget(addBusyButton(
+        m_busy, "setButton", caption(Text::SetButton, "设置"), &CDlgSpecialParam::set));
     return row;
 }
 

@@ -52,8 +52,6 @@ private:
     QGroupBox *buildGpsGroup();
     QGroupBox *buildGprsGroup();
     QWidget *buildButtonRow();
-    QPushButton *addButton(
-        const char *name, const QString &caption, void (CNetParamPage::*operation)());
 
     void reportRead(const std::optional<ParamRecord> &record);
     void showRecord(std::span<const std::uint8_t> bytes);
