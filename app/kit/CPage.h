@@ -18,7 +18,7 @@
 // Pages without such work keep the empty defaults.
 //
 // Pages set their captions from the text table in their constructor; the tab control then
-// gives every control an accessible name from its caption or its label (see kit/CAccessible.h).
+// gives every control an accessible name from its caption or its label (see kit/Accessible.h).
 // A part of a page that runs reader operations of its own (the tag access controls) is a
 // CPage too, for the same services.
 class CPage : public QWidget {

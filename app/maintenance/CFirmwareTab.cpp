@@ -1,6 +1,6 @@
 #include "maintenance/CFirmwareTab.h"
 
-#include "kit/CAccessible.h"
+#include "kit/Accessible.h"
 #include "kit/CMyFunc.h"
 #include "kit/CShellPrompts.h"
 
@@ -106,9 +106,9 @@ void CFirmwareTab::buildControls()
     QLabel *imageLabel = addLabel("imageLabel", Text::ImageFileLabel);
     QLabel *blockLabel = addLabel("blockSizeLabel", Text::BlockSizeLabel);
     QLabel *passwordLabel = addLabel("passwordLabel", Text::UpgradePasswordLabel);
-    CAccessible::labelField(imageLabel, m_imageField);
-    CAccessible::labelField(blockLabel, m_blockSize);
-    CAccessible::labelField(passwordLabel, m_passwordField);
+    accessible::labelField(imageLabel, m_imageField);
+    accessible::labelField(blockLabel, m_blockSize);
+    accessible::labelField(passwordLabel, m_passwordField);
     form->addRow(imageLabel, imageRow);
     form->addRow(blockLabel, m_blockSize);
     QLabel *note = addLabel("paddingNote", Text::PaddingNote);

@@ -1,6 +1,6 @@
 #include "maintenance/CMaintenanceWindow.h"
 
-#include "kit/CAccessible.h"
+#include "kit/Accessible.h"
 #include "maintenance/CFirmwareTab.h"
 #include "maintenance/CTagCacheTab.h"
 #include "maintenance/CWhiteListTab.h"
@@ -28,7 +28,7 @@ CMaintenanceWindow::CMaintenanceWindow(
     m_tabs->addTab(buildHostTab(std::move(hosted)), text(Text::GprsGpsTab));
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(m_tabs);
-    CAccessible::nameControls(this);
+    accessible::nameControls(this);
     resize(640, 480);
 
     connect(&services.events(), &CReaderEvents::connectionChanged, this,

@@ -1,6 +1,6 @@
 #include "maintenance/CWhiteListTab.h"
 
-#include "kit/CAccessible.h"
+#include "kit/Accessible.h"
 #include "kit/CShellPrompts.h"
 #include "kit/SafeFile.h"
 #include "maintenance/FileWork.h"
@@ -65,7 +65,7 @@ void CWhiteListTab::buildControls()
     m_entryField->setMaxLength(8);
     auto *entryLabel = new QLabel(text(Text::EntryLabel), this);
     entryLabel->setObjectName(QStringLiteral("entryLabel"));
-    CAccessible::labelField(entryLabel, m_entryField);
+    accessible::labelField(entryLabel, m_entryField);
 
     auto *buttons = new QGridLayout;
     buttons->addWidget(addBusyButton(m_busy, "readListButton", text(Text::ReadListButton),

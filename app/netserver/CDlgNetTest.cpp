@@ -2,13 +2,13 @@
 
 #include "CClippedTextDelegate.h"
 #include "CIocpModeSvr.h"
-#include "kit/CAccessible.h"
+#include "kit/Accessible.h"
 #include "kit/CMyFunc.h"
 #include "kit/CMyListCtrl.h"
-#include "kit/CParamInput.h"
 #include "kit/CShellPrompts.h"
 #include "kit/CTextListModel.h"
 #include "kit/IMainWindowServices.h"
+#include "kit/ParamInput.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -77,7 +77,7 @@ void CDlgNetTest::buildLayout()
     m_addresses->setObjectName(QStringLiteral("addressList"));
     m_port = new QLineEdit(defaultPort, this);
     m_port->setObjectName(QStringLiteral("portField"));
-    CParamInput::limitDecimal(m_port, maxPortDigits);
+    paraminput::limitDecimal(m_port, maxPortDigits);
     m_startButton = new QPushButton(this);
     m_startButton->setObjectName(QStringLiteral("startButton"));
     m_stopButton = new QPushButton(this);

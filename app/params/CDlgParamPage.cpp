@@ -1,6 +1,6 @@
 #include "params/CDlgParamPage.h"
 
-#include "kit/CAccessible.h"
+#include "kit/Accessible.h"
 #include "kit/IMainWindowServices.h"
 #include "param_records.h"
 #include "params/ParamPageParts.h"
@@ -295,7 +295,7 @@ QComboBox *CDlgParamPage::addList(
     list->setObjectName(QString::fromLatin1(name));
     list->addItems(items);
     auto *label = new QLabel(caption, form->parentWidget());
-    CAccessible::labelField(label, list);
+    accessible::labelField(label, list);
     form->addRow(label, list);
     return list;
 }

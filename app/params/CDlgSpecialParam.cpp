@@ -1,6 +1,6 @@
 #include "params/CDlgSpecialParam.h"
 
-#include "kit/CAccessible.h"
+#include "kit/Accessible.h"
 #include "param_records.h"
 #include "params/ParamPageParts.h"
 #include "reader/CReaderEvents.h"
@@ -92,7 +92,7 @@ QGroupBox *CDlgSpecialParam::buildOutputGroup()
         = m_form.makeControl(group, { .field = "relay_time", .objectName = "relayTimeEdit" });
     m_relayTimeLabel = new QLabel(caption(Text::RelayTimeLabel, "有效时间(S):"), group);
     m_relayTimeLabel->setObjectName(QStringLiteral("relayTimeLabel"));
-    CAccessible::labelField(m_relayTimeLabel, relayTime);
+    accessible::labelField(m_relayTimeLabel, relayTime);
     form->addRow(m_relayTimeLabel, relayTime);
     m_form.addRow(form, { .field = "cache", .objectName = "cacheCheck" });
     QWidget *protocolEnable = m_form.makeControl(

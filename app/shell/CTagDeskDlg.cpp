@@ -1,6 +1,6 @@
 #include "shell/CTagDeskDlg.h"
 
-#include "kit/CAccessible.h"
+#include "kit/Accessible.h"
 #include "kit/CButtonST.h"
 #include "kit/CMyFunc.h"
 #include "kit/CMyListCtrl.h"
@@ -87,7 +87,7 @@ void CTagDeskDlg::initialise(const CPageFactory &pages)
     m_maintenance = pages.createMaintenanceWindow(*this, this);
     m_services.attachSkin();
     setUpMessageList();
-    CAccessible::nameControls(this);
+    accessible::nameControls(this);
     connectActions();
     subscribeTrafficLog();
 }

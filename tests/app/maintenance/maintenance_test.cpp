@@ -2,7 +2,7 @@
 // (whole images, padding, resends, a block refused too often, cancel, the password commands),
 // the white list through a file and in several write frames, the tag cache; and the main
 // window's button that opens it. Controls are pressed through their accessibility actions.
-#include "kit/CAccessible.h"
+#include "kit/Accessible.h"
 #include "maintenance/CFirmwareTab.h"
 #include "maintenance/CMaintenanceWindow.h"
 #include "maintenance/CTagCacheTab.h"
@@ -455,7 +455,7 @@ TEST_F(MaintenanceButtonTest, TheButtonFollowsTheConnectionAndOpensTheWindow) {
     ASSERT_EQ(hosted->count(), 2);
     EXPECT_NE(qobject_cast<CDlgGPRSTest *>(hosted->widget(0)), nullptr);
     EXPECT_NE(qobject_cast<CDlgFirNetParam *>(hosted->widget(1)), nullptr);
-    EXPECT_TRUE(CAccessible::unnamedControls(maintenance).isEmpty());
+    EXPECT_TRUE(accessible::unnamedControls(maintenance).isEmpty());
     EXPECT_TRUE(maintenance->firmwareTab()->isEnabled());
 
     window_->findChild<QPushButton *>(QStringLiteral("closeButton"))->click();

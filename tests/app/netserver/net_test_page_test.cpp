@@ -3,7 +3,7 @@
 // reader connecting out with its reports, and the bounds the page keeps under a flood.
 #include "CDlgNetTest.h"
 #include "CIocpModeSvr.h"
-#include "kit/CAccessible.h"
+#include "kit/Accessible.h"
 #include "kit/CMyFunc.h"
 #include "kit/CShellPrompts.h"
 #include "kit/CTextListModel.h"
@@ -64,7 +64,7 @@ TEST_F(NetTestPageTest, ConnectionsAndBytesAppearAsRows) {
     ASSERT_TRUE(page.isListening());
     EXPECT_TRUE(window.waitForLog(
         window.text(1033).replace(QStringLiteral("%s"), QString::number(page.listeningPort()))));
-    EXPECT_TRUE(CAccessible::unnamedControls(&page).isEmpty());
+    EXPECT_TRUE(accessible::unnamedControls(&page).isEmpty());
 
     LoopbackPeer peer;
     ASSERT_TRUE(peer.connect(page.listeningPort()));

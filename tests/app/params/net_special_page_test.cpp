@@ -3,7 +3,7 @@
 // and the names of their controls.
 #include "param_page_fixture.h"
 
-#include "kit/CAccessible.h"
+#include "kit/Accessible.h"
 #include "kit/CShellPrompts.h"
 #include "param_records.h"
 #include "params/CDlgGPRSTest.h"
@@ -420,8 +420,8 @@ TEST(NetSpecialGprsPages, EveryControlHasAName) {
     pages.push_back(std::make_unique<CDlgGPRSTest>(window, nullptr));
     for (const std::unique_ptr<QWidget> &page : pages) {
         SCOPED_TRACE(page->objectName().toStdString());
-        CAccessible::nameControls(page.get());
-        for (const QWidget *unnamed : CAccessible::unnamedControls(page.get()))
+        accessible::nameControls(page.get());
+        for (const QWidget *unnamed : accessible::unnamedControls(page.get()))
             ADD_FAILURE() << unnamed->metaObject()->className() << " "
                           << unnamed->objectName().toStdString();
     }
