@@ -14,6 +14,14 @@ void CPage::log(Text key)
     m_services.postLog(text(key));
 }
 
+QPushButton *CPage::addBusyButton(CBusyState &busy, const char *name, const QString &caption)
+{
+    auto *button = new QPushButton(caption, this);
+    button->setObjectName(QString::fromLatin1(name));
+    busy.addControl(button);
+    return button;
+}
+
 QString CPage::text(Text key) const
 {
     return m_services.text(key);

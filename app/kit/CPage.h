@@ -6,6 +6,7 @@
 #include "reader/IReader.h"
 #include "text_keys.h"
 
+#include <QPushButton>
 #include <QWidget>
 
 #include <utility>
@@ -17,7 +18,7 @@
 // Pages without such work keep the empty defaults.
 //
 // Pages set their captions from the text table in their constructor; the tab control then
-// gives every control an accessible name from its caption or its label (see CAccessible).
+// gives every control an accessible name from its caption or its label (see kit/Accessible.h).
 // A part of a page that runs reader operations of its own (the tag access controls) is a
 // CPage too, for the same services.
 class CPage : public QWidget {
@@ -39,6 +40,18 @@ protected:
     QString caption(Text key, const char *layoutCaption) const;
     // Posts the language text of the key to the message log.
     void log(Text key);
+
+    // A button of the page named `name` that the busy state disables while an operation runs.
+    QPushButton *addBusyButton(CBusyState &busy, const char *name, const QString &caption);
+    // The same, and a click runs the page's operation.
+    template <typename Page>
+    QPushButton *addBusyButton(
+        CBusyState &busy, const char *name, const QString &caption, void (Page::*operation)())
+    {
+        QPushButton *button = addBusyButton(busy, name, caption);
+        connect(button, &QPushButton::clicked, static_cast<Page *>(this), operation);
+        return button;
+    }
 
     // The way every operation of a page reaches the reader: nothing while the main window is
     // not connected (false); otherwise job(reader) runs on the reader worker with the page

@@ -1,7 +1,7 @@
 #include "kit/CRecordForm.h"
 
-#include "kit/CAccessible.h"
-#include "kit/CParamInput.h"
+#include "kit/Accessible.h"
+#include "kit/ParamInput.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -29,18 +29,18 @@ void limitEdit(QLineEdit *edit, const Field &field)
     switch (field.codec) {
     case Codec::Number:
         if (field.radix == record::Radix::Hex)
-            CParamInput::limitHex(edit, 2 * field.width);
+            paraminput::limitHex(edit, 2 * field.width);
         else
-            CParamInput::limitDecimal(edit, field.width == 1 ? byteDigits : wordDigits);
+            paraminput::limitDecimal(edit, field.width == 1 ? byteDigits : wordDigits);
         return;
     case Codec::Hex:
-        CParamInput::limitHex(edit, 2 * field.width);
+        paraminput::limitHex(edit, 2 * field.width);
         return;
     case Codec::Ipv4:
-        CParamInput::limitIpAddress(edit);
+        paraminput::limitIpAddress(edit);
         return;
     case Codec::Text:
-        CParamInput::limitText(edit, field.width - 1);
+        paraminput::limitText(edit, field.width - 1);
         return;
     default:
         return;
@@ -50,7 +50,7 @@ void limitEdit(QLineEdit *edit, const Field &field)
 void showValue(QWidget *control, const Field &field, const Value &value)
 {
     if (auto *list = qobject_cast<QComboBox *>(control)) {
-        CParamInput::showList(list, int(std::get<std::int64_t>(value)));
+        paraminput::showList(list, int(std::get<std::int64_t>(value)));
     } else if (auto *box = qobject_cast<QCheckBox *>(control)) {
         box->setChecked(std::get<bool>(value));
     } else if (auto *edit = qobject_cast<QLineEdit *>(control)) {
@@ -62,7 +62,7 @@ void showValue(QWidget *control, const Field &field, const Value &value)
 Value valueOf(const QWidget *control, const Field &field, const Value &kept)
 {
     if (const auto *list = qobject_cast<const QComboBox *>(control))
-        return std::int64_t { CParamInput::listValue(list, int(std::get<std::int64_t>(kept))) };
+        return std::int64_t { paraminput::listValue(list, int(std::get<std::int64_t>(kept))) };
     if (const auto *box = qobject_cast<const QCheckBox *>(control))
         return box->isChecked();
     const auto *edit = qobject_cast<const QLineEdit *>(control);
@@ -96,7 +96,7 @@ QWidget *CRecordForm::addRow(QFormLayout *form, const Control &control)
         return made;
     }
     auto *label = new QLabel(captionFor(*found, control), parent);
-    CAccessible::labelField(label, made);
+    accessible::labelField(label, made);
     if (control.note.isEmpty()) {
         form->addRow(label, made);
         return made;

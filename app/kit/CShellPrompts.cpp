@@ -1,5 +1,6 @@
 #include "kit/CShellPrompts.h"
 
+#include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
 
@@ -8,25 +9,31 @@ CWidgetPrompts::CWidgetPrompts(QWidget *parent)
 {
 }
 
+QWidget *CWidgetPrompts::owner() const
+{
+    QWidget *active = QApplication::activeWindow();
+    return active ? active : m_parent;
+}
+
 bool CWidgetPrompts::confirm(const QString &caption, const QString &body)
 {
     return QMessageBox::warning(
-               m_parent, caption, body, QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Ok)
+               owner(), caption, body, QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Ok)
         == QMessageBox::Ok;
 }
 
 void CWidgetPrompts::inform(const QString &caption, const QString &body)
 {
-    QMessageBox::warning(m_parent, caption, body, QMessageBox::Ok);
+    QMessageBox::warning(owner(), caption, body, QMessageBox::Ok);
 }
 
 QString CWidgetPrompts::chooseFileToOpen(const QString &initialPath, const QString &filter)
 {
-    return QFileDialog::getOpenFileName(m_parent, QString(), initialPath, filter);
+    return QFileDialog::getOpenFileName(owner(), QString(), initialPath, filter);
 }
 
 QString CWidgetPrompts::chooseFileToSave(
     const QString &title, const QString &proposedPath, const QString &filter)
 {
-    return QFileDialog::getSaveFileName(m_parent, title, proposedPath, filter);
+    return QFileDialog::getSaveFileName(owner(), title, proposedPath, filter);
 }

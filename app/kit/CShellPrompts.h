@@ -22,7 +22,8 @@ public:
         = 0;
 };
 
-// Qt dialogs over a parent window.
+// Qt dialogs over the window the operator works in (the main window or a tool window such as
+// the maintenance window), else over the parent window.
 class CWidgetPrompts final : public IShellPrompts {
 public:
     explicit CWidgetPrompts(QWidget *parent);
@@ -34,5 +35,7 @@ public:
         const QString &title, const QString &proposedPath, const QString &filter) override;
 
 private:
+    QWidget *owner() const;
+
     QWidget *m_parent;
 };

@@ -13,11 +13,12 @@
 class CReaderEvents;
 class CReaderWorker;
 class IReader;
+class IShellPrompts;
 
 // What a page may use of the main window: the connection, the reader (through the reader
-// worker), the library events, the text table, the configuration lists, the log, Close, and
-// where the reader listens after a parameter page changed its own address or baud rate. The
-// main window implements it and hands it to each page it creates; tests hand pages a fake.
+// worker), the library events, the text table, the configuration lists, the message boxes, the log,
+// Close, and where the reader listens after a parameter page changed its own address or baud rate.
+// The main window implements it and hands it to each page it creates; tests hand pages a fake.
 class IMainWindowServices {
 public:
     virtual ~IMainWindowServices() = default;
@@ -56,6 +57,9 @@ public:
     // configuration.
     virtual bool gs1Column() const = 0;
     virtual void setGs1Column(bool shown) = 0;
+
+    // The message boxes and file choosers of every page and action (tests answer them).
+    virtual IShellPrompts &prompts() = 0;
 
     // Appends a line to the message list and the log file; callable from any thread.
     virtual void postLog(const QString &line) = 0;

@@ -1,6 +1,6 @@
 #include "maintenance/CFirmwareTab.h"
 
-#include "kit/CAccessible.h"
+#include "kit/Accessible.h"
 #include "kit/CMyFunc.h"
 #include "kit/CShellPrompts.h"
 
@@ -58,14 +58,14 @@ struct CFirmwareTab::Run {
     std::optional<firmware::Progress> latest;
 };
 
-CFirmwareTab::CFirmwareTab(IMainWindowServices &services, IShellPrompts *&prompts, QWidget *parent)
+CFirmwareTab::CFirmwareTab(IMainWindowServices &services, QWidget *parent)
     : CPage(services, parent)
-    , m_prompts(prompts)
 {
     setObjectName(QStringLiteral("CFirmwareTab"));
     buildControls();
-    m_busy.setControls(
-        { m_chooseButton, m_imageField, m_blockSize, m_passwordField, m_startButton });
+    m_busy.addControl(m_imageField);
+    m_busy.addControl(m_blockSize);
+    m_busy.addControl(m_passwordField);
     m_progressTimer.setInterval(progressRefreshMs);
     connect(&m_progressTimer, &QTimer::timeout, this, &CFirmwareTab::showProgress);
 }
@@ -82,18 +82,12 @@ QLabel *CFirmwareTab::addLabel(const char *name, Text key)
     return label;
 }
 
-QPushButton *CFirmwareTab::addButton(const char *name, Text key)
-{
-    auto *button = new QPushButton(text(key), this);
-    button->setObjectName(QString::fromLatin1(name));
-    return button;
-}
-
 void CFirmwareTab::buildControls()
 {
     m_imageField = new QLineEdit(this);
     m_imageField->setObjectName(QStringLiteral("imageField"));
-    m_chooseButton = addButton("chooseImageButton", Text::ChooseFileButton);
+    m_chooseButton = addBusyButton(
+        m_busy, "chooseImageButton", text(Text::ChooseFileButton), &CFirmwareTab::chooseImage);
     auto *imageRow = new QHBoxLayout;
     imageRow->addWidget(m_imageField, 1);
     imageRow->addWidget(m_chooseButton);
@@ -112,9 +106,9 @@ void CFirmwareTab::buildControls()
     QLabel *imageLabel = addLabel("imageLabel", Text::ImageFileLabel);
     QLabel *blockLabel = addLabel("blockSizeLabel", Text::BlockSizeLabel);
     QLabel *passwordLabel = addLabel("passwordLabel", Text::UpgradePasswordLabel);
-    CAccessible::labelField(imageLabel, m_imageField);
-    CAccessible::labelField(blockLabel, m_blockSize);
-    CAccessible::labelField(passwordLabel, m_passwordField);
+    accessible::labelField(imageLabel, m_imageField);
+    accessible::labelField(blockLabel, m_blockSize);
+    accessible::labelField(passwordLabel, m_passwordField);
     form->addRow(imageLabel, imageRow);
     form->addRow(blockLabel, m_blockSize);
     QLabel *note = addLabel("paddingNote", Text::PaddingNote);
@@ -122,8 +116,11 @@ void CFirmwareTab::buildControls()
     form->addRow(note);
     form->addRow(passwordLabel, m_passwordField);
 
-    m_startButton = addButton("startUpgradeButton", Text::StartUpgradeButton);
-    m_cancelButton = addButton("cancelUpgradeButton", Text::CancelUpgradeButton);
+    m_startButton = addBusyButton(
+        m_busy, "startUpgradeButton", text(Text::StartUpgradeButton), &CFirmwareTab::start);
+    // Cancel is the one button an upgrade in progress needs.
+    m_cancelButton = new QPushButton(text(Text::CancelUpgradeButton), this);
+    m_cancelButton->setObjectName(QStringLiteral("cancelUpgradeButton"));
     m_cancelButton->setEnabled(false);
     auto *buttons = new QHBoxLayout;
     buttons->addStretch(1);
@@ -145,8 +142,6 @@ void CFirmwareTab::buildControls()
     layout->addWidget(m_status);
     layout->addStretch(1);
 
-    connect(m_chooseButton, &QPushButton::clicked, this, &CFirmwareTab::chooseImage);
-    connect(m_startButton, &QPushButton::clicked, this, &CFirmwareTab::start);
     connect(m_cancelButton, &QPushButton::clicked, this, &CFirmwareTab::cancel);
 }
 
@@ -163,7 +158,7 @@ void CFirmwareTab::cancel()
 
 void CFirmwareTab::chooseImage()
 {
-    const QString path = m_prompts->chooseFileToOpen(m_imageField->text(), QString());
+    const QString path = services().prompts().chooseFileToOpen(m_imageField->text(), QString());
     if (!path.isEmpty())
         m_imageField->setText(path);
 }
@@ -185,7 +180,7 @@ bool CFirmwareTab::readPassword(std::optional<AccessPassword> &password) const
 
 void CFirmwareTab::warn(const QString &body)
 {
-    m_prompts->inform(text(Text::MessageBoxCaption), body);
+    services().prompts().inform(text(Text::MessageBoxCaption), body);
 }
 
 void CFirmwareTab::start()
@@ -207,7 +202,7 @@ void CFirmwareTab::start()
     if (!sizeProblem.empty())
         return warn(text(Text::ImageUnusable).arg(QString::fromStdString(sizeProblem)));
     const std::array<std::uint8_t, 7> serial = services().serialNumber();
-    if (!m_prompts->confirm(text(Text::MessageBoxCaption),
+    if (!services().prompts().confirm(text(Text::MessageBoxCaption),
             text(Text::ConfirmUpgrade)
                 .arg(CMyFunc::bytesToCompactHex(serial.data(), serial.size()), image.fileName())
                 .arg(image.size())))

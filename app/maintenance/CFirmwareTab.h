@@ -9,7 +9,6 @@
 #include <memory>
 #include <optional>
 
-class IShellPrompts;
 class QLabel;
 class QLineEdit;
 class QProgressBar;
@@ -23,7 +22,7 @@ class CFirmwareTab final : public CPage {
     Q_OBJECT
 
 public:
-    CFirmwareTab(IMainWindowServices &services, IShellPrompts *&prompts, QWidget *parent);
+    CFirmwareTab(IMainWindowServices &services, QWidget *parent);
     // An upgrade still running stops after its current block.
     ~CFirmwareTab() override;
 
@@ -44,7 +43,6 @@ private:
     struct Run;
 
     QLabel *addLabel(const char *name, Text key);
-    QPushButton *addButton(const char *name, Text key);
     void buildControls();
     // The password field's bytes: nothing when empty; false when it is not 8 hex digits.
     bool readPassword(std::optional<AccessPassword> &password) const;
@@ -52,7 +50,6 @@ private:
     void finish(const firmware::UpgradeResult &result, std::size_t blockCount);
     void warn(const QString &body);
 
-    IShellPrompts *&m_prompts;
     CBusyState m_busy { this };
     std::shared_ptr<Run> m_run;
     QTimer m_progressTimer;

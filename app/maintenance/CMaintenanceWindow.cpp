@@ -1,7 +1,6 @@
 #include "maintenance/CMaintenanceWindow.h"
 
-#include "kit/CAccessible.h"
-#include "kit/CShellPrompts.h"
+#include "kit/Accessible.h"
 #include "maintenance/CFirmwareTab.h"
 #include "maintenance/CTagCacheTab.h"
 #include "maintenance/CWhiteListTab.h"
@@ -13,8 +12,6 @@
 CMaintenanceWindow::CMaintenanceWindow(
     IMainWindowServices &services, std::vector<std::pair<Text, CPage *>> hosted, QWidget *parent)
     : CPage(services, parent)
-    , m_ownPrompts(std::make_unique<CWidgetPrompts>(this))
-    , m_prompts(m_ownPrompts.get())
 {
     setObjectName(QStringLiteral("CMaintenanceWindow"));
     setWindowFlag(Qt::Window);
@@ -22,16 +19,16 @@ CMaintenanceWindow::CMaintenanceWindow(
     m_tabs = new QTabWidget(this);
     m_tabs->setObjectName(QStringLiteral("maintenanceTabs"));
     m_tabs->setAccessibleName(text(Text::MaintenanceWindowTitle));
-    m_firmware = new CFirmwareTab(services, m_prompts, m_tabs);
-    m_whiteList = new CWhiteListTab(services, m_prompts, m_tabs);
-    m_cache = new CTagCacheTab(services, m_prompts, m_tabs);
+    m_firmware = new CFirmwareTab(services, m_tabs);
+    m_whiteList = new CWhiteListTab(services, m_tabs);
+    m_cache = new CTagCacheTab(services, m_tabs);
     m_tabs->addTab(m_firmware, text(Text::FirmwareTab));
     m_tabs->addTab(m_whiteList, text(Text::WhiteListTab));
     m_tabs->addTab(m_cache, text(Text::TagCacheTab));
     m_tabs->addTab(buildHostTab(std::move(hosted)), text(Text::GprsGpsTab));
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(m_tabs);
-    CAccessible::nameControls(this);
+    accessible::nameControls(this);
     resize(640, 480);
 
     connect(&services.events(), &CReaderEvents::connectionChanged, this,
@@ -95,9 +92,4 @@ void CMaintenanceWindow::showWrittenRecord(RecordKind kind, const ParamRecord &r
 {
     for (CPage *page : hostedPages())
         page->showWrittenRecord(kind, record);
-}
-
-void CMaintenanceWindow::setPrompts(IShellPrompts *prompts)
-{
-    m_prompts = prompts ? prompts : m_ownPrompts.get();
 }

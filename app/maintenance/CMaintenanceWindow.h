@@ -2,15 +2,12 @@
 
 #include "kit/CPage.h"
 
-#include <memory>
 #include <utility>
 #include <vector>
 
 class CFirmwareTab;
 class CTagCacheTab;
 class CWhiteListTab;
-class CWidgetPrompts;
-class IShellPrompts;
 class QTabWidget;
 
 // The reader maintenance window, opened from the connection panel: one instance, not modal,
@@ -31,9 +28,6 @@ public:
     // A record a profile import wrote reaches the hosted pages too.
     void showWrittenRecord(RecordKind kind, const ParamRecord &record) override;
 
-    // Message boxes and file choosers go here instead (tests).
-    void setPrompts(IShellPrompts *prompts);
-
     QTabWidget *tabs() const { return m_tabs; }
     CFirmwareTab *firmwareTab() const { return m_firmware; }
     CWhiteListTab *whiteListTab() const { return m_whiteList; }
@@ -45,8 +39,6 @@ private:
     void readCurrentHostedPage();
     QList<CPage *> hostedPages() const;
 
-    std::unique_ptr<CWidgetPrompts> m_ownPrompts;
-    IShellPrompts *m_prompts = nullptr;
     QTabWidget *m_tabs = nullptr;
     QTabWidget *m_hostTabs = nullptr;
     CFirmwareTab *m_firmware = nullptr;

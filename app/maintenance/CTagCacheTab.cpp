@@ -17,9 +17,8 @@ constexpr std::size_t bytesPerRow = 16;
 
 } // namespace
 
-CTagCacheTab::CTagCacheTab(IMainWindowServices &services, IShellPrompts *&prompts, QWidget *parent)
+CTagCacheTab::CTagCacheTab(IMainWindowServices &services, QWidget *parent)
     : CPage(services, parent)
-    , m_prompts(prompts)
 {
     setObjectName(QStringLiteral("CTagCacheTab"));
     m_summary = new QLabel(this);
@@ -31,16 +30,12 @@ CTagCacheTab::CTagCacheTab(IMainWindowServices &services, IShellPrompts *&prompt
     m_hex->setFont(QFont(QStringLiteral("monospace")));
 
     auto *buttons = new QHBoxLayout;
-    const auto addButton = [&](const char *name, Text key, void (CTagCacheTab::*operation)()) {
-        auto *button = new QPushButton(text(key), this);
-        button->setObjectName(QString::fromLatin1(name));
-        connect(button, &QPushButton::clicked, this, operation);
-        m_busy.addControl(button);
-        buttons->addWidget(button);
-    };
-    addButton("readCacheButton", Text::ReadListButton, &CTagCacheTab::readCache);
-    addButton("clearCacheButton", Text::ClearCacheButton, &CTagCacheTab::clearCache);
-    addButton("exportCacheButton", Text::ExportFileButton, &CTagCacheTab::exportHex);
+    buttons->addWidget(addBusyButton(
+        m_busy, "readCacheButton", text(Text::ReadListButton), &CTagCacheTab::readCache));
+    buttons->addWidget(addBusyButton(
+        m_busy, "clearCacheButton", text(Text::ClearCacheButton), &CTagCacheTab::clearCache));
+    buttons->addWidget(addBusyButton(
+        m_busy, "exportCacheButton", text(Text::ExportFileButton), &CTagCacheTab::exportHex));
     buttons->addStretch(1);
 
     auto *layout = new QVBoxLayout(this);
@@ -88,7 +83,8 @@ void CTagCacheTab::readCache()
 void CTagCacheTab::clearCache()
 {
     if (!services().isConnected()
-        || !m_prompts->confirm(text(Text::MessageBoxCaption), text(Text::ConfirmClearCache)))
+        || !services().prompts().confirm(
+            text(Text::MessageBoxCaption), text(Text::ConfirmClearCache)))
         return;
     runWhileBusy(
         m_busy, [](IReader &reader) { return reader.clearCache(); },
@@ -103,7 +99,7 @@ void CTagCacheTab::clearCache()
 
 void CTagCacheTab::exportHex()
 {
-    const QString path = m_prompts->chooseFileToSave(text(Text::FileChooserTitle),
+    const QString path = services().prompts().chooseFileToSave(text(Text::FileChooserTitle),
         QStringLiteral("TagCache.txt"), QStringLiteral("Text (*.txt);;All files (*)"));
     if (path.isEmpty())
         return;

@@ -3,7 +3,6 @@
 #include "kit/CBusyState.h"
 #include "kit/CPage.h"
 
-class IShellPrompts;
 class QLabel;
 class QPlainTextEdit;
 
@@ -14,7 +13,7 @@ class CTagCacheTab final : public CPage {
     Q_OBJECT
 
 public:
-    CTagCacheTab(IMainWindowServices &services, IShellPrompts *&prompts, QWidget *parent);
+    CTagCacheTab(IMainWindowServices &services, QWidget *parent);
 
     void readCache();
     void clearCache();
@@ -28,7 +27,6 @@ public:
 private:
     void logFailure();
 
-    IShellPrompts *&m_prompts;
     CBusyState m_busy { this };
     QLabel *m_summary = nullptr;
     QPlainTextEdit *m_hex = nullptr;

@@ -1,6 +1,6 @@
 #include "maintenance/CWhiteListTab.h"
 
-#include "kit/CAccessible.h"
+#include "kit/Accessible.h"
 #include "kit/CShellPrompts.h"
 #include "kit/SafeFile.h"
 #include "maintenance/FileWork.h"
@@ -47,23 +47,11 @@ FileOutcome readListFile(const QString &path)
 
 } // namespace
 
-CWhiteListTab::CWhiteListTab(
-    IMainWindowServices &services, IShellPrompts *&prompts, QWidget *parent)
+CWhiteListTab::CWhiteListTab(IMainWindowServices &services, QWidget *parent)
     : CPage(services, parent)
-    , m_prompts(prompts)
 {
     setObjectName(QStringLiteral("CWhiteListTab"));
     buildControls();
-}
-
-QPushButton *CWhiteListTab::addButton(
-    const char *name, Text key, void (CWhiteListTab::*operation)())
-{
-    auto *button = new QPushButton(text(key), this);
-    button->setObjectName(QString::fromLatin1(name));
-    connect(button, &QPushButton::clicked, this, operation);
-    m_busy.addControl(button);
-    return button;
 }
 
 void CWhiteListTab::buildControls()
@@ -77,27 +65,32 @@ void CWhiteListTab::buildControls()
     m_entryField->setMaxLength(8);
     auto *entryLabel = new QLabel(text(Text::EntryLabel), this);
     entryLabel->setObjectName(QStringLiteral("entryLabel"));
-    CAccessible::labelField(entryLabel, m_entryField);
+    accessible::labelField(entryLabel, m_entryField);
 
     auto *buttons = new QGridLayout;
-    buttons->addWidget(
-        addButton("readListButton", Text::ReadListButton, &CWhiteListTab::readList), 0, 0);
-    buttons->addWidget(
-        addButton("writeListButton", Text::WriteListButton, &CWhiteListTab::writeList), 0, 1);
-    buttons->addWidget(
-        addButton("deleteEntryButton", Text::DeleteEntryButton, &CWhiteListTab::deleteSelected), 1,
-        0);
-    buttons->addWidget(
-        addButton("deleteAllButton", Text::DeleteAllButton, &CWhiteListTab::deleteAll), 1, 1);
-    buttons->addWidget(
-        addButton("importListButton", Text::ImportButton, &CWhiteListTab::importFile), 2, 0);
-    buttons->addWidget(
-        addButton("exportListButton", Text::ExportFileButton, &CWhiteListTab::exportFile), 2, 1);
+    buttons->addWidget(addBusyButton(m_busy, "readListButton", text(Text::ReadListButton),
+                           &CWhiteListTab::readList),
+        0, 0);
+    buttons->addWidget(addBusyButton(m_busy, "writeListButton", text(Text::WriteListButton),
+                           &CWhiteListTab::writeList),
+        0, 1);
+    buttons->addWidget(addBusyButton(m_busy, "deleteEntryButton", text(Text::DeleteEntryButton),
+                           &CWhiteListTab::deleteSelected),
+        1, 0);
+    buttons->addWidget(addBusyButton(m_busy, "deleteAllButton", text(Text::DeleteAllButton),
+                           &CWhiteListTab::deleteAll),
+        1, 1);
+    buttons->addWidget(addBusyButton(m_busy, "importListButton", text(Text::ImportButton),
+                           &CWhiteListTab::importFile),
+        2, 0);
+    buttons->addWidget(addBusyButton(m_busy, "exportListButton", text(Text::ExportFileButton),
+                           &CWhiteListTab::exportFile),
+        2, 1);
     auto *entryRow = new QHBoxLayout;
     entryRow->addWidget(entryLabel);
     entryRow->addWidget(m_entryField, 1);
-    entryRow->addWidget(
-        addButton("addEntryButton", Text::AddEntryButton, &CWhiteListTab::addEntry));
+    entryRow->addWidget(addBusyButton(
+        m_busy, "addEntryButton", text(Text::AddEntryButton), &CWhiteListTab::addEntry));
     m_busy.addControl(m_entryField);
 
     auto *note = new QLabel(text(Text::WhiteListNote), this);
@@ -160,7 +153,7 @@ void CWhiteListTab::addEntry()
     const std::optional<whitelist::Entry> entry
         = whitelist::parseEntry(m_entryField->text().toStdString());
     if (!entry)
-        return m_prompts->inform(
+        return services().prompts().inform(
             text(Text::MessageBoxCaption), text(Text::NotEntry).arg(m_entryField->text()));
     runWhileBusy(
         m_busy,
@@ -213,7 +206,8 @@ void CWhiteListTab::deleteSelected()
 void CWhiteListTab::deleteAll()
 {
     if (!services().isConnected()
-        || !m_prompts->confirm(text(Text::MessageBoxCaption), text(Text::ConfirmDeleteAll)))
+        || !services().prompts().confirm(
+            text(Text::MessageBoxCaption), text(Text::ConfirmDeleteAll)))
         return;
     runWhileBusy(
         m_busy, [](IReader &reader) { return reader.clearWhiteList(); },
@@ -257,7 +251,7 @@ void CWhiteListTab::writeList()
 
 void CWhiteListTab::importFile()
 {
-    const QString path = m_prompts->chooseFileToOpen(QString(), listFilter);
+    const QString path = services().prompts().chooseFileToOpen(QString(), listFilter);
     if (path.isEmpty())
         return;
     runFileWork(
@@ -273,7 +267,7 @@ void CWhiteListTab::importFile()
 
 void CWhiteListTab::exportFile()
 {
-    const QString path = m_prompts->chooseFileToSave(
+    const QString path = services().prompts().chooseFileToSave(
         text(Text::FileChooserTitle), QStringLiteral("WhiteList.txt"), listFilter);
     if (path.isEmpty())
         return;

@@ -6,7 +6,6 @@
 
 #include <vector>
 
-class IShellPrompts;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
@@ -20,7 +19,7 @@ class CWhiteListTab final : public CPage {
     Q_OBJECT
 
 public:
-    CWhiteListTab(IMainWindowServices &services, IShellPrompts *&prompts, QWidget *parent);
+    CWhiteListTab(IMainWindowServices &services, QWidget *parent);
 
     void readList();
     void addEntry();
@@ -35,12 +34,10 @@ public:
     bool isBusy() const { return m_busy.isBusy(); }
 
 private:
-    QPushButton *addButton(const char *name, Text key, void (CWhiteListTab::*operation)());
     void buildControls();
     void showEntries(const std::vector<whitelist::Entry> &entries);
     void logFailure();
 
-    IShellPrompts *&m_prompts;
     CBusyState m_busy { this };
     QListWidget *m_list = nullptr;
     QLineEdit *m_entryField = nullptr;

@@ -2,13 +2,13 @@
 
 #include "CClippedTextDelegate.h"
 #include "CIocpModeSvr.h"
-#include "kit/CAccessible.h"
+#include "kit/Accessible.h"
 #include "kit/CMyFunc.h"
 #include "kit/CMyListCtrl.h"
-#include "kit/CParamInput.h"
 #include "kit/CShellPrompts.h"
 #include "kit/CTextListModel.h"
 #include "kit/IMainWindowServices.h"
+#include "kit/ParamInput.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -50,8 +50,6 @@ QString now()
 CDlgNetTest::CDlgNetTest(IMainWindowServices &services, QWidget *parent, NetTestBounds bounds)
     : CPage(services, parent)
     , m_bounds(bounds)
-    , m_ownPrompts(std::make_unique<CWidgetPrompts>(this))
-    , m_prompts(m_ownPrompts.get())
     , m_events([this] { scheduleDrain(); }, bounds.pendingBytes)
 {
     setObjectName(QStringLiteral("CDlgNetTest"));
@@ -70,11 +68,6 @@ CDlgNetTest::~CDlgNetTest()
     m_server.reset();
 }
 
-void CDlgNetTest::setPrompts(IShellPrompts *prompts)
-{
-    m_prompts = prompts;
-}
-
 void CDlgNetTest::buildLayout()
 {
     m_hostName = new QLineEdit(this);
@@ -84,7 +77,7 @@ void CDlgNetTest::buildLayout()
     m_addresses->setObjectName(QStringLiteral("addressList"));
     m_port = new QLineEdit(defaultPort, this);
     m_port->setObjectName(QStringLiteral("portField"));
-    CParamInput::limitDecimal(m_port, maxPortDigits);
+    paraminput::limitDecimal(m_port, maxPortDigits);
     m_startButton = new QPushButton(this);
     m_startButton->setObjectName(QStringLiteral("startButton"));
     m_stopButton = new QPushButton(this);
@@ -177,7 +170,7 @@ std::optional<std::uint16_t> CDlgNetTest::portFromText()
     if (isNumber && port >= 1 && port <= 65535)
         return static_cast<std::uint16_t>(port);
     // A port outside 1-65535 would silently listen somewhere else.
-    m_prompts->inform(windowTitle(), tr("The port must be a number from 1 to 65535."));
+    services().prompts().inform(windowTitle(), tr("The port must be a number from 1 to 65535."));
     return std::nullopt;
 }
 

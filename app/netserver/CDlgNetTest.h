@@ -17,7 +17,6 @@
 
 class CIocpModeSvr;
 class CMyListCtrl;
-class IShellPrompts;
 class QCheckBox;
 class QComboBox;
 class QLabel;
@@ -45,9 +44,6 @@ class CDlgNetTest final : public CPage {
 public:
     CDlgNetTest(IMainWindowServices &services, QWidget *parent, NetTestBounds bounds = {});
     ~CDlgNetTest() override;
-
-    // Message boxes go here instead (tests).
-    void setPrompts(IShellPrompts *prompts);
 
     void startListening();
     void stopListening();
@@ -112,8 +108,6 @@ private:
     QHash<QString, qint64> m_connectionRows;
     qint64 m_connectionsAppended = 0;
 
-    std::unique_ptr<IShellPrompts> m_ownPrompts;
-    IShellPrompts *m_prompts = nullptr;
     std::unique_ptr<CIocpModeSvr> m_server;
 
     std::atomic<std::uint64_t> m_blocksSeen = 0;

@@ -1,6 +1,5 @@
 #include "params/CDlgGPRSTest.h"
 
-#include "params/ParamPageParts.h"
 #include "params/RecordText.h"
 
 #include <QGridLayout>
@@ -50,9 +49,8 @@ QLineEdit *CDlgGPRSTest::addQuery(QGridLayout *grid, int row, const char *name,
     const QString &caption, void (CDlgGPRSTest::*query)())
 {
     const QString base = QString::fromLatin1(name);
-    QPushButton *button = parampage::addButton(
-        this, m_busy, (base + QStringLiteral("Button")).toLatin1().constData(), caption);
-    connect(button, &QPushButton::clicked, this, query);
+    QPushButton *button = addBusyButton(
+        m_busy, (base + QStringLiteral("Button")).toLatin1().constData(), caption, query);
     auto *edit = new QLineEdit(this);
     edit->setObjectName(base + QStringLiteral("Edit"));
     edit->setReadOnly(true);

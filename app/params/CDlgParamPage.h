@@ -1,9 +1,9 @@
 #pragma once
 
-#include "channel_plan.h"
 #include "kit/CBusyState.h"
 #include "kit/CPage.h"
 #include "kit/CRecordForm.h"
+#include "params/CChannelPlanRows.h"
 #include "params/ParamFamily.h"
 #include "reader/IReader.h"
 #include "reader_family.h"
@@ -12,18 +12,19 @@
 
 #include <cstdint>
 #include <functional>
-#include <initializer_list>
 #include <optional>
 #include <span>
 #include <string_view>
 #include <vector>
 
-class QCheckBox;
-class QComboBox;
 class QFormLayout;
 class QGroupBox;
 class QLineEdit;
-class QPushButton;
+
+namespace devicerows {
+struct Group;
+struct Row;
+} // namespace devicerows
 
 // The parameter page every reader family shares: reads the DeviceParam record into the
 // controls, builds it from them, restores the factory record, follows a changed serial baud
@@ -68,32 +69,18 @@ private:
     };
     static ReadOutcome readDevice(IReader &reader, int length, bool checksModule);
 
+    // The groups of the device record's presentation table, then the page's own controls.
     void buildControls();
-    QGroupBox *buildReaderGroup();
-    QGroupBox *buildReadSettingsGroup();
-    QGroupBox *buildWiegandGroup();
+    QGroupBox *buildGroup(const devicerows::Group &group);
+    void addRow(QFormLayout *form, const devicerows::Row &row);
     QGroupBox *buildAntennaGroup();
-    QGroupBox *buildKeyboardGroup();
-    QGroupBox *buildWifiGroup();
     QWidget *buildDeviceTimeRow();
     QWidget *buildButtonRow();
-    QComboBox *addList(
-        QFormLayout *form, const char *name, const QString &caption, const QStringList &items);
-    void addFirstFreeRow(
-        QFormLayout *form, std::initializer_list<std::string_view> fields, const char *name);
-    QPushButton *addButton(
-        const char *name, const QString &caption, void (CDlgParamPage::*operation)());
-    QStringList familyItems(std::span<const readerfamily::ListItem> items) const;
-    QStringList workModes() const;
-    QStringList regionNames() const;
 
     void reportRead(const ReadOutcome &outcome);
     void showRecord(std::span<const std::uint8_t> bytes);
-    void showChannels(const channelplan::ChannelList &channels);
     std::vector<std::uint8_t> recordFromControls() const;
-    channelplan::ChannelList channelsFromControls() const;
     void followBaud(int selected);
-    void regionChanged(int index);
     void interfaceChanged(int index);
     void showAntennas();
     QString antennaLine(std::uint8_t connected) const;
@@ -111,9 +98,7 @@ private:
     // Unknown before the first read: a Set then always follows the baud list.
     std::optional<int> m_readBaud;
 
-    QComboBox *m_region = nullptr;
-    QComboBox *m_channels = nullptr;
-    QCheckBox *m_single = nullptr;
+    CChannelPlanRows m_channelPlan;
     // Only the families that have them.
     QGroupBox *m_wifiGroup = nullptr;
     QLineEdit *m_deviceTime = nullptr;

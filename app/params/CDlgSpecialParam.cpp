@@ -1,6 +1,6 @@
 #include "params/CDlgSpecialParam.h"
 
-#include "kit/CAccessible.h"
+#include "kit/Accessible.h"
 #include "param_records.h"
 #include "params/ParamPageParts.h"
 #include "reader/CReaderEvents.h"
@@ -92,7 +92,7 @@ QGroupBox *CDlgSpecialParam::buildOutputGroup()
         = m_form.makeControl(group, { .field = "relay_time", .objectName = "relayTimeEdit" });
     m_relayTimeLabel = new QLabel(caption(Text::RelayTimeLabel, "有效时间(S):"), group);
     m_relayTimeLabel->setObjectName(QStringLiteral("relayTimeLabel"));
-    CAccessible::labelField(m_relayTimeLabel, relayTime);
+    accessible::labelField(m_relayTimeLabel, relayTime);
     form->addRow(m_relayTimeLabel, relayTime);
     m_form.addRow(form, { .field = "cache", .objectName = "cacheCheck" });
     QWidget *protocolEnable = m_form.makeControl(
@@ -114,14 +114,10 @@ QWidget *CDlgSpecialParam::buildButtonRow()
     auto *row = new QWidget(this);
     auto *layout = new QHBoxLayout(row);
     layout->addStretch(1);
-    QPushButton *readButton
-        = parampage::addButton(this, m_busy, "readButton", caption(Text::ReadButton, "读取"));
-    connect(readButton, &QPushButton::clicked, this, &CDlgSpecialParam::read);
-    QPushButton *setButton
-        = parampage::addButton(this, m_busy, "setButton", caption(Text::SetButton, "设置"));
-    connect(setButton, &QPushButton::clicked, this, &CDlgSpecialParam::set);
-    layout->addWidget(readButton);
-    layout->addWidget(setButton);
+    layout->addWidget(addBusyButton(
+        m_busy, "readButton", caption(Text::ReadButton, "读取"), &CDlgSpecialParam::read));
+    layout->addWidget(addBusyButton(
+        m_busy, "setButton", caption(Text::SetButton, "设置"), &CDlgSpecialParam::set));
     return row;
 }
 

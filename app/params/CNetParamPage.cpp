@@ -52,19 +52,12 @@ constexpr auto pauseAfterDefault = std::chrono::milliseconds(50);
 CNetParamPage::CNetParamPage(IMainWindowServices &services, QWidget *parent, Kind kind)
     : CPage(services, parent)
     , m_kind(kind)
-    , m_ownPrompts(std::make_unique<CWidgetPrompts>(this))
-    , m_prompts(m_ownPrompts.get())
     , m_form(record::networkRecord, anyFamily, parampage::fieldCaptions(services, layoutCaptions))
 {
     buildControls();
 }
 
 CNetParamPage::~CNetParamPage() = default;
-
-void CNetParamPage::setPrompts(IShellPrompts *prompts)
-{
-    m_prompts = prompts;
-}
 
 int CNetParamPage::writeLength() const
 {
@@ -149,8 +142,8 @@ QGroupBox *CNetParamPage::buildGpsGroup()
         { .field = "gps_interval",
             .objectName = "gpsIntervalEdit",
             .note = caption(Text::TenSecondsUnitLabel, "(0 - 255) 单位 *10 秒") });
-    form->addRow(
-        addButton("getGpsButton", caption(Text::GetGpsButton, "获取GPS"), &CNetParamPage::getGps));
+    form->addRow(addBusyButton(
+        m_busy, "getGpsButton", caption(Text::GetGpsButton, "获取GPS"), &CNetParamPage::getGps));
     return group;
 }
 
@@ -184,27 +177,19 @@ QWidget *CNetParamPage::buildButtonRow()
     auto *row = new QWidget(this);
     auto *layout = new QHBoxLayout(row);
     layout->addStretch(1);
+    layout->addWidget(addBusyButton(
+        m_busy, "readButton", caption(Text::ReadButton, "读取"), &CNetParamPage::read));
     layout->addWidget(
-        addButton("readButton", caption(Text::ReadButton, "读取"), &CNetParamPage::read));
-    layout->addWidget(
-        addButton("setButton", caption(Text::SetButton, "设置"), &CNetParamPage::set));
-    layout->addWidget(addButton("defaultButton", caption(Text::DefaultButton, "恢复默认"),
-        &CNetParamPage::restoreDefaults));
+        addBusyButton(m_busy, "setButton", caption(Text::SetButton, "设置"), &CNetParamPage::set));
+    layout->addWidget(addBusyButton(m_busy, "defaultButton",
+        caption(Text::DefaultButton, "恢复默认"), &CNetParamPage::restoreDefaults));
     if (m_kind == Kind::Plain) {
-        m_rebootButton = addButton(
-            "rebootButton", caption(Text::RebootButton, "重启"), &CNetParamPage::reboot);
+        m_rebootButton = addBusyButton(
+            m_busy, "rebootButton", caption(Text::RebootButton, "重启"), &CNetParamPage::reboot);
         m_rebootButton->hide();
         layout->addWidget(m_rebootButton);
     }
     return row;
-}
-
-QPushButton *CNetParamPage::addButton(
-    const char *name, const QString &caption, void (CNetParamPage::*operation)())
-{
-    QPushButton *button = parampage::addButton(this, m_busy, name, caption);
-    connect(button, &QPushButton::clicked, this, operation);
-    return button;
 }
 
 // ---- Operations --------------------------------------------------------------------------
@@ -314,7 +299,7 @@ void CNetParamPage::getGps()
                 log(Text::OperationFailed);
                 return;
             }
-            m_prompts->inform(
+            services().prompts().inform(
                 caption(Text::ProgramName, "TagBench"), recordtext::fromField(*answer));
         });
 }

@@ -4,12 +4,10 @@
 #include "kit/CPage.h"
 #include "kit/CRecordForm.h"
 
-#include <memory>
 #include <optional>
 #include <span>
 #include <string_view>
 
-class IShellPrompts;
 class QGroupBox;
 class QPushButton;
 
@@ -38,8 +36,6 @@ public:
     void reboot();
     void getGps();
 
-    // Message boxes go here instead (tests).
-    void setPrompts(IShellPrompts *prompts);
     // Bytes written: the plain page leaves the GPS and GPRS fields out.
     int writeLength() const;
 
@@ -56,8 +52,6 @@ private:
     QGroupBox *buildGpsGroup();
     QGroupBox *buildGprsGroup();
     QWidget *buildButtonRow();
-    QPushButton *addButton(
-        const char *name, const QString &caption, void (CNetParamPage::*operation)());
 
     void reportRead(const std::optional<ParamRecord> &record);
     void showRecord(std::span<const std::uint8_t> bytes);
@@ -70,8 +64,6 @@ private:
 
     const Kind m_kind;
     CBusyState m_busy { this };
-    std::unique_ptr<IShellPrompts> m_ownPrompts;
-    IShellPrompts *m_prompts = nullptr;
     // Of the last record read; goes back with the next write (0 before the first read).
     std::uint8_t m_lead = 0;
 

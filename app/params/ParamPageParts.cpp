@@ -2,7 +2,6 @@
 
 #include "kit/Captions.h"
 
-#include <QPushButton>
 #include <QScrollArea>
 #include <QVBoxLayout>
 
@@ -30,14 +29,6 @@ void layOutScrolling(QWidget *page, QWidget *form, QWidget *buttonRow)
     auto *layout = new QVBoxLayout(page);
     layout->addWidget(scroll, 1);
     layout->addWidget(buttonRow);
-}
-
-QPushButton *addButton(QWidget *parent, CBusyState &busy, const char *name, const QString &caption)
-{
-    auto *button = new QPushButton(caption, parent);
-    button->setObjectName(QString::fromLatin1(name));
-    busy.addControl(button);
-    return button;
 }
 
 } // namespace parampage

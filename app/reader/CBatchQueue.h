@@ -1,28 +1,13 @@
 #pragma once
 
+#include "reader/CQueuedWake.h"
+
 #include <QList>
-#include <QObject>
 
 #include <cstdint>
 #include <functional>
 #include <limits>
 #include <mutex>
-
-// The receiving half of a batch queue: a wake-up emitted on any thread runs the drain on the
-// thread the object lives in. Qt's event queue carries only the wake-up, and the connection is
-// made here, on the receiving thread, so a wake-up allocates nothing of ours on the poster's.
-class CQueuedWake : public QObject {
-    Q_OBJECT
-
-public:
-    explicit CQueuedWake(std::function<void()> drain);
-
-    // Any thread.
-    void wake() { emit woken(); }
-
-signals:
-    void woken();
-};
 
 // Items handed over from foreign threads and taken, in the order they came, in batches on the
 // thread that made the queue: the first item of a batch queues one drain, which takes every

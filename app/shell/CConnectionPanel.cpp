@@ -1,11 +1,11 @@
 #include "shell/CConnectionPanel.h"
 
-#include "kit/CAccessible.h"
+#include "kit/Accessible.h"
 #include "kit/CButtonST.h"
 #include "kit/CConfigStore.h"
 #include "kit/CMyFunc.h"
-#include "kit/CParamInput.h"
 #include "kit/FieldWidth.h"
+#include "kit/ParamInput.h"
 
 #include <QButtonGroup>
 #include <QComboBox>
@@ -153,11 +153,11 @@ void CConnectionPanel::createNetworkFields(QWidget *section)
 {
     m_ipField = new QLineEdit(section);
     m_ipField->setObjectName(QStringLiteral("ipField"));
-    CParamInput::limitIpAddress(m_ipField);
+    paraminput::limitIpAddress(m_ipField);
     m_portLabel = addLabel("portLabel");
     m_portField = new QLineEdit(section);
     m_portField->setObjectName(QStringLiteral("portField"));
-    CParamInput::limitDecimal(m_portField, maxPortDigits);
+    paraminput::limitDecimal(m_portField, maxPortDigits);
 }
 
 QWidget *CConnectionPanel::buildButtonSection()
@@ -269,12 +269,12 @@ void CConnectionPanel::applyTexts(const TextLookup &text)
 
 void CConnectionPanel::nameFields(const TextLookup &text)
 {
-    CAccessible::labelField(m_baudLabel, m_baudList);
-    CAccessible::labelField(m_portLabel, m_portField);
-    CAccessible::labelField(m_serialNumberLabel, m_serialNumberField);
-    CAccessible::labelField(m_firmwareLabel, m_firmwareField);
-    CAccessible::labelField(m_hardwareLabel, m_hardwareField);
-    CAccessible::labelField(m_languageLabel, m_languageList);
+    accessible::labelField(m_baudLabel, m_baudList);
+    accessible::labelField(m_portLabel, m_portField);
+    accessible::labelField(m_serialNumberLabel, m_serialNumberField);
+    accessible::labelField(m_firmwareLabel, m_firmwareField);
+    accessible::labelField(m_hardwareLabel, m_hardwareField);
+    accessible::labelField(m_languageLabel, m_languageList);
     // These fields sit under their transport's button, which is their caption.
     m_serialList->setAccessibleName(text(Text::SerialButton));
     m_usbList->setAccessibleName(text(Text::UsbButton));

@@ -1,6 +1,6 @@
 #include "shell/CHello.h"
 
-#include "kit/CAccessible.h"
+#include "kit/Accessible.h"
 #include "kit/CButtonST.h"
 #include "kit/CVersion.h"
 #include "kit/IMainWindowServices.h"
@@ -156,8 +156,8 @@ void CHello::applyTexts()
     m_latestLabel->setText(text(Text::LatestVersionLabel));
     m_updateButton->setText(text(Text::UpdateButton));
     m_logoButton->setAccessibleName(text(Text::WelcomeLine));
-    CAccessible::labelField(m_currentLabel, m_currentValue);
-    CAccessible::labelField(m_latestLabel, m_latestValue);
+    accessible::labelField(m_currentLabel, m_currentValue);
+    accessible::labelField(m_latestLabel, m_latestValue);
 }
 
 void CHello::resizeEvent(QResizeEvent *event)

@@ -1,13 +1,13 @@
 #pragma once
 
 class CShellServices;
-class IShellPrompts;
+class IMainWindowServices;
 
 // The two preferences the main window's panel changes: the language (language list) and the
 // skin (skin button). Both are written to the configuration and take effect at the next start.
 class CPreferenceActions {
 public:
-    CPreferenceActions(CShellServices &services, IShellPrompts &prompts);
+    CPreferenceActions(CShellServices &services, IMainWindowServices &window);
 
     // The language list's selection changed to position. The in-memory position follows at
     // once, even when the operator then cancels; only a confirmed change is written, and the
@@ -19,5 +19,5 @@ public:
 
 private:
     CShellServices &m_services;
-    IShellPrompts &m_prompts;
+    IMainWindowServices &m_window;
 };

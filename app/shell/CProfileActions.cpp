@@ -30,11 +30,9 @@ std::string localPath(const QString &path)
 
 } // namespace
 
-CProfileActions::CProfileActions(
-    IMainWindowServices &services, IShellPrompts &prompts, ShowRecord show, QObject *parent)
+CProfileActions::CProfileActions(IMainWindowServices &services, ShowRecord show, QObject *parent)
     : QObject(parent)
     , m_services(services)
-    , m_prompts(&prompts)
     , m_show(std::move(show))
 {
 }
@@ -56,7 +54,7 @@ void CProfileActions::end()
 
 void CProfileActions::tell(const QString &body)
 {
-    m_prompts->inform(m_services.text(Text::MessageBoxCaption), body);
+    m_services.prompts().inform(m_services.text(Text::MessageBoxCaption), body);
 }
 
 void CProfileActions::postLog(Text key)
@@ -94,10 +92,11 @@ void CProfileActions::saveProfile(const deviceprofile::Records &records)
 {
     const QDateTime created = m_clock();
     const std::time_t createdSeconds = created.toSecsSinceEpoch();
-    const QString chosen = m_prompts->chooseFileToSave(m_services.text(Text::FileChooserTitle),
-        QDir::current().filePath(
-            QString::fromStdString(deviceprofile::proposedName(createdSeconds))),
-        exportFilter);
+    const QString chosen
+        = m_services.prompts().chooseFileToSave(m_services.text(Text::FileChooserTitle),
+            QDir::current().filePath(
+                QString::fromStdString(deviceprofile::proposedName(createdSeconds))),
+            exportFilter);
     if (chosen.isEmpty())
         return;
     // Appended whatever the chosen name already ends in.
@@ -125,7 +124,7 @@ void CProfileActions::importProfile()
 {
     if (!begin())
         return;
-    const QString path = m_prompts->chooseFileToOpen(QDir::currentPath(), importFilter);
+    const QString path = m_services.prompts().chooseFileToOpen(QDir::currentPath(), importFilter);
     if (path.isEmpty()) {
         end();
         return;

@@ -12,13 +12,12 @@
 #include <optional>
 
 class IMainWindowServices;
-class IShellPrompts;
 
 // The main window's profile buttons. Export reads every record the connected reader has and
 // saves them as a device profile; import loads a profile, writes the records it holds from a
 // read to the connected reader (which keeps its own MAC address) and lets the pages show what
 // was written. The reader calls run on the reader worker; the file chooser and message boxes
-// go through the prompts.
+// go through the main window's prompts.
 class CProfileActions : public QObject {
     Q_OBJECT
 
@@ -26,10 +25,8 @@ public:
     // Shows a written record on the pages that show it.
     using ShowRecord = std::function<void(RecordKind kind, const ParamRecord &record)>;
 
-    CProfileActions(IMainWindowServices &services, IShellPrompts &prompts, ShowRecord show,
-        QObject *parent = nullptr);
+    CProfileActions(IMainWindowServices &services, ShowRecord show, QObject *parent = nullptr);
 
-    void setPrompts(IShellPrompts &prompts) { m_prompts = &prompts; }
     // The creation time of the next export (tests hand in a fixed one).
     void setClock(std::function<QDateTime()> clock) { m_clock = std::move(clock); }
 
@@ -54,7 +51,6 @@ private:
     void postLog(Text key);
 
     IMainWindowServices &m_services;
-    IShellPrompts *m_prompts;
     ShowRecord m_show;
     std::function<QDateTime()> m_clock = [] { return QDateTime::currentDateTime(); };
     bool m_running = false;

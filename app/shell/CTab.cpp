@@ -1,6 +1,6 @@
 #include "shell/CTab.h"
 
-#include "kit/CAccessible.h"
+#include "kit/Accessible.h"
 #include "kit/CPage.h"
 #include "kit/IMainWindowServices.h"
 #include "shell/CPageFactory.h"
@@ -23,7 +23,7 @@ void CTab::createPages(const CPageFactory &factory, IMainWindowServices &service
     m_services = &services;
     for (int id = 0; id < readerfamily::pageCount; ++id) {
         CPage *created = factory.create(static_cast<readerfamily::PageId>(id), services, this);
-        CAccessible::nameControls(created);
+        accessible::nameControls(created);
         created->hide();
         m_pages[static_cast<std::size_t>(id)] = created;
     }

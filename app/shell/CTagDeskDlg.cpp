@@ -1,6 +1,6 @@
 #include "shell/CTagDeskDlg.h"
 
-#include "kit/CAccessible.h"
+#include "kit/Accessible.h"
 #include "kit/CButtonST.h"
 #include "kit/CMyFunc.h"
 #include "kit/CMyListCtrl.h"
@@ -50,10 +50,10 @@ CTagDeskDlg::CTagDeskDlg(
     const CAppPaths &paths, const CDataFiles &dataFiles, const CPageFactory &pages, QWidget *parent)
     : QDialog(parent)
     , m_services(paths, dataFiles)
-    , m_prompts(this)
-    , m_preferences(m_services, m_prompts)
+    , m_widgetPrompts(this)
+    , m_preferences(m_services, *this)
     , m_events(std::make_unique<CReaderEvents>(m_facade))
-    , m_profiles(*this, m_prompts, [this](RecordKind kind, const ParamRecord &record) {
+    , m_profiles(*this, [this](RecordKind kind, const ParamRecord &record) {
         m_tabs->showWrittenRecord(kind, record);
         if (m_maintenance)
             m_maintenance->showWrittenRecord(kind, record);
@@ -87,7 +87,7 @@ void CTagDeskDlg::initialise(const CPageFactory &pages)
     m_maintenance = pages.createMaintenanceWindow(*this, this);
     m_services.attachSkin();
     setUpMessageList();
-    CAccessible::nameControls(this);
+    accessible::nameControls(this);
     connectActions();
     subscribeTrafficLog();
 }

@@ -46,6 +46,8 @@ public:
     ~CTagDeskDlg() override;
 
     CShellServices &services() { return m_services; }
+    // Message boxes and file choosers of the window and its pages go there instead (tests).
+    void setPrompts(IShellPrompts &prompts) { m_prompts = &prompts; }
     using IMainWindowServices::text;
     QString text(int key) const override { return m_services.text(key); }
 
@@ -85,6 +87,7 @@ public:
     IReader &reader() override { return m_reader; }
     CReaderWorker &worker() override { return m_worker; }
     CReaderEvents &events() override { return *m_events; }
+    IShellPrompts &prompts() override { return *m_prompts; }
     QStringList languageNames() const override;
     QStringList frequencyPresets() const override;
     QStringList protocols() const override;
@@ -137,7 +140,8 @@ private:
     void shutDown();
 
     CShellServices m_services;
-    CWidgetPrompts m_prompts;
+    CWidgetPrompts m_widgetPrompts;
+    IShellPrompts *m_prompts = &m_widgetPrompts;
     CPreferenceActions m_preferences;
     CMessageQueue m_messages;
     CConnection m_connection;

@@ -1,6 +1,6 @@
 #include "tags/CDlgActiveRead.h"
 
-#include "kit/CAccessible.h"
+#include "kit/Accessible.h"
 #include "kit/IMainWindowServices.h"
 #include "tags/CTagListView.h"
 #include "tags/export/CTagExportButton.h"
@@ -99,8 +99,8 @@ void CDlgActiveRead::applyTexts()
     m_list->setAccessibleName(titles.mid(0, m_model.fixedColumnCount()).join(u' '));
     m_tagCountLabel->setText(text(Text::TagCountLabel));
     m_reportCountLabel->setText(text(Text::ReportCountLabel));
-    CAccessible::labelField(m_tagCountLabel, m_tagCount);
-    CAccessible::labelField(m_reportCountLabel, m_reportCount);
+    accessible::labelField(m_tagCountLabel, m_tagCount);
+    accessible::labelField(m_reportCountLabel, m_reportCount);
     m_start->setText(text(Text::ActiveStart));
     m_stop->setText(text(Text::ActiveStop));
     m_clear->setText(text(Text::ClearButton));

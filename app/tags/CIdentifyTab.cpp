@@ -1,6 +1,6 @@
 #include "tags/CIdentifyTab.h"
 
-#include "kit/CAccessible.h"
+#include "kit/Accessible.h"
 #include "kit/IMainWindowServices.h"
 #include "tags/CReadRate.h"
 #include "tags/CTagAccess.h"
@@ -64,7 +64,7 @@ QWidget *CIdentifyTab::buildControlRow()
     m_count->setReadOnly(true);
     m_count->setMaximumWidth(80);
     auto *countLabel = new QLabel(caption(Text::TagCountLabel, "标签数量:"), row);
-    CAccessible::labelField(countLabel, m_count);
+    accessible::labelField(countLabel, m_count);
     m_rate = new CReadRateLabel(row);
 
     m_interval = new QComboBox(row);
@@ -73,7 +73,7 @@ QWidget *CIdentifyTab::buildControlRow()
         m_interval->addItem(QStringLiteral("%1ms").arg((entry + 1) * intervalStepMs));
     m_interval->setCurrentIndex(initialInterval);
     auto *intervalLabel = new QLabel(caption(Text::InventoryIntervalLabel, "询查间隔:"), row);
-    CAccessible::labelField(intervalLabel, m_interval);
+    accessible::labelField(intervalLabel, m_interval);
 
     m_filter = new QCheckBox(caption(Text::FilterCheck, "过滤"), row);
     m_filter->setObjectName(QStringLiteral("filter"));

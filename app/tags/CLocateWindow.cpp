@@ -1,6 +1,6 @@
 #include "tags/CLocateWindow.h"
 
-#include "kit/CAccessible.h"
+#include "kit/Accessible.h"
 #include "kit/IMainWindowServices.h"
 
 #include "hex_text.h"
@@ -55,7 +55,7 @@ CLocateWindow::CLocateWindow(IMainWindowServices &services, CTagListModel &model
     m_rateValue = new QLabel(this);
     m_rateValue->setObjectName(QStringLiteral("readRate"));
     m_rateValue->setFont(scaled(font(), 1.5));
-    CAccessible::labelField(m_rateLabel, m_rateValue);
+    accessible::labelField(m_rateLabel, m_rateValue);
     m_audible = new QCheckBox(services.text(Text::AudibleTickCheck), this);
     m_audible->setObjectName(QStringLiteral("audibleTick"));
 
@@ -68,7 +68,7 @@ CLocateWindow::CLocateWindow(IMainWindowServices &services, CTagListModel &model
     layout->addWidget(m_audible, 4, 0, 1, 2);
     resize(420, 300);
 
-    CAccessible::nameControls(this);
+    accessible::nameControls(this);
     m_redraw.setSingleShot(true);
     m_redraw.setInterval(redrawPeriod);
     connect(&m_redraw, &QTimer::timeout, this, &CLocateWindow::redraw);

@@ -1,6 +1,6 @@
 #include "tags/CTagAccess.h"
 
-#include "kit/CAccessible.h"
+#include "kit/Accessible.h"
 #include "kit/CMyFunc.h"
 #include "kit/FieldWidth.h"
 #include "tags/CUpperCaseValidator.h"
@@ -78,7 +78,7 @@ QWidget *CTagAccess::buildEpcGroup()
     group->setObjectName(QStringLiteral("epcGroup"));
     m_epc = addHexField("quickEpc", QStringLiteral("00112233445566778899AABB"), 60);
     auto *label = new QLabel(caption(Text::QuickWriteEpcLabel, "快速写EPC(HEX):"), group);
-    CAccessible::labelField(label, m_epc);
+    accessible::labelField(label, m_epc);
     m_writeEpcButton = new QPushButton(caption(Text::WriteEpcButton, "写EPC"), group);
     m_writeEpcButton->setObjectName(QStringLiteral("writeEpcButton"));
     connect(m_writeEpcButton, &QPushButton::clicked, this, [this] {
@@ -120,7 +120,7 @@ QWidget *CTagAccess::buildMemoryGroup()
     const auto place = [&](Text key, const char *layoutCaption, QWidget *field, int row, int column,
                            int span, QHBoxLayout **besideRow = nullptr) {
         auto *label = new QLabel(caption(key, layoutCaption), group);
-        CAccessible::labelField(label, field);
+        accessible::labelField(label, field);
         grid->addWidget(label, row, column, Qt::AlignRight);
         if (!besideRow) {
             grid->addWidget(field, row, column + 1, 1, span);

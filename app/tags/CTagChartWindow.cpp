@@ -1,6 +1,6 @@
 #include "tags/CTagChartWindow.h"
 
-#include "kit/CAccessible.h"
+#include "kit/Accessible.h"
 #include "kit/IMainWindowServices.h"
 
 #include <QBarCategoryAxis>
@@ -81,7 +81,7 @@ CTagChartWindow::CTagChartWindow(
     connect(&model, &QAbstractItemModel::modelReset, this, &CTagChartWindow::reset);
     connect(&selection, &QItemSelectionModel::selectionChanged, this,
         [this](const QItemSelection &selected) { track(selected); });
-    CAccessible::nameControls(this);
+    accessible::nameControls(this);
     m_clock.start();
     track(selection.selection());
     redraw();

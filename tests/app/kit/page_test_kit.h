@@ -113,6 +113,51 @@ class CScriptedReader final : public IReader {
     std::vector<ReaderCall> m_calls;
 };
 
+struct Prompt {
+    QString caption;
+    QString body;
+};
+
+// Message boxes and file choosers without dialogs: answers set beforehand, every question
+// and notice kept.
+class CRecordingPrompts final : public IShellPrompts {
+  public:
+    bool confirm(const QString &caption, const QString &body) override {
+        confirmations.append({caption, body});
+        return confirmAnswer;
+    }
+    void inform(const QString &caption, const QString &body) override {
+        notices.append({caption, body});
+    }
+    QString chooseFileToOpen(const QString &initialPath, const QString &filter) override {
+        openPath = initialPath;
+        openFilter = filter;
+        return fileToOpen;
+    }
+    QString chooseFileToSave(const QString &title, const QString &proposedPath,
+                             const QString &filter) override {
+        saveTitle = title;
+        proposed = proposedPath;
+        saveFilter = filter;
+        if (onSaveChooser) onSaveChooser();
+        return fileToSave;
+    }
+
+    QStringList noticeBodies() const {
+        QStringList bodies;
+        for (const Prompt &notice : notices) bodies.append(notice.body);
+        return bodies;
+    }
+
+    bool confirmAnswer = true;
+    QString fileToOpen;
+    QString fileToSave;
+    std::function<void()> onSaveChooser;
+    QList<Prompt> confirmations;
+    QList<Prompt> notices;
+    QString openPath, openFilter, saveTitle, proposed, saveFilter;
+};
+
 // A main window for pages under test: any reader, a real reader worker and reader events, the
 // shipped language texts, settings from a map, and a record of what the page asked of the
 // window.
@@ -136,6 +181,8 @@ class CFakeMainWindow final : public IMainWindowServices {
     QString networkAddress;
     QString networkPort;
     std::optional<SerialEndpoint> serialMove;
+    // What the page's message boxes and file choosers asked, and the answers they get.
+    CRecordingPrompts dialogs;
 
     QStringList logLines() const;
     bool waitForLog(const QString &line);
@@ -147,6 +194,7 @@ class CFakeMainWindow final : public IMainWindowServices {
     IReader &reader() override { return m_reader; }
     CReaderWorker &worker() override { return *m_worker; }
     CReaderEvents &events() override { return *m_events; }
+    IShellPrompts &prompts() override { return dialogs; }
     using IMainWindowServices::text;
     QString text(int key) const override { return m_language.text(key); }
     QStringList languageNames() const override;
@@ -191,51 +239,6 @@ class CVirtualReaderSession {
     CReaderFacade m_facade;
     CReader m_reader{m_facade};
     bool m_open = false;
-};
-
-struct Prompt {
-    QString caption;
-    QString body;
-};
-
-// Message boxes and file choosers without dialogs: answers set beforehand, every question
-// and notice kept.
-class CRecordingPrompts final : public IShellPrompts {
-  public:
-    bool confirm(const QString &caption, const QString &body) override {
-        confirmations.append({caption, body});
-        return confirmAnswer;
-    }
-    void inform(const QString &caption, const QString &body) override {
-        notices.append({caption, body});
-    }
-    QString chooseFileToOpen(const QString &initialPath, const QString &filter) override {
-        openPath = initialPath;
-        openFilter = filter;
-        return fileToOpen;
-    }
-    QString chooseFileToSave(const QString &title, const QString &proposedPath,
-                             const QString &filter) override {
-        saveTitle = title;
-        proposed = proposedPath;
-        saveFilter = filter;
-        if (onSaveChooser) onSaveChooser();
-        return fileToSave;
-    }
-
-    QStringList noticeBodies() const {
-        QStringList bodies;
-        for (const Prompt &notice : notices) bodies.append(notice.body);
-        return bodies;
-    }
-
-    bool confirmAnswer = true;
-    QString fileToOpen;
-    QString fileToSave;
-    std::function<void()> onSaveChooser;
-    QList<Prompt> confirmations;
-    QList<Prompt> notices;
-    QString openPath, openFilter, saveTitle, proposed, saveFilter;
 };
 
 }  // namespace pagetest

@@ -2,7 +2,7 @@
 // (whole images, padding, resends, a block refused too often, cancel, the password commands),
 // the white list through a file and in several write frames, the tag cache; and the main
 // window's button that opens it. Controls are pressed through their accessibility actions.
-#include "kit/CAccessible.h"
+#include "kit/Accessible.h"
 #include "maintenance/CFirmwareTab.h"
 #include "maintenance/CMaintenanceWindow.h"
 #include "maintenance/CTagCacheTab.h"
@@ -91,8 +91,6 @@ Bytes patternImage(std::size_t size) {
 
 class MaintenanceTest : public ::testing::Test {
   protected:
-    MaintenanceTest() { window_.setPrompts(&prompts_); }
-
     template <typename Widget>
     Widget *child(const char *name) const {
         return childOf<Widget>(window_, name);
@@ -117,7 +115,7 @@ class MaintenanceTest : public ::testing::Test {
 
     CVirtualReaderSession session_{"fir"};
     CFakeMainWindow services_{session_.reader(), &session_.facade()};
-    CRecordingPrompts prompts_;
+    CRecordingPrompts &prompts_ = services_.dialogs;
     QTemporaryDir dir_;
     CMaintenanceWindow window_{services_, {}, nullptr};
 };
@@ -360,10 +358,8 @@ TEST(MaintenanceProgressTest, ProgressShowsBlocksBytesRateAndTimeLeftThenCancelS
         std::function<void()> action;
         ~AtEnd() { action(); }
     } const atEnd{letBlockGo};
-    CRecordingPrompts prompts;
     QTemporaryDir dir;
     CMaintenanceWindow window(services, {}, nullptr);
-    window.setPrompts(&prompts);
 
     startUpgrade(window, dir, patternImage(8 * 1024), 1024, QString());
     auto *status = childOf<QLabel>(window, "upgradeStatus");
@@ -398,10 +394,8 @@ TEST(MaintenanceSerialTest, PasswordUpgradeOverASerialLine) {
     CReader typed(facade);
     CFakeMainWindow services(typed, &facade);
     services.transportInUse = Transport::Serial;
-    CRecordingPrompts prompts;
     {
         CMaintenanceWindow window(services, {}, nullptr);
-        window.setPrompts(&prompts);
         const Bytes image = patternImage(3 * 1024 + 100);
         startUpgrade(window, dir, image, 1024, QStringLiteral("01020304"));
         ASSERT_TRUE(waitForUpgradeEnd(window));
@@ -461,7 +455,7 @@ TEST_F(MaintenanceButtonTest, TheButtonFollowsTheConnectionAndOpensTheWindow) {
     ASSERT_EQ(hosted->count(), 2);
     EXPECT_NE(qobject_cast<CDlgGPRSTest *>(hosted->widget(0)), nullptr);
     EXPECT_NE(qobject_cast<CDlgFirNetParam *>(hosted->widget(1)), nullptr);
-    EXPECT_TRUE(CAccessible::unnamedControls(maintenance).isEmpty());
+    EXPECT_TRUE(accessible::unnamedControls(maintenance).isEmpty());
     EXPECT_TRUE(maintenance->firmwareTab()->isEnabled());
 
     window_->findChild<QPushButton *>(QStringLiteral("closeButton"))->click();

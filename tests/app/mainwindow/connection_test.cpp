@@ -2,7 +2,7 @@
 // offers, and the relay.
 #include "main_window_fixture.h"
 
-#include "kit/CAccessible.h"
+#include "kit/Accessible.h"
 #include "reader/CReaderEvents.h"
 
 #include "reader_model.h"
@@ -31,7 +31,7 @@ TEST_F(MainWindowTest, StartsClosedWithTheWelcomeTabAlone) {
     EXPECT_EQ(fieldText("ipField"), QStringLiteral("192.168.1.250"));
     EXPECT_EQ(fieldText("portField"), QStringLiteral("60000"));
     // Every control can be found by its name.
-    for (const QWidget *unnamed : CAccessible::unnamedControls(window_.get()))
+    for (const QWidget *unnamed : accessible::unnamedControls(window_.get()))
         ADD_FAILURE() << unnamed->metaObject()->className() << " "
                       << unnamed->objectName().toStdString();
     EXPECT_EQ(child<QLineEdit>("portField")->accessibleName(), text(1051));

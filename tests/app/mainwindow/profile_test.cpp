@@ -102,9 +102,9 @@ class ProfileActionsTest : public ::testing::Test {
     std::optional<RecordKind> refusedWrite;
     CScriptedReader reader;
     CFakeMainWindow window{reader};
-    pagetest::CRecordingPrompts prompts;
+    pagetest::CRecordingPrompts &prompts = window.dialogs;
     std::vector<std::pair<RecordKind, ParamRecord>> shown;
-    CProfileActions actions{window, prompts, [this](RecordKind kind, const ParamRecord &record) {
+    CProfileActions actions{window, [this](RecordKind kind, const ParamRecord &record) {
                                 shown.emplace_back(kind, record);
                             }};
 };
@@ -314,7 +314,7 @@ class ProfileWindowTest : public MainWindowTest {
     void openReader(const std::string &family) {
         reader_ = makeReader(family);
         createWindow();
-        window_->profiles().setPrompts(prompts_);
+        window_->setPrompts(prompts_);
         window_->profiles().setClock([] { return created; });
         port_ = reader_->serveTcp(0);
         openNetwork(port_);
@@ -363,7 +363,7 @@ TEST_F(ProfileWindowTest, ButtonsAreOnExactlyWhileConnected) {
     EXPECT_TRUE(buttonsOff());
 
     reader_ = makeReader("fir");
-    window_->profiles().setPrompts(prompts_);
+    window_->setPrompts(prompts_);
     port_ = reader_->serveTcp(0);
     openNetwork(port_);
     EXPECT_TRUE(buttonsOn());

@@ -3,7 +3,7 @@
 // reader connecting out with its reports, and the bounds the page keeps under a flood.
 #include "CDlgNetTest.h"
 #include "CIocpModeSvr.h"
-#include "kit/CAccessible.h"
+#include "kit/Accessible.h"
 #include "kit/CMyFunc.h"
 #include "kit/CShellPrompts.h"
 #include "kit/CTextListModel.h"
@@ -30,9 +30,7 @@ using pagetest::waitUntil;
 
 class NetTestPageTest : public ::testing::Test {
   protected:
-    explicit NetTestPageTest(NetTestBounds bounds = {}) : page(window, nullptr, bounds) {
-        page.setPrompts(&prompts);
-    }
+    explicit NetTestPageTest(NetTestBounds bounds = {}) : page(window, nullptr, bounds) {}
 
     void startOnFreePort() {
         // A port of the loopback range that was just free.
@@ -57,7 +55,7 @@ class NetTestPageTest : public ::testing::Test {
 
     CScriptedReader reader;
     CFakeMainWindow window{reader};
-    pagetest::CRecordingPrompts prompts;
+    pagetest::CRecordingPrompts &prompts = window.dialogs;
     CDlgNetTest page;
 };
 
@@ -66,7 +64,7 @@ TEST_F(NetTestPageTest, ConnectionsAndBytesAppearAsRows) {
     ASSERT_TRUE(page.isListening());
     EXPECT_TRUE(window.waitForLog(
         window.text(1033).replace(QStringLiteral("%s"), QString::number(page.listeningPort()))));
-    EXPECT_TRUE(CAccessible::unnamedControls(&page).isEmpty());
+    EXPECT_TRUE(accessible::unnamedControls(&page).isEmpty());
 
     LoopbackPeer peer;
     ASSERT_TRUE(peer.connect(page.listeningPort()));

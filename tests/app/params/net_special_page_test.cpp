@@ -3,7 +3,7 @@
 // and the names of their controls.
 #include "param_page_fixture.h"
 
-#include "kit/CAccessible.h"
+#include "kit/Accessible.h"
 #include "kit/CShellPrompts.h"
 #include "param_records.h"
 #include "params/CDlgGPRSTest.h"
@@ -64,9 +64,7 @@ class NetPageTest : public ::testing::Test {
 
     template <typename Page>
     std::unique_ptr<CNetParamPage> makeNetPage() {
-        auto page = std::make_unique<Page>(window, nullptr);
-        page->setPrompts(&prompts);
-        return page;
+        return std::make_unique<Page>(window, nullptr);
     }
 
     void readNow(CNetParamPage *page) {
@@ -77,7 +75,7 @@ class NetPageTest : public ::testing::Test {
 
     CScriptedReader reader;
     CFakeMainWindow window{reader};
-    pagetest::CRecordingPrompts prompts;
+    pagetest::CRecordingPrompts &prompts = window.dialogs;
 };
 
 std::vector<std::string> commands(const std::vector<ReaderCall> &calls) {
@@ -422,8 +420,8 @@ TEST(NetSpecialGprsPages, EveryControlHasAName) {
     pages.push_back(std::make_unique<CDlgGPRSTest>(window, nullptr));
     for (const std::unique_ptr<QWidget> &page : pages) {
         SCOPED_TRACE(page->objectName().toStdString());
-        CAccessible::nameControls(page.get());
-        for (const QWidget *unnamed : CAccessible::unnamedControls(page.get()))
+        accessible::nameControls(page.get());
+        for (const QWidget *unnamed : accessible::unnamedControls(page.get()))
             ADD_FAILURE() << unnamed->metaObject()->className() << " "
                           << unnamed->objectName().toStdString();
     }

@@ -2,7 +2,7 @@
 // family rules, the baud follow-up, Default, and the names of its controls.
 #include "param_page_fixture.h"
 
-#include "kit/CAccessible.h"
+#include "kit/Accessible.h"
 
 #include <QGroupBox>
 
@@ -328,7 +328,7 @@ TEST_F(ParamPageTest, ButtonsWaitWhileTheReaderWorks) {
 TEST_F(ParamPageTest, EveryControlOfEveryPageHasAName) {
     for (const FamilyCase &each : familyCases) {
         open(each.family, each.type);
-        EXPECT_TRUE(CAccessible::unnamedControls(page.get()).isEmpty())
+        EXPECT_TRUE(accessible::unnamedControls(page.get()).isEmpty())
             << readerfamily::traitsOf(each.family).name;
     }
 }

@@ -1,7 +1,7 @@
 // The welcome page against a local HTTP server on 127.0.0.1: the version parse, the negative
 // value of a short reply, empty results, the last piece of a split reply, a stalled server, and
 // the client's refusal of other protocols.
-#include "kit/CAccessible.h"
+#include "kit/Accessible.h"
 #include "kit/CButtonST.h"
 #include "page_test_kit.h"
 #include "shell/CHello.h"
@@ -217,8 +217,8 @@ TEST(HelloTest, ShowsTheLogoAndNamesEveryControl) {
     page.show();
     EXPECT_FALSE(page.findChild<CButtonST *>(QStringLiteral("logoButton"))->icon().isNull());
     EXPECT_FALSE(page.findChild<QPushButton *>(QStringLiteral("updateButton"))->isVisible());
-    CAccessible::nameControls(&page);
-    EXPECT_TRUE(CAccessible::unnamedControls(&page).isEmpty());
+    accessible::nameControls(&page);
+    EXPECT_TRUE(accessible::unnamedControls(&page).isEmpty());
 }
 
 }  // namespace

@@ -28,8 +28,10 @@ class PreferenceActionsTest : public ::testing::Test {
     CShellServices m_services{CAppPaths::forProgramDirectory(m_configDirectory.path()),
                               CDataFiles(m_data, m_data),
                               {QStringLiteral("zh-CN")}};
-    pagetest::CRecordingPrompts m_prompts;
-    CPreferenceActions m_actions{m_services, m_prompts};
+    pagetest::CScriptedReader m_reader;
+    pagetest::CFakeMainWindow m_window{m_reader};
+    pagetest::CRecordingPrompts &m_prompts = m_window.dialogs;
+    CPreferenceActions m_actions{m_services, m_window};
 };
 
 TEST_F(PreferenceActionsTest, CancelledLanguageChangeMovesOnlyTheMemoryPosition) {

@@ -4,7 +4,7 @@
 #include "tags/CDlgActiveRead.h"
 #include "tags/CDlgActiveTemp.h"
 
-#include "kit/CAccessible.h"
+#include "kit/Accessible.h"
 #include "page_test_kit.h"
 
 #include <QLineEdit>
@@ -66,8 +66,8 @@ class ActivePage : public ::testing::Test {
 };
 
 TEST_F(ActivePage, StartsAndStopsWithItsLogLinesAndNamesEveryControl) {
-    CAccessible::nameControls(&page);
-    EXPECT_TRUE(CAccessible::unnamedControls(&page).isEmpty());
+    accessible::nameControls(&page);
+    EXPECT_TRUE(accessible::unnamedControls(&page).isEmpty());
     EXPECT_FALSE(page.findChild<QPushButton *>("stopButton")->isEnabled());
     EXPECT_TRUE(page.findChild<QPushButton *>("exportButton")->isEnabled());
     press(page, "startButton");

@@ -1,6 +1,6 @@
 // The answer-mode and temperature inventory pages against a scripted reader: controls, the
 // inventory run and its result walk, clearing while running, and tag memory access.
-#include "kit/CAccessible.h"
+#include "kit/Accessible.h"
 #include "page_test_kit.h"
 #include "tags/CDlgIdentifyTemp.h"
 #include "tags/CIdentifyTab.h"
@@ -130,8 +130,8 @@ TEST_F(IdentifyTabTest, StartsWithItsSpecifiedControls) {
     EXPECT_EQ(tags()->headerData(6, Qt::Horizontal).toString(), "RSSI");
     EXPECT_EQ(tags()->columnCount(), 7);
 
-    CAccessible::nameControls(m_page.get());
-    EXPECT_TRUE(CAccessible::unnamedControls(m_page.get()).isEmpty());
+    accessible::nameControls(m_page.get());
+    EXPECT_TRUE(accessible::unnamedControls(m_page.get()).isEmpty());
     EXPECT_EQ(child<QLineEdit>("tagCount")->accessibleName(), text(1134).remove(u'&').trimmed());
     // The read rate is announced by its figures, not by a fixed name.
     auto *rate = child<QLabel>("readRate");
@@ -371,8 +371,8 @@ TEST(IdentifyTempTest, ShowsAndKeepsTheLastValidReading) {
     CScriptedReader reader;
     CFakeMainWindow window(reader);
     CDlgIdentifyTemp page(window, nullptr);
-    CAccessible::nameControls(&page);
-    EXPECT_TRUE(CAccessible::unnamedControls(&page).isEmpty());
+    accessible::nameControls(&page);
+    EXPECT_TRUE(accessible::unnamedControls(&page).isEmpty());
     const QAbstractItemModel *tags = page.findChild<QTableView *>("tagList")->model();
     ASSERT_EQ(tags->columnCount(), 8);
     EXPECT_EQ(tags->headerData(7, Qt::Horizontal).toString(), window.text(1251));

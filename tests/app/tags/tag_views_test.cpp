@@ -2,7 +2,7 @@
 // list header's menu (remembered for every tag page), the chart window whose series hold
 // exactly the list's counts, and the locate window; opened and closed while the reading runs,
 // reached through accessibility actions as assistive tools reach them.
-#include "kit/CAccessible.h"
+#include "kit/Accessible.h"
 #include "page_test_kit.h"
 #include "reader_model.h"
 #include "tags/CDlgActiveTemp.h"
@@ -182,7 +182,7 @@ TEST_P(TagViewsTest, ChartSeriesHoldTheListsCounts) {
     ASSERT_TRUE(waitUntil([&] { return tested.view->chart() != nullptr; }));
     CTagChartWindow *chart = tested.view->chart();
     EXPECT_TRUE(chart->isVisible());
-    EXPECT_TRUE(CAccessible::unnamedControls(chart).isEmpty());
+    EXPECT_TRUE(accessible::unnamedControls(chart).isEmpty());
 
     start();
     selectRow(0);
@@ -242,7 +242,7 @@ TEST_P(TagViewsTest, LocateAndChartOpenAndCloseWhileReading) {
     CLocateWindow *locator = tested.view->locator();
     ASSERT_NE(locator, nullptr);
     EXPECT_EQ(locator->epc(), tested.list->cellText(row, CTagListModel::Epc));
-    EXPECT_TRUE(CAccessible::unnamedControls(locator).isEmpty());
+    EXPECT_TRUE(accessible::unnamedControls(locator).isEmpty());
     ASSERT_TRUE(waitUntil([&] {
         return locator->rssiShown() == rssi && locator->readsPerSecondShown() > 0 &&
                locator->rssiTextShown() == CLocateWindow::rssiText(rssi);
@@ -320,8 +320,8 @@ TEST(TagListGs1Column, HeaderMenuSwitchesItAndEveryPageFollowsTheSetting) {
         EXPECT_FALSE(window.gs1ColumnShown);
         EXPECT_EQ(list.columnCount(), fixed);
     }
-    CAccessible::nameControls(&page);
-    EXPECT_TRUE(CAccessible::unnamedControls(&page).isEmpty());
+    accessible::nameControls(&page);
+    EXPECT_TRUE(accessible::unnamedControls(&page).isEmpty());
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 // The writer page against a scripted reader: the EPC sequence, both automatic modes and their
 // control states, the relay, the checks while a mode runs, and the password lock.
-#include "kit/CAccessible.h"
+#include "kit/Accessible.h"
 #include "page_test_kit.h"
 #include "tags/CDlgWriter.h"
 #include "tags/CTagAccess.h"
@@ -140,8 +140,8 @@ TEST_F(WriterPageTest, StartsWithTheInventoryPageAndItsOwnBoxes) {
     EXPECT_EQ(child<QPushButton>("writeEpcButton")->text(), text(1148));
     EXPECT_EQ(child<QPushButton>("writeButton")->text(), text(1149));
     EXPECT_TRUE(enabled("exportButton"));
-    CAccessible::nameControls(m_page.get());
-    EXPECT_TRUE(CAccessible::unnamedControls(m_page.get()).isEmpty());
+    accessible::nameControls(m_page.get());
+    EXPECT_TRUE(accessible::unnamedControls(m_page.get()).isEmpty());
 
     // Ticking EPC Auto ticks Increment; unticking it leaves Increment alone.
     click("epcAuto");

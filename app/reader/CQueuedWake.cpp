@@ -1,4 +1,4 @@
-#include "reader/CBatchQueue.h"
+#include "reader/CQueuedWake.h"
 
 CQueuedWake::CQueuedWake(std::function<void()> drain)
 {

@@ -11,7 +11,7 @@ class QWidget;
 // that changes is announced as it changes); fields without text of their own by the caption of
 // their label (the label's buddy); other fields by a name of their own. Screen readers and UI
 // automation use these names.
-namespace CAccessible {
+namespace accessible {
 
 // Makes the label the field's caption (its buddy) and names the field after it; a field that
 // is itself a label showing a value keeps its text as its name and is labelled by the caption.
@@ -24,4 +24,4 @@ QString nameOf(QWidget *widget);
 // The controls under root a screen reader would announce without a name (for tests).
 QList<QWidget *> unnamedControls(QWidget *root);
 
-} // namespace CAccessible
+} // namespace accessible

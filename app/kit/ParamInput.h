@@ -7,7 +7,7 @@ class QLineEdit;
 
 // The input helpers of the pages: limits of their edits (a page refuses what does not fit the
 // record field instead of cutting it later) and lists that show a value by position.
-namespace CParamInput {
+namespace paraminput {
 
 // At most `digits` hex digits.
 void limitHex(QLineEdit *edit, int digits = 2);
@@ -27,4 +27,4 @@ int listValue(const QComboBox *list, int kept);
 // digit), as its low 16 bits.
 int leadingDecimal(QStringView text);
 
-} // namespace CParamInput
+} // namespace paraminput

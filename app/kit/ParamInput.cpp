@@ -1,4 +1,4 @@
-#include "kit/CParamInput.h"
+#include "kit/ParamInput.h"
 
 #include "kit/FieldWidth.h"
 
@@ -40,7 +40,7 @@ void limitTo(QLineEdit *edit, const QString &pattern, int length, QStringView al
 
 } // namespace
 
-namespace CParamInput {
+namespace paraminput {
 
 void limitHex(QLineEdit *edit, int digits)
 {
@@ -87,4 +87,4 @@ int leadingDecimal(QStringView text)
     return value;
 }
 
-} // namespace CParamInput
+} // namespace paraminput

@@ -1,4 +1,4 @@
-#include "kit/CAccessible.h"
+#include "kit/Accessible.h"
 
 #include <QAbstractButton>
 #include <QAbstractItemView>
@@ -60,7 +60,7 @@ bool takesLabelAsName(const QWidget *field)
 
 } // namespace
 
-namespace CAccessible {
+namespace accessible {
 
 void labelField(QLabel *label, QWidget *field)
 {
@@ -85,8 +85,8 @@ void nameControls(QWidget *root)
 
 QString nameOf(QWidget *widget)
 {
-    QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(widget);
-    return accessible != nullptr ? accessible->text(QAccessible::Name) : QString();
+    QAccessibleInterface *node = QAccessible::queryAccessibleInterface(widget);
+    return node != nullptr ? node->text(QAccessible::Name) : QString();
 }
 
 QList<QWidget *> unnamedControls(QWidget *root)
@@ -99,4 +99,4 @@ QList<QWidget *> unnamedControls(QWidget *root)
     return unnamed;
 }
 
-} // namespace CAccessible
+} // namespace accessible
