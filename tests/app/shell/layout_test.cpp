@@ -273,6 +273,30 @@ TEST_P(ActivePageTextTest, NoteAndRateSayWhatTheyAre) {
 
 INSTANTIATE_TEST_SUITE_P(Shipped, ActivePageTextTest, ::testing::Values("English", "Chinese"));
 
+class InventoryRateTextTest : public ::testing::TestWithParam<const char *> {};
+
+// The inventory pages' rate says what its two figures are in the operator's language too.
+TEST_P(InventoryRateTextTest, RateSaysWhatItsFiguresAre) {
+    pagetest::CScriptedReader reader;
+    pagetest::CFakeMainWindow window(reader, nullptr, QString::fromLatin1(GetParam()));
+    const CPageFactory factory = registeredPages();
+    const QString explanation = window.text(keyNumber(Text::ReadRateExplanation));
+    EXPECT_TRUE(explanation.contains(QStringLiteral("per second")) ||
+                explanation.contains(QStringLiteral("每秒")))
+        << explanation.toStdString();
+    for (const PageId id : {PageId::IdentifyTab, PageId::IdentifyTemp}) {
+        std::unique_ptr<CPage> page(factory.create(id, window, nullptr));
+        auto *rate = page->findChild<QLabel *>(QStringLiteral("readRate"));
+        ASSERT_NE(rate, nullptr);
+        EXPECT_EQ(rate->toolTip(), explanation);
+        QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(rate);
+        ASSERT_NE(accessible, nullptr);
+        EXPECT_EQ(accessible->text(QAccessible::Description), explanation);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Shipped, InventoryRateTextTest, ::testing::Values("English", "Chinese"));
+
 class PanelLayoutTest : public ::testing::TestWithParam<int> {
   protected:
     // The window attaches the skin itself.
