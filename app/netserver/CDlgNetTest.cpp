@@ -262,17 +262,18 @@ void CDlgNetTest::onServerEvent(std::uint32_t peer, std::int32_t connection,
     const std::uint8_t *data, std::uint32_t length, void *user)
 {
     auto *page = static_cast<CDlgNetTest *>(user);
-    Event event { peer, connection, length, {} };
-    if (data != nullptr) {
-        ++page->m_blocksSeen;
-        page->m_bytesSeen += length;
-        event.bytes
-            = QByteArray(reinterpret_cast<const char *>(data), static_cast<qsizetype>(length));
+    if (data == nullptr) {
+        page->m_events.push(
+            { peer, connection, length, {} }, eventOverhead, CBatchQueue<Event>::Keep::Always);
+        return;
     }
-    const qint64 cost = event.bytes.size() + eventOverhead;
-    using Keep = CBatchQueue<Event>::Keep;
-    const Keep keep = event.bytes.isNull() ? Keep::Always : Keep::IfRoom;
-    page->m_events.push(std::move(event), cost, keep);
+    ++page->m_blocksSeen;
+    page->m_bytesSeen += length;
+    // A block left out under a flood is only counted: its bytes are never copied.
+    page->m_events.pushIfRoom(static_cast<qint64>(length) + eventOverhead, [&] {
+        return Event { peer, connection, length,
+            QByteArray(reinterpret_cast<const char *>(data), static_cast<qsizetype>(length)) };
+    });
 }
 
 void CDlgNetTest::scheduleDrain()
