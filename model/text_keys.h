@@ -271,7 +271,9 @@
     X(CacheCleared, 1396)                                                                  \
     X(MaintenanceFailed, 1397)                                                             \
     X(NetworkParameterPageTab, 1398)                                                       \
-    X(NotEntry, 1399)
+    X(NotEntry, 1399)                                                                      \
+    /* Inventory page: what the two figures of its read rate are */                        \
+    X(ReadRateExplanation, 1400)
 
 #define TAGBENCH_TEXT_ENUMERATOR(name, key) name = key,
 enum class Text : int { TAGBENCH_TEXT_KEYS(TAGBENCH_TEXT_ENUMERATOR) };

@@ -39,6 +39,8 @@ constexpr qint64 eventOverhead = 64;
 // Rows come in at most this often (ms): under a flood the window then sleeps between
 // batches, and the system gives it the processor at once when it has something to do.
 constexpr qint64 drainInterval = 50;
+// The not-shown label changes at most this often (ms).
+constexpr qint64 notShownInterval = 500;
 
 QString now()
 {
@@ -53,6 +55,8 @@ CDlgNetTest::CDlgNetTest(IMainWindowServices &services, QWidget *parent, NetTest
     , m_events([this] { scheduleDrain(); }, bounds.pendingBytes)
 {
     setObjectName(QStringLiteral("CDlgNetTest"));
+    m_notShownRefresh.setSingleShot(true);
+    connect(&m_notShownRefresh, &QTimer::timeout, this, &CDlgNetTest::showNotShown);
     buildLayout();
     applyTexts();
     m_hostName->setText(QString::fromStdString(CIocpModeSvr::hostName()));
@@ -235,7 +239,9 @@ void CDlgNetTest::clearData()
     m_received->clear();
     m_blocksSeen = 0;
     m_bytesSeen = 0;
-    showNotShown(0);
+    m_notShown = 0;
+    m_notShownRefresh.stop();
+    showNotShown();
 }
 
 void CDlgNetTest::disconnectAll()
@@ -249,17 +255,18 @@ void CDlgNetTest::onServerEvent(std::uint32_t peer, std::int32_t connection,
     const std::uint8_t *data, std::uint32_t length, void *user)
 {
     auto *page = static_cast<CDlgNetTest *>(user);
-    Event event { peer, connection, length, {} };
-    if (data != nullptr) {
-        ++page->m_blocksSeen;
-        page->m_bytesSeen += length;
-        event.bytes
-            = QByteArray(reinterpret_cast<const char *>(data), static_cast<qsizetype>(length));
+    if (data == nullptr) {
+        page->m_events.push(
+            { peer, connection, length, {} }, eventOverhead, CBatchQueue<Event>::Keep::Always);
+        return;
     }
-    const qint64 cost = event.bytes.size() + eventOverhead;
-    using Keep = CBatchQueue<Event>::Keep;
-    const Keep keep = event.bytes.isNull() ? Keep::Always : Keep::IfRoom;
-    page->m_events.push(std::move(event), cost, keep);
+    ++page->m_blocksSeen;
+    page->m_bytesSeen += length;
+    // A block left out under a flood is only counted: its bytes are never copied.
+    page->m_events.pushIfRoom(static_cast<qint64>(length) + eventOverhead, [&] {
+        return Event { peer, connection, length,
+            QByteArray(reinterpret_cast<const char *>(data), static_cast<qsizetype>(length)) };
+    });
 }
 
 void CDlgNetTest::scheduleDrain()
@@ -285,7 +292,7 @@ void CDlgNetTest::drainEvents()
     }
     showConnectionChanges(connections);
     if (pending.leftOut > 0)
-        showNotShown(m_notShown + pending.leftOut);
+        noteNotShown(m_notShown + pending.leftOut);
     if (blocks.isEmpty())
         return;
     const auto form
@@ -344,10 +351,24 @@ void CDlgNetTest::showConnectionChanges(const ConnectionChanges &changes)
     m_connectionList->scrollToBottom();
 }
 
-// The label names itself by what it shows, so a screen reader speaks the count.
-void CDlgNetTest::showNotShown(std::uint64_t count)
+void CDlgNetTest::noteNotShown(std::uint64_t count)
 {
     m_notShown = count;
+    if (m_notShownRefresh.isActive())
+        return;
+    const qint64 wait
+        = m_sinceNotShownShown.isValid() ? notShownInterval - m_sinceNotShownShown.elapsed() : 0;
+    if (wait > 0)
+        m_notShownRefresh.start(static_cast<int>(wait));
+    else
+        showNotShown();
+}
+
+// The label names itself by what it shows, so a screen reader speaks the count.
+void CDlgNetTest::showNotShown()
+{
+    m_sinceNotShownShown.start();
+    const std::uint64_t count = m_notShown;
     const QString shown
         = count == 1 ? tr("1 block not shown") : tr("%1 blocks not shown").arg(count);
     m_notShownLabel->setText(shown);

@@ -9,6 +9,7 @@
 #include <QElapsedTimer>
 #include <QHash>
 #include <QList>
+#include <QTimer>
 
 #include <atomic>
 #include <cstdint>
@@ -81,7 +82,9 @@ private:
     void drainEvents();
     void noteConnectionEvent(const Event &event, ConnectionChanges &changes);
     void showConnectionChanges(const ConnectionChanges &changes);
-    void showNotShown(std::uint64_t count);
+    // Counts blocks not shown; the label follows at a bounded rate.
+    void noteNotShown(std::uint64_t count);
+    void showNotShown();
     void stopServer();
     void clearData();
 
@@ -113,6 +116,10 @@ private:
     std::atomic<std::uint64_t> m_blocksSeen = 0;
     std::atomic<std::uint64_t> m_bytesSeen = 0;
     std::uint64_t m_notShown = 0; // the user-interface thread's count
+    // Under a flood the count changes with nearly every batch: the label, and what a screen
+    // reader hears of it, change at most once per period, the last count always shown.
+    QElapsedTimer m_sinceNotShownShown;
+    QTimer m_notShownRefresh;
 
     QElapsedTimer m_sinceDrain;
     // Events between the server's threads and the page, bounded in bytes; blocks beyond are

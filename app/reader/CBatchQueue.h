@@ -41,20 +41,13 @@ public:
     // Any thread. A left-out item still queues a drain, so its count is seen.
     void push(T item, std::int64_t cost = 0, Keep keep = Keep::IfRoom)
     {
-        bool wake = false;
-        {
-            std::lock_guard lock(m_mutex);
-            if (keep == Keep::IfRoom && cost > m_bound - m_cost) {
-                ++m_leftOut;
-            } else {
-                m_items.append(std::move(item));
-                m_cost += cost;
-            }
-            wake = !m_drainQueued;
-            m_drainQueued = true;
-        }
-        if (wake)
-            m_wake.wake();
+        add(cost, keep, [&item] { return std::move(item); });
+    }
+    // Any thread. As push(item, cost), but the item is made (make() runs under the queue's
+    // lock) only when it fits: under a flood the items left out cost nothing to make.
+    template <typename Make> void pushIfRoom(std::int64_t cost, Make make)
+    {
+        add(cost, Keep::IfRoom, std::move(make));
     }
 
     // Receiving thread: everything waiting; the next push queues the next drain.
@@ -70,6 +63,24 @@ public:
     }
 
 private:
+    template <typename Make> void add(std::int64_t cost, Keep keep, Make make)
+    {
+        bool wake = false;
+        {
+            std::lock_guard lock(m_mutex);
+            if (keep == Keep::IfRoom && cost > m_bound - m_cost) {
+                ++m_leftOut;
+            } else {
+                m_items.append(make());
+                m_cost += cost;
+            }
+            wake = !m_drainQueued;
+            m_drainQueued = true;
+        }
+        if (wake)
+            m_wake.wake();
+    }
+
     const std::int64_t m_bound;
     std::mutex m_mutex;
     QList<T> m_items;

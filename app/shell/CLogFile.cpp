@@ -6,10 +6,50 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMutexLocker>
+#include <QRegularExpression>
+
+#include <algorithm>
+#include <optional>
+#include <vector>
 
 namespace {
 
 constexpr mode_t ownerOnly = 0600;
+
+const QString fileNameTimeFormat = QStringLiteral("yyyyMMddHHmmss");
+
+// A log file of some run, ordered by age: the set's start time, then its place in the set.
+struct LogFileName {
+    QString fileName;
+    QString setName;
+    // 0: the set's unnumbered file; n: its rotated file n (higher is older).
+    int number = 0;
+
+    bool isOlderThan(const LogFileName &other) const
+    {
+        if (setName != other.setName)
+            return setName < other.setName;
+        return number > other.number;
+    }
+};
+
+// Parses names this class gives: "yyyyMMddHHmmss.log", optionally ".n" with n from 1; the time
+// must be a real one. Anything else is not ours.
+std::optional<LogFileName> parseLogFileName(const QString &fileName)
+{
+    static const QRegularExpression pattern(
+        QStringLiteral("^([0-9]{14})\\.log(?:\\.([1-9][0-9]{0,5}))?$"));
+    const QRegularExpressionMatch match = pattern.match(fileName);
+    if (!match.hasMatch())
+        return std::nullopt;
+    const QString setName = match.captured(1);
+    // Date and time apart: a name from a daylight-saving gap is still a real name.
+    if (!QDate::fromString(setName.left(8), QStringLiteral("yyyyMMdd")).isValid()
+        || !QTime::fromString(setName.mid(8), QStringLiteral("HHmmss")).isValid())
+        return std::nullopt;
+    const int number = match.hasCaptured(2) ? match.captured(2).toInt() : 0;
+    return LogFileName { fileName, setName + QStringLiteral(".log"), number };
+}
 
 QByteArray utf16LittleEndian(const QString &text)
 {
@@ -59,8 +99,8 @@ void CLogFile::startNewFileLocked()
         QDir().mkpath(QFileInfo(m_logFolder).absolutePath());
         QDir().mkdir(m_logFolder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
-    m_filePath = m_logFolder + u'/' + m_clock().toString(QStringLiteral("yyyyMMddHHmmss"))
-        + QStringLiteral(".log");
+    m_filePath
+        = m_logFolder + u'/' + m_clock().toString(fileNameTimeFormat) + QStringLiteral(".log");
     m_sizeEstimate = 0;
 }
 
@@ -100,6 +140,29 @@ bool CLogFile::appendLines(const QStringList &lines)
 QString CLogFile::rotatedPath(const QString &filePath, int number)
 {
     return filePath + u'.' + QString::number(number);
+}
+
+int CLogFile::removeEarlierRuns(const QString &logFolder, const QString &currentFilePath, int keep)
+{
+    const QString currentSet = QFileInfo(currentFilePath).fileName();
+    // Links are skipped: whatever a link named like a log points at is not ours to remove.
+    QDir folder(logFolder);
+    const QStringList entries = folder.entryList(QDir::Files | QDir::NoSymLinks | QDir::Hidden);
+    std::vector<LogFileName> earlier;
+    for (const QString &entry : entries) {
+        std::optional<LogFileName> name = parseLogFileName(entry);
+        if (name && name->setName != currentSet)
+            earlier.push_back(std::move(*name));
+    }
+    const auto surplus = static_cast<qsizetype>(earlier.size()) - std::max(keep, 0);
+    if (surplus <= 0)
+        return 0;
+    std::ranges::sort(earlier,
+        [](const LogFileName &left, const LogFileName &right) { return left.isOlderThan(right); });
+    int removed = 0;
+    for (qsizetype index = 0; index < surplus; ++index)
+        removed += folder.remove(earlier[index].fileName) ? 1 : 0;
+    return removed;
 }
 
 void CLogFile::rotateLocked()

@@ -27,6 +27,10 @@ struct CLogBound {
 // the bound's maximum, the file is renamed "<name>.1" (older ones move up to ".2", ...; the one
 // past the number kept is removed) and the same name starts again, with its byte-order mark.
 // Lines are never split across files.
+//
+// Each run starts a set of its own (a new name), so a station restarted daily would still grow
+// without bound: removeEarlierRuns() keeps at most the bound's number of files in total across
+// the sets of earlier runs.
 class CLogFile {
 public:
     using Clock = std::function<QDateTime()>;
@@ -50,8 +54,16 @@ public:
 
     QString currentFilePath() const;
     qint64 sizeEstimate() const;
+    Bound bound() const { return m_bound; }
     // Path of the rotated file number (1 = the newest).
     static QString rotatedPath(const QString &filePath, int number);
+    // Removes the oldest log files of earlier runs in logFolder until at most keep remain
+    // (a set's rotated files are older than its unnumbered one, higher numbers older still).
+    // Only regular files named exactly as this class names them count; the set of
+    // currentFilePath is never touched. Returns the number of files removed. Lists the whole
+    // folder: call it off the user-interface thread.
+    static int removeEarlierRuns(
+        const QString &logFolder, const QString &currentFilePath, int keep);
 
 private:
     void startNewFileLocked();

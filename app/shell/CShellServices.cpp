@@ -25,6 +25,9 @@ CShellServices::CShellServices(
 {
     qCInfo(startupLog, "configuration %s, logs in %s", qUtf8Printable(m_config.filePath()),
         qUtf8Printable(paths.logFolder()));
+    m_earlierLogsRemoval = std::jthread(
+        [folder = paths.logFolder(), current = m_logFile.currentFilePath(),
+            keep = m_logFile.bound().keep] { CLogFile::removeEarlierRuns(folder, current, keep); });
 }
 
 void CShellServices::loadConfiguration()

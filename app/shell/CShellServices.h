@@ -9,9 +9,12 @@
 #include <QString>
 #include <QStringList>
 
+#include <thread>
+
 // The shell's services, owned by the main window for the life of the program: folders, data
 // file lookup, configuration, text table and log file. Construction creates the configuration
-// file when missing and starts the log file; the main window's initialisation then calls
+// file when missing, starts the log file and, on a thread of its own, removes the surplus log
+// files of earlier runs; the main window's initialisation then calls
 // loadConfiguration(), loadLanguage() and attachSkin() in that order.
 class CShellServices {
 public:
@@ -59,4 +62,6 @@ private:
     CLanguageStore m_language;
     CLogFile m_logFile;
     QString m_skinPath;
+    // Joined on destruction: a folder full of old logs never holds up the window, only exit.
+    std::jthread m_earlierLogsRemoval;
 };

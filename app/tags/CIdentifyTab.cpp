@@ -66,6 +66,7 @@ QWidget *CIdentifyTab::buildControlRow()
     auto *countLabel = new QLabel(caption(Text::TagCountLabel, "标签数量:"), row);
     accessible::labelField(countLabel, m_count);
     m_rate = new CReadRateLabel(row);
+    m_rate->setExplanation(text(Text::ReadRateExplanation));
 
     m_interval = new QComboBox(row);
     m_interval->setObjectName(QStringLiteral("interval"));

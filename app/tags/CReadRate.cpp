@@ -28,7 +28,6 @@ CReadRateLabel::CReadRateLabel(QWidget *parent)
     : QLabel(parent)
 {
     setObjectName(QStringLiteral("readRate"));
-    setExplanation(QStringLiteral("Reads per second over the last second, new tags per second"));
     setText(textOf({}));
     m_refresh.setInterval(refreshPeriod);
     connect(&m_refresh, &QTimer::timeout, this, &CReadRateLabel::refresh);

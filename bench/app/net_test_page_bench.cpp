@@ -2,7 +2,9 @@
 // 500 MiB as fast as it can while 1 000 other peers stay connected and silent (arguments:
 // MiB to send, idle peers). Measured: the bytes and blocks the server's callback counted
 // against the bytes sent (none may be lost), the blocks the page showed or counted as not
-// shown, the event loop's stall (p50/p99/max) and the process's peak memory (VmHWM).
+// shown, the event loop's stall (p50/p99/max), the window thread's time on the processor and
+// waiting for it (the stall grows with either: the first is the program's own work, the second
+// what other threads and programs took) and the process's peak memory (VmHWM).
 #include "CDlgNetTest.h"
 #include "CIocpModeSvr.h"
 #include "event_loop_probe.h"
@@ -112,6 +114,25 @@ class Peers {
     std::thread m_thread;
 };
 
+// The calling thread's time on the processor and waiting, runnable, for it (milliseconds;
+// the scheduler's own account, zero where the kernel keeps none).
+struct ThreadTimes {
+    double runningMs = 0;
+    double waitingMs = 0;
+};
+
+ThreadTimes threadTimes() {
+    ThreadTimes times;
+    if (std::FILE *file = std::fopen("/proc/thread-self/schedstat", "r")) {
+        unsigned long long running = 0;
+        unsigned long long waiting = 0;
+        if (std::fscanf(file, "%llu %llu", &running, &waiting) == 2)
+            times = {double(running) / 1e6, double(waiting) / 1e6};
+        std::fclose(file);
+    }
+    return times;
+}
+
 // Runs the event loop as the program does (asleep while idle) until the condition holds or
 // the deadline passes.
 void runEventsUntil(const std::function<bool()> &condition, Clock::duration deadline) {
@@ -151,6 +172,7 @@ int main(int argc, char **argv) {
 
     CEventLoopProbe probe;
     probe.start();
+    const ThreadTimes windowBefore = threadTimes();
     std::uint64_t sent = 0;
     int idleConnected = 0;
     double floodSeconds = 0;
@@ -165,6 +187,7 @@ int main(int argc, char **argv) {
         runEventsUntil([] { return false; }, std::chrono::milliseconds(500));  // the last drain
         probe.stop();
     }
+    const ThreadTimes windowAfter = threadTimes();
 
     const std::uint64_t counted = page.bytesSeen();
     const std::uint64_t blocks = page.blocksSeen();
@@ -184,6 +207,9 @@ int main(int argc, char **argv) {
         page.connections()->rowCount());
     std::printf("  event-loop stall (5 ms probe lateness): p50 %.2f ms, p99 %.2f ms, max %.2f ms\n",
                 probe.stallMs(0.5), probe.stallMs(0.99), probe.stallMs(1.0));
+    std::printf("  window thread: %.0f ms on the processor, %.0f ms waiting for it\n",
+                windowAfter.runningMs - windowBefore.runningMs,
+                windowAfter.waitingMs - windowBefore.waitingMs);
     std::printf("  memory: resident %ld KiB before, %ld KiB after, peak (VmHWM) %ld KiB\n",
                 residentBefore, residentKilobytes(), peakResidentKilobytes());
     page.stopListening();

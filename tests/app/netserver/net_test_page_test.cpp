@@ -12,13 +12,16 @@
 #include "virtual_reader.h"
 
 #include <QCheckBox>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <memory>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -263,8 +266,10 @@ TEST_F(BoundedNetTestPageTest, KeepsTheNewestRowsWithinItsBoundsAndCountsWhatItC
     EXPECT_EQ(page.bytesSeen(), 30000u);
     EXPECT_GE(page.blocksSeen(), 30u);
     const QString count = QStringLiteral("%1 blocks not shown").arg(page.blocksNotShown());
+    // The label follows the count at a bounded rate.
+    ASSERT_TRUE(waitUntil([&] { return notShown->text() == count; }))
+        << notShown->text().toStdString();
     EXPECT_FALSE(notShown->isHidden());
-    EXPECT_EQ(notShown->text(), count);
     EXPECT_EQ(notShown->accessibleName(), count);
     EXPECT_LE(shownBytes().size(), smallBounds.receivedBytes);
 
@@ -293,6 +298,49 @@ TEST_F(BoundedNetTestPageTest, KeepsTheNewestRowsWithinItsBoundsAndCountsWhatItC
     ASSERT_TRUE(waitUntil([&] { return connectionCell(2, 0) == QStringLiteral("005"); }));
     EXPECT_EQ(connectionCell(2, 4), window.text(Text::ClientDisconnected));
     EXPECT_EQ(page.connections()->rowCount(), smallBounds.connectionRows);
+}
+
+// Under a flood nearly every batch leaves blocks out; the count still reaches the label (its
+// text and the name a screen reader speaks) a few times a second at most, not with every batch.
+TEST_F(BoundedNetTestPageTest, TheNotShownLabelChangesAtABoundedRateUnderAFlood) {
+    startOnFreePort();
+    LoopbackPeer peer;
+    ASSERT_TRUE(peer.connect(page.listeningPort()));
+    ASSERT_TRUE(waitUntil([&] { return page.connections()->rowCount() == 1; }));
+    auto *notShown = page.findChild<QLabel *>(QStringLiteral("notShownLabel"));
+    // The label as each batch leaves it.
+    int batches = 0;
+    int labelChanges = 0;
+    QString lastSeen = notShown->text();
+    QObject::connect(page.received(), &QAbstractItemModel::rowsInserted, [&] {
+        ++batches;
+        if (notShown->text() != lastSeen) ++labelChanges;
+        lastSeen = notShown->text();
+    });
+
+    std::atomic<bool> flooding = true;
+    QElapsedTimer floodTime;
+    floodTime.start();
+    std::thread flood([&] {
+        const nettest::Bytes chunk = nettest::pattern(16 * 1024);
+        while (flooding && peer.send(chunk)) {
+        }
+    });
+    const bool enoughBatches = waitUntil([&] { return batches >= 40; });
+    flooding = false;
+    flood.join();
+    const qint64 floodMs = floodTime.elapsed();
+    const int changes = labelChanges;
+
+    ASSERT_TRUE(enoughBatches);
+    ASSERT_GT(page.blocksNotShown(), 0u);
+    // At most one change per half second, the first at once.
+    EXPECT_LE(changes, floodMs / 500 + 1) << batches << " batches in " << floodMs << " ms";
+    // The last count shows once the flood has drained.
+    EXPECT_TRUE(waitUntil([&] {
+        return notShown->text() == QStringLiteral("%1 blocks not shown").arg(page.blocksNotShown());
+    })) << notShown->text().toStdString();
+    EXPECT_EQ(notShown->accessibleName(), notShown->text());
 }
 
 }  // namespace

@@ -75,6 +75,30 @@ TEST(BatchQueueTest, AFullQueueCountsWhatDoesNotFitAndKeepsWhatMustBeKept) {
     EXPECT_EQ(drains.batches.back().leftOut, 0u);
 }
 
+// Items made on demand: those left out are counted and never made.
+TEST(BatchQueueTest, AnItemLeftOutIsNeverMade) {
+    constexpr int bound = 100;
+    constexpr int pushed = 1000;
+    Drains drains;
+    Queue *queue = nullptr;
+    Queue made(recordInto(drains, queue), bound);
+    queue = &made;
+    int makes = 0;
+    std::thread([&] {
+        for (int item = 0; item < pushed; ++item)
+            made.pushIfRoom(1, [&makes, item] {
+                ++makes;
+                return item;
+            });
+    }).join();
+    ASSERT_TRUE(waitUntil([&] { return !drains.batches.empty(); }));
+    ASSERT_EQ(drains.batches.size(), 1u);
+    EXPECT_EQ(drains.batches.front().items.size(), bound);
+    EXPECT_EQ(drains.batches.front().items.back(), bound - 1);
+    EXPECT_EQ(drains.batches.front().leftOut, std::uint64_t(pushed - bound));
+    EXPECT_EQ(makes, bound);
+}
+
 TEST(BatchQueueTest, AFloodArrivesInOrderWithinTheBoundAndEveryItemIsAccountedFor) {
     constexpr std::int64_t boundBytes = 4096;
     constexpr int pushed = 200000;

@@ -26,6 +26,7 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTextDocument>
+#include <QVBoxLayout>
 
 #include <gtest/gtest.h>
 
@@ -273,6 +274,30 @@ TEST_P(ActivePageTextTest, NoteAndRateSayWhatTheyAre) {
 
 INSTANTIATE_TEST_SUITE_P(Shipped, ActivePageTextTest, ::testing::Values("English", "Chinese"));
 
+class InventoryRateTextTest : public ::testing::TestWithParam<const char *> {};
+
+// The inventory pages' rate says what its two figures are in the operator's language too.
+TEST_P(InventoryRateTextTest, RateSaysWhatItsFiguresAre) {
+    pagetest::CScriptedReader reader;
+    pagetest::CFakeMainWindow window(reader, nullptr, QString::fromLatin1(GetParam()));
+    const CPageFactory factory = registeredPages();
+    const QString explanation = window.text(keyNumber(Text::ReadRateExplanation));
+    EXPECT_TRUE(explanation.contains(QStringLiteral("per second")) ||
+                explanation.contains(QStringLiteral("每秒")))
+        << explanation.toStdString();
+    for (const PageId id : {PageId::IdentifyTab, PageId::IdentifyTemp}) {
+        std::unique_ptr<CPage> page(factory.create(id, window, nullptr));
+        auto *rate = page->findChild<QLabel *>(QStringLiteral("readRate"));
+        ASSERT_NE(rate, nullptr);
+        EXPECT_EQ(rate->toolTip(), explanation);
+        QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(rate);
+        ASSERT_NE(accessible, nullptr);
+        EXPECT_EQ(accessible->text(QAccessible::Description), explanation);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Shipped, InventoryRateTextTest, ::testing::Values("English", "Chinese"));
+
 class PanelLayoutTest : public ::testing::TestWithParam<int> {
   protected:
     // The window attaches the skin itself.
@@ -339,6 +364,62 @@ INSTANTIATE_TEST_SUITE_P(
         return name;
     });
 
+struct CascadeCase {
+    const char *name;
+    QPoint start;
+    QList<QRect> titleBars;
+    QPoint expected;
+};
+
+void PrintTo(const CascadeCase &c, std::ostream *out) {
+    *out << c.name;
+}
+
+class ToolWindowCascadeTest : public ::testing::TestWithParam<CascadeCase> {};
+
+// 640x560 frames on a 1600x900 screen, in steps of 32.
+TEST_P(ToolWindowCascadeTest, NoTitleBarCoveredAndInsideTheScreen) {
+    const CascadeCase &c = GetParam();
+    const QRect screen(0, 0, 1600, 900);
+    const QSize frame(640, 560);
+    const QPoint at = toolwindow::cascadedPosition(c.start, frame, screen, c.titleBars, 32);
+    EXPECT_EQ(at, c.expected);
+    EXPECT_TRUE(screen.contains(QRect(at, frame)));
+}
+
+QRect titleBarAt(int x, int y) {
+    return {x, y, 640, 32};
+}
+
+QList<QRect> stackedTitleBars(QPoint from, int count) {
+    QList<QRect> bars;
+    for (int index = 0; index < count; ++index)
+        bars.append(titleBarAt(from.x() + 32 * index, from.y() + 32 * index));
+    return bars;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Screens, ToolWindowCascadeTest,
+    ::testing::Values(
+        CascadeCase{"nothing open", {100, 40}, {}, {100, 40}},
+        CascadeCase{"another title bar elsewhere", {100, 40}, {titleBarAt(900, 300)}, {100, 40}},
+        CascadeCase{"the main window's title bar", {100, 40}, {titleBarAt(100, 40)}, {132, 72}},
+        CascadeCase{
+            "a title bar just below the frame", {100, 40}, {titleBarAt(300, 600)}, {100, 40}},
+        CascadeCase{
+            "three open at the spot", {100, 40}, stackedTitleBars({100, 40}, 3), {196, 136}},
+        // At the bottom right corner the first step leaves the screen: they start again at
+        // its top-left corner.
+        CascadeCase{"steps leave the screen", {960, 340}, {titleBarAt(960, 340)}, {0, 0}},
+        CascadeCase{"start outside the screen", {1500, 800}, {}, {960, 340}},
+        CascadeCase{"no free place", {100, 40}, {QRect(0, 0, 1600, 900)}, {100, 40}}),
+    [](const ::testing::TestParamInfo<CascadeCase> &info) {
+        std::string name = info.param.name;
+        std::replace(name.begin(), name.end(), ' ', '_');
+        std::replace(name.begin(), name.end(), '\'', '_');
+        return name;
+    });
+
 // The chart window a page opens (and the maintenance and locate windows use the same helper)
 // opens inside the screen of a main window standing at the screen's right edge.
 TEST(ToolWindowTest, ChartOpensInsideTheScreenOfTheMainWindow) {
@@ -371,6 +452,55 @@ TEST(ToolWindowTest, ChartOpensInsideTheScreenOfTheMainWindow) {
         << chart->frameGeometry().x() << "," << chart->frameGeometry().y() << " "
         << chart->frameGeometry().width() << "x" << chart->frameGeometry().height() << " on "
         << screen.width() << "x" << screen.height();
+}
+
+// Tool windows of one main window: the chart of a second page opens where it covers neither
+// the first chart's title bar nor the main window's, inside the screen.
+TEST(ToolWindowTest, ChartsOfOneMainWindowCascade) {
+    pagetest::CScriptedReader reader;
+    pagetest::CFakeMainWindow services(reader);
+    const CPageFactory factory = registeredPages();
+    QWidget mainWindow;
+    const QRect screen = mainWindow.screen()->availableGeometry();
+    mainWindow.setGeometry(screen.left(), screen.top(), 150, 150);
+    auto *layout = new QVBoxLayout(&mainWindow);
+    std::vector<CPage *> pages;
+    for (const PageId id : {PageId::ActiveRead, PageId::IdentifyTab})
+        pages.push_back(factory.create(id, services, &mainWindow));
+    for (CPage *page : pages) layout->addWidget(page);
+    mainWindow.show();
+    QApplication::processEvents();
+
+    std::vector<QWidget *> charts;
+    for (CPage *page : pages) {
+        auto *chartButton = page->findChild<QPushButton *>(QStringLiteral("chartButton"));
+        ASSERT_NE(chartButton, nullptr);
+        QAccessibleInterface *button = QAccessible::queryAccessibleInterface(chartButton);
+        ASSERT_NE(button, nullptr);
+        button->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+        QWidget *chart = nullptr;
+        ASSERT_TRUE(pagetest::waitUntil([&] {
+            for (QWidget *window : QApplication::topLevelWidgets())
+                if (window->isVisible() && window->objectName() == u"chartWindow" &&
+                    std::ranges::find(charts, window) == charts.end())
+                    chart = window;
+            return chart != nullptr;
+        }));
+        charts.push_back(chart);
+    }
+
+    const auto titleBar = [](const QWidget *window) {
+        const QRect frame = window->frameGeometry();
+        return QRect(frame.topLeft(), QSize(frame.width(), 32));
+    };
+    for (std::size_t index = 0; index < charts.size(); ++index) {
+        const QRect frame = charts[index]->frameGeometry();
+        EXPECT_TRUE(screen.contains(frame)) << index;
+        EXPECT_FALSE(frame.intersects(titleBar(&mainWindow))) << index;
+        for (std::size_t earlier = 0; earlier < index; ++earlier)
+            EXPECT_FALSE(frame.intersects(titleBar(charts[earlier]))) << index << " " << earlier;
+    }
+    for (QWidget *chart : charts) chart->close();
 }
 
 }  // namespace

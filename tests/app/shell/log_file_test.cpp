@@ -210,4 +210,90 @@ TEST_F(LogFileTest, LinesFromSeveralThreadsStayWhole) {
         EXPECT_TRUE(line.contains(QStringLiteral("] writer "))) << line.toStdString();
 }
 
+struct EarlierRunsCase {
+    const char *name;
+    int keep;
+    // Files left by earlier runs, in any order, and those expected to remain.
+    QStringList earlier;
+    QStringList remaining;
+};
+
+void PrintTo(const EarlierRunsCase &c, std::ostream *out) {
+    *out << c.name;
+}
+
+class EarlierRunsTest : public LogFileTest,
+                        public ::testing::WithParamInterface<EarlierRunsCase> {};
+
+// The current run's set (and a run started within the same second, which shares its name) and
+// anything not named as the program names its logs are never touched, whatever the bound.
+const QStringList currentSet{QStringLiteral("20170608141007.log"),
+                             QStringLiteral("20170608141007.log.1"),
+                             QStringLiteral("20170608141007.log.2")};
+const QStringList foreignFiles{QStringLiteral("notes.txt"),
+                               QStringLiteral("2017060814100.log"),
+                               QStringLiteral("201706081410070.log"),
+                               QStringLiteral("20170608141007.log.bak"),
+                               QStringLiteral("20170608141007.log.0"),
+                               QStringLiteral("20171308141007.log"),
+                               QStringLiteral("20170608251007.log"),
+                               QStringLiteral("x20170101000000.log"),
+                               QStringLiteral("20170101000000.LOG"),
+                               QStringLiteral("20170101000000.log.01")};
+
+TEST_P(EarlierRunsTest, KeepsTheNewestFilesOfEarlierRunsAndNothingElseGoes) {
+    const EarlierRunsCase &c = GetParam();
+    CLogFile log(logFolder(), clock());
+    for (const QStringList &names : {c.earlier, currentSet, foreignFiles})
+        for (const QString &name : names) writeFile(logFolder() + u'/' + name, "x");
+    // Links and folders named like logs are not the program's files either.
+    const QString target = m_base.filePath(QStringLiteral("target"));
+    writeFile(target, "kept");
+    ASSERT_TRUE(QFile::link(target, logFolder() + QStringLiteral("/20100101000000.log")));
+    ASSERT_TRUE(QDir(logFolder()).mkdir(QStringLiteral("20100101000001.log")));
+
+    const int removed = CLogFile::removeEarlierRuns(logFolder(), log.currentFilePath(), c.keep);
+
+    QStringList expected = c.remaining + currentSet + foreignFiles;
+    expected += {QStringLiteral("20100101000000.log"), QStringLiteral("20100101000001.log")};
+    expected.sort();
+    const QStringList present =
+        QDir(logFolder())
+            .entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+    EXPECT_EQ(present.join(u' ').toStdString(), expected.join(u' ').toStdString());
+    EXPECT_EQ(removed, c.earlier.size() - c.remaining.size());
+    EXPECT_EQ(readFile(target), QByteArray("kept"));
+}
+
+// Three earlier runs, each with rotated files; oldest first: 20160101 (.2, .1, plain), then
+// 20170101 (.1, plain), then 20170608120000 (plain).
+const QStringList threeRuns{
+    QStringLiteral("20170101000000.log.1"), QStringLiteral("20160101000000.log"),
+    QStringLiteral("20170608120000.log"),   QStringLiteral("20160101000000.log.2"),
+    QStringLiteral("20170101000000.log"),   QStringLiteral("20160101000000.log.1")};
+
+INSTANTIATE_TEST_SUITE_P(
+    Bounds, EarlierRunsTest,
+    ::testing::Values(
+        EarlierRunsCase{"fewer than kept", 5, threeRuns.mid(0, 3), threeRuns.mid(0, 3)},
+        EarlierRunsCase{"as many as kept", 6, threeRuns, threeRuns},
+        EarlierRunsCase{
+            "oldest set and its oldest files go first",
+            4,
+            threeRuns,
+            {QStringLiteral("20160101000000.log"), QStringLiteral("20170101000000.log.1"),
+             QStringLiteral("20170101000000.log"), QStringLiteral("20170608120000.log")}},
+        EarlierRunsCase{
+            "a whole set and part of the next",
+            2,
+            threeRuns,
+            {QStringLiteral("20170101000000.log"), QStringLiteral("20170608120000.log")}},
+        EarlierRunsCase{"none kept", 0, threeRuns, {}},
+        EarlierRunsCase{
+            "rotation numbers compare as numbers",
+            2,
+            {QStringLiteral("20150101000000.log.10"), QStringLiteral("20150101000000.log.9"),
+             QStringLiteral("20150101000000.log.2")},
+            {QStringLiteral("20150101000000.log.9"), QStringLiteral("20150101000000.log.2")}}));
+
 }  // namespace
