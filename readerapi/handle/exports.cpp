@@ -59,6 +59,21 @@ int outcomeCode(firmware::Outcome outcome) {
     return QN_UPGRADE_FAILED;
 }
 
+// A profile export or import on a reader in use, its outcome written to the report.
+template <typename Step>
+int profileStep(QnReader *reader, const char *path, char *report, size_t reportSize, Step step) {
+    writeText("", report, reportSize);
+    qn::handle::Use use(reader);
+    if (!use || !path) {
+        writeText(use ? "no profile path given" : "no reader", report, reportSize);
+        return 0;
+    }
+    std::string outcome;
+    const bool done = step(outcome);
+    writeText(outcome, report, reportSize);
+    return done ? 1 : 0;
+}
+
 qn::SerialTransport *serialOf(QnReader *reader) {
     if (!std::holds_alternative<readeraddress::Serial>(reader->parsedAddress)) return nullptr;
     return static_cast<qn::SerialTransport *>(reader->transport.get());
@@ -202,31 +217,16 @@ QN_API int QnReader_UpgradeFirmware(QnReader *reader, uint8_t addr, const uint8_
 
 QN_API int QnReader_ExportProfile(QnReader *reader, uint8_t addr, const char *path,
                                   int32_t overwrite, char *report, size_t reportSize) {
-    writeText("", report, reportSize);
-    qn::handle::Use use(reader);
-    if (!use || !path) {
-        writeText(use ? "no profile path given" : "no reader", report, reportSize);
-        return 0;
-    }
-    std::string outcome;
-    const bool written =
-        qn::handle::exportProfile(reader->link, addr, path, overwrite != 0, outcome);
-    writeText(outcome, report, reportSize);
-    return written ? 1 : 0;
+    return profileStep(reader, path, report, reportSize, [&](std::string &outcome) {
+        return qn::handle::exportProfile(reader->link, addr, path, overwrite != 0, outcome);
+    });
 }
 
 QN_API int QnReader_ImportProfile(QnReader *reader, uint8_t addr, const char *path, char *report,
                                   size_t reportSize) {
-    writeText("", report, reportSize);
-    qn::handle::Use use(reader);
-    if (!use || !path) {
-        writeText(use ? "no profile path given" : "no reader", report, reportSize);
-        return 0;
-    }
-    std::string outcome;
-    const bool imported = qn::handle::importProfile(reader->link, addr, path, outcome);
-    writeText(outcome, report, reportSize);
-    return imported ? 1 : 0;
+    return profileStep(reader, path, report, reportSize, [&](std::string &outcome) {
+        return qn::handle::importProfile(reader->link, addr, path, outcome);
+    });
 }
 
 }  // extern "C"
