@@ -1,6 +1,6 @@
 // What the tools make of what a reader saw: the sightings of one inventory result or active
-// report, and how they are written: bytes as upper-case hex, times as UTC with milliseconds,
-// one JSON writer for a sighting. Qt-free.
+// report, and how they are written: times as UTC with milliseconds, one JSON writer for a
+// sighting. Qt-free.
 #pragma once
 
 #include <chrono>
@@ -15,9 +15,6 @@
 
 namespace tagtext {
 
-inline std::string hexText(std::span<const std::uint8_t> bytes) {
-    return hextext::compact(bytes);
-}
 // 2026-12-09T02:41:48.123Z
 std::string utcText(std::chrono::system_clock::time_point time);
 

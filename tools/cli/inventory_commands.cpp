@@ -8,6 +8,7 @@
 
 #include "cli_error.h"
 #include "commands.h"
+#include "hex_text.h"
 #include "tag_stream.h"
 
 namespace cli {
@@ -87,7 +88,7 @@ void onReport(QnReader *, void *user, int32_t event, int32_t /*tag count*/, cons
               int32_t length, const uint8_t *serial7) {
     if (event != QN_EVENT_DATA || data == nullptr || serial7 == nullptr) return;
     const std::span records(data, tagrecord::reportRecordBytes(length));
-    const std::string reader = hexText(std::span(serial7, 7));
+    const std::string reader = hextext::compact(std::span(serial7, 7));
     static_cast<TagSink *>(user)->add(tagtext::reportSightings(reader, records, length));
 }
 

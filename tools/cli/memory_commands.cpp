@@ -6,6 +6,7 @@
 
 #include "cli_error.h"
 #include "commands.h"
+#include "hex_text.h"
 #include "output.h"
 #include "tag_stream.h"
 #include "values.h"
@@ -59,7 +60,7 @@ class TagChoice {
   public:
     explicit TagChoice(const MemoryArguments &arguments) {
         if (!arguments.chosenEpc.empty()) {
-            epc_ = hexText(parseHexWords("--epc", arguments.chosenEpc, kMaxEpcWords));
+            epc_ = hextext::compact(parseHexWords("--epc", arguments.chosenEpc, kMaxEpcWords));
         }
         if (!arguments.mask.empty()) mask_ = parseMask(arguments.mask);
     }
@@ -98,7 +99,7 @@ class TagChoice {
         }
         std::set<std::string> epcs;
         for (const Sighting &sighting : tagtext::inventorySightings("", records, byteLength))
-            epcs.insert(hexText(sighting.record.epc));
+            epcs.insert(hextext::compact(sighting.record.epc));
         return epcs;
     }
 
@@ -193,7 +194,8 @@ void runRead(const GlobalOptions &global, const MemoryArguments &arguments) {
         return QnReader_ReadCardG2(session.reader(), kAnyAddress, password.data(), bank, start,
                                    words, data.data());
     });
-    printTouched(session, epc, hexText(data), ",\"data\":" + jsontext::quoted(hexText(data)));
+    printTouched(session, epc, hextext::compact(data),
+                 ",\"data\":" + jsontext::quoted(hextext::compact(data)));
 }
 
 void runWrite(const GlobalOptions &global, const MemoryArguments &arguments) {
@@ -222,8 +224,8 @@ void runWriteEpc(const GlobalOptions &global, const MemoryArguments &arguments) 
         return QnReader_WriteEPCG2(session.reader(), kAnyAddress, password.data(), newEpc.data(),
                                    static_cast<std::uint8_t>(newEpc.size() / 2));
     });
-    printTouched(session, epc, hexText(newEpc),
-                 ",\"new_epc\":" + jsontext::quoted(hexText(newEpc)));
+    printTouched(session, epc, hextext::compact(newEpc),
+                 ",\"new_epc\":" + jsontext::quoted(hextext::compact(newEpc)));
 }
 
 void runLock(const GlobalOptions &global, const MemoryArguments &arguments) {

@@ -18,7 +18,6 @@ enum class Format { Table, Csv, Ndjson };
 // a table otherwise. --json with another --format is a usage error.
 Format chooseFormat(const std::string &typed, bool json);
 
-using tagtext::hexText;
 using tagtext::utcText;
 
 // Writes `text` and a line end to stdout and flushes, so pipes see every line as it comes.

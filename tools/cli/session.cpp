@@ -6,6 +6,7 @@
 #include <span>
 
 #include "cli_error.h"
+#include "hex_text.h"
 #include "output.h"
 #include "reader_address.h"
 #include "reader_family.h"
@@ -38,7 +39,7 @@ Clock::time_point GlobalOptions::deadline() const {
 }
 
 std::string Identity::serialText() const {
-    return hexText(std::span(info).subspan(2, 7));
+    return hextext::compact(std::span(info).subspan(2, 7));
 }
 
 std::string Identity::family() const {
@@ -214,8 +215,9 @@ void Session::onTraffic(QnReader *, void *user, int32_t event, int32_t value, co
         }
     }
     if (!session->verbose_) return;
-    const std::string line =
-        (sent ? "> " : "< ") + hexText(std::span(data, static_cast<std::size_t>(length))) + "\n";
+    const std::string line = (sent ? "> " : "< ") +
+                             hextext::compact(std::span(data, static_cast<std::size_t>(length))) +
+                             "\n";
     std::fputs(line.c_str(), stderr);
 }
 

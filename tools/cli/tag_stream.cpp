@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "cli_error.h"
+#include "hex_text.h"
 #include "stop_signals.h"
 #include "tag_text.h"
 
@@ -17,7 +18,7 @@ constexpr std::size_t kTypicalLineLength = 160;
 constexpr std::size_t kPendingLimit = 64;
 
 std::string epcText(const Sighting &sighting) {
-    return hexText(sighting.record.epc);
+    return hextext::compact(sighting.record.epc);
 }
 
 // The reader and time texts come made: the sightings of one result share them.

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "QnReader.h"
+#include "hex_text.h"
 #include "listening_socket.h"
 #include "log.h"
 #include "tag_text.h"
@@ -89,7 +90,7 @@ class Connection : public std::enable_shared_from_this<Connection> {
         }
         const std::span<const std::uint8_t, 7> serial(frame.data, 7);
         const std::span records(frame.data + kReportHead, frame.dataSize - kReportHead);
-        const std::string reader = tagtext::hexText(serial);
+        const std::string reader = hextext::compact(serial);
         auto sightings = tagtext::reportSightings(reader, records, frame.length);
         if (reader != reader_) {
             if (!reader_.empty()) hub_.readerDown(reader_);

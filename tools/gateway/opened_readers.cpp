@@ -8,6 +8,7 @@
 
 #include "QnReader.h"
 #include "backoff.h"
+#include "hex_text.h"
 #include "log.h"
 #include "tag_text.h"
 
@@ -51,7 +52,7 @@ void onEvent(QnReader *, void *user, int32_t event, int32_t /*tag count*/, const
     } else if (event == QN_EVENT_DATA && data != nullptr && serial7 != nullptr) {
         const std::span records(data, tagrecord::reportRecordBytes(length));
         reader->hub->report(
-            tagtext::reportSightings(tagtext::hexText(std::span(serial7, 7)), records, length));
+            tagtext::reportSightings(hextext::compact(std::span(serial7, 7)), records, length));
     }
 }
 
@@ -108,7 +109,7 @@ bool OpenedReaders::serve(Reader &reader) {
         log::line("cannot open reader " + reader.address + ": " + error + "; trying again");
         return false;
     }
-    reader.serial = tagtext::hexText(std::span(info).subspan(2, 7));
+    reader.serial = hextext::compact(std::span(info).subspan(2, 7));
     log::line("opened reader " + reader.address + " (" + reader.serial + ")");
     reader.setOnline(true);
     QnReader_SetCallback(handle, onEvent, &reader);
