@@ -262,6 +262,8 @@ TEST_F(NetServer, CallbackMayDisconnect) {
     ASSERT_NE(connection, CIocpModeSvr::kNoConnection);
     EXPECT_TRUE(peer.waitForEnd());  // closed from the connected event already
     ASSERT_TRUE(waitForDisconnected(connection));
+    // The event is logged before its reaction runs: wait for the reaction too.
+    EXPECT_TRUE(m_log.waitUntil([&](const EventLog &) { return refusedAfterEnd == 1; }));
     EXPECT_EQ(refusedAfterEnd, 1);
     EXPECT_EQ(m_log.violations(), 0);
 }
