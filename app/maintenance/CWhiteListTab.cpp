@@ -14,6 +14,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <iterator>
 #include <optional>
 
 namespace {
@@ -67,25 +68,27 @@ void CWhiteListTab::buildControls()
     entryLabel->setObjectName(QStringLiteral("entryLabel"));
     accessible::labelField(entryLabel, m_entryField);
 
+    // Two buttons a row, in this order.
+    struct ListButton {
+        const char *name;
+        Text caption;
+        void (CWhiteListTab::*operation)();
+    };
+    const ListButton listButtons[] = {
+        { "readListButton", Text::ReadListButton, &CWhiteListTab::readList },
+        { "writeListButton", Text::WriteListButton, &CWhiteListTab::writeList },
+        { "deleteEntryButton", Text::DeleteEntryButton, &CWhiteListTab::deleteSelected },
+        { "deleteAllButton", Text::DeleteAllButton, &CWhiteListTab::deleteAll },
+        { "importListButton", Text::ImportButton, &CWhiteListTab::importFile },
+        { "exportListButton", Text::ExportFileButton, &CWhiteListTab::exportFile },
+    };
     auto *buttons = new QGridLayout;
-    buttons->addWidget(addBusyButton(m_busy, "readListButton", text(Text::ReadListButton),
-                           &CWhiteListTab::readList),
-        0, 0);
-    buttons->addWidget(addBusyButton(m_busy, "writeListButton", text(Text::WriteListButton),
-                           &CWhiteListTab::writeList),
-        0, 1);
-    buttons->addWidget(addBusyButton(m_busy, "deleteEntryButton", text(Text::DeleteEntryButton),
-                           &CWhiteListTab::deleteSelected),
-        1, 0);
-    buttons->addWidget(addBusyButton(m_busy, "deleteAllButton", text(Text::DeleteAllButton),
-                           &CWhiteListTab::deleteAll),
-        1, 1);
-    buttons->addWidget(addBusyButton(m_busy, "importListButton", text(Text::ImportButton),
-                           &CWhiteListTab::importFile),
-        2, 0);
-    buttons->addWidget(addBusyButton(m_busy, "exportListButton", text(Text::ExportFileButton),
-                           &CWhiteListTab::exportFile),
-        2, 1);
+    for (int index = 0; index < static_cast<int>(std::size(listButtons)); ++index) {
+        const ListButton &button = listButtons[index];
+        buttons->addWidget(
+            addBusyButton(m_busy, button.name, text(button.caption), button.operation), index / 2,
+            index % 2);
+    }
     auto *entryRow = new QHBoxLayout;
     entryRow->addWidget(entryLabel);
     entryRow->addWidget(m_entryField, 1);
